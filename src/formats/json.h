@@ -1,0 +1,33 @@
+// JSON reader: a small recursive-descent reader over a byte buffer, strict about structure
+// and lenient about number syntax. Strings are kept as the bytes received (UTF-8 is not
+// validated); objects keep their members ordered by name, byte-wise.
+#pragma once
+#include <cstdint>
+#include <map>
+#include <string>
+#include <string_view>
+#include <vector>
+
+enum class JsonKind : std::int32_t { Null = 0, Bool = 1, Number = 2, String = 3, Array = 4, Object = 5 };
+
+inline constexpr int kMaxJsonDepth = 64;
+
+struct JsonValue {
+  JsonKind kind = JsonKind::Null;
+  bool boolean = false;
+  double number = 0.0;
+  std::string string;
+  std::vector<JsonValue> elements;
+  std::map<std::string, JsonValue> members;
+
+  // The member called name, or the shared null value when absent or when this is not an object.
+  const JsonValue& member(const char* name) const;
+  // The string, or def when this is not a string.
+  std::string asString(const std::string& def = std::string()) const;
+  // The number truncated toward zero; INT64_MIN when out of range or not finite; 0 for other kinds.
+  std::int64_t asInt64() const;
+};
+
+// Parses one JSON document. On failure returns false and, when error is given, stores the
+// first failure's message (e.g. "fim inesperado").
+bool parseJson(std::string_view text, JsonValue& out, std::string* error = nullptr);

@@ -1,0 +1,75 @@
+// The thin file layer under the update engine (files_win.cpp, files_posix.cpp).
+// Paths are wide strings; "\" is the separator in every path the engine builds, and the
+// POSIX side turns it into "/" (and the text into UTF-8) at the system call.
+#pragma once
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <string>
+
+// Why a file operation failed, as far as the engine needs to know.
+enum class FileError { None, NotFound, InUse, AccessDenied, Other };
+
+// The error of the last failed operation on this thread.
+FileError lastFileError();
+
+struct FileInfo {
+  std::uint64_t size = 0;
+  std::uint64_t lastWriteTime = 0;  // FILETIME units: 100 ns since 1601-01-01 UTC
+  bool isDirectory = false;
+  bool readOnly = false;
+};
+
+bool getFileInfo(const std::wstring& path, FileInfo& out);
+bool fileExists(const std::wstring& path);       // exists and is not a directory
+bool directoryExists(const std::wstring& path);
+// Creates one directory; true if it exists as a directory afterwards.
+bool createDirectory(const std::wstring& path);
+// Removes a directory only when it is empty.
+bool removeEmptyDirectory(const std::wstring& path);
+bool deleteFile(const std::wstring& path);
+bool setReadOnly(const std::wstring& path, bool readOnly);
+// Moves from onto to, replacing it, and returns only once the move is on disk
+// (MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH; fsync of the folder on POSIX).
+bool moveFileReplace(const std::wstring& from, const std::wstring& to);
+
+// Calls visit(name, isDirectory) for every entry of a directory except "." and "..";
+// false when the directory cannot be read or visit returned false.
+bool listDirectory(const std::wstring& dir,
+                   const std::function<bool(const std::wstring& name, bool isDirectory)>& visit);
+
+// An open file; closed by the destructor.
+class FileHandle {
+ public:
+  FileHandle() = default;
+  ~FileHandle();
+  FileHandle(FileHandle&& other) noexcept;
+  FileHandle& operator=(FileHandle&& other) noexcept;
+  FileHandle(const FileHandle&) = delete;
+  FileHandle& operator=(const FileHandle&) = delete;
+
+  // Read access, sharing read and write, sequential-scan hint.
+  bool openForRead(const std::wstring& path);
+  // Write access, no sharing, created anew (truncating an existing file).
+  bool createForWrite(const std::wstring& path);
+  bool isOpen() const;
+  // Reads up to count bytes; got receives how many (0 at the end). False on a read error.
+  bool read(void* buffer, std::size_t count, std::size_t& got);
+  // Writes all count bytes; false on a short or failed write.
+  bool write(const void* buffer, std::size_t count);
+  bool size(std::uint64_t& out) const;
+  // Flushes written data to the disk.
+  bool flush();
+  void close();
+
+ private:
+#ifdef _WIN32
+  void* handle_ = reinterpret_cast<void*>(static_cast<std::intptr_t>(-1));
+#else
+  int fd_ = -1;
+#endif
+};
+
+// The folder of the running executable, with a trailing separator, and its full path.
+std::wstring moduleDirectory();
+std::wstring modulePath();
