@@ -1,0 +1,27 @@
+// Records read from the signed manifest: the files of the game folder and the news items.
+#pragma once
+#include <cstdint>
+#include <map>
+#include <string>
+
+// One file of the manifest's "files" array, or its "launcher" entry.
+struct FileEntry {
+  std::string path;       // "p" as written (UTF-8)
+  std::wstring widePath;  // the same with "\" separators
+  std::string hash;       // "h": 64 hex digits
+  std::uint64_t size = 0;            // "s": length of the content
+  std::uint64_t compressedSize = 0;  // "c": length of the download, for progress totals
+  bool keep = false;                 // "k": only downloaded when missing
+};
+
+struct NewsItem {
+  std::wstring date;
+  std::wstring title;
+  std::wstring text;
+  std::wstring url;
+  std::wstring type = L"noticia";
+  std::wstring author;
+  // Translations by language code ("en", "pt", ...), from "title_<code>" and "text_<code>".
+  std::map<std::string, std::wstring> titles;
+  std::map<std::string, std::wstring> texts;
+};

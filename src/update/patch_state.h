@@ -1,0 +1,48 @@
+// The local patch state in the game folder: "patcher.ini" (the installed version) and
+// "patcher_cache.dat" (size, last-write time and SHA-256 of every file last seen or written),
+// so that a run neither accepts an older manifest nor re-reads unchanged files.
+#pragma once
+#include <cstdint>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+#include "manifest_types.h"
+
+struct CacheRecord {
+  std::uint64_t size = 0;
+  std::uint64_t writeTime = 0;  // FILETIME units
+  std::string hash;             // 64 lower-case hex digits
+};
+
+// Keyed by the entry's wide relative path ("\" separators) in lower case.
+using HashCache = std::unordered_map<std::wstring, CacheRecord>;
+
+// The key of a relative path in the cache.
+std::wstring cacheKey(const std::wstring& widePath);
+
+struct InstalledVersion {
+  bool present = false;
+  std::int32_t value = 0;
+};
+
+// The version recorded in gameDir + "patcher.ini"; absent when missing or negative.
+InstalledVersion installedVersion(const std::wstring& gameDir);
+// Records the version in "patcher.ini"; failures are silent.
+void writeInstalledVersion(const std::wstring& gameDir, std::int32_t version);
+
+// Replaces the cache's contents with the records of gameDir + "patcher_cache.dat". A missing,
+// oversized or unreadable file gives an empty cache; bad lines are skipped.
+void loadCache(const std::wstring& gameDir, HashCache& cache);
+// Writes the records of the manifest's files, in manifest order, to "patcher_cache.dat"
+// (replaced whole). Records of files the manifest no longer lists are dropped. Silent.
+void saveCache(const std::wstring& gameDir, const std::vector<FileEntry>& entries,
+               const HashCache& cache);
+
+// The private-profile reader and writer behind patcher.ini (GetPrivateProfileStringW and
+// WritePrivateProfileStringW on Windows; the same format read and written here elsewhere).
+// The default is returned when the file, section or key is missing.
+std::wstring readProfileString(const std::wstring& path, const std::wstring& section,
+                               const std::wstring& key, const std::wstring& def);
+bool writeProfileString(const std::wstring& path, const std::wstring& section,
+                        const std::wstring& key, const std::wstring& value);
