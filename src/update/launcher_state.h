@@ -72,6 +72,15 @@ struct LauncherState {
   HashCache cache;
 };
 
+// The update thread's side. postStatus calls the notify hook; postPhase first stores code into
+// phase. setError keeps only the first error of a run, then stores and posts 9.
+void postStatus(LauncherState& state, int code, std::intptr_t lParam);
+void postPhase(LauncherState& state, int code);
+void setError(LauncherState& state, const std::wstring& text);
+void setCurrentItem(LauncherState& state, const std::wstring& text);
+// Sleeps ms milliseconds in short slices, returning early (false) once cancel is set.
+bool pauseUnlessCancelled(LauncherState& state, std::uint32_t ms);
+
 // Short copies for a UI thread, taken under the state's lock.
 std::wstring copyErrorText(LauncherState& state);
 std::wstring copyCurrentItem(LauncherState& state);

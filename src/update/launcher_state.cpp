@@ -1,0 +1,69 @@
+#include "launcher_state.h"
+
+#include <algorithm>
+#include <chrono>
+
+LauncherState::~LauncherState() {
+  cancel.exchange(true);
+  if (worker.joinable() && worker.get_id() != std::this_thread::get_id()) worker.join();
+}
+
+void postStatus(LauncherState& state, int code, std::intptr_t lParam) {
+  if (state.notify != nullptr) state.notify(state.notifyContext, code, lParam);
+}
+
+void postPhase(LauncherState& state, int code) {
+  state.phase.exchange(code);
+  postStatus(state, code, 0);
+}
+
+void setError(LauncherState& state, const std::wstring& text) {
+  {
+    std::lock_guard<std::mutex> guard(state.lock);
+    if (state.errorText.empty()) state.errorText = text;
+  }
+  postPhase(state, kStatusError);
+}
+
+void setCurrentItem(LauncherState& state, const std::wstring& text) {
+  std::lock_guard<std::mutex> guard(state.lock);
+  state.currentItem = text;
+}
+
+std::wstring copyErrorText(LauncherState& state) {
+  std::lock_guard<std::mutex> guard(state.lock);
+  return state.errorText;
+}
+
+std::wstring copyCurrentItem(LauncherState& state) {
+  std::lock_guard<std::mutex> guard(state.lock);
+  return state.currentItem;
+}
+
+std::wstring copyGameExe(LauncherState& state) {
+  std::lock_guard<std::mutex> guard(state.lock);
+  return state.gameExe;
+}
+
+std::vector<NewsItem> copyNews(LauncherState& state) {
+  std::lock_guard<std::mutex> guard(state.lock);
+  return state.news;
+}
+
+std::wstring copyLink(LauncherState& state, const std::string& key) {
+  std::lock_guard<std::mutex> guard(state.lock);
+  auto it = state.links.find(key);
+  return it == state.links.end() ? std::wstring() : it->second;
+}
+
+bool pauseUnlessCancelled(LauncherState& state, std::uint32_t ms) {
+  // Slices keep a cancelled run (a closed window, Ctrl+C) from waiting out a whole pause.
+  const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
+  while (!state.cancel.load()) {
+    const auto now = std::chrono::steady_clock::now();
+    if (now >= end) return true;
+    std::this_thread::sleep_for(std::min<std::chrono::steady_clock::duration>(
+        end - now, std::chrono::milliseconds(20)));
+  }
+  return false;
+}

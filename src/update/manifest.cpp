@@ -1,0 +1,210 @@
+// Manifest: fetch with attempts, signature, parsing of files/news/links, publication.
+#include "manifest.h"
+
+#include <set>
+
+#include "formats/signature.h"
+#include "i18n/strings.h"
+#include "update/http.h"
+#include "update/patch_state.h"
+#include "update/paths.h"
+#include "update/text.h"
+
+namespace {
+
+bool isHexHash(const std::string& hash) {
+  if (hash.size() != 64) return false;
+  for (char c : hash) {
+    const bool digit = c >= '0' && c <= '9';
+    const bool lower = c >= 'a' && c <= 'f';
+    const bool upper = c >= 'A' && c <= 'F';
+    if (!digit && !lower && !upper) return false;
+  }
+  return true;
+}
+
+// "s" and "c": a non-number, a negative number or one out of range counts as 0.
+std::uint64_t readSize(const JsonValue& value) {
+  if (value.kind != JsonKind::Number) return 0;
+  const std::int64_t n = value.asInt64();
+  return n < 0 ? 0 : static_cast<std::uint64_t>(n);
+}
+
+std::wstring stringOr(const JsonValue& object, const char* name, const wchar_t* def) {
+  const JsonValue& v = object.member(name);
+  return v.kind == JsonKind::String ? utf8ToWide(v.string) : std::wstring(def);
+}
+
+bool startsWith(const std::string& text, const char* prefix, std::string& rest) {
+  const std::string p(prefix);
+  if (text.compare(0, p.size(), p) != 0) return false;
+  rest = text.substr(p.size());
+  return true;
+}
+
+}  // namespace
+
+StepResult fetchManifest(LauncherState& state, const UpdateSettings& settings, std::string& text) {
+  const std::wstring manifestUrl = settings.patchUrl + L"manifest.json";
+  const std::wstring signatureUrl = settings.patchUrl + L"manifest.sig";
+  int manifestResult = 0;
+  int signatureResult = 0;
+  bool signatureInvalid = false;
+  std::string signature;
+  for (int attempt = 0; attempt < 3; ++attempt) {
+    if (state.cancel.load()) return StepResult::Cancelled;
+    if (attempt > 0 && !pauseUnlessCancelled(state, settings.manifestRetryPauseMs)) {
+      return StepResult::Cancelled;
+    }
+    text.clear();
+    signature.clear();
+    signatureResult = 0;
+    signatureInvalid = false;
+    manifestResult = HttpGet(
+        manifestUrl,
+        [&text, &state](const std::uint8_t* bytes, std::uint32_t count) {
+          if (state.cancel.load()) return false;
+          if (text.size() + count > kManifestMaxBytes) return false;
+          text.append(reinterpret_cast<const char*>(bytes), count);
+          return true;
+        },
+        true);
+    if (manifestResult != 200) continue;
+    signatureResult = HttpGetToString(signatureUrl, kSignatureBytes, signature);
+    if (signatureResult != 200 || signature.size() != kSignatureBytes) continue;
+    postPhase(state, kStatusVerifying);
+    if (verifyEd25519(settings.publicKey.data(),
+                      reinterpret_cast<const std::uint8_t*>(signature.data()),
+                      reinterpret_cast<const std::uint8_t*>(text.data()), text.size()) == 0) {
+      return StepResult::Ok;
+    }
+    signatureInvalid = true;
+  }
+  text.clear();
+  if (state.cancel.load()) return StepResult::Cancelled;
+  if (signatureInvalid) {
+    setError(state, uiText(kStrErrSignature));
+    return StepResult::Failed;
+  }
+  std::wstring message = uiText(kStrErrConnect);
+  if (manifestResult > 0) {
+    const int shown = manifestResult == 200 ? signatureResult : manifestResult;
+    message += L" (HTTP " + std::to_wstring(shown) + L")";
+  }
+  setError(state, message);
+  return StepResult::Failed;
+}
+
+bool parseManifest(const std::string& text, JsonValue& root, std::wstring& error) {
+  std::string parserMessage;
+  const bool parsed = parseJson(text, root, &parserMessage);
+  if (parsed && root.kind == JsonKind::Object && root.member("format").asInt64() == 1 &&
+      root.member("files").kind == JsonKind::Array) {
+    return true;
+  }
+  error = std::wstring(uiText(kStrErrManifest)) + L" " +
+          (parsed ? std::wstring() : utf8ToWide(parserMessage));
+  return false;
+}
+
+bool readFileEntry(const JsonValue& value, FileEntry& out) {
+  if (value.kind != JsonKind::Object) return false;
+  out = FileEntry();
+  out.path = value.member("p").asString();
+  if (!isSafeRelativePath(out.path, out.widePath)) return false;
+  out.hash = value.member("h").asString();
+  if (!isHexHash(out.hash)) return false;
+  out.size = readSize(value.member("s"));
+  out.compressedSize = readSize(value.member("c"));
+  const JsonValue& keep = value.member("k");
+  out.keep = keep.kind == JsonKind::Number && keep.number != 0.0;
+  return true;
+}
+
+bool readFileEntries(const JsonValue& root, std::vector<FileEntry>& out) {
+  out.clear();
+  const JsonValue& files = root.member("files");
+  if (files.kind != JsonKind::Array) return false;
+  out.reserve(files.elements.size());
+  // Two entries for one file (also differing only in case) would have two workers write the
+  // same temporary file at once; such a manifest is refused.
+  std::set<std::wstring> seen;
+  for (const JsonValue& element : files.elements) {
+    FileEntry entry;
+    if (!readFileEntry(element, entry)) return false;
+    if (!seen.insert(cacheKey(entry.widePath)).second) return false;
+    out.push_back(std::move(entry));
+  }
+  return true;
+}
+
+std::vector<NewsItem> readNews(const JsonValue& root) {
+  std::vector<NewsItem> news;
+  const JsonValue& list = root.member("news");
+  if (list.kind != JsonKind::Array) return news;
+  news.reserve(list.elements.size());
+  for (const JsonValue& element : list.elements) {
+    NewsItem item;
+    item.date = stringOr(element, "date", L"");
+    item.title = stringOr(element, "title", L"");
+    item.text = stringOr(element, "text", L"");
+    item.url = stringOr(element, "url", L"");
+    item.type = stringOr(element, "type", L"noticia");
+    item.author = stringOr(element, "author", L"");
+    if (element.kind == JsonKind::Object) {
+      for (const auto& [name, value] : element.members) {
+        if (value.kind != JsonKind::String) continue;
+        std::string code;
+        if (startsWith(name, "title_", code)) {
+          item.titles[code] = utf8ToWide(value.string);
+        } else if (startsWith(name, "text_", code)) {
+          item.texts[code] = utf8ToWide(value.string);
+        }
+      }
+    }
+    news.push_back(std::move(item));
+  }
+  return news;
+}
+
+void publishManifest(const JsonValue& root, LauncherState& state) {
+  std::wstring gameExe;
+  const bool gameExeSafe =
+      isSafeRelativePath(root.member("game_exe").asString("Play Quillmark.exe"), gameExe);
+  std::vector<NewsItem> news = readNews(root);
+  std::map<std::string, std::wstring> links;
+  const JsonValue& linkObject = root.member("links");
+  const bool hasLinks = linkObject.kind == JsonKind::Object;
+  if (hasLinks) {
+    for (const auto& [name, value] : linkObject.members) {
+      if (value.kind == JsonKind::String) links[name] = utf8ToWide(value.string);
+    }
+  }
+  std::lock_guard<std::mutex> guard(state.lock);
+  if (gameExeSafe) state.gameExe = std::move(gameExe);
+  state.news = std::move(news);
+  if (hasLinks) state.links = std::move(links);
+}
+
+bool acceptManifest(LauncherState& state, const std::wstring& gameDir, const std::string& text,
+                    JsonValue& root, std::vector<FileEntry>& entries) {
+  std::wstring error;
+  if (!parseManifest(text, root, error)) {
+    setError(state, error);
+    return false;
+  }
+  const std::int32_t version = static_cast<std::int32_t>(root.member("version").asInt64());
+  state.version.store(version);
+  const InstalledVersion installed = installedVersion(gameDir);
+  if (installed.present && version < installed.value) {
+    setError(state, uiText(kStrErrRollback));
+    return false;
+  }
+  publishManifest(root, state);
+  postStatus(state, kStatusVerifying, kManifestAccepted);
+  if (!readFileEntries(root, entries)) {
+    setError(state, std::wstring(uiText(kStrErrManifest)) + L" (path)");
+    return false;
+  }
+  return true;
+}

@@ -1,0 +1,110 @@
+// patcher.ini's version and patcher_cache.dat: reading, writing, cache keys.
+#include "patch_state.h"
+
+#include <cwctype>
+
+#include "update/paths.h"
+#include "update/text.h"
+
+namespace {
+
+// A cache file beyond this is ignored: the run then hashes instead of trusting it.
+constexpr std::uint64_t kCacheMaxBytes = 67108864;  // 64 MiB
+
+// Decimal digits from the start of text; anything else gives 0, as does an overflow.
+std::uint64_t parseDecimal(std::string_view text) {
+  if (text.empty()) return 0;
+  std::uint64_t value = 0;
+  for (char c : text) {
+    if (c < '0' || c > '9') return 0;
+    const std::uint64_t digit = static_cast<std::uint64_t>(c - '0');
+    if (value > (UINT64_MAX - digit) / 10) return 0;
+    value = value * 10 + digit;
+  }
+  return value;
+}
+
+// The integer reading of GetPrivateProfileIntW: blanks, an optional sign, then digits up to
+// the first other character; no digits give 0.
+std::int64_t parseProfileInt(const std::wstring& text) {
+  std::size_t i = 0;
+  while (i < text.size() && (text[i] == L' ' || text[i] == L'\t')) ++i;
+  bool negative = false;
+  if (i < text.size() && (text[i] == L'-' || text[i] == L'+')) {
+    negative = text[i] == L'-';
+    ++i;
+  }
+  std::int64_t value = 0;
+  for (; i < text.size() && text[i] >= L'0' && text[i] <= L'9'; ++i) {
+    value = value * 10 + (text[i] - L'0');
+    if (value > 0x7FFFFFFFLL + 1) break;
+  }
+  return negative ? -value : value;
+}
+
+}  // namespace
+
+std::wstring cacheKey(const std::wstring& widePath) {
+  std::wstring key(widePath);
+  for (wchar_t& c : key) c = static_cast<wchar_t>(std::towlower(static_cast<wint_t>(c)));
+  return key;
+}
+
+InstalledVersion installedVersion(const std::wstring& gameDir) {
+  const std::wstring text = readProfileString(gameDir + L"patcher.ini", L"patch", L"version", L"");
+  InstalledVersion result;
+  if (text.empty()) return result;
+  const std::int64_t value = parseProfileInt(text);
+  if (value < 0 || value > 0x7FFFFFFF) return result;
+  result.present = true;
+  result.value = static_cast<std::int32_t>(value);
+  return result;
+}
+
+void writeInstalledVersion(const std::wstring& gameDir, std::int32_t version) {
+  writeProfileString(gameDir + L"patcher.ini", L"patch", L"version", std::to_wstring(version));
+}
+
+void loadCache(const std::wstring& gameDir, HashCache& cache) {
+  cache.clear();
+  std::string text;
+  if (!readWholeFile(gameDir + L"patcher_cache.dat", kCacheMaxBytes, text)) return;
+  std::string_view rest(text);
+  while (!rest.empty()) {
+    const std::size_t end = rest.find('\n');
+    std::string_view line = rest.substr(0, end);
+    rest = end == std::string_view::npos ? std::string_view() : rest.substr(end + 1);
+    if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+    const std::size_t tab1 = line.find('\t');
+    if (tab1 != 64) continue;
+    const std::size_t tab2 = line.find('\t', tab1 + 1);
+    if (tab2 == std::string_view::npos) continue;
+    const std::size_t tab3 = line.find('\t', tab2 + 1);
+    if (tab3 == std::string_view::npos) continue;
+    std::wstring widePath;
+    if (!isSafeRelativePath(line.substr(tab3 + 1), widePath)) continue;
+    CacheRecord record;
+    record.hash = std::string(line.substr(0, 64));
+    record.size = parseDecimal(line.substr(tab1 + 1, tab2 - tab1 - 1));
+    record.writeTime = parseDecimal(line.substr(tab2 + 1, tab3 - tab2 - 1));
+    cache[cacheKey(widePath)] = std::move(record);
+  }
+}
+
+void saveCache(const std::wstring& gameDir, const std::vector<FileEntry>& entries,
+               const HashCache& cache) {
+  std::string text;
+  for (const FileEntry& entry : entries) {
+    auto it = cache.find(cacheKey(entry.widePath));
+    if (it == cache.end()) continue;
+    text += it->second.hash;
+    text += '\t';
+    text += std::to_string(it->second.size);
+    text += '\t';
+    text += std::to_string(it->second.writeTime);
+    text += '\t';
+    text += entry.path;
+    text += '\n';
+  }
+  writeFileAtomically(gameDir + L"patcher_cache.dat", text);
+}

@@ -1,0 +1,96 @@
+// Launcher self-update: compare, download ".new", swap through ".old", clean up ".old".
+#include "self_update.h"
+
+#include "i18n/strings.h"
+#include "update/download.h"
+#include "update/files.h"
+#include "update/manifest.h"
+#include "update/patch_state.h"
+#include "update/sha256.h"
+
+namespace {
+
+// The message for a failed download of the launcher. A network failure is reported as such,
+// not as a write failure, so the player knows to look at the connection.
+std::wstring launcherDownloadError(DownloadResult r, const std::wstring& path) {
+  int id = kStrErrWrite;
+  if (r == DownloadResult::NetworkFailed) id = kStrErrConnect;
+  if (r == DownloadResult::Corrupted) id = kStrErrCorrupted;
+  if (r == DownloadResult::FileInUse) id = kStrErrFileInUse;
+  return std::wstring(uiText(id)) + L" " + path;
+}
+
+}  // namespace
+
+bool developerKeyPresent(const std::wstring& gameDir) {
+  return fileExists(gameDir + kDeveloperKeyFile);
+}
+
+LauncherStep updateLauncher(LauncherState& state, const UpdateSettings& settings,
+                            const std::wstring& gameDir, const std::wstring& exePath,
+                            const JsonValue& root) {
+  if (root.members.count("launcher") == 0 || developerKeyPresent(gameDir)) {
+    return LauncherStep::NotNeeded;
+  }
+  FileEntry entry;
+  if (!readFileEntry(root.member("launcher"), entry)) {
+    setError(state, uiText(kStrErrManifest));
+    return LauncherStep::Failed;
+  }
+  const std::string own = HashFile(exePath);
+  if (own.empty() || own == entry.hash) return LauncherStep::NotNeeded;
+
+  postPhase(state, kStatusSelfUpdate);
+  setCurrentItem(state, entry.widePath);
+  state.bytesTotal.store(entry.compressedSize);
+  state.bytesDone.store(0);
+  state.filesTotal.store(1);
+  state.filesDone.store(0);
+
+  const std::wstring newPath = exePath + L".new";
+  const std::wstring oldPath = exePath + L".old";
+  const DownloadResult r = downloadFile(state, settings, entry, newPath);
+  if (r == DownloadResult::Cancelled) return LauncherStep::Cancelled;
+  if (r != DownloadResult::Ok) {
+    setError(state, launcherDownloadError(r, entry.widePath));
+    return LauncherStep::Failed;
+  }
+  std::uint32_t code = 0;
+  if (!moveReplacing(exePath, oldPath, code)) {
+    setError(state, std::wstring(uiText(kStrErrWrite)) + L" " + systemErrorText(code));
+    return LauncherStep::Failed;
+  }
+  if (!moveReplacing(newPath, exePath, code)) {
+    std::uint32_t ignored = 0;
+    moveReplacing(oldPath, exePath, ignored);
+    setError(state, std::wstring(uiText(kStrErrWrite)) + L" " + systemErrorText(code));
+    return LauncherStep::Failed;
+  }
+  state.filesDone.store(1);
+  postPhase(state, kStatusRestart);
+  return LauncherStep::Replaced;
+}
+
+bool addLauncherAsGameFile(LauncherState& state, const std::wstring& gameDir,
+                           const JsonValue& root, std::vector<FileEntry>& entries) {
+  if (root.members.count("launcher") == 0 || developerKeyPresent(gameDir)) return true;
+  FileEntry entry;
+  if (!readFileEntry(root.member("launcher"), entry)) {
+    setError(state, uiText(kStrErrManifest));
+    return false;
+  }
+  const std::wstring key = cacheKey(entry.widePath);
+  for (const FileEntry& e : entries) {
+    if (cacheKey(e.widePath) == key) return true;
+  }
+  entries.push_back(std::move(entry));
+  return true;
+}
+
+void removeOldLauncher(LauncherState& state, const std::wstring& exePath, std::uint32_t pauseMs) {
+  const std::wstring oldPath = exePath + L".old";
+  for (int i = 0; i < 20; ++i) {
+    if (!fileExists(oldPath) || deleteFile(oldPath)) return;
+    if (!pauseUnlessCancelled(state, pauseMs)) return;
+  }
+}

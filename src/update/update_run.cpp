@@ -1,0 +1,345 @@
+// The update run. Sections: settings and game folder; parallel jobs; check phase; download
+// phase; apply phase; runUpdate; the run's thread (startUpdate, joinUpdate, cancelUpdate).
+#include "update_run.h"
+
+#include <algorithm>
+#include <atomic>
+#include <mutex>
+#include <set>
+#include <system_error>
+#include <thread>
+
+#include "formats/json.h"
+#include "i18n/strings.h"
+#include "quillmark_config.h"
+#include "update/download.h"
+#include "update/files.h"
+#include "update/manifest.h"
+#include "update/patch_state.h"
+#include "update/paths.h"
+#include "update/self_update.h"
+#include "update/sha256.h"
+
+// ---- settings and game folder ----
+
+UpdateSettings::UpdateSettings() : patchUrl(quillmark::config::kPatchUrl) {
+  std::copy(std::begin(quillmark::config::kPublicKey), std::end(quillmark::config::kPublicKey),
+            publicKey.begin());
+}
+
+std::wstring normalizeGameDir(const std::wstring& dir) {
+  std::wstring out = dir.empty() ? std::wstring(L".") : dir;
+  std::replace(out.begin(), out.end(), L'/', L'\\');
+  if (out.back() != L'\\') out += L'\\';
+  return out;
+}
+
+namespace {
+
+std::wstring resolveGameDir(const UpdateSettings& settings) {
+  return normalizeGameDir(settings.gameDir.empty() ? moduleDirectory() : settings.gameDir);
+}
+
+}  // namespace
+
+// ---- parallel jobs ----
+
+std::size_t workerCount(std::size_t count) { return std::min<std::size_t>(count, 4); }
+
+void runJobsInParallel(std::size_t count, const std::function<void(std::size_t)>& job) {
+  if (count == 0) return;
+  std::atomic<std::size_t> next{0};
+  auto work = [&next, &job, count] {
+    for (std::size_t i = next.fetch_add(1); i < count; i = next.fetch_add(1)) job(i);
+  };
+  std::vector<std::thread> extra;
+  extra.reserve(workerCount(count) - 1);
+  for (std::size_t t = 1; t < workerCount(count); ++t) {
+    try {
+      extra.emplace_back(work);
+    } catch (const std::system_error&) {
+      break;  // fewer helpers; the jobs are still all done by those that exist
+    }
+  }
+  work();
+  for (std::thread& t : extra) t.join();
+}
+
+namespace {
+
+struct FileStat {
+  std::uint64_t size = 0;
+  std::uint64_t writeTime = 0;
+};
+
+struct RunData {
+  std::wstring gameDir;
+  std::vector<FileEntry> entries;
+  std::vector<std::uint8_t> needsDownload;
+  std::vector<FileStat> stat;
+};
+
+void storeRecord(LauncherState& state, const std::wstring& widePath, const CacheRecord& record) {
+  std::lock_guard<std::mutex> guard(state.cacheLock);
+  state.cache[cacheKey(widePath)] = record;
+}
+
+// ---- check phase ----
+
+bool hashProgress(void* context, std::uint64_t bytesRead) {
+  LauncherState& state = *static_cast<LauncherState*>(context);
+  state.bytesDone.fetch_add(bytesRead);
+  return !state.cancel.load();
+}
+
+void checkFiles(LauncherState& state, RunData& run) {
+  const std::size_t n = run.entries.size();
+  run.needsDownload.assign(n, 0);
+  run.stat.assign(n, FileStat());
+  std::vector<std::size_t> hashJobs;
+  std::uint64_t hashTotal = 0;
+  {
+    // Only this thread runs now; the lock is taken once for the whole scan.
+    std::lock_guard<std::mutex> guard(state.cacheLock);
+    for (std::size_t i = 0; i < n; ++i) {
+      const FileEntry& entry = run.entries[i];
+      FileInfo info;
+      if (!getFileInfo(run.gameDir + entry.widePath, info) || info.isDirectory) {
+        run.needsDownload[i] = 1;
+        continue;
+      }
+      run.stat[i] = FileStat{info.size, info.lastWriteTime};
+      if (entry.keep) continue;
+      if (info.size != entry.size) {
+        run.needsDownload[i] = 1;
+        continue;
+      }
+      auto it = state.cache.find(cacheKey(entry.widePath));
+      if (it != state.cache.end() && it->second.size == info.size &&
+          it->second.writeTime == info.lastWriteTime) {
+        run.needsDownload[i] = it->second.hash != entry.hash ? 1 : 0;
+        continue;
+      }
+      hashJobs.push_back(i);
+      hashTotal += info.size;
+    }
+  }
+  state.bytesTotal.store(hashTotal);
+  state.bytesDone.store(0);
+  state.filesTotal.store(static_cast<std::int32_t>(hashJobs.size()));
+  state.filesDone.store(0);
+  runJobsInParallel(hashJobs.size(), [&](std::size_t job) {
+    if (state.cancel.load()) return;
+    const std::size_t i = hashJobs[job];
+    const FileEntry& entry = run.entries[i];
+    setCurrentItem(state, entry.widePath);
+    const std::string hash = HashFile(run.gameDir + entry.widePath, hashProgress, &state);
+    if (hash != entry.hash) run.needsDownload[i] = 1;
+    if (!hash.empty()) storeRecord(state, entry.widePath, {run.stat[i].size, run.stat[i].writeTime, hash});
+    state.filesDone.fetch_add(1);
+  });
+}
+
+// ---- download phase ----
+
+std::wstring downloadError(DownloadResult r) {
+  switch (r) {
+    case DownloadResult::NetworkFailed: return uiText(kStrErrConnect);
+    case DownloadResult::Corrupted: return uiText(kStrErrCorrupted);
+    case DownloadResult::FileInUse: return uiText(kStrErrFileInUse);
+    default: return uiText(kStrErrWrite);
+  }
+}
+
+// Downloads what the check found missing or wrong. False when the run must end (an error
+// was set, or the run was cancelled).
+bool downloadFiles(LauncherState& state, const UpdateSettings& settings, RunData& run) {
+  std::vector<std::size_t> jobs;
+  std::uint64_t total = 0;
+  for (std::size_t i = 0; i < run.entries.size(); ++i) {
+    if (run.needsDownload[i] == 0) continue;
+    jobs.push_back(i);
+    total += run.entries[i].compressedSize;
+  }
+  if (jobs.empty()) return true;
+
+  postPhase(state, kStatusDownloading);
+  state.bytesDone.store(0);
+  state.bytesTotal.store(total);
+  state.filesTotal.store(static_cast<std::int32_t>(jobs.size()));
+  state.filesDone.store(0);
+
+  std::atomic<int> failure{0};
+  std::mutex failedPathLock;
+  std::wstring failedPath;
+  runJobsInParallel(jobs.size(), [&](std::size_t job) {
+    if (state.cancel.load() || failure.load() != 0) return;
+    const FileEntry& entry = run.entries[jobs[job]];
+    const std::wstring target = run.gameDir + entry.widePath;
+    setCurrentItem(state, entry.widePath);
+    const DownloadResult r = downloadFile(state, settings, entry, target);
+    if (r == DownloadResult::Ok) {
+      FileInfo info;
+      if (getFileInfo(target, info) && !info.isDirectory) {
+        storeRecord(state, entry.widePath, {info.size, info.lastWriteTime, entry.hash});
+      }
+      state.filesDone.fetch_add(1);
+      return;
+    }
+    if (r == DownloadResult::Cancelled) return;
+    int expected = 0;
+    if (failure.compare_exchange_strong(expected, static_cast<int>(r))) {
+      {
+        std::lock_guard<std::mutex> guard(failedPathLock);
+        failedPath = entry.widePath;
+      }
+      // Jobs not yet started do nothing and running transfers stop at their next chunk.
+      state.cancel.store(true);
+    }
+  });
+
+  {
+    std::lock_guard<std::mutex> guard(state.cacheLock);
+    saveCache(run.gameDir, run.entries, state.cache);
+  }
+  if (failure.load() != 0) {
+    std::wstring path;
+    {
+      std::lock_guard<std::mutex> guard(failedPathLock);
+      path = failedPath;
+    }
+    setError(state, downloadError(static_cast<DownloadResult>(failure.load())) + L" " + path);
+    return false;
+  }
+  return !state.cancel.load();
+}
+
+// ---- apply phase ----
+
+void applyDeletions(LauncherState& state, const JsonValue& root, const RunData& run) {
+  const JsonValue& list = root.member("delete");
+  if (list.kind != JsonKind::Array) return;
+  // A file the manifest also lists is part of the release; deleting it would leave the
+  // folder different from the manifest it has just been brought to.
+  std::set<std::wstring> listed;
+  for (const FileEntry& entry : run.entries) listed.insert(cacheKey(entry.widePath));
+  for (const JsonValue& element : list.elements) {
+    std::wstring widePath;
+    if (!isSafeRelativePath(element.asString(), widePath)) continue;
+    const std::wstring key = cacheKey(widePath);
+    if (listed.count(key) != 0) continue;
+    const std::wstring full = run.gameDir + widePath;
+    setReadOnly(full, false);
+    deleteFile(full);
+    {
+      std::lock_guard<std::mutex> guard(state.cacheLock);
+      state.cache.erase(key);
+    }
+    std::wstring folder = widePath;
+    for (std::size_t sep = folder.find_last_of(L"\\/"); sep != std::wstring::npos;
+         sep = folder.find_last_of(L"\\/")) {
+      folder.resize(sep);
+      if (folder.empty() || !removeEmptyDirectory(run.gameDir + folder)) break;
+    }
+  }
+}
+
+}  // namespace
+
+// ---- runUpdate ----
+
+void runUpdate(LauncherState& state, bool repair, const UpdateSettings& settings) {
+  RunData run;
+  run.gameDir = state.gameDir.empty() ? resolveGameDir(settings) : state.gameDir;
+  const std::wstring exePath =
+      settings.executablePath.empty() ? modulePath() : settings.executablePath;
+  const bool launcher = settings.launcherMode == LauncherMode::ReplaceOwnExecutable;
+
+  if (launcher) removeOldLauncher(state, exePath, settings.oldLauncherPauseMs);
+  if (std::all_of(settings.publicKey.begin(), settings.publicKey.end(),
+                  [](std::uint8_t b) { return b == 0; })) {
+    setError(state, uiText(kStrErrNoPublicKey));
+    return;
+  }
+
+  postPhase(state, kStatusConnecting);
+  JsonValue root;
+  {
+    std::string text;
+    if (fetchManifest(state, settings, text) != StepResult::Ok) return;
+    if (!acceptManifest(state, run.gameDir, text, root, run.entries)) return;
+  }
+
+  if (launcher) {
+    if (updateLauncher(state, settings, run.gameDir, exePath, root) != LauncherStep::NotNeeded) {
+      return;
+    }
+  } else if (!addLauncherAsGameFile(state, run.gameDir, root, run.entries)) {
+    return;
+  }
+  if (state.cancel.load()) return;
+
+  postPhase(state, kStatusChecking);
+  {
+    std::lock_guard<std::mutex> guard(state.cacheLock);
+    loadCache(run.gameDir, state.cache);
+    if (repair) state.cache.clear();
+  }
+  checkFiles(state, run);
+  if (state.cancel.load()) return;
+
+  if (!downloadFiles(state, settings, run)) return;
+
+  postPhase(state, kStatusApplying);
+  applyDeletions(state, root, run);
+  {
+    std::lock_guard<std::mutex> guard(state.cacheLock);
+    saveCache(run.gameDir, run.entries, state.cache);
+  }
+  writeInstalledVersion(run.gameDir, state.version.load());
+  setCurrentItem(state, std::wstring());
+  postPhase(state, kStatusReady);
+}
+
+// ---- the run's thread ----
+
+bool startUpdate(LauncherState& state, bool repair, const UpdateSettings& settings) {
+  bool idle = false;
+  if (!state.running.compare_exchange_strong(idle, true)) return false;
+  joinUpdate(state);
+  state.notify = settings.notify;
+  state.notifyContext = settings.notifyContext;
+  state.cancel.store(false);
+  state.gameDir = resolveGameDir(settings);
+  {
+    std::lock_guard<std::mutex> guard(state.lock);
+    state.errorText.clear();
+    state.currentItem.clear();
+  }
+  state.bytesTotal.store(0);
+  state.bytesDone.store(0);
+  state.filesTotal.store(0);
+  state.filesDone.store(0);
+  try {
+    state.worker = std::thread([&state, repair, settings] {
+      runUpdate(state, repair, settings);
+      state.running.store(false);
+      postStatus(state, state.phase.load(), 0);
+    });
+  } catch (const std::system_error&) {
+    state.running.store(false);
+    return false;
+  }
+  return true;
+}
+
+void joinUpdate(LauncherState& state) {
+  if (state.worker.joinable() && state.worker.get_id() != std::this_thread::get_id()) {
+    state.worker.join();
+  }
+}
+
+void cancelUpdate(LauncherState& state) {
+  state.cancel.store(true);
+  joinUpdate(state);
+}

@@ -1,0 +1,34 @@
+// One update run: manifest, launcher step, check of the game folder (from the cache or by
+// hashing), downloads, deletions, cache and version. It runs on a thread of its own with up
+// to three extra workers, and reports only through the Launcher state and its notify hook.
+//
+// A progress display reads from the state: phase (the last status code), bytesDone and
+// bytesTotal (bytes hashed in phase 3, compressed bytes received in phases 4 and 6), filesDone
+// and filesTotal, currentItem, version, and errorText once phase is 9. When the thread ends,
+// running turns false and the last phase is posted once more.
+#pragma once
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "launcher_state.h"
+#include "update_settings.h"
+
+// Starts a run on its own thread. Refused (false) while a run is going; otherwise the previous
+// thread is joined, the state's run fields are reset and the thread started.
+bool startUpdate(LauncherState& state, bool repair, const UpdateSettings& settings = UpdateSettings());
+
+// The run itself, on the calling thread (startUpdate's thread runs this).
+void runUpdate(LauncherState& state, bool repair, const UpdateSettings& settings);
+
+// Waits for the run's thread to end (nothing when there is none).
+void joinUpdate(LauncherState& state);
+// Asks the run to stop and waits for it: no temporary file is left behind.
+void cancelUpdate(LauncherState& state);
+
+// Runs job(i) for i in 0..count-1 on min(count, 4) threads (the caller is one of them),
+// handing out indices in order from one atomic counter.
+void runJobsInParallel(std::size_t count, const std::function<void(std::size_t)>& job);
+// The number of threads runJobsInParallel uses for count jobs.
+std::size_t workerCount(std::size_t count);
