@@ -1,0 +1,123 @@
+// Text format table, the widgets built on the primitives, hit testing and the glow pixels.
+#include "ui/canvas.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace {
+constexpr const wchar_t* kTextFamily = L"Segoe UI";
+constexpr const wchar_t* kIconFamily = L"Segoe MDL2 Assets";
+
+// In the order of TextFormat.
+constexpr TextFormatSpec kFormats[kTextFormatCount] = {
+    {kTextFamily, 900, 50.0f, HAlign::Leading, VAlign::Top, false, false},     // Black50
+    {kTextFamily, 400, 13.0f, HAlign::Leading, VAlign::Top, false, false},     // Regular13
+    {kTextFamily, 600, 14.0f, HAlign::Leading, VAlign::Centre, true, false},   // Semibold14
+    {kTextFamily, 700, 15.0f, HAlign::Leading, VAlign::Centre, true, false},   // Bold15
+    {kTextFamily, 700, 23.0f, HAlign::Leading, VAlign::Top, false, false},     // Bold23
+    {kTextFamily, 400, 13.5f, HAlign::Leading, VAlign::Top, false, false},     // Regular13_5
+    {kTextFamily, 600, 13.5f, HAlign::Leading, VAlign::Top, true, false},      // Semibold13_5
+    {kTextFamily, 400, 11.5f, HAlign::Leading, VAlign::Top, true, false},      // Regular11_5
+    {kTextFamily, 700, 11.5f, HAlign::Leading, VAlign::Top, true, false},      // Bold11_5
+    {kTextFamily, 700, 22.0f, HAlign::Centre, VAlign::Centre, true, false},    // Bold22Centred
+    {kTextFamily, 600, 13.0f, HAlign::Centre, VAlign::Centre, true, false},    // Semibold13Centred
+    {kIconFamily, 400, 13.0f, HAlign::Centre, VAlign::Centre, false, true},    // Icons13
+    {kIconFamily, 400, 10.0f, HAlign::Centre, VAlign::Centre, false, true},    // Icons10
+    {kTextFamily, 300, 44.0f, HAlign::Leading, VAlign::Centre, true, false},   // Light44
+};
+}  // namespace
+
+const TextFormatSpec& textFormatSpec(TextFormat format) {
+  const int i = static_cast<int>(format);
+  return kFormats[(i >= 0 && i < kTextFormatCount) ? i : 0];
+}
+
+void gradientRect(Canvas& c, std::uint32_t rgb1, float opacity1, std::uint32_t rgb2,
+                  float opacity2, RectF r, float radius, PointF start, PointF end) {
+  const GradientStop stops[2] = {{0.0f, rgb1, opacity1}, {1.0f, rgb2, opacity2}};
+  c.ops->fillGradient(c.self, r, radius, start, end, stops, 2);
+}
+
+void addHitRegion(Canvas& c, int actionId, RectF r, bool enabled, int itemIndex) {
+  if (c.hitRegions) c.hitRegions->push_back(HitRegion{actionId, r, enabled, itemIndex});
+}
+
+void chipButton(Canvas& c, int actionId, std::wstring_view label, wchar_t glyph, bool enabled,
+                RectF r) {
+  const bool hovered = c.hoverId == actionId && enabled;
+  roundRect(c, colours::Peach, hovered ? 0.10f : 0.04f, hovered ? colours::Gold : colours::Peach,
+            hovered ? 0.55f : 0.14f, r, 6.0f);
+  const std::uint32_t labelColour = enabled ? colours::Text : colours::MutedText;
+  if (glyph == 0) {
+    drawText(c, label, TextFormat::Semibold13Centred, labelColour, 1.0f, r);
+  } else {
+    const float room = r.width() - 40.0f;
+    const float w = std::min(measureText(c, label, TextFormat::Semibold13Centred, room).width, room);
+    const float x = (r.left + r.right - (w + 22.0f)) / 2.0f;
+    const wchar_t glyphText[1] = {glyph};
+    drawText(c, std::wstring_view(glyphText, 1), TextFormat::Icons10,
+             hovered ? colours::LightGold : labelColour, 1.0f, {x, r.top, x + 14.0f, r.bottom});
+    drawText(c, label, TextFormat::Semibold13Centred, labelColour, 1.0f,
+             {x + 22.0f, r.top, x + 22.0f + w + 2.0f, r.bottom}, HAlign::Centre, VAlign::Centre);
+  }
+  addHitRegion(c, actionId, r, enabled, -1);
+}
+
+void primaryButton(Canvas& c, int actionId, std::wstring_view label, TextFormat format,
+                   bool enabled, RectF r) {
+  const bool hovered = c.hoverId == actionId && enabled;
+  const bool pressed = hovered && c.pressedId == actionId;
+  if (pressed) {
+    r.top += 1.0f;
+    r.bottom += 1.0f;
+  }
+  if (enabled) {
+    if (hovered) {
+      const float cx = (r.left + r.right) / 2.0f, cy = (r.top + r.bottom) / 2.0f;
+      const float hw = r.width() * 0.75f, hh = r.height() * 1.4f;
+      drawGlow(c, colours::Gold, {cx - hw, cy - hh, cx + hw, cy + hh}, 0.22f);
+    }
+    const GradientStop stops[3] = {
+        {0.0f, hovered ? colours::LightGold : colours::ButtonGold, 1.0f},
+        {0.55f, colours::Gold, 1.0f},
+        {1.0f, colours::DarkGold, 1.0f},
+    };
+    c.ops->fillGradient(c.self, r, 6.0f, {r.left, r.top}, {r.left, r.bottom}, stops, 3);
+    roundRect(c, 0, 0.0f, colours::White, 0.28f, r, 6.0f);
+    drawText(c, label, format, colours::ButtonInk, 1.0f, r, HAlign::Centre, VAlign::Centre);
+  } else {
+    roundRect(c, colours::ButtonDisabled, 0.55f, colours::Peach, 0.10f, r, 6.0f);
+    drawText(c, label, format, colours::SecondaryText, 0.8f, r, HAlign::Centre, VAlign::Centre);
+  }
+  addHitRegion(c, actionId, r, enabled, -1);
+}
+
+const HitRegion* findHitRegion(const std::vector<HitRegion>& regions, float x, float y) {
+  for (auto it = regions.rbegin(); it != regions.rend(); ++it) {
+    const RectF& r = it->rect;
+    if (x >= r.left && x < r.right && y >= r.top && y < r.bottom) return &*it;
+  }
+  return nullptr;
+}
+
+std::vector<std::uint32_t> glowPixels(std::uint32_t rgb) {
+  std::vector<std::uint32_t> pixels(static_cast<size_t>(kGlowSize) * kGlowSize, 0);
+  const double red = ((rgb >> 16) & 0xFF) / 255.0;
+  const double green = ((rgb >> 8) & 0xFF) / 255.0;
+  const double blue = (rgb & 0xFF) / 255.0;
+  for (int row = 0; row < kGlowSize; ++row) {
+    const double u = ((row + 0.5) / kGlowSize) * 2.0 - 1.0;
+    for (int col = 0; col < kGlowSize; ++col) {
+      const double v = ((col + 0.5) / kGlowSize) * 2.0 - 1.0;
+      const double d = std::sqrt(u * u + v * v);
+      if (d >= 1.0) continue;
+      const double i = (1.0 - d) * (1.0 - d);
+      const auto channel = [i](double x) {
+        return static_cast<std::uint32_t>(i * x * 255.0 + 0.5);
+      };
+      pixels[static_cast<size_t>(row) * kGlowSize + col] =
+          channel(1.0) << 24 | channel(red) << 16 | channel(green) << 8 | channel(blue);
+    }
+  }
+  return pixels;
+}

@@ -1,0 +1,224 @@
+// The drawing interface that every painter uses, and the pieces built on it.
+//
+//   geometry, palette      RectF, PointF, colours::*, the 1130 x 690 canvas
+//   text formats           TextFormat and the table of the 14 formats
+//   Canvas, CanvasOps      a back end's primitives as a table of function pointers, plus the
+//                          hit-region list and the hover and press state of the frame
+//   primitives             free functions that forward to the back end
+//   widgets                gradientRect, chipButton, primaryButton, addHitRegion
+//   hit testing            findHitRegion
+//   glow pixels            the 256 x 256 premultiplied light the back ends stretch
+//
+// Two back ends fill CanvasOps: Direct2D/DirectWrite on Windows (renderer_win.cpp) and the
+// recording canvas (recording_canvas.h), which keeps every call so that painters and hit
+// regions can be checked on any platform. All geometry is in canvas units (96 dpi).
+#pragma once
+#include <cstdint>
+#include <string_view>
+#include <vector>
+
+inline constexpr float kCanvasWidth = 1130.0f;
+inline constexpr float kCanvasHeight = 690.0f;
+
+struct RectF {
+  float left = 0, top = 0, right = 0, bottom = 0;
+  float width() const { return right - left; }
+  float height() const { return bottom - top; }
+};
+
+struct PointF {
+  float x = 0, y = 0;
+};
+
+// Colours are 0xRRGGBB; opacity travels beside them.
+namespace colours {
+inline constexpr std::uint32_t Backdrop = 0x0F0808;
+inline constexpr std::uint32_t Shade = 0x0A0404;
+inline constexpr std::uint32_t Ember = 0x8A3418;
+inline constexpr std::uint32_t DeepEmber = 0x6B2A18;
+inline constexpr std::uint32_t LogoGlow = 0xC8742A;
+inline constexpr std::uint32_t Gold = 0xE8B04B;
+inline constexpr std::uint32_t LightGold = 0xFFD98A;
+inline constexpr std::uint32_t ButtonGold = 0xF6C766;
+inline constexpr std::uint32_t DarkGold = 0xA8701F;
+inline constexpr std::uint32_t Peach = 0xF0A080;
+inline constexpr std::uint32_t Text = 0xECE4DC;
+inline constexpr std::uint32_t MutedText = 0x7A6A64;
+inline constexpr std::uint32_t SecondaryText = 0xB9A8A0;
+inline constexpr std::uint32_t CloseRed = 0xE5484D;
+inline constexpr std::uint32_t White = 0xFFFFFF;
+// The main screen's own colours.
+inline constexpr std::uint32_t Panel = 0x140A0A;
+inline constexpr std::uint32_t ErrorRed = 0xFF6B6B;
+inline constexpr std::uint32_t ReadyGreen = 0x7BD88F;
+inline constexpr std::uint32_t BrightText = 0xF4EEDF;
+inline constexpr std::uint32_t MessageText = 0xE2D6CC;
+inline constexpr std::uint32_t Track = 0x3A1A12;
+inline constexpr std::uint32_t ButtonInk = 0x2A1A05;
+inline constexpr std::uint32_t ButtonDisabled = 0x2A1410;
+}  // namespace colours
+
+enum class TextFormat : int {
+  Black50,
+  Regular13,
+  Semibold14,
+  Bold15,
+  Bold23,
+  Regular13_5,
+  Semibold13_5,
+  Regular11_5,
+  Bold11_5,
+  Bold22Centred,
+  Semibold13Centred,
+  Icons13,
+  Icons10,
+  Light44,
+};
+inline constexpr int kTextFormatCount = 14;
+
+// Default alignments belong to the format; a call may override them for itself only.
+enum class HAlign : int { Default, Leading, Trailing, Centre };
+enum class VAlign : int { Default, Top, Centre, Bottom };
+
+struct TextFormatSpec {
+  const wchar_t* family;  // "Segoe UI" or "Segoe MDL2 Assets"
+  int weight;             // 300 light .. 900 black
+  float size;             // canvas units
+  HAlign horizontal;      // Leading or Centre
+  VAlign vertical;        // Top or Centre
+  bool trimmed;           // one line, trimmed with an ellipsis; otherwise wrapped
+  bool icons;             // drawn from the icon font
+};
+const TextFormatSpec& textFormatSpec(TextFormat format);
+
+struct TextSize {
+  float width = 0, height = 0;
+};
+
+enum class ImageId : int { Background, Logo };
+
+struct GradientStop {
+  float position;
+  std::uint32_t rgb;
+  float opacity;
+};
+
+// One entry per clickable thing of the last frame; later entries lie above earlier ones.
+struct HitRegion {
+  std::int32_t actionId = 0;
+  RectF rect;
+  bool enabled = true;
+  std::int32_t itemIndex = -1;
+};
+
+// A back end's primitives; `self` is the back end's own state.
+struct CanvasOps {
+  void (*clear)(void* self, std::uint32_t rgb);
+  void (*fillRect)(void* self, RectF rect, std::uint32_t rgb, float opacity);
+  // Fills when fillOpacity > 0, then strokes 1.0 wide when borderOpacity > 0; radius 0 is square.
+  void (*roundRect)(void* self, std::uint32_t fill, float fillOpacity, std::uint32_t border,
+                    float borderOpacity, RectF rect, float radius);
+  // A rectangle outline of the given width.
+  void (*strokeRect)(void* self, RectF rect, float radius, std::uint32_t rgb, float opacity,
+                     float width);
+  // A linear gradient from start to end (gamma 2.2, clamped) filling a (rounded) rectangle.
+  void (*fillGradient)(void* self, RectF rect, float radius, PointF start, PointF end,
+                       const GradientStop* stops, int count);
+  void (*fillEllipse)(void* self, PointF centre, float rx, float ry, std::uint32_t rgb,
+                      float opacity);
+  void (*strokeEllipse)(void* self, PointF centre, float rx, float ry, std::uint32_t rgb,
+                        float opacity, float width);
+  void (*drawLine)(void* self, PointF from, PointF to, std::uint32_t rgb, float opacity,
+                   float width);
+  // The glow of rgb (glowPixels) stretched into rect with linear interpolation.
+  void (*drawGlow)(void* self, std::uint32_t rgb, RectF rect, float opacity);
+  void (*drawImage)(void* self, ImageId image, RectF rect, float opacity);
+  // The image's size in pixels; false when the image is not there.
+  bool (*imageSize)(void* self, ImageId image, float* width, float* height);
+  void (*pushClip)(void* self, RectF rect);
+  void (*popClip)(void* self);
+  // Text clipped to rect; alignments other than Default replace the format's for this call.
+  void (*drawText)(void* self, std::wstring_view text, TextFormat format, std::uint32_t rgb,
+                   float opacity, RectF rect, HAlign horizontal, VAlign vertical);
+  // Width including trailing white space and height of the text laid out in maxWidth x 10000;
+  // 0, 0 when it cannot be laid out.
+  TextSize (*measureText)(void* self, std::wstring_view text, TextFormat format, float maxWidth);
+};
+
+// What a painter draws into: the back end, the hit-region list it fills, and the input
+// state of the previous frame that hover and press feedback reads.
+struct Canvas {
+  void* self = nullptr;
+  const CanvasOps* ops = nullptr;
+  std::vector<HitRegion>* hitRegions = nullptr;
+  int hoverId = 0;
+  int hoverIndex = -1;
+  int pressedId = 0;
+};
+
+// Primitives, forwarded to the back end.
+inline void fillRect(Canvas& c, RectF r, std::uint32_t rgb, float opacity) {
+  c.ops->fillRect(c.self, r, rgb, opacity);
+}
+inline void roundRect(Canvas& c, std::uint32_t fill, float fillOpacity, std::uint32_t border,
+                      float borderOpacity, RectF r, float radius) {
+  c.ops->roundRect(c.self, fill, fillOpacity, border, borderOpacity, r, radius);
+}
+inline void strokeRect(Canvas& c, RectF r, float radius, std::uint32_t rgb, float opacity,
+                       float width) {
+  c.ops->strokeRect(c.self, r, radius, rgb, opacity, width);
+}
+inline void fillEllipse(Canvas& c, PointF centre, float rx, float ry, std::uint32_t rgb,
+                        float opacity) {
+  c.ops->fillEllipse(c.self, centre, rx, ry, rgb, opacity);
+}
+inline void strokeEllipse(Canvas& c, PointF centre, float rx, float ry, std::uint32_t rgb,
+                          float opacity, float width) {
+  c.ops->strokeEllipse(c.self, centre, rx, ry, rgb, opacity, width);
+}
+inline void drawLine(Canvas& c, PointF from, PointF to, std::uint32_t rgb, float opacity,
+                     float width) {
+  c.ops->drawLine(c.self, from, to, rgb, opacity, width);
+}
+inline void drawGlow(Canvas& c, std::uint32_t rgb, RectF r, float opacity) {
+  c.ops->drawGlow(c.self, rgb, r, opacity);
+}
+inline void drawImage(Canvas& c, ImageId image, RectF r, float opacity) {
+  c.ops->drawImage(c.self, image, r, opacity);
+}
+inline bool imageSize(Canvas& c, ImageId image, float* width, float* height) {
+  return c.ops->imageSize(c.self, image, width, height);
+}
+inline void pushClip(Canvas& c, RectF r) { c.ops->pushClip(c.self, r); }
+inline void popClip(Canvas& c) { c.ops->popClip(c.self); }
+inline void drawText(Canvas& c, std::wstring_view text, TextFormat format, std::uint32_t rgb,
+                     float opacity, RectF r, HAlign horizontal = HAlign::Default,
+                     VAlign vertical = VAlign::Default) {
+  c.ops->drawText(c.self, text, format, rgb, opacity, r, horizontal, vertical);
+}
+inline TextSize measureText(Canvas& c, std::wstring_view text, TextFormat format, float maxWidth) {
+  return c.ops->measureText(c.self, text, format, maxWidth);
+}
+
+// A two-stop gradient; the stops sit at 0.0 and 1.0 of the line from start to end.
+void gradientRect(Canvas& c, std::uint32_t rgb1, float opacity1, std::uint32_t rgb2,
+                  float opacity2, RectF r, float radius, PointF start, PointF end);
+
+void addHitRegion(Canvas& c, int actionId, RectF r, bool enabled, int itemIndex);
+
+// The secondary button; glyph 0 draws the label alone.
+void chipButton(Canvas& c, int actionId, std::wstring_view label, wchar_t glyph, bool enabled,
+                RectF r);
+
+// The large gold button. Hover and press come from the canvas's input state.
+void primaryButton(Canvas& c, int actionId, std::wstring_view label, TextFormat format,
+                   bool enabled, RectF r);
+
+// The topmost region holding (x, y): searched from the last entry backwards, left and top
+// inclusive, right and bottom exclusive. Null when none does.
+const HitRegion* findHitRegion(const std::vector<HitRegion>& regions, float x, float y);
+
+// A soft round light of rgb: 256 x 256 premultiplied B8G8R8A8 pixels, row by row, each
+// packed as alpha << 24 | red << 16 | green << 8 | blue.
+inline constexpr int kGlowSize = 256;
+std::vector<std::uint32_t> glowPixels(std::uint32_t rgb);

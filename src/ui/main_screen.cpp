@@ -1,0 +1,187 @@
+// The status and progress area of the main screen.
+//
+//   readMainScreenView   the frame's copy of the Launcher state
+//   sizeText, timeLeft   number formatting
+//   paintStatusArea      background, percentage, title and message, right-hand detail,
+//                        progress bar, transfer line, main button
+#include "ui/main_screen.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <mutex>
+
+#include "i18n/strings.h"
+#include "ui/action_ids.h"
+#include "update/launcher_state.h"
+
+namespace {
+std::wstring widen(const char* ascii) {
+  std::wstring out;
+  for (const char* p = ascii; *p; ++p) out.push_back(static_cast<wchar_t>(*p));
+  return out;
+}
+
+int statusTitleId(int phase) {
+  switch (phase) {
+    case kStatusVerifying: return kStrVerifying;
+    case kStatusChecking: return kStrChecking;
+    case kStatusDownloading: return kStrUpdating;
+    case kStatusApplying: return kStrApplying;
+    case kStatusSelfUpdate:
+    case kStatusRestart: return kStrUpdatingLauncher;
+    case kStatusReady: return kStrReadyToPlay;
+    case kStatusError: return kStrError;
+    default: return kStrConnecting;
+  }
+}
+
+// The text after the status title's bullet; empty draws neither bullet nor text.
+std::wstring statusMessage(const MainScreenView& v) {
+  if (!v.launchMessage.empty()) return v.launchMessage;
+  if (v.phase == kStatusError) return v.errorText;
+  const bool itemPhase = v.phase == kStatusChecking || v.phase == kStatusDownloading ||
+                         v.phase == kStatusSelfUpdate;
+  if (v.running && itemPhase && !v.currentItem.empty()) {
+    const int verb = v.phase == kStatusChecking ? kStrCheckingLower : kStrDownloading;
+    return std::wstring(uiText(verb)) + L" " + v.currentItem;
+  }
+  return std::wstring();
+}
+}  // namespace
+
+MainScreenView readMainScreenView(LauncherState& state) {
+  MainScreenView v;
+  v.phase = state.phase.load();
+  v.running = state.running.load();
+  v.bytesDone = state.bytesDone.load();
+  v.bytesTotal = state.bytesTotal.load();
+  v.filesDone = state.filesDone.load();
+  v.filesTotal = state.filesTotal.load();
+  v.version = state.version.load();
+  std::lock_guard<std::mutex> hold(state.lock);
+  v.currentItem = state.currentItem;
+  v.errorText = state.errorText;
+  return v;
+}
+
+std::wstring sizeText(std::uint64_t bytes, bool decimalComma) {
+  const double megabytes = static_cast<double>(bytes) / 1048576.0;
+  char buffer[64];
+  // The unit is chosen before rounding, so 1023.99 MB stays in megabytes as "1024.0 MB".
+  if (megabytes >= 1024.0) {
+    std::snprintf(buffer, sizeof buffer, "%.2f GB", megabytes / 1024.0);
+  } else {
+    std::snprintf(buffer, sizeof buffer, "%.1f MB", megabytes);
+  }
+  std::wstring out = widen(buffer);
+  if (decimalComma) std::replace(out.begin(), out.end(), L'.', L',');
+  return out;
+}
+
+std::wstring sizeText(std::uint64_t bytes) { return sizeText(bytes, usesDecimalComma()); }
+
+std::wstring timeLeftText(double seconds) {
+  const std::uint64_t whole = seconds > 0 ? static_cast<std::uint64_t>(seconds) : 0;
+  const std::uint64_t s = whole % 60;
+  std::wstring out = uiText(kStrLeft);
+  out += L' ';
+  out += std::to_wstring(whole / 60);
+  out += L':';
+  if (s < 10) out += L'0';
+  out += std::to_wstring(s);
+  out += L" min";
+  return out;
+}
+
+void paintStatusArea(Canvas& c, const MainScreenView& v) {
+  const float top = kStatusTop;
+  float fraction = 0.0f;
+  if (v.phase == kStatusReady) {
+    fraction = 1.0f;
+  } else if (v.bytesTotal > 0) {
+    fraction = std::min(static_cast<float>(v.bytesDone) / static_cast<float>(v.bytesTotal), 1.0f);
+  }
+  const bool error = v.phase == kStatusError || !v.launchMessage.empty();
+  const bool ready = !v.running && (v.phase == kStatusReady || v.phase == kStatusError);
+
+  fillRect(c, {0, top, kCanvasWidth, kCanvasHeight}, colours::Panel, 0.92f);
+  fillRect(c, {0, top, kCanvasWidth, top + 1.0f}, colours::Peach, 0.08f);
+
+  const std::wstring percent =
+      error ? std::wstring(L"!") : std::to_wstring(static_cast<int>(fraction * 100.0f)) + L"%";
+  drawText(c, percent, TextFormat::Light44, error ? colours::ErrorRed : colours::BrightText, 1.0f,
+           {36.0f, top + 20.0f, 160.0f, top + 92.0f});
+
+  const std::wstring title = uiText(statusTitleId(v.phase));
+  const std::uint32_t titleColour = error                      ? colours::ErrorRed
+                                    : v.phase == kStatusReady ? colours::ReadyGreen
+                                                               : colours::Gold;
+  const float titleWidth = measureText(c, title, TextFormat::Bold11_5, 10000.0f).width;
+  drawText(c, title, TextFormat::Bold11_5, titleColour, 1.0f,
+           {160.0f, top + 26.0f, 160.0f + titleWidth + 4.0f, top + 44.0f});
+  const float xEnd = 160.0f + titleWidth;
+
+  const std::wstring message = statusMessage(v);
+  if (!message.empty()) {
+    drawText(c, L"\u2022", TextFormat::Regular13_5, colours::MutedText, 1.0f,
+             {xEnd + 8.0f, top + 23.0f, xEnd + 20.0f, top + 44.0f});
+    drawText(c, message, TextFormat::Regular13_5, error ? colours::ErrorRed : colours::MessageText,
+             1.0f, {xEnd + 22.0f, top + 24.0f, 570.0f, top + 44.0f});
+  }
+
+  // Speed and time left only while they mean something: no division by a speed of zero and no
+  // negative time once the counters meet.
+  if (v.running && v.phase == kStatusDownloading && v.speed > 1.0f &&
+      v.bytesDone < v.bytesTotal) {
+    const double seconds = static_cast<double>(v.bytesTotal - v.bytesDone) / v.speed;
+    const std::wstring timeText = timeLeftText(seconds);
+    const float wt = measureText(c, timeText, TextFormat::Regular11_5, 10000.0f).width;
+    drawText(c, timeText, TextFormat::Regular11_5, colours::SecondaryText, 1.0f,
+             {770.0f - wt - 2.0f, top + 28.0f, 770.0f, top + 44.0f}, HAlign::Trailing);
+    const std::wstring speedText = sizeText(static_cast<std::uint64_t>(v.speed)) + L"/s";
+    const float ws = measureText(c, speedText, TextFormat::Bold11_5, 10000.0f).width;
+    const float x = 770.0f - wt - 14.0f - ws;
+    drawText(c, speedText, TextFormat::Bold11_5, colours::Text, 1.0f,
+             {x, top + 27.0f, x + ws + 2.0f, top + 44.0f});
+    drawText(c, L"\uE896", TextFormat::Icons10, colours::Gold, 1.0f,
+             {x - 18.0f, top + 26.0f, x - 4.0f, top + 44.0f});
+  } else if (v.phase == kStatusReady && v.version > 0) {
+    drawText(c, std::wstring(uiText(kStrVersion)) + L" " + std::to_wstring(v.version),
+             TextFormat::Regular11_5, colours::SecondaryText, 1.0f,
+             {160.0f, top + 28.0f, 770.0f, top + 44.0f}, HAlign::Trailing);
+  }
+
+  const float barTop = top + 56.0f, barBottom = top + 62.0f;
+  const float middle = (barTop + barBottom) / 2.0f;
+  roundRect(c, colours::Track, 1.0f, 0, 0.0f, {160.0f, barTop, 770.0f, barBottom}, 3.0f);
+  if (fraction > 0.0f) {
+    // A bar is never thinner than 6 units, so the first bytes are visible.
+    const float r = std::max(160.0f + fraction * 610.0f, 166.0f);
+    const RectF filled = {160.0f, barTop, r, barBottom};
+    const std::uint32_t from = error ? colours::ErrorRed : colours::LightGold;
+    const std::uint32_t to = error ? colours::ErrorRed : colours::DarkGold;
+    gradientRect(c, from, 1.0f, to, 1.0f, filled, 3.0f, {160.0f, middle}, {r, middle});
+    if (v.running) {
+      pushClip(c, filled);
+      const float centre = 160.0f - 60.0f + std::fmod(v.clock * 260.0f, (r - 160.0f) + 120.0f);
+      drawGlow(c, colours::White, {centre - 60.0f, middle - 14.0f, centre + 60.0f, middle + 14.0f},
+               0.55f);
+      popClip(c);
+    }
+    fillEllipse(c, {r - 1.0f, middle}, 5.0f, 5.0f, colours::LightGold, 1.0f);
+  }
+
+  if (v.running && v.bytesTotal > 0) {
+    const std::wstring line = sizeText(v.bytesDone) + L" / " + sizeText(v.bytesTotal) +
+                              L"  \u00B7  " + std::to_wstring(v.filesDone) + L" / " +
+                              std::to_wstring(v.filesTotal) + L" " + uiText(kStrFiles);
+    drawText(c, line, TextFormat::Regular11_5, colours::SecondaryText, 1.0f,
+             {160.0f, top + 70.0f, 770.0f, top + 88.0f});
+  }
+
+  const wchar_t* label = (v.phase == kStatusError && !v.running) ? uiText(kStrRetry)
+                         : ready                                 ? uiText(kStrPlay)
+                                                                 : uiText(kStrWait);
+  primaryButton(c, kActionPlay, label, TextFormat::Bold22Centred, ready, kMainButtonRect);
+}
