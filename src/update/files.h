@@ -27,10 +27,14 @@ bool directoryExists(const std::wstring& path);
 bool createDirectory(const std::wstring& path);
 // Removes a directory only when it is empty.
 bool removeEmptyDirectory(const std::wstring& path);
+// Deletes a file, a read-only one too (as unlink does on POSIX); a folder is refused.
 bool deleteFile(const std::wstring& path);
 bool setReadOnly(const std::wstring& path, bool readOnly);
 // Moves from onto to, replacing it, and returns only once the move is on disk
-// (MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH; fsync of the folder on POSIX).
+// (MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH; fsync of the file and the folder on
+// POSIX). A read-only target is replaced too, so that a game file marked read-only can be
+// updated; when the move fails, the target keeps its content and its attribute. A target
+// held open by another program fails with InUse or AccessDenied.
 bool moveFileReplace(const std::wstring& from, const std::wstring& to);
 
 // Calls visit(name, isDirectory) for every entry of a directory except "." and "..";
@@ -50,6 +54,9 @@ class FileHandle {
 
   // Read access, sharing read and write, sequential-scan hint.
   bool openForRead(const std::wstring& path);
+  // Read access sharing only reading: fails with InUse while another handle may write the
+  // file, so that the content is never read half-written (Windows; as openForRead on POSIX).
+  bool openForReadDenyWrite(const std::wstring& path);
   // Write access, no sharing, created anew (truncating an existing file).
   bool createForWrite(const std::wstring& path);
   bool isOpen() const;

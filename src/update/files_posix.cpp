@@ -1,0 +1,325 @@
+// The file layer on POSIX systems.
+//
+// Sections: path conversion and error mapping; attributes and directories; moves and
+// deletion; FileHandle; the executable's own path.
+//
+// The engine builds paths with "\" separators; here every "\" becomes "/" and the text
+// becomes UTF-8 just before the system call. A last-write time is reported in FILETIME
+// units so that the hash cache means the same on every platform.
+#include <cerrno>
+#include <climits>
+#include <cstring>
+#include <vector>
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "update/files.h"
+#include "update/text.h"
+
+namespace {
+
+thread_local FileError tlsLastError = FileError::None;
+
+std::string nativePath(const std::wstring& path) {
+  std::wstring converted = path;
+  for (wchar_t& c : converted) {
+    if (c == L'\\') c = L'/';
+  }
+  return wideToUtf8(converted);
+}
+
+FileError mapErrno(int error) {
+  switch (error) {
+    case ENOENT:
+    case ENOTDIR:
+    case ENAMETOOLONG:
+      return FileError::NotFound;
+    case EACCES:
+    case EPERM:
+    case EROFS:
+      return FileError::AccessDenied;
+    case EBUSY:
+    case ETXTBSY:
+      return FileError::InUse;
+    default:
+      return FileError::Other;
+  }
+}
+
+// Records errno as the thread's last file error; returns false for use in return statements.
+bool fail() {
+  tlsLastError = mapErrno(errno);
+  return false;
+}
+
+bool failWith(FileError error) {
+  tlsLastError = error;
+  return false;
+}
+
+// Seconds between 1601-01-01 and 1970-01-01.
+constexpr std::uint64_t kEpochDifference = 11644473600ULL;
+
+std::uint64_t toFileTime(const struct timespec& t) {
+  if (t.tv_sec < 0) return 0;
+  return (static_cast<std::uint64_t>(t.tv_sec) + kEpochDifference) * 10000000ULL +
+         static_cast<std::uint64_t>(t.tv_nsec) / 100;
+}
+
+std::string parentOf(const std::string& native) {
+  const auto slash = native.find_last_of('/');
+  if (slash == std::string::npos) return ".";
+  if (slash == 0) return "/";
+  return native.substr(0, slash);
+}
+
+// Makes a folder's entries durable; a rename is on disk only once its folder is synced.
+void syncDirectory(const std::string& dir) {
+  const int fd = ::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (fd < 0) return;
+  ::fsync(fd);
+  ::close(fd);
+}
+
+// Makes a file's data durable before it is moved into place, so that a crash cannot leave
+// the new name pointing at content that never reached the disk.
+void syncFile(const std::string& file) {
+  const int fd = ::open(file.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW);
+  if (fd < 0) return;
+  struct stat st {};
+  if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode)) ::fsync(fd);
+  ::close(fd);
+}
+
+}  // namespace
+
+FileError lastFileError() { return tlsLastError; }
+
+bool getFileInfo(const std::wstring& path, FileInfo& out) {
+  struct stat st {};
+  if (::stat(nativePath(path).c_str(), &st) != 0) return fail();
+  out.size = S_ISDIR(st.st_mode) ? 0 : static_cast<std::uint64_t>(st.st_size);
+  out.lastWriteTime = toFileTime(st.st_mtim);
+  out.isDirectory = S_ISDIR(st.st_mode);
+  out.readOnly = (st.st_mode & S_IWUSR) == 0;
+  return true;
+}
+
+bool fileExists(const std::wstring& path) {
+  struct stat st {};
+  return ::stat(nativePath(path).c_str(), &st) == 0 && !S_ISDIR(st.st_mode);
+}
+
+bool directoryExists(const std::wstring& path) {
+  struct stat st {};
+  return ::stat(nativePath(path).c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+bool createDirectory(const std::wstring& path) {
+  const std::string native = nativePath(path);
+  if (::mkdir(native.c_str(), 0777) == 0) return true;
+  if (errno == EEXIST) {
+    struct stat st {};
+    if (::stat(native.c_str(), &st) == 0 && S_ISDIR(st.st_mode)) return true;
+    return failWith(FileError::AccessDenied);
+  }
+  return fail();
+}
+
+bool removeEmptyDirectory(const std::wstring& path) {
+  if (::rmdir(nativePath(path).c_str()) == 0) return true;
+  if (errno == ENOTEMPTY || errno == EEXIST) return failWith(FileError::AccessDenied);
+  return fail();
+}
+
+bool deleteFile(const std::wstring& path) {
+  const std::string native = nativePath(path);
+  struct stat st {};
+  // unlink would not remove a folder on Linux either, but say so plainly.
+  if (::lstat(native.c_str(), &st) == 0 && S_ISDIR(st.st_mode)) {
+    return failWith(FileError::AccessDenied);
+  }
+  if (::unlink(native.c_str()) != 0) return fail();
+  return true;
+}
+
+bool setReadOnly(const std::wstring& path, bool readOnly) {
+  const std::string native = nativePath(path);
+  struct stat st {};
+  if (::stat(native.c_str(), &st) != 0) return fail();
+  mode_t mode = st.st_mode & 07777;
+  if (readOnly) {
+    mode &= static_cast<mode_t>(~(S_IWUSR | S_IWGRP | S_IWOTH));
+  } else {
+    mode |= S_IWUSR;
+  }
+  if (::chmod(native.c_str(), mode) != 0) return fail();
+  return true;
+}
+
+bool moveFileReplace(const std::wstring& from, const std::wstring& to) {
+  const std::string source = nativePath(from);
+  const std::string target = nativePath(to);
+  syncFile(source);
+  // rename replaces a read-only target as well: only the folder's permissions matter.
+  if (::rename(source.c_str(), target.c_str()) != 0) {
+    if (errno == EISDIR || errno == ENOTEMPTY || errno == EEXIST) {
+      return failWith(FileError::AccessDenied);
+    }
+    return fail();
+  }
+  const std::string targetDir = parentOf(target);
+  syncDirectory(targetDir);
+  const std::string sourceDir = parentOf(source);
+  if (sourceDir != targetDir) syncDirectory(sourceDir);
+  return true;
+}
+
+bool listDirectory(const std::wstring& dir,
+                   const std::function<bool(const std::wstring& name, bool isDirectory)>& visit) {
+  std::string native = nativePath(dir);
+  DIR* handle = ::opendir(native.c_str());
+  if (handle == nullptr) return fail();
+  if (native.empty() || native.back() != '/') native.push_back('/');
+  bool ok = true;
+  errno = 0;
+  while (struct dirent* entry = ::readdir(handle)) {
+    const char* name = entry->d_name;
+    if (std::strcmp(name, ".") == 0 || std::strcmp(name, "..") == 0) continue;
+    bool isDirectory = entry->d_type == DT_DIR;
+    if (entry->d_type == DT_UNKNOWN || entry->d_type == DT_LNK) {
+      struct stat st {};
+      isDirectory = ::stat((native + name).c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+    }
+    if (!visit(utf8ToWide(name), isDirectory)) {
+      ok = false;
+      tlsLastError = FileError::Other;
+      break;
+    }
+    errno = 0;
+  }
+  if (ok && errno != 0) ok = fail();
+  ::closedir(handle);
+  return ok;
+}
+
+// --- FileHandle ---------------------------------------------------------------------------
+
+FileHandle::~FileHandle() { close(); }
+
+FileHandle::FileHandle(FileHandle&& other) noexcept : fd_(other.fd_) { other.fd_ = -1; }
+
+FileHandle& FileHandle::operator=(FileHandle&& other) noexcept {
+  if (this != &other) {
+    close();
+    fd_ = other.fd_;
+    other.fd_ = -1;
+  }
+  return *this;
+}
+
+bool FileHandle::openForRead(const std::wstring& path) {
+  close();
+  const int fd = ::open(nativePath(path).c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return fail();
+  struct stat st {};
+  if (::fstat(fd, &st) != 0 || S_ISDIR(st.st_mode)) {
+    // A folder is not a file to read, as on Windows.
+    ::close(fd);
+    return failWith(FileError::AccessDenied);
+  }
+  ::posix_fadvise(fd, 0, 0, POSIX_FADV_SEQUENTIAL);
+  fd_ = fd;
+  return true;
+}
+
+bool FileHandle::openForReadDenyWrite(const std::wstring& path) {
+  // POSIX has no share modes; the content is still read as one snapshot by the callers.
+  return openForRead(path);
+}
+
+bool FileHandle::createForWrite(const std::wstring& path) {
+  close();
+  const int fd = ::open(nativePath(path).c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+  if (fd < 0) return fail();
+  fd_ = fd;
+  return true;
+}
+
+bool FileHandle::isOpen() const { return fd_ >= 0; }
+
+bool FileHandle::read(void* buffer, std::size_t count, std::size_t& got) {
+  got = 0;
+  if (fd_ < 0) return failWith(FileError::Other);
+  for (;;) {
+    const ssize_t n = ::read(fd_, buffer, count);
+    if (n >= 0) {
+      got = static_cast<std::size_t>(n);
+      return true;
+    }
+    if (errno != EINTR) return fail();
+  }
+}
+
+bool FileHandle::write(const void* buffer, std::size_t count) {
+  if (fd_ < 0) return failWith(FileError::Other);
+  const char* p = static_cast<const char*>(buffer);
+  while (count > 0) {
+    const ssize_t n = ::write(fd_, p, count);
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      return fail();
+    }
+    if (n == 0) return failWith(FileError::Other);
+    p += n;
+    count -= static_cast<std::size_t>(n);
+  }
+  return true;
+}
+
+bool FileHandle::size(std::uint64_t& out) const {
+  struct stat st {};
+  if (fd_ < 0) return failWith(FileError::Other);
+  if (::fstat(fd_, &st) != 0) return fail();
+  out = static_cast<std::uint64_t>(st.st_size);
+  return true;
+}
+
+bool FileHandle::flush() {
+  if (fd_ < 0) return failWith(FileError::Other);
+  if (::fsync(fd_) != 0) return fail();
+  return true;
+}
+
+void FileHandle::close() {
+  if (fd_ >= 0) {
+    ::close(fd_);
+    fd_ = -1;
+  }
+}
+
+// --- The executable's own path -------------------------------------------------------------
+
+std::wstring modulePath() {
+  std::vector<char> buffer(PATH_MAX);
+  // A path that fills the buffer may have been cut: grow and ask again.
+  while (buffer.size() <= 1u << 20) {
+    const ssize_t n = ::readlink("/proc/self/exe", buffer.data(), buffer.size());
+    if (n < 0) return {};
+    if (static_cast<std::size_t>(n) < buffer.size()) {
+      return utf8ToWide(std::string_view(buffer.data(), static_cast<std::size_t>(n)));
+    }
+    buffer.resize(buffer.size() * 2);
+  }
+  return {};
+}
+
+std::wstring moduleDirectory() {
+  const std::wstring path = modulePath();
+  const auto separator = path.find_last_of(L"\\/");
+  if (separator == std::wstring::npos) return L".\\";
+  return path.substr(0, separator + 1);
+}

@@ -1,0 +1,308 @@
+// The file layer on Windows.
+//
+// Sections: path form and error mapping; attributes and directories; moves and deletion;
+// FileHandle; the executable's own path.
+#include <windows.h>
+
+#include <algorithm>
+
+#include "update/files.h"
+
+namespace {
+
+thread_local FileError tlsLastError = FileError::None;
+
+// Below this length every Windows version takes a plain path; CreateDirectoryW already stops
+// at 248 characters (MAX_PATH less room for an 8.3 name).
+constexpr std::size_t kPlainPathLimit = 248;
+
+// A relative path may be up to 400 bytes long, so a full path in a deep game folder can pass
+// MAX_PATH. Such a path is given to the system in its extended form ("\\?\"), which takes up
+// to 32767 characters on every Windows version. The extended form is taken literally, so it
+// is used only for full paths and with every "/" turned into "\"; the engine's paths contain
+// no "." or ".." components (they are validated before use).
+std::wstring systemPath(const std::wstring& path) {
+  if (path.size() < kPlainPathLimit) return path;
+  std::wstring p = path;
+  std::replace(p.begin(), p.end(), L'/', L'\\');
+  if (p.rfind(L"\\\\?\\", 0) == 0 || p.rfind(L"\\\\.\\", 0) == 0) return p;
+  if (p.size() >= 3 && p[1] == L':' && p[2] == L'\\') return L"\\\\?\\" + p;
+  if (p.rfind(L"\\\\", 0) == 0) return L"\\\\?\\UNC\\" + p.substr(2);
+  return path;
+}
+
+FileError mapError(DWORD error) {
+  switch (error) {
+    case ERROR_FILE_NOT_FOUND:
+    case ERROR_PATH_NOT_FOUND:
+    case ERROR_INVALID_NAME:
+    case ERROR_BAD_NETPATH:
+    case ERROR_BAD_PATHNAME:
+    case ERROR_INVALID_DRIVE:
+    case ERROR_DIRECTORY:
+    case ERROR_FILENAME_EXCED_RANGE:
+      return FileError::NotFound;
+    case ERROR_SHARING_VIOLATION:
+    case ERROR_LOCK_VIOLATION:
+    case ERROR_USER_MAPPED_FILE:
+      return FileError::InUse;
+    case ERROR_ACCESS_DENIED:
+    case ERROR_WRITE_PROTECT:
+      return FileError::AccessDenied;
+    default:
+      return FileError::Other;
+  }
+}
+
+// Records GetLastError as the thread's last file error; returns false for return statements.
+bool fail() {
+  tlsLastError = mapError(GetLastError());
+  return false;
+}
+
+bool failWith(FileError error) {
+  tlsLastError = error;
+  return false;
+}
+
+DWORD attributesOf(const std::wstring& path) { return GetFileAttributesW(systemPath(path).c_str()); }
+
+bool isReadOnlyFile(DWORD attributes) {
+  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY) != 0 &&
+         (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
+}
+
+DWORD withoutReadOnly(DWORD attributes) {
+  const DWORD cleared = attributes & ~static_cast<DWORD>(FILE_ATTRIBUTE_READONLY);
+  return cleared == 0 ? FILE_ATTRIBUTE_NORMAL : cleared;
+}
+
+HANDLE asHandle(void* h) { return static_cast<HANDLE>(h); }
+
+}  // namespace
+
+FileError lastFileError() { return tlsLastError; }
+
+bool getFileInfo(const std::wstring& path, FileInfo& out) {
+  WIN32_FILE_ATTRIBUTE_DATA data{};
+  if (!GetFileAttributesExW(systemPath(path).c_str(), GetFileExInfoStandard, &data)) return fail();
+  out.isDirectory = (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+  out.size = out.isDirectory ? 0
+                             : (static_cast<std::uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+  out.lastWriteTime = (static_cast<std::uint64_t>(data.ftLastWriteTime.dwHighDateTime) << 32) |
+                      data.ftLastWriteTime.dwLowDateTime;
+  out.readOnly = (data.dwFileAttributes & FILE_ATTRIBUTE_READONLY) != 0;
+  return true;
+}
+
+bool fileExists(const std::wstring& path) {
+  const DWORD a = attributesOf(path);
+  return a != INVALID_FILE_ATTRIBUTES && (a & FILE_ATTRIBUTE_DIRECTORY) == 0;
+}
+
+bool directoryExists(const std::wstring& path) {
+  const DWORD a = attributesOf(path);
+  return a != INVALID_FILE_ATTRIBUTES && (a & FILE_ATTRIBUTE_DIRECTORY) != 0;
+}
+
+bool createDirectory(const std::wstring& path) {
+  if (CreateDirectoryW(systemPath(path).c_str(), nullptr)) return true;
+  if (GetLastError() == ERROR_ALREADY_EXISTS) {
+    if (directoryExists(path)) return true;
+    return failWith(FileError::AccessDenied);
+  }
+  return fail();
+}
+
+bool removeEmptyDirectory(const std::wstring& path) {
+  if (RemoveDirectoryW(systemPath(path).c_str())) return true;
+  if (GetLastError() == ERROR_DIR_NOT_EMPTY) return failWith(FileError::AccessDenied);
+  return fail();
+}
+
+bool deleteFile(const std::wstring& path) {
+  const std::wstring sys = systemPath(path);
+  const DWORD attributes = GetFileAttributesW(sys.c_str());
+  const bool readOnly = isReadOnlyFile(attributes);
+  if (readOnly && !SetFileAttributesW(sys.c_str(), withoutReadOnly(attributes))) return fail();
+  if (DeleteFileW(sys.c_str())) return true;
+  const DWORD error = GetLastError();
+  if (readOnly) SetFileAttributesW(sys.c_str(), attributes);
+  tlsLastError = mapError(error);
+  return false;
+}
+
+bool setReadOnly(const std::wstring& path, bool readOnly) {
+  const std::wstring sys = systemPath(path);
+  const DWORD attributes = GetFileAttributesW(sys.c_str());
+  if (attributes == INVALID_FILE_ATTRIBUTES) return fail();
+  DWORD wanted = readOnly ? (attributes | FILE_ATTRIBUTE_READONLY) : withoutReadOnly(attributes);
+  if (wanted != FILE_ATTRIBUTE_NORMAL) wanted &= ~static_cast<DWORD>(FILE_ATTRIBUTE_NORMAL);
+  if (wanted == attributes) return true;
+  if (!SetFileAttributesW(sys.c_str(), wanted)) return fail();
+  return true;
+}
+
+bool moveFileReplace(const std::wstring& from, const std::wstring& to) {
+  const std::wstring source = systemPath(from);
+  const std::wstring target = systemPath(to);
+  // MoveFileExW refuses to replace a read-only file; the attribute is cleared first and put
+  // back when the move fails, so that a failed move leaves the target as it was.
+  const DWORD attributes = GetFileAttributesW(target.c_str());
+  const bool readOnly = isReadOnlyFile(attributes);
+  if (readOnly && !SetFileAttributesW(target.c_str(), withoutReadOnly(attributes))) return fail();
+  if (MoveFileExW(source.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+    return true;
+  }
+  const DWORD error = GetLastError();
+  if (readOnly) SetFileAttributesW(target.c_str(), attributes);
+  tlsLastError = mapError(error);
+  return false;
+}
+
+bool listDirectory(const std::wstring& dir,
+                   const std::function<bool(const std::wstring& name, bool isDirectory)>& visit) {
+  std::wstring pattern = dir;
+  if (!pattern.empty() && pattern.back() != L'\\' && pattern.back() != L'/') pattern += L'\\';
+  pattern += L'*';
+  WIN32_FIND_DATAW data{};
+  HANDLE find = FindFirstFileW(systemPath(pattern).c_str(), &data);
+  if (find == INVALID_HANDLE_VALUE) {
+    // Only a drive's root can be without "." and ".."; an empty answer there is no failure.
+    if (GetLastError() == ERROR_FILE_NOT_FOUND && directoryExists(dir)) return true;
+    return fail();
+  }
+  bool ok = true;
+  do {
+    const std::wstring name = data.cFileName;
+    if (name == L"." || name == L"..") continue;
+    if (!visit(name, (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0)) {
+      ok = false;
+      tlsLastError = FileError::Other;
+      break;
+    }
+  } while (FindNextFileW(find, &data));
+  if (ok && GetLastError() != ERROR_NO_MORE_FILES) ok = fail();
+  FindClose(find);
+  return ok;
+}
+
+// --- FileHandle ---------------------------------------------------------------------------
+
+// ReadFile and WriteFile take 32-bit counts; larger requests go in pieces of this size.
+constexpr std::size_t kMaxIo = std::size_t{1} << 30;
+
+FileHandle::~FileHandle() { close(); }
+
+FileHandle::FileHandle(FileHandle&& other) noexcept : handle_(other.handle_) {
+  other.handle_ = INVALID_HANDLE_VALUE;
+}
+
+FileHandle& FileHandle::operator=(FileHandle&& other) noexcept {
+  if (this != &other) {
+    close();
+    handle_ = other.handle_;
+    other.handle_ = INVALID_HANDLE_VALUE;
+  }
+  return *this;
+}
+
+bool FileHandle::openForRead(const std::wstring& path) {
+  close();
+  HANDLE h = CreateFileW(systemPath(path).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                         nullptr, OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
+  if (h == INVALID_HANDLE_VALUE) return fail();
+  handle_ = h;
+  return true;
+}
+
+bool FileHandle::openForReadDenyWrite(const std::wstring& path) {
+  close();
+  HANDLE h = CreateFileW(systemPath(path).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                         OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
+  if (h == INVALID_HANDLE_VALUE) return fail();
+  handle_ = h;
+  return true;
+}
+
+bool FileHandle::createForWrite(const std::wstring& path) {
+  close();
+  HANDLE h = CreateFileW(systemPath(path).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                         FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
+  if (h == INVALID_HANDLE_VALUE) return fail();
+  handle_ = h;
+  return true;
+}
+
+bool FileHandle::isOpen() const { return asHandle(handle_) != INVALID_HANDLE_VALUE; }
+
+bool FileHandle::read(void* buffer, std::size_t count, std::size_t& got) {
+  got = 0;
+  if (!isOpen()) return failWith(FileError::Other);
+  DWORD n = 0;
+  if (!ReadFile(asHandle(handle_), buffer, static_cast<DWORD>(std::min(count, kMaxIo)), &n, nullptr)) {
+    return fail();
+  }
+  got = n;
+  return true;
+}
+
+bool FileHandle::write(const void* buffer, std::size_t count) {
+  if (!isOpen()) return failWith(FileError::Other);
+  const char* p = static_cast<const char*>(buffer);
+  while (count > 0) {
+    DWORD n = 0;
+    if (!WriteFile(asHandle(handle_), p, static_cast<DWORD>(std::min(count, kMaxIo)), &n, nullptr)) {
+      return fail();
+    }
+    if (n == 0) return failWith(FileError::Other);
+    p += n;
+    count -= n;
+  }
+  return true;
+}
+
+bool FileHandle::size(std::uint64_t& out) const {
+  if (!isOpen()) return failWith(FileError::Other);
+  LARGE_INTEGER s{};
+  if (!GetFileSizeEx(asHandle(handle_), &s)) return fail();
+  out = static_cast<std::uint64_t>(s.QuadPart);
+  return true;
+}
+
+bool FileHandle::flush() {
+  if (!isOpen()) return failWith(FileError::Other);
+  if (!FlushFileBuffers(asHandle(handle_))) return fail();
+  return true;
+}
+
+void FileHandle::close() {
+  if (isOpen()) {
+    CloseHandle(asHandle(handle_));
+    handle_ = INVALID_HANDLE_VALUE;
+  }
+}
+
+// --- The executable's own path -------------------------------------------------------------
+
+std::wstring modulePath() {
+  std::wstring buffer(MAX_PATH, L'\0');
+  // A result that fills the buffer may have been cut: double it and ask again.
+  while (buffer.size() <= 32768) {
+    const DWORD n = GetModuleFileNameW(nullptr, buffer.data(), static_cast<DWORD>(buffer.size()));
+    if (n == 0) return {};
+    if (n < buffer.size()) {
+      buffer.resize(n);
+      return buffer;
+    }
+    buffer.resize(buffer.size() * 2);
+  }
+  return {};
+}
+
+std::wstring moduleDirectory() {
+  const std::wstring path = modulePath();
+  const auto separator = path.find_last_of(L"\\/");
+  if (separator == std::wstring::npos) return L".\\";
+  return path.substr(0, separator + 1);
+}

@@ -1,0 +1,139 @@
+// The path and whole-file helpers of the update engine, on top of the file layer.
+//
+// Sections: relative path validation (with Windows device names); parent folders;
+// atomic replacement; bounded reads.
+#include "update/paths.h"
+
+#include <vector>
+
+#include "update/files.h"
+#include "update/text.h"
+
+namespace {
+
+// A path from the server longer than this is refused before it is even converted.
+constexpr std::size_t kMaxRelativePathBytes = 400;
+
+constexpr wchar_t kTemporarySuffix[] = L".ap_tmp";
+
+bool isSeparator(wchar_t c) { return c == L'\\' || c == L'/'; }
+
+wchar_t asciiUpper(wchar_t c) { return c >= L'a' && c <= L'z' ? static_cast<wchar_t>(c - L'a' + L'A') : c; }
+
+bool equalsUpper(std::wstring_view name, std::wstring_view upper) {
+  if (name.size() != upper.size()) return false;
+  for (std::size_t i = 0; i < name.size(); ++i) {
+    if (asciiUpper(name[i]) != upper[i]) return false;
+  }
+  return true;
+}
+
+// Windows opens a device, not a file, for these names in any folder, with any extension
+// ("nul.txt") and with blanks before the extension ("nul .txt"); a manifest naming one could
+// make the launcher write to a printer port or read from the console. The digits include the
+// superscripts that Windows also accepts (COM¹, LPT³).
+bool isDeviceName(std::wstring_view component) {
+  std::wstring_view base = component.substr(0, component.find(L'.'));
+  while (!base.empty() && base.back() == L' ') base.remove_suffix(1);
+  for (std::wstring_view device : {L"CON", L"PRN", L"AUX", L"NUL", L"CONIN$", L"CONOUT$"}) {
+    if (equalsUpper(base, device)) return true;
+  }
+  if (base.size() == 4 && (equalsUpper(base.substr(0, 3), L"COM") || equalsUpper(base.substr(0, 3), L"LPT"))) {
+    const wchar_t digit = base[3];
+    return (digit >= L'0' && digit <= L'9') || digit == static_cast<wchar_t>(0xB9) ||
+           digit == static_cast<wchar_t>(0xB2) || digit == static_cast<wchar_t>(0xB3);
+  }
+  return false;
+}
+
+bool isSafeComponent(std::wstring_view component) {
+  if (component.empty() || component == L"." || component == L"..") return false;
+  if (component.back() == L' ' || component.back() == L'.') return false;
+  return !isDeviceName(component);
+}
+
+}  // namespace
+
+bool isSafeRelativePath(std::string_view utf8Path, std::wstring& widePath) {
+  widePath.clear();
+  if (utf8Path.empty() || utf8Path.size() > kMaxRelativePathBytes) return false;
+  std::wstring wide = utf8ToWide(utf8Path);
+  if (wide.empty() || isSeparator(wide.front())) return false;
+  for (wchar_t& c : wide) {
+    if (c < 32 || c == L':' || c == L'"' || c == L'*' || c == L'<' || c == L'>' || c == L'?' ||
+        c == L'|') {
+      return false;
+    }
+    if (c == L'/') c = L'\\';
+  }
+  std::size_t start = 0;
+  for (;;) {
+    const std::size_t end = wide.find(L'\\', start);
+    const std::wstring_view component =
+        std::wstring_view(wide).substr(start, end == std::wstring::npos ? std::wstring::npos : end - start);
+    if (!isSafeComponent(component)) return false;
+    if (end == std::wstring::npos) break;
+    start = end + 1;
+  }
+  widePath = std::move(wide);
+  return true;
+}
+
+bool ensureParentDirectory(const std::wstring& path) {
+  std::size_t separator = path.find_last_of(L"\\/");
+  if (separator == std::wstring::npos) return true;
+  // Walk outwards to the first folder that exists, then create the missing ones outermost
+  // first. Folders that exist are never created, so a drive or share root is never attempted.
+  std::vector<std::wstring> missing;
+  for (;;) {
+    std::wstring parent = path.substr(0, separator);
+    while (!parent.empty() && isSeparator(parent.back())) parent.pop_back();
+    if (parent.empty() || directoryExists(parent)) break;
+    missing.push_back(std::move(parent));
+    separator = missing.back().find_last_of(L"\\/");
+    if (separator == std::wstring::npos) break;
+  }
+  for (auto it = missing.rbegin(); it != missing.rend(); ++it) {
+    if (!createDirectory(*it)) return false;
+  }
+  return true;
+}
+
+bool writeFileAtomically(const std::wstring& path, std::string_view bytes) {
+  const std::wstring temporary = path + kTemporarySuffix;
+  FileHandle file;
+  if (!file.createForWrite(temporary)) return false;
+  // The data reaches the disk before the move, so that the new name never points at content
+  // that a power cut could lose.
+  if (!file.write(bytes.data(), bytes.size()) || !file.flush()) {
+    file.close();
+    deleteFile(temporary);
+    return false;
+  }
+  file.close();
+  if (!moveFileReplace(temporary, path)) {
+    deleteFile(temporary);
+    return false;
+  }
+  return true;
+}
+
+bool readWholeFile(const std::wstring& path, std::uint64_t limit, std::string& out) {
+  out.clear();
+  FileHandle file;
+  // Nobody may write the file while it is read, so the content is one consistent version.
+  if (!file.openForReadDenyWrite(path)) return false;
+  std::uint64_t size = 0;
+  if (!file.size(size) || (size >> 32) != 0 || size > limit) return false;
+  std::string bytes(static_cast<std::size_t>(size), '\0');
+  std::size_t total = 0;
+  while (total < bytes.size()) {
+    std::size_t got = 0;
+    if (!file.read(bytes.data() + total, bytes.size() - total, got)) return false;
+    if (got == 0) break;
+    total += got;
+  }
+  if (total != bytes.size()) return false;
+  out = std::move(bytes);
+  return true;
+}
