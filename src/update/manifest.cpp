@@ -88,7 +88,11 @@ StepResult fetchManifest(LauncherState& state, const UpdateSettings& settings, s
   }
   std::wstring message = uiText(kStrErrConnect);
   if (manifestResult > 0) {
-    const int shown = manifestResult == 200 ? signatureResult : manifestResult;
+    // A signature body longer than 64 bytes is stopped by us (-1) after the server answered
+    // 200; it is shown as the 200 it was, like a signature that is too short.
+    const int shown = manifestResult != 200 ? manifestResult
+                      : signatureResult == -1 ? 200
+                                              : signatureResult;
     message += L" (HTTP " + std::to_wstring(shown) + L")";
   }
   setError(state, message);

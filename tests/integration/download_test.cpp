@@ -1,0 +1,193 @@
+// downloadFile against the test server: the streaming pipeline, each result code, retries
+// with their pauses, progress that goes back after a failed attempt, and no temporary file
+// left on any path.
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <filesystem>
+#include <thread>
+
+#include "run_support.h"
+#include "update/download.h"
+#include "update/files.h"
+#include "update/text.h"
+
+namespace {
+
+class DownloadTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_TRUE(server.ok());
+    server.serveFolder(release.path());
+    settings = testSettings(server, game);
+  }
+  // Publishes file's ".z" and returns its manifest entry.
+  FileEntry serve(const ReleaseFile& file) {
+    release.write(compressedPath(file.content), zlibStream(file.content));
+    return entryFor(file);
+  }
+  std::string urlPath(const FileEntry& entry) {
+    return "/patch/files/" + entry.hash.substr(0, 2) + "/" + entry.hash + ".z";
+  }
+  DownloadResult download(const FileEntry& entry, const std::string& target) {
+    return downloadFile(state, settings, entry, normalizeGameDir(game.path()) + utf8ToWide(target));
+  }
+
+  TempDir release;
+  TempDir game;
+  TestServer server;
+  LauncherState state;
+  UpdateSettings settings;
+};
+
+TEST_F(DownloadTest, LargeAndEmptyFilesArriveExactly) {
+  const ReleaseFile big{"big.bin", noiseBytes(3 * 1024 * 1024 + 17)};
+  const ReleaseFile empty{"empty.bin", ""};
+  const FileEntry bigEntry = serve(big);
+  const FileEntry emptyEntry = serve(empty);
+  EXPECT_EQ(emptyEntry.hash, "e3b0c44298fc1c149afbf4c8996fb92427ae41e4649b934ca495991b7852b855");
+  EXPECT_EQ(download(bigEntry, "deep/er/big.bin"), DownloadResult::Ok);
+  EXPECT_EQ(download(emptyEntry, "empty.bin"), DownloadResult::Ok);
+  EXPECT_TRUE(game.read("deep/er/big.bin") == big.content);
+  bool exists = false;
+  EXPECT_EQ(game.read("empty.bin", &exists), "");
+  EXPECT_TRUE(exists);
+  EXPECT_EQ(state.bytesDone.load(), bigEntry.compressedSize + emptyEntry.compressedSize);
+  EXPECT_TRUE(temporaryFiles(game).empty());
+  RecordedRequest request;
+  ASSERT_TRUE(server.lastRequest(urlPath(bigEntry), request));
+  EXPECT_FALSE(request.hasHeader("Pragma")) << "content is addressed by hash and may be cached";
+}
+
+TEST_F(DownloadTest, ReadOnlyTargetIsReplaced) {
+  const FileEntry entry = serve({"ro.txt", "new content"});
+  const std::wstring target = game.write("ro.txt", "old");
+  ASSERT_TRUE(setReadOnly(target, true));
+  EXPECT_EQ(download(entry, "ro.txt"), DownloadResult::Ok);
+  EXPECT_EQ(game.read("ro.txt"), "new content");
+  EXPECT_TRUE(temporaryFiles(game).empty());
+}
+
+TEST_F(DownloadTest, StreamInflatingPastItsSizeIsCutOffAtOnce) {
+  // The entry says 10 bytes; the stream holds 8 MiB and the server stalls after 2 MiB of it
+  // until released. Only a client that stops at the first oversized chunk finishes at all.
+  ReleaseFile file{"bomb.bin", noiseBytes(8 * 1024 * 1024)};
+  FileEntry entry = serve(file);
+  entry.size = 10;
+  server.setFault(urlPath(entry), faultWith([](ServerFault& f) { f.stallAfter = 2 * 1024 * 1024; }));
+  std::atomic<bool> done{false};
+  DownloadResult result = DownloadResult::Ok;
+  std::thread t([&] {
+    result = download(entry, "bomb.bin");
+    done = true;
+  });
+  const bool finished = pollUntil([&] { return done.load(); }, std::chrono::seconds(20));
+  server.releaseStalls();
+  t.join();
+  EXPECT_TRUE(finished) << "the transfer ran on past the entry's size";
+  EXPECT_EQ(result, DownloadResult::NetworkFailed);
+  EXPECT_EQ(server.requestCount(urlPath(entry)), 3);
+  EXPECT_FALSE(game.exists("bomb.bin"));
+  EXPECT_TRUE(temporaryFiles(game).empty());
+  EXPECT_EQ(state.bytesDone.load(), 0u);
+}
+
+TEST_F(DownloadTest, TruncatedStreamIsCorruptedAfterThreeAttemptsWithPauses) {
+  const ReleaseFile file{"cut.bin", noiseBytes(200000)};
+  FileEntry entry = entryFor(file);
+  const std::string stream = zlibStream(file.content);
+  server.setBody(urlPath(entry), stream.substr(0, stream.size() - 10));  // no Adler-32 trailer
+  game.write("cut.bin", "previous");
+  state.bytesDone = 1000;
+  const auto start = std::chrono::steady_clock::now();
+  EXPECT_EQ(download(entry, "cut.bin"), DownloadResult::Corrupted);
+  // Pauses of 1 and 2 units (20 ms here) before the second and third attempt.
+  EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(60));
+  EXPECT_EQ(server.requestCount(urlPath(entry)), 3);
+  EXPECT_EQ(game.read("cut.bin"), "previous");
+  EXPECT_EQ(state.bytesDone.load(), 1000u) << "failed attempts are taken off the progress";
+  EXPECT_TRUE(temporaryFiles(game).empty());
+}
+
+TEST_F(DownloadTest, WrongContentIsCorrupted) {
+  const ReleaseFile file{"w.txt", "the right text"};
+  const FileEntry entry = entryFor(file);
+  server.setBody(urlPath(entry), zlibStream("the wrong text"));  // same size, other hash
+  EXPECT_EQ(download(entry, "w.txt"), DownloadResult::Corrupted);
+  EXPECT_FALSE(game.exists("w.txt"));
+  EXPECT_TRUE(temporaryFiles(game).empty());
+}
+
+TEST_F(DownloadTest, NetworkFailuresAfterThreeAttempts) {
+  const FileEntry missing = entryFor({"m.txt", "never published"});
+  state.bytesDone = 1000;
+  EXPECT_EQ(download(missing, "m.txt"), DownloadResult::NetworkFailed);
+  EXPECT_EQ(server.requestCount(urlPath(missing)), 3);
+  EXPECT_EQ(state.bytesDone.load(), 1000u);
+
+  const FileEntry reset = serve({"r.bin", noiseBytes(300000, 2)});
+  server.setFault(urlPath(reset), faultWith([](ServerFault& f) { f.resetAfter = 100000; }));
+  EXPECT_EQ(download(reset, "r.bin"), DownloadResult::NetworkFailed);
+  EXPECT_EQ(server.requestCount(urlPath(reset)), 3);
+  EXPECT_EQ(state.bytesDone.load(), 1000u);
+  EXPECT_FALSE(game.exists("m.txt"));
+  EXPECT_FALSE(game.exists("r.bin"));
+  EXPECT_TRUE(temporaryFiles(game).empty());
+}
+
+TEST_F(DownloadTest, TransientFailuresAreRetried) {
+  const ReleaseFile file{"t.bin", noiseBytes(100000, 3)};
+  const FileEntry entry = serve(file);
+  server.setFault(urlPath(entry), faultWith([](ServerFault& f) {
+                    f.cutAfter = 5000;
+                    f.times = 2;
+                  }));
+  EXPECT_EQ(download(entry, "t.bin"), DownloadResult::Ok);
+  EXPECT_EQ(server.requestCount(urlPath(entry)), 3);
+  EXPECT_TRUE(game.read("t.bin") == file.content);
+  EXPECT_EQ(state.bytesDone.load(), entry.compressedSize) << "only the good attempt counts";
+}
+
+TEST_F(DownloadTest, CancellationMidTransferLeavesNothingBehind) {
+  const FileEntry entry = serve({"c.bin", noiseBytes(4 * 1024 * 1024, 4)});
+  game.write("c.bin", "old");
+  server.setFault(urlPath(entry), faultWith([](ServerFault& f) { f.stallAfter = 1024 * 1024; }));
+  DownloadResult result = DownloadResult::Ok;
+  std::thread t([&] { result = download(entry, "c.bin"); });
+  ASSERT_TRUE(pollUntil([&] { return server.stalledCount() == 1; }));
+  state.cancel = true;
+  server.releaseStalls();
+  t.join();
+  EXPECT_EQ(result, DownloadResult::Cancelled);
+  EXPECT_EQ(server.requestCount(urlPath(entry)), 1);
+  EXPECT_EQ(game.read("c.bin"), "old");
+  EXPECT_TRUE(temporaryFiles(game).empty());
+  EXPECT_EQ(state.bytesDone.load(), 0u);
+}
+
+TEST_F(DownloadTest, UnwritableTargetFailsWithoutRetry) {
+  const FileEntry entry = serve({"x.txt", "x"});
+  game.write("blocker", "a file where a folder should be");
+  EXPECT_EQ(download(entry, "blocker/x.txt"), DownloadResult::WriteFailed);
+  EXPECT_EQ(server.requestCount(urlPath(entry)), 0);
+  EXPECT_EQ(game.read("blocker"), "a file where a folder should be");
+}
+
+TEST_F(DownloadTest, TargetHeldOpenIsInUseWithoutRetry) {
+#ifndef _WIN32
+  GTEST_SKIP() << "an open file does not block a replacement on this system";
+#else
+  const FileEntry entry = serve({"game.dll", "new library"});
+  const std::wstring target = game.write("game.dll", "running library");
+  FileHandle held;  // opened the way a running game holds its files: no delete sharing
+  ASSERT_TRUE(held.openForRead(target));
+  EXPECT_EQ(download(entry, "game.dll"), DownloadResult::FileInUse);
+  held.close();
+  EXPECT_EQ(server.requestCount(urlPath(entry)), 1);
+  EXPECT_EQ(game.read("game.dll"), "running library");
+  EXPECT_TRUE(temporaryFiles(game).empty());
+#endif
+}
+
+}  // namespace

@@ -1,0 +1,243 @@
+// The manifest step of a run against the test server: attempts and pauses, the signature,
+// the error text of every failure, rollback, and what is published into the Launcher state.
+#include <gtest/gtest.h>
+
+#include <chrono>
+
+#include "i18n/strings.h"
+#include "run_support.h"
+#include "update/manifest.h"
+
+namespace {
+
+class ManifestTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    setUiLanguage("en");
+    ASSERT_TRUE(server.ok());
+    server.serveFolder(release.path());
+  }
+  // Runs once and returns the error text ("" when the run succeeded).
+  std::wstring run() {
+    runToEnd(state, testSettings(server, game, &recorder));
+    return copyErrorText(state);
+  }
+
+  TempDir release;
+  TempDir game;
+  TestServer server;
+  LauncherState state;
+  StatusRecorder recorder;
+};
+
+Release smallRelease(std::int64_t version = 3) {
+  Release r;
+  r.version = version;
+  r.files = {{"data/a.txt", "alpha"}};
+  return r;
+}
+
+TEST_F(ManifestTest, MissingPublicKeyEndsBeforeAnyRequest) {
+  publishRelease(release, smallRelease());
+  UpdateSettings settings = testSettings(server, game, &recorder);
+  settings.publicKey.fill(0);
+  runToEnd(state, settings);
+  EXPECT_EQ(copyErrorText(state), L"Public key not configured (public_key).");
+  EXPECT_EQ(server.totalRequests(), 0);
+  EXPECT_EQ(recorder.sequence(), "9 9");
+}
+
+TEST_F(ManifestTest, ThreeAttemptsWithPausesThenTheLastStatusIsShown) {
+  publishRelease(release, smallRelease());
+  server.setStatus("/patch/manifest.json", 503);
+  const auto start = std::chrono::steady_clock::now();
+  EXPECT_EQ(run(), L"Could not connect to the patch server. (HTTP 503)");
+  // Two pauses of 30 ms lie between the three attempts.
+  EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(60));
+  EXPECT_EQ(server.requestCount("/patch/manifest.json"), 3);
+  EXPECT_EQ(server.requestCount("/patch/manifest.sig"), 0);
+  EXPECT_EQ(recorder.sequence(), "1 9 9");
+  RecordedRequest request;
+  ASSERT_TRUE(server.lastRequest("/patch/manifest.json", request));
+  EXPECT_EQ(request.header("Cache-Control"), "no-cache");
+  EXPECT_EQ(request.header("Pragma"), "no-cache");
+}
+
+TEST_F(ManifestTest, AFailedAttemptIsRetried) {
+  publishRelease(release, smallRelease());
+  server.setFault("/patch/manifest.json", faultWith([](ServerFault& f) {
+                    f.status = 500;
+                    f.times = 1;
+                  }));
+  server.setFault("/patch/manifest.sig", faultWith([](ServerFault& f) {
+                    f.resetBeforeAnswer = true;
+                    f.times = 1;
+                  }));
+  EXPECT_EQ(run(), L"");
+  EXPECT_EQ(state.phase.load(), kStatusReady);
+  EXPECT_EQ(server.requestCount("/patch/manifest.json"), 3);
+  EXPECT_EQ(game.read("data/a.txt"), "alpha");
+}
+
+TEST_F(ManifestTest, SignatureOfWrongLengthIsNeverVerified) {
+  const std::string text = publishRelease(release, smallRelease());
+  for (std::size_t length : {63u, 65u}) {
+    release.write("manifest.sig", signEd25519(testKey(), text).substr(0, 63) + std::string(length - 63, 'x'));
+    LauncherState fresh;
+    StatusRecorder rec;
+    runToEnd(fresh, testSettings(server, game, &rec));
+    EXPECT_EQ(copyErrorText(fresh), L"Could not connect to the patch server. (HTTP 200)");
+    EXPECT_EQ(rec.sequence(), "1 9 9") << "phase 2 is posted only for a 64-byte signature";
+  }
+}
+
+TEST_F(ManifestTest, MissingSignatureShowsItsStatus) {
+  smallRelease();
+  release.write("manifest.json", manifestText(smallRelease()));
+  EXPECT_EQ(run(), L"Could not connect to the patch server. (HTTP 404)");
+  EXPECT_EQ(server.requestCount("/patch/manifest.sig"), 3);
+}
+
+TEST_F(ManifestTest, NoServerGivesNoStatus) {
+  server.stop();
+  EXPECT_EQ(run(), L"Could not connect to the patch server.");
+}
+
+TEST_F(ManifestTest, OversizedManifestIsRefusedWithoutStatus) {
+  server.setPatternBody("/patch/manifest.json", kManifestMaxBytes + 1);
+  EXPECT_EQ(run(), L"Could not connect to the patch server.");
+  EXPECT_EQ(server.requestCount("/patch/manifest.sig"), 0);
+}
+
+TEST_F(ManifestTest, SignatureUnderAnotherKeyIsRefused) {
+  publishRelease(release, smallRelease(), otherTestKey());
+  EXPECT_EQ(run(), L"Invalid patch signature. Download refused.");
+  EXPECT_EQ(recorder.sequence(), "1 2 2 2 9 9");
+  EXPECT_FALSE(game.exists("data/a.txt"));
+}
+
+TEST_F(ManifestTest, TamperedManifestIsRefused) {
+  std::string text = publishRelease(release, smallRelease());
+  text[text.find("alpha") == std::string::npos ? 0 : 1] = ' ';  // one byte changed, still JSON
+  release.write("manifest.json", text);
+  EXPECT_EQ(run(), L"Invalid patch signature. Download refused.");
+}
+
+// Errors of a verified manifest: its shape, its file entries, its version.
+TEST_F(ManifestTest, ManifestErrors) {
+  const std::string hash(64, 'a');
+  const std::string okEntry = R"({"p":"a.txt","h":")" + hash + R"(","s":1})";
+  const std::pair<std::string, std::wstring> cases[] = {
+      {R"({"format":2,"version":1,"files":[]})", L"Invalid patch manifest. "},
+      {R"({"format":1,"version":1,"files":{}})", L"Invalid patch manifest. "},
+      {R"({"version":1,"files":[]})", L"Invalid patch manifest. "},
+      {R"([1,2])", L"Invalid patch manifest. "},
+      {R"({"format":1,"files":[)", L"Invalid patch manifest. "},  // + the parser's message
+      {R"({"format":1,"version":7,"files":[)" + okEntry + R"(,{"p":"b/../c","h":")" + hash +
+           R"("}]})",
+       L"Invalid patch manifest. (path)"},
+      {R"({"format":1,"version":7,"files":[{"p":"a.txt","h":")" + hash.substr(1) + R"("}]})",
+       L"Invalid patch manifest. (path)"},
+      {R"({"format":1,"version":7,"files":[)" + okEntry + "," + okEntry + "]}",
+       L"Invalid patch manifest. (path)"},
+      {R"({"format":1,"version":7,"files":[)" + okEntry + R"(,"a.txt"]})",
+       L"Invalid patch manifest. (path)"},
+  };
+  for (const auto& [text, error] : cases) {
+    writeSignedManifest(release, text);
+    LauncherState fresh;
+    StatusRecorder rec;
+    runToEnd(fresh, testSettings(server, game, &rec));
+    const std::wstring got = copyErrorText(fresh);
+    if (text.back() == '[') {
+      EXPECT_EQ(got.substr(0, error.size()), error);
+      EXPECT_GT(got.size(), error.size()) << "the parser's message follows";
+    } else {
+      EXPECT_EQ(got, error) << text;
+    }
+    EXPECT_EQ(fresh.phase.load(), kStatusError);
+    if (error.find(L"(path)") != std::wstring::npos) {
+      // The news was published and the version kept before the entries were read.
+      EXPECT_EQ(fresh.version.load(), 7);
+      EXPECT_EQ(rec.sequence(), "1 2 2/1 9 9");
+    }
+  }
+  EXPECT_EQ(fileRequests(server), 0);
+}
+
+TEST_F(ManifestTest, FormatIsTruncatedToAnInteger) {
+  writeSignedManifest(release, R"({"format":1.9,"version":2,"files":[]})");
+  EXPECT_EQ(run(), L"");
+  EXPECT_EQ(state.phase.load(), kStatusReady);
+}
+
+TEST_F(ManifestTest, OlderVersionThanInstalledIsRefused) {
+  publishRelease(release, smallRelease(4));
+  game.write("patcher.ini", "[patch]\r\nversion=5\r\n");
+  EXPECT_EQ(run(), L"The server sent an older version than the installed one.");
+  EXPECT_EQ(state.version.load(), 4) << "the version is shown even when refused";
+  EXPECT_EQ(recorder.sequence(), "1 2 9 9");
+  EXPECT_FALSE(game.exists("data/a.txt"));
+  EXPECT_EQ(installedVersion(normalizeGameDir(game.path())).value, 5);
+}
+
+TEST_F(ManifestTest, EqualVersionMissingOrNegativeInstalledVersionRunNormally) {
+  publishRelease(release, smallRelease(4));
+  for (const char* ini : {"[patch]\r\nversion=4\r\n", "", "[patch]\nversion=-5\n"}) {
+    if (*ini != '\0') game.write("patcher.ini", ini);
+    LauncherState fresh;
+    runToEnd(fresh, testSettings(server, game));
+    EXPECT_EQ(copyErrorText(fresh), L"") << ini;
+    EXPECT_EQ(fresh.phase.load(), kStatusReady);
+    EXPECT_EQ(installedVersion(normalizeGameDir(game.path())).value, 4);
+    std::filesystem::remove(std::filesystem::path(game.file("patcher.ini")));
+  }
+}
+
+TEST_F(ManifestTest, AcceptedManifestPublishesNewsLinksAndGameExecutable) {
+  Release r = smallRelease();
+  r.extraMembers =
+      R"("news":[{"title":"Hello","title_en":"Hi","title_pt":"Olá","title_":"x",)"
+      R"("text_en":"Body","date":"2024-05-01","type":"evento","url":7},3],)"
+      R"("links":{"home":"https://example.test/","bad":5})";
+  publishRelease(release, r);
+  {
+    std::lock_guard<std::mutex> guard(state.lock);
+    state.gameExe = L"old.exe";
+    state.links["stale"] = L"http://old/";
+  }
+  EXPECT_EQ(run(), L"");
+  EXPECT_EQ(recorder.sequence(), "1 2 2/1 3 4 5 8 8");
+  EXPECT_EQ(copyGameExe(state), L"Play Quillmark.exe");
+  const std::vector<NewsItem> news = copyNews(state);
+  ASSERT_EQ(news.size(), 2u);
+  EXPECT_EQ(news[0].title, L"Hello");
+  EXPECT_EQ(news[0].date, L"2024-05-01");
+  EXPECT_EQ(news[0].type, L"evento");
+  EXPECT_EQ(news[0].url, L"") << "a value that is not a string gives the default";
+  EXPECT_EQ(news[0].titles.size(), 3u);
+  EXPECT_EQ(news[0].titles.at("en"), L"Hi");
+  EXPECT_EQ(news[0].titles.at("pt"), L"Olá");
+  EXPECT_EQ(news[0].titles.at(""), L"x");
+  EXPECT_EQ(news[0].texts.at("en"), L"Body");
+  EXPECT_EQ(news[1].type, L"noticia") << "an element that is not an object gives a default item";
+  EXPECT_EQ(news[1].title, L"");
+  EXPECT_EQ(copyLink(state, "home"), L"https://example.test/");
+  EXPECT_EQ(copyLink(state, "bad"), L"");
+  EXPECT_EQ(copyLink(state, "stale"), L"") << "the links are replaced, not merged";
+}
+
+TEST_F(ManifestTest, UnsafeGameExecutableKeepsThePreviousOne) {
+  Release r = smallRelease();
+  r.extraMembers = R"("game_exe":"bin/Game.exe")";
+  publishRelease(release, r);
+  EXPECT_EQ(run(), L"");
+  EXPECT_EQ(copyGameExe(state), L"bin\\Game.exe");
+  r.extraMembers = R"("game_exe":"C:\\Windows\\evil.exe")";
+  publishRelease(release, r);
+  LauncherState& same = state;
+  runToEnd(same, testSettings(server, game));
+  EXPECT_EQ(copyGameExe(same), L"bin\\Game.exe");
+}
+
+}  // namespace

@@ -1,0 +1,119 @@
+// What the engine's integration tests share: the HTTP session, settings aimed at a test
+// server and a game folder, and a recorder of the status codes a run posts.
+#pragma once
+#include <cstdint>
+#include <filesystem>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "test_release.h"
+#include "test_server.h"
+#include "test_support.h"
+#include "update/http.h"
+#include "update/launcher_state.h"
+#include "update/manifest.h"
+#include "update/update_run.h"
+#include "update/update_settings.h"
+
+inline void ensureHttpSession() {
+  static const bool opened = httpOpenSession();
+  (void)opened;
+}
+
+// Every status code a run posts, in order, as text: "1 2 2/1 3 4 5 8 8".
+struct StatusRecorder {
+  std::mutex mutex;
+  std::vector<std::string> posts;
+
+  static void notify(void* context, int code, std::intptr_t lParam) {
+    auto* self = static_cast<StatusRecorder*>(context);
+    std::lock_guard<std::mutex> guard(self->mutex);
+    self->posts.push_back(lParam == 0 ? std::to_string(code)
+                                      : std::to_string(code) + "/" + std::to_string(lParam));
+  }
+  std::string sequence() {
+    std::lock_guard<std::mutex> guard(mutex);
+    std::string out;
+    for (const std::string& p : posts) out += (out.empty() ? "" : " ") + p;
+    return out;
+  }
+};
+
+// Settings for a run against server's "/patch/" into game, with short pauses.
+inline UpdateSettings testSettings(const TestServer& server, const TempDir& game,
+                                   StatusRecorder* recorder = nullptr) {
+  ensureHttpSession();
+  UpdateSettings s;
+  s.patchUrl = server.patchUrl();
+  s.publicKey = testKey().publicKey;
+  s.gameDir = game.path();
+  // No launcher executable in the game folder unless a test puts one there.
+  s.executablePath = game.file("QuillmarkLauncher.exe");
+  s.manifestRetryPauseMs = 30;
+  s.downloadRetryPauseMs = 20;
+  s.oldLauncherPauseMs = 5;
+  if (recorder != nullptr) {
+    s.notify = &StatusRecorder::notify;
+    s.notifyContext = recorder;
+  }
+  return s;
+}
+
+// Runs one update on its own thread and waits for it to end.
+inline void runToEnd(LauncherState& state, const UpdateSettings& settings, bool repair = false) {
+  ASSERT_TRUE(startUpdate(state, repair, settings));
+  joinUpdate(state);
+  ASSERT_FALSE(state.running.load());
+}
+
+// A fault with some of its fields set: faultWith([](ServerFault& f) { f.status = 503; }).
+template <class Set>
+ServerFault faultWith(Set set) {
+  ServerFault fault;
+  set(fault);
+  return fault;
+}
+
+// Requests for the content files ("/patch/files/...").
+inline int fileRequests(const TestServer& server) {
+  int n = 0;
+  for (const RecordedRequest& r : server.requests()) {
+    if (r.path.rfind("/patch/files/", 0) == 0) ++n;
+  }
+  return n;
+}
+
+// The manifest entry of a release file.
+inline FileEntry entryFor(const ReleaseFile& file) {
+  JsonValue value;
+  FileEntry entry;
+  EXPECT_TRUE(parseJson(fileEntryJson(file), value));
+  EXPECT_TRUE(readFileEntry(value, entry));
+  return entry;
+}
+
+// Bytes that do not compress: a ".z" about as large as the content.
+inline std::string noiseBytes(std::size_t count, std::uint64_t seed = 1) {
+  std::string out(count, '\0');
+  std::uint64_t x = seed * 0x9E3779B97F4A7C15ull + 1;
+  for (char& c : out) {
+    x ^= x << 13;
+    x ^= x >> 7;
+    x ^= x << 17;
+    c = static_cast<char>(x >> 24);
+  }
+  return out;
+}
+
+// Every ".ap_tmp" file below a folder.
+inline std::vector<std::string> temporaryFiles(const TempDir& dir) {
+  std::vector<std::string> found;
+  std::error_code ec;
+  for (auto it = std::filesystem::recursive_directory_iterator(
+           std::filesystem::path(dir.path()), ec);
+       it != std::filesystem::recursive_directory_iterator(); it.increment(ec)) {
+    if (it->path().extension() == ".ap_tmp") found.push_back(it->path().string());
+  }
+  return found;
+}

@@ -1,0 +1,52 @@
+// Releases for the engine's tests: the manifest.json, manifest.sig and files/ab/<hash>.z that
+// a publisher would serve, built in a temporary folder and signed with a fixed test key.
+#pragma once
+#include <array>
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "test_support.h"
+
+struct TestKey {
+  std::array<std::uint8_t, 32> seed;
+  std::array<std::uint8_t, 32> publicKey;
+};
+// Two fixed Ed25519 key pairs (the first two of RFC 8032's test keys).
+const TestKey& testKey();
+const TestKey& otherTestKey();
+
+std::string signEd25519(const TestKey& key, std::string_view message);  // 64 raw bytes
+std::string zlibStream(std::string_view content);
+std::string sha256Hex(std::string_view content);
+
+struct ReleaseFile {
+  std::string path;  // as the manifest writes it ("data/a.bin")
+  std::string content;
+  bool keep = false;
+};
+
+struct Release {
+  std::int64_t version = 1;
+  std::vector<ReleaseFile> files;
+  bool hasLauncher = false;
+  ReleaseFile launcher;
+  std::vector<std::string> deletes;
+  // More members of the root, written as they stand (",\"news\":[...]" without the comma).
+  std::string extraMembers;
+};
+
+// The JSON object of one file entry.
+std::string fileEntryJson(const ReleaseFile& file);
+// The manifest text of a release.
+std::string manifestText(const Release& release);
+// Writes the ".z" of every file (and the launcher) under files/, then the manifest and its
+// signature. Returns the manifest text.
+std::string publishRelease(const TempDir& dir, const Release& release,
+                           const TestKey& key = testKey());
+// Writes manifest.json with these bytes and a signature of them.
+void writeSignedManifest(const TempDir& dir, const std::string& text,
+                         const TestKey& key = testKey());
+// The path of a file's ".z" below the release folder ("files/ab/<hash>.z").
+std::string compressedPath(const std::string& content);
