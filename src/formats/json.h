@@ -18,7 +18,7 @@ struct JsonValue {
   double number = 0.0;
   std::string string;
   std::vector<JsonValue> elements;
-  std::map<std::string, JsonValue> members;
+  std::map<std::string, JsonValue> members;  // a repeated name keeps the later value
 
   // The member called name, or the shared null value when absent or when this is not an object.
   const JsonValue& member(const char* name) const;
