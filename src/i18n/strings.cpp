@@ -833,20 +833,20 @@ static_assert(std::size(kTextsGr) == kUiStringCount);
 // ---------------------------------------------------------------------------------------------
 
 struct UiLanguage {
-  const char* code;            // two lower-case ASCII letters ("cz" and "gr", as the client spells them)
-  const wchar_t* const* texts; // kUiStringCount texts
-  bool decimalComma;           // numbers shown with "," instead of "."
-  unsigned windowsId;          // Windows primary language id
+  const char* code;             // two lower-case ASCII letters ("cz", "gr" as the client has them)
+  const wchar_t* const* texts;  // kUiStringCount texts
+  bool decimalComma;            // numbers shown with "," instead of "."
+  unsigned windowsId;           // Windows primary language id
 };
 
 constexpr int kEnglish = 1;
 
 // English carries its own primary id (9); every id not listed here also falls back to it.
 const UiLanguage kUiLanguages[] = {
-    {"pt", kTextsPt, true, 0x16},  {"en", kTextsEn, false, 0x09}, {"es", kTextsEs, true, 0x0A},
-    {"fr", kTextsFr, true, 0x0C},  {"de", kTextsDe, true, 0x07},  {"it", kTextsIt, true, 0x10},
-    {"ro", kTextsRo, true, 0x18},  {"pl", kTextsPl, true, 0x15},  {"cz", kTextsCz, true, 0x05},
-    {"hu", kTextsHu, true, 0x0E},  {"tr", kTextsTr, true, 0x1F},  {"gr", kTextsGr, true, 0x08},
+    {"pt", kTextsPt, true, 0x16}, {"en", kTextsEn, false, 0x09}, {"es", kTextsEs, true, 0x0A},
+    {"fr", kTextsFr, true, 0x0C}, {"de", kTextsDe, true, 0x07},  {"it", kTextsIt, true, 0x10},
+    {"ro", kTextsRo, true, 0x18}, {"pl", kTextsPl, true, 0x15},  {"cz", kTextsCz, true, 0x05},
+    {"hu", kTextsHu, true, 0x0E}, {"tr", kTextsTr, true, 0x1F},  {"gr", kTextsGr, true, 0x08},
 };
 static_assert(std::size(kUiLanguages) == kUiLanguageCount);
 
@@ -879,10 +879,10 @@ const UiLanguage& currentLanguage() {
 // ---------------------------------------------------------------------------------------------
 
 const ClientLanguage kClientLanguages[] = {
-    {"pt", "1252", L"Português"}, {"en", "1252", L"English"},  {"es", "1252", L"Español"},
-    {"fr", "1252", L"Français"},  {"de", "1252", L"Deutsch"},  {"it", "1252", L"Italiano"},
-    {"ro", "1250", L"Română"},    {"pl", "1250", L"Polski"},   {"cz", "1250", L"Čeština"},
-    {"hu", "1250", L"Magyar"},    {"tr", "1254", L"Türkçe"},   {"gr", "1253", L"Ελληνικά"},
+    {"pt", "1252", L"Português"}, {"en", "1252", L"English"}, {"es", "1252", L"Español"},
+    {"fr", "1252", L"Français"},  {"de", "1252", L"Deutsch"}, {"it", "1252", L"Italiano"},
+    {"ro", "1250", L"Română"},    {"pl", "1250", L"Polski"},  {"cz", "1250", L"Čeština"},
+    {"hu", "1250", L"Magyar"},    {"tr", "1254", L"Türkçe"},  {"gr", "1253", L"Ελληνικά"},
 };
 static_assert(std::size(kClientLanguages) == kClientLanguageCount);
 

@@ -88,27 +88,76 @@ bool endsWith(const std::wstring& s, const std::wstring& tail) {
 // Texts that are the same word in English and in that language. Anything else identical to the
 // English text is an untranslated row.
 const std::set<std::pair<int, int>> kSameAsEnglish = {
-    {kPt, kStrTotal},   {kEs, kStrError},    {kEs, kStrTotal},    {kFr, kStrTotal},
-    {kFr, kStrVersion}, {kDe, kStrVersion},  {kDe, kStrUpdates},  {kDe, kStrTagUpdate},
-    {kIt, kStrFile},    {kIt, kStrHome},     {kIt, kStrStaff},    {kRo, kStrTotal},
+    {kPt, kStrTotal},   {kEs, kStrError},   {kEs, kStrTotal},   {kFr, kStrTotal},
+    {kFr, kStrVersion}, {kDe, kStrVersion}, {kDe, kStrUpdates}, {kDe, kStrTagUpdate},
+    {kIt, kStrFile},    {kIt, kStrHome},    {kIt, kStrStaff},   {kRo, kStrTotal},
 };
 
 // The English table as published; the other languages are checked against it.
 const wchar_t* const kEnglish[kUiStringCount] = {
-    L"Connecting to patch server...", L"Verifying signature...", L"CHECKING", L"UPDATING",
-    L"Applying changes...", L"Updating launcher...", L"READY TO PLAY", L"Client up to date",
-    L"ERROR", L"PLAY", L"UPDATING", L"RETRY", L"Repair", L"NEWS", L"No news.", L"File", L"Total",
-    L"Could not connect to the patch server.", L"Invalid patch signature. Download refused.",
-    L"Invalid patch manifest.", L"The server sent an older version than the installed one.",
-    L"Public key not configured (public_key).", L"Could not write file:",
-    L"File corrupted after download:", L"Game executable not found.",
-    L"File in use - close the game and try again:", L"Version", L"Offline mode", L"Home",
-    L"Discord", L"Support", L"Rules", L"Register", L"All news", L"All", L"Events", L"News",
-    L"Updates", L"EVENT", L"NEWS", L"UPDATE", L"Read more", L"Back", L"View post", L"SETTINGS",
-    L"Resolution", L"Window mode", L"Play in a window instead of fullscreen", L"Music",
-    L"Effects", L"Off", L"Advanced settings", L"Repair files", L"Website", L"WAIT", L"files",
-    L"left", L"Downloading", L"Checking", L"Quillmark Team", L"Staff",
-    L"Close the game to change settings", L"Language",
+    L"Connecting to patch server...",
+    L"Verifying signature...",
+    L"CHECKING",
+    L"UPDATING",
+    L"Applying changes...",
+    L"Updating launcher...",
+    L"READY TO PLAY",
+    L"Client up to date",
+    L"ERROR",
+    L"PLAY",
+    L"UPDATING",
+    L"RETRY",
+    L"Repair",
+    L"NEWS",
+    L"No news.",
+    L"File",
+    L"Total",
+    L"Could not connect to the patch server.",
+    L"Invalid patch signature. Download refused.",
+    L"Invalid patch manifest.",
+    L"The server sent an older version than the installed one.",
+    L"Public key not configured (public_key).",
+    L"Could not write file:",
+    L"File corrupted after download:",
+    L"Game executable not found.",
+    L"File in use - close the game and try again:",
+    L"Version",
+    L"Offline mode",
+    L"Home",
+    L"Discord",
+    L"Support",
+    L"Rules",
+    L"Register",
+    L"All news",
+    L"All",
+    L"Events",
+    L"News",
+    L"Updates",
+    L"EVENT",
+    L"NEWS",
+    L"UPDATE",
+    L"Read more",
+    L"Back",
+    L"View post",
+    L"SETTINGS",
+    L"Resolution",
+    L"Window mode",
+    L"Play in a window instead of fullscreen",
+    L"Music",
+    L"Effects",
+    L"Off",
+    L"Advanced settings",
+    L"Repair files",
+    L"Website",
+    L"WAIT",
+    L"files",
+    L"left",
+    L"Downloading",
+    L"Checking",
+    L"Quillmark Team",
+    L"Staff",
+    L"Close the game to change settings",
+    L"Language",
 };
 
 // Rows fixed in all twelve languages, in UI table order.
@@ -165,10 +214,11 @@ TEST(StringTable, EveryLanguageHasEveryTextWellFormed) {
       std::u32string cps;
       ASSERT_TRUE(codePoints(s, &cps)) << where(lang, id);
       for (char32_t c : cps) {
-        EXPECT_GE(c, 0x20u) << where(lang, id);        // no control characters
+        EXPECT_GE(c, 0x20u) << where(lang, id);  // no control characters
         EXPECT_NE(c, 0x7Fu) << where(lang, id);
-        EXPECT_NE(c, 0xFFFDu) << where(lang, id);      // no replacement character from a bad decode
-        EXPECT_FALSE(c >= 0x80 && c < 0xA0) << where(lang, id);  // no C1 bytes from Latin-1 mojibake
+        EXPECT_NE(c, 0xFFFDu) << where(lang, id);  // no replacement character from a bad decode
+        EXPECT_FALSE(c >= 0x80 && c < 0xA0)
+            << where(lang, id);  // no C1 bytes from Latin-1 mojibake
       }
       EXPECT_NE(s.front(), L' ') << where(lang, id);
       EXPECT_NE(s.back(), L' ') << where(lang, id);
@@ -236,7 +286,8 @@ TEST(StringTable, EveryOtherLanguageIsTranslated) {
       const bool same = std::wstring(uiTextIn(lang, id)) == uiTextIn(kEn, id);
       const bool allowed = id == kStrDiscord || kSameAsEnglish.count({lang, id}) > 0;
       EXPECT_EQ(same, allowed) << where(lang, id)
-                               << (same ? " is the English text" : " is listed as English but differs");
+                               << (same ? " is the English text"
+                                        : " is listed as English but differs");
     }
   }
 }
@@ -293,7 +344,8 @@ TEST(UiLanguageChoice, CodesMatchInAnyAsciiCaseAndUnknownCodesGiveEnglish) {
   EXPECT_STREQ(uiText(kStrLanguage), L"Γλώσσα");
 
   // An unknown code replaces the current language with English; it does not keep the old one.
-  for (const char* unknown : {"nl", "", "p", "ptx", "pt ", " pt", "english", "el", "cs", "\xC3\xA9s"}) {
+  for (const char* unknown :
+       {"nl", "", "p", "ptx", "pt ", " pt", "english", "el", "cs", "\xC3\xA9s"}) {
     setUiLanguage("de");
     setUiLanguage(unknown);
     EXPECT_STREQ(uiLanguageCode(), "en") << '"' << unknown << '"';
@@ -307,8 +359,8 @@ TEST(UiLanguageChoice, CodesMatchInAnyAsciiCaseAndUnknownCodesGiveEnglish) {
 
 TEST(UiLanguageChoice, WindowsPrimaryLanguageIds) {
   const std::pair<unsigned, const char*> table[] = {
-      {22, "pt"}, {10, "es"}, {12, "fr"}, {7, "de"}, {16, "it"}, {24, "ro"},
-      {21, "pl"}, {5, "cz"},  {14, "hu"}, {31, "tr"}, {8, "gr"}, {9, "en"},
+      {22, "pt"}, {10, "es"}, {12, "fr"}, {7, "de"},  {16, "it"}, {24, "ro"},
+      {21, "pl"}, {5, "cz"},  {14, "hu"}, {31, "tr"}, {8, "gr"},  {9, "en"},
   };
   for (const auto& [id, code] : table) EXPECT_STREQ(uiLanguageForWindowsId(id), code) << id;
   // Portuguese (Brazil) and Portuguese (Portugal), passed as full language ids.
@@ -331,10 +383,10 @@ TEST(ClientLanguages, CodesCodePagesAndNames) {
     const wchar_t* name;
   };
   const Row expected[kClientLanguageCount] = {
-      {"pt", "1252", L"Português"}, {"en", "1252", L"English"},  {"es", "1252", L"Español"},
-      {"fr", "1252", L"Français"},  {"de", "1252", L"Deutsch"},  {"it", "1252", L"Italiano"},
-      {"ro", "1250", L"Română"},    {"pl", "1250", L"Polski"},   {"cz", "1250", L"Čeština"},
-      {"hu", "1250", L"Magyar"},    {"tr", "1254", L"Türkçe"},   {"gr", "1253", L"Ελληνικά"},
+      {"pt", "1252", L"Português"}, {"en", "1252", L"English"}, {"es", "1252", L"Español"},
+      {"fr", "1252", L"Français"},  {"de", "1252", L"Deutsch"}, {"it", "1252", L"Italiano"},
+      {"ro", "1250", L"Română"},    {"pl", "1250", L"Polski"},  {"cz", "1250", L"Čeština"},
+      {"hu", "1250", L"Magyar"},    {"tr", "1254", L"Türkçe"},  {"gr", "1253", L"Ελληνικά"},
   };
   for (int i = 0; i < kClientLanguageCount; ++i) {
     EXPECT_STREQ(clientLanguage(i).code, expected[i].code) << i;
