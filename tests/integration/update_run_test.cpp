@@ -1,0 +1,309 @@
+// Whole update runs against the test server: phases, the hash cache (a no-change run reads no
+// file), repair, keep files, the delete phase, a failing download among several, cancellation,
+// the number of workers and the error text of each download failure.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <map>
+#include <sstream>
+
+#include "i18n/strings.h"
+#include "run_support.h"
+#include "update/files.h"
+#include "update/patch_state.h"
+#include "update/text.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+struct CacheLine {
+  std::string hash;
+  std::uint64_t size = 0;
+  std::uint64_t time = 0;
+};
+
+// patcher_cache.dat as path -> record, in the order written.
+std::map<std::string, CacheLine> readCacheFile(const TempDir& game, std::vector<std::string>* order = nullptr) {
+  std::map<std::string, CacheLine> out;
+  std::istringstream in(game.read("patcher_cache.dat"));
+  std::string line;
+  while (std::getline(in, line)) {
+    std::istringstream fields(line);
+    CacheLine c;
+    std::string size, time, path;
+    std::getline(fields, c.hash, '\t');
+    std::getline(fields, size, '\t');
+    std::getline(fields, time, '\t');
+    std::getline(fields, path);
+    c.size = std::stoull(size);
+    c.time = std::stoull(time);
+    out[path] = c;
+    if (order != nullptr) order->push_back(path);
+  }
+  return out;
+}
+
+fs::path fsPath(const TempDir& dir, const std::string& relative) { return fs::path(dir.file(relative)); }
+
+class UpdateRunTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    setUiLanguage("en");
+    ASSERT_TRUE(server.ok());
+    server.serveFolder(release.path());
+  }
+  // One run to its end; returns the posted sequence.
+  std::string run(bool repair = false) {
+    StatusRecorder recorder;
+    runToEnd(state, testSettings(server, game, &recorder), repair);
+    return recorder.sequence();
+  }
+  void expectInstalled(const Release& r) {
+    for (const ReleaseFile& f : r.files) {
+      bool exists = false;
+      EXPECT_TRUE(game.read(f.path, &exists) == f.content) << f.path;
+      EXPECT_TRUE(exists) << f.path;
+    }
+    EXPECT_TRUE(temporaryFiles(game).empty());
+  }
+  std::string urlPath(const std::string& content) { return "/patch/" + compressedPath(content); }
+
+  TempDir release;
+  TempDir game;
+  TestServer server;
+  LauncherState state;
+};
+
+Release firstRelease() {
+  Release r;
+  r.version = 1;
+  r.files = {{"Play Quillmark.exe", "game binary"},
+             {"data/a.bin", noiseBytes(300000, 7)},
+             {"data/sub/b.txt", "bee"},
+             {"empty.dat", ""},
+             {"keep.cfg", "defaults=1", true}};
+  for (int i = 0; i < 8; ++i) r.files.push_back({"many/f" + std::to_string(i) + ".txt", "file " + std::to_string(i)});
+  return r;
+}
+
+TEST_F(UpdateRunTest, InstallThenNoChangeRunReadsNoFileThenRepairRestores) {
+  const Release r = firstRelease();
+  publishRelease(release, r);
+
+  EXPECT_EQ(run(), "1 2 2/1 3 4 5 8 8");
+  EXPECT_EQ(copyErrorText(state), L"");
+  expectInstalled(r);
+  EXPECT_EQ(state.filesTotal.load(), static_cast<int>(r.files.size()));
+  EXPECT_EQ(state.filesDone.load(), static_cast<int>(r.files.size()));
+  EXPECT_EQ(installedVersion(normalizeGameDir(game.path())).value, 1);
+  std::vector<std::string> order;
+  auto cache = readCacheFile(game, &order);
+  ASSERT_EQ(order.size(), r.files.size());
+  for (std::size_t i = 0; i < r.files.size(); ++i) {
+    EXPECT_EQ(order[i], r.files[i].path) << "records follow the manifest's order and its own path text";
+    EXPECT_EQ(cache[order[i]].hash, sha256Hex(r.files[i].content));
+    EXPECT_EQ(cache[order[i]].size, r.files[i].content.size());
+  }
+
+  // Same size, same last-write time, other bytes: a run that trusts the cache cannot notice.
+  const std::string swapped = noiseBytes(300000, 8);
+  const auto time = fs::last_write_time(fsPath(game, "data/a.bin"));
+  game.write("data/a.bin", swapped);
+  fs::last_write_time(fsPath(game, "data/a.bin"), time);
+  const int requestsBefore = fileRequests(server);
+  EXPECT_EQ(run(), "1 2 2/1 3 5 8 8");
+  EXPECT_EQ(state.filesTotal.load(), 0) << "nothing was hashed";
+  EXPECT_EQ(fileRequests(server), requestsBefore);
+  EXPECT_TRUE(game.read("data/a.bin") == swapped) << "the file was read or replaced";
+
+  // Repair ignores the cache, hashes every file and brings the swapped one back.
+  EXPECT_EQ(run(true), "1 2 2/1 3 4 5 8 8");
+  EXPECT_EQ(state.filesTotal.load(), 1);
+  EXPECT_EQ(fileRequests(server), requestsBefore + 1);
+  EXPECT_EQ(server.requestCount(urlPath(r.files[1].content)), 2);
+  expectInstalled(r);
+  // Only what this run hashed or downloaded is recorded: the existing keep file was neither.
+  cache = readCacheFile(game);
+  EXPECT_EQ(cache.size(), r.files.size() - 1);
+  EXPECT_EQ(cache.count("keep.cfg"), 0u);
+}
+
+TEST_F(UpdateRunTest, NewTimeSameContentIsHashedAndRecorded) {
+  const Release r = firstRelease();
+  publishRelease(release, r);
+  run();
+  const auto before = readCacheFile(game)["data/sub/b.txt"].time;
+  const fs::path file = fsPath(game, "data/sub/b.txt");
+  fs::last_write_time(file, fs::last_write_time(file) - std::chrono::hours(30));
+  const int requestsBefore = fileRequests(server);
+  EXPECT_EQ(run(), "1 2 2/1 3 5 8 8");
+  EXPECT_EQ(state.filesTotal.load(), 1);
+  EXPECT_EQ(state.bytesDone.load(), 3u);
+  EXPECT_EQ(fileRequests(server), requestsBefore);
+  const auto after = readCacheFile(game)["data/sub/b.txt"].time;
+  EXPECT_EQ(before - after, 30ull * 3600 * 10000000) << "the new time in FILETIME units";
+}
+
+TEST_F(UpdateRunTest, KeepFileIsOnlyDownloadedWhenMissing) {
+  const Release r = firstRelease();
+  publishRelease(release, r);
+  run();
+  game.write("keep.cfg", "player's own settings, longer than the defaults");
+  EXPECT_EQ(run(true), "1 2 2/1 3 5 8 8");
+  EXPECT_EQ(game.read("keep.cfg"), "player's own settings, longer than the defaults");
+  fs::remove(fsPath(game, "keep.cfg"));
+  EXPECT_EQ(run(), "1 2 2/1 3 4 5 8 8");
+  EXPECT_EQ(game.read("keep.cfg"), "defaults=1");
+}
+
+TEST_F(UpdateRunTest, DeletePhaseRemovesFilesAndEmptiedFolders) {
+  TempDir outer;
+  outer.write("victim.txt", "outside the game folder");
+  Release r;
+  r.version = 1;
+  r.files = {{"old/deep/er/x.txt", "x"}, {"old/stays.txt", "s"}, {"kept.txt", "k"}};
+  publishRelease(release, r);
+  UpdateSettings settings = testSettings(server, game);
+  settings.gameDir = outer.file("game");
+  runToEnd(state, settings);
+  ASSERT_EQ(state.phase.load(), kStatusReady);
+  outer.write("game/loose.txt", "not in any manifest");
+
+  r.version = 2;
+  r.files = {{"old/stays.txt", "s"}, {"kept.txt", "k"}};
+  r.deletes = {"old/deep/er/x.txt", "loose.txt", "kept.txt", "../victim.txt", "old/stays.txt/"};
+  publishRelease(release, r);
+  LauncherState second;
+  runToEnd(second, settings);
+  EXPECT_EQ(copyErrorText(second), L"");
+  EXPECT_FALSE(outer.exists("game/old/deep/er/x.txt"));
+  EXPECT_FALSE(fs::exists(fs::path(outer.file("game/old/deep"))))
+      << "emptied folders go, up to the first that is not empty";
+  EXPECT_TRUE(outer.exists("game/old/stays.txt"));
+  EXPECT_FALSE(outer.exists("game/loose.txt"));
+  EXPECT_TRUE(outer.exists("victim.txt")) << "an unsafe path is never deleted";
+  EXPECT_EQ(outer.read("game/kept.txt"), "k") << "a file the manifest lists is not deleted";
+  EXPECT_EQ(installedVersion(normalizeGameDir(settings.gameDir)).value, 2);
+  EXPECT_EQ(outer.read("game/patcher_cache.dat").find("x.txt"), std::string::npos);
+}
+
+TEST_F(UpdateRunTest, OneFailingDownloadStopsTheOthersAndFinishedOnesAreCached) {
+  Release r;
+  for (int i = 0; i < 10; ++i) r.files.push_back({"f" + std::to_string(i) + ".bin", noiseBytes(1000, 100 + i)});
+  publishRelease(release, r);
+  fs::remove(fs::path(release.file(compressedPath(r.files[2].content))));  // f2 answers 404
+  for (int i = 3; i < 10; ++i) {
+    server.setFault(urlPath(r.files[i].content), faultWith([](ServerFault& f) { f.stallBeforeAnswer = true; }));
+  }
+  UpdateSettings settings = testSettings(server, game);
+  settings.downloadRetryPauseMs = 200;  // f0 and f1 finish long before f2 gives up
+  ASSERT_TRUE(startUpdate(state, false, settings));
+  // f2 fails while the other three workers wait in stalls (f3, f4, f5); then they are let go.
+  ASSERT_TRUE(pollUntil([&] { return state.cancel.load() && server.stalledCount() == 3; }));
+  server.releaseStalls();
+  joinUpdate(state);
+
+  EXPECT_EQ(copyErrorText(state), L"Could not connect to the patch server. f2.bin");
+  EXPECT_EQ(state.phase.load(), kStatusError);
+  const auto cache = readCacheFile(game);
+  EXPECT_EQ(cache.size(), 2u);
+  for (int i = 0; i < 10; ++i) {
+    const std::string name = r.files[i].path;
+    EXPECT_EQ(game.exists(name), i < 2) << name;
+    EXPECT_EQ(cache.count(name), i < 2 ? 1u : 0u) << name;
+    if (i >= 6) {
+      EXPECT_EQ(server.requestCount(urlPath(r.files[i].content)), 0) << name;
+    }
+  }
+  EXPECT_FALSE(game.exists("patcher.ini")) << "the version is written only by a completed run";
+  EXPECT_TRUE(temporaryFiles(game).empty());
+}
+
+TEST_F(UpdateRunTest, CancellingDuringADownloadEndsQuietly) {
+  Release r;
+  r.files = {{"big.bin", noiseBytes(2 * 1024 * 1024, 9)}, {"small.txt", "s"}};
+  publishRelease(release, r);
+  server.setFault(urlPath(r.files[0].content), faultWith([](ServerFault& f) { f.stallAfter = 300000; }));
+  StatusRecorder recorder;
+  ASSERT_TRUE(startUpdate(state, false, testSettings(server, game, &recorder)));
+  ASSERT_TRUE(pollUntil([&] { return server.stalledCount() == 1 && game.exists("small.txt"); }));
+  state.cancel = true;  // what closing the window does
+  server.releaseStalls();
+  joinUpdate(state);
+  EXPECT_EQ(recorder.sequence(), "1 2 2/1 3 4 4");
+  EXPECT_EQ(copyErrorText(state), L"");
+  EXPECT_FALSE(game.exists("big.bin"));
+  EXPECT_TRUE(temporaryFiles(game).empty());
+  EXPECT_EQ(readCacheFile(game).count("small.txt"), 1u) << "finished downloads are remembered";
+  EXPECT_FALSE(game.exists("patcher.ini"));
+}
+
+TEST_F(UpdateRunTest, UpToFourWorkers) {
+  for (int files : {3, 10}) {
+    Release r;
+    for (int i = 0; i < files; ++i) r.files.push_back({"w" + std::to_string(i), "worker " + std::to_string(i)});
+    TempDir folder;
+    publishRelease(folder, r);
+    TestServer s;
+    s.serveFolder(folder.path());
+    s.setFault("*", faultWith([](ServerFault& f) { f.stallBeforeAnswer = true; }));
+    s.setFault("/patch/manifest.json", ServerFault());
+    s.setFault("/patch/manifest.sig", ServerFault());
+    TempDir target;
+    LauncherState st;
+    ASSERT_TRUE(startUpdate(st, false, testSettings(s, target)));
+    const int expected = files < 4 ? files : 4;
+    EXPECT_TRUE(pollUntil([&] { return s.stalledCount() == expected; })) << files;
+    EXPECT_EQ(fileRequests(s), expected) << files;
+    s.clearFaults();
+    s.releaseStalls();
+    joinUpdate(st);
+    EXPECT_EQ(st.phase.load(), kStatusReady);
+    EXPECT_EQ(fileRequests(s), files);
+  }
+}
+
+TEST_F(UpdateRunTest, EachDownloadFailureHasItsText) {
+  Release r;
+  r.files = {{"data/c.bin", "content"}};
+  publishRelease(release, r);
+  server.setBody(urlPath("content"), zlibStream("CONTENT"));
+  run();
+  EXPECT_EQ(copyErrorText(state), L"File corrupted after download: data\\c.bin");
+
+  server.removeBody(urlPath("content"));
+  fs::remove_all(fsPath(game, "data"));
+  game.write("data", "a file where the folder should be");
+  run();
+  EXPECT_EQ(copyErrorText(state), L"Could not write file: data\\c.bin");
+  fs::remove(fsPath(game, "data"));
+
+#ifdef _WIN32
+  game.write("data/c.bin", "in use");
+  FileHandle held;
+  ASSERT_TRUE(held.openForRead(game.file("data/c.bin")));
+  run();
+  held.close();
+  EXPECT_EQ(copyErrorText(state), L"File in use - close the game and try again: data\\c.bin");
+  EXPECT_EQ(game.read("data/c.bin"), "in use");
+#endif
+  EXPECT_TRUE(temporaryFiles(game).empty());
+}
+
+TEST_F(UpdateRunTest, StartIsRefusedWhileARunIsGoing) {
+  Release r;
+  r.files = {{"a.txt", "a"}};
+  publishRelease(release, r);
+  server.setFault("/patch/manifest.json", faultWith([](ServerFault& f) { f.stallBeforeAnswer = true; }));
+  ASSERT_TRUE(startUpdate(state, false, testSettings(server, game)));
+  ASSERT_TRUE(pollUntil([&] { return server.stalledCount() == 1; }));
+  EXPECT_FALSE(startUpdate(state, true, testSettings(server, game)));
+  server.clearFaults();
+  server.releaseStalls();
+  joinUpdate(state);
+  EXPECT_EQ(state.phase.load(), kStatusReady);
+  EXPECT_EQ(server.requestCount("/patch/manifest.json"), 1);
+}
+
+}  // namespace
