@@ -345,6 +345,12 @@ void TestServer::serveConnection(TestSocket s, Worker* self) {
     const long n = receiveSome(s, buffer, sizeof buffer);
     if (n <= 0) break;
     head.append(buffer, static_cast<std::size_t>(n));
+    // Not HTTP at all (a TLS hello, say): end at once instead of waiting for a head.
+    const std::size_t methodEnd = std::min(head.find(' '), head.size());
+    if (!std::all_of(head.begin(), head.begin() + static_cast<std::ptrdiff_t>(methodEnd),
+                     [](char c) { return c >= 'A' && c <= 'Z'; })) {
+      break;
+    }
     if (head.find("\r\n\r\n") != std::string::npos) {
       complete = true;
       break;

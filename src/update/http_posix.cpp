@@ -1,0 +1,234 @@
+// HTTP client on libcurl. The session is a curl share (DNS and TLS session caches) plus a
+// small pool of idle easy handles, so that the download workers reuse their connections the
+// way one WinHTTP session does on Windows. Each request takes a handle of its own.
+//
+// Sections: session, one transfer (callbacks), HttpGet.
+#include <curl/curl.h>
+
+#include <exception>
+#include <mutex>
+#include <vector>
+
+#include "update/http.h"
+#include "update/text.h"
+
+namespace {
+
+constexpr const char* kUserAgent = "QuillmarkResselLauncher/2.0";
+constexpr long kReceiveBufferBytes = 262144;
+constexpr long kConnectTimeoutMs = 15000;
+// A transfer that moves less than one byte per second for this long has stalled: the same
+// 30 s that bound each receive on Windows.
+constexpr long kStallSeconds = 30;
+constexpr long kMaxRedirects = 10;
+// Idle handles kept for reuse; more than the update run's four workers ever need.
+constexpr std::size_t kMaxIdleHandles = 8;
+
+// ---- session ------------------------------------------------------------------------------
+
+struct Session {
+  CURLSH* share = nullptr;
+  std::mutex shareLocks[CURL_LOCK_DATA_LAST];
+  std::mutex poolMutex;
+  std::vector<CURL*> idle;
+};
+
+Session* g_session = nullptr;
+
+void lockShare(CURL*, curl_lock_data data, curl_lock_access, void* user) {
+  static_cast<Session*>(user)->shareLocks[data].lock();
+}
+
+void unlockShare(CURL*, curl_lock_data data, void* user) {
+  static_cast<Session*>(user)->shareLocks[data].unlock();
+}
+
+CURL* takeHandle(Session& session) {
+  {
+    std::lock_guard lock(session.poolMutex);
+    if (!session.idle.empty()) {
+      CURL* easy = session.idle.back();
+      session.idle.pop_back();
+      // Keeps the handle's open connections, forgets every option of the last request.
+      curl_easy_reset(easy);
+      return easy;
+    }
+  }
+  return curl_easy_init();
+}
+
+void returnHandle(Session& session, CURL* easy) {
+  {
+    std::lock_guard lock(session.poolMutex);
+    if (session.idle.size() < kMaxIdleHandles) {
+      session.idle.push_back(easy);
+      return;
+    }
+  }
+  curl_easy_cleanup(easy);
+}
+
+// ---- one transfer -------------------------------------------------------------------------
+
+struct Transfer {
+  CURL* easy = nullptr;
+  const DataSink* sink = nullptr;
+  long refusedStatus = 0;  // a final answer other than 200, stopped before its body
+  bool sinkStopped = false;
+  std::exception_ptr sinkError;
+};
+
+long responseCode(CURL* easy) {
+  long code = 0;
+  if (curl_easy_getinfo(easy, CURLINFO_RESPONSE_CODE, &code) != CURLE_OK) return 0;
+  return code;
+}
+
+// Sees every header line; at the blank line that ends a final answer other than 200 it stops
+// the transfer, so that no byte of that body is read. Interim (1xx) answers and redirects
+// (3xx, which curl follows when they name a Location) pass.
+size_t onHeader(char* data, size_t size, size_t count, void* user) {
+  const size_t length = size * count;
+  const bool endOfHead = (length == 2 && data[0] == '\r' && data[1] == '\n') ||
+                         (length == 1 && data[0] == '\n');
+  if (!endOfHead) return length;
+  auto* t = static_cast<Transfer*>(user);
+  const long code = responseCode(t->easy);
+  if (code == 200 || (code >= 100 && code < 200) || (code >= 300 && code < 400)) return length;
+  t->refusedStatus = code;
+  return 0;
+}
+
+size_t onBody(char* data, size_t size, size_t count, void* user) {
+  const size_t length = size * count;
+  auto* t = static_cast<Transfer*>(user);
+  const long code = responseCode(t->easy);
+  if (code != 200) {
+    // A 3xx that curl does not follow (no Location) arrives here with its body.
+    t->refusedStatus = code;
+    return 0;
+  }
+  if (length == 0) return 0;
+  try {
+    // length is at most the receive buffer (256 KiB), so it fits the sink's 32-bit count.
+    if (!(*t->sink)(reinterpret_cast<const std::uint8_t*>(data), static_cast<std::uint32_t>(length))) {
+      t->sinkStopped = true;
+      return 0;
+    }
+  } catch (...) {
+    // An exception must not cross libcurl's C frames: stop here, rethrow after clean-up.
+    t->sinkError = std::current_exception();
+    return 0;
+  }
+  return length;
+}
+
+bool startsWithNoCase(const std::string& text, const char* prefix) {
+  for (std::size_t i = 0; prefix[i] != '\0'; ++i) {
+    if (i >= text.size()) return false;
+    char c = text[i];
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    if (c != prefix[i]) return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+bool httpOpenSession() {
+  if (g_session) return true;
+  if (curl_global_init(CURL_GLOBAL_DEFAULT) != CURLE_OK) return false;
+  auto* session = new Session;
+  session->share = curl_share_init();
+  if (!session->share ||
+      curl_share_setopt(session->share, CURLSHOPT_LOCKFUNC, lockShare) != CURLSHE_OK ||
+      curl_share_setopt(session->share, CURLSHOPT_UNLOCKFUNC, unlockShare) != CURLSHE_OK ||
+      curl_share_setopt(session->share, CURLSHOPT_USERDATA, session) != CURLSHE_OK ||
+      curl_share_setopt(session->share, CURLSHOPT_SHARE, CURL_LOCK_DATA_DNS) != CURLSHE_OK ||
+      curl_share_setopt(session->share, CURLSHOPT_SHARE, CURL_LOCK_DATA_SSL_SESSION) != CURLSHE_OK) {
+    if (session->share) curl_share_cleanup(session->share);
+    delete session;
+    curl_global_cleanup();
+    return false;
+  }
+  g_session = session;
+  return true;
+}
+
+void httpCloseSession() {
+  Session* session = g_session;
+  if (!session) return;
+  g_session = nullptr;
+  // The idle handles refer to the share, so they go first.
+  for (CURL* easy : session->idle) curl_easy_cleanup(easy);
+  curl_share_cleanup(session->share);
+  delete session;
+  curl_global_cleanup();
+}
+
+int HttpGet(const std::wstring& url, const DataSink& sink, bool noCache) {
+  Session* session = g_session;
+  if (!session) return 0;
+  // Only absolute http and https addresses; curl would otherwise guess a scheme.
+  const std::string address = wideToUtf8(url);
+  if (!startsWithNoCase(address, "http://") && !startsWithNoCase(address, "https://")) return 0;
+
+  CURL* easy = takeHandle(*session);
+  if (!easy) return 0;
+  curl_slist* headers = nullptr;
+  if (noCache) {
+    headers = curl_slist_append(headers, "Cache-Control: no-cache");
+    if (headers) {
+      curl_slist* more = curl_slist_append(headers, "Pragma: no-cache");
+      if (!more) {
+        curl_slist_free_all(headers);
+        headers = nullptr;
+      }
+    }
+    if (!headers) {
+      returnHandle(*session, easy);
+      return 0;
+    }
+  }
+
+  Transfer t;
+  t.easy = easy;
+  t.sink = &sink;
+  curl_easy_setopt(easy, CURLOPT_URL, address.c_str());
+  curl_easy_setopt(easy, CURLOPT_SHARE, session->share);
+  curl_easy_setopt(easy, CURLOPT_NOSIGNAL, 1L);
+  curl_easy_setopt(easy, CURLOPT_PROTOCOLS_STR, "http,https");
+  curl_easy_setopt(easy, CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
+  curl_easy_setopt(easy, CURLOPT_FOLLOWLOCATION, 1L);
+  curl_easy_setopt(easy, CURLOPT_MAXREDIRS, kMaxRedirects);
+  curl_easy_setopt(easy, CURLOPT_USERAGENT, kUserAgent);
+  curl_easy_setopt(easy, CURLOPT_SSLVERSION, static_cast<long>(CURL_SSLVERSION_TLSv1_2));
+  curl_easy_setopt(easy, CURLOPT_CONNECTTIMEOUT_MS, kConnectTimeoutMs);
+  curl_easy_setopt(easy, CURLOPT_LOW_SPEED_LIMIT, 1L);
+  curl_easy_setopt(easy, CURLOPT_LOW_SPEED_TIME, kStallSeconds);
+  curl_easy_setopt(easy, CURLOPT_BUFFERSIZE, kReceiveBufferBytes);
+  // Bodies reach the sink exactly as sent: the callers hash and inflate them themselves.
+  curl_easy_setopt(easy, CURLOPT_HTTP_CONTENT_DECODING, 0L);
+  curl_easy_setopt(easy, CURLOPT_SUPPRESS_CONNECT_HEADERS, 1L);
+  curl_easy_setopt(easy, CURLOPT_HEADERFUNCTION, onHeader);
+  curl_easy_setopt(easy, CURLOPT_HEADERDATA, &t);
+  curl_easy_setopt(easy, CURLOPT_WRITEFUNCTION, onBody);
+  curl_easy_setopt(easy, CURLOPT_WRITEDATA, &t);
+  if (headers) curl_easy_setopt(easy, CURLOPT_HTTPHEADER, headers);
+
+  const CURLcode result = curl_easy_perform(easy);
+  const long finalCode = responseCode(easy);
+
+  // The header list must outlive the transfer; the handle drops its reference on reset.
+  curl_easy_setopt(easy, CURLOPT_HTTPHEADER, nullptr);
+  curl_slist_free_all(headers);
+  returnHandle(*session, easy);
+
+  if (t.sinkError) std::rethrow_exception(t.sinkError);
+  if (t.sinkStopped) return -1;
+  if (t.refusedStatus > 0) return static_cast<int>(t.refusedStatus);
+  // Anything short of a complete transfer (connection lost, reset, a body shorter than its
+  // Content-Length, a stall) is no answer, never a success.
+  if (result != CURLE_OK) return 0;
+  return finalCode > 0 ? static_cast<int>(finalCode) : 0;
+}

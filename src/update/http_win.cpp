@@ -1,0 +1,146 @@
+// HTTP client on WinHTTP: one session for the process, a connection and a request handle
+// per call, so that calls may run in parallel on the update thread and its workers.
+//
+// Sections: session, handles, HttpGet.
+#include <windows.h>
+#include <winhttp.h>
+
+#include <cwchar>
+#include <memory>
+
+#include "update/http.h"
+
+namespace {
+
+constexpr const wchar_t* kUserAgent = L"QuillmarkResselLauncher/2.0";
+constexpr DWORD kReceiveBufferBytes = 262144;
+constexpr DWORD kTls12And13 = WINHTTP_FLAG_SECURE_PROTOCOL_TLS1_2 | WINHTTP_FLAG_SECURE_PROTOCOL_TLS1_3;
+constexpr DWORD kTls12 = WINHTTP_FLAG_SECURE_PROTOCOL_TLS1_2;
+constexpr DWORD kHostChars = 256;
+constexpr DWORD kPathChars = 2048;
+
+HINTERNET g_session = nullptr;
+
+// Closes a WinHTTP handle when it goes out of scope, on every path including exceptions
+// thrown by a sink.
+struct InternetHandle {
+  HINTERNET handle = nullptr;
+  explicit InternetHandle(HINTERNET h) : handle(h) {}
+  ~InternetHandle() {
+    if (handle) WinHttpCloseHandle(handle);
+  }
+  InternetHandle(const InternetHandle&) = delete;
+  InternetHandle& operator=(const InternetHandle&) = delete;
+};
+
+// The announced Content-Length; false when the answer has none (or an unreadable one).
+bool contentLength(HINTERNET request, unsigned long long& out) {
+  wchar_t text[32] = {};
+  DWORD size = sizeof text;
+  if (!WinHttpQueryHeaders(request, WINHTTP_QUERY_CONTENT_LENGTH, WINHTTP_HEADER_NAME_BY_INDEX,
+                           text, &size, WINHTTP_NO_HEADER_INDEX)) {
+    return false;
+  }
+  out = 0;
+  const wchar_t* p = text;
+  if (*p < L'0' || *p > L'9') return false;
+  for (; *p >= L'0' && *p <= L'9'; ++p) {
+    if (out > (~0ull - 9) / 10) return false;
+    out = out * 10 + static_cast<unsigned long long>(*p - L'0');
+  }
+  return *p == L'\0';
+}
+
+}  // namespace
+
+// ---- session ------------------------------------------------------------------------------
+
+bool httpOpenSession() {
+  if (g_session) return true;
+  HINTERNET session = WinHttpOpen(kUserAgent, WINHTTP_ACCESS_TYPE_AUTOMATIC_PROXY,
+                                  WINHTTP_NO_PROXY_NAME, WINHTTP_NO_PROXY_BYPASS, 0);
+  // Before Windows 8.1 the automatic proxy type does not exist.
+  if (!session) {
+    session = WinHttpOpen(kUserAgent, WINHTTP_ACCESS_TYPE_DEFAULT_PROXY, WINHTTP_NO_PROXY_NAME,
+                          WINHTTP_NO_PROXY_BYPASS, 0);
+  }
+  if (!session) return false;
+  WinHttpSetTimeouts(session, 10000, 15000, 20000, 30000);
+  // Windows 7 and 8 know no TLS 1.3 and refuse the pair; TLS 1.2 alone is the floor.
+  DWORD protocols = kTls12And13;
+  if (!WinHttpSetOption(session, WINHTTP_OPTION_SECURE_PROTOCOLS, &protocols, sizeof protocols)) {
+    protocols = kTls12;
+    WinHttpSetOption(session, WINHTTP_OPTION_SECURE_PROTOCOLS, &protocols, sizeof protocols);
+  }
+  g_session = session;
+  return true;
+}
+
+void httpCloseSession() {
+  if (!g_session) return;
+  WinHttpCloseHandle(g_session);
+  g_session = nullptr;
+}
+
+// ---- HttpGet ------------------------------------------------------------------------------
+
+int HttpGet(const std::wstring& url, const DataSink& sink, bool noCache) {
+  if (!g_session) return 0;
+
+  wchar_t host[kHostChars] = {};
+  wchar_t path[kPathChars] = {};
+  URL_COMPONENTS parts{};
+  parts.dwStructSize = sizeof parts;
+  parts.lpszHostName = host;
+  parts.dwHostNameLength = kHostChars;
+  parts.lpszUrlPath = path;
+  parts.dwUrlPathLength = kPathChars;
+  parts.dwExtraInfoLength = static_cast<DWORD>(-1);  // a pointer into url
+  if (!WinHttpCrackUrl(url.c_str(), static_cast<DWORD>(url.size()), 0, &parts)) return 0;
+  if (parts.nScheme != INTERNET_SCHEME_HTTP && parts.nScheme != INTERNET_SCHEME_HTTPS) return 0;
+  std::wstring requestPath(path, parts.dwUrlPathLength);
+  if (parts.lpszExtraInfo && parts.dwExtraInfoLength > 0) {
+    requestPath.append(parts.lpszExtraInfo, parts.dwExtraInfoLength);
+  }
+  const DWORD flags = parts.nScheme == INTERNET_SCHEME_HTTPS ? WINHTTP_FLAG_SECURE : 0;
+
+  InternetHandle connection(WinHttpConnect(g_session, host, parts.nPort, 0));
+  if (!connection.handle) return 0;
+  InternetHandle request(WinHttpOpenRequest(connection.handle, L"GET", requestPath.c_str(),
+                                            nullptr, WINHTTP_NO_REFERER,
+                                            WINHTTP_DEFAULT_ACCEPT_TYPES, flags));
+  if (!request.handle) return 0;
+
+  const wchar_t* headers = noCache ? L"Cache-Control: no-cache\r\nPragma: no-cache\r\n"
+                                   : WINHTTP_NO_ADDITIONAL_HEADERS;
+  if (!WinHttpSendRequest(request.handle, headers, noCache ? static_cast<DWORD>(-1) : 0,
+                          WINHTTP_NO_REQUEST_DATA, 0, 0, 0) ||
+      !WinHttpReceiveResponse(request.handle, nullptr)) {
+    return 0;
+  }
+
+  DWORD status = 0;
+  DWORD statusSize = sizeof status;
+  if (!WinHttpQueryHeaders(request.handle, WINHTTP_QUERY_STATUS_CODE | WINHTTP_QUERY_FLAG_NUMBER,
+                           WINHTTP_HEADER_NAME_BY_INDEX, &status, &statusSize,
+                           WINHTTP_NO_HEADER_INDEX)) {
+    status = 0;
+  }
+  if (status != 200) return static_cast<int>(status);
+
+  unsigned long long announced = 0;
+  const bool haveLength = contentLength(request.handle, announced);
+  const std::unique_ptr<std::uint8_t[]> buffer(new std::uint8_t[kReceiveBufferBytes]);
+  unsigned long long received = 0;
+  for (;;) {
+    DWORD read = 0;
+    if (!WinHttpReadData(request.handle, buffer.get(), kReceiveBufferBytes, &read)) return 0;
+    if (read == 0) break;
+    received += read;
+    if (!sink(buffer.get(), read)) return -1;
+  }
+  // A connection closed in order before the announced length is a lost answer, not a
+  // complete one: a truncated body must never count as success.
+  if (haveLength && received < announced) return 0;
+  return 200;
+}
