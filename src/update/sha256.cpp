@@ -1,5 +1,15 @@
-// The part of the hashing that is the same on every platform: digests as text.
+// The part of the hashing that is the same on every platform: digests as text, and files read
+// through the file layer (which gives Windows paths beyond MAX_PATH, and POSIX its "/" and
+// UTF-8), so a file is hashed under exactly the path it was written to.
 #include "update/sha256.h"
+
+#include <memory>
+
+#include "update/files.h"
+
+namespace {
+constexpr std::size_t kReadChunk = 1048576;
+}  // namespace
 
 std::string toHex(const std::uint8_t* bytes, std::size_t count) {
   static const char kDigits[] = "0123456789abcdef";
@@ -9,4 +19,20 @@ std::string toHex(const std::uint8_t* bytes, std::size_t count) {
     out[2 * i + 1] = kDigits[bytes[i] & 0x0f];
   }
   return out;
+}
+
+std::string HashFile(const std::wstring& path, HashProgressCallback callback, void* context) {
+  // Read access, sharing read and write, sequential scan; a folder does not open.
+  FileHandle file;
+  if (!file.openForRead(path)) return {};
+  Sha256Hasher hasher;
+  if (!hasher.valid()) return {};
+  std::unique_ptr<std::uint8_t[]> buffer(new std::uint8_t[kReadChunk]);
+  for (;;) {
+    std::size_t got = 0;
+    if (!file.read(buffer.get(), kReadChunk, got)) return {};
+    if (got == 0) return hasher.finishHex();
+    hasher.update(buffer.get(), got);
+    if (callback != nullptr && !callback(context, got)) return {};
+  }
 }

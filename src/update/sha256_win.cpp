@@ -1,20 +1,16 @@
-// SHA-256 through the Windows Cryptography API: Next Generation.
+// SHA-256 through the Windows Cryptography API: Next Generation. Files are read in sha256.cpp.
 //   provider      the one SHA256 algorithm handle, opened under InitOnce and never closed
 //   Sha256Hasher  one BCryptCreateHash object per hasher
-//   HashFile      1 MiB sequential reads
 #include <windows.h>
 // clang-format off
 #include <bcrypt.h>
 // clang-format on
-
-#include <memory>
 
 #include "update/sha256.h"
 
 namespace {
 
 constexpr ULONG kDigestSize = 32;
-constexpr DWORD kReadChunk = 1048576;
 // BCryptHashData takes a ULONG count; larger updates go in pieces of this size.
 constexpr std::size_t kMaxPiece = std::size_t{1} << 30;
 
@@ -36,14 +32,6 @@ BCRYPT_ALG_HANDLE provider() {
   }
   return sharedProvider;
 }
-
-// Closes a file handle when the scope ends, on every path.
-struct FileCloser {
-  HANDLE handle = INVALID_HANDLE_VALUE;
-  ~FileCloser() {
-    if (handle != INVALID_HANDLE_VALUE) CloseHandle(handle);
-  }
-};
 
 }  // namespace
 
@@ -86,22 +74,4 @@ std::string Sha256Hasher::finishHex() {
   BCryptDestroyHash(static_cast<BCRYPT_HASH_HANDLE>(handle_));
   handle_ = nullptr;
   return toHex(digest, kDigestSize);
-}
-
-std::string HashFile(const std::wstring& path, HashProgressCallback callback, void* context) {
-  FileCloser file;
-  file.handle = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                            nullptr, OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
-  if (file.handle == INVALID_HANDLE_VALUE) return {};
-
-  Sha256Hasher hasher;
-  if (!hasher.valid()) return {};
-  std::unique_ptr<std::uint8_t[]> buffer(new std::uint8_t[kReadChunk]);
-  for (;;) {
-    DWORD got = 0;
-    if (!ReadFile(file.handle, buffer.get(), kReadChunk, &got, nullptr)) return {};
-    if (got == 0) return hasher.finishHex();
-    hasher.update(buffer.get(), got);
-    if (callback != nullptr && !callback(context, got)) return {};
-  }
 }

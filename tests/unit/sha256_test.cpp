@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "test_support.h"
+#include "update/files.h"
 
 namespace {
 
@@ -113,6 +114,17 @@ TEST(Sha256, PathsWithBackslashesAndNonAsciiNames) {
   EXPECT_EQ(HashFile(path), "ba7816bf8f01cfea414140de5dae2223b00361a396177a9cb410ff61f20015ad");
 }
 
+TEST(Sha256, PathsLongerThanTheClassicLimit) {
+  // The engine writes files at any depth the manifest names; they must hash there too.
+  TempDir dir;
+  std::string relative;
+  while (relative.size() < 300) relative += "a-rather-long-folder-name/";
+  relative += "file.bin";
+  const std::wstring path = dir.write(relative, "abc");
+  ASSERT_GT(path.size(), 300u);
+  EXPECT_EQ(HashFile(path), "ba7816bf8f01cfea414140de5dae2223b00361a396177a9cb410ff61f20015ad");
+}
+
 TEST(Sha256, UnreadableFilesGiveNoHash) {
   TempDir dir;
   EXPECT_EQ(HashFile(dir.file("missing.bin")), "");
@@ -120,6 +132,20 @@ TEST(Sha256, UnreadableFilesGiveNoHash) {
   EXPECT_EQ(HashFile(L""), "");
   dir.write("folder/inside.txt", "x");
   EXPECT_EQ(HashFile(dir.file("folder")), "");
+}
+
+TEST(Sha256, FileHeldOpenForWriting) {
+  TempDir dir;
+  const std::wstring path = dir.write("locked.bin", "abc");
+  FileHandle writer;
+  ASSERT_TRUE(writer.createForWrite(path));  // truncated, held without sharing
+#ifdef _WIN32
+  EXPECT_EQ(HashFile(path), "");
+#else
+  EXPECT_EQ(HashFile(path), kEmptyDigest);  // no share modes here: the current contents
+#endif
+  writer.close();
+  EXPECT_EQ(HashFile(path), kEmptyDigest);
 }
 
 TEST(Sha256, CallbackStopsTheHashing) {
