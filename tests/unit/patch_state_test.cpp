@@ -1,0 +1,104 @@
+// patcher.ini and patcher_cache.dat: what a damaged or foreign file yields, and that what is
+// written reads back.
+#include <gtest/gtest.h>
+
+#include "test_support.h"
+#include "update/patch_state.h"
+#include "update/update_settings.h"
+
+namespace {
+
+FileEntry entry(const std::string& path, const std::wstring& widePath) {
+  FileEntry e;
+  e.path = path;
+  e.widePath = widePath;
+  return e;
+}
+
+TEST(PatchStateTest, CacheLinesThatAreNotRecordsAreSkipped) {
+  TempDir dir;
+  const std::string h(64, 'a'), g(64, 'b');
+  dir.write("patcher_cache.dat",
+            h + "\t10\t20\tData/One.bin\n" +                // read
+            h.substr(1) + "\t1\t2\tshort-hash.bin\n" +      // 63-character hash
+            h + "\t1\tthree-fields.bin\n" +                 // only three fields
+            g + "\t30\t40\tcrlf.bin\r\n" +                  // carriage return tolerated
+            h + "\tx\t-1\tnot-numbers.bin\n" +              // numbers that are not give 0
+            h + "\t1\t2\t../escape.bin\n" +                 // unsafe path
+            g + "\t11\t21\tdata/one.bin\n" +                // same key, later wins
+            "\n" + h + "\t5\t6\tno-final-newline.bin");
+  HashCache cache;
+  cache[L"stale"] = CacheRecord{1, 2, h};
+  loadCache(normalizeGameDir(dir.path()), cache);
+  EXPECT_EQ(cache.size(), 4u);
+  ASSERT_EQ(cache.count(L"data\\one.bin"), 1u);
+  EXPECT_EQ(cache[L"data\\one.bin"].hash, g);
+  EXPECT_EQ(cache[L"data\\one.bin"].size, 11u);
+  EXPECT_EQ(cache[L"data\\one.bin"].writeTime, 21u);
+  EXPECT_EQ(cache[L"crlf.bin"].writeTime, 40u);
+  EXPECT_EQ(cache[L"crlf.bin"].hash, g);
+  EXPECT_EQ(cache[L"not-numbers.bin"].size, 0u);
+  EXPECT_EQ(cache[L"not-numbers.bin"].writeTime, 0u);
+  EXPECT_EQ(cache.count(L"no-final-newline.bin"), 1u);
+}
+
+TEST(PatchStateTest, MissingCacheGivesAnEmptyOne) {
+  TempDir dir;
+  HashCache cache;
+  cache[L"x"] = CacheRecord{1, 2, std::string(64, 'c')};
+  loadCache(normalizeGameDir(dir.path()), cache);
+  EXPECT_TRUE(cache.empty());
+}
+
+TEST(PatchStateTest, SaveWritesTheManifestsFilesInOrderWithTheirOwnPathText) {
+  TempDir dir;
+  const std::wstring gameDir = normalizeGameDir(dir.path());
+  const std::string h(64, 'd');
+  HashCache cache;
+  cache[L"b\\two.txt"] = CacheRecord{2, 18446744073709551615ull, h};
+  cache[L"a.txt"] = CacheRecord{1, 132000000000000000ull, h};
+  cache[L"gone.txt"] = CacheRecord{3, 3, h};  // no longer in the manifest
+  const std::vector<FileEntry> entries = {entry("b/Two.txt", L"b\\Two.txt"),
+                                          entry("missing.txt", L"missing.txt"),
+                                          entry("A.txt", L"A.txt")};
+  saveCache(gameDir, entries, cache);
+  EXPECT_EQ(dir.read("patcher_cache.dat"),
+            h + "\t2\t18446744073709551615\tb/Two.txt\n" + h + "\t1\t132000000000000000\tA.txt\n");
+  EXPECT_FALSE(dir.exists("patcher_cache.dat.ap_tmp"));
+  HashCache back;
+  loadCache(gameDir, back);
+  EXPECT_EQ(back.size(), 2u);
+  EXPECT_EQ(back[L"b\\two.txt"].writeTime, 18446744073709551615ull);
+}
+
+TEST(PatchStateTest, InstalledVersion) {
+  TempDir dir;
+  const std::wstring gameDir = normalizeGameDir(dir.path());
+  EXPECT_FALSE(installedVersion(gameDir).present);
+  dir.write("patcher.ini", "[other]\r\nversion=9\r\n");
+  EXPECT_FALSE(installedVersion(gameDir).present);
+  dir.write("patcher.ini", "[patch]\r\nversion=-5\r\n");
+  EXPECT_FALSE(installedVersion(gameDir).present);
+  dir.write("patcher.ini", "[Patch]\nVersion = 42 \n");
+  EXPECT_TRUE(installedVersion(gameDir).present);
+  EXPECT_EQ(installedVersion(gameDir).value, 42);
+}
+
+TEST(PatchStateTest, WrittenVersionReadsBackAndKeepsTheRestOfTheFile) {
+  TempDir dir;
+  const std::wstring gameDir = normalizeGameDir(dir.path());
+  writeInstalledVersion(gameDir, 7);
+  EXPECT_EQ(installedVersion(gameDir).value, 7);
+  dir.write("patcher.ini", "[first]\r\nkey=value\r\n\r\n[patch]\r\nversion=3\r\nnote=kept\r\n");
+  writeInstalledVersion(gameDir, 12);
+  EXPECT_EQ(installedVersion(gameDir).value, 12);
+  const std::wstring ini = dir.file("patcher.ini");
+  EXPECT_EQ(readProfileString(ini, L"first", L"key", L""), L"value");
+  EXPECT_EQ(readProfileString(ini, L"patch", L"note", L""), L"kept");
+  writeProfileString(ini, L"new", L"k", L"v");
+  EXPECT_EQ(readProfileString(ini, L"new", L"k", L""), L"v");
+  EXPECT_EQ(readProfileString(ini, L"patch", L"version", L""), L"12");
+  EXPECT_EQ(readProfileString(ini, L"patch", L"absent", L"default"), L"default");
+}
+
+}  // namespace
