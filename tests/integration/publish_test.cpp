@@ -1,0 +1,709 @@
+// quillmark-publish on real folders: keys, build, verify, and the program's command line.
+//   ManifestText*   the JSON writer and the manifest layout, read back by the launcher's reader
+//   Glob*           --keep / --exclude patterns
+//   Keys*           RFC 8032 signing, keygen's files
+//   PublishFixture  build and verify on real folders: round trip, tampering, store reuse,
+//                   --previous, refusals
+//   CommandLine*    exit codes and messages, in-process and through the real executable
+#include <gtest/gtest.h>
+#include <zlib.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "cli.h"
+#include "formats/json.h"
+#include "formats/signature.h"
+#include "glob.h"
+#include "keys.h"
+#include "manifest_writer.h"
+#include "publish_run.h"
+#include "release_build.h"
+#include "release_verify.h"
+#include "test_support.h"
+#include "update/paths.h"
+#include "update/sha256.h"
+#include "update/text.h"
+
+namespace {
+
+JsonValue parsed(const std::string& text) {
+  JsonValue v;
+  std::string error;
+  EXPECT_TRUE(parseJson(text, v, &error)) << error;
+  return v;
+}
+
+std::vector<std::uint8_t> fromHex(const std::string& hex) {
+  std::vector<std::uint8_t> out;
+  for (std::size_t i = 0; i + 1 < hex.size(); i += 2) {
+    out.push_back(static_cast<std::uint8_t>(std::stoi(hex.substr(i, 2), nullptr, 16)));
+  }
+  return out;
+}
+
+// Inflates a whole zlib stream with zlib itself, independent of the code under test.
+bool inflateAll(const std::string& z, std::size_t expectedSize, std::string& out) {
+  out.assign(expectedSize + 1, '\0');  // one spare byte shows a stream that is too long
+  uLongf length = static_cast<uLongf>(out.size());
+  const int r = uncompress(reinterpret_cast<Bytef*>(out.data()), &length,
+                           reinterpret_cast<const Bytef*>(z.data()), static_cast<uLong>(z.size()));
+  out.resize(length);
+  return r == Z_OK;
+}
+
+std::string hashOf(const std::string& bytes) {
+  Sha256Hasher h;
+  h.update(bytes.data(), bytes.size());
+  return h.finishHex();
+}
+
+std::vector<std::string> paths(const JsonValue& manifest) {
+  std::vector<std::string> out;
+  for (const JsonValue& e : manifest.member("files").elements) out.push_back(e.member("p").string);
+  return out;
+}
+
+std::vector<std::string> strings(const JsonValue& array) {
+  std::vector<std::string> out;
+  for (const JsonValue& e : array.elements) out.push_back(e.string);
+  return out;
+}
+
+bool anyContains(const std::vector<std::string>& lines, const std::string& part) {
+  return std::any_of(lines.begin(), lines.end(),
+                     [&](const std::string& l) { return l.find(part) != std::string::npos; });
+}
+
+std::string joined(const std::vector<std::string>& lines) {
+  std::string out;
+  for (const std::string& l : lines) out += l + "\n";
+  return out;
+}
+
+}  // namespace
+
+// --- manifest text -------------------------------------------------------------------------
+
+TEST(ManifestTextTest, StringsAreEscapedSoTheReaderGetsTheSameBytes) {
+  std::string out;
+  appendJsonString(out, "a\"b\\c\n\t\x01\x1f\x7f/");
+  EXPECT_EQ(out, "\"a\\\"b\\\\c\\n\\t\\u0001\\u001f\x7f/\"");
+
+  // Every byte value from 1 to 255, UTF-8 sequences among them, survives the reader.
+  std::string all;
+  for (int c = 1; c < 256; ++c) all += static_cast<char>(c);
+  all += "ñ日本語";
+  std::string text;
+  appendJsonString(text, all);
+  const JsonValue back = parsed(text);
+  ASSERT_EQ(back.kind, JsonKind::String);
+  EXPECT_EQ(back.string, all);
+}
+
+TEST(ManifestTextTest, LayoutIsFixedAndReadsAsTheLauncherExpects) {
+  ManifestData d;
+  d.version = 42;
+  d.gameExe = "bin/Game \"X\".exe";
+  d.files.push_back({"a/b.txt", std::string(64, 'a'), 5, 13, false});
+  d.files.push_back({"cfg/user.cfg", std::string(64, 'b'), 0, 8, true});
+  d.hasLauncher = true;
+  d.launcher = {"QuillmarkLauncher.exe", std::string(64, 'c'), 9000000000ull, 7, false};
+  d.news = parsed(R"([{"title":"T","n":1.5,"big":12345678901,"u":null,"ok":true}])");
+  d.links = parsed(R"({"site":"https://quillmark.example/"})");
+  d.deletes = {"old/gone.txt"};
+  std::string text, error;
+  ASSERT_TRUE(writeManifestText(d, text, error)) << error;
+
+  const JsonValue m = parsed(text);
+  EXPECT_EQ(m.member("format").asInt64(), 1);
+  EXPECT_EQ(m.member("version").asInt64(), 42);
+  EXPECT_EQ(m.member("game_exe").string, d.gameExe);
+  ASSERT_EQ(m.member("files").elements.size(), 2u);
+  const JsonValue& keep = m.member("files").elements[1];
+  EXPECT_EQ(keep.member("k").asInt64(), 1);
+  EXPECT_EQ(m.member("files").elements[0].member("k").kind, JsonKind::Null);
+  EXPECT_EQ(m.member("launcher").member("s").asInt64(), 9000000000ll);
+  const JsonValue& item = m.member("news").elements.at(0);
+  EXPECT_EQ(item.member("n").number, 1.5);
+  EXPECT_EQ(item.member("big").asInt64(), 12345678901ll);
+  EXPECT_EQ(item.member("u").kind, JsonKind::Null);
+  EXPECT_TRUE(item.member("ok").boolean);
+  EXPECT_EQ(m.member("links").member("site").string, "https://quillmark.example/");
+  EXPECT_EQ(strings(m.member("delete")), std::vector<std::string>{"old/gone.txt"});
+  // Members in a fixed order, so that two builds can be compared byte for byte.
+  EXPECT_EQ(text.rfind("{\"format\":1,\"version\":42,\"game_exe\":", 0), 0u);
+  EXPECT_LT(text.find("\"launcher\""), text.find("\"links\""));
+  EXPECT_LT(text.find("\"news\""), text.find("\"files\""));
+  EXPECT_LT(text.find("\"files\""), text.find("\"delete\""));
+}
+
+// --- patterns ------------------------------------------------------------------------------
+
+TEST(GlobTest, PatternsMatchNamesAtAnyDepthOrPathsFromTheTop) {
+  struct Case {
+    const char* pattern;
+    const char* path;
+    bool matches;
+  } cases[] = {
+      {"*.log", "a/b/x.log", true},        {"*.log", "X.LOG", true},
+      {"*.log", "a/x.log.1", false},       {"logs", "logs/today.txt", true},
+      {"logs", "a/logs/x", true},          {"logs", "logsx/x", false},
+      {"/readme.txt", "readme.txt", true}, {"/readme.txt", "doc/readme.txt", false},
+      {"data/*.pak", "data/a.pak", true},  {"data/*.pak", "data/sub/a.pak", false},
+      {"data/**/*.pak", "data/a.pak", true}, {"data/**/*.pak", "data/x/y/a.pak", true},
+      {"**/a*", "x/ab/a", true},           {"d?ta/x", "data/x", true},
+      {"d?ta/x", "d/ta/x", false},         {"cache/", "cache/sub/f", true},
+      {"a*b", "a/b", false},               {"", "a", false},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(pathMatches(c.pattern, c.path), c.matches) << c.pattern << " vs " << c.path;
+  }
+}
+
+// --- keys ----------------------------------------------------------------------------------
+
+TEST(KeysTest, SignsAsRfc8032) {
+  // RFC 8032, section 7.1, tests 1 and 3.
+  SecretKey key;
+  std::string error;
+  const auto seed1 = fromHex("9d61b19deffd5a60ba844af492ec2cc44449c5697b326919703bac031cae7f60");
+  std::copy(seed1.begin(), seed1.end(), key.seed);
+  ASSERT_TRUE(derivePublicKey(key.seed, key.publicKey, error)) << error;
+  EXPECT_EQ(toHex(key.publicKey, 32),
+            "d75a980182b10ab7d54bfed3c964073a0ee172f3daa62325af021a68f707511a");
+  std::uint8_t sig[64];
+  ASSERT_TRUE(signMessage(key, "", sig, error)) << error;
+  EXPECT_EQ(toHex(sig, 64),
+            "e5564300c360ac729086e2cc806e828a84877f1eb8e5d974d873e06522490155"
+            "5fb8821590a33bacc61e39701cf9b46bd25bf5f0595bbe24655141438e7a100b");
+
+  const auto seed3 = fromHex("c5aa8df43f9f837bedb7442f31dcb7b166d38535076f094b85ce3a2e0b4458f7");
+  std::copy(seed3.begin(), seed3.end(), key.seed);
+  ASSERT_TRUE(derivePublicKey(key.seed, key.publicKey, error)) << error;
+  const auto message = fromHex("af82");
+  ASSERT_TRUE(signMessage(key, std::string(message.begin(), message.end()), sig, error));
+  EXPECT_EQ(toHex(sig, 64),
+            "6291d657deec24024827e69c3abe01a30ce548a284743a445e3680d7db5ac3ac"
+            "18ff9b538d16f290ae67f760984dc6594a7c15e9716ed28dc027beceea1ec40a");
+}
+
+TEST(KeysTest, KeygenWritesAPrivateKeyAndNeverOverwritesIt) {
+  TempDir dir;
+  std::string publicHex, error;
+  ASSERT_TRUE(makeKeyFiles(dir.file("release"), publicHex, error)) << error;
+  EXPECT_EQ(publicHex.size(), 64u);
+  EXPECT_EQ(dir.read("release.pub"), publicHex + "\n");
+  EXPECT_FALSE(dir.exists("release.key.ap_tmp"));
+#ifndef _WIN32
+  namespace fs = std::filesystem;
+  const fs::perms mode = fs::status(wideToUtf8(dir.file("release.key"))).permissions();
+  EXPECT_EQ(mode & fs::perms::all, fs::perms::owner_read | fs::perms::owner_write);
+#endif
+
+  // The secret key signs what the public key verifies; a changed message does not verify.
+  SecretKey key;
+  ASSERT_TRUE(loadSecretKey(dir.file("release.key"), key, error)) << error;
+  std::uint8_t pub[32];
+  ASSERT_TRUE(loadPublicKey(dir.file("release.pub"), pub, error)) << error;
+  ASSERT_TRUE(loadPublicKey(utf8ToWide(publicHex), pub, error)) << error;
+  std::uint8_t sig[64];
+  const std::string message = "{\"format\":1}";
+  ASSERT_TRUE(signMessage(key, message, sig, error)) << error;
+  EXPECT_EQ(verifyEd25519(pub, sig, reinterpret_cast<const std::uint8_t*>(message.data()),
+                          message.size()),
+            0);
+  EXPECT_EQ(verifyEd25519(pub, sig, reinterpret_cast<const std::uint8_t*>("{\"format\":2}"),
+                          message.size()),
+            -1);
+
+  // A second keygen under the same name, or one whose .pub alone exists, changes nothing.
+  const std::string secret = dir.read("release.key");
+  std::string again;
+  EXPECT_FALSE(makeKeyFiles(dir.file("release"), again, error));
+  EXPECT_NE(error.find("already exists"), std::string::npos) << error;
+  EXPECT_EQ(dir.read("release.key"), secret);
+  dir.write("other.pub", "x");
+  EXPECT_FALSE(makeKeyFiles(dir.file("other"), again, error));
+  EXPECT_FALSE(dir.exists("other.key"));
+
+  // The secret key given where the public key belongs is named as such.
+  EXPECT_FALSE(loadPublicKey(dir.file("release.key"), pub, error));
+  EXPECT_NE(error.find("secret key"), std::string::npos) << error;
+}
+
+// --- build and verify on real folders ---------------------------------------------------------
+
+class PublishFixture : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    std::string error;
+    ASSERT_TRUE(makeKeyFiles(root.file("key"), publicHex, error)) << error;
+  }
+
+  BuildOptions options(std::int64_t version = 1) const {
+    BuildOptions o;
+    o.gameDir = root.file("game");
+    o.releaseDir = root.file("release");
+    o.keyFile = root.file("key.key");
+    o.version = version;
+    o.jobs = 3;
+    return o;
+  }
+
+  void game(const std::string& relative, const std::string& bytes) const {
+    root.write("game/" + relative, bytes);
+  }
+
+  bool build(const BuildOptions& o, BuildReport& report, std::string& error) const {
+    return buildRelease(o, report, error);
+  }
+
+  void buildOk(const BuildOptions& o, BuildReport* out = nullptr) const {
+    BuildReport report;
+    std::string error;
+    ASSERT_TRUE(buildRelease(o, report, error)) << error;
+    if (out != nullptr) *out = report;
+  }
+
+  VerifyReport verify(bool withGame = false) const {
+    VerifyOptions o;
+    o.releaseDir = root.file("release");
+    o.publicKey = root.file("key.pub");
+    if (withGame) o.gameDir = root.file("game");
+    o.jobs = 2;
+    VerifyReport report;
+    std::string error;
+    EXPECT_TRUE(verifyRelease(o, report, error)) << error;
+    return report;
+  }
+
+  JsonValue manifest() const { return parsed(root.read("release/manifest.json")); }
+
+  // Flips one bit of a release file at offset, and returns the original bytes.
+  std::string corrupt(const std::string& relative, std::size_t offset) const {
+    const std::string original = root.read(relative);
+    std::string changed = original;
+    changed.at(offset) = static_cast<char>(changed[offset] ^ 0x01);
+    root.write(relative, changed);
+    return original;
+  }
+
+  TempDir root;
+  std::string publicHex;
+};
+
+TEST_F(PublishFixture, RoundTripKeepsEveryFileByteForByte) {
+  // A file over 64 MiB (never held whole), mixed content so that compression has work to do.
+  std::string big(64 * 1024 * 1024 + 4097, '\0');
+  std::uint32_t x = 12345;
+  for (std::size_t i = 0; i < big.size(); ++i) {
+    if ((i >> 16) % 3 == 0) {
+      x = x * 1103515245u + 12345u;
+      big[i] = static_cast<char>(x >> 24);
+    } else {
+      big[i] = static_cast<char>('a' + (i % 23));
+    }
+  }
+  const std::vector<std::pair<std::string, std::string>> files = {
+      {"Play Quillmark.exe", "MZ game"},
+      {"empty.dat", ""},
+      {"data/a/b/c/deep.txt", "deep inside"},
+      {"data/big.pak", std::move(big)},
+      {"données/ñandú ü.txt", "non-ASCII name"},
+      {"日本語/ファイル.bin", std::string("\0\1\2\3", 4)},
+      {"same/one.txt", "same content"},
+      {"same/two.txt", "same content"},
+  };
+  for (const auto& [path, bytes] : files) game(path, bytes);
+
+  BuildReport report;
+  buildOk(options(7), &report);
+  EXPECT_EQ(report.files, files.size());
+  EXPECT_EQ(report.objectsCompressed, files.size() - 1);  // the two equal files share one
+  EXPECT_EQ(report.objectsReused, 0u);
+
+  const JsonValue m = manifest();
+  EXPECT_EQ(m.member("version").asInt64(), 7);
+  std::vector<std::string> expected;
+  for (const auto& f : files) expected.push_back(f.first);
+  std::sort(expected.begin(), expected.end());
+  EXPECT_EQ(paths(m), expected);
+  for (const JsonValue& e : m.member("files").elements) {
+    const std::string p = e.member("p").string;
+    const std::string& content =
+        std::find_if(files.begin(), files.end(), [&](const auto& f) { return f.first == p; })->second;
+    const std::string h = e.member("h").string;
+    EXPECT_EQ(h, hashOf(content)) << p;
+    EXPECT_EQ(h, HashFile(root.file("game/" + p))) << p;
+    EXPECT_EQ(static_cast<std::size_t>(e.member("s").asInt64()), content.size()) << p;
+    const std::string object = root.read("release/files/" + h.substr(0, 2) + "/" + h + ".z");
+    EXPECT_EQ(static_cast<std::size_t>(e.member("c").asInt64()), object.size()) << p;
+    std::string inflated;
+    ASSERT_TRUE(inflateAll(object, content.size(), inflated)) << p;
+    EXPECT_TRUE(inflated == content) << p;
+    std::wstring ignored;
+    EXPECT_TRUE(isSafeRelativePath(p, ignored)) << p;
+  }
+  const std::string& bigContent = files[3].second;
+  const std::string bigHash = hashOf(bigContent);
+  EXPECT_LT(root.read("release/files/" + bigHash.substr(0, 2) + "/" + bigHash + ".z").size(),
+            bigContent.size() / 2);
+
+  VerifyReport v = verify(true);
+  EXPECT_TRUE(v.problems.empty()) << joined(v.problems);
+  EXPECT_EQ(v.gameFilesChecked, files.size());
+
+  // The same folder into the same release: nothing compressed again, the same bytes signed.
+  const std::string firstManifest = root.read("release/manifest.json");
+  const std::string firstSignature = root.read("release/manifest.sig");
+  ASSERT_EQ(firstSignature.size(), 64u);
+  buildOk(options(7), &report);
+  EXPECT_EQ(report.objectsCompressed, 0u);
+  EXPECT_EQ(report.objectsReused, files.size() - 1);
+  EXPECT_TRUE(root.read("release/manifest.json") == firstManifest);
+  EXPECT_TRUE(root.read("release/manifest.sig") == firstSignature);
+}
+
+TEST_F(PublishFixture, VerifyNamesEachKindOfTampering) {
+  game("Play Quillmark.exe", "exe");
+  game("maps/one.map", std::string(5000, 'm'));
+  game("maps/two.map", "two");
+  buildOk(options(1));
+  ASSERT_TRUE(verify().problems.empty());
+
+  // One byte of manifest.json.
+  std::string original = corrupt("release/manifest.json", 40);
+  auto problems = verify().problems;
+  EXPECT_TRUE(anyContains(problems, "manifest.sig does not verify")) << joined(problems);
+  root.write("release/manifest.json", original);
+
+  // One byte of manifest.sig.
+  original = corrupt("release/manifest.sig", 63);
+  problems = verify().problems;
+  EXPECT_TRUE(anyContains(problems, "manifest.sig does not verify")) << joined(problems);
+  root.write("release/manifest.sig", original);
+  root.write("release/manifest.sig", original + "x");
+  EXPECT_TRUE(anyContains(verify().problems, "manifest.sig is 65 bytes"));
+  root.write("release/manifest.sig", original);
+  ASSERT_TRUE(verify().problems.empty());
+
+  // One byte of one object, in its deflate data, in its checksum, or the object cut short.
+  const std::string h = hashOf(std::string(5000, 'm'));
+  const std::string object = "release/files/" + h.substr(0, 2) + "/" + h + ".z";
+  const std::string z = root.read(object);
+  for (const std::size_t offset : {std::size_t{3}, z.size() - 1}) {
+    corrupt(object, offset);
+    problems = verify().problems;
+    ASSERT_EQ(problems.size(), 1u) << joined(problems);
+    EXPECT_NE(problems[0].find(h + ".z (maps/one.map)"), std::string::npos) << problems[0];
+    root.write(object, z);
+  }
+  root.write(object, z.substr(0, z.size() - 5));
+  problems = verify().problems;
+  EXPECT_TRUE(anyContains(problems, "cut short")) << joined(problems);
+  std::filesystem::remove(std::filesystem::path(root.file(object)));
+  EXPECT_TRUE(anyContains(verify().problems, h + ".z (maps/one.map) missing"));
+
+  // The right release under another key.
+  root.write(object, z);
+  VerifyOptions o;
+  o.releaseDir = root.file("release");
+  o.publicKey = utf8ToWide(std::string(63, '0') + "1");
+  VerifyReport report;
+  std::string error;
+  ASSERT_TRUE(verifyRelease(o, report, error)) << error;
+  EXPECT_TRUE(anyContains(report.problems, "manifest.sig does not verify"));
+}
+
+TEST_F(PublishFixture, VerifyComparesAGameFolderWithTheRelease) {
+  game("Play Quillmark.exe", "exe");
+  game("a.txt", "aaaa");
+  game("b.txt", "bbbb");
+  game("user.cfg", "defaults");
+  game("old.txt", "old");
+  buildOk(options(1));
+  BuildOptions o = options(2);
+  o.previousManifest = root.file("release/manifest.json");
+  o.keep = {"*.cfg"};
+  std::filesystem::remove(std::filesystem::path(root.file("game/old.txt")));
+  buildOk(o);
+  ASSERT_TRUE(verify(true).problems.empty()) << joined(verify(true).problems);
+
+  game("a.txt", "aaab");        // same size, other content
+  game("b.txt", "bb");          // other size
+  game("user.cfg", "mine");     // a keep file is the player's
+  game("old.txt", "old");       // deleted by the release
+  std::filesystem::remove(std::filesystem::path(root.file("game/Play Quillmark.exe")));
+  const auto problems = verify(true).problems;
+  EXPECT_TRUE(anyContains(problems, "differs in the game folder: a.txt")) << joined(problems);
+  EXPECT_TRUE(anyContains(problems, "differs in the game folder: b.txt (2 bytes"));
+  EXPECT_TRUE(anyContains(problems, "missing in the game folder: Play Quillmark.exe"));
+  EXPECT_TRUE(anyContains(problems, "deletes it: old.txt"));
+  EXPECT_FALSE(anyContains(problems, "user.cfg"));
+  EXPECT_EQ(problems.size(), 4u) << joined(problems);
+}
+
+TEST_F(PublishFixture, DamagedStoreObjectIsMadeAgainNotReused) {
+  game("Play Quillmark.exe", "exe");
+  game("data.bin", std::string(100000, 'd'));
+  buildOk(options(1));
+  const std::string h = hashOf(std::string(100000, 'd'));
+  const std::string object = "release/files/" + h.substr(0, 2) + "/" + h + ".z";
+  const std::string good = root.read(object);
+  // A cut copy of the store, and a stream of the wrong content under the right name.
+  for (const std::string& bad : {good.substr(0, good.size() / 2), root.read(
+                                     "release/files/" + hashOf("exe").substr(0, 2) + "/" +
+                                     hashOf("exe") + ".z")}) {
+    root.write(object, bad);
+    BuildReport report;
+    buildOk(options(1), &report);
+    EXPECT_EQ(report.objectsCompressed, 1u);
+    EXPECT_EQ(report.objectsReused, 1u);
+    EXPECT_TRUE(anyContains(report.notes, "made files/" + h.substr(0, 2) + "/" + h + ".z again"))
+        << joined(report.notes);
+    EXPECT_TRUE(root.read(object) == good);
+  }
+  EXPECT_TRUE(verify().problems.empty());
+}
+
+TEST_F(PublishFixture, PreviousManifestGivesTheDeleteList) {
+  game("Play Quillmark.exe", "exe");
+  game("keep.txt", "k");
+  game("gone.txt", "g");
+  game("dir/sub/gone.dat", "d");
+  game("Renamed.TXT", "r");
+  game("becomes/folder", "f");
+  buildOk(options(1));
+  const std::string v1 = root.read("release/manifest.json");
+  root.write("v1.json", v1);
+
+  std::filesystem::remove_all(std::filesystem::path(root.file("game")));
+  game("Play Quillmark.exe", "exe");
+  game("keep.txt", "k");
+  game("renamed.txt", "r");          // only the letter case changed: must not be deleted
+  game("becomes/folder/inside", "i");  // a path that is now a folder
+  BuildOptions o = options(2);
+  o.previousManifest = root.file("v1.json");
+  buildOk(o);
+  JsonValue m = manifest();
+  EXPECT_EQ(strings(m.member("delete")),
+            (std::vector<std::string>{"dir/sub/gone.dat", "gone.txt"}));
+  root.write("v2.json", root.read("release/manifest.json"));
+
+  // Deletions carry forward, so a player still on version 1 loses those files too; a path
+  // that comes back leaves the list.
+  game("gone.txt", "back");
+  o = options(3);
+  o.previousManifest = root.file("v2.json");
+  buildOk(o);
+  m = manifest();
+  EXPECT_EQ(strings(m.member("delete")), std::vector<std::string>{"dir/sub/gone.dat"});
+  EXPECT_TRUE(verify().problems.empty());
+}
+
+TEST_F(PublishFixture, LowerVersionIsRefusedAndNothingIsWritten) {
+  game("Play Quillmark.exe", "exe");
+  buildOk(options(5));
+  root.write("v5.json", root.read("release/manifest.json"));
+  const std::string served = root.read("release/manifest.json");
+
+  BuildOptions o = options(4);
+  o.previousManifest = root.file("v5.json");
+  o.releaseDir = root.file("elsewhere");
+  BuildReport report;
+  std::string error;
+  EXPECT_FALSE(build(o, report, error));
+  EXPECT_NE(error.find("version 4 is lower than version 5"), std::string::npos) << error;
+  EXPECT_FALSE(root.exists("elsewhere/manifest.json"));
+
+  // Without --previous, the manifest the release folder already serves counts.
+  EXPECT_FALSE(build(options(4), report, error));
+  EXPECT_NE(error.find("lower than version 5 already in"), std::string::npos) << error;
+  EXPECT_EQ(root.read("release/manifest.json"), served);
+  buildOk(options(5));  // the same version is a rebuild
+}
+
+TEST_F(PublishFixture, KeepExcludeLauncherAndTheLaunchersOwnFiles) {
+  game("Play Quillmark.exe", "exe");
+  game("settings/user.cfg", "defaults");
+  game("logs/today.log", "log");
+  game("bin/debug.PDB", "pdb");
+  game("patcher.ini", "[patch]\nversion=3\n");
+  game("patcher_cache.dat", "cache");
+  game("quillmark_dev.key", "");
+  game("QuillmarkLauncher.exe", "old launcher in the folder");
+  game("data/x.bin.ap_tmp", "half");
+  game("data/patcher.ini", "a game file of that name, below the top");
+  root.write("dist/QuillmarkLauncher.exe", "launcher v2");
+  root.write("news.json", R"([{"title":"Patch","text":"Fixed \"bugs\"","title_pt":"Correção"}])");
+  root.write("links.json", R"({"forum":"https://forum.example/"})");
+
+  BuildOptions o = options(3);
+  o.keep = {"*.cfg"};
+  o.exclude = {"logs", "*.pdb"};
+  o.launcherFile = root.file("dist/QuillmarkLauncher.exe");
+  o.newsFile = root.file("news.json");
+  o.linksFile = root.file("links.json");
+  o.gameExe = "Play Quillmark.exe";
+  BuildReport report;
+  buildOk(o, &report);
+  const JsonValue m = manifest();
+  EXPECT_EQ(paths(m), (std::vector<std::string>{"Play Quillmark.exe", "data/patcher.ini",
+                                                "settings/user.cfg"}));
+  for (const JsonValue& e : m.member("files").elements) {
+    EXPECT_EQ(e.member("k").asInt64(), e.member("p").string == "settings/user.cfg" ? 1 : 0);
+  }
+  const JsonValue& launcher = m.member("launcher");
+  EXPECT_EQ(launcher.member("p").string, "QuillmarkLauncher.exe");
+  EXPECT_EQ(launcher.member("h").string, hashOf("launcher v2"));
+  EXPECT_EQ(launcher.member("s").asInt64(), 11);
+  EXPECT_EQ(m.member("game_exe").string, "Play Quillmark.exe");
+  EXPECT_EQ(m.member("news").elements.at(0).member("text").string, "Fixed \"bugs\"");
+  EXPECT_EQ(m.member("news").elements.at(0).member("title_pt").string, "Correção");
+  EXPECT_EQ(m.member("links").member("forum").string, "https://forum.example/");
+  for (const char* left : {"patcher.ini", "patcher_cache.dat", "quillmark_dev.key",
+                           "QuillmarkLauncher.exe", "data/x.bin.ap_tmp"}) {
+    EXPECT_TRUE(anyContains(report.notes, std::string("left out ") + left)) << left;
+  }
+  EXPECT_TRUE(verify().problems.empty());
+}
+
+TEST_F(PublishFixture, RefusesWhatTheLauncherWouldRejectOrMustNotShip) {
+  game("Play Quillmark.exe", "exe");
+  BuildReport report;
+  std::string error;
+  auto refused = [&](const BuildOptions& o, const std::string& part) {
+    error.clear();
+    EXPECT_FALSE(build(o, report, error)) << part;
+    EXPECT_NE(error.find(part), std::string::npos) << error;
+    EXPECT_FALSE(root.exists("release/manifest.json")) << part;
+  };
+
+  BuildOptions o = options(1);
+  o.gameExe = "../outside.exe";
+  refused(o, "--game-exe: the launcher refuses the path \"../outside.exe\"");
+  o.gameExe = "missing.exe";
+  refused(o, "--game-exe: \"missing.exe\" is not a file of the game folder");
+
+  o = options(1);
+  root.write("news.json", R"({"title":"not a list"})");
+  o.newsFile = root.file("news.json");
+  refused(o, "--news: the file must hold a JSON array");
+  root.write("news.json", R"([{"title":"unterminated)");
+  refused(o, "is not valid JSON");
+
+  o = options(1);
+  o.releaseDir = root.file("game/release");
+  refused(o, "must not lie inside the game folder");
+  EXPECT_FALSE(root.exists("game/release/manifest.json"));
+
+  // The secret key copied into the game folder by mistake.
+  root.write("game/tools/signing.key", root.read("key.key"));
+  refused(options(1), "\"tools/signing.key\" is the secret key file");
+  std::filesystem::remove(std::filesystem::path(root.file("game/tools/signing.key")));
+
+#ifndef _WIN32
+  // Names only a POSIX file system can hold, which the launcher rejects.
+  for (const std::string bad : {"trailing.", "blank ", "colon:name", "sub/ask?.txt"}) {
+    game(bad, "x");
+    refused(options(1), "cannot publish \"" + bad + "\"");
+    o = options(1);
+    o.exclude = {bad.substr(bad.find('/') + 1)};
+    std::string excluded;
+    EXPECT_TRUE(build(o, report, excluded)) << bad << ": " << excluded;
+    std::filesystem::remove(std::filesystem::path(root.file("release/manifest.json")));
+    std::filesystem::remove(std::filesystem::path(root.file("release/manifest.sig")));
+    std::filesystem::remove(std::filesystem::path(root.file("game/" + bad)));
+  }
+  game("Data/a.txt", "1");
+  game("data/A.TXT", "2");
+  refused(options(1), "Windows treats them as the same file");
+#endif
+  EXPECT_FALSE(root.exists("release/manifest.sig"));
+}
+
+// --- command line --------------------------------------------------------------------------
+
+namespace {
+
+struct Captured {
+  std::string out, err;
+  int code = -1;
+};
+
+Captured run(const std::vector<std::string>& args) {
+  Captured c;
+  Console console;
+  console.out = [&](const std::string& s) { c.out += s; };
+  console.err = [&](const std::string& s) { c.err += s; };
+  std::vector<std::wstring> wide;
+  for (const std::string& a : args) wide.push_back(utf8ToWide(a));
+  c.code = runPublish(wide, console);
+  return c;
+}
+
+}  // namespace
+
+TEST(CommandLineTest, UsageErrorsExitTwoAndFailuresExitOne) {
+  EXPECT_EQ(run({}).code, 2);
+  EXPECT_EQ(run({"frobnicate"}).code, 2);
+  for (const char* command : {"keygen", "build", "verify"}) {
+    const Captured help = run({command, "--help"});
+    EXPECT_EQ(help.code, 0) << command;
+    EXPECT_NE(help.out.find(std::string("Usage: quillmark-publish ") + command), std::string::npos);
+  }
+  EXPECT_NE(run({"--help"}).out.find("keygen"), std::string::npos);
+
+  Captured c = run({"build", "--game", "g", "--out", "r", "--key", "k.key"});
+  EXPECT_EQ(c.code, 2);
+  EXPECT_EQ(c.err, "quillmark-publish build: --version is required (see quillmark-publish build --help)\n");
+  EXPECT_EQ(run({"build", "--game", "g", "--out", "r", "--key", "k", "--version", "-1"}).code, 2);
+  EXPECT_EQ(run({"build", "--game", "g", "--out", "r", "--key", "k", "--version", "2147483648"}).code, 2);
+  EXPECT_EQ(run({"build", "--game=g", "--out=r", "--key=k", "--version=1", "--jobs", "0"}).code, 2);
+  EXPECT_EQ(run({"build", "--game", "g", "--game", "h"}).code, 2);
+  EXPECT_EQ(run({"verify", "--release", "r", "--bogus", "x"}).code, 2);
+  EXPECT_EQ(run({"keygen", "--out"}).code, 2);
+
+  TempDir dir;
+  c = run({"build", "--game", wideToUtf8(dir.file("nothing")), "--out", wideToUtf8(dir.file("r")),
+           "--key", wideToUtf8(dir.file("k.key")), "--version", "1"});
+  EXPECT_EQ(c.code, 1);
+  EXPECT_NE(c.err.find("does not exist"), std::string::npos) << c.err;
+  EXPECT_EQ(std::count(c.err.begin(), c.err.end(), '\n'), 1) << c.err;
+}
+
+TEST(CommandLineTest, RealProgramPublishesAndVerifies) {
+  TempDir dir;
+  const std::wstring exe = utf8ToWide(QM_PUBLISH_EXE);
+  auto program = [&](const std::vector<std::wstring>& args) {
+    return runProgram(exe, args, dir.file("output.txt"));
+  };
+  EXPECT_EQ(program({L"--help"}), 0);
+  EXPECT_NE(dir.read("output.txt").find("Usage: quillmark-publish"), std::string::npos);
+  EXPECT_EQ(program({L"build", L"--version", L"x"}), 2);
+
+  ASSERT_EQ(program({L"keygen", L"--out", dir.file("k")}), 0);
+  const std::string publicHex = dir.read("output.txt");
+  EXPECT_EQ(publicHex, dir.read("k.pub"));
+  dir.write("game/Play Quillmark.exe", "exe");
+  dir.write("game/données/ü.txt", "text");
+  ASSERT_EQ(program({L"build", L"--game", dir.file("game"), L"--out", dir.file("rel"),
+                     L"--version", L"9", L"--key", dir.file("k.key")}),
+            0)
+      << dir.read("output.txt");
+  EXPECT_NE(parsed(dir.read("rel/manifest.json")).member("files").elements.size(), 0u);
+  EXPECT_EQ(program({L"verify", L"--release", dir.file("rel"), L"--public-key", dir.file("k.pub"),
+                     L"--game", dir.file("game")}),
+            0)
+      << dir.read("output.txt");
+  dir.write("game/données/ü.txt", "TEXT");
+  EXPECT_EQ(program({L"verify", L"--release", dir.file("rel"), L"--public-key", dir.file("k.pub"),
+                     L"--game", dir.file("game")}),
+            1);
+  EXPECT_NE(dir.read("output.txt").find("differs in the game folder: données/ü.txt"),
+            std::string::npos)
+      << dir.read("output.txt");
+}

@@ -1,0 +1,47 @@
+// build: a game folder becomes a release folder that any static web server can serve:
+//   files/ab/<hash>.z   each distinct content once, zlib-compressed (kept between releases)
+//   manifest.json       what the launcher must make of the game folder, signed by
+//   manifest.sig        the 64-byte Ed25519 signature of manifest.json's exact bytes
+#pragma once
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+// Names the launcher writes into its own folder: never game files.
+inline constexpr const char* kLauncherExecutable = "QuillmarkLauncher.exe";
+inline constexpr const char* kDefaultGameExe = "Play Quillmark.exe";
+inline constexpr std::uint64_t kManifestLimit = 33554432;  // the launcher reads at most 32 MiB
+
+struct BuildOptions {
+  std::wstring gameDir;
+  std::wstring releaseDir;
+  std::wstring keyFile;
+  std::int64_t version = 0;
+  std::string gameExe;              // "" for the launcher's default
+  std::wstring newsFile;            // optional: a JSON array of news items
+  std::wstring linksFile;           // optional: a JSON object of link names and addresses
+  std::wstring launcherFile;        // optional: the launcher executable to publish
+  std::wstring previousManifest;    // optional: the manifest of the release this one follows
+  std::vector<std::string> keep;    // patterns of files the launcher installs once only
+  std::vector<std::string> exclude; // patterns of files and folders left out
+  unsigned jobs = 0;                // 0: one per processor
+  // Receives a one-line status about five times a second, and "" at the end.
+  std::function<void(const std::string&)> progress;
+};
+
+struct BuildReport {
+  std::size_t files = 0;
+  std::uint64_t bytes = 0;            // content of the files
+  std::size_t objectsCompressed = 0;  // objects made by this build
+  std::size_t objectsReused = 0;      // objects found in the store and checked
+  std::uint64_t compressedBytes = 0;  // length of the objects made by this build
+  std::size_t deletes = 0;
+  std::uint64_t manifestBytes = 0;
+  std::string publicKeyHex;           // the key that verifies this release
+  std::vector<std::string> notes;     // what was skipped or repaired, one line each
+};
+
+// False with a one-line error when the release could not be built; manifest.json and
+// manifest.sig are then left as they were.
+bool buildRelease(const BuildOptions& options, BuildReport& report, std::string& error);
