@@ -1,0 +1,184 @@
+// vessa.cfg and loca.cfg: reading, the line-preserving edit, writing whole files.
+#include "gamecfg/game_config.h"
+
+#include <climits>
+#include <cstdio>
+#include <cstdlib>
+
+#include "i18n/strings.h"
+#include "update/files.h"
+#include "update/paths.h"
+
+namespace {
+
+bool isBlank(char c) { return c == ' ' || c == '\t'; }
+
+// Where the value of a matching line starts: after the key and the run of blanks behind it.
+std::size_t valueStart(const std::string& line, std::size_t keyLength) {
+  std::size_t i = keyLength;
+  while (i < line.size() && isBlank(line[i])) ++i;
+  return i;
+}
+
+bool validKey(std::string_view key) {
+  if (key.empty()) return false;
+  for (char c : key) {
+    if (isBlank(c) || c == '\r' || c == '\n') return false;
+  }
+  return true;
+}
+
+bool validValue(std::string_view value) {
+  return value.find_first_of("\r\n") == std::string_view::npos;
+}
+
+}  // namespace
+
+GameConfigFile& gameConfig() {
+  static GameConfigFile store;
+  return store;
+}
+
+void parseGameConfig(std::string_view content, std::vector<std::string>& lines,
+                     std::string& separator) {
+  lines.clear();
+  separator = (content.size() >= 2 && content.find("\r\n") != std::string_view::npos) ? "\r\n"
+                                                                                         : "\n";
+  std::size_t start = 0;
+  while (start < content.size()) {
+    const std::size_t end = content.find('\n', start);
+    if (end == std::string_view::npos) {
+      // A last line without a line break.
+      std::string_view piece = content.substr(start);
+      if (!piece.empty() && piece.back() == '\r') piece.remove_suffix(1);
+      lines.emplace_back(piece);
+      break;
+    }
+    std::string_view piece = content.substr(start, end - start);
+    if (!piece.empty() && piece.back() == '\r') piece.remove_suffix(1);
+    lines.emplace_back(piece);
+    start = end + 1;
+  }
+  while (!lines.empty() && lines.back().empty()) lines.pop_back();
+}
+
+std::string formatGameConfig(const std::vector<std::string>& lines, const std::string& separator) {
+  std::string out;
+  for (const std::string& line : lines) {
+    out += line;
+    out += separator;
+  }
+  return out;
+}
+
+int findConfigLine(const std::vector<std::string>& lines, std::string_view key) {
+  if (key.empty()) return -1;
+  for (std::size_t i = 0; i < lines.size(); ++i) {
+    const std::string& line = lines[i];
+    if (line.size() > key.size() && line.compare(0, key.size(), key) == 0 &&
+        isBlank(line[key.size()])) {
+      return static_cast<int>(i);
+    }
+  }
+  return -1;
+}
+
+void loadGameConfig(GameConfigFile& config, const std::wstring& folder) {
+  config.folder = folder;
+  config.lines.clear();
+  config.writable = true;
+
+  const std::wstring path = folder + kGameConfigFileName;
+  std::string content;
+  if (readWholeFile(path, kGameConfigFileLimit, content)) {
+    parseGameConfig(content, config.lines, config.separator);
+  } else if (fileExists(path)) {
+    config.writable = false;
+  }
+
+  setClientLanguageIndex(0);
+  std::string loca;
+  if (readWholeFile(folder + kLocaFileName, kLocaFileLimit, loca)) {
+    setClientLanguageIndex(parseLocaFile(loca));
+  }
+}
+
+void loadGameConfig(const std::wstring& folder) { loadGameConfig(gameConfig(), folder); }
+
+std::string getConfigValue(const GameConfigFile& config, std::string_view key,
+                           std::string_view fallback) {
+  const int index = findConfigLine(config.lines, key);
+  if (index < 0) return std::string(fallback);
+  const std::string& line = config.lines[static_cast<std::size_t>(index)];
+  return line.substr(valueStart(line, key.size()));
+}
+
+std::string getConfigValue(std::string_view key, std::string_view fallback) {
+  return getConfigValue(gameConfig(), key, fallback);
+}
+
+bool setConfigValue(GameConfigFile& config, std::string_view key, std::string_view value) {
+  if (!validKey(key) || !validValue(value)) return false;
+  const int index = findConfigLine(config.lines, key);
+  if (index >= 0) {
+    std::string& line = config.lines[static_cast<std::size_t>(index)];
+    line.resize(valueStart(line, key.size()));
+    line += value;
+  } else {
+    std::string line(key);
+    line += ' ';
+    line += value;
+    config.lines.push_back(std::move(line));
+  }
+  if (!config.writable) return false;
+  return writeFileAtomically(config.folder + kGameConfigFileName,
+                             formatGameConfig(config.lines, config.separator));
+}
+
+bool setConfigValue(std::string_view key, std::string_view value) {
+  return setConfigValue(gameConfig(), key, value);
+}
+
+bool readWindowed(const GameConfigFile& config) {
+  const std::string text = getConfigValue(config, "WINDOWED", "1");
+  return std::strtol(text.c_str(), nullptr, 10) != 0;
+}
+bool readWindowed() { return readWindowed(gameConfig()); }
+
+float readMusicVolume(const GameConfigFile& config) {
+  const std::string text = getConfigValue(config, "MUSIC_VOLUME", "1.000");
+  return std::strtof(text.c_str(), nullptr);
+}
+float readMusicVolume() { return readMusicVolume(gameConfig()); }
+
+int readVoiceVolume(const GameConfigFile& config) {
+  const std::string text = getConfigValue(config, "VOICE_VOLUME", "5");
+  // strtol saturates where atoi would be undefined; the result is then kept within int.
+  const long value = std::strtol(text.c_str(), nullptr, 10);
+  if (value > INT_MAX) return INT_MAX;
+  if (value < INT_MIN) return INT_MIN;
+  return static_cast<int>(value);
+}
+int readVoiceVolume() { return readVoiceVolume(gameConfig()); }
+
+int parseLocaFile(std::string_view content) {
+  // sscanf stops at the first NUL byte, exactly as with the file read into a C string.
+  const std::string text(content);
+  char codePage[32] = {};
+  char code[32] = {};
+  if (std::sscanf(text.c_str(), "%31s %31s", codePage, code) != 2) return 0;
+  const int index = findClientLanguage(code);
+  return index < 0 ? 0 : index;
+}
+
+bool setClientLanguage(GameConfigFile& config, int index) {
+  if (index < 0 || index >= kClientLanguageCount) return false;
+  setClientLanguageIndex(index);
+  const ClientLanguage& row = clientLanguage(index);
+  std::string content = row.codePage;
+  content += ' ';
+  content += row.code;
+  return writeFileAtomically(config.folder + kLocaFileName, content);
+}
+
+bool setClientLanguage(int index) { return setClientLanguage(gameConfig(), index); }
