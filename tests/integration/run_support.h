@@ -40,12 +40,12 @@ struct StatusRecorder {
   }
 };
 
-// Settings for a run against server's "/patch/" into game, with short pauses.
-inline UpdateSettings testSettings(const TestServer& server, const TempDir& game,
+// Settings for a run against patchUrl into game, with short pauses.
+inline UpdateSettings testSettings(const std::wstring& patchUrl, const TempDir& game,
                                    StatusRecorder* recorder = nullptr) {
   ensureHttpSession();
   UpdateSettings s;
-  s.patchUrl = server.patchUrl();
+  s.patchUrl = patchUrl;
   s.publicKey = testKey().publicKey;
   s.gameDir = game.path();
   // No launcher executable in the game folder unless a test puts one there.
@@ -58,6 +58,11 @@ inline UpdateSettings testSettings(const TestServer& server, const TempDir& game
     s.notifyContext = recorder;
   }
   return s;
+}
+
+inline UpdateSettings testSettings(const TestServer& server, const TempDir& game,
+                                   StatusRecorder* recorder = nullptr) {
+  return testSettings(server.patchUrl(), game, recorder);
 }
 
 // Runs one update on its own thread and waits for it to end.

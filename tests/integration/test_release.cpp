@@ -1,68 +1,77 @@
 #include "test_release.h"
 
-#include <algorithm>
-
-#include <gcrypt.h>
 #include <gtest/gtest.h>
 #include <zlib.h>
 
-#include "formats/gcrypt_init.h"
+#include <algorithm>
+#include <filesystem>
+
+#include "keys.h"
 #include "update/sha256.h"
 
 namespace {
 
-TestKey keyFromHex(const char* seedHex, const char* publicHex) {
+TestKey keyFromSeed(const char* seedHex) {
   TestKey key{};
-  for (int i = 0; i < 32; ++i) {
-    key.seed[i] = static_cast<std::uint8_t>(std::stoi(std::string(seedHex + 2 * i, 2), nullptr, 16));
-    key.publicKey[i] =
-        static_cast<std::uint8_t>(std::stoi(std::string(publicHex + 2 * i, 2), nullptr, 16));
-  }
+  EXPECT_TRUE(parseHexKey(seedHex, key.seed.data()));
+  std::string error;
+  EXPECT_TRUE(derivePublicKey(key.seed.data(), key.publicKey.data(), error)) << error;
   return key;
 }
 
-// The 32 bytes of a signature half ("r" or "s"), left-padded if libgcrypt dropped leading zeros.
-std::string signatureHalf(gcry_sexp_t sig, const char* name) {
-  gcry_sexp_t token = gcry_sexp_find_token(sig, name, 0);
-  std::size_t length = 0;
-  const char* data = token != nullptr ? gcry_sexp_nth_data(token, 1, &length) : nullptr;
-  std::string out = data != nullptr && length <= 32 ? std::string(data, length) : std::string();
-  gcry_sexp_release(token);
-  return std::string(32 - std::min<std::size_t>(out.size(), 32), '\0') + out;
+SecretKey secretOf(const TestKey& key) {
+  SecretKey secret;
+  std::copy(key.seed.begin(), key.seed.end(), secret.seed);
+  std::copy(key.publicKey.begin(), key.publicKey.end(), secret.publicKey);
+  return secret;
 }
 
 }  // namespace
 
 const TestKey& testKey() {
   static const TestKey key =
-      keyFromHex("9d61b19deffd5a60ba844af492ec2cc44449c5697b326919703bac031cae7f60",
-                 "d75a980182b10ab7d54bfed3c964073a0ee172f3daa62325af021a68f707511a");
+      keyFromSeed("9d61b19deffd5a60ba844af492ec2cc44449c5697b326919703bac031cae7f60");
   return key;
 }
 
 const TestKey& otherTestKey() {
   static const TestKey key =
-      keyFromHex("4ccd089b28ff96da9db6c346ec114e0f5b8a319f35aba624da8cf6ed4fb8a6fb",
-                 "3d4017c3e843895a92b70aa74d1b7ebc9c982ccf2ec4968cc0cd55f12af4660c");
+      keyFromSeed("4ccd089b28ff96da9db6c346ec114e0f5b8a319f35aba624da8cf6ed4fb8a6fb");
   return key;
 }
 
 std::string signEd25519(const TestKey& key, std::string_view message) {
-  EXPECT_TRUE(gcryptReady());
-  gcry_sexp_t secret = nullptr, data = nullptr, sig = nullptr;
-  gcry_error_t e = gcry_sexp_build(&secret, nullptr,
-                                   "(private-key(ecc(curve Ed25519)(flags eddsa)(q %b)(d %b)))",
-                                   32, key.publicKey.data(), 32, key.seed.data());
-  if (!e) {
-    e = gcry_sexp_build(&data, nullptr, "(data(flags eddsa)(hash-algo sha512)(value %b))",
-                        static_cast<int>(message.size()), message.data());
+  std::uint8_t signature[kSignatureSize] = {};
+  std::string error;
+  EXPECT_TRUE(signMessage(secretOf(key), message, signature, error)) << error;
+  return std::string(reinterpret_cast<const char*>(signature), kSignatureSize);
+}
+
+bool publishFolder(const TempDir& source, const TempDir& releaseDir, std::int64_t version,
+                   BuildOptions options) {
+  static TempDir keys;
+  static const std::wstring keyFile = keys.write("test.key", secretKeyFileText(secretOf(testKey())));
+  options.gameDir = source.path();
+  options.releaseDir = releaseDir.path();
+  options.keyFile = keyFile;
+  options.version = version;
+  BuildReport report;
+  std::string error;
+  const bool ok = buildRelease(options, report, error);
+  EXPECT_TRUE(ok) << error;
+  return ok;
+}
+
+std::map<std::string, std::string> folderFiles(const TempDir& dir) {
+  namespace fs = std::filesystem;
+  std::map<std::string, std::string> out;
+  const fs::path root(dir.path());
+  for (const auto& item : fs::recursive_directory_iterator(root)) {
+    if (!item.is_regular_file()) continue;
+    const std::string relative = item.path().lexically_relative(root).generic_string();
+    if (relative == "patcher.ini" || relative == "patcher_cache.dat") continue;
+    out[relative] = dir.read(relative);
   }
-  if (!e) e = gcry_pk_sign(&sig, data, secret);
-  EXPECT_EQ(e, 0u) << gcry_strerror(e);
-  const std::string out = e ? std::string(64, '\0') : signatureHalf(sig, "r") + signatureHalf(sig, "s");
-  gcry_sexp_release(sig);
-  gcry_sexp_release(data);
-  gcry_sexp_release(secret);
   return out;
 }
 

@@ -1,12 +1,15 @@
-// Releases for the engine's tests: the manifest.json, manifest.sig and files/ab/<hash>.z that
-// a publisher would serve, built in a temporary folder and signed with a fixed test key.
+// Releases for the engine's tests, signed with a fixed test key. Real releases come from the
+// publisher's own code (publishFolder); the hand-made ones (publishRelease, writeSignedManifest)
+// are for what the publisher refuses to make: unsafe paths, broken entries, hostile deletes.
 #pragma once
 #include <array>
 #include <cstdint>
+#include <map>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "release_build.h"
 #include "test_support.h"
 
 struct TestKey {
@@ -48,5 +51,15 @@ std::string publishRelease(const TempDir& dir, const Release& release,
 // Writes manifest.json with these bytes and a signature of them.
 void writeSignedManifest(const TempDir& dir, const std::string& text,
                          const TestKey& key = testKey());
+// Builds a release of the game folder source into releaseDir with quillmark-publish's build,
+// signed with testKey(); options may carry news, links, keep patterns, a previous manifest.
+// Fails the test (and returns false) when the build fails.
+bool publishFolder(const TempDir& source, const TempDir& releaseDir, std::int64_t version,
+                   BuildOptions options = BuildOptions());
+
+// Every file below a folder (relative path with "/" -> content), leaving out the names the
+// launcher keeps for itself (patcher.ini, patcher_cache.dat).
+std::map<std::string, std::string> folderFiles(const TempDir& dir);
+
 // The path of a file's ".z" below the release folder ("files/ab/<hash>.z").
 std::string compressedPath(const std::string& content);

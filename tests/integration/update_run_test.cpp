@@ -44,6 +44,14 @@ std::map<std::string, CacheLine> readCacheFile(const TempDir& game, std::vector<
   return out;
 }
 
+// prefix + i + suffix, built by appending (gcc 12 warns falsely about "x" + std::string).
+std::string numbered(const char* prefix, int i, const char* suffix = "") {
+  std::string out(prefix);
+  out += std::to_string(i);
+  out += suffix;
+  return out;
+}
+
 fs::path fsPath(const TempDir& dir, const std::string& relative) { return fs::path(dir.file(relative)); }
 
 class UpdateRunTest : public ::testing::Test {
@@ -58,14 +66,6 @@ class UpdateRunTest : public ::testing::Test {
     StatusRecorder recorder;
     runToEnd(state, testSettings(server, game, &recorder), repair);
     return recorder.sequence();
-  }
-  void expectInstalled(const Release& r) {
-    for (const ReleaseFile& f : r.files) {
-      bool exists = false;
-      EXPECT_TRUE(game.read(f.path, &exists) == f.content) << f.path;
-      EXPECT_TRUE(exists) << f.path;
-    }
-    EXPECT_TRUE(temporaryFiles(game).empty());
   }
   std::string urlPath(const std::string& content) { return "/patch/" + compressedPath(content); }
 
@@ -83,27 +83,36 @@ Release firstRelease() {
              {"data/sub/b.txt", "bee"},
              {"empty.dat", ""},
              {"keep.cfg", "defaults=1", true}};
-  for (int i = 0; i < 8; ++i) r.files.push_back({"many/f" + std::to_string(i) + ".txt", "file " + std::to_string(i)});
+  for (int i = 0; i < 8; ++i) r.files.push_back({numbered("many/f", i, ".txt"), numbered("file ", i)});
   return r;
 }
 
 TEST_F(UpdateRunTest, InstallThenNoChangeRunReadsNoFileThenRepairRestores) {
   const Release r = firstRelease();
-  publishRelease(release, r);
+  TempDir source;
+  for (const ReleaseFile& f : r.files) source.write(f.path, f.content);
+  BuildOptions options;
+  options.keep = {"keep.cfg"};
+  ASSERT_TRUE(publishFolder(source, release, 1, options));
 
   EXPECT_EQ(run(), "1 2 2/1 3 4 5 8 8");
   EXPECT_EQ(copyErrorText(state), L"");
-  expectInstalled(r);
+  EXPECT_EQ(folderFiles(game), folderFiles(source));
+  EXPECT_TRUE(temporaryFiles(game).empty());
   EXPECT_EQ(state.filesTotal.load(), static_cast<int>(r.files.size()));
   EXPECT_EQ(state.filesDone.load(), static_cast<int>(r.files.size()));
   EXPECT_EQ(installedVersion(normalizeGameDir(game.path())).value, 1);
+  // The cache holds one record per file, in the manifest's order and with its path text.
+  JsonValue manifest;
+  ASSERT_TRUE(parseJson(release.read("manifest.json"), manifest));
   std::vector<std::string> order;
   auto cache = readCacheFile(game, &order);
-  ASSERT_EQ(order.size(), r.files.size());
-  for (std::size_t i = 0; i < r.files.size(); ++i) {
-    EXPECT_EQ(order[i], r.files[i].path) << "records follow the manifest's order and its own path text";
-    EXPECT_EQ(cache[order[i]].hash, sha256Hex(r.files[i].content));
-    EXPECT_EQ(cache[order[i]].size, r.files[i].content.size());
+  ASSERT_EQ(order.size(), manifest.member("files").elements.size());
+  for (std::size_t i = 0; i < order.size(); ++i) {
+    const JsonValue& entry = manifest.member("files").elements[i];
+    EXPECT_EQ(order[i], entry.member("p").asString());
+    EXPECT_EQ(cache[order[i]].hash, entry.member("h").asString());
+    EXPECT_EQ(cache[order[i]].size, static_cast<std::uint64_t>(entry.member("s").asInt64()));
   }
 
   // Same size, same last-write time, other bytes: a run that trusts the cache cannot notice.
@@ -122,7 +131,7 @@ TEST_F(UpdateRunTest, InstallThenNoChangeRunReadsNoFileThenRepairRestores) {
   EXPECT_EQ(state.filesTotal.load(), 1);
   EXPECT_EQ(fileRequests(server), requestsBefore + 1);
   EXPECT_EQ(server.requestCount(urlPath(r.files[1].content)), 2);
-  expectInstalled(r);
+  EXPECT_EQ(folderFiles(game), folderFiles(source));
   // Only what this run hashed or downloaded is recorded: the existing keep file was neither.
   cache = readCacheFile(game);
   EXPECT_EQ(cache.size(), r.files.size() - 1);
@@ -190,7 +199,7 @@ TEST_F(UpdateRunTest, DeletePhaseRemovesFilesAndEmptiedFolders) {
 
 TEST_F(UpdateRunTest, OneFailingDownloadStopsTheOthersAndFinishedOnesAreCached) {
   Release r;
-  for (int i = 0; i < 10; ++i) r.files.push_back({"f" + std::to_string(i) + ".bin", noiseBytes(1000, 100 + i)});
+  for (int i = 0; i < 10; ++i) r.files.push_back({numbered("f", i, ".bin"), noiseBytes(1000, 100 + i)});
   publishRelease(release, r);
   fs::remove(fs::path(release.file(compressedPath(r.files[2].content))));  // f2 answers 404
   for (int i = 3; i < 10; ++i) {
@@ -242,7 +251,7 @@ TEST_F(UpdateRunTest, CancellingDuringADownloadEndsQuietly) {
 TEST_F(UpdateRunTest, UpToFourWorkers) {
   for (int files : {3, 10}) {
     Release r;
-    for (int i = 0; i < files; ++i) r.files.push_back({"w" + std::to_string(i), "worker " + std::to_string(i)});
+    for (int i = 0; i < files; ++i) r.files.push_back({numbered("w", i), numbered("worker ", i)});
     TempDir folder;
     publishRelease(folder, r);
     TestServer s;
