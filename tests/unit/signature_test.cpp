@@ -5,11 +5,11 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
-#include <map>
 #include <string>
 #include <thread>
 #include <vector>
 
+#include "formats/json.h"
 #include "quillmark_config.h"
 #include "test_support.h"
 
@@ -36,95 +36,6 @@ Bytes fromHex(const std::string& hex) {
 int verify(const Bytes& key, const Bytes& sig, const Bytes& msg) {
   return verifyEd25519(key.data(), sig.data(), msg.data(), msg.size());
 }
-
-// A JSON reader just large enough for the vector file: objects, arrays, strings without
-// escapes beyond \" and \\, numbers and literals kept as text.
-struct Node {
-  std::string text;
-  std::vector<Node> items;
-  std::map<std::string, Node> fields;
-  const Node& operator[](const std::string& name) const {
-    static const Node none;
-    auto it = fields.find(name);
-    return it == fields.end() ? none : it->second;
-  }
-};
-
-class MiniJson {
- public:
-  explicit MiniJson(const std::string& s) : s_(s) {}
-  bool parse(Node& out) {
-    value(out);
-    skip();
-    return ok_ && pos_ == s_.size();
-  }
-
- private:
-  void skip() {
-    while (pos_ < s_.size() && (s_[pos_] == ' ' || s_[pos_] == '\n' || s_[pos_] == '\r' ||
-                                s_[pos_] == '\t')) {
-      ++pos_;
-    }
-  }
-  bool eat(char c) {
-    skip();
-    if (pos_ < s_.size() && s_[pos_] == c) {
-      ++pos_;
-      return true;
-    }
-    return false;
-  }
-  void str(std::string& out) {
-    if (!eat('"')) {
-      ok_ = false;
-      return;
-    }
-    while (pos_ < s_.size() && s_[pos_] != '"') {
-      if (s_[pos_] == '\\') ++pos_;
-      if (pos_ < s_.size()) out.push_back(s_[pos_++]);
-    }
-    ok_ = ok_ && eat('"');
-  }
-  void value(Node& out) {
-    if (!ok_ || ++depth_ > 32) {
-      ok_ = false;
-      return;
-    }
-    skip();
-    if (eat('{')) {
-      if (!eat('}')) {
-        do {
-          std::string name;
-          str(name);
-          ok_ = ok_ && eat(':');
-          value(out.fields[name]);
-        } while (ok_ && eat(','));
-        ok_ = ok_ && eat('}');
-      }
-    } else if (eat('[')) {
-      if (!eat(']')) {
-        do {
-          out.items.emplace_back();
-          value(out.items.back());
-        } while (ok_ && eat(','));
-        ok_ = ok_ && eat(']');
-      }
-    } else if (pos_ < s_.size() && s_[pos_] == '"') {
-      str(out.text);
-    } else {
-      while (pos_ < s_.size() && std::string(",}] \n\r\t").find(s_[pos_]) == std::string::npos) {
-        out.text.push_back(s_[pos_++]);
-      }
-      ok_ = ok_ && !out.text.empty();
-    }
-    --depth_;
-  }
-
-  const std::string& s_;
-  std::size_t pos_ = 0;
-  int depth_ = 0;
-  bool ok_ = true;
-};
 
 // RFC 8032, section 7.1, tests 1 to 3 and 1024 (whose message is 1023 bytes).
 struct Vector {
@@ -156,6 +67,14 @@ Bytes addGroupOrder(Bytes sig) {
   }
   EXPECT_EQ(carry, 0u);
   return sig;
+}
+
+JsonValue loadWycheproof() {
+  const std::string text = readTestFile(sharedVectorsDir() + "ed25519_wycheproof.json");
+  JsonValue root;
+  std::string error;
+  EXPECT_TRUE(parseJson(text, root, &error)) << error;
+  return root;
 }
 
 }  // namespace
@@ -201,16 +120,14 @@ TEST(Signature, MalleatedScalarIsRejected) {
 
 TEST(Signature, EverySingleByteChangeIsRejected) {
   // RFC 8032's test 1024: a 1023-byte message, as a manifest would be.
-  const std::string text = readTestFile(sharedVectorsDir() + "ed25519_wycheproof.json");
-  Node root;
-  ASSERT_TRUE(MiniJson(text).parse(root));
+  const JsonValue root = loadWycheproof();
   Bytes key, msg, sig;
-  for (const Node& group : root["testGroups"].items) {
-    for (const Node& test : group["tests"].items) {
-      if (test["tcId"].text == "83") {
-        key = fromHex(group["publicKey"]["pk"].text);
-        msg = fromHex(test["msg"].text);
-        sig = fromHex(test["sig"].text);
+  for (const JsonValue& group : root.member("testGroups").elements) {
+    for (const JsonValue& test : group.member("tests").elements) {
+      if (test.member("tcId").asInt64() == 83) {
+        key = fromHex(group.member("publicKey").member("pk").asString());
+        msg = fromHex(test.member("msg").asString());
+        sig = fromHex(test.member("sig").asString());
       }
     }
   }
@@ -239,22 +156,20 @@ TEST(Signature, EverySingleByteChangeIsRejected) {
 }
 
 TEST(Signature, AgreesWithEveryWycheproofCase) {
-  const std::string text = readTestFile(sharedVectorsDir() + "ed25519_wycheproof.json");
-  Node root;
-  ASSERT_TRUE(MiniJson(text).parse(root));
+  const JsonValue root = loadWycheproof();
   int cases = 0;
-  for (const Node& group : root["testGroups"].items) {
-    const Bytes key = fromHex(group["publicKey"]["pk"].text);
+  for (const JsonValue& group : root.member("testGroups").elements) {
+    const Bytes key = fromHex(group.member("publicKey").member("pk").asString());
     ASSERT_EQ(key.size(), 32u);
-    for (const Node& test : group["tests"].items) {
+    for (const JsonValue& test : group.member("tests").elements) {
       ++cases;
-      const Bytes msg = fromHex(test["msg"].text);
-      const Bytes sig = fromHex(test["sig"].text);
+      const Bytes msg = fromHex(test.member("msg").asString());
+      const Bytes sig = fromHex(test.member("sig").asString());
       // The caller's part of the contract: a signature is exactly 64 bytes or it is invalid.
       const int result = sig.size() == 64 ? verify(key, sig, msg) : -1;
-      const bool expected = test["result"].text == "valid";
-      EXPECT_EQ(result == 0, expected)
-          << "tcId " << test["tcId"].text << " (" << test["comment"].text << ")";
+      const bool expected = test.member("result").asString() == "valid";
+      EXPECT_EQ(result == 0, expected) << "tcId " << test.member("tcId").asInt64() << " ("
+                                       << test.member("comment").asString() << ")";
     }
   }
   EXPECT_EQ(cases, 151);
