@@ -35,7 +35,11 @@ struct Globals {
   IDWriteTextFormat* formats[kTextFormatCount] = {};
   IWICFormatConverter* sources[2] = {};  // background, logo
   std::wstring textFamily = L"Segoe UI";
+  DWRITE_FONT_STRETCH textStretch = DWRITE_FONT_STRETCH_NORMAL;
   bool iconFont = false;
+  // Wine's gradient brushes take the stops' colours as already premultiplied: a stop at
+  // opacity 0 would brighten what lies below, and every veil would end in a visible seam.
+  bool premultiplyStops = false;
 
   ID2D1RenderTarget* target = nullptr;
   ID2D1HwndRenderTarget* windowTarget = nullptr;  // the same object when drawing to the window
@@ -69,15 +73,25 @@ bool familyExists(IDWriteFontCollection* fonts, const wchar_t* family) {
 }
 
 // DirectWrite draws nothing for a family that is not installed, so the formats use the first
-// of these that is: Windows has the first, Wine has Tahoma, Linux desktops have DejaVu.
+// of these that is. Windows has the first; the others come close to its widths, DejaVu Sans
+// only in its semi-condensed faces (its normal ones are an eighth wider and would trim "100%").
+struct FamilyChoice {
+  const wchar_t* family;
+  DWRITE_FONT_STRETCH stretch;
+};
+constexpr FamilyChoice kTextFamilies[] = {
+    {L"Segoe UI", DWRITE_FONT_STRETCH_NORMAL},        {L"Tahoma", DWRITE_FONT_STRETCH_NORMAL},
+    {L"Liberation Sans", DWRITE_FONT_STRETCH_NORMAL}, {L"Arial", DWRITE_FONT_STRETCH_NORMAL},
+    {L"DejaVu Sans", DWRITE_FONT_STRETCH_SEMI_CONDENSED},
+};
+
 void chooseFamilies() {
   IDWriteFontCollection* fonts = nullptr;
   g.dwrite->GetSystemFontCollection(&fonts, FALSE);
-  static const wchar_t* const kTextFamilies[] = {L"Segoe UI", L"Tahoma", L"DejaVu Sans",
-                                                 L"Liberation Sans", L"Arial", L"Verdana"};
-  for (const wchar_t* family : kTextFamilies) {
-    if (familyExists(fonts, family)) {
-      g.textFamily = family;
+  for (const FamilyChoice& choice : kTextFamilies) {
+    if (familyExists(fonts, choice.family)) {
+      g.textFamily = choice.family;
+      g.textStretch = choice.stretch;
       break;
     }
   }
@@ -89,11 +103,13 @@ void createTextFormats() {
   for (int i = 0; i < kTextFormatCount; ++i) {
     const TextFormatSpec& spec = textFormatSpec(static_cast<TextFormat>(i));
     // Without the icon font, glyphs that have no drawn likeness fall back to the text family.
-    const wchar_t* family = (spec.icons && g.iconFont) ? spec.family : g.textFamily.c_str();
+    const bool iconFamily = spec.icons && g.iconFont;
+    const wchar_t* family = iconFamily ? spec.family : g.textFamily.c_str();
     IDWriteTextFormat* format = nullptr;
     if (FAILED(g.dwrite->CreateTextFormat(family, nullptr,
                                           static_cast<DWRITE_FONT_WEIGHT>(spec.weight),
-                                          DWRITE_FONT_STYLE_NORMAL, DWRITE_FONT_STRETCH_NORMAL,
+                                          DWRITE_FONT_STYLE_NORMAL,
+                                          iconFamily ? DWRITE_FONT_STRETCH_NORMAL : g.textStretch,
                                           spec.size, L"", &format))) {
       continue;
     }
@@ -228,6 +244,11 @@ void opFillGradient(void*, RectF r, float radius, PointF start, PointF end,
   D2D1_GRADIENT_STOP d2dStops[8];
   for (int i = 0; i < count; ++i) {
     d2dStops[i] = {stops[i].position, colourOf(stops[i].rgb, stops[i].opacity)};
+    if (g.premultiplyStops) {
+      d2dStops[i].color.r *= stops[i].opacity;
+      d2dStops[i].color.g *= stops[i].opacity;
+      d2dStops[i].color.b *= stops[i].opacity;
+    }
   }
   ID2D1GradientStopCollection* collection = nullptr;
   ID2D1LinearGradientBrush* gradient = nullptr;
@@ -382,6 +403,8 @@ HRESULT drawFrame(const FrameView& view) {
 
 void initialise() {
   if (g.d2d) return;
+  HMODULE ntdll = GetModuleHandleW(L"ntdll.dll");
+  g.premultiplyStops = ntdll && GetProcAddress(ntdll, "wine_get_version");
   D2D1CreateFactory(D2D1_FACTORY_TYPE_SINGLE_THREADED, &g.d2d);
   DWriteCreateFactory(DWRITE_FACTORY_TYPE_SHARED, __uuidof(IDWriteFactory),
                       reinterpret_cast<IUnknown**>(&g.dwrite));

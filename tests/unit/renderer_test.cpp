@@ -1,0 +1,189 @@
+// The Direct2D renderer drawing real frames of the main screen into memory (Windows build, run
+// under Wine with an X display). Each frame is also saved as a PNG under
+// <build>/screenshots/ so that a person can look at it; the checks below look for the colours
+// that prove each element was drawn where it belongs, in whichever fonts this system has.
+#include "ui/renderer.h"
+
+#include <gtest/gtest.h>
+#include <objbase.h>
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+#include "i18n/strings.h"
+#include "ui/action_ids.h"
+#include "update/launcher_state.h"
+#include "update/text.h"
+
+namespace {
+constexpr std::uint64_t kMB = 1048576;
+
+struct Rgb {
+  int r, g, b;
+};
+
+class Renderer : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() {
+    CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+    setUiLanguage("en");
+    renderer::initialise();
+    CreateDirectoryW(screenshotDir().c_str(), nullptr);
+  }
+  static void TearDownTestSuite() {
+    renderer::releaseDeviceResources();
+    renderer::shutdown();
+    CoUninitialize();
+  }
+  static std::wstring screenshotDir() {
+    return utf8ToWide(std::string(QM_TEST_BINARY_DIR) + "/screenshots/");
+  }
+
+  // Paints view at dpi and saves it as name.png; fails the test when either step fails.
+  bool paint(const FrameView& view, const char* name, float dpi = 96.0f) {
+    scale = dpi / 96.0f;
+    width = static_cast<unsigned>(1130 * scale + 0.5f);
+    height = static_cast<unsigned>(690 * scale + 0.5f);
+    if (!renderer::paintFrameToPixels(view, width, height, dpi, pixels)) {
+      ADD_FAILURE() << "no frame; is there an X display for Wine?";
+      return false;
+    }
+    const std::wstring path = screenshotDir() + utf8ToWide(name) + L".png";
+    EXPECT_TRUE(renderer::writePng(path, width, height, pixels));
+    return true;
+  }
+  // The pixel at canvas position (x, y).
+  Rgb at(float x, float y) const {
+    const unsigned px = static_cast<unsigned>(x * scale), py = static_cast<unsigned>(y * scale);
+    const std::uint32_t p = pixels[static_cast<size_t>(py) * width + px];
+    return {static_cast<int>((p >> 16) & 0xFF), static_cast<int>((p >> 8) & 0xFF),
+            static_cast<int>(p & 0xFF)};
+  }
+  // Whether any pixel of the canvas rectangle satisfies test.
+  template <typename Test>
+  bool any(RectF r, Test test) const {
+    for (float y = r.top; y < r.bottom; y += 0.5f) {
+      for (float x = r.left; x < r.right; x += 0.5f) {
+        if (test(at(x, y))) return true;
+      }
+    }
+    return false;
+  }
+
+  float scale = 1.0f;
+  unsigned width = 0, height = 0;
+  std::vector<std::uint32_t> pixels;
+};
+
+bool greenText(Rgb c) { return c.g > 140 && c.g > c.r + 40 && c.g > c.b + 30; }
+bool brightText(Rgb c) { return c.r > 170 && c.g > 170 && c.b > 160; }
+bool redText(Rgb c) { return c.r > 170 && c.g < 140 && c.b < 140; }
+bool goldInk(Rgb c) { return c.r > 160 && c.g > 110 && c.b < 110 && c.r - c.b > 90; }
+// The progress bar's gold runs from LightGold (255, 217, 138) to DarkGold (168, 112, 31).
+bool barGold(Rgb c) { return c.r > 150 && c.g > 100 && c.r - c.b > 60 && c.g > c.b; }
+bool darkInk(Rgb c) { return c.r < 110 && c.g < 90 && c.b < 60; }
+
+FrameView readyView() {
+  FrameView f;
+  f.main.phase = kStatusReady;
+  f.main.version = 1204;
+  return f;
+}
+
+FrameView downloadView() {
+  FrameView f;
+  f.main.phase = kStatusDownloading;
+  f.main.running = true;
+  f.main.bytesDone = 1536 * kMB;
+  f.main.bytesTotal = 5261 * kMB;
+  f.main.filesDone = 312;
+  f.main.filesTotal = 1048;
+  f.main.currentItem = L"data/maps/harbour.pak";
+  f.main.speed = 1.0f * kMB;
+  f.main.clock = 0.7f;
+  return f;
+}
+}  // namespace
+
+TEST_F(Renderer, FindsItsPicturesAndAFontThatExists) {
+  EXPECT_TRUE(renderer::hasImage(ImageId::Background));
+  EXPECT_TRUE(renderer::hasImage(ImageId::Logo));
+  const std::wstring family = renderer::textFamily();
+  EXPECT_FALSE(family.empty());
+  std::printf("text family: %s, icon font: %s\n", wideToUtf8(family).c_str(),
+              renderer::hasIconFont() ? "yes" : "no (drawn icons)");
+}
+
+TEST_F(Renderer, ReadyFrameShowsEveryElementOfTheStatusArea) {
+  if (!paint(readyView(), "main_ready")) return;
+  // "100%" in the percentage box, "READY TO PLAY" in green, "Version 1204" at the right.
+  EXPECT_TRUE(any({36, 592, 160, 664}, brightText));
+  EXPECT_TRUE(any({160, 598, 300, 616}, greenText));
+  EXPECT_TRUE(any({600, 600, 770, 616}, [](Rgb c) { return c.r > 120 && c.g > 110; }));
+  // The full bar: gold at both ends of the track.
+  EXPECT_TRUE(barGold(at(165, 631)));
+  EXPECT_TRUE(barGold(at(760, 631)));
+  // The enabled button: a gold face with dark "PLAY" in the middle.
+  EXPECT_TRUE(goldInk(at(810, 610)));
+  EXPECT_TRUE(any({900, 615, 1000, 645}, darkInk));
+  // The other panels stay empty: no bright pixel in the news or side panel rectangles.
+  EXPECT_FALSE(any({40, 180, 630, 550}, brightText));
+  EXPECT_FALSE(any({800, 80, 1090, 550}, brightText));
+  // The hit region of the main button, as painted.
+  ASSERT_EQ(renderer::hitRegions().size(), 1u);
+  EXPECT_EQ(renderer::hitRegions()[0].actionId, kActionPlay);
+  EXPECT_TRUE(renderer::hitRegions()[0].enabled);
+}
+
+TEST_F(Renderer, DownloadFrameShowsSpeedIconBarAndTransferLine) {
+  if (!paint(downloadView(), "main_downloading")) return;
+  EXPECT_TRUE(any({36, 592, 160, 664}, brightText));        // "29%"
+  EXPECT_TRUE(any({160, 598, 260, 616}, goldInk));          // "UPDATING"
+  EXPECT_TRUE(any({260, 596, 570, 616}, brightText));       // "Downloading data/..."
+  // The right-hand line: the download icon is the only gold right of the message.
+  EXPECT_TRUE(any({571, 598, 770, 616}, goldInk));
+  EXPECT_TRUE(any({571, 598, 770, 616}, brightText));       // "1.0 MB/s"
+  // The bar is filled up to 29 % and empty after it.
+  EXPECT_TRUE(barGold(at(200, 631)));
+  EXPECT_FALSE(barGold(at(500, 631)));
+  EXPECT_TRUE(any({160, 642, 500, 660}, [](Rgb c) { return c.r > 130 && c.g > 120; }));
+  // The disabled button: no gold face.
+  EXPECT_FALSE(goldInk(at(810, 610)));
+}
+
+TEST_F(Renderer, ErrorAndHoverFrames) {
+  FrameView error;
+  error.main.phase = kStatusError;
+  error.main.bytesDone = 40;
+  error.main.bytesTotal = 100;
+  error.main.errorText = L"Could not connect to the patch server.";
+  if (!paint(error, "main_error")) return;
+  EXPECT_TRUE(any({36, 592, 160, 664}, redText));           // "!"
+  EXPECT_TRUE(any({160, 598, 220, 616}, redText));          // "ERROR"
+  EXPECT_TRUE(any({230, 596, 570, 616}, redText));          // the error text
+  EXPECT_TRUE(redText(at(200, 631)));                       // red bar
+  EXPECT_TRUE(goldInk(at(810, 610)));                       // "RETRY" is enabled
+
+  if (!paint(readyView(), "main_ready")) return;
+  const Rgb atRest = at(795, 629);
+  FrameView hovered = readyView();
+  hovered.hoverId = kActionPlay;
+  hovered.pressedId = kActionPlay;
+  if (!paint(hovered, "main_ready_pressed")) return;
+  // The pressed button moved down one unit: its hit region follows.
+  EXPECT_FLOAT_EQ(renderer::hitRegions()[0].rect.top, 599.0f);
+  // The gold glow of the hovered button lights the panel beside it.
+  EXPECT_GT(at(795, 629).r, atRest.r + 2);
+  EXPECT_GT(at(795, 629).g, atRest.g + 1);
+}
+
+TEST_F(Renderer, HighDpiFrameKeepsTheLayoutInCanvasUnits) {
+  if (!paint(downloadView(), "main_downloading_144dpi", 144.0f)) return;
+  EXPECT_EQ(width, 1695u);
+  EXPECT_EQ(height, 1035u);
+  // Same canvas positions as at 96 dpi, read through the 1.5 scale.
+  EXPECT_TRUE(barGold(at(200, 631)));
+  EXPECT_FALSE(barGold(at(500, 631)));
+  EXPECT_TRUE(any({571, 598, 770, 616}, goldInk));
+}
