@@ -1,0 +1,40 @@
+// The launcher program's process-wide values and its window procedure (Windows only; shared
+// by main_win.cpp and window_win.cpp).
+#pragma once
+#include <windows.h>
+
+#include "shell/shell.h"
+#include "update/update_settings.h"
+
+inline constexpr UINT WM_LAUNCHER_STATUS = WM_APP + 1;
+inline constexpr const wchar_t* kWindowClass = L"QuillmarkResselLauncher";
+inline constexpr const wchar_t* kWindowTitle = L"Quillmark";
+inline constexpr const wchar_t* kMutexName =
+    L"Quillmark.ResselLauncher.{3F8B2C71-9D4E-4A6B-8E15-7C2D9A0B4E63}";
+inline constexpr UINT_PTR kFrameTimer = 1;
+inline constexpr UINT_PTR kSavedNoticeTimer = 3;
+
+struct LauncherProcess {
+  HWND window = nullptr;
+  HANDLE singleInstanceMutex = nullptr;
+  float dpi = 96.0f;
+  // What every update run is given (patch address, key, the window as the target of its
+  // status messages).
+  UpdateSettings settings;
+  Shell shell;
+};
+
+// The one process, and the state shared with the update thread (constructed before wWinMain
+// runs and destroyed after it returns, which joins a thread still running).
+LauncherProcess& launcherProcess();
+LauncherState& launcherState();
+
+// Fills the shell's host with the Windows calls and links the shell to the state.
+void setUpShell(const std::wstring& gameDir);
+
+LRESULT CALLBACK windowProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+
+// The window's dpi (GetDpiForWindow where user32 has it), else the screen's, else 96.
+float windowDpi(HWND window);
+// The system's dpi (GetDpiForSystem where user32 has it), else the screen's, else 96.
+float systemDpi();

@@ -1,0 +1,23 @@
+#include "shell/taskbar.h"
+
+#include <algorithm>
+
+#include "update/launcher_state.h"
+
+TaskbarProgress taskbarProgress(int phase, bool running, std::uint64_t bytesDone,
+                                std::uint64_t bytesTotal) {
+  if (phase == kStatusError) return {TaskbarMode::Error, 1000};
+  if (phase == kStatusReady) return {};
+  // A finished run hands over to the new launcher in phase 7; any other end (a cancelled run)
+  // leaves nothing to show.
+  if (!running) return phase == kStatusRestart ? TaskbarProgress{TaskbarMode::Indeterminate, 0}
+                                               : TaskbarProgress{};
+  const bool counted =
+      phase == kStatusChecking || phase == kStatusDownloading || phase == kStatusSelfUpdate;
+  if (!counted || bytesTotal == 0) return {TaskbarMode::Indeterminate, 0};
+  const std::uint64_t done = std::min(bytesDone, bytesTotal);
+  // done * 1000 cannot overflow for any real size; the division keeps it exact otherwise.
+  const std::uint64_t permille = done > UINT64_MAX / 1000 ? done / (bytesTotal / 1000)
+                                                          : done * 1000 / bytesTotal;
+  return {TaskbarMode::Normal, static_cast<std::uint32_t>(std::min<std::uint64_t>(permille, 1000))};
+}

@@ -1,0 +1,66 @@
+#include "shell/test_hooks.h"
+
+#ifdef QM_E2E_HOOKS
+
+#include <windows.h>
+
+#include <cstdio>
+#include <string>
+
+#include "shell/shell.h"
+#include "update/paths.h"
+#include "update/text.h"
+#include "update/update_settings.h"
+
+namespace {
+
+std::wstring environment(const wchar_t* name) {
+  wchar_t buffer[2048];
+  const DWORD n = GetEnvironmentVariableW(name, buffer, 2048);
+  return (n == 0 || n >= 2048) ? std::wstring() : std::wstring(buffer, n);
+}
+
+int hexDigit(wchar_t c) {
+  if (c >= L'0' && c <= L'9') return c - L'0';
+  if (c >= L'a' && c <= L'f') return c - L'a' + 10;
+  if (c >= L'A' && c <= L'F') return c - L'A' + 10;
+  return -1;
+}
+
+}  // namespace
+
+void applyTestOverrides(UpdateSettings& settings) {
+  const std::wstring url = environment(L"QM_E2E_PATCH_URL");
+  if (!url.empty()) settings.patchUrl = url;
+  const std::wstring key = environment(L"QM_E2E_PUBLIC_KEY");
+  if (key.size() == 64) {
+    for (std::size_t i = 0; i < 32; ++i) {
+      const int high = hexDigit(key[2 * i]), low = hexDigit(key[2 * i + 1]);
+      if (high < 0 || low < 0) return;
+      settings.publicKey[i] = static_cast<std::uint8_t>(high * 16 + low);
+    }
+  }
+}
+
+void reportTestStatus(LauncherState& state, const UiState& ui) {
+  static const std::wstring path = environment(L"QM_E2E_STATUS_FILE");
+  static std::string last;
+  if (path.empty()) return;
+  char numbers[160];
+  std::snprintf(numbers, sizeof numbers, "phase=%d\nrunning=%d\nspeed=%.0f\npid=%lu\n",
+                static_cast<int>(state.phase.load()), state.running.load() ? 1 : 0,
+                static_cast<double>(ui.speedMeter.speed), GetCurrentProcessId());
+  std::string text = numbers;
+  text += "message=" + wideToUtf8(ui.launchMessage) + "\n";
+  text += "error=" + wideToUtf8(copyErrorText(state)) + "\n";
+  text += "args=" + wideToUtf8(GetCommandLineW()) + "\n";
+  if (text == last) return;
+  if (writeFileAtomically(path, text)) last = text;
+}
+
+#else
+
+void applyTestOverrides(UpdateSettings&) {}
+void reportTestStatus(LauncherState&, const UiState&) {}
+
+#endif

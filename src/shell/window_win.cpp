@@ -1,0 +1,278 @@
+// The window procedure and the shell's Windows host.
+//
+//   process values     launcherProcess, launcherState
+//   dpi                windowDpi, systemDpi (looked up in user32 at run time)
+//   host               the ShellHost calls: repaint, capture, window, shell, runs, restart
+//   window procedure   creation, destruction, size, paint, input, timers, dpi, status
+#include "shell/launcher_win.h"
+
+#include <dwmapi.h>
+#include <shellapi.h>
+#include <windowsx.h>
+
+#include "quillmark_config.h"
+#include "shell/game_launch.h"
+#include "shell/taskbar.h"
+#include "shell/test_hooks.h"
+#include "ui/renderer.h"
+#include "update/files.h"
+#include "update/update_run.h"
+
+namespace {
+
+LauncherState g_state;
+LauncherProcess g_process;
+
+template <typename Function>
+Function user32Function(const char* name) {
+  const HMODULE user32 = GetModuleHandleW(L"user32.dll");
+  return user32 ? reinterpret_cast<Function>(reinterpret_cast<void*>(GetProcAddress(user32, name)))
+                : nullptr;
+}
+
+float screenDpi() {
+  const HDC screen = GetDC(nullptr);
+  const int dpi = screen ? GetDeviceCaps(screen, LOGPIXELSX) : 0;
+  if (screen) ReleaseDC(nullptr, screen);
+  return dpi > 0 ? static_cast<float>(dpi) : 96.0f;
+}
+
+// ---- host
+
+HWND hostWindow() { return g_process.window; }
+
+void hostRepaint(void*) {
+  if (hostWindow() && IsWindow(hostWindow())) InvalidateRect(hostWindow(), nullptr, FALSE);
+}
+void hostSetCapture(void*) { SetCapture(hostWindow()); }
+void hostReleaseCapture(void*) { ReleaseCapture(); }
+void hostTrackMouseLeave(void*) {
+  TRACKMOUSEEVENT track = {};
+  track.cbSize = sizeof track;
+  track.dwFlags = TME_LEAVE;
+  track.hwndTrack = hostWindow();
+  TrackMouseEvent(&track);
+}
+void hostCloseWindow(void*) {
+  if (hostWindow() && IsWindow(hostWindow())) DestroyWindow(hostWindow());
+}
+void hostMinimise(void*) { ShowWindow(hostWindow(), SW_MINIMIZE); }
+void hostShellOpen(void*, const std::wstring& target) {
+  ShellExecuteW(nullptr, L"open", target.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
+}
+void hostStartRun(void*, bool repair) {
+  startUpdate(g_state, repair, g_process.settings);
+  SetTimer(hostWindow(), kFrameTimer, 33, nullptr);
+}
+void hostStopFrameTimer(void*) { KillTimer(hostWindow(), kFrameTimer); }
+std::uint32_t hostLaunchGame(void*, const std::wstring& executable,
+                             const std::wstring& parameters) {
+  return launchGame(hostWindow(), executable, parameters);
+}
+void hostRestartLauncher(void*) {
+  // The new process must become the single instance, so the mutex goes first. Whether it
+  // starts or not, this one closes.
+  if (g_process.singleInstanceMutex) {
+    CloseHandle(g_process.singleInstanceMutex);
+    g_process.singleInstanceMutex = nullptr;
+  }
+  launchProcess(modulePath(), L"--updated");
+  hostCloseWindow(nullptr);
+}
+std::uint64_t hostNow(void*) { return GetTickCount64(); }
+
+// The update thread's status codes become posted messages; it never waits for the window.
+void postToWindow(void* window, int code, std::intptr_t lParam) {
+  PostMessageW(static_cast<HWND>(window), WM_LAUNCHER_STATUS, static_cast<WPARAM>(code),
+               static_cast<LPARAM>(lParam));
+}
+
+// ---- window procedure helpers
+
+Shell& shell() { return g_process.shell; }
+
+PointF canvasPoint(int x, int y) {
+  const float scale = shell().ui.scale > 0 ? shell().ui.scale : 1.0f;
+  return {static_cast<float>(x) / scale, static_cast<float>(y) / scale};
+}
+
+PointF canvasPointFromScreen(HWND window, int x, int y) {
+  POINT p = {x, y};
+  ScreenToClient(window, &p);
+  return canvasPoint(p.x, p.y);
+}
+
+void updateTaskbar() {
+  showTaskbarProgress(taskbarProgress(g_state.phase.load(), g_state.running.load(),
+                                      g_state.bytesDone.load(), g_state.bytesTotal.load()));
+}
+
+void setDpi(float dpi) {
+  g_process.dpi = dpi;
+  shell().ui.scale = dpi / 96.0f;
+  renderer::setDpi(dpi);
+}
+
+UINT taskbarButtonCreatedMessage() {
+  static const UINT message = RegisterWindowMessageW(L"TaskbarButtonCreated");
+  return message;
+}
+
+}  // namespace
+
+LauncherProcess& launcherProcess() { return g_process; }
+LauncherState& launcherState() { return g_state; }
+
+float windowDpi(HWND window) {
+  using GetDpiForWindowFn = UINT(WINAPI*)(HWND);
+  static const GetDpiForWindowFn getDpiForWindow = user32Function<GetDpiForWindowFn>("GetDpiForWindow");
+  if (getDpiForWindow) {
+    const UINT dpi = getDpiForWindow(window);
+    if (dpi > 0) return static_cast<float>(dpi);
+  }
+  return screenDpi();
+}
+
+float systemDpi() {
+  using GetDpiForSystemFn = UINT(WINAPI*)();
+  static const GetDpiForSystemFn getDpiForSystem = user32Function<GetDpiForSystemFn>("GetDpiForSystem");
+  if (getDpiForSystem) {
+    const UINT dpi = getDpiForSystem();
+    if (dpi > 0) return static_cast<float>(dpi);
+  }
+  return screenDpi();
+}
+
+void setUpShell(const std::wstring& gameDir) {
+  Shell& s = g_process.shell;
+  s.state = &g_state;
+  s.gameDir = gameDir;
+  s.launchTicket = quillmark::config::kLaunchTicket;
+  s.regions = &renderer::hitRegions();
+  ShellHost& h = s.host;
+  h.repaint = hostRepaint;
+  h.setCapture = hostSetCapture;
+  h.releaseCapture = hostReleaseCapture;
+  h.trackMouseLeave = hostTrackMouseLeave;
+  h.closeWindow = hostCloseWindow;
+  h.minimiseWindow = hostMinimise;
+  h.shellOpen = hostShellOpen;
+  h.startRun = hostStartRun;
+  h.stopFrameTimer = hostStopFrameTimer;
+  h.launchGame = hostLaunchGame;
+  h.restartLauncher = hostRestartLauncher;
+  h.now = hostNow;
+  g_process.settings.notify = postToWindow;
+  applyTestOverrides(g_process.settings);
+  // Registered before the taskbar can send it.
+  taskbarButtonCreatedMessage();
+}
+
+LRESULT CALLBACK windowProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  if (message != 0 && message == taskbarButtonCreatedMessage()) {
+    taskbarButtonCreated();
+    updateTaskbar();
+    return 0;
+  }
+  switch (message) {
+    case WM_CREATE: {
+      g_process.window = window;
+      g_process.settings.notifyContext = window;
+      setDpi(windowDpi(window));
+      // Rounded corners (Windows 11) and a dark frame; older systems refuse both, which is fine.
+      const DWORD round = 2;
+      DwmSetWindowAttribute(window, 33 /* DWMWA_WINDOW_CORNER_PREFERENCE */, &round, sizeof round);
+      const BOOL dark = TRUE;
+      DwmSetWindowAttribute(window, 20 /* DWMWA_USE_IMMERSIVE_DARK_MODE */, &dark, sizeof dark);
+      return 0;
+    }
+    case WM_DESTROY:
+      ShowWindow(window, SW_HIDE);
+      // The run stops at its next check; the loop ends only after its thread has.
+      g_state.cancel.exchange(true);
+      joinUpdate(g_state);
+      PostQuitMessage(0);
+      return 0;
+    case WM_SIZE:
+      renderer::resize(LOWORD(lParam), HIWORD(lParam));
+      return 0;
+    case WM_PAINT: {
+      PAINTSTRUCT paint;
+      BeginPaint(window, &paint);
+      renderer::paintFrame(window, g_process.dpi, makeFrameView(shell()));
+      EndPaint(window, &paint);
+      return 0;
+    }
+    case WM_ERASEBKGND:
+      return 1;
+    case WM_SETCURSOR:
+      if (LOWORD(lParam) == HTCLIENT) {
+        POINT p;
+        GetCursorPos(&p);
+        const PointF at = canvasPointFromScreen(window, p.x, p.y);
+        SetCursor(LoadCursorW(nullptr, showsHandCursor(shell(), at.x, at.y) ? IDC_HAND : IDC_ARROW));
+        return TRUE;
+      }
+      break;
+    case WM_NCHITTEST: {
+      const PointF at = canvasPointFromScreen(window, GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam));
+      return isCaption(shell(), at.x, at.y) ? HTCAPTION : HTCLIENT;
+    }
+    case WM_KEYDOWN:
+      onKeyDown(shell(), wParam == VK_RETURN   ? Key::Enter
+                         : wParam == VK_ESCAPE ? Key::Escape
+                                               : Key::Other);
+      return 0;
+    case WM_MOUSEMOVE: {
+      const PointF at = canvasPoint(GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam));
+      onMouseMove(shell(), at.x, at.y);
+      return 0;
+    }
+    case WM_MOUSELEAVE:
+      onMouseLeave(shell());
+      return 0;
+    case WM_LBUTTONDOWN: {
+      const PointF at = canvasPoint(GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam));
+      onButtonDown(shell(), at.x, at.y);
+      reportTestStatus(g_state, shell().ui);
+      return 0;
+    }
+    case WM_LBUTTONUP: {
+      const PointF at = canvasPoint(GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam));
+      onButtonUp(shell(), at.x, at.y);
+      reportTestStatus(g_state, shell().ui);
+      return 0;
+    }
+    case WM_MOUSEWHEEL: {
+      const PointF at = canvasPointFromScreen(window, GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam));
+      onMouseWheel(shell(), at.x, at.y, GET_WHEEL_DELTA_WPARAM(wParam));
+      return 0;
+    }
+    case WM_TIMER:
+      if (wParam == kSavedNoticeTimer) {
+        KillTimer(window, kSavedNoticeTimer);
+        hostRepaint(nullptr);
+      } else {
+        onFrameTick(shell());
+        updateTaskbar();
+        reportTestStatus(g_state, shell().ui);
+      }
+      return 0;
+    case WM_DPICHANGED: {
+      setDpi(static_cast<float>(HIWORD(wParam)));
+      const RECT* suggested = reinterpret_cast<const RECT*>(lParam);
+      SetWindowPos(window, nullptr, suggested->left, suggested->top,
+                   suggested->right - suggested->left, suggested->bottom - suggested->top,
+                   SWP_NOZORDER | SWP_NOACTIVATE);
+      return 0;
+    }
+    case WM_LAUNCHER_STATUS:
+      onLauncherStatus(shell(), static_cast<int>(wParam), static_cast<std::intptr_t>(lParam));
+      updateTaskbar();
+      reportTestStatus(g_state, shell().ui);
+      return 0;
+    default:
+      break;
+  }
+  return DefWindowProcW(window, message, wParam, lParam);
+}
