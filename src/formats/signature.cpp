@@ -58,7 +58,7 @@ bool scanBigEndian(Mpi& out, const std::uint8_t* bytes, std::size_t count) {
 // abort the whole process ("mulm_25519: different sizes") when a decoded key coordinate is
 // shorter, that is below 2^192. Such keys are y in {0, 1, -1} (the neutral point and the
 // points of order 2 and 4) and points built on purpose with a tiny x or y; no key made from a
-// random secret lands there (odds about 2^-190), so they are refused here rather than passed
+// random secret lands there (odds about 2^-62), so they are refused here rather than passed
 // on. The rest follows RFC 8032's decoding: y must be below p, x^2 = (y^2 - 1) / (d y^2 + 1)
 // must have a root, and x = 0 cannot carry the sign bit.
 bool isUsableKey(const std::uint8_t* key) {
