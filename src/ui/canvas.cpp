@@ -10,20 +10,20 @@ constexpr const wchar_t* kIconFamily = L"Segoe MDL2 Assets";
 
 // In the order of TextFormat.
 constexpr TextFormatSpec kFormats[kTextFormatCount] = {
-    {kTextFamily, 900, 50.0f, HAlign::Leading, VAlign::Top, false, false},     // Black50
-    {kTextFamily, 400, 13.0f, HAlign::Leading, VAlign::Top, false, false},     // Regular13
-    {kTextFamily, 600, 14.0f, HAlign::Leading, VAlign::Centre, true, false},   // Semibold14
-    {kTextFamily, 700, 15.0f, HAlign::Leading, VAlign::Centre, true, false},   // Bold15
-    {kTextFamily, 700, 23.0f, HAlign::Leading, VAlign::Top, false, false},     // Bold23
-    {kTextFamily, 400, 13.5f, HAlign::Leading, VAlign::Top, false, false},     // Regular13_5
-    {kTextFamily, 600, 13.5f, HAlign::Leading, VAlign::Top, true, false},      // Semibold13_5
-    {kTextFamily, 400, 11.5f, HAlign::Leading, VAlign::Top, true, false},      // Regular11_5
-    {kTextFamily, 700, 11.5f, HAlign::Leading, VAlign::Top, true, false},      // Bold11_5
-    {kTextFamily, 700, 22.0f, HAlign::Centre, VAlign::Centre, true, false},    // Bold22Centred
-    {kTextFamily, 600, 13.0f, HAlign::Centre, VAlign::Centre, true, false},    // Semibold13Centred
-    {kIconFamily, 400, 13.0f, HAlign::Centre, VAlign::Centre, false, true},    // Icons13
-    {kIconFamily, 400, 10.0f, HAlign::Centre, VAlign::Centre, false, true},    // Icons10
-    {kTextFamily, 300, 44.0f, HAlign::Leading, VAlign::Centre, true, false},   // Light44
+    {kTextFamily, 900, 50.0f, HAlign::Leading, VAlign::Top, false, false},    // Black50
+    {kTextFamily, 400, 13.0f, HAlign::Leading, VAlign::Top, false, false},    // Regular13
+    {kTextFamily, 600, 14.0f, HAlign::Leading, VAlign::Centre, true, false},  // Semibold14
+    {kTextFamily, 700, 15.0f, HAlign::Leading, VAlign::Centre, true, false},  // Bold15
+    {kTextFamily, 700, 23.0f, HAlign::Leading, VAlign::Top, false, false},    // Bold23
+    {kTextFamily, 400, 13.5f, HAlign::Leading, VAlign::Top, false, false},    // Regular13_5
+    {kTextFamily, 600, 13.5f, HAlign::Leading, VAlign::Top, true, false},     // Semibold13_5
+    {kTextFamily, 400, 11.5f, HAlign::Leading, VAlign::Top, true, false},     // Regular11_5
+    {kTextFamily, 700, 11.5f, HAlign::Leading, VAlign::Top, true, false},     // Bold11_5
+    {kTextFamily, 700, 22.0f, HAlign::Centre, VAlign::Centre, true, false},   // Bold22Centred
+    {kTextFamily, 600, 13.0f, HAlign::Centre, VAlign::Centre, true, false},   // Semibold13Centred
+    {kIconFamily, 400, 13.0f, HAlign::Centre, VAlign::Centre, false, true},   // Icons13
+    {kIconFamily, 400, 10.0f, HAlign::Centre, VAlign::Centre, false, true},   // Icons10
+    {kTextFamily, 300, 44.0f, HAlign::Leading, VAlign::Centre, true, false},  // Light44
 };
 }  // namespace
 
@@ -32,8 +32,8 @@ const TextFormatSpec& textFormatSpec(TextFormat format) {
   return kFormats[(i >= 0 && i < kTextFormatCount) ? i : 0];
 }
 
-void gradientRect(Canvas& c, std::uint32_t rgb1, float opacity1, std::uint32_t rgb2,
-                  float opacity2, RectF r, float radius, PointF start, PointF end) {
+void gradientRect(Canvas& c, std::uint32_t rgb1, float opacity1, std::uint32_t rgb2, float opacity2,
+                  RectF r, float radius, PointF start, PointF end) {
   const GradientStop stops[2] = {{0.0f, rgb1, opacity1}, {1.0f, rgb2, opacity2}};
   c.ops->fillGradient(c.self, r, radius, start, end, stops, 2);
 }
@@ -52,7 +52,8 @@ void chipButton(Canvas& c, int actionId, std::wstring_view label, wchar_t glyph,
     drawText(c, label, TextFormat::Semibold13Centred, labelColour, 1.0f, r);
   } else {
     const float room = r.width() - 40.0f;
-    const float w = std::min(measureText(c, label, TextFormat::Semibold13Centred, room).width, room);
+    const float w =
+        std::min(measureText(c, label, TextFormat::Semibold13Centred, room).width, room);
     const float x = (r.left + r.right - (w + 22.0f)) / 2.0f;
     const wchar_t glyphText[1] = {glyph};
     drawText(c, std::wstring_view(glyphText, 1), TextFormat::Icons10,

@@ -201,8 +201,8 @@ inline TextSize measureText(Canvas& c, std::wstring_view text, TextFormat format
 }
 
 // A two-stop gradient; the stops sit at 0.0 and 1.0 of the line from start to end.
-void gradientRect(Canvas& c, std::uint32_t rgb1, float opacity1, std::uint32_t rgb2,
-                  float opacity2, RectF r, float radius, PointF start, PointF end);
+void gradientRect(Canvas& c, std::uint32_t rgb1, float opacity1, std::uint32_t rgb2, float opacity2,
+                  RectF r, float radius, PointF start, PointF end);
 
 void addHitRegion(Canvas& c, int actionId, RectF r, bool enabled, int itemIndex);
 

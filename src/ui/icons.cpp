@@ -50,8 +50,9 @@ bool hasIconShape(wchar_t glyph) {
 bool drawIconShape(Canvas& c, wchar_t glyph, RectF rect, float size, std::uint32_t rgb,
                    float opacity) {
   if (!hasIconShape(glyph)) return false;
-  const Pen p{c,   {(rect.left + rect.right) / 2.0f, (rect.top + rect.bottom) / 2.0f},
-              size, rgb, opacity, std::max(1.0f, size / 10.0f)};
+  const Pen p{c,       {(rect.left + rect.right) / 2.0f, (rect.top + rect.bottom) / 2.0f},
+              size,    rgb,
+              opacity, std::max(1.0f, size / 10.0f)};
   switch (glyph) {
     case 0xE896:  // download: arrow onto a bar
       p.line(0, -0.5f, 0, 0.25f);
@@ -66,8 +67,13 @@ bool drawIconShape(Canvas& c, wchar_t glyph, RectF rect, float size, std::uint32
       p.line(-0.45f, 0.05f, 0.45f, 0.05f);
       break;
     case 0xE8B7:  // folder
-      p.poly({{-0.5f, 0.4f}, {-0.5f, -0.38f}, {-0.1f, -0.38f}, {0.02f, -0.24f}, {0.5f, -0.24f},
-              {0.5f, 0.4f}, {-0.5f, 0.4f}});
+      p.poly({{-0.5f, 0.4f},
+              {-0.5f, -0.38f},
+              {-0.1f, -0.38f},
+              {0.02f, -0.24f},
+              {0.5f, -0.24f},
+              {0.5f, 0.4f},
+              {-0.5f, 0.4f}});
       p.line(-0.5f, -0.08f, 0.5f, -0.08f);
       break;
     case 0xE774:  // globe
@@ -102,9 +108,10 @@ bool drawIconShape(Canvas& c, wchar_t glyph, RectF rect, float size, std::uint32
       p.poly({{0.2f, -0.5f}, {0.2f, -0.346f}, {0.05f, -0.3f}});
       break;
     case 0xE8BD:  // message: a speech bubble
-      strokeRect(c, {p.at(-0.5f, -0.42f).x, p.at(-0.5f, -0.42f).y, p.at(0.5f, 0.22f).x,
-                     p.at(0.5f, 0.22f).y},
-                 0.1f * size, rgb, opacity, p.width);
+      strokeRect(
+          c,
+          {p.at(-0.5f, -0.42f).x, p.at(-0.5f, -0.42f).y, p.at(0.5f, 0.22f).x, p.at(0.5f, 0.22f).y},
+          0.1f * size, rgb, opacity, p.width);
       p.poly({{-0.25f, 0.22f}, {-0.32f, 0.5f}, {0.05f, 0.22f}});
       break;
     case 0xE8AB:  // switch: two opposite arrows

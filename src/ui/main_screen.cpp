@@ -24,15 +24,23 @@ std::wstring widen(const char* ascii) {
 
 int statusTitleId(int phase) {
   switch (phase) {
-    case kStatusVerifying: return kStrVerifying;
-    case kStatusChecking: return kStrChecking;
-    case kStatusDownloading: return kStrUpdating;
-    case kStatusApplying: return kStrApplying;
+    case kStatusVerifying:
+      return kStrVerifying;
+    case kStatusChecking:
+      return kStrChecking;
+    case kStatusDownloading:
+      return kStrUpdating;
+    case kStatusApplying:
+      return kStrApplying;
     case kStatusSelfUpdate:
-    case kStatusRestart: return kStrUpdatingLauncher;
-    case kStatusReady: return kStrReadyToPlay;
-    case kStatusError: return kStrError;
-    default: return kStrConnecting;
+    case kStatusRestart:
+      return kStrUpdatingLauncher;
+    case kStatusReady:
+      return kStrReadyToPlay;
+    case kStatusError:
+      return kStrError;
+    default:
+      return kStrConnecting;
   }
 }
 
@@ -40,8 +48,8 @@ int statusTitleId(int phase) {
 std::wstring statusMessage(const MainScreenView& v) {
   if (!v.launchMessage.empty()) return v.launchMessage;
   if (v.phase == kStatusError) return v.errorText;
-  const bool itemPhase = v.phase == kStatusChecking || v.phase == kStatusDownloading ||
-                         v.phase == kStatusSelfUpdate;
+  const bool itemPhase =
+      v.phase == kStatusChecking || v.phase == kStatusDownloading || v.phase == kStatusSelfUpdate;
   if (v.running && itemPhase && !v.currentItem.empty()) {
     const int verb = v.phase == kStatusChecking ? kStrCheckingLower : kStrDownloading;
     return std::wstring(uiText(verb)) + L" " + v.currentItem;
@@ -114,9 +122,9 @@ void paintStatusArea(Canvas& c, const MainScreenView& v) {
            {36.0f, top + 20.0f, 160.0f, top + 92.0f});
 
   const std::wstring title = uiText(statusTitleId(v.phase));
-  const std::uint32_t titleColour = error                      ? colours::ErrorRed
+  const std::uint32_t titleColour = error                     ? colours::ErrorRed
                                     : v.phase == kStatusReady ? colours::ReadyGreen
-                                                               : colours::Gold;
+                                                              : colours::Gold;
   const float titleWidth = measureText(c, title, TextFormat::Bold11_5, 10000.0f).width;
   drawText(c, title, TextFormat::Bold11_5, titleColour, 1.0f,
            {160.0f, top + 26.0f, 160.0f + titleWidth + 4.0f, top + 44.0f});
@@ -132,8 +140,7 @@ void paintStatusArea(Canvas& c, const MainScreenView& v) {
 
   // Speed and time left only while they mean something: no division by a speed of zero and no
   // negative time once the counters meet.
-  if (v.running && v.phase == kStatusDownloading && v.speed > 1.0f &&
-      v.bytesDone < v.bytesTotal) {
+  if (v.running && v.phase == kStatusDownloading && v.speed > 1.0f && v.bytesDone < v.bytesTotal) {
     const double seconds = static_cast<double>(v.bytesTotal - v.bytesDone) / v.speed;
     const std::wstring timeText = timeLeftText(seconds);
     const float wt = measureText(c, timeText, TextFormat::Regular11_5, 10000.0f).width;

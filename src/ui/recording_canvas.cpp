@@ -79,8 +79,7 @@ void doStrokeEllipse(void* self, PointF centre, float rx, float ry, std::uint32_
   c.width = width;
 }
 
-void doDrawLine(void* self, PointF from, PointF to, std::uint32_t rgb, float opacity,
-                float width) {
+void doDrawLine(void* self, PointF from, PointF to, std::uint32_t rgb, float opacity, float width) {
   DrawCall& c = append(self, DrawKind::Line);
   c.rect = {from.x, from.y, to.x, to.y};
   c.rgb = rgb;

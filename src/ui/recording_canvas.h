@@ -41,7 +41,7 @@ struct DrawCall {
   std::uint32_t border = 0;  // roundRect only
   float borderOpacity = 0;
   float radius = 0;
-  float width = 0;  // stroke width
+  float width = 0;    // stroke width
   PointF start, end;  // gradients
   std::vector<GradientStop> stops;
   std::wstring text;

@@ -6,9 +6,10 @@
 //   primitives           the CanvasOps table over the current render target
 //   frames               paintFrame into the window, paintFrameToPixels into a WIC bitmap
 //   PNG output           writePng
-#include "ui/renderer.h"
-
 #include <windows.h>
+
+#include "ui/renderer.h"
+// After windows.h:
 #include <d2d1.h>
 #include <dwrite.h>
 #include <wincodec.h>
@@ -80,8 +81,10 @@ struct FamilyChoice {
   DWRITE_FONT_STRETCH stretch;
 };
 constexpr FamilyChoice kTextFamilies[] = {
-    {L"Segoe UI", DWRITE_FONT_STRETCH_NORMAL},        {L"Tahoma", DWRITE_FONT_STRETCH_NORMAL},
-    {L"Liberation Sans", DWRITE_FONT_STRETCH_NORMAL}, {L"Arial", DWRITE_FONT_STRETCH_NORMAL},
+    {L"Segoe UI", DWRITE_FONT_STRETCH_NORMAL},
+    {L"Tahoma", DWRITE_FONT_STRETCH_NORMAL},
+    {L"Liberation Sans", DWRITE_FONT_STRETCH_NORMAL},
+    {L"Arial", DWRITE_FONT_STRETCH_NORMAL},
     {L"DejaVu Sans", DWRITE_FONT_STRETCH_SEMI_CONDENSED},
 };
 
@@ -106,11 +109,9 @@ void createTextFormats() {
     const bool iconFamily = spec.icons && g.iconFont;
     const wchar_t* family = iconFamily ? spec.family : g.textFamily.c_str();
     IDWriteTextFormat* format = nullptr;
-    if (FAILED(g.dwrite->CreateTextFormat(family, nullptr,
-                                          static_cast<DWRITE_FONT_WEIGHT>(spec.weight),
-                                          DWRITE_FONT_STYLE_NORMAL,
-                                          iconFamily ? DWRITE_FONT_STRETCH_NORMAL : g.textStretch,
-                                          spec.size, L"", &format))) {
+    if (FAILED(g.dwrite->CreateTextFormat(
+            family, nullptr, static_cast<DWRITE_FONT_WEIGHT>(spec.weight), DWRITE_FONT_STYLE_NORMAL,
+            iconFamily ? DWRITE_FONT_STRETCH_NORMAL : g.textStretch, spec.size, L"", &format))) {
       continue;
     }
     format->SetTextAlignment(spec.horizontal == HAlign::Centre ? DWRITE_TEXT_ALIGNMENT_CENTER
@@ -147,15 +148,15 @@ IWICFormatConverter* loadImage(const wchar_t* name) {
   IWICBitmapDecoder* decoder = nullptr;
   IWICBitmapFrameDecode* frame = nullptr;
   IWICFormatConverter* converter = nullptr;
-  bool ok = SUCCEEDED(g.wic->CreateStream(&stream)) &&
-            SUCCEEDED(stream->InitializeFromMemory(static_cast<BYTE*>(data), size)) &&
-            SUCCEEDED(g.wic->CreateDecoderFromStream(stream, nullptr,
-                                                     WICDecodeMetadataCacheOnLoad, &decoder)) &&
-            SUCCEEDED(decoder->GetFrame(0, &frame)) &&
-            SUCCEEDED(g.wic->CreateFormatConverter(&converter)) &&
-            SUCCEEDED(converter->Initialize(frame, GUID_WICPixelFormat32bppPBGRA,
-                                            WICBitmapDitherTypeNone, nullptr, 0.0,
-                                            WICBitmapPaletteTypeMedianCut));
+  bool ok =
+      SUCCEEDED(g.wic->CreateStream(&stream)) &&
+      SUCCEEDED(stream->InitializeFromMemory(static_cast<BYTE*>(data), size)) &&
+      SUCCEEDED(g.wic->CreateDecoderFromStream(stream, nullptr, WICDecodeMetadataCacheOnLoad,
+                                               &decoder)) &&
+      SUCCEEDED(decoder->GetFrame(0, &frame)) &&
+      SUCCEEDED(g.wic->CreateFormatConverter(&converter)) &&
+      SUCCEEDED(converter->Initialize(frame, GUID_WICPixelFormat32bppPBGRA, WICBitmapDitherTypeNone,
+                                      nullptr, 0.0, WICBitmapPaletteTypeMedianCut));
   if (!ok) release(converter);
   release(frame);
   release(decoder);
@@ -179,8 +180,8 @@ bool makeWindowTarget(HWND window, float dpi) {
   if (!g.d2d) return false;
   RECT client = {};
   GetClientRect(window, &client);
-  const D2D1_RENDER_TARGET_PROPERTIES props = D2D1::RenderTargetProperties(
-      D2D1_RENDER_TARGET_TYPE_DEFAULT, D2D1::PixelFormat(), dpi, dpi);
+  const D2D1_RENDER_TARGET_PROPERTIES props =
+      D2D1::RenderTargetProperties(D2D1_RENDER_TARGET_TYPE_DEFAULT, D2D1::PixelFormat(), dpi, dpi);
   const D2D1_HWND_RENDER_TARGET_PROPERTIES windowProps = D2D1::HwndRenderTargetProperties(
       window, D2D1::SizeU(static_cast<UINT32>(client.right - client.left),
                           static_cast<UINT32>(client.bottom - client.top)));
@@ -199,8 +200,8 @@ ID2D1Bitmap* glowBitmap(std::uint32_t rgb) {
   ID2D1Bitmap* bitmap = nullptr;
   const D2D1_BITMAP_PROPERTIES props = D2D1::BitmapProperties(
       D2D1::PixelFormat(DXGI_FORMAT_B8G8R8A8_UNORM, D2D1_ALPHA_MODE_PREMULTIPLIED), 96.0f, 96.0f);
-  if (!g.target || FAILED(g.target->CreateBitmap(D2D1::SizeU(kGlowSize, kGlowSize),
-                                                 pixels.data(), kGlowSize * 4, props, &bitmap))) {
+  if (!g.target || FAILED(g.target->CreateBitmap(D2D1::SizeU(kGlowSize, kGlowSize), pixels.data(),
+                                                 kGlowSize * 4, props, &bitmap))) {
     return nullptr;
   }
   g.glowCache.emplace_back(rgb, bitmap);
@@ -357,8 +358,8 @@ Canvas direct2DCanvas(int hoverId, int hoverIndex, int pressedId) {
   return c;
 }
 
-void opDrawText(void*, std::wstring_view text, TextFormat format, std::uint32_t rgb,
-                float opacity, RectF r, HAlign horizontal, VAlign vertical) {
+void opDrawText(void*, std::wstring_view text, TextFormat format, std::uint32_t rgb, float opacity,
+                RectF r, HAlign horizontal, VAlign vertical) {
   const TextFormatSpec& spec = textFormatSpec(format);
   if (spec.icons && !g.iconFont && text.size() == 1) {
     Canvas c = direct2DCanvas(0, -1, 0);
@@ -408,8 +409,7 @@ void initialise() {
   D2D1CreateFactory(D2D1_FACTORY_TYPE_SINGLE_THREADED, &g.d2d);
   DWriteCreateFactory(DWRITE_FACTORY_TYPE_SHARED, __uuidof(IDWriteFactory),
                       reinterpret_cast<IUnknown**>(&g.dwrite));
-  CoCreateInstance(CLSID_WICImagingFactory, nullptr, CLSCTX_INPROC_SERVER,
-                   IID_PPV_ARGS(&g.wic));
+  CoCreateInstance(CLSID_WICImagingFactory, nullptr, CLSCTX_INPROC_SERVER, IID_PPV_ARGS(&g.wic));
   if (g.dwrite) {
     chooseFamilies();
     createTextFormats();
@@ -465,8 +465,8 @@ bool paintFrameToPixels(const FrameView& view, unsigned width, unsigned height, 
   }
   releaseDeviceResources();
   IWICBitmap* bitmap = nullptr;
-  if (FAILED(g.wic->CreateBitmap(width, height, GUID_WICPixelFormat32bppPBGRA,
-                                 WICBitmapCacheOnLoad, &bitmap))) {
+  if (FAILED(g.wic->CreateBitmap(width, height, GUID_WICPixelFormat32bppPBGRA, WICBitmapCacheOnLoad,
+                                 &bitmap))) {
     return false;
   }
   const D2D1_RENDER_TARGET_PROPERTIES props = D2D1::RenderTargetProperties(
@@ -478,8 +478,7 @@ bool paintFrameToPixels(const FrameView& view, unsigned width, unsigned height, 
     if (SUCCEEDED(drawFrame(view))) {
       pixels.assign(static_cast<size_t>(width) * height, 0);
       const WICRect all = {0, 0, static_cast<INT>(width), static_cast<INT>(height)};
-      ok = SUCCEEDED(bitmap->CopyPixels(&all, width * 4,
-                                        static_cast<UINT>(pixels.size() * 4),
+      ok = SUCCEEDED(bitmap->CopyPixels(&all, width * 4, static_cast<UINT>(pixels.size() * 4),
                                         reinterpret_cast<BYTE*>(pixels.data())));
     }
   }
@@ -497,19 +496,18 @@ bool writePng(const std::wstring& path, unsigned width, unsigned height,
   IWICBitmapFrameEncode* frame = nullptr;
   IPropertyBag2* options = nullptr;
   WICPixelFormatGUID format = GUID_WICPixelFormat32bppBGRA;
-  bool ok =
-      SUCCEEDED(g.wic->CreateStream(&stream)) &&
-      SUCCEEDED(stream->InitializeFromFilename(temporary.c_str(), GENERIC_WRITE)) &&
-      SUCCEEDED(g.wic->CreateEncoder(GUID_ContainerFormatPng, nullptr, &encoder)) &&
-      SUCCEEDED(encoder->Initialize(stream, WICBitmapEncoderNoCache)) &&
-      SUCCEEDED(encoder->CreateNewFrame(&frame, &options)) &&
-      SUCCEEDED(frame->Initialize(options)) && SUCCEEDED(frame->SetSize(width, height)) &&
-      SUCCEEDED(frame->SetPixelFormat(&format)) &&
-      IsEqualGUID(format, GUID_WICPixelFormat32bppBGRA) &&
-      SUCCEEDED(frame->WritePixels(height, width * 4, static_cast<UINT>(pixels.size() * 4),
-                                   reinterpret_cast<BYTE*>(const_cast<std::uint32_t*>(
-                                       pixels.data())))) &&
-      SUCCEEDED(frame->Commit()) && SUCCEEDED(encoder->Commit());
+  bool ok = SUCCEEDED(g.wic->CreateStream(&stream)) &&
+            SUCCEEDED(stream->InitializeFromFilename(temporary.c_str(), GENERIC_WRITE)) &&
+            SUCCEEDED(g.wic->CreateEncoder(GUID_ContainerFormatPng, nullptr, &encoder)) &&
+            SUCCEEDED(encoder->Initialize(stream, WICBitmapEncoderNoCache)) &&
+            SUCCEEDED(encoder->CreateNewFrame(&frame, &options)) &&
+            SUCCEEDED(frame->Initialize(options)) && SUCCEEDED(frame->SetSize(width, height)) &&
+            SUCCEEDED(frame->SetPixelFormat(&format)) &&
+            IsEqualGUID(format, GUID_WICPixelFormat32bppBGRA) &&
+            SUCCEEDED(frame->WritePixels(
+                height, width * 4, static_cast<UINT>(pixels.size() * 4),
+                reinterpret_cast<BYTE*>(const_cast<std::uint32_t*>(pixels.data())))) &&
+            SUCCEEDED(frame->Commit()) && SUCCEEDED(encoder->Commit());
   release(options);
   release(frame);
   release(encoder);

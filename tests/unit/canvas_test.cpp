@@ -80,14 +80,14 @@ TEST(HitTesting, TopmostRegionWinsWithHalfOpenEdges) {
   regions.push_back({22, {0, 0, 1130, 690}, true, -1});
   regions.push_back({8, {10, 10, 50, 30}, true, 0});
   regions.push_back({8, {10, 30, 50, 50}, false, 1});
-  EXPECT_EQ(findHitRegion(regions, 10, 10)->itemIndex, 0);    // left and top inclusive
+  EXPECT_EQ(findHitRegion(regions, 10, 10)->itemIndex, 0);  // left and top inclusive
   EXPECT_EQ(findHitRegion(regions, 49.9f, 29.9f)->itemIndex, 0);
-  EXPECT_EQ(findHitRegion(regions, 20, 30)->itemIndex, 1);    // bottom exclusive: next row
-  EXPECT_FALSE(findHitRegion(regions, 20, 30)->enabled);       // disabled regions are hit too
-  EXPECT_EQ(findHitRegion(regions, 50, 20)->actionId, 22);    // right exclusive
+  EXPECT_EQ(findHitRegion(regions, 20, 30)->itemIndex, 1);  // bottom exclusive: next row
+  EXPECT_FALSE(findHitRegion(regions, 20, 30)->enabled);    // disabled regions are hit too
+  EXPECT_EQ(findHitRegion(regions, 50, 20)->actionId, 22);  // right exclusive
   EXPECT_EQ(findHitRegion(regions, 1130, 100), nullptr);
   EXPECT_EQ(findHitRegion(regions, -1, 100), nullptr);
-  regions.push_back({1, {0, 0, 1130, 690}, true, -1});       // drawn last, lies above all
+  regions.push_back({1, {0, 0, 1130, 690}, true, -1});  // drawn last, lies above all
   EXPECT_EQ(findHitRegion(regions, 20, 20)->actionId, 1);
   EXPECT_EQ(findHitRegion({}, 0, 0), nullptr);
 }
@@ -173,8 +173,8 @@ TEST(Backdrop, WithoutPictureTwoEmberGlows) {
 }
 
 TEST(IconShapes, EveryGlyphOfTheScreensIsDrawnInsideItsBox) {
-  const wchar_t glyphs[] = {0xE896, 0xE8BB, 0xE921, 0xE8B7, 0xE774, 0xE70D, 0xE713,
-                            0xE72C, 0xE8BD, 0xE8AB, 0xE8A7};
+  const wchar_t glyphs[] = {0xE896, 0xE8BB, 0xE921, 0xE8B7, 0xE774, 0xE70D,
+                            0xE713, 0xE72C, 0xE8BD, 0xE8AB, 0xE8A7};
   const RectF box = {100, 50, 114, 68};  // 14 x 18, centre (107, 59)
   for (wchar_t glyph : glyphs) {
     SCOPED_TRACE(static_cast<int>(glyph));

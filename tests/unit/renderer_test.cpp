@@ -5,8 +5,9 @@
 #include "ui/renderer.h"
 
 #include <gtest/gtest.h>
-#include <objbase.h>
 #include <windows.h>
+// After windows.h:
+#include <objbase.h>
 
 #include <string>
 #include <vector>
@@ -115,6 +116,25 @@ TEST_F(Renderer, FindsItsPicturesAndAFontThatExists) {
               renderer::hasIconFont() ? "yes" : "no (drawn icons)");
 }
 
+// The executable's resources come from resources/launcher.rc, linked into this test too.
+TEST(LauncherResources, IconVersionAndManifestAreEmbedded) {
+  HMODULE self = GetModuleHandleW(nullptr);
+  EXPECT_NE(LoadImageW(self, MAKEINTRESOURCEW(101), IMAGE_ICON, 32, 32, 0), nullptr);
+  EXPECT_NE(FindResourceW(self, MAKEINTRESOURCEW(1), MAKEINTRESOURCEW(16) /* RT_VERSION */),
+            nullptr);
+  HRSRC found = FindResourceW(self, MAKEINTRESOURCEW(1), MAKEINTRESOURCEW(24) /* RT_MANIFEST */);
+  ASSERT_NE(found, nullptr);
+  const char* data = static_cast<const char*>(LockResource(LoadResource(self, found)));
+  ASSERT_NE(data, nullptr);
+  const std::string manifest(data, SizeofResource(self, found));
+  for (const char* needle :
+       {"level=\"asInvoker\"", "PerMonitorV2", "true/pm", "{35138b9a-5d96-4fbd-8e2d-a2440225f93a}",
+        "{4a2f28e3-53b9-4441-ba9c-d69d4a4a6e38}", "{1f676c76-80e1-4239-95bb-83d0f6d0da78}",
+        "{8e0f7a12-bfb3-4fe8-b9a5-48fd50a15a9a}"}) {
+    EXPECT_NE(manifest.find(needle), std::string::npos) << needle;
+  }
+}
+
 TEST_F(Renderer, ReadyFrameShowsEveryElementOfTheStatusArea) {
   if (!paint(readyView(), "main_ready")) return;
   // "100%" in the percentage box, "READY TO PLAY" in green, "Version 1204" at the right.
@@ -138,12 +158,12 @@ TEST_F(Renderer, ReadyFrameShowsEveryElementOfTheStatusArea) {
 
 TEST_F(Renderer, DownloadFrameShowsSpeedIconBarAndTransferLine) {
   if (!paint(downloadView(), "main_downloading")) return;
-  EXPECT_TRUE(any({36, 592, 160, 664}, brightText));        // "29%"
-  EXPECT_TRUE(any({160, 598, 260, 616}, goldInk));          // "UPDATING"
-  EXPECT_TRUE(any({260, 596, 570, 616}, brightText));       // "Downloading data/..."
+  EXPECT_TRUE(any({36, 592, 160, 664}, brightText));   // "29%"
+  EXPECT_TRUE(any({160, 598, 260, 616}, goldInk));     // "UPDATING"
+  EXPECT_TRUE(any({260, 596, 570, 616}, brightText));  // "Downloading data/..."
   // The right-hand line: the download icon is the only gold right of the message.
   EXPECT_TRUE(any({571, 598, 770, 616}, goldInk));
-  EXPECT_TRUE(any({571, 598, 770, 616}, brightText));       // "1.0 MB/s"
+  EXPECT_TRUE(any({571, 598, 770, 616}, brightText));  // "1.0 MB/s"
   // The bar is filled up to 29 % and empty after it.
   EXPECT_TRUE(barGold(at(200, 631)));
   EXPECT_FALSE(barGold(at(500, 631)));
@@ -159,11 +179,11 @@ TEST_F(Renderer, ErrorAndHoverFrames) {
   error.main.bytesTotal = 100;
   error.main.errorText = L"Could not connect to the patch server.";
   if (!paint(error, "main_error")) return;
-  EXPECT_TRUE(any({36, 592, 160, 664}, redText));           // "!"
-  EXPECT_TRUE(any({160, 598, 220, 616}, redText));          // "ERROR"
-  EXPECT_TRUE(any({230, 596, 570, 616}, redText));          // the error text
-  EXPECT_TRUE(redText(at(200, 631)));                       // red bar
-  EXPECT_TRUE(goldInk(at(810, 610)));                       // "RETRY" is enabled
+  EXPECT_TRUE(any({36, 592, 160, 664}, redText));   // "!"
+  EXPECT_TRUE(any({160, 598, 220, 616}, redText));  // "ERROR"
+  EXPECT_TRUE(any({230, 596, 570, 616}, redText));  // the error text
+  EXPECT_TRUE(redText(at(200, 631)));               // red bar
+  EXPECT_TRUE(goldInk(at(810, 610)));               // "RETRY" is enabled
 
   if (!paint(readyView(), "main_ready")) return;
   const Rgb atRest = at(795, 629);
