@@ -32,7 +32,10 @@ int runProgram(const std::wstring& exe, const std::vector<std::wstring>& args,
     appendQuoted(line, a);
   }
   SECURITY_ATTRIBUTES inherit{sizeof(SECURITY_ATTRIBUTES), nullptr, TRUE};
-  HANDLE out = CreateFileW(outputFile.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherit,
+  // Full sharing: Wine may release an ended child's copy of the previous call's handle a
+  // moment after the process itself is reported as ended.
+  HANDLE out = CreateFileW(outputFile.c_str(), GENERIC_WRITE,
+                           FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, &inherit,
                            CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (out == INVALID_HANDLE_VALUE) return -1;
   STARTUPINFOW si{};

@@ -190,6 +190,63 @@ TEST(KeysTest, SignsAsRfc8032) {
             "18ff9b538d16f290ae67f760984dc6594a7c15e9716ed28dc027beceea1ec40a");
 }
 
+TEST(KeysTest, SignaturesCoverMessagesOfAnyLength) {
+  // libgcrypt's S-expressions hold 16-bit lengths; a manifest is usually longer than that.
+  SecretKey key;
+  std::string error;
+  const auto seed = fromHex("9d61b19deffd5a60ba844af492ec2cc44449c5697b326919703bac031cae7f60");
+  std::copy(seed.begin(), seed.end(), key.seed);
+  ASSERT_TRUE(derivePublicKey(key.seed, key.publicKey, error)) << error;
+  std::string message(200000, '\0');
+  for (std::size_t i = 0; i < message.size(); ++i) message[i] = static_cast<char>(i * 7 + 3);
+  std::uint8_t sig[64];
+  ASSERT_TRUE(signMessage(key, message, sig, error)) << error;
+  // The same signature from another Ed25519 implementation (OpenSSL).
+  EXPECT_EQ(toHex(sig, 64),
+            "bfc7a95397be6127c85fab18aa01e474165e680ceee9c3d6207387e1eaa83419"
+            "f87ebd84004e54aaf48ac874272735af17d73baaf021b41208a26be31e773901");
+  EXPECT_TRUE(checkSignature(key.publicKey, sig, message));
+
+  // A change far beyond the first 64 KiB, in either part of the signature, or S + L.
+  std::string changed = message;
+  changed[150000] ^= 1;
+  EXPECT_FALSE(checkSignature(key.publicKey, sig, changed));
+  EXPECT_FALSE(checkSignature(key.publicKey, sig, message.substr(0, 65536)));
+  for (const int i : {0, 31, 32, 63}) {
+    std::uint8_t bad[64];
+    std::copy(sig, sig + 64, bad);
+    bad[i] ^= 0x10;
+    EXPECT_FALSE(checkSignature(key.publicKey, bad, message)) << i;
+  }
+  const auto order = fromHex("edd3f55c1a631258d69cf7a2def9de1400000000000000000000000000000010");
+  std::uint8_t malleated[64];
+  std::copy(sig, sig + 64, malleated);
+  int carry = 0;
+  for (int i = 0; i < 32; ++i) {
+    const int sum = malleated[32 + i] + order[i] + carry;
+    malleated[32 + i] = static_cast<std::uint8_t>(sum);
+    carry = sum >> 8;
+  }
+  EXPECT_FALSE(checkSignature(key.publicKey, malleated, message));
+
+  // Short messages agree with the launcher's check, both ways.
+  for (const std::size_t n : {std::size_t{0}, std::size_t{1}, std::size_t{1000}}) {
+    ASSERT_TRUE(signMessage(key, message.substr(0, n), sig, error));
+    EXPECT_EQ(verifyEd25519(key.publicKey, sig, reinterpret_cast<const std::uint8_t*>(message.data()),
+                            n),
+              0);
+    EXPECT_TRUE(checkSignature(key.publicKey, sig, message.substr(0, n)));
+    EXPECT_FALSE(checkSignature(key.publicKey, sig, message.substr(0, n + 1)));
+  }
+  // A key that is not a curve point, and the all-zero key, verify nothing.
+  std::uint8_t zero[32] = {};
+  EXPECT_FALSE(checkSignature(zero, sig, message.substr(0, 1000)));
+  std::uint8_t notOnCurve[32];
+  std::copy(key.publicKey, key.publicKey + 32, notOnCurve);
+  notOnCurve[0] ^= 1;
+  EXPECT_FALSE(checkSignature(notOnCurve, sig, message.substr(0, 1000)));
+}
+
 TEST(KeysTest, KeygenWritesAPrivateKeyAndNeverOverwritesIt) {
   TempDir dir;
   std::string publicHex, error;
@@ -416,6 +473,18 @@ TEST_F(PublishFixture, VerifyNamesEachKindOfTampering) {
   std::string error;
   ASSERT_TRUE(verifyRelease(o, report, error)) << error;
   EXPECT_TRUE(anyContains(report.problems, "manifest.sig does not verify"));
+}
+
+TEST_F(PublishFixture, ManifestOverSixtyFourKibIsSignedWhole) {
+  game("Play Quillmark.exe", "exe");
+  for (int i = 0; i < 700; ++i) game("data/file" + std::to_string(i) + ".txt", std::to_string(i));
+  buildOk(options(1));
+  const std::string text = root.read("release/manifest.json");
+  ASSERT_GT(text.size(), 70000u);
+  ASSERT_TRUE(verify().problems.empty()) << joined(verify().problems);
+  // One byte near the end, far past what a 16-bit length would cover.
+  corrupt("release/manifest.json", text.size() - 30);
+  EXPECT_TRUE(anyContains(verify().problems, "manifest.sig does not verify"));
 }
 
 TEST_F(PublishFixture, VerifyComparesAGameFolderWithTheRelease) {
@@ -685,7 +754,7 @@ TEST(CommandLineTest, RealProgramPublishesAndVerifies) {
   EXPECT_NE(dir.read("output.txt").find("Usage: quillmark-publish"), std::string::npos);
   EXPECT_EQ(program({L"build", L"--version", L"x"}), 2);
 
-  ASSERT_EQ(program({L"keygen", L"--out", dir.file("k")}), 0);
+  ASSERT_EQ(program({L"keygen", L"--out", dir.file("k")}), 0) << dir.read("output.txt");
   const std::string publicHex = dir.read("output.txt");
   EXPECT_EQ(publicHex, dir.read("k.pub"));
   dir.write("game/Play Quillmark.exe", "exe");

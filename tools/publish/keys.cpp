@@ -1,12 +1,15 @@
-// Key pairs, key files and signatures. libgcrypt does the curve arithmetic; the seed is the
-// RFC 8032 private key, from which the public key and every signature are derived.
+// Key pairs, key files and signatures (ed25519.h). The seed is the RFC 8032 private key, from
+// which the public key and every signature are derived.
 #include "keys.h"
 
 #include <gcrypt.h>
 
+#include <cstdarg>
+#include <cstdio>
 #include <cstring>
 #include <mutex>
 
+#include "ed25519.h"
 #include "publish_platform.h"
 #include "update/files.h"
 #include "update/paths.h"
@@ -22,10 +25,20 @@ void wipe(void* bytes, std::size_t count) {
   for (std::size_t i = 0; i < count; ++i) p[i] = 0;
 }
 
+// libgcrypt's own messages: warnings and errors reach standard error; informational notes
+// (such as the Windows entropy gatherer's remark on disk statistics) would only clutter a
+// command's output.
+void gcryptLog(void*, int level, const char* format, va_list args) {
+  if (level < GCRY_LOG_WARN) return;
+  std::fputs("libgcrypt: ", stderr);
+  std::vfprintf(stderr, format, args);
+}
+
 bool ensureGcrypt(std::string& error) {
   static std::once_flag once;
   static bool ok = false;
   std::call_once(once, [] {
+    gcry_set_log_handler(gcryptLog, nullptr);
     ok = gcry_check_version(GCRYPT_VERSION) != nullptr;
     if (ok && !gcry_control(GCRYCTL_INITIALIZATION_FINISHED_P)) {
       gcry_control(GCRYCTL_DISABLE_SECMEM, 0);
@@ -34,27 +47,6 @@ bool ensureGcrypt(std::string& error) {
   });
   if (!ok) error = "libgcrypt is older than the version this program was built with";
   return ok;
-}
-
-std::string gcryptError(const char* what, gcry_error_t e) {
-  return std::string(what) + ": " + gcry_strerror(e);
-}
-
-struct Sexp {
-  gcry_sexp_t s = nullptr;
-  ~Sexp() { gcry_sexp_release(s); }
-};
-
-// The 32 bytes of token name ("r", "s") inside a signature expression.
-bool tokenBytes(gcry_sexp_t sig, const char* name, std::uint8_t out[32]) {
-  Sexp token;
-  token.s = gcry_sexp_find_token(sig, name, 0);
-  if (token.s == nullptr) return false;
-  std::size_t length = 0;
-  const char* data = gcry_sexp_nth_data(token.s, 1, &length);
-  if (data == nullptr || length != 32) return false;
-  std::memcpy(out, data, 32);
-  return true;
 }
 
 bool isBlank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
@@ -91,34 +83,11 @@ bool parseHexKey(std::string_view text, std::uint8_t out[kKeySize]) {
 bool derivePublicKey(const std::uint8_t seed[kKeySize], std::uint8_t publicKey[kKeySize],
                      std::string& error) {
   if (!ensureGcrypt(error)) return false;
-  Sexp key;
-  gcry_error_t e = gcry_sexp_build(&key.s, nullptr,
-                                   "(private-key(ecc(curve Ed25519)(flags eddsa)(d %b)))",
-                                   static_cast<int>(kKeySize), seed);
-  if (e) {
-    error = gcryptError("cannot use the secret key", e);
+  if (!ed25519PublicKey(seed, publicKey)) {
+    error = "cannot compute the public key";
     return false;
   }
-  gcry_ctx_t ctx = nullptr;
-  e = gcry_mpi_ec_new(&ctx, key.s, nullptr);
-  if (e) {
-    error = gcryptError("cannot use the secret key", e);
-    return false;
-  }
-  gcry_mpi_t q = gcry_mpi_ec_get_mpi("q@eddsa", ctx, 1);
-  bool ok = false;
-  if (q != nullptr && gcry_mpi_get_flag(q, GCRYMPI_FLAG_OPAQUE)) {
-    unsigned int bits = 0;
-    const void* data = gcry_mpi_get_opaque(q, &bits);
-    if (data != nullptr && bits == 8 * kKeySize) {
-      std::memcpy(publicKey, data, kKeySize);
-      ok = true;
-    }
-  }
-  gcry_mpi_release(q);
-  gcry_ctx_release(ctx);
-  if (!ok) error = "cannot compute the public key";
-  return ok;
+  return true;
 }
 
 bool generateKeyPair(SecretKey& out, std::string& error) {
@@ -130,28 +99,17 @@ bool generateKeyPair(SecretKey& out, std::string& error) {
 bool signMessage(const SecretKey& key, std::string_view message,
                  std::uint8_t signature[kSignatureSize], std::string& error) {
   if (!ensureGcrypt(error)) return false;
-  if (message.size() > 0x7fffffffu) {
-    error = "message too large to sign";
-    return false;
-  }
-  Sexp secret, data, sig;
-  gcry_error_t e = gcry_sexp_build(
-      &secret.s, nullptr, "(private-key(ecc(curve Ed25519)(flags eddsa)(q %b)(d %b)))",
-      static_cast<int>(kKeySize), key.publicKey, static_cast<int>(kKeySize), key.seed);
-  if (!e) {
-    e = gcry_sexp_build(&data.s, nullptr, "(data(flags eddsa)(hash-algo sha512)(value %b))",
-                        static_cast<int>(message.size()), message.data());
-  }
-  if (!e) e = gcry_pk_sign(&sig.s, data.s, secret.s);
-  if (e) {
-    error = gcryptError("cannot sign", e);
-    return false;
-  }
-  if (!tokenBytes(sig.s, "r", signature) || !tokenBytes(sig.s, "s", signature + 32)) {
-    error = "cannot sign: unexpected signature layout from libgcrypt";
+  if (!ed25519Sign(key.seed, key.publicKey, message, signature)) {
+    error = "cannot sign";
     return false;
   }
   return true;
+}
+
+bool checkSignature(const std::uint8_t publicKey[kKeySize],
+                    const std::uint8_t signature[kSignatureSize], std::string_view message) {
+  std::string error;
+  return ensureGcrypt(error) && ed25519Verify(publicKey, signature, message);
 }
 
 std::string secretKeyFileText(const SecretKey& key) {

@@ -1,4 +1,4 @@
-// Ed25519 keys of the publisher: making a key pair, the key files, and signing (libgcrypt).
+// Ed25519 keys of the publisher: making a key pair, the key files, signing and checking.
 //   NAME.key  a comment line and the 32-byte secret seed as 64 hex digits (mode 0600)
 //   NAME.pub  the 32-byte public key as 64 hex digits, as the launcher's build expects it
 #pragma once
@@ -24,9 +24,12 @@ bool generateKeyPair(SecretKey& out, std::string& error);
 // The public key that belongs to a secret seed.
 bool derivePublicKey(const std::uint8_t seed[kKeySize], std::uint8_t publicKey[kKeySize],
                      std::string& error);
-// The Ed25519 signature (R then S, 64 bytes) of message.
+// The Ed25519 signature (R then S, 64 bytes) of message, of any length.
 bool signMessage(const SecretKey& key, std::string_view message,
                  std::uint8_t signature[kSignatureSize], std::string& error);
+// True when signature is valid for message under publicKey (any length of message).
+bool checkSignature(const std::uint8_t publicKey[kKeySize],
+                    const std::uint8_t signature[kSignatureSize], std::string_view message);
 
 // The text of a .key file, and its reading.
 std::string secretKeyFileText(const SecretKey& key);

@@ -15,7 +15,6 @@
 #include <thread>
 
 #include "formats/json.h"
-#include "formats/signature.h"
 #include "glob.h"
 #include "keys.h"
 #include "manifest_writer.h"
@@ -537,9 +536,8 @@ bool buildRelease(const BuildOptions& options, BuildReport& report, std::string&
   }
   std::uint8_t signature[kSignatureSize];
   if (!signMessage(key, text, signature, error)) return false;
-  // The launcher's own check, so that a release is never published that it would refuse.
-  if (verifyEd25519(key.publicKey, signature, reinterpret_cast<const std::uint8_t*>(text.data()),
-                    text.size()) != 0) {
+  // Checked before anything is written, so that a release is never published unsigned.
+  if (!checkSignature(key.publicKey, signature, text)) {
     error = "the new signature does not verify; nothing was published";
     return false;
   }

@@ -13,7 +13,6 @@
 #include <thread>
 
 #include "formats/json.h"
-#include "formats/signature.h"
 #include "keys.h"
 #include "objects.h"
 #include "parallel.h"
@@ -136,9 +135,8 @@ bool verifyRelease(const VerifyOptions& options, VerifyReport& report, std::stri
                        " bytes; a signature is exactly 64");
   } else if (!readWholeFile(signaturePath, kSignatureSize, signature)) {
     problems.push_back("manifest.sig cannot be read");
-  } else if (verifyEd25519(publicKey, reinterpret_cast<const std::uint8_t*>(signature.data()),
-                           reinterpret_cast<const std::uint8_t*>(text.data()),
-                           text.size()) != 0) {
+  } else if (!checkSignature(publicKey, reinterpret_cast<const std::uint8_t*>(signature.data()),
+                             text)) {
     problems.push_back(
         "manifest.sig does not verify manifest.json under this public key (one of the two was "
         "changed, or they were signed with another key)");
