@@ -122,7 +122,7 @@ DownloadResult downloadFile(LauncherState& state, const UpdateSettings& settings
     }
     const int status = HttpGet(
         url, [&t](const std::uint8_t* bytes, std::uint32_t count) { return t.sink(bytes, count); },
-        false);
+        false, &state.cancel);
     if (status == 200) t.drain();
     inflateEnd(&t.zs);
     // The content reaches the disk before the move, so a crash can never leave a target

@@ -1,7 +1,8 @@
 // The part of the HTTP client that is the same on every platform.
 #include "update/http.h"
 
-int HttpGetToString(const std::wstring& url, std::uint64_t maxBytes, std::string& out) {
+int HttpGetToString(const std::wstring& url, std::uint64_t maxBytes, std::string& out,
+                    const std::atomic<bool>* cancel) {
   out.clear();
   return HttpGet(
       url,
@@ -11,5 +12,5 @@ int HttpGetToString(const std::wstring& url, std::uint64_t maxBytes, std::string
         out.append(reinterpret_cast<const char*>(bytes), count);
         return true;
       },
-      true);
+      true, cancel);
 }

@@ -5,6 +5,7 @@
 // Sections: session, one transfer (callbacks), HttpGet.
 #include <curl/curl.h>
 
+#include <atomic>
 #include <exception>
 #include <mutex>
 #include <vector>
@@ -73,6 +74,7 @@ void returnHandle(Session& session, CURL* easy) {
 struct Transfer {
   CURL* easy = nullptr;
   const DataSink* sink = nullptr;
+  const std::atomic<bool>* cancel = nullptr;
   long refusedStatus = 0;  // a final answer other than 200, stopped before its body
   bool sinkStopped = false;
   std::exception_ptr sinkError;
@@ -123,6 +125,17 @@ size_t onBody(char* data, size_t size, size_t count, void* user) {
   return length;
 }
 
+// Called by curl often while data flows and about once a second while it does not: the only
+// place where a stalled transfer can notice that it is no longer wanted.
+int onProgress(void* user, curl_off_t, curl_off_t, curl_off_t, curl_off_t) {
+  auto* t = static_cast<Transfer*>(user);
+  if (t->cancel != nullptr && t->cancel->load()) {
+    t->sinkStopped = true;
+    return 1;
+  }
+  return 0;
+}
+
 bool startsWithNoCase(const std::string& text, const char* prefix) {
   for (std::size_t i = 0; prefix[i] != '\0'; ++i) {
     if (i >= text.size()) return false;
@@ -166,7 +179,8 @@ void httpCloseSession() {
   curl_global_cleanup();
 }
 
-int HttpGet(const std::wstring& url, const DataSink& sink, bool noCache) {
+int HttpGet(const std::wstring& url, const DataSink& sink, bool noCache,
+            const std::atomic<bool>* cancel) {
   Session* session = g_session;
   if (!session) return 0;
   // Only absolute http and https addresses; curl would otherwise guess a scheme.
@@ -194,6 +208,7 @@ int HttpGet(const std::wstring& url, const DataSink& sink, bool noCache) {
   Transfer t;
   t.easy = easy;
   t.sink = &sink;
+  t.cancel = cancel;
   curl_easy_setopt(easy, CURLOPT_URL, address.c_str());
   curl_easy_setopt(easy, CURLOPT_SHARE, session->share);
   curl_easy_setopt(easy, CURLOPT_NOSIGNAL, 1L);
@@ -214,6 +229,11 @@ int HttpGet(const std::wstring& url, const DataSink& sink, bool noCache) {
   curl_easy_setopt(easy, CURLOPT_HEADERDATA, &t);
   curl_easy_setopt(easy, CURLOPT_WRITEFUNCTION, onBody);
   curl_easy_setopt(easy, CURLOPT_WRITEDATA, &t);
+  if (cancel != nullptr) {
+    curl_easy_setopt(easy, CURLOPT_XFERINFOFUNCTION, onProgress);
+    curl_easy_setopt(easy, CURLOPT_XFERINFODATA, &t);
+    curl_easy_setopt(easy, CURLOPT_NOPROGRESS, 0L);
+  }
   if (headers) curl_easy_setopt(easy, CURLOPT_HTTPHEADER, headers);
 
   const CURLcode result = curl_easy_perform(easy);

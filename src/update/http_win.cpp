@@ -84,8 +84,10 @@ void httpCloseSession() {
 
 // ---- HttpGet ------------------------------------------------------------------------------
 
-int HttpGet(const std::wstring& url, const DataSink& sink, bool noCache) {
+int HttpGet(const std::wstring& url, const DataSink& sink, bool noCache,
+            const std::atomic<bool>* cancel) {
   if (!g_session) return 0;
+  auto cancelled = [cancel] { return cancel != nullptr && cancel->load(); };
 
   wchar_t host[kHostChars] = {};
   wchar_t path[kPathChars] = {};
@@ -116,8 +118,9 @@ int HttpGet(const std::wstring& url, const DataSink& sink, bool noCache) {
   if (!WinHttpSendRequest(request.handle, headers, noCache ? static_cast<DWORD>(-1) : 0,
                           WINHTTP_NO_REQUEST_DATA, 0, 0, 0) ||
       !WinHttpReceiveResponse(request.handle, nullptr)) {
-    return 0;
+    return cancelled() ? -1 : 0;
   }
+  if (cancelled()) return -1;
 
   DWORD status = 0;
   DWORD statusSize = sizeof status;
@@ -134,7 +137,10 @@ int HttpGet(const std::wstring& url, const DataSink& sink, bool noCache) {
   unsigned long long received = 0;
   for (;;) {
     DWORD read = 0;
-    if (!WinHttpReadData(request.handle, buffer.get(), kReceiveBufferBytes, &read)) return 0;
+    if (!WinHttpReadData(request.handle, buffer.get(), kReceiveBufferBytes, &read)) {
+      return cancelled() ? -1 : 0;
+    }
+    if (cancelled()) return -1;
     if (read == 0) break;
     received += read;
     if (!sink(buffer.get(), read)) return -1;

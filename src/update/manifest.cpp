@@ -68,9 +68,9 @@ StepResult fetchManifest(LauncherState& state, const UpdateSettings& settings, s
           text.append(reinterpret_cast<const char*>(bytes), count);
           return true;
         },
-        true);
+        true, &state.cancel);
     if (manifestResult != 200) continue;
-    signatureResult = HttpGetToString(signatureUrl, kSignatureBytes, signature);
+    signatureResult = HttpGetToString(signatureUrl, kSignatureBytes, signature, &state.cancel);
     if (signatureResult != 200 || signature.size() != kSignatureBytes) continue;
     postPhase(state, kStatusVerifying);
     if (verifyEd25519(settings.publicKey.data(),
