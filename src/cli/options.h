@@ -1,0 +1,38 @@
+// The command line of quillmark-update:
+//   quillmark-update [--dir GAME_DIR] [--repair] [--patch-url URL] [--public-key HEX|FILE]
+//                    [--lang CODE] [--quiet]
+// Options take their value as the next argument or after "=" (--dir=games/quillmark).
+#pragma once
+#include <array>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+struct CliOptions {
+  // The game folder; "" for the current folder.
+  std::wstring gameDir;
+  bool repair = false;
+  // The patch server's base address, ending in "/" (the build-time address unless given).
+  std::wstring patchUrl;
+  // The key the manifest must be signed with (the build-time key unless given).
+  std::array<std::uint8_t, 32> publicKey{};
+  // A UI language code ("de"); "" for the system's language.
+  std::string language;
+  bool quiet = false;
+};
+
+enum class ParseOutcome { Run, Help, BadUsage };
+
+// Reads the arguments after the program's name. BadUsage comes with a one-line error.
+ParseOutcome parseArguments(const std::vector<std::wstring>& args, CliOptions& out,
+                            std::string& error);
+
+// The text of --help.
+extern const char* const kCliHelp;
+
+// 64 hex digits (either case) after surrounding blanks and line ends are trimmed.
+bool parseKeyHex(const std::string& text, std::array<std::uint8_t, 32>& out);
+
+// The UI language code for a POSIX locale name ("de_DE.UTF-8", "cs_CZ", "C"): its language
+// part when the string table has it (Czech and Greek under the table's "cz" and "gr"), else "".
+std::string languageFromLocale(const std::string& locale);

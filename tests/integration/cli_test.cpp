@@ -1,0 +1,292 @@
+// quillmark-update: the real program against the test server serving releases that the
+// publisher's code built from real folders, and its argument and progress texts in-process.
+//   CliFixture.*      install, no-op, second release, repair, failures and their texts, usage
+//   CliTexts.*        progress line, sizes, time left, speed meter, width, options
+// Ctrl+C and the terminal's redrawn line are in cli_test_posix.cpp.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "cli/options.h"
+#include "cli/progress.h"
+#include "cli_fixture.h"
+#include "i18n/strings.h"
+#include "quillmark_config.h"
+#include "update/launcher_state.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+fs::path fsPath(const std::wstring& wide) {
+  return fs::path(std::u8string(reinterpret_cast<const char8_t*>(wideToUtf8(wide).c_str())));
+}
+
+// True when the texts occur in output in this order.
+bool inOrder(const std::string& output, const std::vector<std::string>& texts) {
+  std::size_t from = 0;
+  for (const std::string& t : texts) {
+    const std::size_t found = output.find(t, from);
+    if (found == std::string::npos) return false;
+    from = found + t.size();
+  }
+  return true;
+}
+
+int languageRow(const char* code) {
+  for (int i = 0; i < kUiLanguageCount; ++i) {
+    if (std::string(uiLanguageCodeAt(i)) == code) return i;
+  }
+  return -1;
+}
+
+}  // namespace
+
+// ---- the real program ----
+
+TEST_F(CliFixture, InstallsTheReleaseWithItsLauncherAndThenFindsNothingToDo) {
+  const std::string map = noiseBytes(300 * 1024, 3);
+  const std::string music(1024 * 1024, 'm');
+  work.write("src/Play Quillmark.exe", "game executable");
+  work.write("src/data/maps/level1.map", map);
+  work.write("src/data/text/readme.txt", "read me\n");
+  work.write("src/sound/music.ogg", music);
+  work.write("src/empty.dat", "");
+  work.write("bin/QuillmarkLauncher.exe", "launcher build 4");
+  publish(4, work.file("bin/QuillmarkLauncher.exe"));
+
+  ASSERT_EQ(update(), 0) << output;
+  EXPECT_TRUE(inOrder(output, {"Connecting to patch server...\n", "Checking\n", "Downloading\n",
+                               "Applying changes...\n", "Client up to date - Version 4\n"}))
+      << output;
+  EXPECT_EQ(output.find('\r'), std::string::npos) << "no redrawn line without a terminal";
+  EXPECT_EQ(game.read("data/maps/level1.map"), map);
+  EXPECT_EQ(game.read("sound/music.ogg"), music);
+  EXPECT_EQ(game.read("data/text/readme.txt"), "read me\n");
+  EXPECT_EQ(game.read("Play Quillmark.exe"), "game executable");
+  bool emptyExists = false;
+  EXPECT_EQ(game.read("empty.dat", &emptyExists), "");
+  EXPECT_TRUE(emptyExists);
+  // Not the launcher: its entry is one more file of the folder, not a swap of this program.
+  EXPECT_EQ(game.read("QuillmarkLauncher.exe"), "launcher build 4");
+  EXPECT_FALSE(game.exists("QuillmarkLauncher.exe.new"));
+  EXPECT_NE(game.read("patcher.ini").find('4'), std::string::npos);
+  EXPECT_TRUE(temporaryFiles(game).empty());
+
+  // The second run trusts the cache: nothing is fetched but the manifest and its signature.
+  const int before = fileRequests(server);
+  ASSERT_EQ(update(), 0) << output;
+  EXPECT_EQ(fileRequests(server), before);
+  EXPECT_NE(at(output, "Client up to date - Version 4\n"), std::string::npos) << output;
+  EXPECT_EQ(at(output, "Downloading"), std::string::npos) << output;
+}
+
+TEST_F(CliFixture, FollowsASecondReleaseAndRepairsWhatTheCacheCannotSee) {
+  work.write("src/Play Quillmark.exe", "game");
+  work.write("src/a.txt", "first a");
+  work.write("src/old/gone.txt", "to be deleted");
+  work.write("src/stay.bin", std::string(4096, 's'));
+  publish(1);
+  ASSERT_EQ(update({L"--quiet"}), 0) << output;
+  // Quiet: the result alone.
+  EXPECT_EQ(output, "Client up to date - Version 1\n");
+  ASSERT_TRUE(game.exists("old/gone.txt"));
+
+  work.write("src/a.txt", "second a, longer");
+  fs::remove_all(fsPath(work.file("src/old")));
+  work.write("src/new/b.txt", "added");
+  publish(2);
+  ASSERT_EQ(update(), 0) << output;
+  EXPECT_NE(at(output, "Version 2"), std::string::npos) << output;
+  EXPECT_EQ(game.read("a.txt"), "second a, longer");
+  EXPECT_EQ(game.read("new/b.txt"), "added");
+  EXPECT_FALSE(game.exists("old/gone.txt"));
+  EXPECT_FALSE(fs::exists(fsPath(game.file("old")))) << "the emptied folder goes too";
+
+  // Same size and time, other bytes: only --repair looks inside.
+  const fs::path stay = fsPath(game.file("stay.bin"));
+  const auto time = fs::last_write_time(stay);
+  game.write("stay.bin", std::string(4096, 'X'));
+  fs::last_write_time(stay, time);
+  ASSERT_EQ(update(), 0) << output;
+  EXPECT_EQ(game.read("stay.bin"), std::string(4096, 'X'));
+  ASSERT_EQ(update({L"--repair"}), 0) << output;
+  EXPECT_EQ(game.read("stay.bin"), std::string(4096, 's'));
+  EXPECT_TRUE(inOrder(output, {"Checking\n", "Checking  100%", "Downloading\n"})) << output;
+}
+
+TEST_F(CliFixture, AWrongKeyFailsWithTheSignatureText) {
+  work.write("src/Play Quillmark.exe", "game");
+  publish(1);
+  std::string otherHex;
+  std::string error;
+  ASSERT_TRUE(makeKeyFiles(work.file("other"), otherHex, error)) << error;
+  ASSERT_EQ(run({L"--dir", game.path(), L"--public-key", utf8ToWide(otherHex)}), 1) << output;
+  EXPECT_NE(at(output, "ERROR: Invalid patch signature. Download refused.\n"), std::string::npos)
+      << output;
+  EXPECT_EQ(at(output, "Client up to date"), std::string::npos) << output;
+  EXPECT_FALSE(game.exists("Play Quillmark.exe"));
+  EXPECT_FALSE(game.exists("patcher.ini"));
+
+  // The right key as 64 hex digits (not a file) works on the same release.
+  ASSERT_EQ(run({L"--dir", game.path(), L"--public-key", utf8ToWide(publicHex)}), 0) << output;
+  EXPECT_EQ(game.read("Play Quillmark.exe"), "game");
+}
+
+TEST_F(CliFixture, FailuresSpeakTheChosenLanguage) {
+  // Nothing is published: the manifest is answered with 404, three times.
+  const int de = languageRow("de");
+  ASSERT_GE(de, 0);
+  ASSERT_EQ(run({L"--dir", game.path(), L"--patch-url", server.patchUrl(), L"--public-key",
+                 utf8ToWide(publicHex), L"--lang", L"DE"},
+                false),
+            1)
+      << output;
+  const std::string expected = wideToUtf8(std::wstring(uiTextIn(de, kStrError)) + L": " +
+                                          uiTextIn(de, kStrErrConnect) + L" (HTTP 404)\n");
+  EXPECT_NE(at(output, expected), std::string::npos) << output;
+  EXPECT_EQ(server.requestCount("/patch/manifest.json"), 3);
+}
+
+TEST_F(CliFixture, BadUsageExitsWithTwoAndTouchesNothing) {
+  const std::vector<std::vector<std::wstring>> bad = {
+      {L"--bogus"},
+      {L"stray"},
+      {L"--dir"},
+      {L"--dir="},
+      {L"--repair", L"--repair"},
+      {L"--quiet=yes"},
+      {L"--patch-url", L"ftp://example.com/patch/"},
+      {L"--patch-url", L"http://"},
+      {L"--patch-url", L"http://exa mple.com/"},
+      {L"--public-key", L"abcdef"},
+      {L"--public-key", std::wstring(63, L'a') + L"g"},
+      {L"--public-key", work.file("no such key.pub")},
+      {L"--lang", L"xx"},
+  };
+  for (const auto& args : bad) {
+    std::vector<std::wstring> withDir = args;
+    if (args[0].rfind(L"--dir", 0) != 0) withDir.insert(withDir.end(), {L"--dir", game.file("never")});
+    EXPECT_EQ(run(withDir, false), 2) << wideToUtf8(args[0]) << "\n" << output;
+    EXPECT_NE(at(output, "quillmark-update --help"), std::string::npos) << output;
+  }
+  EXPECT_FALSE(game.exists("never")) << "bad usage must not create the game folder";
+  EXPECT_EQ(server.totalRequests(), 0);
+
+  // A file that holds no key is refused the same way.
+  work.write("bad.pub", "not a key\n");
+  EXPECT_EQ(run({L"--public-key", work.file("bad.pub")}, false), 2) << output;
+
+  // --help wins over mistakes next to it.
+  ASSERT_EQ(run({L"--bogus", L"--help"}, false), 0) << output;
+  EXPECT_EQ(output.rfind("Usage: quillmark-update", 0), 0u) << output;
+  EXPECT_NE(at(output, "--public-key HEX|FILE"), std::string::npos);
+}
+
+// ---- texts, in-process ----
+
+class CliTexts : public ::testing::Test {
+ protected:
+  void SetUp() override { setUiLanguage("en"); }
+  void TearDown() override { setUiLanguage("en"); }
+};
+
+TEST_F(CliTexts, ProgressLineShowsWhatIsKnownAndNothingElse) {
+  ProgressSnapshot s;
+  s.phase = kStatusDownloading;
+  s.bytesDone = 512 * 1024;
+  s.bytesTotal = 2 * 1024 * 1024;
+  s.filesDone = 1;
+  s.filesTotal = 4;
+  s.currentItem = L"data/a.bin";
+  EXPECT_EQ(progressLine(s, 1024.0 * 1024.0, true),
+            L"Downloading  25%  1/4 files  512.0 KB / 2.0 MB  1.0 MB/s  left 0:01 min  data/a.bin");
+  // Before the first speed sample: no speed, no time left; the item only when asked for.
+  EXPECT_EQ(progressLine(s, 0.0, false), L"Downloading  25%  1/4 files  512.0 KB / 2.0 MB");
+  // Everything received: no time left; counters that ran past the total show 100 %.
+  s.bytesDone = s.bytesTotal + 10;
+  EXPECT_EQ(progressLine(s, 3000.0, false),
+            L"Downloading  100%  1/4 files  2.0 MB / 2.0 MB  2.9 KB/s");
+  // A no-change check hashes nothing: no counters to show.
+  s = ProgressSnapshot();
+  s.phase = kStatusChecking;
+  EXPECT_EQ(progressLine(s, 0.0, true), L"Checking");
+  // Truncated, never rounded up: 99.99 % is 99 %.
+  s.bytesDone = 9999;
+  s.bytesTotal = 10000;
+  EXPECT_EQ(progressLine(s, 0.0, false), L"Checking  99%  9.8 KB / 9.8 KB");
+  s.phase = kStatusApplying;
+  EXPECT_EQ(progressLine(s, 5e6, true), L"Applying changes...");
+}
+
+TEST_F(CliTexts, SizesAndTimesFollowTheLanguage) {
+  EXPECT_EQ(byteText(0), L"0 B");
+  EXPECT_EQ(byteText(1023), L"1023 B");
+  EXPECT_EQ(byteText(1536), L"1.5 KB");
+  EXPECT_EQ(byteText(1024ull * 1024 * 1024 - 1), L"1024.0 MB");
+  EXPECT_EQ(byteText(3ull * 1024 * 1024 * 1024 / 2), L"1.50 GB");
+  EXPECT_EQ(timeLeft(3725.9), L"left 62:05 min");
+  EXPECT_EQ(timeLeft(-4), L"left 0:00 min");
+  setUiLanguage("de");
+  EXPECT_EQ(byteText(3ull * 1024 * 1024 * 1024 / 2), L"1,50 GB");
+  EXPECT_EQ(timeLeft(61), std::wstring(uiText(kStrLeft)) + L" 1:01 min");
+  EXPECT_EQ(phaseText(kStatusDownloading), uiText(kStrDownloading));
+  EXPECT_NE(phaseText(kStatusDownloading), L"Downloading");
+}
+
+TEST_F(CliTexts, SpeedIsSampledEveryHalfSecondAndSmoothed) {
+  SpeedMeter m;
+  m.update(kStatusDownloading, 0, 1000);
+  m.update(kStatusDownloading, 400, 1400);  // too early: no sample
+  EXPECT_EQ(m.speed, 0.0);
+  m.update(kStatusDownloading, 1000, 2000);  // first sample taken as it is
+  EXPECT_DOUBLE_EQ(m.speed, 1000.0);
+  m.update(kStatusDownloading, 3000, 3000);  // 2000/s, smoothed
+  EXPECT_DOUBLE_EQ(m.speed, 2000.0 * 0.3 + 1000.0 * 0.7);
+  m.update(kStatusDownloading, 2000, 4000);  // a failed attempt took bytes back: sample 0
+  EXPECT_DOUBLE_EQ(m.speed, 1300.0 * 0.7);
+  m.update(kStatusApplying, 2000, 4100);  // a new phase starts from nothing
+  EXPECT_EQ(m.speed, 0.0);
+}
+
+TEST_F(CliTexts, TheRedrawnLineNeverReachesTheLastColumn) {
+  const std::wstring line = L"Downloading  25%  1/4 files  512.0 KB / 2.0 MB";
+  EXPECT_EQ(fitToWidth(line, 0), line);
+  EXPECT_EQ(fitToWidth(line, line.size() + 1), line);
+  const std::wstring cut = fitToWidth(line, line.size());
+  EXPECT_EQ(cut.size(), line.size() - 1);
+  EXPECT_EQ(cut.substr(cut.size() - 3), L"...");
+  EXPECT_EQ(fitToWidth(line, 3), L"Do");
+  EXPECT_EQ(fitToWidth(line, 1), L"");
+}
+
+TEST_F(CliTexts, OptionsDefaultToTheBuildAndAcceptBothForms) {
+  CliOptions o;
+  std::string error;
+  ASSERT_EQ(parseArguments({}, o, error), ParseOutcome::Run);
+  EXPECT_EQ(o.patchUrl, quillmark::config::kPatchUrl);
+  EXPECT_TRUE(std::equal(o.publicKey.begin(), o.publicKey.end(), quillmark::config::kPublicKey));
+  EXPECT_TRUE(o.gameDir.empty());
+  EXPECT_FALSE(o.repair || o.quiet);
+
+  const std::string hex = "00112233445566778899aabbccddeeffFFEEDDCCBBAA99887766554433221100";
+  ASSERT_EQ(parseArguments({L"--patch-url=HTTPS://cdn.example/patch", L"--dir=games/q", L"--repair",
+                            L"--lang=Pt", L"--public-key", utf8ToWide(hex), L"--quiet"},
+                           o, error),
+            ParseOutcome::Run)
+      << error;
+  EXPECT_EQ(o.patchUrl, L"HTTPS://cdn.example/patch/");
+  EXPECT_EQ(o.gameDir, L"games/q");
+  EXPECT_EQ(o.language, "pt");
+  EXPECT_EQ(o.publicKey[0], 0x00);
+  EXPECT_EQ(o.publicKey[1], 0x11);
+  EXPECT_EQ(o.publicKey[16], 0xFF);
+  EXPECT_EQ(o.publicKey[31], 0x00);
+  EXPECT_TRUE(o.repair && o.quiet);
+
+  EXPECT_EQ(languageFromLocale("de_DE.UTF-8"), "de");
+  EXPECT_EQ(languageFromLocale("cs_CZ"), "cz");
+  EXPECT_EQ(languageFromLocale("el_GR.UTF-8@euro"), "gr");
+  EXPECT_EQ(languageFromLocale("C"), "");
+  EXPECT_EQ(languageFromLocale("ja_JP"), "");
+}

@@ -1,0 +1,187 @@
+// quillmark-update on Linux: Ctrl+C (SIGINT) against a stalled server, and the redrawn line on
+// a real terminal (a pseudo-terminal of a given width).
+#include <fcntl.h>
+#include <poll.h>
+#include <pty.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <chrono>
+
+#include "cli_fixture.h"
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+std::vector<std::string> argvOf(const std::vector<std::wstring>& args) {
+  std::vector<std::string> text{QM_UPDATE_EXE};
+  for (const std::wstring& a : args) text.push_back(wideToUtf8(a));
+  return text;
+}
+
+// Execs the program in a forked child (async-signal-safe calls only after fork).
+[[noreturn]] void execProgram(std::vector<std::string>& text) {
+  std::vector<char*> argv;
+  for (std::string& t : text) argv.push_back(t.data());
+  argv.push_back(nullptr);
+  ::execv(argv[0], argv.data());
+  ::_exit(127);
+}
+
+// Starts the program with both output streams going to outputFile.
+pid_t startProgram(const std::vector<std::wstring>& args, const std::wstring& outputFile) {
+  std::vector<std::string> text = argvOf(args);
+  const std::string output = wideToUtf8(outputFile);
+  const pid_t pid = ::fork();
+  if (pid == 0) {
+    const int in = ::open("/dev/null", O_RDONLY);
+    const int fd = ::open(output.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    if (in < 0 || fd < 0 || ::dup2(in, 0) < 0 || ::dup2(fd, 1) < 0 || ::dup2(fd, 2) < 0) {
+      ::_exit(127);
+    }
+    execProgram(text);
+  }
+  return pid;
+}
+
+// The exit status, -1 when it died of a signal, -2 when it had not ended within timeout (it is
+// killed then, so that no test leaves a process behind).
+int waitForExit(pid_t pid, std::chrono::milliseconds timeout) {
+  const auto deadline = Clock::now() + timeout;
+  for (;;) {
+    int status = 0;
+    const pid_t r = ::waitpid(pid, &status, WNOHANG);
+    if (r == pid) return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    if (r < 0 && errno != EINTR) return -1;
+    if (Clock::now() >= deadline) {
+      ::kill(pid, SIGKILL);
+      ::waitpid(pid, &status, 0);
+      return -2;
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  }
+}
+
+}  // namespace
+
+TEST_F(CliFixture, CtrlCStopsAStalledDownloadAtOnceAndLeavesNoTemporaryFile) {
+  const std::string big = noiseBytes(2 * 1024 * 1024, 7);
+  work.write("src/Play Quillmark.exe", "game");
+  work.write("src/big.bin", big);
+  publish(1);
+  // The big file's stream stops after 64 KiB and stays stopped until the test ends: only the
+  // program's own cancellation can end this transfer in time.
+  server.setFault("/patch/" + compressedPath(big),
+                  faultWith([](ServerFault& f) { f.stallAfter = 65536; }));
+
+  const std::vector<std::wstring> args{L"--dir",       game.path(),          L"--patch-url",
+                                       server.patchUrl(), L"--public-key",   work.file("key.pub"),
+                                       L"--lang",      L"en"};
+  const pid_t pid = startProgram(args, work.file("output.txt"));
+  ASSERT_GT(pid, 0);
+  const bool stalled = pollUntil([&] {
+    return server.stalledCount() == 1 && game.exists("Play Quillmark.exe") &&
+           !temporaryFiles(game).empty();
+  });
+  if (!stalled) ::kill(pid, SIGKILL);
+  ASSERT_TRUE(stalled) << work.read("output.txt");
+
+  const auto sent = Clock::now();
+  ASSERT_EQ(::kill(pid, SIGINT), 0);
+  const int code = waitForExit(pid, std::chrono::seconds(10));
+  const auto took = Clock::now() - sent;
+  output = work.read("output.txt");
+  ASSERT_EQ(code, 130) << output;
+  // curl looks at the flag about once a second while nothing arrives; far below the 30 s a
+  // stall takes to be given up.
+  EXPECT_LT(took, std::chrono::seconds(5));
+  EXPECT_EQ(server.stalledCount(), 1) << "the stall was never released";
+  EXPECT_NE(at(output, "cancelled"), std::string::npos) << output;
+  EXPECT_EQ(at(output, "ERROR"), std::string::npos) << output;
+  EXPECT_TRUE(temporaryFiles(game).empty());
+  EXPECT_FALSE(game.exists("big.bin"));
+  EXPECT_EQ(game.read("Play Quillmark.exe"), "game") << "a finished file stays";
+  EXPECT_FALSE(game.exists("patcher.ini")) << "the version belongs to a completed run";
+  server.releaseStalls();
+}
+
+TEST_F(CliFixture, CtrlCWhileTheManifestIsAwaited) {
+  work.write("src/Play Quillmark.exe", "game");
+  publish(1);
+  server.setFault("/patch/manifest.json", faultWith([](ServerFault& f) { f.stallBeforeAnswer = true; }));
+  const pid_t pid = startProgram({L"--dir", game.path(), L"--patch-url", server.patchUrl(),
+                                  L"--public-key", work.file("key.pub"), L"--quiet"},
+                                 work.file("output.txt"));
+  ASSERT_GT(pid, 0);
+  const bool stalled = pollUntil([&] { return server.stalledCount() == 1; });
+  if (!stalled) ::kill(pid, SIGKILL);
+  ASSERT_TRUE(stalled);
+  ASSERT_EQ(::kill(pid, SIGINT), 0);
+  EXPECT_EQ(waitForExit(pid, std::chrono::seconds(10)), 130) << work.read("output.txt");
+  EXPECT_EQ(server.requestCount("/patch/manifest.json"), 1) << "no further attempt after Ctrl+C";
+  EXPECT_FALSE(game.exists("Play Quillmark.exe"));
+  server.releaseStalls();
+}
+
+TEST_F(CliFixture, OnATerminalOneLineIsRedrawnWithinItsWidth) {
+  const std::string big = noiseBytes(512 * 1024, 5);
+  const std::string longName =
+      "data/a folder with a long name/and a file name long enough to pass sixty columns.bin";
+  work.write("src/Play Quillmark.exe", "game");
+  work.write("src/" + longName, big);
+  publish(3);
+  // Half a second of silence mid-stream, so that the download line is surely drawn.
+  server.setFault("/patch/" + compressedPath(big), faultWith([](ServerFault& f) {
+                    f.stallAfter = 4096;
+                    f.stallMs = 600;
+                  }));
+
+  std::vector<std::string> text =
+      argvOf({L"--dir", game.path(), L"--patch-url", server.patchUrl(), L"--public-key",
+              work.file("key.pub"), L"--lang", L"en"});
+  winsize size{};
+  size.ws_col = 60;
+  size.ws_row = 20;
+  int master = -1;
+  const pid_t pid = ::forkpty(&master, nullptr, nullptr, &size);
+  ASSERT_GE(pid, 0);
+  if (pid == 0) execProgram(text);
+
+  std::string screen;
+  const auto deadline = Clock::now() + std::chrono::seconds(60);
+  for (;;) {
+    pollfd p{master, POLLIN, 0};
+    const int ready = ::poll(&p, 1, 100);
+    if (ready > 0) {
+      char buffer[4096];
+      const ssize_t n = ::read(master, buffer, sizeof buffer);
+      if (n <= 0) break;  // EIO once the program has closed the terminal
+      screen.append(buffer, static_cast<std::size_t>(n));
+    }
+    if (Clock::now() >= deadline) break;
+  }
+  ::close(master);
+  const int code = waitForExit(pid, std::chrono::seconds(10));
+  ASSERT_EQ(code, 0) << screen;
+
+  EXPECT_NE(screen.find("\rConnecting to patch server..."), std::string::npos) << screen;
+  EXPECT_NE(screen.find("\rDownloading  "), std::string::npos) << screen;
+  EXPECT_NE(screen.find("Client up to date - Version 3"), std::string::npos) << screen;
+  // The item is cut to the width: no redrawn row may reach the last column, or the terminal
+  // would wrap and every redraw would leave a line behind. (Lines that end in a line feed
+  // stay on the screen as they are and may wrap.)
+  EXPECT_NE(screen.find("..."), std::string::npos) << screen;
+  std::size_t longest = 0;
+  std::size_t start = 0;
+  for (std::size_t i = 0; i < screen.size(); ++i) {
+    if (screen[i] == '\n') start = i + 1;
+    if (screen[i] != '\r') continue;
+    const bool lineEnd = i + 1 < screen.size() && screen[i + 1] == '\n';
+    if (!lineEnd) longest = std::max(longest, i - start);
+    start = i + 1;
+  }
+  EXPECT_LE(longest, 59u) << screen;
+}
