@@ -52,6 +52,12 @@ std::string numbered(const char* prefix, int i, const char* suffix = "") {
   return out;
 }
 
+// A file time rounded down to a whole second.
+fs::file_time_type wholeSecond(fs::file_time_type t) {
+  return std::chrono::time_point_cast<fs::file_time_type::duration>(
+      std::chrono::floor<std::chrono::seconds>(t));
+}
+
 fs::path fsPath(const TempDir& dir, const std::string& relative) { return fs::path(dir.file(relative)); }
 
 class UpdateRunTest : public ::testing::Test {
@@ -116,8 +122,13 @@ TEST_F(UpdateRunTest, InstallThenNoChangeRunReadsNoFileThenRepairRestores) {
   }
 
   // Same size, same last-write time, other bytes: a run that trusts the cache cannot notice.
+  // The time is first moved to a whole second, which every system's setter keeps exactly, and
+  // a run records it.
+  const auto time = wholeSecond(fs::last_write_time(fsPath(game, "data/a.bin")));
+  fs::last_write_time(fsPath(game, "data/a.bin"), time);
+  EXPECT_EQ(run(), "1 2 2/1 3 5 8 8");
+  EXPECT_EQ(state.filesTotal.load(), 1);
   const std::string swapped = noiseBytes(300000, 8);
-  const auto time = fs::last_write_time(fsPath(game, "data/a.bin"));
   game.write("data/a.bin", swapped);
   fs::last_write_time(fsPath(game, "data/a.bin"), time);
   const int requestsBefore = fileRequests(server);
@@ -141,9 +152,11 @@ TEST_F(UpdateRunTest, InstallThenNoChangeRunReadsNoFileThenRepairRestores) {
 TEST_F(UpdateRunTest, NewTimeSameContentIsHashedAndRecorded) {
   const Release r = firstRelease();
   publishRelease(release, r);
+  const fs::path file = fsPath(game, "data/sub/b.txt");
+  run();
+  fs::last_write_time(file, wholeSecond(fs::last_write_time(file)));
   run();
   const auto before = readCacheFile(game)["data/sub/b.txt"].time;
-  const fs::path file = fsPath(game, "data/sub/b.txt");
   fs::last_write_time(file, fs::last_write_time(file) - std::chrono::hours(30));
   const int requestsBefore = fileRequests(server);
   EXPECT_EQ(run(), "1 2 2/1 3 5 8 8");
