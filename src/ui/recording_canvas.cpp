@@ -126,15 +126,15 @@ void doPopClip(void* self) {
 
 void doDrawText(void* self, std::wstring_view text, TextFormat format, std::uint32_t rgb,
                 float opacity, RectF rect, HAlign horizontal, VAlign vertical) {
-  const TextFormatSpec& spec = textFormatSpec(format);
+  const TextFormatSpec& style = textFormatSpec(format);
   DrawCall& c = append(self, DrawKind::Text);
   c.text.assign(text);
   c.format = format;
   c.rgb = rgb;
   c.opacity = opacity;
   c.rect = rect;
-  c.horizontal = horizontal == HAlign::Default ? spec.horizontal : horizontal;
-  c.vertical = vertical == VAlign::Default ? spec.vertical : vertical;
+  c.horizontal = horizontal == HAlign::Default ? style.horizontal : horizontal;
+  c.vertical = vertical == VAlign::Default ? style.vertical : vertical;
 }
 
 TextSize doMeasureText(void*, std::wstring_view text, TextFormat format, float maxWidth) {
@@ -149,15 +149,15 @@ constexpr CanvasOps kRecordingOps = {
 }  // namespace
 
 TextSize recordedTextSize(std::wstring_view text, TextFormat format, float maxWidth) {
-  const TextFormatSpec& spec = textFormatSpec(format);
-  float width = static_cast<float>(text.size()) * spec.size * kRecordedAdvance;
+  const TextFormatSpec& style = textFormatSpec(format);
+  float width = static_cast<float>(text.size()) * style.size * kRecordedAdvance;
   // Wrapping formats break at the layout width; trimmed ones stay on one line.
   float lines = 1.0f;
-  if (!spec.trimmed && maxWidth > 0 && width > maxWidth) {
+  if (!style.trimmed && maxWidth > 0 && width > maxWidth) {
     lines = static_cast<float>(static_cast<int>((width + maxWidth - 1.0f) / maxWidth));
     width = maxWidth;
   }
-  return {width, spec.size * kRecordedLineHeight * lines};
+  return {width, style.size * kRecordedLineHeight * lines};
 }
 
 RecordingCanvas::RecordingCanvas() = default;

@@ -104,19 +104,19 @@ void chooseFamilies() {
 
 void createTextFormats() {
   for (int i = 0; i < kTextFormatCount; ++i) {
-    const TextFormatSpec& spec = textFormatSpec(static_cast<TextFormat>(i));
+    const TextFormatSpec& style = textFormatSpec(static_cast<TextFormat>(i));
     // Without the icon font, glyphs that have no drawn likeness fall back to the text family.
-    const bool iconFamily = spec.icons && g.iconFont;
-    const wchar_t* family = iconFamily ? spec.family : g.textFamily.c_str();
+    const bool iconFamily = style.icons && g.iconFont;
+    const wchar_t* family = iconFamily ? style.family : g.textFamily.c_str();
     IDWriteTextFormat* format = nullptr;
     if (FAILED(g.dwrite->CreateTextFormat(
-            family, nullptr, static_cast<DWRITE_FONT_WEIGHT>(spec.weight), DWRITE_FONT_STYLE_NORMAL,
-            iconFamily ? DWRITE_FONT_STRETCH_NORMAL : g.textStretch, spec.size, L"", &format))) {
+            family, nullptr, static_cast<DWRITE_FONT_WEIGHT>(style.weight), DWRITE_FONT_STYLE_NORMAL,
+            iconFamily ? DWRITE_FONT_STRETCH_NORMAL : g.textStretch, style.size, L"", &format))) {
       continue;
     }
-    format->SetTextAlignment(spec.horizontal == HAlign::Centre ? DWRITE_TEXT_ALIGNMENT_CENTER
+    format->SetTextAlignment(style.horizontal == HAlign::Centre ? DWRITE_TEXT_ALIGNMENT_CENTER
                                                                : DWRITE_TEXT_ALIGNMENT_LEADING);
-    format->SetParagraphAlignment(spec.vertical == VAlign::Centre
+    format->SetParagraphAlignment(style.vertical == VAlign::Centre
                                       ? DWRITE_PARAGRAPH_ALIGNMENT_CENTER
                                       : DWRITE_PARAGRAPH_ALIGNMENT_NEAR);
     g.formats[i] = format;
@@ -360,10 +360,10 @@ Canvas direct2DCanvas(int hoverId, int hoverIndex, int pressedId) {
 
 void opDrawText(void*, std::wstring_view text, TextFormat format, std::uint32_t rgb, float opacity,
                 RectF r, HAlign horizontal, VAlign vertical) {
-  const TextFormatSpec& spec = textFormatSpec(format);
-  if (spec.icons && !g.iconFont && text.size() == 1) {
+  const TextFormatSpec& style = textFormatSpec(format);
+  if (style.icons && !g.iconFont && text.size() == 1) {
     Canvas c = direct2DCanvas(0, -1, 0);
-    if (drawIconShape(c, text[0], r, spec.size, rgb, opacity)) return;
+    if (drawIconShape(c, text[0], r, style.size, rgb, opacity)) return;
   }
   IDWriteTextFormat* f = g.formats[static_cast<int>(format)];
   ID2D1Brush* b = brushOf(rgb, opacity);
