@@ -52,6 +52,10 @@ class CliFixture : public ::testing::Test {
     }
     const int code = runProgram(updateExe(), args, work.file("output.txt"));
     output = work.read("output.txt");
+    // Windows ends lines with "\r\n"; a lone "\r" is what redraws a line.
+    for (std::size_t i = output.find("\r\n"); i != std::string::npos; i = output.find("\r\n", i)) {
+      output.erase(i, 1);
+    }
     return code;
   }
   // The usual run into game with the release's own key (from its .pub file).

@@ -12,6 +12,7 @@
 #include "cli_fixture.h"
 #include "i18n/strings.h"
 #include "quillmark_config.h"
+#include "update/files.h"
 #include "update/launcher_state.h"
 
 namespace {
@@ -103,11 +104,17 @@ TEST_F(CliFixture, FollowsASecondReleaseAndRepairsWhatTheCacheCannotSee) {
   EXPECT_FALSE(game.exists("old/gone.txt"));
   EXPECT_FALSE(fs::exists(fsPath(game.file("old")))) << "the emptied folder goes too";
 
-  // Same size and time, other bytes: only --repair looks inside.
-  const fs::path stay = fsPath(game.file("stay.bin"));
-  const auto time = fs::last_write_time(stay);
+  // Other bytes of the same size, and a cache that vouches for them: only --repair looks
+  // inside. (The cache gets the file's new time, as a restored time stamp would give it.)
   game.write("stay.bin", std::string(4096, 'X'));
-  fs::last_write_time(stay, time);
+  FileInfo info;
+  ASSERT_TRUE(getFileInfo(game.file("stay.bin"), info));
+  std::string cache = game.read("patcher_cache.dat");
+  const std::size_t line = cache.find("\tstay.bin");
+  ASSERT_NE(line, std::string::npos) << cache;
+  const std::size_t timeStart = cache.rfind('\t', line - 1) + 1;
+  cache.replace(timeStart, line - timeStart, std::to_string(info.lastWriteTime));
+  game.write("patcher_cache.dat", cache);
   ASSERT_EQ(update(), 0) << output;
   EXPECT_EQ(game.read("stay.bin"), std::string(4096, 'X'));
   ASSERT_EQ(update({L"--repair"}), 0) << output;
