@@ -342,11 +342,13 @@ bool buildRelease(const BuildOptions& options, BuildReport& report, std::string&
 
   // The release folder: created when missing, never inside the game folder (it would publish
   // itself), and never lowering the version it already serves.
+  const bool releaseExisted = directoryExists(releaseDir);
   if (!ensureParentDirectory(releaseDir + L"manifest.json")) {
     error = "cannot create the release folder " + shown(options.releaseDir);
     return false;
   }
   if (isSameOrInside(releaseDir, gameDir)) {
+    if (!releaseExisted) removeEmptyDirectory(releaseDir);
     error = "the release folder must not lie inside the game folder";
     return false;
   }
