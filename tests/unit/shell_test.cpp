@@ -1,0 +1,688 @@
+// The launcher window's logic apart from Windows: status messages and the frame tick (speed
+// meter, news copy, restart after a self-update), hit testing, the caption of the borderless
+// window, clicks, sliders, wheel and keys, the action table, the play action, the command
+// line and the taskbar progress. The platform is a host that records what was asked of it.
+#include "shell/shell.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "gamecfg/game_config.h"
+#include "i18n/strings.h"
+#include "quillmark_config.h"
+#include "shell/command_line.h"
+#include "shell/game_launch.h"
+#include "shell/taskbar.h"
+#include "test_support.h"
+#include "ui/action_ids.h"
+#include "ui/recording_canvas.h"
+#include "update/self_update.h"
+
+namespace {
+
+// What the shell asked of the platform.
+struct Recorder {
+  int repaints = 0;
+  int captures = 0;
+  int releases = 0;
+  int leaveRequests = 0;
+  int closes = 0;
+  int minimises = 0;
+  int timerStops = 0;
+  int restarts = 0;
+  std::vector<std::wstring> opened;
+  std::vector<bool> runs;  // the repair flag of each started run
+  std::vector<std::pair<std::wstring, std::wstring>> launches;
+  std::uint32_t launchResult = 0;
+  std::uint64_t now = 100000;
+};
+
+ShellHost recordingHost(Recorder& r) {
+  ShellHost h;
+  h.self = &r;
+  h.repaint = [](void* s) { ++static_cast<Recorder*>(s)->repaints; };
+  h.setCapture = [](void* s) { ++static_cast<Recorder*>(s)->captures; };
+  h.releaseCapture = [](void* s) { ++static_cast<Recorder*>(s)->releases; };
+  h.trackMouseLeave = [](void* s) { ++static_cast<Recorder*>(s)->leaveRequests; };
+  h.closeWindow = [](void* s) { ++static_cast<Recorder*>(s)->closes; };
+  h.minimiseWindow = [](void* s) { ++static_cast<Recorder*>(s)->minimises; };
+  h.shellOpen = [](void* s, const std::wstring& t) { static_cast<Recorder*>(s)->opened.push_back(t); };
+  h.startRun = [](void* s, bool repair) { static_cast<Recorder*>(s)->runs.push_back(repair); };
+  h.stopFrameTimer = [](void* s) { ++static_cast<Recorder*>(s)->timerStops; };
+  h.launchGame = [](void* s, const std::wstring& exe, const std::wstring& params) {
+    auto* r = static_cast<Recorder*>(s);
+    r->launches.emplace_back(exe, params);
+    return r->launchResult;
+  };
+  h.restartLauncher = [](void* s) { ++static_cast<Recorder*>(s)->restarts; };
+  h.now = [](void* s) { return static_cast<Recorder*>(s)->now; };
+  return h;
+}
+
+class ShellTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    setUiLanguage("en");
+    shell.state = &state;
+    shell.host = recordingHost(rec);
+    shell.gameDir = dir.path();
+    shell.launchTicket = L"/ticket:abc";
+    shell.regions = &regions;
+    gameConfig() = GameConfigFile();  // a fresh store: CR LF until a file says otherwise
+    loadGameConfig(dir.path());
+  }
+  void TearDown() override { setUiLanguage("en"); }
+
+  // The regions of a real frame of the main screen for the state as it is.
+  void paintFrame() {
+    RecordingCanvas canvas;
+    Canvas c = canvas.canvas(shell.ui.hoverId, shell.ui.hoverIndex, shell.ui.pressedId);
+    paintFrameContent(c, makeFrameView(shell));
+    regions = canvas.hitRegions;
+  }
+  void ready() {
+    state.phase = kStatusReady;
+    state.running = false;
+  }
+
+  TempDir dir;
+  LauncherState state;
+  Recorder rec;
+  Shell shell;
+  std::vector<HitRegion> regions;
+};
+
+const float kPlayX = (kMainButtonRect.left + kMainButtonRect.right) / 2;
+const float kPlayY = (kMainButtonRect.top + kMainButtonRect.bottom) / 2;
+
+}  // namespace
+
+// ---- status messages and the frame tick
+
+TEST_F(ShellTest, ARunToReadyLeavesPhaseEightAndStopsTheTimerAfterItsNextTick) {
+  state.running = true;
+  for (auto [code, lParam] : std::vector<std::pair<int, int>>{
+           {1, 0}, {2, 0}, {2, 1}, {3, 0}, {5, 0}, {8, 0}}) {
+    if (lParam == 0) state.phase = code;
+    onLauncherStatus(shell, code, lParam);
+    onFrameTick(shell);
+  }
+  EXPECT_EQ(rec.timerStops, 0);
+  state.running = false;
+  onLauncherStatus(shell, 8, 0);  // the final repost
+  EXPECT_EQ(state.phase.load(), 8);
+  EXPECT_EQ(rec.restarts, 0);
+  onFrameTick(shell);
+  EXPECT_EQ(rec.timerStops, 1);
+  EXPECT_NEAR(shell.ui.animationClock, 0.033f * 7, 1e-4);
+}
+
+TEST_F(ShellTest, SpeedMeterResetsOnDownloadThenSamplesEveryHalfSecondSmoothed) {
+  state.running = true;
+  shell.ui.speedMeter.speed = 999.0f;
+  state.phase = kStatusDownloading;
+  state.bytesDone = 0;
+  onLauncherStatus(shell, kStatusDownloading, 0);
+  EXPECT_EQ(shell.ui.speedMeter.speed, 0.0f);
+  EXPECT_EQ(shell.ui.speedMeter.lastTick, rec.now);
+
+  // Under 500 ms: no sample.
+  rec.now += 499;
+  state.bytesDone = 400000;
+  onFrameTick(shell);
+  EXPECT_EQ(shell.ui.speedMeter.speed, 0.0f);
+  // The first sample is taken as it is: 1,000,000 bytes in 500 ms.
+  rec.now += 1;
+  state.bytesDone = 1000000;
+  onFrameTick(shell);
+  EXPECT_FLOAT_EQ(shell.ui.speedMeter.speed, 2000000.0f);
+  // The next one joins 0.3 to 0.7: 500,000 bytes in 1 s.
+  rec.now += 1000;
+  state.bytesDone = 1500000;
+  onFrameTick(shell);
+  EXPECT_FLOAT_EQ(shell.ui.speedMeter.speed, 0.3f * 500000.0f + 0.7f * 2000000.0f);
+  // A counter that went backwards is a sample of 0.
+  const float before = shell.ui.speedMeter.speed;
+  rec.now += 600;
+  state.bytesDone = 10;
+  onFrameTick(shell);
+  EXPECT_FLOAT_EQ(shell.ui.speedMeter.speed, 0.7f * before);
+
+  // Outside the download phase the meter follows the counter and keeps the speed.
+  state.phase = kStatusApplying;
+  rec.now += 5000;
+  state.bytesDone = 77;
+  onFrameTick(shell);
+  EXPECT_FLOAT_EQ(shell.ui.speedMeter.speed, 0.7f * before);
+  EXPECT_EQ(shell.ui.speedMeter.lastBytes, 77u);
+  EXPECT_EQ(shell.ui.speedMeter.lastTick, rec.now);
+}
+
+TEST_F(ShellTest, AcceptedManifestCopiesTheNewsAndSelectsTheFirst) {
+  NewsItem item;
+  item.title = L"Patch notes";
+  {
+    std::lock_guard<std::mutex> hold(state.lock);
+    state.news = {item, item};
+  }
+  shell.ui.selectedNews = 3;
+  onLauncherStatus(shell, kStatusVerifying, 0);
+  EXPECT_TRUE(shell.ui.uiNews.empty());
+  EXPECT_EQ(shell.ui.selectedNews, 3);
+  onLauncherStatus(shell, kStatusVerifying, kManifestAccepted);
+  ASSERT_EQ(shell.ui.uiNews.size(), 2u);
+  EXPECT_EQ(shell.ui.uiNews[1].title, L"Patch notes");
+  EXPECT_EQ(shell.ui.selectedNews, 0);
+  // The copy is the window's own: later changes of the shared list do not reach it.
+  {
+    std::lock_guard<std::mutex> hold(state.lock);
+    state.news.clear();
+  }
+  EXPECT_EQ(shell.ui.uiNews.size(), 2u);
+}
+
+TEST_F(ShellTest, RestartsOnceWhenTheRunEndsInPhaseSeven) {
+  state.running = true;
+  state.phase = kStatusRestart;
+  onLauncherStatus(shell, kStatusRestart, 0);
+  EXPECT_EQ(rec.restarts, 0);  // the run is still ending
+  state.running = false;
+  onLauncherStatus(shell, kStatusRestart, 0);
+  EXPECT_EQ(rec.restarts, 1);
+  onLauncherStatus(shell, kStatusRestart, 0);
+  EXPECT_EQ(rec.restarts, 1);
+
+  // A run that ended in another phase does not restart.
+  Shell other = shell;
+  other.ui.restarting = false;
+  state.phase = kStatusError;
+  onLauncherStatus(other, kStatusError, 0);
+  EXPECT_EQ(rec.restarts, 1);
+}
+
+TEST_F(ShellTest, FrameViewCarriesTheWindowsOwnValues) {
+  state.phase = kStatusDownloading;
+  state.bytesDone = 5;
+  state.bytesTotal = 10;
+  shell.ui.speedMeter.speed = 1234.0f;
+  shell.ui.animationClock = 2.5f;
+  shell.ui.launchMessage = L"message";
+  shell.ui.hoverId = kActionPlay;
+  shell.ui.pressedId = kActionPlay;
+  const FrameView view = makeFrameView(shell);
+  EXPECT_EQ(view.main.phase, kStatusDownloading);
+  EXPECT_EQ(view.main.bytesDone, 5u);
+  EXPECT_EQ(view.main.speed, 1234.0f);
+  EXPECT_EQ(view.main.clock, 2.5f);
+  EXPECT_EQ(view.main.launchMessage, L"message");
+  EXPECT_EQ(view.hoverId, kActionPlay);
+  EXPECT_EQ(view.pressedId, kActionPlay);
+}
+
+// ---- hit testing, caption and cursor
+
+TEST_F(ShellTest, HitTestTakesTheTopmostRegionWithExclusiveRightAndBottomEdges) {
+  regions = {{kActionBackground, {0, 0, 1130, 690}, true, -1},
+             {kActionNewsItem, {100, 100, 200, 150}, true, 0},
+             {kActionNewsItem, {100, 140, 200, 190}, true, 1}};
+  EXPECT_EQ(hitTest(shell, 150, 145)->itemIndex, 1);  // the later of two overlapping
+  EXPECT_EQ(hitTest(shell, 100, 100)->itemIndex, 0);  // left and top belong to it
+  EXPECT_EQ(hitTest(shell, 200, 120)->actionId, kActionBackground);  // right does not
+  EXPECT_EQ(hitTest(shell, 150, 190)->actionId, kActionBackground);  // bottom does not
+  regions.clear();
+  EXPECT_EQ(hitTest(shell, 150, 145), nullptr);
+}
+
+TEST_F(ShellTest, CaptionMovesTheWindowOnlyWhereNothingElseIs) {
+  regions = {{kActionBackground, {0, 0, 1130, 690}, true, -1},
+             {kActionHeaderLink, {30, 16, 90, 46}, true, 0},
+             {kActionPlay, kMainButtonRect, true, -1}};
+  EXPECT_TRUE(isCaption(shell, 500, 100));   // header band, on the background region
+  EXPECT_FALSE(isCaption(shell, 60, 30));    // on a link
+  EXPECT_TRUE(isCaption(shell, 700, 400));   // the gap between news and side panel
+  EXPECT_FALSE(isCaption(shell, 700, 600));  // ... but not in the status area
+  EXPECT_FALSE(isCaption(shell, 600, 400));  // the news panel's area
+  EXPECT_FALSE(isCaption(shell, 640, 400));  // the gap's edges are not in it
+  EXPECT_FALSE(isCaption(shell, 790, 400));
+  shell.ui.openList = 2;
+  EXPECT_FALSE(isCaption(shell, 500, 100));  // an open list keeps every click
+  shell.ui.openList = 0;
+
+  shell.ui.settingsOpen = true;
+  EXPECT_FALSE(isCaption(shell, 500, 80));  // a region is there
+  regions.clear();
+  EXPECT_TRUE(isCaption(shell, 500, 80));
+  EXPECT_FALSE(isCaption(shell, 500, 95));
+  shell.ui.settingsList = 2;
+  EXPECT_FALSE(isCaption(shell, 500, 80));
+}
+
+TEST_F(ShellTest, HandCursorOnlyOverEnabledRegionsThatAreNotBackgrounds) {
+  regions = {{kActionBackground, {0, 0, 1130, 690}, true, -1},
+             {kActionListBackground, {0, 0, 100, 100}, true, -1},
+             {kActionRepair, {200, 200, 300, 240}, false, -1},
+             {kActionWebsite, {200, 300, 300, 340}, true, -1}};
+  EXPECT_FALSE(showsHandCursor(shell, 500, 500));
+  EXPECT_FALSE(showsHandCursor(shell, 50, 50));
+  EXPECT_FALSE(showsHandCursor(shell, 250, 220));
+  EXPECT_TRUE(showsHandCursor(shell, 250, 320));
+}
+
+// ---- clicks on a real frame of the main screen
+
+TEST_F(ShellTest, PressAndReleaseOnTheEnabledPlayButtonStartsTheGame) {
+  ready();
+  dir.write("QuillmarkClient.exe", "MZ");
+  paintFrame();
+  onMouseMove(shell, kPlayX, kPlayY);
+  EXPECT_EQ(rec.leaveRequests, 1);
+  EXPECT_EQ(shell.ui.hoverId, kActionPlay);
+  onButtonDown(shell, kPlayX, kPlayY);
+  EXPECT_EQ(shell.ui.pressedId, kActionPlay);
+  EXPECT_EQ(rec.captures, 1);
+  paintFrame();  // the pressed button moves down by one unit and registers there
+  onButtonUp(shell, kPlayX + 5, kPlayY + 5);
+  EXPECT_EQ(rec.releases, 1);
+  EXPECT_EQ(shell.ui.pressedId, 0);
+  ASSERT_EQ(rec.launches.size(), 1u);
+  EXPECT_EQ(rec.launches[0].first, dir.path() + L"QuillmarkClient.exe");
+  EXPECT_EQ(rec.launches[0].second, L"/ticket:abc");
+  EXPECT_EQ(rec.closes, 1);
+}
+
+TEST_F(ShellTest, ReleasingElsewhereOrOnAChangedItemStartsNothing) {
+  ready();
+  dir.write("QuillmarkClient.exe", "MZ");
+  paintFrame();
+  onButtonDown(shell, kPlayX, kPlayY);
+  onButtonUp(shell, 300, 300);  // moved off the button
+  EXPECT_TRUE(rec.launches.empty());
+  EXPECT_EQ(rec.releases, 1);
+
+  // The same region whose item index changed between press and release.
+  regions = {{kActionNewsItem, {100, 100, 200, 150}, true, 2}};
+  onButtonDown(shell, 150, 120);
+  regions = {{kActionNewsItem, {100, 100, 200, 150}, true, 3}};
+  onButtonUp(shell, 150, 120);
+  EXPECT_EQ(shell.ui.selectedNews, 0);
+  regions = {{kActionNewsItem, {100, 100, 200, 150}, true, 2}};
+  onButtonDown(shell, 150, 120);
+  onButtonUp(shell, 150, 120);
+  EXPECT_EQ(shell.ui.selectedNews, 2);
+}
+
+TEST_F(ShellTest, TheDisabledWaitButtonIgnoresPressAndRelease) {
+  state.running = true;
+  state.phase = kStatusDownloading;
+  paintFrame();
+  ASSERT_NE(hitTest(shell, kPlayX, kPlayY), nullptr);
+  EXPECT_FALSE(hitTest(shell, kPlayX, kPlayY)->enabled);
+  EXPECT_FALSE(showsHandCursor(shell, kPlayX, kPlayY));
+  onButtonDown(shell, kPlayX, kPlayY);
+  EXPECT_EQ(rec.captures, 0);
+  EXPECT_EQ(shell.ui.pressedId, 0);
+  onButtonUp(shell, kPlayX, kPlayY);
+  EXPECT_TRUE(rec.launches.empty());
+  EXPECT_TRUE(rec.runs.empty());
+}
+
+TEST_F(ShellTest, MouseLeaveForgetsTheHoverAndTrackingIsRequestedOnce) {
+  regions = {{kActionWebsite, {0, 0, 100, 100}, true, -1}};
+  onMouseMove(shell, 50, 50);
+  const int repaints = rec.repaints;
+  onMouseMove(shell, 60, 60);  // same region: no repaint
+  EXPECT_EQ(rec.repaints, repaints);
+  EXPECT_EQ(rec.leaveRequests, 1);
+  onMouseLeave(shell);
+  EXPECT_EQ(shell.ui.hoverId, 0);
+  EXPECT_EQ(shell.ui.hoverIndex, -1);
+  onMouseMove(shell, 50, 50);
+  EXPECT_EQ(rec.leaveRequests, 2);
+}
+
+// ---- sliders, wheel, keys
+
+TEST_F(ShellTest, VolumeSlidersFollowTheDragAndWriteOnRelease) {
+  // Tracks from 100 to 300: the clickable band reaches 10 units beyond both ends.
+  regions = {{kActionMusicSlider, {90, 300, 310, 322}, true, -1},
+             {kActionEffectsSlider, {90, 350, 310, 372}, true, -1}};
+  onButtonDown(shell, 100 + 0.51f * 200, 360);
+  EXPECT_EQ(shell.ui.volumeDrag, 2);
+  EXPECT_EQ(rec.captures, 1);
+  EXPECT_EQ(shell.ui.effectsVolume, 3);
+  onMouseMove(shell, 100, 360);  // dragging does not hover
+  EXPECT_EQ(shell.ui.effectsVolume, 0);
+  EXPECT_EQ(shell.ui.hoverId, 0);
+  onMouseMove(shell, 100 + 0.51f * 200, 500);
+  EXPECT_FALSE(dir.exists("vessa.cfg"));  // nothing is written while dragging
+  onButtonUp(shell, 100 + 0.51f * 200, 500);
+  EXPECT_EQ(shell.ui.volumeDrag, 0);
+  EXPECT_EQ(rec.releases, 1);
+  EXPECT_EQ(dir.read("vessa.cfg"), "VOICE_VOLUME 3\r\n");
+
+  onButtonDown(shell, 200, 310);
+  EXPECT_FLOAT_EQ(shell.ui.musicVolume, 0.5f);
+  onMouseMove(shell, 900, 310);  // past the right end
+  onButtonUp(shell, 900, 310);
+  EXPECT_EQ(dir.read("vessa.cfg"), "VOICE_VOLUME 3\r\nMUSIC_VOLUME 1.000\r\n");
+}
+
+TEST_F(ShellTest, WheelScrollsWhatLiesUnderThePointer) {
+  onMouseWheel(shell, 500, 300, 120);  // a notch up over the news list
+  EXPECT_FLOAT_EQ(shell.ui.newsScroll, -40.0f);
+  onMouseWheel(shell, 500, 300, -240);
+  EXPECT_FLOAT_EQ(shell.ui.newsScroll, 40.0f);
+  onMouseWheel(shell, 300, 300, -120);  // outside the list: nothing
+  EXPECT_FLOAT_EQ(shell.ui.newsScroll, 40.0f);
+
+  shell.ui.openList = 2;  // the language list: (830, 50, 1018, 442)
+  onMouseWheel(shell, 900, 400, -120);
+  EXPECT_FLOAT_EQ(shell.ui.listScroll, 40.0f);
+  onMouseWheel(shell, 900, 450, -120);
+  EXPECT_FLOAT_EQ(shell.ui.listScroll, 40.0f);
+  onMouseWheel(shell, 500, 300, -120);  // the news list still scrolls beside the open list
+  EXPECT_FLOAT_EQ(shell.ui.newsScroll, 80.0f);
+
+  shell.ui.settingsOpen = true;
+  onMouseWheel(shell, 500, 300, -120);
+  EXPECT_FLOAT_EQ(shell.ui.pageScroll, 40.0f);
+  shell.ui.settingsList = 1;
+  onMouseWheel(shell, 500, 300, 60);
+  EXPECT_FLOAT_EQ(shell.ui.settingsListScroll, -20.0f);
+  EXPECT_FLOAT_EQ(shell.ui.newsScroll, 80.0f);
+}
+
+TEST_F(ShellTest, EscapeClosesListsAndSettingsBeforeItMinimises) {
+  dispatchAction(shell, kActionLanguageList, -1);
+  EXPECT_EQ(shell.ui.openList, 2);
+  onKeyDown(shell, Key::Escape);
+  EXPECT_EQ(shell.ui.openList, 0);
+  EXPECT_EQ(rec.minimises, 0);
+  onKeyDown(shell, Key::Escape);
+  EXPECT_EQ(rec.minimises, 1);
+
+  shell.ui.settingsOpen = true;
+  shell.ui.settingsList = 4;
+  onKeyDown(shell, Key::Escape);  // first the open option list
+  EXPECT_TRUE(shell.ui.settingsOpen);
+  EXPECT_EQ(shell.ui.settingsList, -1);
+  onKeyDown(shell, Key::Escape);  // then the panel
+  EXPECT_FALSE(shell.ui.settingsOpen);
+  EXPECT_EQ(rec.minimises, 1);
+
+  onKeyDown(shell, Key::Other);
+  EXPECT_EQ(rec.minimises, 1);
+}
+
+TEST_F(ShellTest, EnterPlaysEvenWithTheSettingsOpen) {
+  ready();
+  dir.write("QuillmarkClient.exe", "MZ");
+  shell.ui.settingsOpen = true;
+  onKeyDown(shell, Key::Enter);
+  EXPECT_EQ(rec.launches.size(), 1u);
+}
+
+// ---- play and retry
+
+TEST_F(ShellTest, PlayReportsAMissingExecutableWithItsPath) {
+  ready();
+  {
+    std::lock_guard<std::mutex> hold(state.lock);
+    state.gameExe = L"bin\\Play Quillmark.exe";
+  }
+  playAction(shell);
+  EXPECT_TRUE(rec.launches.empty());
+  EXPECT_EQ(shell.ui.launchMessage,
+            L"Game executable not found. " + dir.path() + L"bin\\Play Quillmark.exe");
+  EXPECT_EQ(rec.closes, 0);
+  setUiLanguage("de");
+  playAction(shell);
+  EXPECT_EQ(shell.ui.launchMessage,
+            L"Spieldatei nicht gefunden. " + dir.path() + L"bin\\Play Quillmark.exe");
+}
+
+TEST_F(ShellTest, PlayOutcomesCloseStayOrExplain) {
+  ready();
+  dir.write("QuillmarkClient.exe", "MZ");
+  rec.launchResult = kLaunchCancelled;  // the elevation prompt was declined
+  playAction(shell);
+  EXPECT_EQ(rec.closes, 0);
+  EXPECT_TRUE(shell.ui.launchMessage.empty());
+
+  rec.launchResult = 2;
+  playAction(shell);
+  EXPECT_EQ(rec.closes, 0);
+  EXPECT_EQ(shell.ui.launchMessage, L"QuillmarkClient.exe: " + systemErrorText(2) + L" (2)");
+  EXPECT_FALSE(systemErrorText(2).empty());
+
+  rec.launchResult = 0;
+  playAction(shell);
+  EXPECT_EQ(rec.closes, 1);
+  EXPECT_EQ(rec.launches.size(), 3u);
+}
+
+TEST_F(ShellTest, RetryClearsTheMessageAndStartsARunOnlyInPhaseNine) {
+  state.phase = kStatusDownloading;
+  state.running = true;
+  playAction(shell);
+  EXPECT_TRUE(rec.runs.empty());
+  EXPECT_TRUE(rec.launches.empty());
+
+  state.phase = kStatusError;
+  state.running = false;
+  shell.ui.launchMessage = L"old";
+  shell.ui.speedMeter.speed = 50.0f;
+  rec.now = 777;
+  playAction(shell);
+  ASSERT_EQ(rec.runs.size(), 1u);
+  EXPECT_FALSE(rec.runs[0]);
+  EXPECT_TRUE(shell.ui.launchMessage.empty());
+  EXPECT_EQ(shell.ui.speedMeter.speed, 0.0f);
+  EXPECT_EQ(shell.ui.speedMeter.lastTick, 777u);
+}
+
+// ---- the action table
+
+TEST_F(ShellTest, LinksOpenOnlyWebAddresses) {
+  {
+    std::lock_guard<std::mutex> hold(state.lock);
+    state.links["discord"] = L"https://discord.example/q";
+    state.links["support"] = L"file:///C:/Windows";
+    state.links["rules"] = L"HTTP://upper.example/";
+  }
+  dispatchAction(shell, kActionHeaderLink, 1);
+  dispatchAction(shell, kActionHeaderLink, 2);  // file: is ignored
+  dispatchAction(shell, kActionHeaderLink, 3);  // the scheme compares case-sensitively
+  dispatchAction(shell, kActionHeaderLink, 5);  // no such link
+  dispatchAction(shell, kActionHeaderLink, -1);
+  dispatchAction(shell, kActionHeaderLink, 4);  // register: none in the manifest
+  ASSERT_EQ(rec.opened.size(), 1u);
+  EXPECT_EQ(rec.opened[0], L"https://discord.example/q");
+  // "site" and "news" fall back to the web site.
+  dispatchAction(shell, kActionAllNews, -1);
+  dispatchAction(shell, kActionWebsite, -1);
+  ASSERT_EQ(rec.opened.size(), 3u);
+  EXPECT_EQ(rec.opened[1], quillmark::config::kSiteUrl);
+  EXPECT_EQ(rec.opened[2], quillmark::config::kSiteUrl);
+  EXPECT_TRUE(isOpenableLink(L"http://a"));
+  EXPECT_FALSE(isOpenableLink(L"http:/a"));
+  EXPECT_FALSE(isOpenableLink(L""));
+}
+
+TEST_F(ShellTest, ResolutionListScrollsToTheConfiguredSizeAndAChoiceIsWritten) {
+  dir.write("vessa.cfg", "# video\nWIDTH 1024\nHEIGHT 768\n");
+  loadGameConfig(dir.path());
+  dispatchAction(shell, kActionResolutionList, -1);
+  EXPECT_EQ(shell.ui.openList, 1);
+  ASSERT_FALSE(shell.ui.displayModes.empty());
+  std::size_t at = 0;
+  while (at < shell.ui.displayModes.size() &&
+         !(shell.ui.displayModes[at] == DisplayMode{1024, 768})) {
+    ++at;
+  }
+  ASSERT_LT(at, shell.ui.displayModes.size());
+  EXPECT_FLOAT_EQ(shell.ui.listScroll, std::max(0.0f, at * 32.0f - 96.0f));
+
+  dispatchAction(shell, kActionChooseResolution, static_cast<int>(shell.ui.displayModes.size()));
+  EXPECT_EQ(shell.ui.openList, 0);  // closed, nothing written
+  EXPECT_EQ(dir.read("vessa.cfg"), "# video\nWIDTH 1024\nHEIGHT 768\n");
+  shell.ui.openList = 1;
+  shell.ui.displayModes = {{1920, 1080}, {1024, 768}};
+  dispatchAction(shell, kActionChooseResolution, 0);
+  EXPECT_EQ(dir.read("vessa.cfg"), "# video\nWIDTH 1920\nHEIGHT 1080\n");
+  EXPECT_EQ(shell.ui.openList, 0);
+
+  // A second toggle closes the list.
+  dispatchAction(shell, kActionResolutionList, -1);
+  dispatchAction(shell, kActionResolutionList, -1);
+  EXPECT_EQ(shell.ui.openList, 0);
+}
+
+TEST_F(ShellTest, LanguageChoiceWritesLocaAndSwitchesTheUi) {
+  shell.ui.openList = 2;
+  dispatchAction(shell, kActionChooseLanguage, 4);
+  EXPECT_EQ(dir.read("loca.cfg"), "1252 de");
+  EXPECT_STREQ(uiLanguageCode(), "de");
+  EXPECT_EQ(shell.ui.openList, 0);
+  shell.ui.openList = 2;
+  dispatchAction(shell, kActionChooseLanguage, 12);  // not a language: nothing written
+  EXPECT_EQ(dir.read("loca.cfg"), "1252 de");
+  EXPECT_STREQ(uiLanguageCode(), "de");
+  EXPECT_EQ(shell.ui.openList, 0);
+}
+
+TEST_F(ShellTest, WindowModeToggles) {
+  dispatchAction(shell, kActionWindowMode, -1);  // default 1 → 0
+  EXPECT_EQ(dir.read("vessa.cfg"), "WINDOWED 0\r\n");
+  dispatchAction(shell, kActionWindowMode, -1);
+  EXPECT_EQ(dir.read("vessa.cfg"), "WINDOWED 1\r\n");
+}
+
+TEST_F(ShellTest, RepairStartsOnlyWithoutARun) {
+  state.running = true;
+  shell.ui.launchMessage = L"x";
+  dispatchAction(shell, kActionRepair, -1);
+  EXPECT_TRUE(rec.runs.empty());
+  EXPECT_EQ(shell.ui.launchMessage, L"x");
+  state.running = false;
+  dispatchAction(shell, kActionRepair, -1);
+  ASSERT_EQ(rec.runs.size(), 1u);
+  EXPECT_TRUE(rec.runs[0]);
+  EXPECT_TRUE(shell.ui.launchMessage.empty());
+}
+
+TEST_F(ShellTest, NewsAndSettingsStateActions) {
+  shell.ui.selectedNews = 4;
+  shell.ui.newsScroll = 80;
+  shell.ui.newsDetailOpen = true;
+  dispatchAction(shell, kActionNewsTab, 2);
+  EXPECT_EQ(shell.ui.newsFilter, 2);
+  EXPECT_EQ(shell.ui.selectedNews, 0);
+  EXPECT_EQ(shell.ui.newsScroll, 0);
+  EXPECT_FALSE(shell.ui.newsDetailOpen);
+  dispatchAction(shell, kActionNewsTab, 7);  // no such tab
+  EXPECT_EQ(shell.ui.newsFilter, 2);
+  dispatchAction(shell, kActionReadMore, -1);
+  EXPECT_TRUE(shell.ui.newsDetailOpen);
+  dispatchAction(shell, kActionNewsItem, 3);
+  EXPECT_EQ(shell.ui.selectedNews, 3);
+  EXPECT_FALSE(shell.ui.newsDetailOpen);
+
+  dispatchAction(shell, kActionOpenSettings, -1);
+  EXPECT_TRUE(shell.ui.settingsOpen);
+  dispatchAction(shell, kActionSettingsPage, 5);
+  EXPECT_EQ(shell.ui.settingsPage, 5);
+  dispatchAction(shell, kActionSettingList, 2);
+  EXPECT_EQ(shell.ui.settingsList, 2);
+  dispatchAction(shell, kActionSettingList, 2);
+  EXPECT_EQ(shell.ui.settingsList, -1);
+  dispatchAction(shell, kActionCloseSettings, -1);
+  EXPECT_FALSE(shell.ui.settingsOpen);
+
+  shell.ui.openList = 1;
+  dispatchAction(shell, kActionBackground, -1);
+  EXPECT_EQ(shell.ui.openList, 0);
+  dispatchAction(shell, kActionOpenGameFolder, -1);
+  ASSERT_EQ(rec.opened.size(), 1u);
+  EXPECT_EQ(rec.opened[0], dir.path());
+  dispatchAction(shell, kActionClose, -1);
+  EXPECT_EQ(rec.closes, 1);
+}
+
+// ---- command line, running check, taskbar
+
+TEST(CommandLine, SettingsSwitchAndPage) {
+  EXPECT_FALSE(parseSettingsSwitch(L"--updated").open);
+  const auto page = [](const wchar_t* line) {
+    const SettingsSwitch s = parseSettingsSwitch(line);
+    EXPECT_TRUE(s.open) << std::wstring(line).size();
+    return s.page;
+  };
+  EXPECT_EQ(page(L"--settings"), 0);
+  EXPECT_EQ(page(L"--settings=3"), 3);
+  EXPECT_EQ(page(L"--settings=9"), 6);
+  EXPECT_EQ(page(L"--settings=-2"), 0);
+  EXPECT_EQ(page(L"--settings=abc"), 0);
+  EXPECT_EQ(page(L"--settings= 4x"), 4);
+  EXPECT_EQ(page(L"-ignoreinstances --settings=2 --elevated"), 2);
+  EXPECT_EQ(page(L"--settings 5"), 0);
+  EXPECT_EQ(page(L"--settings=99999999999999999999"), 6);
+  EXPECT_EQ(decimalPrefix(L"-99999999999999999999"), -2147483647 - 1);
+  EXPECT_TRUE(hasSwitch(L"\"C:\\q\\QuillmarkLauncher.exe\" --updated", kSwitchUpdated));
+  EXPECT_TRUE(hasSwitch(L"x-ignoreinstances", kSwitchIgnoreInstances));
+  EXPECT_FALSE(hasSwitch(L"--update", kSwitchUpdated));
+}
+
+TEST(CommandLine, PathsAndCommandLinesOfStartedPrograms) {
+  EXPECT_EQ(folderOfPath(L"C:\\Games\\My Game\\client.exe"), L"C:\\Games\\My Game\\");
+  EXPECT_EQ(folderOfPath(L"client.exe"), L"");
+  EXPECT_EQ(fileNameOfPath(L"C:\\Games/bin\\Client.EXE"), L"Client.EXE");
+  EXPECT_EQ(fileNameOfPath(L"C:\\Games\\bin/game.exe"), L"game.exe");
+  EXPECT_EQ(moduleDirectoryOf(L"C:\\Games\\QuillmarkLauncher.exe"), L"C:\\Games\\");
+  EXPECT_EQ(moduleDirectoryOf(L"/opt/games/launcher"), L"/opt/games/");
+  EXPECT_EQ(moduleDirectoryOf(L"launcher.exe"), L".\\");
+  EXPECT_EQ(processCommandLine(L"C:\\My Games\\QuillmarkLauncher.exe", L"--updated"),
+            L"\"C:\\My Games\\QuillmarkLauncher.exe\" --updated");
+  EXPECT_EQ(processCommandLine(L"C:\\a.exe", L""), L"\"C:\\a.exe\"");
+}
+
+namespace {
+int g_snapshots = 0;
+bool countingSnapshot(const std::wstring& name) {
+  ++g_snapshots;
+  return name == L"Play Quillmark.exe";
+}
+}  // namespace
+
+TEST(GameRunning, OneSnapshotPerOneAndAHalfSeconds) {
+  g_snapshots = 0;
+  RunningCheck check;
+  const std::wstring path = L"C:\\Games\\Play Quillmark.exe";
+  EXPECT_TRUE(isGameRunning(check, 10000, path, countingSnapshot));
+  EXPECT_TRUE(isGameRunning(check, 11000, path, countingSnapshot));
+  EXPECT_EQ(g_snapshots, 1);
+  EXPECT_TRUE(isGameRunning(check, 11500, path, countingSnapshot));
+  EXPECT_EQ(g_snapshots, 2);
+  EXPECT_FALSE(isGameRunning(check, 20000, L"C:\\Games\\Other.exe", countingSnapshot));
+  EXPECT_EQ(g_snapshots, 3);
+}
+
+TEST(Taskbar, ProgressWhileCheckingOrDownloadingRedOnErrorNothingWhenReady) {
+  using M = TaskbarMode;
+  EXPECT_EQ(taskbarProgress(kStatusConnecting, true, 0, 0), (TaskbarProgress{M::Indeterminate, 0}));
+  EXPECT_EQ(taskbarProgress(kStatusChecking, true, 0, 0), (TaskbarProgress{M::Indeterminate, 0}));
+  EXPECT_EQ(taskbarProgress(kStatusChecking, true, 250, 1000), (TaskbarProgress{M::Normal, 250}));
+  EXPECT_EQ(taskbarProgress(kStatusDownloading, true, 1, 3), (TaskbarProgress{M::Normal, 333}));
+  EXPECT_EQ(taskbarProgress(kStatusDownloading, true, 5000, 1000), (TaskbarProgress{M::Normal, 1000}));
+  EXPECT_EQ(taskbarProgress(kStatusSelfUpdate, true, 500, 1000), (TaskbarProgress{M::Normal, 500}));
+  EXPECT_EQ(taskbarProgress(kStatusApplying, true, 1000, 1000), (TaskbarProgress{M::Indeterminate, 0}));
+  EXPECT_EQ(taskbarProgress(kStatusError, true, 10, 1000), (TaskbarProgress{M::Error, 1000}));
+  EXPECT_EQ(taskbarProgress(kStatusError, false, 10, 1000), (TaskbarProgress{M::Error, 1000}));
+  EXPECT_EQ(taskbarProgress(kStatusReady, false, 10, 1000), (TaskbarProgress{}));
+  EXPECT_EQ(taskbarProgress(kStatusRestart, false, 0, 0), (TaskbarProgress{M::Indeterminate, 0}));
+  EXPECT_EQ(taskbarProgress(kStatusDownloading, false, 10, 1000), (TaskbarProgress{}));
+  const std::uint64_t huge = 1ULL << 62;
+  EXPECT_EQ(taskbarProgress(kStatusDownloading, true, huge / 2, huge).permille, 500u);
+}
