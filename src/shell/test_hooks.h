@@ -2,8 +2,10 @@
 // its environment and reports back; in the program itself these do nothing.
 //   QM_E2E_PATCH_URL    the patch server's base address, in place of the built-in one
 //   QM_E2E_PUBLIC_KEY   the publisher's key as 64 hexadecimal digits
-//   QM_E2E_STATUS_FILE  a file replaced with the launcher's state, one "name=value" a line
-//                       (phase, running, speed, pid, message, error, args), whenever it changes
+//   QM_E2E_STATUS_FILE  a file replaced with the state that the last painted frame showed,
+//                       one "name=value" a line (phase, running, speed, pid, title of the
+//                       finished states, message, error, iconic, args), whenever it changes;
+//                       written after each paint and each change of the window's size
 #pragma once
 
 struct UpdateSettings;
@@ -11,4 +13,5 @@ struct LauncherState;
 struct UiState;
 
 void applyTestOverrides(UpdateSettings& settings);
-void reportTestStatus(LauncherState& state, const UiState& ui);
+// window: the launcher's HWND.
+void reportTestStatus(LauncherState& state, const UiState& ui, void* window);

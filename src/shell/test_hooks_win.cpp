@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <string>
 
+#include "i18n/strings.h"
 #include "shell/shell.h"
 #include "update/paths.h"
 #include "update/text.h"
@@ -42,7 +43,7 @@ void applyTestOverrides(UpdateSettings& settings) {
   }
 }
 
-void reportTestStatus(LauncherState& state, const UiState& ui) {
+void reportTestStatus(LauncherState& state, const UiState& ui, void* window) {
   static const std::wstring path = environment(L"QM_E2E_STATUS_FILE");
   static std::string last;
   if (path.empty()) return;
@@ -51,8 +52,13 @@ void reportTestStatus(LauncherState& state, const UiState& ui) {
                 static_cast<int>(state.phase.load()), state.running.load() ? 1 : 0,
                 static_cast<double>(ui.speedMeter.speed), GetCurrentProcessId());
   std::string text = numbers;
+  // The status title of the main screen for that phase.
+  const int phase = state.phase.load();
+  const int title = phase == kStatusReady ? kStrReadyToPlay : phase == kStatusError ? kStrError : -1;
+  text += "title=" + (title < 0 ? std::string() : wideToUtf8(uiText(title))) + "\n";
   text += "message=" + wideToUtf8(ui.launchMessage) + "\n";
   text += "error=" + wideToUtf8(copyErrorText(state)) + "\n";
+  text += std::string("iconic=") + (IsIconic(static_cast<HWND>(window)) ? "1" : "0") + "\n";
   text += "args=" + wideToUtf8(GetCommandLineW()) + "\n";
   if (text == last) return;
   if (writeFileAtomically(path, text)) last = text;
@@ -61,6 +67,6 @@ void reportTestStatus(LauncherState& state, const UiState& ui) {
 #else
 
 void applyTestOverrides(UpdateSettings&) {}
-void reportTestStatus(LauncherState&, const UiState&) {}
+void reportTestStatus(LauncherState&, const UiState&, void*) {}
 
 #endif
