@@ -9,6 +9,8 @@
 #include <thread>
 #include <vector>
 
+#include "formats/ed25519.h"
+#include "formats/gcrypt_init.h"
 #include "formats/json.h"
 #include "quillmark_config.h"
 #include "test_support.h"
@@ -238,4 +240,30 @@ TEST(Signature, ConcurrentFirstUseAgrees) {
   for (int& r : results) threads.emplace_back([&] { r = verify(key, sig, msg); });
   for (std::thread& t : threads) t.join();
   for (int r : results) EXPECT_EQ(r, 0);
+}
+
+// Manifests of a few hundred files are larger than 64 KiB; libgcrypt's S-expressions carry
+// lengths in 16 bits, so a message must never pass through one. RFC 8032's first secret key
+// signs messages around and far beyond that size; the signer is checked against the RFC first.
+TEST(Signature, LongMessagesSignAndVerify) {
+  ASSERT_TRUE(gcryptReady());
+  const Bytes seed = fromHex("9d61b19deffd5a60ba844af492ec2cc44449c5697b326919703bac031cae7f60");
+  const Bytes key = fromHex(kRfc8032[0].key);
+  std::uint8_t derived[32];
+  ASSERT_TRUE(ed25519PublicKey(seed.data(), derived));
+  EXPECT_EQ(Bytes(derived, derived + 32), key);
+  std::uint8_t empty[64];
+  ASSERT_TRUE(ed25519Sign(seed.data(), key.data(), std::string_view(), empty));
+  EXPECT_EQ(Bytes(empty, empty + 64), fromHex(kRfc8032[0].signature));
+
+  for (const std::size_t size : {65535u, 65536u, 70000u, 3u << 20}) {
+    Bytes message(size);
+    for (std::size_t i = 0; i < size; ++i) message[i] = static_cast<std::uint8_t>(i * 131 + 7);
+    Bytes sig(64);
+    const std::string_view body(reinterpret_cast<const char*>(message.data()), size);
+    ASSERT_TRUE(ed25519Sign(seed.data(), key.data(), body, sig.data())) << size;
+    EXPECT_EQ(verify(key, sig, message), 0) << size;
+    message.back() ^= 1;  // beyond any 16-bit cut
+    EXPECT_EQ(verify(key, sig, message), -1) << size;
+  }
 }

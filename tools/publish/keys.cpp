@@ -9,7 +9,7 @@
 #include <cstring>
 #include <mutex>
 
-#include "ed25519.h"
+#include "formats/ed25519.h"
 #include "publish_platform.h"
 #include "update/files.h"
 #include "update/paths.h"

@@ -13,6 +13,7 @@ bool ed25519PublicKey(const std::uint8_t seed[32], std::uint8_t publicKey[32]);
 bool ed25519Sign(const std::uint8_t seed[32], const std::uint8_t publicKey[32],
                  std::string_view message, std::uint8_t signature[64]);
 // True when signature is valid for message under publicKey: S below the group order, the key
-// a point of the curve, and [S]B - [k]A encoding to R exactly.
+// a canonical encoding of a curve point (keys with a coordinate below 2^192, which make
+// libgcrypt abort, are refused), and [S]B - [k]A encoding to R exactly. Call gcryptReady() first.
 bool ed25519Verify(const std::uint8_t publicKey[32], const std::uint8_t signature[64],
                    std::string_view message);
