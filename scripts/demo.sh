@@ -8,9 +8,10 @@
 # Usage: scripts/demo.sh
 #   QM_DEMO_BUILD  the build folder of the linux preset (default build/linux)
 #   QM_DEMO_PORT   the loopback port for nginx (default: 8080 when free, else a free one)
+#   QM_DEMO_WIN_BUILD  the Windows build of the demo's launcher (default build/demo-windows)
 #
 # Steps: 1 packages and build, 2 key pair, 3 sample game, 4 publish and serve, 5 updates,
-# 6 the Windows launcher's place, 7 where everything is.
+# 6 the Windows launcher under Wine (screenshots), 7 where everything is.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$PWD
@@ -218,11 +219,25 @@ note "files fetched: $(tail -n +$((requests_before + 1)) nginx/access.log | grep
 verify_player
 
 # ---- 6. the Windows launcher -------------------------------------------------------------------
-# The place of QuillmarkLauncher.exe in this demo: the same release, served by the same nginx,
-# brought to a game folder by the launcher under Wine (in Xvfb when there is no display) until
-# it shows "READY TO PLAY". The launcher takes its patch address and public key from its build,
-# so that step needs the windows preset configured with this demo's key (keys/demo.pub) and
-# address; tests/e2e runs the launcher that way against its own releases.
+# QuillmarkLauncher.exe takes its patch address and public key from its build: the windows
+# preset, configured in build/demo-windows with this nginx's address and keys/demo.pub, makes
+# the demo's own launcher. Under Wine (in Xvfb when there is no display) it brings an empty
+# folder, launcher/, up to date; tests/e2e/demo_launcher.sh photographs it on the way.
+step "6. QuillmarkLauncher.exe under Wine brings launcher/ to READY TO PLAY"
+win_build=$root/${QM_DEMO_WIN_BUILD:-build/demo-windows}
+launcher_failed=
+if (cd "$root" && cmake --preset windows -B "$win_build" -DQUILLMARK_TESTS=OFF \
+      -DQUILLMARK_PATCH_URL="$url" -DQUILLMARK_PUBLIC_KEY="$root/$demo/keys/demo.pub") \
+     >build-windows.log 2>&1 &&
+   cmake --build "$win_build" --target QuillmarkLauncher >>build-windows.log 2>&1; then
+  note "built $win_build/src/shell/QuillmarkLauncher.exe for $url"
+  WINEPREFIX=$root/build/demo-wineprefix "$root/scripts/wine-env.sh" \
+    bash "$root/tests/e2e/demo_launcher.sh" "$win_build/src/shell/QuillmarkLauncher.exe" \
+    "$PWD/launcher" "$PWD/screenshots" || launcher_failed=1
+else
+  note "the Windows build failed (see $demo/build-windows.log)"
+  launcher_failed=1
+fi
 
 # ---- 7. where everything is --------------------------------------------------------------------
 step "7. Done in $(elapsed) after the build. Everything is in $demo/:"
@@ -232,5 +247,12 @@ note "release/                      what a web server or CDN serves: manifest.js
 note "manifests/v1.json, v2.json    each version's manifest (v1 gave v2 its delete list)"
 note "player/                       the player's game folder, with patcher.ini and patcher_cache.dat"
 note "nginx/                        nginx's configuration and logs (stopped now)"
+note "launcher/                     the game folder QuillmarkLauncher.exe brought up to date under Wine"
+note "screenshots/                  the launcher's window: launcher-ready.png (READY TO PLAY) and,"
+note "                              when a frame of the download was caught, launcher-downloading.png"
 note "programs: $build/tools/publish/quillmark-publish, $build/src/cli/quillmark-update"
 note "try: $build/src/cli/quillmark-update --help"
+if [ -n "$launcher_failed" ]; then
+  echo "The launcher step failed; see $demo/build-windows.log and $demo/screenshots/." >&2
+  exit 1
+fi

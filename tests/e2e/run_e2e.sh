@@ -183,54 +183,19 @@ new_folder() {
   cp "$launcher_exe" "$work/$1/QuillmarkLauncher.exe"
   echo "$work/$1"
 }
-window_id() { xdotool search --onlyvisible --name '^Quillmark$' 2>/dev/null | head -1; }
-# has_colour IMAGE X Y W H COLOUR: at least 4 pixels of that area (in the window's canvas)
-# lie within 10 % of COLOUR.
-has_colour() {
-  local n
-  n=$(convert "$1" -crop "$4x$5+$2+$3" +repage -alpha off -fuzz 10% -fill '#010203' -opaque "$6" \
-        -fuzz 0 -fill white -opaque '#010203' -fill black +opaque white \
-        -format '%[fx:round(mean*w*h)]' info: 2>/dev/null)
-  [ "${n:-0}" -ge 4 ]
-}
-# screenshot FILE CHECK...: the launcher window cut out of the screen, taken again until every
-# check ("X Y W H COLOUR") holds (the X server shows a painted frame a moment after the paint).
-screenshot() {
+# shellcheck source=window_shots.sh
+source "$(dirname "$(realpath "$0")")/window_shots.sh"
+screenshot() {  # FILE CHECK...
   local file=$1; shift
-  local end=$((SECONDS + 20)) id geometry x y ok check
-  while :; do
-    id=$(window_id)
-    if [ -n "$id" ]; then
-      geometry=$(xdotool getwindowgeometry --shell "$id")
-      x=$(sed -n 's/^X=//p' <<<"$geometry"); y=$(sed -n 's/^Y=//p' <<<"$geometry")
-      import -window root -crop "1130x690+$x+$y" +repage "$work/shot.png" 2>/dev/null
-      ok=1
-      for check in "$@"; do
-        # shellcheck disable=SC2086
-        has_colour "$work/shot.png" $check || { ok=0; break; }
-      done
-      if [ $ok = 1 ]; then
-        mv "$work/shot.png" "$out_dir/$file"
-        echo "screenshot: $out_dir/$file"
-        return 0
-      fi
-    fi
-    if [ $SECONDS -ge $end ]; then
-      [ -f "$work/shot.png" ] && mv "$work/shot.png" "$out_dir/failed-$file"
-      fail "the window never showed what $file should (last check: $check; see $out_dir/failed-$file)"
-    fi
-    sleep 0.2
-  done
+  qm_screenshot "$out_dir/$file" 20 "$@" ||
+    fail "the window never showed what $file should (see $out_dir/failed-$file)"
+  echo "screenshot: $out_dir/$file"
 }
-# What the main screen shows, as areas of the canvas and the colours expected there.
-ready_checks=("160 598 140 18 #7BD88F" "36 592 124 72 #F4EEDF" "640 600 130 16 #B9A8A0"
-              "820 600 260 50 #E8B04B" "900 610 100 40 #2A1A05" "300 626 470 10 #A8701F")
-error_checks=("36 592 124 72 #FF6B6B" "160 598 60 18 #FF6B6B" "230 596 340 20 #FF6B6B"
-              "820 600 260 50 #E8B04B")
-# (Downloading: the time left ends at x 770 in SecondaryText, the speed before it in Text.)
-download_checks=("160 598 80 18 #E8B04B" "160 626 200 10 #FFD98A" "700 600 70 16 #B9A8A0"
-                 "560 599 130 17 #ECE4DC" "160 642 400 18 #B9A8A0" "36 592 124 72 #F4EEDF"
-                 "820 600 260 50 #9A8983")
+window_origin() {
+  local origin
+  origin=$(qm_window_origin) || fail "no visible launcher window"
+  x=${origin% *}; y=${origin#* }
+}
 
 # 1. install into an empty folder
 g1=$(new_folder g1)
@@ -242,23 +207,22 @@ for f in "Play Quillmark.exe" data/readme.txt data/levels/level1.dat; do
   cmp -s "$game/$f" "$g1/$f" || fail "installed $f differs"
 done
 [ -f "$g1/patcher.ini" ] && [ -f "$g1/patcher_cache.dat" ] || fail "patcher.ini or patcher_cache.dat missing"
-screenshot ready.png "${ready_checks[@]}"
+screenshot ready.png "${qm_ready_checks[@]}"
 
 # 2. a second start restores the first and leaves with 0
-wid=$(window_id)
-geometry=$(xdotool getwindowgeometry --shell "$wid")
-x=$(sed -n 's/^X=//p' <<<"$geometry"); y=$(sed -n 's/^Y=//p' <<<"$geometry")
+window_origin
 xdotool mousemove $((x + 500)) $((y + 300)) click 1   # the backdrop: takes the focus
 xdotool key Escape                                     # with nothing open: minimise
 wait_for "the window to minimise" 20 bash -c "grep -q '^iconic=1$' '$work/status-install.txt'"
-(cd "$g1" && exec wine "$g1/QuillmarkLauncher.exe" </dev/null >/dev/null 2>&1)
+(cd "$g1" && exec timeout 60 wine "$g1/QuillmarkLauncher.exe" </dev/null >/dev/null 2>&1)
 second=$?
 [ $second -eq 0 ] || fail "second start exited with $second"
 wait_for "the first window to be restored" 20 bash -c "grep -q '^iconic=0$' '$work/status-install.txt'"
 status_is install 8 0 || fail "the first launcher is not ready any more"
 
 # 3. PLAY starts the game and closes the launcher
-screenshot restored.png "${ready_checks[@]}"
+screenshot restored.png "${qm_ready_checks[@]}"
+window_origin
 xdotool mousemove $((x + 949)) $((y + 629)) click 1
 wait_for "the stub game's record" 30 test -f "$g1/stub_game_record.txt"
 record=$(cat "$g1/stub_game_record.txt")
@@ -277,7 +241,7 @@ g2=$(new_folder g2)
 start_launcher error "$g2" "http://127.0.0.1:1/patch/"
 wait_for "ERROR" 60 status_is error 9 0
 [ "$(field error error)" = "Could not connect to the patch server." ] || fail "error text: $(field error error)"
-screenshot error.png "${error_checks[@]}"
+screenshot error.png "${qm_error_checks[@]}"
 stop_launcher error
 echo "ok: server down"
 
@@ -285,19 +249,23 @@ echo "ok: server down"
 g4=$(new_folder g4)
 start_launcher download "$g4" "$base/slow/patch/"
 wait_for "a download with a measured speed" 90 bash -c "grep -q '^phase=4$' '$work/status-download.txt' 2>/dev/null && ! grep -q '^speed=0$' '$work/status-download.txt'"
-screenshot downloading.png "${download_checks[@]}"
+screenshot downloading.png "${qm_download_checks[@]}"
 stop_launcher download
 echo "ok: mid-download"
 
 # 6. self-update
 g3=$(new_folder g3)
 start_launcher self "$g3" "$base/self/patch/"
+first_pid=$last_pid
 wait_for "the restarted launcher to finish" 120 bash -c "grep -q -- '--updated' '$work/status-self.txt' 2>/dev/null && grep -q '^phase=8$' '$work/status-self.txt' && grep -q '^running=0$' '$work/status-self.txt'"
 cmp -s "$work/stage2/QuillmarkLauncher.exe" "$g3/QuillmarkLauncher.exe" || fail "the launcher was not replaced"
 [ ! -e "$g3/QuillmarkLauncher.exe.old" ] || fail ".old file left"
 [ ! -e "$g3/QuillmarkLauncher.exe.new" ] || fail ".new file left"
+wait_for "the replaced launcher to exit" 30 bash -c "! kill -0 $first_pid 2>/dev/null"
+wait "$first_pid"; code=$?
+[ $code -eq 0 ] || fail "the replaced launcher exited with $code"
 cmp -s "$game/data/levels/level1.dat" "$g3/data/levels/level1.dat" || fail "game not installed after the restart"
-screenshot updated.png "${ready_checks[@]}"
+screenshot updated.png "${qm_ready_checks[@]}"
 stop_launcher self
 echo "ok: self-update"
 echo "PASS"
