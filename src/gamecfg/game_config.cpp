@@ -42,8 +42,8 @@ GameConfigFile& gameConfig() {
 void parseGameConfig(std::string_view content, std::vector<std::string>& lines,
                      std::string& separator) {
   lines.clear();
-  separator = (content.size() >= 2 && content.find("\r\n") != std::string_view::npos) ? "\r\n"
-                                                                                         : "\n";
+  separator =
+      (content.size() >= 2 && content.find("\r\n") != std::string_view::npos) ? "\r\n" : "\n";
   std::size_t start = 0;
   while (start < content.size()) {
     const std::size_t end = content.find('\n', start);

@@ -48,7 +48,8 @@ std::wstring fileNameOfPath(std::wstring_view path) {
 
 std::wstring moduleDirectoryOf(std::wstring_view path) {
   const std::size_t at = path.find_last_of(L"\\/");
-  return at == std::wstring_view::npos ? std::wstring(L".\\") : std::wstring(path.substr(0, at + 1));
+  return at == std::wstring_view::npos ? std::wstring(L".\\")
+                                       : std::wstring(path.substr(0, at + 1));
 }
 
 std::wstring processCommandLine(std::wstring_view executable, std::wstring_view arguments) {

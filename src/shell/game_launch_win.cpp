@@ -1,5 +1,6 @@
 // Starting programs through the shell and directly, and the process snapshot.
 #include <windows.h>
+
 #include <shellapi.h>
 #include <tlhelp32.h>
 

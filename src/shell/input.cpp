@@ -1,12 +1,11 @@
 // Mouse and keyboard: hit testing against the last frame's regions, hover, press and capture,
 // the caption of the borderless window, cursors, sliders, the wheel, Enter and Escape.
-#include "shell/shell.h"
-
 #include <algorithm>
 #include <cstdio>
 
 #include "gamecfg/game_config.h"
 #include "i18n/strings.h"
+#include "shell/shell.h"
 #include "ui/action_ids.h"
 
 namespace {

@@ -6,6 +6,7 @@
 //   loop        GetMessageW until WM_QUIT
 //   shut-down   renderer, HTTP session, taskbar, COM, mutex
 #include <windows.h>
+
 #include <objbase.h>
 #include <shellapi.h>
 
@@ -32,7 +33,8 @@ bool restartedElevated(const std::wstring& directory, std::wstring_view commandL
     CloseHandle(file);  // deleted with its last handle
     return false;
   }
-  if (GetLastError() != ERROR_ACCESS_DENIED || hasSwitch(commandLine, kSwitchElevated)) return false;
+  if (GetLastError() != ERROR_ACCESS_DENIED || hasSwitch(commandLine, kSwitchElevated))
+    return false;
   const std::wstring self = modulePath();
   SHELLEXECUTEINFOW info = {};
   info.cbSize = sizeof info;
@@ -72,9 +74,9 @@ void registerWindowClass(HINSTANCE instance) {
   windowClass.lpfnWndProc = windowProcedure;
   windowClass.hInstance = instance;
   windowClass.hCursor = LoadCursorW(nullptr, IDC_ARROW);
-  windowClass.hIcon = static_cast<HICON>(LoadImageW(instance, MAKEINTRESOURCEW(101), IMAGE_ICON,
-                                                    GetSystemMetrics(SM_CXICON),
-                                                    GetSystemMetrics(SM_CYICON), 0));
+  windowClass.hIcon =
+      static_cast<HICON>(LoadImageW(instance, MAKEINTRESOURCEW(101), IMAGE_ICON,
+                                    GetSystemMetrics(SM_CXICON), GetSystemMetrics(SM_CYICON), 0));
   windowClass.hIconSm = static_cast<HICON>(LoadImageW(instance, MAKEINTRESOURCEW(101), IMAGE_ICON,
                                                       GetSystemMetrics(SM_CXSMICON),
                                                       GetSystemMetrics(SM_CYSMICON), 0));

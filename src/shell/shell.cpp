@@ -5,7 +5,9 @@
 
 #include "ui/main_screen.h"
 
-void resetSpeed(Shell& shell) { resetSpeedMeter(shell.ui.speedMeter, shell.host.now(shell.host.self)); }
+void resetSpeed(Shell& shell) {
+  resetSpeedMeter(shell.ui.speedMeter, shell.host.now(shell.host.self));
+}
 
 void copyNewsToUi(Shell& shell) {
   std::vector<NewsItem> copy = copyNews(*shell.state);

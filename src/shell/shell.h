@@ -23,8 +23,8 @@
 
 // The window's values of the UI thread.
 struct UiState {
-  float scale = 1.0f;           // window dpi / 96
-  float animationClock = 0;     // seconds, advanced by every frame tick
+  float scale = 1.0f;        // window dpi / 96
+  float animationClock = 0;  // seconds, advanced by every frame tick
   SpeedMeter speedMeter;
   std::vector<NewsItem> uiNews;  // the window's own copy of the news
   std::wstring launchMessage;    // a failed game start, shown on the main screen

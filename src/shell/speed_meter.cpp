@@ -17,11 +17,10 @@ void sampleSpeed(SpeedMeter& meter, int phase, std::uint64_t bytes, std::uint64_
   // A clock that went backwards (it never should) counts as no time passed.
   const std::uint64_t elapsed = now > meter.lastTick ? now - meter.lastTick : 0;
   if (elapsed < 500) return;
-  const float sample =
-      bytes < meter.lastBytes
-          ? 0.0f
-          : static_cast<float>(static_cast<double>(bytes - meter.lastBytes) * 1000.0 /
-                               static_cast<double>(elapsed));
+  const float sample = bytes < meter.lastBytes
+                           ? 0.0f
+                           : static_cast<float>(static_cast<double>(bytes - meter.lastBytes) *
+                                                1000.0 / static_cast<double>(elapsed));
   meter.speed = meter.speed <= 0 ? sample : sample * 0.3f + meter.speed * 0.7f;
   meter.lastBytes = bytes;
   meter.lastTick = now;

@@ -10,14 +10,15 @@ TaskbarProgress taskbarProgress(int phase, bool running, std::uint64_t bytesDone
   if (phase == kStatusReady) return {};
   // A finished run hands over to the new launcher in phase 7; any other end (a cancelled run)
   // leaves nothing to show.
-  if (!running) return phase == kStatusRestart ? TaskbarProgress{TaskbarMode::Indeterminate, 0}
-                                               : TaskbarProgress{};
+  if (!running)
+    return phase == kStatusRestart ? TaskbarProgress{TaskbarMode::Indeterminate, 0}
+                                   : TaskbarProgress{};
   const bool counted =
       phase == kStatusChecking || phase == kStatusDownloading || phase == kStatusSelfUpdate;
   if (!counted || bytesTotal == 0) return {TaskbarMode::Indeterminate, 0};
   const std::uint64_t done = std::min(bytesDone, bytesTotal);
   // done * 1000 cannot overflow for any real size; the division keeps it exact otherwise.
-  const std::uint64_t permille = done > UINT64_MAX / 1000 ? done / (bytesTotal / 1000)
-                                                          : done * 1000 / bytesTotal;
+  const std::uint64_t permille =
+      done > UINT64_MAX / 1000 ? done / (bytesTotal / 1000) : done * 1000 / bytesTotal;
   return {TaskbarMode::Normal, static_cast<std::uint32_t>(std::min<std::uint64_t>(permille, 1000))};
 }

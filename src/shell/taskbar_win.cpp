@@ -1,6 +1,7 @@
 // The taskbar button's progress through ITaskbarList3 (Windows 7 and later). Systems without
 // the interface (or without a taskbar) simply show nothing.
 #include <windows.h>
+
 #include <shobjidl.h>
 
 #include "shell/taskbar.h"
@@ -14,10 +15,14 @@ bool g_stale = true;  // the button does not show g_shown (yet, or any more)
 
 TBPFLAG flagOf(TaskbarMode mode) {
   switch (mode) {
-    case TaskbarMode::Indeterminate: return TBPF_INDETERMINATE;
-    case TaskbarMode::Normal: return TBPF_NORMAL;
-    case TaskbarMode::Error: return TBPF_ERROR;
-    case TaskbarMode::None: break;
+    case TaskbarMode::Indeterminate:
+      return TBPF_INDETERMINATE;
+    case TaskbarMode::Normal:
+      return TBPF_NORMAL;
+    case TaskbarMode::Error:
+      return TBPF_ERROR;
+    case TaskbarMode::None:
+      break;
   }
   return TBPF_NOPROGRESS;
 }
@@ -28,8 +33,8 @@ void initialiseTaskbar(void* window) {
   g_window = static_cast<HWND>(window);
   if (g_taskbar) return;
   ITaskbarList3* taskbar = nullptr;
-  if (FAILED(CoCreateInstance(CLSID_TaskbarList, nullptr, CLSCTX_INPROC_SERVER,
-                              IID_ITaskbarList3, reinterpret_cast<void**>(&taskbar)))) {
+  if (FAILED(CoCreateInstance(CLSID_TaskbarList, nullptr, CLSCTX_INPROC_SERVER, IID_ITaskbarList3,
+                              reinterpret_cast<void**>(&taskbar)))) {
     return;
   }
   if (FAILED(taskbar->HrInit())) {

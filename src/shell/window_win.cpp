@@ -4,7 +4,7 @@
 //   dpi                windowDpi, systemDpi (looked up in user32 at run time)
 //   host               the ShellHost calls: repaint, capture, window, shell, runs, restart
 //   window procedure   creation, destruction, size, paint, input, timers, dpi, status
-#include "shell/launcher_win.h"
+#include "shell/launcher_win.h"  // first: it brings <windows.h>
 
 #include <dwmapi.h>
 #include <shellapi.h>
@@ -125,7 +125,8 @@ LauncherState& launcherState() { return g_state; }
 
 float windowDpi(HWND window) {
   using GetDpiForWindowFn = UINT(WINAPI*)(HWND);
-  static const GetDpiForWindowFn getDpiForWindow = user32Function<GetDpiForWindowFn>("GetDpiForWindow");
+  static const GetDpiForWindowFn getDpiForWindow =
+      user32Function<GetDpiForWindowFn>("GetDpiForWindow");
   if (getDpiForWindow) {
     const UINT dpi = getDpiForWindow(window);
     if (dpi > 0) return static_cast<float>(dpi);
@@ -135,7 +136,8 @@ float windowDpi(HWND window) {
 
 float systemDpi() {
   using GetDpiForSystemFn = UINT(WINAPI*)();
-  static const GetDpiForSystemFn getDpiForSystem = user32Function<GetDpiForSystemFn>("GetDpiForSystem");
+  static const GetDpiForSystemFn getDpiForSystem =
+      user32Function<GetDpiForSystemFn>("GetDpiForSystem");
   if (getDpiForSystem) {
     const UINT dpi = getDpiForSystem();
     if (dpi > 0) return static_cast<float>(dpi);
@@ -213,7 +215,8 @@ LRESULT CALLBACK windowProcedure(HWND window, UINT message, WPARAM wParam, LPARA
         POINT p;
         GetCursorPos(&p);
         const PointF at = canvasPointFromScreen(window, p.x, p.y);
-        SetCursor(LoadCursorW(nullptr, showsHandCursor(shell(), at.x, at.y) ? IDC_HAND : IDC_ARROW));
+        SetCursor(
+            LoadCursorW(nullptr, showsHandCursor(shell(), at.x, at.y) ? IDC_HAND : IDC_ARROW));
         return TRUE;
       }
       break;

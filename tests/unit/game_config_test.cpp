@@ -186,7 +186,8 @@ TEST(GameConfigFile, ReadersConvertLikeTheCLibrary) {
   EXPECT_FLOAT_EQ(readMusicVolume(set), 0.375f);
   EXPECT_EQ(readVoiceVolume(set), 3);
 
-  GameConfigFile odd = loadWith(dir, "WINDOWED yes\nMUSIC_VOLUME loud\nVOICE_VOLUME 99999999999999\n");
+  GameConfigFile odd =
+      loadWith(dir, "WINDOWED yes\nMUSIC_VOLUME loud\nVOICE_VOLUME 99999999999999\n");
   EXPECT_FALSE(readWindowed(odd));  // no number is 0
   EXPECT_FLOAT_EQ(readMusicVolume(odd), 0.0f);
   EXPECT_EQ(readVoiceVolume(odd), 2147483647);
@@ -196,8 +197,8 @@ TEST(LocaFile, SecondWordNamesTheLanguageInAnyCase) {
   EXPECT_EQ(parseLocaFile("1250 PL"), 7);
   EXPECT_EQ(parseLocaFile("1253\tgr\r\n"), 11);
   EXPECT_EQ(parseLocaFile("\n  1252\n\nde"), 4);
-  EXPECT_EQ(parseLocaFile("en"), 0);         // one word only
-  EXPECT_EQ(parseLocaFile("1252 xx"), 0);    // unknown code
+  EXPECT_EQ(parseLocaFile("en"), 0);       // one word only
+  EXPECT_EQ(parseLocaFile("1252 xx"), 0);  // unknown code
   EXPECT_EQ(parseLocaFile(""), 0);
   EXPECT_EQ(parseLocaFile("1252 fr extra"), 3);
   // A first word longer than 31 bytes is cut there, so its rest becomes the second word.

@@ -1,17 +1,15 @@
 // Starting programs for real (Windows, under Wine in CI): the shell start of the game and the
 // direct start of the launcher, with blanks in the folder, their working folders and command
 // lines as the started program sees them, failures as error codes, and the process check.
-#include "shell/game_launch.h"
-
-#include <windows.h>
-
 #include <gtest/gtest.h>
+#include <windows.h>
 
 #include <chrono>
 #include <string>
 #include <thread>
 
 #include "shell/command_line.h"
+#include "shell/game_launch.h"
 #include "test_support.h"
 #include "update/files.h"
 #include "update/paths.h"
@@ -73,7 +71,8 @@ TEST(LaunchProcess, QuotesTheExecutableAndStartsItInItsFolder) {
   expected.insert(expected.begin(), '"');
   expected.append("\" --updated");
   EXPECT_EQ(line(record, "command"), expected);
-  EXPECT_EQ(withoutTrailingSlash(line(record, "folder")), withoutTrailingSlash(wideToUtf8(folderOfPath(exe))));
+  EXPECT_EQ(withoutTrailingSlash(line(record, "folder")),
+            withoutTrailingSlash(wideToUtf8(folderOfPath(exe))));
 
   EXPECT_FALSE(launchProcess(dir.file("missing/nothing.exe"), L""));
 }
@@ -86,7 +85,8 @@ TEST(LaunchGame, ShellStartsTheClientWithTheTicketInItsFolder) {
   const std::string command = line(record, "command");
   EXPECT_NE(command.find("Play Quillmark.exe"), std::string::npos) << command;
   EXPECT_EQ(command.substr(command.size() - 20), " /launcher:quillmark") << command;
-  EXPECT_EQ(withoutTrailingSlash(line(record, "folder")), withoutTrailingSlash(wideToUtf8(folderOfPath(exe))));
+  EXPECT_EQ(withoutTrailingSlash(line(record, "folder")),
+            withoutTrailingSlash(wideToUtf8(folderOfPath(exe))));
   // (A start that fails is not tried here: the shell reports it with a dialog of its own,
   // which would wait for a click.)
 }

@@ -48,7 +48,9 @@ ShellHost recordingHost(Recorder& r) {
   h.trackMouseLeave = [](void* s) { ++static_cast<Recorder*>(s)->leaveRequests; };
   h.closeWindow = [](void* s) { ++static_cast<Recorder*>(s)->closes; };
   h.minimiseWindow = [](void* s) { ++static_cast<Recorder*>(s)->minimises; };
-  h.shellOpen = [](void* s, const std::wstring& t) { static_cast<Recorder*>(s)->opened.push_back(t); };
+  h.shellOpen = [](void* s, const std::wstring& t) {
+    static_cast<Recorder*>(s)->opened.push_back(t);
+  };
   h.startRun = [](void* s, bool repair) { static_cast<Recorder*>(s)->runs.push_back(repair); };
   h.stopFrameTimer = [](void* s) { ++static_cast<Recorder*>(s)->timerStops; };
   h.launchGame = [](void* s, const std::wstring& exe, const std::wstring& params) {
@@ -103,8 +105,8 @@ const float kPlayY = (kMainButtonRect.top + kMainButtonRect.bottom) / 2;
 
 TEST_F(ShellTest, ARunToReadyLeavesPhaseEightAndStopsTheTimerAfterItsNextTick) {
   state.running = true;
-  for (auto [code, lParam] : std::vector<std::pair<int, int>>{
-           {1, 0}, {2, 0}, {2, 1}, {3, 0}, {5, 0}, {8, 0}}) {
+  for (auto [code, lParam] :
+       std::vector<std::pair<int, int>>{{1, 0}, {2, 0}, {2, 1}, {3, 0}, {5, 0}, {8, 0}}) {
     if (lParam == 0) state.phase = code;
     onLauncherStatus(shell, code, lParam);
     onFrameTick(shell);
@@ -227,8 +229,8 @@ TEST_F(ShellTest, HitTestTakesTheTopmostRegionWithExclusiveRightAndBottomEdges) 
   regions = {{kActionBackground, {0, 0, 1130, 690}, true, -1},
              {kActionNewsItem, {100, 100, 200, 150}, true, 0},
              {kActionNewsItem, {100, 140, 200, 190}, true, 1}};
-  EXPECT_EQ(hitTest(shell, 150, 145)->itemIndex, 1);  // the later of two overlapping
-  EXPECT_EQ(hitTest(shell, 100, 100)->itemIndex, 0);  // left and top belong to it
+  EXPECT_EQ(hitTest(shell, 150, 145)->itemIndex, 1);                 // the later of two overlapping
+  EXPECT_EQ(hitTest(shell, 100, 100)->itemIndex, 0);                 // left and top belong to it
   EXPECT_EQ(hitTest(shell, 200, 120)->actionId, kActionBackground);  // right does not
   EXPECT_EQ(hitTest(shell, 150, 190)->actionId, kActionBackground);  // bottom does not
   regions.clear();
@@ -675,9 +677,11 @@ TEST(Taskbar, ProgressWhileCheckingOrDownloadingRedOnErrorNothingWhenReady) {
   EXPECT_EQ(taskbarProgress(kStatusChecking, true, 0, 0), (TaskbarProgress{M::Indeterminate, 0}));
   EXPECT_EQ(taskbarProgress(kStatusChecking, true, 250, 1000), (TaskbarProgress{M::Normal, 250}));
   EXPECT_EQ(taskbarProgress(kStatusDownloading, true, 1, 3), (TaskbarProgress{M::Normal, 333}));
-  EXPECT_EQ(taskbarProgress(kStatusDownloading, true, 5000, 1000), (TaskbarProgress{M::Normal, 1000}));
+  EXPECT_EQ(taskbarProgress(kStatusDownloading, true, 5000, 1000),
+            (TaskbarProgress{M::Normal, 1000}));
   EXPECT_EQ(taskbarProgress(kStatusSelfUpdate, true, 500, 1000), (TaskbarProgress{M::Normal, 500}));
-  EXPECT_EQ(taskbarProgress(kStatusApplying, true, 1000, 1000), (TaskbarProgress{M::Indeterminate, 0}));
+  EXPECT_EQ(taskbarProgress(kStatusApplying, true, 1000, 1000),
+            (TaskbarProgress{M::Indeterminate, 0}));
   EXPECT_EQ(taskbarProgress(kStatusError, true, 10, 1000), (TaskbarProgress{M::Error, 1000}));
   EXPECT_EQ(taskbarProgress(kStatusError, false, 10, 1000), (TaskbarProgress{M::Error, 1000}));
   EXPECT_EQ(taskbarProgress(kStatusReady, false, 10, 1000), (TaskbarProgress{}));
