@@ -1,0 +1,264 @@
+#!/usr/bin/env bash
+# quillmark-update against the obvious scripted pipeline, on the same releases served by nginx
+# on loopback. Each side is timed as a whole with /usr/bin/time -v, best of QM_BENCH_RUNS runs
+# (default 3), over a warm page cache:
+#
+#   cold install  1 GiB release, 2,000 files of mixed sizes and compressibility, into an empty
+#                 folder. Alternative: every .z fetched by curl --parallel --parallel-max 4,
+#                 then inflated (pigz), hashed (sha256sum, compared) and written, four at a time.
+#                 Target ratio <= 1.0; peak memory under 32 MiB.
+#   no-op run     100,000 small files, installed and cached. Alternative: a bare stat walk,
+#                 find -printf '%s %T@'. Target ratio <= 2.0.
+#   repair run    the 1 GiB release, installed. Alternative: openssl dgst -sha256 over the same
+#                 files, four processes at a time. Target ratio <= 1.1.
+#
+# The ratio is our wall time over the alternative's. Prints wall time, MB/s and peak memory of
+# both sides, and the ratio.
+#
+# Usage: tests/bench/update_bench.sh [BUILD_DIR] [WORK_DIR]
+#   BUILD_DIR  a build of the linux preset (default build/linux); the two programs are built
+#   WORK_DIR   where the data sets live (default build/bench-update); kept, so that later runs
+#              skip generating, publishing and the first install. About 5 GiB.
+set -euo pipefail
+cd "$(dirname "$0")/../.."
+root=$PWD
+build=${1:-build/linux}
+work=${2:-build/bench-update}
+runs=${QM_BENCH_RUNS:-3}
+
+scripts/deps.sh pigz jq
+if [ ! -f "$build/CMakeCache.txt" ]; then
+  cmake --preset linux -B "$build" >/dev/null
+fi
+cmake --build "$build" --target quillmark-update quillmark-publish >/dev/null
+update=$root/$build/src/cli/quillmark-update
+publish=$root/$build/tools/publish/quillmark-publish
+mkdir -p "$work"
+work=$(cd "$work" && pwd)
+cd "$work"
+
+say() { printf '%s\n' "$*" >&2; }
+
+# ---- data --------------------------------------------------------------------------------------
+# Deterministic content. Random: AES-CTR of zeros under a key made from a seed (does not
+# compress). Half: the same bytes mapped onto 16 letters (compresses to about 57 %). Text:
+# numbered lines (about 12 %). (Bytes mapped onto 2 letters would compress further, but zlib's
+# level 9 crawls through such data at well under 1 MB/s: no game ships that.)
+sixteen=$(printf 'abcdefghijklmnop%.0s' $(seq 16))
+stream() { head -c "$2" /dev/zero | openssl enc -aes-128-ctr -nosalt -K "$(printf '%032x' "$1")" -iv 00000000000000000000000000000000; }
+bytes() {  # SEED COUNT KIND(0 random, 1 half, 2 text)
+  case $3 in
+    0) stream "$1" "$2" ;;
+    1) stream "$1" "$2" | LC_ALL=C tr '\000-\377' "$sixteen" ;;
+    *) awk -v seed="$1" -v n="$2" 'BEGIN {
+         while (total < n) {
+           line = sprintf("%07d the quill of scribe %d crosses region %d, ink %d\n", i, seed,
+                          (i * 7) % 113, (i * 31 + seed) % 997)
+           i++
+           if (total + length(line) > n) line = substr(line, 1, n - total)
+           total += length(line)
+           printf "%s", line
+         }
+       }' ;;
+  esac
+}
+
+if [ ! -f keys/bench.pub ]; then
+  mkdir -p keys
+  rm -f keys/bench.key
+  "$publish" keygen --out keys/bench >/dev/null
+fi
+
+if [ ! -f big-src.done ]; then
+  say "generating the 1 GiB game (2,000 files)..."
+  rm -rf big-src
+  for i in $(seq 0 1999); do
+    h=$(((i * 2654435761) % 1000003))
+    if ((i % 20 == 0)); then
+      size=$(((5 * 1024 + h % 4500) * 1024))  # 100 files of 5 to 9.4 MiB
+    elif ((i % 5 == 1)); then
+      size=$(((256 + h % 768) * 1024))  # 400 files of 256 KiB to 1 MiB
+    else
+      size=$((2048 + h % 63488))  # 1,500 files of 2 to 64 KiB
+    fi
+    dir=big-src/pack_$((i % 20))/part_$((i / 20 % 5))
+    mkdir -p "$dir"
+    bytes "$((i + 1))" "$size" $((i % 3)) >"$dir/file_$i.bin"
+  done
+  touch big-src.done
+fi
+
+if [ ! -f small-src.done ]; then
+  say "generating the 100,000 small files..."
+  rm -rf small-src
+  mkdir -p small-src
+  for d in $(seq 0 99); do mkdir -p "small-src/d$d"; done
+  awk 'BEGIN {
+    for (i = 0; i < 100000; i++) {
+      f = sprintf("small-src/d%d/f%06d.txt", i % 100, i)
+      printf "small file %d\n", i > f
+      for (j = 0; j < i % 7; j++) printf "line %d of small file %d, padding the size a little\n", j, i > f
+      close(f)
+    }
+  }'
+  touch small-src.done
+fi
+
+publish_release() {  # NAME GAME_EXE
+  if [ ! -f "$1-release/manifest.sig" ] || [ "$1-src.done" -nt "$1-release/manifest.sig" ]; then
+    say "publishing $1-src..."
+    rm -rf "$1-release"
+    "$publish" build --game "$1-src" --out "$1-release" --version 1 --key keys/bench.key \
+      --game-exe "$2" >/dev/null
+  fi
+}
+publish_release big pack_0/part_0/file_0.bin
+publish_release small d0/f000000.txt
+big_bytes=$(du -sb --apparent-size big-src | cut -f1)
+small_bytes=$(du -sb --apparent-size small-src | cut -f1)
+
+# ---- nginx -------------------------------------------------------------------------------------
+port_free() { ! (exec 3<>"/dev/tcp/127.0.0.1/$1") 2>/dev/null; }
+port=
+for candidate in $(seq 18280 18379); do
+  if port_free "$candidate"; then port=$candidate; break; fi
+done
+[ -n "$port" ] || { say "no free port"; exit 1; }
+rm -rf nginx
+mkdir -p nginx/tmp
+cat >nginx/nginx.conf <<EOF
+daemon off;
+master_process off;
+worker_processes 1;
+pid "$work/nginx/nginx.pid";
+error_log "$work/nginx/error.log" warn;
+events { worker_connections 1024; }
+http {
+  access_log off;
+  client_body_temp_path "$work/nginx/tmp/body";
+  proxy_temp_path "$work/nginx/tmp/proxy";
+  fastcgi_temp_path "$work/nginx/tmp/fastcgi";
+  uwsgi_temp_path "$work/nginx/tmp/uwsgi";
+  scgi_temp_path "$work/nginx/tmp/scgi";
+  default_type application/octet-stream;
+  sendfile on;
+  tcp_nopush on;
+  keepalive_requests 1000000;
+  server {
+    listen 127.0.0.1:$port;
+    location /big/ { alias "$work/big-release/"; }
+    location /small/ { alias "$work/small-release/"; }
+  }
+}
+EOF
+nginx_pid=
+cleanup() {
+  if [ -n "$nginx_pid" ]; then kill "$nginx_pid" 2>/dev/null || true; wait "$nginx_pid" 2>/dev/null || true; fi
+}
+trap cleanup EXIT
+/usr/sbin/nginx -p "$work/nginx" -c "$work/nginx/nginx.conf" -e "$work/nginx/error.log" \
+  >nginx/output.log 2>&1 &
+nginx_pid=$!
+base=http://127.0.0.1:$port
+for _ in $(seq 1 100); do
+  curl -fsS -o /dev/null "$base/big/manifest.json" 2>/dev/null && break
+  sleep 0.1
+done
+curl -fsS -o /dev/null "$base/big/manifest.json"
+pub=$(cat keys/bench.pub)
+
+# Both releases into the page cache, so neither side pays for the first read from disk.
+cat big-release/files/*/* small-release/manifest.json >/dev/null
+
+# ---- the alternatives --------------------------------------------------------------------------
+mkdir -p scripts
+jq -r '.files[] | [.h, .p] | @tsv' big-release/manifest.json >scripts/big.tsv
+awk -F'\t' -v base="$base/big/" '{
+  printf "url = \"%sfiles/%s/%s.z\"\noutput = \"stage/%s.z\"\n", base, substr($1, 1, 2), $1, $1
+}' scripts/big.tsv >scripts/curl.cfg
+cat >scripts/alt_install.sh <<'EOF'
+#!/usr/bin/env bash
+# Cold install the scripted way: fetch every .z four at a time, then inflate, hash (and
+# compare) and write every file, four at a time.
+set -euo pipefail
+dest=$1
+mkdir -p stage "$dest"
+curl --parallel --parallel-max 4 --fail -sS --config scripts/curl.cfg
+cut -f2 scripts/big.tsv | sed 's|/[^/]*$||' | sort -u | (cd "$dest" && xargs mkdir -p)
+shard() {
+  awk -F'\t' -v n="$1" 'NR % 4 == n' scripts/big.tsv | while IFS=$'\t' read -r hash path; do
+    got=$(pigz -dzc "stage/$hash.z" | tee "$dest/$path" | sha256sum)
+    [ "${got:0:64}" = "$hash" ] || { echo "hash mismatch: $path" >&2; exit 1; }
+  done
+}
+shard 0 & shard 1 & shard 2 & shard 3 &
+fail=0
+for _ in 1 2 3 4; do wait -n || fail=1; done
+exit $fail
+EOF
+chmod +x scripts/alt_install.sh
+
+# ---- measuring ---------------------------------------------------------------------------------
+# measure NAME PREPARE COMMAND...: best wall time of the runs; sets <NAME>_wall and <NAME>_kib
+# (peak resident memory of that run, in KiB).
+measure() {
+  local name=$1 prepare=$2
+  shift 2
+  local best='' best_kib=''
+  for _ in $(seq 1 "$runs"); do
+    eval "$prepare"
+    /usr/bin/time -v -o time.txt "$@" >run.log 2>&1 || { say "$name failed:"; cat run.log time.txt >&2; exit 1; }
+    local wall kib
+    wall=$(awk -F': ' '/Elapsed \(wall clock\)/ {
+      n = split($2, p, ":"); s = 0; for (i = 1; i <= n; i++) s = s * 60 + p[i]; print s }' time.txt)
+    kib=$(awk -F': ' '/Maximum resident set size/ { print $2 }' time.txt)
+    if [ -z "$best" ] || awk -v a="$wall" -v b="$best" 'BEGIN { exit !(a < b) }'; then
+      best=$wall best_kib=$kib
+    fi
+  done
+  printf -v "${name}_wall" '%s' "$best"
+  printf -v "${name}_kib" '%s' "$best_kib"
+  say "  $name: $best s, $best_kib KiB"
+}
+
+say "cold install (best of $runs)..."
+measure ours_install 'rm -rf install-ours' \
+  "$update" --dir install-ours --patch-url "$base/big/" --public-key "$pub" --quiet --lang en
+measure alt_install 'rm -rf install-alt stage' scripts/alt_install.sh install-alt
+rm -rf install-alt stage
+
+say "repair run (best of $runs)..."
+measure ours_repair ':' \
+  "$update" --dir install-ours --repair --patch-url "$base/big/" --public-key "$pub" --quiet --lang en
+measure alt_repair ':' bash -c \
+  "find install-ours -type f ! -name 'patcher*' -print0 | xargs -0 -P 4 -n 16 openssl dgst -sha256 >/dev/null"
+
+if [ ! -f small-install/patcher.ini ] || [ small-release/manifest.sig -nt small-install/patcher.ini ]; then
+  say "installing the 100,000 files once (not measured)..."
+  rm -rf small-install
+  "$update" --dir small-install --patch-url "$base/small/" --public-key "$pub" --quiet --lang en >/dev/null
+fi
+say "no-op run (best of $runs)..."
+measure ours_noop ':' \
+  "$update" --dir small-install --patch-url "$base/small/" --public-key "$pub" --quiet --lang en
+measure alt_noop ':' bash -c "find small-install -printf '%s %T@\n' >/dev/null"
+
+# ---- the table ---------------------------------------------------------------------------------
+row() {  # LABEL BYTES OURS ALT TARGET
+  local ow ok aw ak
+  ow=${3}_wall ok=${3}_kib aw=${4}_wall ak=${4}_kib
+  awk -v label="$1" -v bytes="$2" -v ow="${!ow}" -v ok="${!ok}" -v aw="${!aw}" -v ak="${!ak}" \
+    -v target="$5" 'BEGIN {
+      mb = bytes / 1048576; ratio = ow / aw
+      printf "%-34s %7.2f s %8.1f MB/s %7.1f MiB | %7.2f s %8.1f MB/s %7.1f MiB | %5.2f  (<= %s) %s\n",
+        label, ow, mb / ow, ok / 1024, aw, mb / aw, ak / 1024, ratio, target,
+        ratio <= target ? "ok" : "MISSED"
+    }'
+}
+printf '\n%-34s %-33s | %-33s | %s\n' "" "quillmark-update: wall, MB/s, peak" "alternative: wall, MB/s, peak" "ratio"
+row "cold install, 1 GiB, 2,000 files" "$big_bytes" ours_install alt_install 1.0
+row "no-op run, 100,000 small files" "$small_bytes" ours_noop alt_noop 2.0
+row "repair run, 1 GiB" "$big_bytes" ours_repair alt_repair 1.1
+# shellcheck disable=SC2154  # set by measure
+awk -v k="$ours_install_kib" 'BEGIN {
+  printf "peak memory of the cold install: %.1f MiB (target < 32 MiB) %s\n", k / 1024, k < 32768 ? "ok" : "MISSED" }'
