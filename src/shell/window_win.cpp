@@ -186,6 +186,8 @@ LRESULT CALLBACK windowProcedure(HWND window, UINT message, WPARAM wParam, LPARA
       DwmSetWindowAttribute(window, 33 /* DWMWA_WINDOW_CORNER_PREFERENCE */, &round, sizeof round);
       const BOOL dark = TRUE;
       DwmSetWindowAttribute(window, 20 /* DWMWA_USE_IMMERSIVE_DARK_MODE */, &dark, sizeof dark);
+      // An elevated launcher hears the taskbar (which is not elevated) only when it says so.
+      ChangeWindowMessageFilterEx(window, taskbarButtonCreatedMessage(), MSGFLT_ALLOW, nullptr);
       return 0;
     }
     case WM_DESTROY:
