@@ -1,7 +1,7 @@
 // Manifest: fetch with attempts, signature, parsing of files/news/links, publication.
 #include "manifest.h"
 
-#include <set>
+#include <unordered_set>
 
 #include "formats/signature.h"
 #include "i18n/strings.h"
@@ -132,7 +132,8 @@ bool readFileEntries(const JsonValue& root, std::vector<FileEntry>& out) {
   out.reserve(files.elements.size());
   // Two entries for one file (also differing only in case) would have two workers write the
   // same temporary file at once; such a manifest is refused.
-  std::set<std::wstring> seen;
+  std::unordered_set<std::wstring> seen;
+  seen.reserve(files.elements.size());
   for (const JsonValue& element : files.elements) {
     FileEntry entry;
     if (!readFileEntry(element, entry)) return false;

@@ -1,8 +1,10 @@
 // patcher.ini's version and patcher_cache.dat: reading, writing, cache keys.
 #include "patch_state.h"
 
+#include <algorithm>
 #include <cwctype>
 
+#include "update/files.h"
 #include "update/paths.h"
 #include "update/text.h"
 
@@ -46,7 +48,15 @@ std::int64_t parseProfileInt(const std::wstring& text) {
 
 std::wstring cacheKey(const std::wstring& widePath) {
   std::wstring key(widePath);
-  for (wchar_t& c : key) c = static_cast<wchar_t>(std::towlower(static_cast<wint_t>(c)));
+  // Every run makes a key per file two or three times; ASCII, nearly every character of a
+  // path, is lowered here without a call into the C library (which lowers it the same way).
+  for (wchar_t& c : key) {
+    if (c >= L'A' && c <= L'Z') {
+      c = static_cast<wchar_t>(c - L'A' + L'a');
+    } else if (c >= 0x80) {
+      c = static_cast<wchar_t>(std::towlower(static_cast<wint_t>(c)));
+    }
+  }
   return key;
 }
 
@@ -69,6 +79,8 @@ void loadCache(const std::wstring& gameDir, HashCache& cache) {
   cache.clear();
   std::string text;
   if (!readWholeFile(gameDir + L"patcher_cache.dat", kCacheMaxBytes, text)) return;
+  // One record per line: the table is sized once instead of rehashing as it grows.
+  cache.reserve(static_cast<std::size_t>(std::count(text.begin(), text.end(), '\n')) + 1);
   std::string_view rest(text);
   while (!rest.empty()) {
     const std::size_t end = rest.find('\n');
@@ -106,5 +118,13 @@ void saveCache(const std::wstring& gameDir, const std::vector<FileEntry>& entrie
     text += entry.path;
     text += '\n';
   }
-  writeFileAtomically(gameDir + L"patcher_cache.dat", text);
+  // A run that changed nothing would rewrite (and flush to disk) the same bytes; a file that
+  // already holds them exactly is left alone.
+  const std::wstring path = gameDir + L"patcher_cache.dat";
+  FileInfo info;
+  if (getFileInfo(path, info) && !info.isDirectory && info.size == text.size()) {
+    std::string current;
+    if (readWholeFile(path, kCacheMaxBytes, current) && current == text) return;
+  }
+  writeFileAtomically(path, text);
 }

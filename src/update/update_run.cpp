@@ -5,7 +5,7 @@
 #include <algorithm>
 #include <atomic>
 #include <mutex>
-#include <set>
+#include <unordered_set>
 #include <system_error>
 #include <thread>
 
@@ -92,37 +92,59 @@ bool hashProgress(void* context, std::uint64_t bytesRead) {
   return !state.cancel.load();
 }
 
+// Entries per scan job: enough that handing out jobs costs nothing next to the stat calls.
+constexpr std::size_t kScanBatch = 256;
+
+// Decides entry i from its attributes and the cache, without reading the file: 0 nothing to
+// do, 1 download, 2 hash. Writes only needsDownload[i] and stat[i].
+int scanEntry(const HashCache& cache, RunData& run, std::size_t i) {
+  const FileEntry& entry = run.entries[i];
+  FileInfo info;
+  if (!getFileInfo(run.gameDir + entry.widePath, info) || info.isDirectory) {
+    run.needsDownload[i] = 1;
+    return 1;
+  }
+  run.stat[i] = FileStat{info.size, info.lastWriteTime};
+  if (entry.keep) return 0;
+  if (info.size != entry.size) {
+    run.needsDownload[i] = 1;
+    return 1;
+  }
+  auto it = cache.find(cacheKey(entry.widePath));
+  if (it != cache.end() && it->second.size == info.size &&
+      it->second.writeTime == info.lastWriteTime) {
+    run.needsDownload[i] = it->second.hash != entry.hash ? 1 : 0;
+    return run.needsDownload[i];
+  }
+  return 2;
+}
+
 void checkFiles(LauncherState& state, RunData& run) {
   const std::size_t n = run.entries.size();
   run.needsDownload.assign(n, 0);
   run.stat.assign(n, FileStat());
+  std::vector<std::uint8_t> toHash(n, 0);
+  {
+    // The scan reads attributes only, but a folder of 100,000 files spends most of a no-change
+    // run here, so it runs on the workers too, in batches. Nothing writes the cache meanwhile:
+    // the lock, held by this thread for the whole scan, keeps it that way, and the workers
+    // only read it. Each entry's slots are written by the one job that owns its index.
+    std::lock_guard<std::mutex> guard(state.cacheLock);
+    const HashCache& cache = state.cache;
+    runJobsInParallel((n + kScanBatch - 1) / kScanBatch, [&](std::size_t batch) {
+      const std::size_t end = std::min(n, (batch + 1) * kScanBatch);
+      for (std::size_t i = batch * kScanBatch; i < end; ++i) {
+        if (scanEntry(cache, run, i) == 2) toHash[i] = 1;
+      }
+    });
+  }
+  // Hash jobs in manifest order, as a single-threaded scan would have listed them.
   std::vector<std::size_t> hashJobs;
   std::uint64_t hashTotal = 0;
-  {
-    // Only this thread runs now; the lock is taken once for the whole scan.
-    std::lock_guard<std::mutex> guard(state.cacheLock);
-    for (std::size_t i = 0; i < n; ++i) {
-      const FileEntry& entry = run.entries[i];
-      FileInfo info;
-      if (!getFileInfo(run.gameDir + entry.widePath, info) || info.isDirectory) {
-        run.needsDownload[i] = 1;
-        continue;
-      }
-      run.stat[i] = FileStat{info.size, info.lastWriteTime};
-      if (entry.keep) continue;
-      if (info.size != entry.size) {
-        run.needsDownload[i] = 1;
-        continue;
-      }
-      auto it = state.cache.find(cacheKey(entry.widePath));
-      if (it != state.cache.end() && it->second.size == info.size &&
-          it->second.writeTime == info.lastWriteTime) {
-        run.needsDownload[i] = it->second.hash != entry.hash ? 1 : 0;
-        continue;
-      }
-      hashJobs.push_back(i);
-      hashTotal += info.size;
-    }
+  for (std::size_t i = 0; i < n; ++i) {
+    if (toHash[i] == 0) continue;
+    hashJobs.push_back(i);
+    hashTotal += run.stat[i].size;
   }
   state.bytesTotal.store(hashTotal);
   state.bytesDone.store(0);
@@ -218,10 +240,11 @@ bool downloadFiles(LauncherState& state, const UpdateSettings& settings, RunData
 
 void applyDeletions(LauncherState& state, const JsonValue& root, const RunData& run) {
   const JsonValue& list = root.member("delete");
-  if (list.kind != JsonKind::Array) return;
+  if (list.kind != JsonKind::Array || list.elements.empty()) return;
   // A file the manifest also lists is part of the release; deleting it would leave the
   // folder different from the manifest it has just been brought to.
-  std::set<std::wstring> listed;
+  std::unordered_set<std::wstring> listed;
+  listed.reserve(run.entries.size());
   for (const FileEntry& entry : run.entries) listed.insert(cacheKey(entry.widePath));
   for (const JsonValue& element : list.elements) {
     std::wstring widePath;
