@@ -1,5 +1,6 @@
 // Windows side of console.h.
 #include <windows.h>
+// shellapi.h needs the types of windows.h.
 #include <shellapi.h>
 
 #include <atomic>
@@ -75,9 +76,7 @@ std::size_t terminalColumns() {
   return width > 0 ? static_cast<std::size_t>(width) : 0;
 }
 
-std::string systemLanguage() {
-  return uiLanguageForWindowsId(GetUserDefaultUILanguage() & 0x3FF);
-}
+std::string systemLanguage() { return uiLanguageForWindowsId(GetUserDefaultUILanguage() & 0x3FF); }
 
 std::wstring displayPath(const std::wstring& enginePath) { return enginePath; }
 

@@ -69,11 +69,12 @@ bool readPatchUrl(const std::wstring& text, std::wstring& out, std::string& erro
   const std::size_t schemeEnd = startsWithNoCase(text, L"http://")    ? 7
                                 : startsWithNoCase(text, L"https://") ? 8
                                                                       : 0;
-  const bool clean = std::none_of(text.begin(), text.end(),
-                                  [](wchar_t c) { return c <= L' ' || c == 0x7F; });
+  const bool clean =
+      std::none_of(text.begin(), text.end(), [](wchar_t c) { return c <= L' ' || c == 0x7F; });
   if (schemeEnd == 0 || !clean || text.size() == schemeEnd || text[schemeEnd] == L'/') {
-    error = "--patch-url must be an http:// or https:// address, such as "
-            "http://patch.example.com/patch/";
+    error =
+        "--patch-url must be an http:// or https:// address, such as "
+        "http://patch.example.com/patch/";
     return false;
   }
   out = text;
@@ -86,7 +87,8 @@ bool readPublicKey(const std::wstring& value, std::array<std::uint8_t, 32>& out,
   const std::string narrow = wideToUtf8(value);
   if (parseKeyHex(narrow, out)) return true;
   std::string text;
-  const bool looksLikeHex = !narrow.empty() && std::all_of(narrow.begin(), narrow.end(), isHexDigit);
+  const bool looksLikeHex =
+      !narrow.empty() && std::all_of(narrow.begin(), narrow.end(), isHexDigit);
   if (!looksLikeHex && readWholeFile(value, kKeyFileLimit, text) && parseKeyHex(text, out)) {
     return true;
   }
@@ -168,8 +170,8 @@ ParseOutcome parseArguments(const std::vector<std::wstring>& args, CliOptions& o
     }
     const std::string option = wideToUtf8(name);
     const bool flag = option == "--repair" || option == "--quiet";
-    const bool valued = option == "--dir" || option == "--patch-url" ||
-                        option == "--public-key" || option == "--lang";
+    const bool valued = option == "--dir" || option == "--patch-url" || option == "--public-key" ||
+                        option == "--lang";
     if (!flag && !valued) {
       error = option.rfind("-", 0) == 0 ? "unknown option " + option
                                         : "unexpected argument \"" + option + "\"";

@@ -56,15 +56,23 @@ void SpeedMeter::update(int newPhase, std::uint64_t bytes, std::uint64_t nowMs) 
 
 std::wstring phaseText(int phase) {
   switch (phase) {
-    case kStatusVerifying: return uiText(kStrVerifying);
-    case kStatusChecking: return uiText(kStrCheckingLower);
-    case kStatusDownloading: return uiText(kStrDownloading);
-    case kStatusApplying: return uiText(kStrApplying);
+    case kStatusVerifying:
+      return uiText(kStrVerifying);
+    case kStatusChecking:
+      return uiText(kStrCheckingLower);
+    case kStatusDownloading:
+      return uiText(kStrDownloading);
+    case kStatusApplying:
+      return uiText(kStrApplying);
     case kStatusSelfUpdate:
-    case kStatusRestart: return uiText(kStrUpdatingLauncher);
-    case kStatusReady: return uiText(kStrUpToDate);
-    case kStatusError: return uiText(kStrError);
-    default: return uiText(kStrConnecting);
+    case kStatusRestart:
+      return uiText(kStrUpdatingLauncher);
+    case kStatusReady:
+      return uiText(kStrUpToDate);
+    case kStatusError:
+      return uiText(kStrError);
+    default:
+      return uiText(kStrConnecting);
   }
 }
 
@@ -90,8 +98,8 @@ std::wstring byteText(std::uint64_t bytes) {
 std::wstring timeLeft(double seconds) {
   const std::uint64_t whole = seconds > 0 ? static_cast<std::uint64_t>(seconds) : 0;
   char buffer[48];
-  std::snprintf(buffer, sizeof buffer, " %llu:%02u min", static_cast<unsigned long long>(whole / 60),
-                static_cast<unsigned>(whole % 60));
+  std::snprintf(buffer, sizeof buffer, " %llu:%02u min",
+                static_cast<unsigned long long>(whole / 60), static_cast<unsigned>(whole % 60));
   return uiText(kStrLeft) + widen(buffer);
 }
 
@@ -102,8 +110,8 @@ std::wstring progressLine(const ProgressSnapshot& s, double speed, bool withItem
   if (s.bytesTotal > 0) {
     const std::uint64_t done = std::min(s.bytesDone, s.bytesTotal);
     // Whole percents, truncated: 100 % only once everything has arrived.
-    const unsigned percent = static_cast<unsigned>(
-        static_cast<double>(done) * 100.0 / static_cast<double>(s.bytesTotal));
+    const unsigned percent = static_cast<unsigned>(static_cast<double>(done) * 100.0 /
+                                                   static_cast<double>(s.bytesTotal));
     line += gap + std::to_wstring(percent) + L"%";
   }
   if (s.filesTotal > 0) {

@@ -122,7 +122,8 @@ class Display {
     meter_.update(s.phase, s.bytesDone, now);
     if (terminal_) {
       redraw(fitToWidth(progressLine(s, meter_.speed, true), terminalColumns()));
-    } else if (phaseHasProgress(s.phase) && s.bytesTotal > 0 && now - lastPlainMs_ >= kPlainProgressMs) {
+    } else if (phaseHasProgress(s.phase) && s.bytesTotal > 0 &&
+               now - lastPlainMs_ >= kPlainProgressMs) {
       lastPlainMs_ = now;
       printLine(progressLine(s, meter_.speed, false));
     }
@@ -175,7 +176,8 @@ int runUpdateCommand(const std::vector<std::wstring>& args) {
     case ParseOutcome::BadUsage:
       writeErr(programError(usage + " (see quillmark-update --help)"));
       return kExitUsage;
-    case ParseOutcome::Run: break;
+    case ParseOutcome::Run:
+      break;
   }
   setUiLanguage(options.language.empty() ? systemLanguage() : options.language);
 

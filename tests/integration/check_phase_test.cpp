@@ -45,7 +45,8 @@ TEST(CheckPhaseTest, ABigFolderIsDecidedAsOneScanInManifestOrderWould) {
   ASSERT_TRUE(server.ok());
   server.serveFolder(release.path());
   Release r;
-  for (int i = 0; i < kFiles; ++i) r.files.push_back({name(i), "content of file " + std::to_string(i)});
+  for (int i = 0; i < kFiles; ++i)
+    r.files.push_back({name(i), "content of file " + std::to_string(i)});
   publishRelease(release, r);
   {
     LauncherState state;

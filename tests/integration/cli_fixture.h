@@ -7,9 +7,9 @@
 #include <string>
 #include <vector>
 
+#include "keys.h"
 #include "publish_run.h"
 #include "release_build.h"
-#include "keys.h"
 #include "run_support.h"
 #include "test_server.h"
 #include "test_support.h"

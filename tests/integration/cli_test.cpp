@@ -173,7 +173,8 @@ TEST_F(CliFixture, BadUsageExitsWithTwoAndTouchesNothing) {
   };
   for (const auto& args : bad) {
     std::vector<std::wstring> withDir = args;
-    if (args[0].rfind(L"--dir", 0) != 0) withDir.insert(withDir.end(), {L"--dir", game.file("never")});
+    if (args[0].rfind(L"--dir", 0) != 0)
+      withDir.insert(withDir.end(), {L"--dir", game.file("never")});
     EXPECT_EQ(run(withDir, false), 2) << wideToUtf8(args[0]) << "\n" << output;
     EXPECT_NE(at(output, "quillmark-update --help"), std::string::npos) << output;
   }

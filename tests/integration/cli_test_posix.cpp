@@ -77,9 +77,9 @@ TEST_F(CliFixture, CtrlCStopsAStalledDownloadAtOnceAndLeavesNoTemporaryFile) {
   server.setFault("/patch/" + compressedPath(big),
                   faultWith([](ServerFault& f) { f.stallAfter = 65536; }));
 
-  const std::vector<std::wstring> args{L"--dir",       game.path(),          L"--patch-url",
-                                       server.patchUrl(), L"--public-key",   work.file("key.pub"),
-                                       L"--lang",      L"en"};
+  const std::vector<std::wstring> args{
+      L"--dir",        game.path(),          L"--patch-url", server.patchUrl(),
+      L"--public-key", work.file("key.pub"), L"--lang",      L"en"};
   const pid_t pid = startProgram(args, work.file("output.txt"));
   ASSERT_GT(pid, 0);
   const bool stalled = pollUntil([&] {
@@ -111,7 +111,8 @@ TEST_F(CliFixture, CtrlCStopsAStalledDownloadAtOnceAndLeavesNoTemporaryFile) {
 TEST_F(CliFixture, CtrlCWhileTheManifestIsAwaited) {
   work.write("src/Play Quillmark.exe", "game");
   publish(1);
-  server.setFault("/patch/manifest.json", faultWith([](ServerFault& f) { f.stallBeforeAnswer = true; }));
+  server.setFault("/patch/manifest.json",
+                  faultWith([](ServerFault& f) { f.stallBeforeAnswer = true; }));
   const pid_t pid = startProgram({L"--dir", game.path(), L"--patch-url", server.patchUrl(),
                                   L"--public-key", work.file("key.pub"), L"--quiet"},
                                  work.file("output.txt"));
@@ -139,9 +140,8 @@ TEST_F(CliFixture, OnATerminalOneLineIsRedrawnWithinItsWidth) {
                     f.stallMs = 600;
                   }));
 
-  std::vector<std::string> text =
-      argvOf({L"--dir", game.path(), L"--patch-url", server.patchUrl(), L"--public-key",
-              work.file("key.pub"), L"--lang", L"en"});
+  std::vector<std::string> text = argvOf({L"--dir", game.path(), L"--patch-url", server.patchUrl(),
+                                          L"--public-key", work.file("key.pub"), L"--lang", L"en"});
   winsize size{};
   size.ws_col = 60;
   size.ws_row = 20;
