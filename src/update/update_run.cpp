@@ -238,7 +238,38 @@ bool downloadFiles(LauncherState& state, const UpdateSettings& settings, RunData
 
 // ---- apply phase ----
 
-void applyDeletions(LauncherState& state, const JsonValue& root, const RunData& run) {
+// What the download phase will write, as cache keys: the files, and every folder above them.
+struct DownloadPaths {
+  std::unordered_set<std::wstring> files;
+  std::unordered_set<std::wstring> folders;
+};
+
+DownloadPaths downloadPaths(const RunData& run) {
+  DownloadPaths out;
+  for (std::size_t i = 0; i < run.entries.size(); ++i) {
+    if (run.needsDownload[i] == 0) continue;
+    const std::wstring key = cacheKey(run.entries[i].widePath);
+    for (std::size_t sep = key.find(L'\\'); sep != std::wstring::npos; sep = key.find(L'\\', sep + 1)) {
+      out.folders.insert(key.substr(0, sep));
+    }
+    out.files.insert(key);
+  }
+  return out;
+}
+
+// A deleted path is in a download's way when it stands where a folder must be created, or
+// lies inside a folder that a downloaded file replaces.
+bool inTheWay(const DownloadPaths& pending, const std::wstring& key) {
+  if (pending.folders.count(key) != 0) return true;
+  for (std::size_t sep = key.find(L'\\'); sep != std::wstring::npos; sep = key.find(L'\\', sep + 1)) {
+    if (pending.files.count(key.substr(0, sep)) != 0) return true;
+  }
+  return false;
+}
+
+// The delete list; with onlyInTheWayOf, just its entries that would block those downloads.
+void applyDeletions(LauncherState& state, const JsonValue& root, const RunData& run,
+                    const DownloadPaths* onlyInTheWayOf = nullptr) {
   const JsonValue& list = root.member("delete");
   if (list.kind != JsonKind::Array || list.elements.empty()) return;
   // A file the manifest also lists is part of the release; deleting it would leave the
@@ -251,6 +282,7 @@ void applyDeletions(LauncherState& state, const JsonValue& root, const RunData& 
     if (!isSafeRelativePath(element.asString(), widePath)) continue;
     const std::wstring key = cacheKey(widePath);
     if (listed.count(key) != 0) continue;
+    if (onlyInTheWayOf != nullptr && !inTheWay(*onlyInTheWayOf, key)) continue;
     const std::wstring full = run.gameDir + widePath;
     setReadOnly(full, false);
     deleteFile(full);
@@ -311,6 +343,13 @@ void runUpdate(LauncherState& state, bool repair, const UpdateSettings& settings
   checkFiles(state, run);
   if (state.cancel.load()) return;
 
+  // A release that turns a file into a folder, or a folder into a file, deletes the old form.
+  // Left to the apply phase, that entry would make the new form's download fail on every run;
+  // it goes first. Every other deletion waits until all downloads have succeeded.
+  {
+    const DownloadPaths pending = downloadPaths(run);
+    if (!pending.files.empty()) applyDeletions(state, root, run, &pending);
+  }
   if (!downloadFiles(state, settings, run)) return;
 
   postPhase(state, kStatusApplying);
