@@ -381,8 +381,13 @@ void opDrawText(void*, std::wstring_view text, TextFormat format, std::uint32_t 
                              : vertical == VAlign::Bottom ? DWRITE_PARAGRAPH_ALIGNMENT_FAR
                                                           : DWRITE_PARAGRAPH_ALIGNMENT_NEAR);
   }
+  // Wine's DrawText ignores the clip option and lets a wrapped line run out of its
+  // rectangle (a long status message would cover the progress bar), so the rectangle is
+  // also set as a clip; on Windows the two clips are the same.
+  g.target->PushAxisAlignedClip(rectOf(r), D2D1_ANTIALIAS_MODE_ALIASED);
   g.target->DrawText(text.data(), static_cast<UINT32>(text.size()), f, rectOf(r), b,
                      D2D1_DRAW_TEXT_OPTIONS_CLIP, DWRITE_MEASURING_MODE_NATURAL);
+  g.target->PopAxisAlignedClip();
   if (horizontal != HAlign::Default) f->SetTextAlignment(oldH);
   if (vertical != VAlign::Default) f->SetParagraphAlignment(oldV);
 }

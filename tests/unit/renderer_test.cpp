@@ -198,6 +198,17 @@ TEST_F(Renderer, ErrorAndHoverFrames) {
   EXPECT_GT(at(795, 629).g, atRest.g + 1);
 }
 
+TEST_F(Renderer, ALongMessageStaysInsideItsLineAboveTheBar) {
+  // Too long for the room between the title and x 570: whatever does not fit is cut off at
+  // the message's rectangle (bottom at y 616), never drawn as a second line over the bar.
+  FrameView error;
+  error.main.phase = kStatusError;
+  error.main.errorText = L"File in use - close the game and try again: data/levels/level1.dat";
+  if (!paint(error, "main_error_long")) return;
+  EXPECT_TRUE(any({230, 596, 570, 616}, redText));
+  EXPECT_FALSE(any({225, 617, 570, 627}, redText));
+}
+
 TEST_F(Renderer, HighDpiFrameKeepsTheLayoutInCanvasUnits) {
   if (!paint(downloadView(), "main_downloading_144dpi", 144.0f)) return;
   EXPECT_EQ(width, 1695u);
