@@ -3,6 +3,7 @@
 
 #include <zlib.h>
 
+#include <algorithm>
 #include <memory>
 
 #include "update/files.h"
@@ -14,6 +15,14 @@
 namespace {
 
 constexpr std::size_t kOutputBytes = 524288;  // 512 KiB of inflated data at a time
+
+// A server could keep a transfer going for ever, with data after the end of the stream or
+// with empty blocks that inflate to nothing. No stream of a file is longer than the file plus
+// its block overhead (stored blocks add 5 bytes per 64 KiB) or the size the manifest names, so
+// more bytes than that stop the transfer like an oversized inflate.
+std::uint64_t maxStreamBytes(const FileEntry& entry) {
+  return std::max(entry.compressedSize, entry.size + entry.size / 1024 + 4096);
+}
 
 // One attempt's pipeline. The stream is cut off as soon as it inflates past the entry's
 // size, so a hostile or broken server cannot fill the disk.
@@ -51,6 +60,10 @@ struct Transfer {
   bool sink(const std::uint8_t* bytes, std::uint32_t count) {
     if (state.cancel.load()) return false;
     received += count;
+    if (received > maxStreamBytes(entry)) {
+      inflateFailed = true;
+      return false;
+    }
     state.bytesDone.fetch_add(count);
     zs.next_in = const_cast<Bytef*>(bytes);
     zs.avail_in = count;

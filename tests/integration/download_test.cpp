@@ -93,6 +93,33 @@ TEST_F(DownloadTest, StreamInflatingPastItsSizeIsCutOffAtOnce) {
   EXPECT_EQ(state.bytesDone.load(), 0u);
 }
 
+TEST_F(DownloadTest, BytesBeyondAnyStreamOfTheFileAreCutOff) {
+  // A complete stream followed by endless data (here 8 MiB, stalling after 2 MiB) would keep
+  // a download going for ever; a few bytes after the end are harmless and accepted.
+  const ReleaseFile file{"tail.bin", noiseBytes(1000)};
+  FileEntry entry = entryFor(file);
+  const std::string stream = zlibStream(file.content);
+  release.write(compressedPath(file.content), stream + std::string(100, 'x'));
+  EXPECT_EQ(download(entry, "tail.bin"), DownloadResult::Ok);
+  EXPECT_EQ(game.read("tail.bin"), file.content);
+
+  release.write(compressedPath(file.content), stream + noiseBytes(8 * 1024 * 1024));
+  server.setFault(urlPath(entry), faultWith([](ServerFault& f) { f.stallAfter = 2 * 1024 * 1024; }));
+  std::atomic<bool> done{false};
+  DownloadResult result = DownloadResult::Ok;
+  std::thread t([&] {
+    result = download(entry, "fresh/tail.bin");
+    done = true;
+  });
+  const bool finished = pollUntil([&] { return done.load(); }, std::chrono::seconds(20));
+  server.releaseStalls();
+  t.join();
+  EXPECT_TRUE(finished) << "the transfer ran on past any stream of the file";
+  EXPECT_EQ(result, DownloadResult::NetworkFailed);
+  EXPECT_FALSE(game.exists("fresh/tail.bin"));
+  EXPECT_TRUE(temporaryFiles(game).empty());
+}
+
 TEST_F(DownloadTest, TruncatedStreamIsCorruptedAfterThreeAttemptsWithPauses) {
   const ReleaseFile file{"cut.bin", noiseBytes(200000)};
   FileEntry entry = entryFor(file);
