@@ -16,6 +16,7 @@
 #include "i18n/strings.h"
 #include "shell/command_line.h"
 #include "shell/launcher_win.h"
+#include "shell/single_instance.h"
 #include "shell/taskbar.h"
 #include "ui/renderer.h"
 #include "update/files.h"
@@ -49,8 +50,10 @@ bool restartedElevated(const std::wstring& directory, std::wstring_view commandL
 // True when another launcher runs and this one should leave (after showing the other).
 bool anotherInstanceRuns(std::wstring_view commandLine) {
   LauncherProcess& process = launcherProcess();
-  process.singleInstanceMutex = CreateMutexW(nullptr, TRUE, kMutexName);
-  if (GetLastError() != ERROR_ALREADY_EXISTS || hasSwitch(commandLine, kSwitchUpdated) ||
+  void* mutex = nullptr;
+  const bool claimed = claimSingleInstanceMutex(kMutexName, &mutex);
+  process.singleInstanceMutex = mutex;
+  if (claimed || hasSwitch(commandLine, kSwitchUpdated) ||
       hasSwitch(commandLine, kSwitchIgnoreInstances)) {
     return false;
   }
@@ -120,7 +123,7 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR commandLineText, int) {
   setUiLanguage(uiLanguageForWindowsId(GetUserDefaultUILanguage() & 0x3FF));
   if (restartedElevated(directory, commandLine)) return 0;
   if (anotherInstanceRuns(commandLine)) {
-    CloseHandle(process.singleInstanceMutex);
+    if (process.singleInstanceMutex) CloseHandle(process.singleInstanceMutex);
     return 0;
   }
 

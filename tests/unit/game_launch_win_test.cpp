@@ -10,6 +10,7 @@
 
 #include "shell/command_line.h"
 #include "shell/game_launch.h"
+#include "shell/single_instance.h"
 #include "test_support.h"
 #include "update/files.h"
 #include "update/paths.h"
@@ -101,4 +102,32 @@ TEST(GameRunning, FindsARunningProcessWhateverTheCase) {
 
   RunningCheck check;
   EXPECT_TRUE(isGameRunning(check, tickCount(), L"C:\\Games\\" + name, anyProcessNamed));
+}
+
+TEST(SingleInstance, AMutexThatExistsOrMayNotBeOpenedMeansAnotherLauncher) {
+  const wchar_t* name = L"Quillmark.ResselLauncher.test-single-instance";
+  void* first = nullptr;
+  ASSERT_TRUE(claimSingleInstanceMutex(name, &first));
+  ASSERT_NE(first, nullptr);
+  void* second = nullptr;
+  EXPECT_FALSE(claimSingleInstanceMutex(name, &second));
+  if (second) CloseHandle(second);
+  CloseHandle(first);
+
+  // An elevated launcher's mutex cannot be opened by an unelevated one: a mutex whose
+  // empty access list refuses everyone stands in for it.
+  SECURITY_DESCRIPTOR descriptor;
+  InitializeSecurityDescriptor(&descriptor, SECURITY_DESCRIPTOR_REVISION);
+  ACL emptyList;
+  InitializeAcl(&emptyList, sizeof emptyList, ACL_REVISION);
+  SetSecurityDescriptorDacl(&descriptor, TRUE, &emptyList, FALSE);
+  SECURITY_ATTRIBUTES attributes = {sizeof attributes, &descriptor, FALSE};
+  const wchar_t* guarded = L"Quillmark.ResselLauncher.test-single-instance-elevated";
+  const HANDLE elevated = CreateMutexW(&attributes, TRUE, guarded);
+  ASSERT_NE(elevated, nullptr);
+  void* refused = nullptr;
+  EXPECT_FALSE(claimSingleInstanceMutex(guarded, &refused));
+  EXPECT_EQ(refused, nullptr);
+  if (refused) CloseHandle(refused);
+  CloseHandle(elevated);
 }
