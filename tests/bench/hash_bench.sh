@@ -25,7 +25,7 @@ bench="$build/tests/bench/hash_bench"
 
 work=${2:-}
 if [ -z "$work" ]; then
-  work=$(mktemp -d "${TMPDIR:-/tmp}/qm-hash-bench.XXXXXX")
+  work=$(mktemp -d)
   trap 'rm -rf "$work"' EXIT
 fi
 file="$work/hash_bench.bin"

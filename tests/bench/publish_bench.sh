@@ -19,7 +19,7 @@ if [ ! -x "$publish" ]; then
 fi
 publish=$(realpath "$publish")
 
-work=$(mktemp -d "${TMPDIR:-/tmp}/qm-publish-bench.XXXXXX")
+work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 game=$work/game
 mkdir -p "$game"

@@ -4,7 +4,7 @@
 #
 #   install     a start in an empty folder installs the game and reaches READY TO PLAY
 #   second      a second start brings the first (minimised with Escape) back and exits 0
-#   play        a click on PLAY starts the stub game (command line, working folder) and the
+#   play        a click on PLAY starts the fake game (command line, working folder) and the
 #               launcher exits
 #   error       the server is down: ERROR with the connection message
 #   download    a slow server: mid-download, with speed, time left and transfer line
@@ -16,14 +16,14 @@
 # the main screen's places. The state is read from the status file that the hooks write after
 # each painted frame; nothing waits a fixed time for something to happen.
 #
-# Usage: run_e2e.sh LAUNCHER_E2E_EXE PUBLISH_EXE STUB_GAME_EXE OUT_DIR
+# Usage: run_e2e.sh LAUNCHER_E2E_EXE PUBLISH_EXE FAKE_GAME_EXE OUT_DIR
 # Uses $DISPLAY and $WINEPREFIX when set (scripts/wine-env.sh sets both); otherwise starts
 # Xvfb and uses a prefix beside OUT_DIR.
 set -uo pipefail
 
 launcher_exe=$(realpath "$1")
 publish_exe=$(realpath "$2")
-stub_exe=$(realpath "$3")
+fake_exe=$(realpath "$3")
 out_dir=$4
 mkdir -p "$out_dir"
 out_dir=$(realpath "$out_dir")
@@ -33,7 +33,7 @@ export WINEDLLOVERRIDES=${WINEDLLOVERRIDES:-"mscoree,mshtml="}
 export WINEPREFIX=${WINEPREFIX:-$(dirname "$out_dir")/e2e-wineprefix}
 mkdir -p "$WINEPREFIX"
 
-work=$(mktemp -d /tmp/qm-e2e.XXXXXX)
+work=$(mktemp -d)
 nginx_pid=
 xvfb_pid=
 started_pids=()
@@ -91,7 +91,7 @@ wine cmd /c exit >/dev/null 2>&1 </dev/null
 # ---- releases
 game="$work/game"
 mkdir -p "$game/data/levels" "$work/stage" "$work/www/patch" "$work/www/slow/patch" "$work/www/self/patch"
-cp "$stub_exe" "$game/Play Quillmark.exe"
+cp "$fake_exe" "$game/Play Quillmark.exe"
 printf 'Quillmark test data\r\n' > "$game/data/readme.txt"
 head -c 300000 /dev/urandom > "$game/data/levels/level1.dat"
 printf '[{"date":"2026-12-01","title":"Patch notes","text":"Fixes.","type":"update"}]' > "$work/news.json"
@@ -224,8 +224,8 @@ status_is install 8 0 || fail "the first launcher is not ready any more"
 screenshot restored.png "${qm_ready_checks[@]}"
 window_origin
 xdotool mousemove $((x + 949)) $((y + 629)) click 1
-wait_for "the stub game's record" 30 test -f "$g1/stub_game_record.txt"
-record=$(cat "$g1/stub_game_record.txt")
+wait_for "the fake game's record" 30 test -f "$g1/fake_game_record.txt"
+record=$(cat "$g1/fake_game_record.txt")
 grep -q '^command=.*Play Quillmark.exe.* /launcher:quillmark$' <<<"$record" || fail "game command line: $record"
 folder=$(sed -n 's/^folder=//p' <<<"$record" | tr -d '\r')
 [ "${folder%\\}" = "$(winpath "$g1")" ] || [ "${folder%\\}" = "$(winpath "$g1" | tr 'a-z' 'A-Z')" ] ||

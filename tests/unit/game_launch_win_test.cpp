@@ -18,17 +18,17 @@
 
 namespace {
 
-// Copies the stub game into dir + relative and returns its full path.
-std::wstring placeStubGame(const TempDir& dir, const std::string& relative) {
+// Copies the fake game into dir + relative and returns its full path.
+std::wstring placeFakeGame(const TempDir& dir, const std::string& relative) {
   const std::wstring path = dir.file(relative);
   EXPECT_TRUE(ensureParentDirectory(path));
-  EXPECT_TRUE(CopyFileW(utf8ToWide(QM_STUB_GAME).c_str(), path.c_str(), FALSE));
+  EXPECT_TRUE(CopyFileW(utf8ToWide(QM_FAKE_GAME).c_str(), path.c_str(), FALSE));
   return path;
 }
 
-// The stub's record once it has written it (polled for up to a minute), or "".
+// The fake game's record once it has written it (polled for up to a minute), or "".
 std::string waitForRecord(const std::wstring& folder) {
-  const std::wstring record = folder + L"stub_game_record.txt";
+  const std::wstring record = folder + L"fake_game_record.txt";
   const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(60);
   std::string content;
   while (std::chrono::steady_clock::now() < end) {
@@ -64,7 +64,7 @@ std::string withoutTrailingSlash(const std::string& path) {
 
 TEST(LaunchProcess, QuotesTheExecutableAndStartsItInItsFolder) {
   TempDir dir;
-  const std::wstring exe = placeStubGame(dir, "My Launcher Folder/QuillmarkLauncher.exe");
+  const std::wstring exe = placeFakeGame(dir, "My Launcher Folder/QuillmarkLauncher.exe");
   ASSERT_TRUE(launchProcess(exe, L"--updated"));
   const std::string record = waitForRecord(folderOfPath(exe));
   // (Built by appending: GCC 12 warns wrongly about a literal + string here.)
@@ -80,7 +80,7 @@ TEST(LaunchProcess, QuotesTheExecutableAndStartsItInItsFolder) {
 
 TEST(LaunchGame, ShellStartsTheClientWithTheTicketInItsFolder) {
   TempDir dir;
-  const std::wstring exe = placeStubGame(dir, "Game Folder/bin/Play Quillmark.exe");
+  const std::wstring exe = placeFakeGame(dir, "Game Folder/bin/Play Quillmark.exe");
   EXPECT_EQ(launchGame(nullptr, exe, L"/launcher:quillmark"), 0u);
   const std::string record = waitForRecord(folderOfPath(exe));
   const std::string command = line(record, "command");

@@ -1,4 +1,4 @@
-// A stand-in for the game client: records how it was started, in "stub_game_record.txt"
+// A stand-in for the game client: records how it was started, in "fake_game_record.txt"
 // beside itself, and exits. Lines: "command=" the whole command line, "folder=" the working
 // folder, both UTF-8. The record is written to a temporary name and moved into place, so a
 // reader never sees half of it.
@@ -34,7 +34,7 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
   std::string record = "command=" + utf8(GetCommandLineW()) + "\n";
   record += "folder=" + utf8(std::wstring(folder, n < 4096 ? n : 0)) + "\n";
 
-  const std::wstring target = ownFolder() + L"stub_game_record.txt";
+  const std::wstring target = ownFolder() + L"fake_game_record.txt";
   const std::wstring temporary = target + L".tmp";
   const HANDLE file = CreateFileW(temporary.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                                   FILE_ATTRIBUTE_NORMAL, nullptr);
