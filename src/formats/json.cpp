@@ -13,6 +13,7 @@
 // and the tree it builds is bounded by the size of the document itself.
 #include "formats/json.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <limits>
@@ -22,11 +23,17 @@ namespace {
 
 // ---- reader state and error recording ----
 
+using JsonMember = std::pair<std::string, JsonValue>;
+
 struct JsonReader {
   const char* pos = nullptr;
   const char* end = nullptr;
   int depth = 0;
   std::string error;
+  // Members of the objects being read, one list per depth, reused from one object to the next
+  // so that an object's member list is allocated once, at its final size.
+  std::vector<std::vector<JsonMember>> pending;
+  std::vector<std::uint32_t> order;  // sorting scratch: indexes into a pending list
 
   bool atEnd() const { return pos == end; }
   std::size_t remaining() const { return static_cast<std::size_t>(end - pos); }
@@ -313,6 +320,30 @@ bool parseArray(JsonReader& r, JsonValue& out) {
   }
 }
 
+// The members read, in document order, become the object's sorted list. The indexes are
+// sorted rather than the members, by name and then by position, so the last of a repeated name
+// is found at the end of its run; the sort is O(n log n) however hostile the object.
+void finishObject(JsonReader& r, std::vector<JsonMember>& read, JsonValue& out) {
+  std::vector<std::uint32_t>& order = r.order;
+  order.resize(read.size());
+  for (std::size_t i = 0; i < read.size(); ++i) order[i] = static_cast<std::uint32_t>(i);
+  std::sort(order.begin(), order.end(), [&read](std::uint32_t a, std::uint32_t b) {
+    const int c = read[a].first.compare(read[b].first);
+    return c < 0 || (c == 0 && a < b);
+  });
+  std::size_t unique = 0;
+  for (std::size_t k = 0; k < order.size(); ++k) {
+    if (k + 1 == order.size() || read[order[k]].first != read[order[k + 1]].first) ++unique;
+  }
+  out.members.reserve(unique);
+  for (std::size_t k = 0; k < order.size(); ++k) {
+    // A repeated name keeps one member, and the later value replaces the earlier one whole.
+    if (k + 1 != order.size() && read[order[k]].first == read[order[k + 1]].first) continue;
+    out.members.push_back(std::move(read[order[k]]));
+  }
+  read.clear();
+}
+
 bool parseObject(JsonReader& r, JsonValue& out) {
   out.kind = JsonKind::Object;
   ++r.pos;
@@ -321,19 +352,15 @@ bool parseObject(JsonReader& r, JsonValue& out) {
     ++r.pos;
     return true;
   }
-  std::string name;
+  std::vector<JsonMember>& read = r.pending[static_cast<std::size_t>(r.depth)];
   for (;;) {
     r.skipWhitespace();
-    name.clear();
-    if (!parseString(r, name)) return false;
+    read.emplace_back();
+    if (!parseString(r, read.back().first)) return false;
     r.skipWhitespace();
     if (r.atEnd() || *r.pos != ':') return r.fail("esperado :");
     ++r.pos;
-    // A repeated name keeps one member, and the later value replaces the earlier one whole
-    // (parsing into the old value would splice two arrays or two strings together).
-    JsonValue& member = out.members[name];
-    member = JsonValue();
-    if (!parseValue(r, member)) return false;
+    if (!parseValue(r, read.back().second)) return false;
     r.skipWhitespace();
     if (r.atEnd()) return r.fail("objeto nao terminado");
     if (*r.pos == ',') {
@@ -342,6 +369,7 @@ bool parseObject(JsonReader& r, JsonValue& out) {
     }
     if (*r.pos == '}') {
       ++r.pos;
+      finishObject(r, read, out);
       return true;
     }
     return r.fail("esperado , ou }");
@@ -357,6 +385,9 @@ bool parseJson(std::string_view text, JsonValue& out, std::string* error) {
   JsonReader r;
   r.pos = text.data();
   r.end = text.data() + text.size();
+  // One list per level an object can sit at (1 to kMaxJsonDepth), made before reading so that
+  // none moves while a deeper value is read.
+  r.pending.resize(kMaxJsonDepth + 1);
   bool ok = parseValue(r, out);
   if (ok) {
     r.skipWhitespace();
@@ -366,13 +397,28 @@ bool parseJson(std::string_view text, JsonValue& out, std::string* error) {
   return ok;
 }
 
+namespace {
+
+// The member called name, found by binary search over the sorted list; null when absent.
+const JsonValue* findMember(const JsonValue& object, const char* name) {
+  if (object.kind != JsonKind::Object || name == nullptr) return nullptr;
+  const std::string_view wanted(name);
+  const auto it = std::lower_bound(
+      object.members.begin(), object.members.end(), wanted,
+      [](const JsonMember& m, std::string_view n) { return std::string_view(m.first) < n; });
+  return it != object.members.end() && it->first == wanted ? &it->second : nullptr;
+}
+
+}  // namespace
+
 const JsonValue& JsonValue::member(const char* name) const {
   // Built once, thread-safely, and never handed out as modifiable.
   static const JsonValue sharedNull;
-  if (kind != JsonKind::Object || name == nullptr) return sharedNull;
-  const auto it = members.find(std::string(name));
-  return it == members.end() ? sharedNull : it->second;
+  const JsonValue* found = findMember(*this, name);
+  return found ? *found : sharedNull;
 }
+
+bool JsonValue::hasMember(const char* name) const { return findMember(*this, name) != nullptr; }
 
 std::string JsonValue::asString(const std::string& def) const {
   return kind == JsonKind::String ? string : def;

@@ -1,11 +1,11 @@
 // JSON reader: a small recursive-descent reader over a byte buffer, strict about structure
 // and lenient about number syntax. Strings are kept as the bytes received (UTF-8 is not
-// validated); objects keep their members ordered by name, byte-wise.
+// validated); objects keep their members ordered by name, byte-wise, one per name.
 #pragma once
 #include <cstdint>
-#include <map>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 enum class JsonKind : std::int32_t { Null = 0, Bool = 1, Number = 2, String = 3, Array = 4, Object = 5 };
@@ -18,10 +18,15 @@ struct JsonValue {
   double number = 0.0;
   std::string string;
   std::vector<JsonValue> elements;
-  std::map<std::string, JsonValue> members;  // a repeated name keeps the later value
+  // Sorted by name (unsigned byte order), one per name: a repeated name keeps the later value.
+  // A flat vector rather than a tree of nodes: a manifest holds a small object per file, and
+  // 100,000 of them must not cost a dozen allocations each.
+  std::vector<std::pair<std::string, JsonValue>> members;
 
   // The member called name, or the shared null value when absent or when this is not an object.
   const JsonValue& member(const char* name) const;
+  // Whether this is an object with a member called name (of any kind, null included).
+  bool hasMember(const char* name) const;
   // The string, or def when this is not a string.
   std::string asString(const std::string& def = std::string()) const;
   // The number truncated toward zero; INT64_MIN when out of range or not finite; 0 for other kinds.

@@ -1,6 +1,7 @@
 // Manifest: fetch with attempts, signature, parsing of files/news/links, publication.
 #include "manifest.h"
 
+#include <string_view>
 #include <unordered_set>
 
 #include "formats/signature.h"
@@ -23,11 +24,44 @@ bool isHexHash(const std::string& hash) {
   return true;
 }
 
-// "s" and "c": a non-number, a negative number or one out of range counts as 0.
-std::uint64_t readSize(const JsonValue& value) {
-  if (value.kind != JsonKind::Number) return 0;
-  const std::int64_t n = value.asInt64();
+// "s" and "c": a missing member, a non-number, a negative number or one out of range counts
+// as 0.
+std::uint64_t readSize(const JsonValue* value) {
+  if (value == nullptr || value->kind != JsonKind::Number) return 0;
+  const std::int64_t n = value->asInt64();
   return n < 0 ? 0 : static_cast<std::uint64_t>(n);
+}
+
+// One "files" element or the "launcher" object, its members found in one pass. Value is
+// JsonValue, whose path and hash strings are then moved out, or const JsonValue (copied).
+template <typename Value>
+bool readEntry(Value& value, FileEntry& out) {
+  if (value.kind != JsonKind::Object) return false;
+  out = FileEntry();
+  Value* path = nullptr;
+  Value* hash = nullptr;
+  const JsonValue* size = nullptr;
+  const JsonValue* compressed = nullptr;
+  const JsonValue* keep = nullptr;
+  for (auto& [name, member] : value.members) {
+    if (name.size() != 1) continue;
+    switch (name[0]) {
+      case 'p': path = &member; break;
+      case 'h': hash = &member; break;
+      case 's': size = &member; break;
+      case 'c': compressed = &member; break;
+      case 'k': keep = &member; break;
+      default: break;
+    }
+  }
+  if (path != nullptr && path->kind == JsonKind::String) out.path = std::move(path->string);
+  if (!isSafeRelativePath(out.path, out.widePath)) return false;
+  if (hash != nullptr && hash->kind == JsonKind::String) out.hash = std::move(hash->string);
+  if (!isHexHash(out.hash)) return false;
+  out.size = readSize(size);
+  out.compressedSize = readSize(compressed);
+  out.keep = keep != nullptr && keep->kind == JsonKind::Number && keep->number != 0.0;
+  return true;
 }
 
 std::wstring stringOr(const JsonValue& object, const char* name, const wchar_t* def) {
@@ -111,34 +145,37 @@ bool parseManifest(const std::string& text, JsonValue& root, std::wstring& error
   return false;
 }
 
-bool readFileEntry(const JsonValue& value, FileEntry& out) {
-  if (value.kind != JsonKind::Object) return false;
-  out = FileEntry();
-  out.path = value.member("p").asString();
-  if (!isSafeRelativePath(out.path, out.widePath)) return false;
-  out.hash = value.member("h").asString();
-  if (!isHexHash(out.hash)) return false;
-  out.size = readSize(value.member("s"));
-  out.compressedSize = readSize(value.member("c"));
-  const JsonValue& keep = value.member("k");
-  out.keep = keep.kind == JsonKind::Number && keep.number != 0.0;
-  return true;
-}
+bool readFileEntry(const JsonValue& value, FileEntry& out) { return readEntry(value, out); }
 
-bool readFileEntries(const JsonValue& root, std::vector<FileEntry>& out) {
+bool takeFileEntries(JsonValue& root, std::vector<FileEntry>& out) {
   out.clear();
-  const JsonValue& files = root.member("files");
-  if (files.kind != JsonKind::Array) return false;
-  out.reserve(files.elements.size());
+  JsonValue* files = nullptr;
+  if (root.kind == JsonKind::Object) {
+    for (auto& [name, value] : root.members) {
+      if (name == "files") files = &value;
+    }
+  }
+  if (files == nullptr || files->kind != JsonKind::Array) return false;
+  out.resize(files->elements.size());
+  for (std::size_t i = 0; i < out.size(); ++i) {
+    if (!readEntry(files->elements[i], out[i])) return false;
+  }
+  // The array's bulk is not needed again; it is not kept through the rest of the run.
+  files->elements = std::vector<JsonValue>();
   // Two entries for one file (also differing only in case) would have two workers write the
-  // same temporary file at once; such a manifest is refused.
-  std::unordered_set<std::wstring> seen;
-  seen.reserve(files.elements.size());
-  for (const JsonValue& element : files.elements) {
-    FileEntry entry;
-    if (!readFileEntry(element, entry)) return false;
-    if (!seen.insert(cacheKey(entry.widePath)).second) return false;
-    out.push_back(std::move(entry));
+  // same temporary file at once; such a manifest is refused. The keys are views of the
+  // entries' own paths, which no longer move, except for the few that lowering changes.
+  std::vector<std::wstring> lowered;
+  std::unordered_set<std::wstring_view> seen;
+  seen.reserve(out.size());
+  for (const FileEntry& entry : out) {
+    std::wstring_view key = entry.widePath;
+    if (!isOwnCacheKey(key)) {
+      if (lowered.capacity() == 0) lowered.reserve(out.size());
+      lowered.push_back(cacheKey(entry.widePath));
+      key = lowered.back();
+    }
+    if (!seen.insert(key).second) return false;
   }
   return true;
 }
@@ -207,7 +244,7 @@ bool acceptManifest(LauncherState& state, const std::wstring& gameDir, const std
   }
   publishManifest(root, state);
   postStatus(state, kStatusVerifying, kManifestAccepted);
-  if (!readFileEntries(root, entries)) {
+  if (!takeFileEntries(root, entries)) {
     setError(state, std::wstring(uiText(kStrErrManifest)) + L" (path)");
     return false;
   }

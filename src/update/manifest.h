@@ -27,15 +27,16 @@ bool parseManifest(const std::string& text, JsonValue& root, std::wstring& error
 
 // Reads a "files" element or the "launcher" object; false when it is invalid.
 bool readFileEntry(const JsonValue& value, FileEntry& out);
-// The "files" array in manifest order; false at the first invalid or repeated entry.
-bool readFileEntries(const JsonValue& root, std::vector<FileEntry>& out);
+// The "files" array in manifest order; false when an entry is invalid or two name the same
+// file. The entries' strings are moved out of the tree and the array is emptied.
+bool takeFileEntries(JsonValue& root, std::vector<FileEntry>& out);
 
 // The news list of a manifest root (nothing when "news" is not an array).
 std::vector<NewsItem> readNews(const JsonValue& root);
 
 // Parse, version (stored at once, older than installed refused), publication of game
-// executable, news and links (then code 2 with lParam 1), and the file entries. Errors are set
-// on the state.
+// executable, news and links (then code 2 with lParam 1), and the file entries (taken out of
+// root's "files"). Errors are set on the state.
 bool acceptManifest(LauncherState& state, const std::wstring& gameDir, const std::string& text,
                     JsonValue& root, std::vector<FileEntry>& entries);
 

@@ -2,6 +2,7 @@
 #include "patch_state.h"
 
 #include <algorithm>
+#include <charconv>
 #include <cwctype>
 
 #include "update/files.h"
@@ -60,6 +61,19 @@ std::wstring cacheKey(const std::wstring& widePath) {
   return key;
 }
 
+bool isOwnCacheKey(std::wstring_view widePath) {
+  for (wchar_t c : widePath) {
+    if ((c >= L'A' && c <= L'Z') || c >= 0x80) return false;
+  }
+  return true;
+}
+
+const CacheRecord* findCacheRecord(const HashCache& cache, const std::wstring& widePath) {
+  const auto it = isOwnCacheKey(widePath) ? cache.find(std::wstring_view(widePath))
+                                          : cache.find(cacheKey(widePath));
+  return it == cache.end() ? nullptr : &it->second;
+}
+
 InstalledVersion installedVersion(const std::wstring& gameDir) {
   const std::wstring text = readProfileString(gameDir + L"patcher.ini", L"patch", L"version", L"");
   InstalledVersion result;
@@ -99,21 +113,28 @@ void loadCache(const std::wstring& gameDir, HashCache& cache) {
     record.hash = std::string(line.substr(0, 64));
     record.size = parseDecimal(line.substr(tab1 + 1, tab2 - tab1 - 1));
     record.writeTime = parseDecimal(line.substr(tab2 + 1, tab3 - tab2 - 1));
-    cache[cacheKey(widePath)] = std::move(record);
+    // A path already in lower case, nearly all of them, becomes the key itself.
+    cache.insert_or_assign(isOwnCacheKey(widePath) ? std::move(widePath) : cacheKey(widePath),
+                           std::move(record));
   }
 }
 
 void saveCache(const std::wstring& gameDir, const std::vector<FileEntry>& entries,
                const HashCache& cache) {
   std::string text;
+  char digits[24];
+  const auto appendNumber = [&text, &digits](std::uint64_t value) {
+    const auto result = std::to_chars(digits, digits + sizeof(digits), value);
+    text.append(digits, result.ptr);
+  };
   for (const FileEntry& entry : entries) {
-    auto it = cache.find(cacheKey(entry.widePath));
-    if (it == cache.end()) continue;
-    text += it->second.hash;
+    const CacheRecord* record = findCacheRecord(cache, entry.widePath);
+    if (record == nullptr) continue;
+    text += record->hash;
     text += '\t';
-    text += std::to_string(it->second.size);
+    appendNumber(record->size);
     text += '\t';
-    text += std::to_string(it->second.writeTime);
+    appendNumber(record->writeTime);
     text += '\t';
     text += entry.path;
     text += '\n';

@@ -3,7 +3,9 @@
 // so that a run neither accepts an older manifest nor re-reads unchanged files.
 #pragma once
 #include <cstdint>
+#include <functional>
 #include <string>
+#include <string_view>
 #include <unordered_map>
 #include <vector>
 
@@ -15,11 +17,24 @@ struct CacheRecord {
   std::string hash;             // 64 lower-case hex digits
 };
 
+// Hashes a key or a view of one alike, so that a path already in lower case is looked up
+// as it stands, without making a key.
+struct CacheKeyHash {
+  using is_transparent = void;
+  std::size_t operator()(std::wstring_view key) const noexcept {
+    return std::hash<std::wstring_view>()(key);
+  }
+};
+
 // Keyed by the entry's wide relative path ("\" separators) in lower case.
-using HashCache = std::unordered_map<std::wstring, CacheRecord>;
+using HashCache = std::unordered_map<std::wstring, CacheRecord, CacheKeyHash, std::equal_to<>>;
 
 // The key of a relative path in the cache.
 std::wstring cacheKey(const std::wstring& widePath);
+// Whether the path is its own key (nothing in it that lowering could change).
+bool isOwnCacheKey(std::wstring_view widePath);
+// The record of a relative path, or null.
+const CacheRecord* findCacheRecord(const HashCache& cache, const std::wstring& widePath);
 
 struct InstalledVersion {
   bool present = false;

@@ -29,7 +29,7 @@ bool developerKeyPresent(const std::wstring& gameDir) {
 LauncherStep updateLauncher(LauncherState& state, const UpdateSettings& settings,
                             const std::wstring& gameDir, const std::wstring& exePath,
                             const JsonValue& root) {
-  if (root.members.count("launcher") == 0 || developerKeyPresent(gameDir)) {
+  if (!root.hasMember("launcher") || developerKeyPresent(gameDir)) {
     return LauncherStep::NotNeeded;
   }
   FileEntry entry;
@@ -73,7 +73,7 @@ LauncherStep updateLauncher(LauncherState& state, const UpdateSettings& settings
 
 bool addLauncherAsGameFile(LauncherState& state, const std::wstring& gameDir,
                            const JsonValue& root, std::vector<FileEntry>& entries) {
-  if (root.members.count("launcher") == 0 || developerKeyPresent(gameDir)) return true;
+  if (!root.hasMember("launcher") || developerKeyPresent(gameDir)) return true;
   FileEntry entry;
   if (!readFileEntry(root.member("launcher"), entry)) {
     setError(state, uiText(kStrErrManifest));

@@ -96,11 +96,13 @@ bool hashProgress(void* context, std::uint64_t bytesRead) {
 constexpr std::size_t kScanBatch = 256;
 
 // Decides entry i from its attributes and the cache, without reading the file: 0 nothing to
-// do, 1 download, 2 hash. Writes only needsDownload[i] and stat[i].
-int scanEntry(const HashCache& cache, RunData& run, std::size_t i) {
+// do, 1 download, 2 hash. Writes only needsDownload[i] and stat[i]; path is the caller's
+// buffer for the full path, reused from one entry to the next.
+int scanEntry(const HashCache& cache, RunData& run, std::size_t i, std::wstring& path) {
   const FileEntry& entry = run.entries[i];
+  path.assign(run.gameDir).append(entry.widePath);
   FileInfo info;
-  if (!getFileInfo(run.gameDir + entry.widePath, info) || info.isDirectory) {
+  if (!getFileInfo(path, info) || info.isDirectory) {
     run.needsDownload[i] = 1;
     return 1;
   }
@@ -110,10 +112,9 @@ int scanEntry(const HashCache& cache, RunData& run, std::size_t i) {
     run.needsDownload[i] = 1;
     return 1;
   }
-  auto it = cache.find(cacheKey(entry.widePath));
-  if (it != cache.end() && it->second.size == info.size &&
-      it->second.writeTime == info.lastWriteTime) {
-    run.needsDownload[i] = it->second.hash != entry.hash ? 1 : 0;
+  const CacheRecord* record = findCacheRecord(cache, entry.widePath);
+  if (record != nullptr && record->size == info.size && record->writeTime == info.lastWriteTime) {
+    run.needsDownload[i] = record->hash != entry.hash ? 1 : 0;
     return run.needsDownload[i];
   }
   return 2;
@@ -133,8 +134,9 @@ void checkFiles(LauncherState& state, RunData& run) {
     const HashCache& cache = state.cache;
     runJobsInParallel((n + kScanBatch - 1) / kScanBatch, [&](std::size_t batch) {
       const std::size_t end = std::min(n, (batch + 1) * kScanBatch);
+      std::wstring path;
       for (std::size_t i = batch * kScanBatch; i < end; ++i) {
-        if (scanEntry(cache, run, i) == 2) toHash[i] = 1;
+        if (scanEntry(cache, run, i, path) == 2) toHash[i] = 1;
       }
     });
   }
@@ -299,6 +301,37 @@ void applyDeletions(LauncherState& state, const JsonValue& root, const RunData& 
   }
 }
 
+// Reads patcher_cache.dat on a thread of its own while the manifest is fetched, checked and
+// read (or on the caller's thread when none can be started). The thread is always joined,
+// also when the run ends before the check phase.
+class CacheLoader {
+ public:
+  CacheLoader(const std::wstring& gameDir, bool wanted) : gameDir_(gameDir) {
+    if (!wanted) return;
+    try {
+      thread_ = std::thread([this] { loadCache(gameDir_, cache_); });
+    } catch (const std::system_error&) {
+      loadCache(gameDir_, cache_);
+    }
+  }
+  CacheLoader(const CacheLoader&) = delete;
+  CacheLoader& operator=(const CacheLoader&) = delete;
+  ~CacheLoader() {
+    if (thread_.joinable()) thread_.join();
+  }
+
+  // The records read (none when not wanted); once.
+  HashCache take() {
+    if (thread_.joinable()) thread_.join();
+    return std::move(cache_);
+  }
+
+ private:
+  const std::wstring gameDir_;
+  HashCache cache_;
+  std::thread thread_;
+};
+
 }  // namespace
 
 // ---- runUpdate ----
@@ -317,6 +350,8 @@ void runUpdate(LauncherState& state, bool repair, const UpdateSettings& settings
     return;
   }
 
+  // The cache file (10 MB for 100,000 files) is read meanwhile; a repair does not use it.
+  CacheLoader cacheLoader(run.gameDir, !repair);
   postPhase(state, kStatusConnecting);
   JsonValue root;
   {
@@ -336,9 +371,9 @@ void runUpdate(LauncherState& state, bool repair, const UpdateSettings& settings
 
   postPhase(state, kStatusChecking);
   {
+    HashCache loaded = cacheLoader.take();
     std::lock_guard<std::mutex> guard(state.cacheLock);
-    loadCache(run.gameDir, state.cache);
-    if (repair) state.cache.clear();
+    state.cache = std::move(loaded);
   }
   checkFiles(state, run);
   if (state.cancel.load()) return;

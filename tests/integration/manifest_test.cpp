@@ -142,6 +142,16 @@ TEST_F(ManifestTest, ManifestErrors) {
        L"Invalid patch manifest. (path)"},
       {R"({"format":1,"version":7,"files":[)" + okEntry + R"(,"a.txt"]})",
        L"Invalid patch manifest. (path)"},
+      // One file named twice: in other capitals, with the other separator, in non-ASCII
+      // capitals, with the duplicate far from the first.
+      {R"({"format":1,"version":7,"files":[)" + okEntry + R"(,{"p":"A.TXT","h":")" + hash + R"("}]})",
+       L"Invalid patch manifest. (path)"},
+      {R"({"format":1,"version":7,"files":[{"p":"d/x","h":")" + hash + R"("},)" + okEntry +
+           R"(,{"p":"d\\x","h":")" + hash + R"("}]})",
+       L"Invalid patch manifest. (path)"},
+      {R"({"format":1,"version":7,"files":[{"p":"Éa","h":")" + hash + R"("},)" + okEntry +
+           R"(,{"p":"ÉA","h":")" + hash + R"("}]})",
+       L"Invalid patch manifest. (path)"},
   };
   for (const auto& [text, error] : cases) {
     writeSignedManifest(release, text);

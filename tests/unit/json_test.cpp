@@ -339,6 +339,41 @@ TEST(JsonObject, RepeatedNameKeepsOneMemberWithTheLaterValue) {
   EXPECT_EQ(parsed(R"({"k":"text","k":7})").member("k").string, "");
 }
 
+TEST(JsonObject, LargeObjectWithRepeatsIsSortedAndKeepsEachNamesLastValue) {
+  // 20,000 names written in descending order, each three times with a different value, the
+  // repeats spread far apart: every lookup finds the last value and iteration is in order.
+  const int count = 20000;
+  std::string text = "{";
+  for (int round = 0; round < 3; ++round) {
+    for (int i = count - 1; i >= 0; --i) {
+      if (text.size() > 1) text += ',';
+      text += "\"n" + std::to_string(i) + "\":" + std::to_string(round * count + i);
+    }
+  }
+  text += "}";
+  const JsonValue v = parsed(text);
+  ASSERT_EQ(v.members.size(), static_cast<std::size_t>(count));
+  EXPECT_TRUE(std::is_sorted(v.members.begin(), v.members.end(),
+                             [](const auto& a, const auto& b) { return a.first < b.first; }));
+  for (int i = 0; i < count; i += 997) {
+    EXPECT_EQ(v.member(("n" + std::to_string(i)).c_str()).number, 2.0 * count + i) << i;
+  }
+  EXPECT_EQ(v.member("n").kind, JsonKind::Null);
+  EXPECT_EQ(v.member("n20000").kind, JsonKind::Null);
+}
+
+TEST(JsonObject, HasMemberTellsANullMemberFromAMissingOne) {
+  const JsonValue v = parsed(R"({"launcher":null,"a":{"b":1},"z":[]})");
+  EXPECT_TRUE(v.hasMember("launcher"));
+  EXPECT_TRUE(v.hasMember("z"));
+  EXPECT_FALSE(v.hasMember("launche"));
+  EXPECT_FALSE(v.hasMember("b"));
+  EXPECT_TRUE(v.member("a").hasMember("b"));
+  EXPECT_FALSE(v.member("z").hasMember("b"));
+  EXPECT_FALSE(v.hasMember(nullptr));
+  EXPECT_FALSE(parsed("[1]").hasMember("launcher"));
+}
+
 TEST(JsonObject, EscapedNamesAreLookedUpByTheirBytes) {
   const JsonValue v = parsed(R"({"\u0061\u00e9":1,"a\/b":2})");
   EXPECT_EQ(v.member("a\xC3\xA9").number, 1.0);

@@ -71,6 +71,32 @@ TEST(PatchStateTest, SaveWritesTheManifestsFilesInOrderWithTheirOwnPathText) {
   EXPECT_EQ(back[L"b\\two.txt"].writeTime, 18446744073709551615ull);
 }
 
+TEST(PatchStateTest, RecordsAreFoundByAnySpellingOfTheirPath) {
+  TempDir dir;
+  const std::wstring gameDir = normalizeGameDir(dir.path());
+  const std::string h(64, 'e');
+  // Lower case (the key as it stands), ASCII capitals, and non-ASCII letters (é, C3 A9), which
+  // always go through the full lowering.
+  dir.write("patcher_cache.dat", h + "\t1\t10\tdata/plain.bin\n" + h + "\t2\t20\tData/Mixed.BIN\n" +
+                                     h + "\t3\t30\t\xC3\xA9t\xC3\xA9/x.bin\n");
+  HashCache cache;
+  loadCache(gameDir, cache);
+  ASSERT_EQ(cache.size(), 3u);
+  const CacheRecord* plain = findCacheRecord(cache, L"DATA\\PLAIN.bin");
+  ASSERT_NE(plain, nullptr);
+  EXPECT_EQ(plain->size, 1u);
+  const CacheRecord* mixed = findCacheRecord(cache, L"data\\mixed.bin");
+  ASSERT_NE(mixed, nullptr);
+  EXPECT_EQ(mixed->writeTime, 20u);
+  const CacheRecord* accented = findCacheRecord(cache, L"\u00e9t\u00e9\\X.bin");
+  ASSERT_NE(accented, nullptr);
+  EXPECT_EQ(accented->size, 3u);
+  EXPECT_EQ(findCacheRecord(cache, L"data\\plain.bi"), nullptr);
+  EXPECT_TRUE(isOwnCacheKey(L"data\\plain.bin"));
+  EXPECT_FALSE(isOwnCacheKey(L"Data\\plain.bin"));
+  EXPECT_FALSE(isOwnCacheKey(L"\u00e9.bin"));
+}
+
 TEST(PatchStateTest, InstalledVersion) {
   TempDir dir;
   const std::wstring gameDir = normalizeGameDir(dir.path());
