@@ -23,8 +23,6 @@ namespace {
 
 // ---- reader state and error recording ----
 
-using JsonMember = std::pair<std::string, JsonValue>;
-
 struct JsonReader {
   const char* pos = nullptr;
   const char* end = nullptr;
@@ -328,17 +326,17 @@ void finishObject(JsonReader& r, std::vector<JsonMember>& read, JsonValue& out) 
   order.resize(read.size());
   for (std::size_t i = 0; i < read.size(); ++i) order[i] = static_cast<std::uint32_t>(i);
   std::sort(order.begin(), order.end(), [&read](std::uint32_t a, std::uint32_t b) {
-    const int c = read[a].first.compare(read[b].first);
+    const int c = read[a].name.compare(read[b].name);
     return c < 0 || (c == 0 && a < b);
   });
   std::size_t unique = 0;
   for (std::size_t k = 0; k < order.size(); ++k) {
-    if (k + 1 == order.size() || read[order[k]].first != read[order[k + 1]].first) ++unique;
+    if (k + 1 == order.size() || read[order[k]].name != read[order[k + 1]].name) ++unique;
   }
   out.members.reserve(unique);
   for (std::size_t k = 0; k < order.size(); ++k) {
     // A repeated name keeps one member, and the later value replaces the earlier one whole.
-    if (k + 1 != order.size() && read[order[k]].first == read[order[k + 1]].first) continue;
+    if (k + 1 != order.size() && read[order[k]].name == read[order[k + 1]].name) continue;
     out.members.push_back(std::move(read[order[k]]));
   }
   read.clear();
@@ -356,11 +354,11 @@ bool parseObject(JsonReader& r, JsonValue& out) {
   for (;;) {
     r.skipWhitespace();
     read.emplace_back();
-    if (!parseString(r, read.back().first)) return false;
+    if (!parseString(r, read.back().name)) return false;
     r.skipWhitespace();
     if (r.atEnd() || *r.pos != ':') return r.fail("esperado :");
     ++r.pos;
-    if (!parseValue(r, read.back().second)) return false;
+    if (!parseValue(r, read.back().value)) return false;
     r.skipWhitespace();
     if (r.atEnd()) return r.fail("objeto nao terminado");
     if (*r.pos == ',') {
@@ -405,8 +403,8 @@ const JsonValue* findMember(const JsonValue& object, const char* name) {
   const std::string_view wanted(name);
   const auto it = std::lower_bound(
       object.members.begin(), object.members.end(), wanted,
-      [](const JsonMember& m, std::string_view n) { return std::string_view(m.first) < n; });
-  return it != object.members.end() && it->first == wanted ? &it->second : nullptr;
+      [](const JsonMember& m, std::string_view n) { return std::string_view(m.name) < n; });
+  return it != object.members.end() && it->name == wanted ? &it->value : nullptr;
 }
 
 }  // namespace

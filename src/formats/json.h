@@ -5,12 +5,13 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
-#include <utility>
 #include <vector>
 
 enum class JsonKind : std::int32_t { Null = 0, Bool = 1, Number = 2, String = 3, Array = 4, Object = 5 };
 
 inline constexpr int kMaxJsonDepth = 64;
+
+struct JsonMember;
 
 struct JsonValue {
   JsonKind kind = JsonKind::Null;
@@ -21,7 +22,7 @@ struct JsonValue {
   // Sorted by name (unsigned byte order), one per name: a repeated name keeps the later value.
   // A flat vector rather than a tree of nodes: a manifest holds a small object per file, and
   // 100,000 of them must not cost a dozen allocations each.
-  std::vector<std::pair<std::string, JsonValue>> members;
+  std::vector<JsonMember> members;
 
   // The member called name, or the shared null value when absent or when this is not an object.
   const JsonValue& member(const char* name) const;
@@ -31,6 +32,11 @@ struct JsonValue {
   std::string asString(const std::string& def = std::string()) const;
   // The number truncated toward zero; INT64_MIN when out of range or not finite; 0 for other kinds.
   std::int64_t asInt64() const;
+};
+
+struct JsonMember {
+  std::string name;
+  JsonValue value;
 };
 
 // Parses one JSON document. On failure returns false and, when error is given, stores the

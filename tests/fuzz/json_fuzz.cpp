@@ -42,7 +42,7 @@ bool knownMessage(const std::string& message) {
 int depthOf(const JsonValue& v) {
   int deepest = 0;
   for (const JsonValue& e : v.elements) deepest = std::max(deepest, depthOf(e));
-  for (const auto& m : v.members) deepest = std::max(deepest, depthOf(m.second));
+  for (const auto& m : v.members) deepest = std::max(deepest, depthOf(m.value));
   return deepest + 1;
 }
 
@@ -122,7 +122,7 @@ bool equal(const JsonValue& a, const JsonValue& b) {
       auto i = a.members.begin();
       auto j = b.members.begin();
       for (; i != a.members.end(); ++i, ++j) {
-        if (i->first != j->first || !equal(i->second, j->second)) return false;
+        if (i->name != j->name || !equal(i->value, j->value)) return false;
       }
       return true;
     }

@@ -354,7 +354,7 @@ TEST(JsonObject, LargeObjectWithRepeatsIsSortedAndKeepsEachNamesLastValue) {
   const JsonValue v = parsed(text);
   ASSERT_EQ(v.members.size(), static_cast<std::size_t>(count));
   EXPECT_TRUE(std::is_sorted(v.members.begin(), v.members.end(),
-                             [](const auto& a, const auto& b) { return a.first < b.first; }));
+                             [](const JsonMember& a, const JsonMember& b) { return a.name < b.name; }));
   for (int i = 0; i < count; i += 997) {
     EXPECT_EQ(v.member(("n" + std::to_string(i)).c_str()).number, 2.0 * count + i) << i;
   }
