@@ -347,7 +347,10 @@ TEST(JsonObject, LargeObjectWithRepeatsIsSortedAndKeepsEachNamesLastValue) {
   for (int round = 0; round < 3; ++round) {
     for (int i = count - 1; i >= 0; --i) {
       if (text.size() > 1) text += ',';
-      text += "\"n" + std::to_string(i) + "\":" + std::to_string(round * count + i);
+      text += "\"n";
+      text += std::to_string(i);
+      text += "\":";
+      text += std::to_string(round * count + i);
     }
   }
   text += "}";
@@ -356,7 +359,9 @@ TEST(JsonObject, LargeObjectWithRepeatsIsSortedAndKeepsEachNamesLastValue) {
   EXPECT_TRUE(std::is_sorted(v.members.begin(), v.members.end(),
                              [](const JsonMember& a, const JsonMember& b) { return a.name < b.name; }));
   for (int i = 0; i < count; i += 997) {
-    EXPECT_EQ(v.member(("n" + std::to_string(i)).c_str()).number, 2.0 * count + i) << i;
+    std::string name = "n";
+    name += std::to_string(i);
+    EXPECT_EQ(v.member(name.c_str()).number, 2.0 * count + i) << i;
   }
   EXPECT_EQ(v.member("n").kind, JsonKind::Null);
   EXPECT_EQ(v.member("n20000").kind, JsonKind::Null);
