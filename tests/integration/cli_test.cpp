@@ -45,7 +45,7 @@ int languageRow(const char* code) {
 
 // ---- the real program ----
 
-TEST_F(CliFixture, InstallsTheReleaseWithItsLauncherAndThenFindsNothingToDo) {
+TEST_F(CliFixture, InstallsTheReleaseWithItsLauncherAndThenFetchesNothingMore) {
   const std::string map = noiseBytes(300 * 1024, 3);
   const std::string music(1024 * 1024, 'm');
   work.write("src/Play Quillmark.exe", "game executable");
