@@ -19,6 +19,8 @@
 #include <limits>
 #include <system_error>
 
+#include "formats/utf8.h"
+
 namespace {
 
 // ---- reader state and error recording ----
@@ -214,24 +216,6 @@ long readHex4(const char* p) {
   return unit;
 }
 
-void appendUtf8(std::string& out, unsigned long c) {
-  if (c < 0x80) {
-    out.push_back(static_cast<char>(c));
-  } else if (c < 0x800) {
-    out.push_back(static_cast<char>(0xC0 | (c >> 6)));
-    out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
-  } else if (c <= 0xFFFF) {
-    out.push_back(static_cast<char>(0xE0 | (c >> 12)));
-    out.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
-    out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
-  } else {
-    out.push_back(static_cast<char>(0xF0 | (c >> 18)));
-    out.push_back(static_cast<char>(0x80 | ((c >> 12) & 0x3F)));
-    out.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
-    out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
-  }
-}
-
 // At the backslash-u of an escape (pos after the 'u').
 bool parseUnicodeEscape(JsonReader& r, std::string& out) {
   if (r.remaining() < 4) return r.fail("\\u invalido");
@@ -240,15 +224,15 @@ bool parseUnicodeEscape(JsonReader& r, std::string& out) {
   r.pos += 4;
   if (unit < 0xD800 || unit > 0xDBFF) {
     // A lone low surrogate is kept as its three-byte form, like any other unit.
-    appendUtf8(out, static_cast<unsigned long>(unit));
+    appendUtf8(out, static_cast<char32_t>(unit));
     return true;
   }
   if (r.remaining() < 6 || r.pos[0] != '\\' || r.pos[1] != 'u') return r.fail("surrogate invalido");
   const long low = readHex4(r.pos + 2);
   if (low < 0xDC00 || low > 0xDFFF) return r.fail("surrogate invalido");
   r.pos += 6;
-  appendUtf8(out, 0x10000ul + (static_cast<unsigned long>(unit - 0xD800) << 10) +
-                      static_cast<unsigned long>(low - 0xDC00));
+  appendUtf8(out, 0x10000u + (static_cast<char32_t>(unit - 0xD800) << 10) +
+                      static_cast<char32_t>(low - 0xDC00));
   return true;
 }
 

@@ -77,6 +77,11 @@ class FileHandle {
 #endif
 };
 
+#ifndef _WIN32
+// The path as the POSIX system call wants it: "\" turned into "/", the text into UTF-8.
+std::string nativePath(const std::wstring& path);
+#endif
+
 // The folder of the running executable, with a trailing separator, and its full path.
 std::wstring moduleDirectory();
 std::wstring modulePath();

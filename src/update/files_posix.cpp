@@ -23,13 +23,6 @@ namespace {
 
 thread_local FileError tlsLastError = FileError::None;
 
-std::string nativePath(const std::wstring& path) {
-  std::wstring converted = path;
-  for (wchar_t& c : converted) {
-    if (c == L'\\') c = L'/';
-  }
-  return wideToUtf8(converted);
-}
 
 FileError mapErrno(int error) {
   switch (error) {
@@ -322,4 +315,12 @@ std::wstring moduleDirectory() {
   const auto separator = path.find_last_of(L"\\/");
   if (separator == std::wstring::npos) return L".\\";
   return path.substr(0, separator + 1);
+}
+
+std::string nativePath(const std::wstring& path) {
+  std::wstring converted = path;
+  for (wchar_t& c : converted) {
+    if (c == L'\\') c = L'/';
+  }
+  return wideToUtf8(converted);
 }

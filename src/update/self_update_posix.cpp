@@ -4,20 +4,9 @@
 #include <cstring>
 #include <string>
 
+#include "update/files.h"
 #include "update/self_update.h"
 #include "update/text.h"
-
-namespace {
-
-std::string nativePath(const std::wstring& path) {
-  std::string out = wideToUtf8(path);
-  for (char& c : out) {
-    if (c == '\\') c = '/';
-  }
-  return out;
-}
-
-}  // namespace
 
 bool moveReplacing(const std::wstring& from, const std::wstring& to, std::uint32_t& errorCode) {
   if (std::rename(nativePath(from).c_str(), nativePath(to).c_str()) == 0) {

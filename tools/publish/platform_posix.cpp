@@ -9,18 +9,10 @@
 #include <cstring>
 
 #include "publish_platform.h"
+#include "update/files.h"
 #include "update/text.h"
 
 namespace {
-
-// The engine's paths use "\" as separator; the system wants "/" and UTF-8.
-std::string nativePath(const std::wstring& path) {
-  std::string out = wideToUtf8(path);
-  for (char& c : out) {
-    if (c == '\\') c = '/';
-  }
-  return out;
-}
 
 std::string systemError(int code) { return std::strerror(code); }
 
