@@ -10,7 +10,7 @@
 
 #include "cli/console.h"
 #include "cli/options.h"
-#include "update/text.h"
+#include "base/text.h"
 
 namespace {
 

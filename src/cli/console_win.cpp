@@ -8,7 +8,7 @@
 
 #include "cli/console.h"
 #include "i18n/strings.h"
-#include "update/text.h"
+#include "base/text.h"
 
 namespace {
 

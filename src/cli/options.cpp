@@ -6,8 +6,8 @@
 
 #include "i18n/strings.h"
 #include "quillmark_config.h"
-#include "update/paths.h"
-#include "update/text.h"
+#include "base/paths.h"
+#include "base/text.h"
 
 const char* const kCliHelp =
     "Usage: quillmark-update [--dir GAME_DIR] [--repair] [--patch-url URL]\n"

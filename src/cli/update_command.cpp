@@ -11,10 +11,10 @@
 #include "cli/options.h"
 #include "cli/progress.h"
 #include "i18n/strings.h"
-#include "update/http.h"
+#include "base/http.h"
 #include "update/launcher_state.h"
-#include "update/paths.h"
-#include "update/text.h"
+#include "base/paths.h"
+#include "base/text.h"
 #include "update/update_run.h"
 #include "update/update_settings.h"
 

@@ -6,8 +6,8 @@
 #include <cstdlib>
 
 #include "i18n/strings.h"
-#include "update/files.h"
-#include "update/paths.h"
+#include "base/files.h"
+#include "base/paths.h"
 
 namespace {
 

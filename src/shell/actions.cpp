@@ -9,7 +9,7 @@
 #include "shell/game_launch.h"
 #include "shell/shell.h"
 #include "ui/action_ids.h"
-#include "update/files.h"
+#include "base/files.h"
 
 namespace {
 

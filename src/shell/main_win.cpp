@@ -19,8 +19,8 @@
 #include "shell/single_instance.h"
 #include "shell/taskbar.h"
 #include "ui/renderer.h"
-#include "update/files.h"
-#include "update/http.h"
+#include "base/files.h"
+#include "base/http.h"
 #include "update/update_run.h"
 
 namespace {

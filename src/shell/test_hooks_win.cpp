@@ -9,8 +9,8 @@
 
 #include "i18n/strings.h"
 #include "shell/shell.h"
-#include "update/paths.h"
-#include "update/text.h"
+#include "base/paths.h"
+#include "base/text.h"
 #include "update/update_settings.h"
 
 namespace {

@@ -15,7 +15,7 @@
 #include "shell/taskbar.h"
 #include "shell/test_hooks.h"
 #include "ui/renderer.h"
-#include "update/files.h"
+#include "base/files.h"
 #include "update/update_run.h"
 
 namespace {

@@ -1,16 +1,16 @@
 // downloadFile: attempts, the streaming inflate -> hash -> write pipeline, the final move.
-#include "download.h"
+#include "update/download.h"
 
 #include <zlib.h>
 
 #include <algorithm>
 #include <memory>
 
-#include "update/files.h"
-#include "update/http.h"
-#include "update/paths.h"
-#include "update/sha256.h"
-#include "update/text.h"
+#include "base/files.h"
+#include "base/http.h"
+#include "base/paths.h"
+#include "base/sha256.h"
+#include "base/text.h"
 
 namespace {
 

@@ -4,9 +4,9 @@
 #pragma once
 #include <string>
 
-#include "launcher_state.h"
-#include "manifest_types.h"
-#include "update_settings.h"
+#include "update/launcher_state.h"
+#include "update/manifest_types.h"
+#include "update/update_settings.h"
 
 enum class DownloadResult : int {
   Ok = 0,

@@ -1,4 +1,4 @@
-#include "launcher_state.h"
+#include "update/launcher_state.h"
 
 #include <algorithm>
 #include <chrono>

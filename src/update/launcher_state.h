@@ -15,8 +15,8 @@
 #include <thread>
 #include <vector>
 
-#include "manifest_types.h"
-#include "patch_state.h"
+#include "update/manifest_types.h"
+#include "update/patch_state.h"
 
 // Status codes of the update run, in the order a run goes through them.
 enum StatusCode : int {

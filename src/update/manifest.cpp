@@ -1,15 +1,15 @@
 // Manifest: fetch with attempts, signature, parsing of files/news/links, publication.
-#include "manifest.h"
+#include "update/manifest.h"
 
 #include <string_view>
 #include <unordered_set>
 
 #include "formats/signature.h"
 #include "i18n/strings.h"
-#include "update/http.h"
+#include "base/http.h"
 #include "update/patch_state.h"
-#include "update/paths.h"
-#include "update/text.h"
+#include "base/paths.h"
+#include "base/text.h"
 
 namespace {
 

@@ -7,9 +7,9 @@
 #include <vector>
 
 #include "formats/json.h"
-#include "launcher_state.h"
-#include "manifest_types.h"
-#include "update_settings.h"
+#include "update/launcher_state.h"
+#include "update/manifest_types.h"
+#include "update/update_settings.h"
 
 // The manifest is capped so that a hostile server cannot exhaust memory.
 inline constexpr std::uint64_t kManifestMaxBytes = 33554432;  // 32 MiB

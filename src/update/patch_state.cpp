@@ -1,13 +1,13 @@
 // patcher.ini's version and patcher_cache.dat: reading, writing, cache keys.
-#include "patch_state.h"
+#include "update/patch_state.h"
 
 #include <algorithm>
 #include <charconv>
 #include <cwctype>
 
-#include "update/files.h"
-#include "update/paths.h"
-#include "update/text.h"
+#include "base/files.h"
+#include "base/paths.h"
+#include "base/text.h"
 
 namespace {
 

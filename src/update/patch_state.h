@@ -9,7 +9,7 @@
 #include <unordered_map>
 #include <vector>
 
-#include "manifest_types.h"
+#include "update/manifest_types.h"
 
 struct CacheRecord {
   std::uint64_t size = 0;

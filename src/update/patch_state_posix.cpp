@@ -6,10 +6,10 @@
 #include <string_view>
 #include <vector>
 
-#include "update/files.h"
+#include "base/files.h"
 #include "update/patch_state.h"
-#include "update/paths.h"
-#include "update/text.h"
+#include "base/paths.h"
+#include "base/text.h"
 
 namespace {
 

@@ -1,12 +1,12 @@
 // Launcher self-update: compare, download ".new", swap through ".old", clean up ".old".
-#include "self_update.h"
+#include "update/self_update.h"
 
 #include "i18n/strings.h"
 #include "update/download.h"
-#include "update/files.h"
+#include "base/files.h"
 #include "update/manifest.h"
 #include "update/patch_state.h"
-#include "update/sha256.h"
+#include "base/sha256.h"
 
 namespace {
 

@@ -7,9 +7,9 @@
 #include <vector>
 
 #include "formats/json.h"
-#include "launcher_state.h"
-#include "manifest_types.h"
-#include "update_settings.h"
+#include "update/launcher_state.h"
+#include "update/manifest_types.h"
+#include "update/update_settings.h"
 
 enum class LauncherStep { NotNeeded, Replaced, Failed, Cancelled };
 

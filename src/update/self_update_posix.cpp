@@ -4,9 +4,9 @@
 #include <cstring>
 #include <string>
 
-#include "update/files.h"
+#include "base/files.h"
 #include "update/self_update.h"
-#include "update/text.h"
+#include "base/text.h"
 
 bool moveReplacing(const std::wstring& from, const std::wstring& to, std::uint32_t& errorCode) {
   if (std::rename(nativePath(from).c_str(), nativePath(to).c_str()) == 0) {

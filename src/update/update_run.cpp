@@ -1,6 +1,6 @@
 // The update run. Sections: settings and game folder; parallel jobs; check phase; download
 // phase; apply phase; runUpdate; the run's thread (startUpdate, joinUpdate, cancelUpdate).
-#include "update_run.h"
+#include "update/update_run.h"
 
 #include <algorithm>
 #include <atomic>
@@ -13,12 +13,12 @@
 #include "i18n/strings.h"
 #include "quillmark_config.h"
 #include "update/download.h"
-#include "update/files.h"
+#include "base/files.h"
 #include "update/manifest.h"
 #include "update/patch_state.h"
-#include "update/paths.h"
+#include "base/paths.h"
 #include "update/self_update.h"
-#include "update/sha256.h"
+#include "base/sha256.h"
 
 // ---- settings and game folder ----
 

@@ -12,8 +12,8 @@
 #include <string>
 #include <vector>
 
-#include "launcher_state.h"
-#include "update_settings.h"
+#include "update/launcher_state.h"
+#include "update/update_settings.h"
 
 // Starts a run on its own thread. Refused (false) while a run is going; otherwise the previous
 // thread is joined, the state's run fields are reset and the thread started.

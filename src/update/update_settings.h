@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <string>
 
-#include "launcher_state.h"
+#include "update/launcher_state.h"
 
 enum class LauncherMode {
   // The launcher: compare the running executable with the "launcher" entry and swap it.

@@ -4,8 +4,8 @@
 #include <cstdio>
 #include <string>
 
-#include "update/sha256.h"
-#include "update/text.h"
+#include "base/sha256.h"
+#include "base/text.h"
 
 int main(int argc, char** argv) {
   if (argc != 2) {

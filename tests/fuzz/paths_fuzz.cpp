@@ -13,8 +13,8 @@
 #include <string>
 #include <string_view>
 
-#include "update/paths.h"
-#include "update/text.h"
+#include "base/paths.h"
+#include "base/text.h"
 
 namespace {
 

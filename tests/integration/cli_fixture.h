@@ -13,7 +13,7 @@
 #include "run_support.h"
 #include "test_server.h"
 #include "test_support.h"
-#include "update/text.h"
+#include "base/text.h"
 
 inline std::wstring updateExe() { return utf8ToWide(QM_UPDATE_EXE); }
 

@@ -12,7 +12,7 @@
 #include "cli_fixture.h"
 #include "i18n/strings.h"
 #include "quillmark_config.h"
-#include "update/files.h"
+#include "base/files.h"
 #include "update/launcher_state.h"
 
 namespace {

@@ -10,8 +10,8 @@
 
 #include "run_support.h"
 #include "update/download.h"
-#include "update/files.h"
-#include "update/text.h"
+#include "base/files.h"
+#include "base/text.h"
 
 namespace {
 

@@ -9,7 +9,7 @@
 
 #include "nginx_fixture.h"
 #include "test_support.h"
-#include "update/http.h"
+#include "base/http.h"
 
 namespace {
 

@@ -12,8 +12,8 @@
 
 #include "test_server.h"
 #include "test_support.h"
-#include "update/http.h"
-#include "update/text.h"
+#include "base/http.h"
+#include "base/text.h"
 
 namespace {
 

@@ -19,7 +19,7 @@
 #include <vector>
 
 #include "test_socket.h"
-#include "update/text.h"
+#include "base/text.h"
 
 extern char** environ;
 

@@ -5,7 +5,7 @@
 #include <cerrno>
 
 #include "publish_run.h"
-#include "update/text.h"
+#include "base/text.h"
 
 int runProgram(const std::wstring& exe, const std::vector<std::wstring>& args,
                const std::wstring& outputFile) {

@@ -23,9 +23,9 @@
 #include "release_build.h"
 #include "release_verify.h"
 #include "test_support.h"
-#include "update/paths.h"
-#include "update/sha256.h"
-#include "update/text.h"
+#include "base/paths.h"
+#include "base/sha256.h"
+#include "base/text.h"
 
 namespace {
 

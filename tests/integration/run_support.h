@@ -10,7 +10,7 @@
 #include "test_release.h"
 #include "test_server.h"
 #include "test_support.h"
-#include "update/http.h"
+#include "base/http.h"
 #include "update/launcher_state.h"
 #include "update/manifest.h"
 #include "update/update_run.h"

@@ -7,7 +7,7 @@
 #include <filesystem>
 
 #include "keys.h"
-#include "update/sha256.h"
+#include "base/sha256.h"
 
 namespace {
 

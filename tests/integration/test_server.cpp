@@ -7,7 +7,7 @@
 #include <filesystem>
 #include <fstream>
 
-#include "update/text.h"
+#include "base/text.h"
 
 namespace fs = std::filesystem;
 

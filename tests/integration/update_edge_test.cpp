@@ -7,7 +7,7 @@
 
 #include "i18n/strings.h"
 #include "run_support.h"
-#include "update/files.h"
+#include "base/files.h"
 #include "update/patch_state.h"
 
 namespace fs = std::filesystem;

@@ -9,9 +9,9 @@
 
 #include "i18n/strings.h"
 #include "run_support.h"
-#include "update/files.h"
+#include "base/files.h"
 #include "update/patch_state.h"
-#include "update/text.h"
+#include "base/text.h"
 
 namespace fs = std::filesystem;
 

@@ -8,7 +8,7 @@
 #include <fstream>
 #include <sstream>
 
-#include "update/text.h"
+#include "base/text.h"
 
 namespace fs = std::filesystem;
 

@@ -1,7 +1,7 @@
 // The thin file layer on real files: attributes and FILETIME times, directories and their
 // listing, replacing moves (read-only and held-open targets), deletion, handles, long and
 // non-ASCII paths, and the executable's own path.
-#include "update/files.h"
+#include "base/files.h"
 
 #include <gtest/gtest.h>
 
@@ -12,8 +12,8 @@
 #include <string>
 
 #include "test_support.h"
-#include "update/paths.h"
-#include "update/text.h"
+#include "base/paths.h"
+#include "base/text.h"
 
 namespace {
 

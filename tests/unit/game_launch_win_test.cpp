@@ -12,9 +12,9 @@
 #include "shell/game_launch.h"
 #include "shell/single_instance.h"
 #include "test_support.h"
-#include "update/files.h"
-#include "update/paths.h"
-#include "update/text.h"
+#include "base/files.h"
+#include "base/paths.h"
+#include "base/text.h"
 
 namespace {
 

@@ -1,6 +1,6 @@
 // The path and whole-file helpers on real files: relative path validation, parent folder
 // creation, atomic replacement (also when the move is refused) and bounded reads.
-#include "update/paths.h"
+#include "base/paths.h"
 
 #include <gtest/gtest.h>
 
@@ -9,7 +9,7 @@
 #include <thread>
 
 #include "test_support.h"
-#include "update/files.h"
+#include "base/files.h"
 
 namespace {
 

@@ -15,7 +15,7 @@
 #include "i18n/strings.h"
 #include "ui/action_ids.h"
 #include "update/launcher_state.h"
-#include "update/text.h"
+#include "base/text.h"
 
 namespace {
 constexpr std::uint64_t kMB = 1048576;

@@ -1,6 +1,6 @@
 // SHA-256 of buffers and files: known digests, chunk boundaries, failures, stops and
 // concurrent first use.
-#include "update/sha256.h"
+#include "base/sha256.h"
 
 #include <gtest/gtest.h>
 
@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "test_support.h"
-#include "update/files.h"
+#include "base/files.h"
 
 namespace {
 

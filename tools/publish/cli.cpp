@@ -9,7 +9,7 @@
 #include "keys.h"
 #include "release_build.h"
 #include "release_verify.h"
-#include "update/text.h"
+#include "base/text.h"
 
 namespace {
 

@@ -11,10 +11,10 @@
 
 #include "formats/ed25519.h"
 #include "publish_platform.h"
-#include "update/files.h"
-#include "update/paths.h"
-#include "update/sha256.h"
-#include "update/text.h"
+#include "base/files.h"
+#include "base/paths.h"
+#include "base/sha256.h"
+#include "base/text.h"
 
 namespace {
 

@@ -5,10 +5,10 @@
 #include <memory>
 #include <vector>
 
-#include "update/files.h"
-#include "update/paths.h"
-#include "update/sha256.h"
-#include "update/text.h"
+#include "base/files.h"
+#include "base/paths.h"
+#include "base/sha256.h"
+#include "base/text.h"
 
 namespace {
 

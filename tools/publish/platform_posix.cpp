@@ -9,8 +9,8 @@
 #include <cstring>
 
 #include "publish_platform.h"
-#include "update/files.h"
-#include "update/text.h"
+#include "base/files.h"
+#include "base/text.h"
 
 namespace {
 

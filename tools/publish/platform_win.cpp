@@ -3,7 +3,7 @@
 #include <shellapi.h>
 
 #include "publish_platform.h"
-#include "update/text.h"
+#include "base/text.h"
 
 namespace {
 

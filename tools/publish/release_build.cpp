@@ -21,10 +21,10 @@
 #include "objects.h"
 #include "parallel.h"
 #include "publish_platform.h"
-#include "update/files.h"
-#include "update/paths.h"
-#include "update/sha256.h"
-#include "update/text.h"
+#include "base/files.h"
+#include "base/paths.h"
+#include "base/sha256.h"
+#include "base/text.h"
 
 namespace {
 

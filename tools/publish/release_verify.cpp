@@ -17,9 +17,9 @@
 #include "objects.h"
 #include "parallel.h"
 #include "release_build.h"
-#include "update/files.h"
-#include "update/paths.h"
-#include "update/text.h"
+#include "base/files.h"
+#include "base/paths.h"
+#include "base/text.h"
 
 namespace {
 

@@ -6,7 +6,7 @@
 #include <bcrypt.h>
 // clang-format on
 
-#include "update/sha256.h"
+#include "base/sha256.h"
 
 namespace {
 

@@ -1,5 +1,5 @@
 // The part of the HTTP client that is the same on every platform.
-#include "update/http.h"
+#include "base/http.h"
 
 int HttpGetToString(const std::wstring& url, std::uint64_t maxBytes, std::string& out,
                     const std::atomic<bool>* cancel) {

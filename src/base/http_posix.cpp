@@ -10,8 +10,8 @@
 #include <mutex>
 #include <vector>
 
-#include "update/http.h"
-#include "update/text.h"
+#include "base/http.h"
+#include "base/text.h"
 
 namespace {
 

@@ -3,7 +3,7 @@
 #include <gcrypt.h>
 
 #include "formats/gcrypt_init.h"
-#include "update/sha256.h"
+#include "base/sha256.h"
 
 namespace {
 

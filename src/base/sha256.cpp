@@ -1,12 +1,12 @@
 // The part of the hashing that is the same on every platform: digests as text, and files read
 // through the file layer (which gives Windows paths beyond MAX_PATH, and POSIX its "/" and
 // UTF-8), so a file is hashed under exactly the path it was written to.
-#include "update/sha256.h"
+#include "base/sha256.h"
 
 #include <memory>
 #include <new>
 
-#include "update/files.h"
+#include "base/files.h"
 
 namespace {
 

@@ -8,7 +8,7 @@
 #include <cwchar>
 #include <memory>
 
-#include "update/http.h"
+#include "base/http.h"
 
 namespace {
 

@@ -2,12 +2,12 @@
 //
 // Sections: relative path validation (with Windows device names); parent folders;
 // atomic replacement; bounded reads.
-#include "update/paths.h"
+#include "base/paths.h"
 
 #include <vector>
 
-#include "update/files.h"
-#include "update/text.h"
+#include "base/files.h"
+#include "base/text.h"
 
 namespace {
 

@@ -16,8 +16,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include "update/files.h"
-#include "update/text.h"
+#include "base/files.h"
+#include "base/text.h"
 
 namespace {
 

@@ -6,7 +6,7 @@
 
 #include <algorithm>
 
-#include "update/files.h"
+#include "base/files.h"
 
 namespace {
 
