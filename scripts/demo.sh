@@ -111,9 +111,13 @@ done
 # ---- 4. publish and serve ----------------------------------------------------------------------
 step "4. Publish version 1 (release/) and serve it with nginx on loopback"
 rm -rf release manifests
+# The news and the web links the launcher shows (the same the end-to-end test publishes).
+news=$root/tests/e2e/release/news.json
+links=$root/tests/e2e/release/links.json
 mkdir -p manifests
 # vessa.cfg holds the player's settings: installed once, then left to the player.
-"$publish" build --game game-v1 --out release --version 1 --key keys/demo.key --keep vessa.cfg 2>&1 |
+"$publish" build --game game-v1 --out release --version 1 --key keys/demo.key --keep vessa.cfg \
+  --news "$news" --links "$links" 2>&1 |
   sed 's/^/   /'
 cp release/manifest.json manifests/v1.json
 
@@ -210,7 +214,7 @@ note "requests to nginx: $(($(wc -l <nginx/access.log) - requests_before)) (mani
 
 step "5c. Publish version 2 (changed, added and deleted files) and update"
 "$publish" build --game game-v2 --out release --version 2 --key keys/demo.key --keep vessa.cfg \
-  --previous manifests/v1.json 2>&1 | sed 's/^/   /'
+  --news "$news" --links "$links" --previous manifests/v1.json 2>&1 | sed 's/^/   /'
 cp release/manifest.json manifests/v2.json
 requests_before=$(wc -l <nginx/access.log)
 run_update

@@ -1,0 +1,24 @@
+// The news entries as the news panel and its input see them: category of an entry, its title
+// and text in the UI language, the positions of one category, and the tabs' counts.
+#pragma once
+#include <array>
+#include <string>
+#include <vector>
+
+#include "update/manifest_types.h"
+
+// The panel's category tabs; a filter of All shows every entry.
+enum class NewsCategory : int { All = 0, Event = 1, News = 2, Update = 3 };
+inline constexpr int kNewsCategoryCount = 4;
+
+// Event for "event"/"evento", Update for "update"/"atualizacao"/"atualização" (any case);
+// News for anything else, the empty type included.
+NewsCategory newsType(const NewsItem& item);
+// The translation for the current UI language when it is there and not empty; the plain one
+// otherwise.
+const std::wstring& localizedTitle(const NewsItem& item);
+const std::wstring& localizedText(const NewsItem& item);
+// Positions in items whose category is filter (every position for All), in the list's order.
+std::vector<int> filteredNews(const std::vector<NewsItem>& items, NewsCategory filter);
+// Entries per tab: [All] is every entry, the others add up to it.
+std::array<int, kNewsCategoryCount> newsCounts(const std::vector<NewsItem>& items);
