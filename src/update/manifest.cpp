@@ -215,9 +215,9 @@ void publishManifest(const JsonValue& root, LauncherState& state) {
       isSafeRelativePath(root.member("game_exe").asString("Play Quillmark.exe"), gameExe);
   std::vector<NewsItem> news = readNews(root);
   std::map<std::string, std::wstring> links;
+  // Each accepted manifest replaces the table whole: links it no longer names are gone.
   const JsonValue& linkObject = root.member("links");
-  const bool hasLinks = linkObject.kind == JsonKind::Object;
-  if (hasLinks) {
+  if (linkObject.kind == JsonKind::Object) {
     for (const auto& [name, value] : linkObject.members) {
       if (value.kind == JsonKind::String) links[name] = utf8ToWide(value.string);
     }
@@ -225,7 +225,7 @@ void publishManifest(const JsonValue& root, LauncherState& state) {
   std::lock_guard<std::mutex> guard(state.lock);
   if (gameExeSafe) state.gameExe = std::move(gameExe);
   state.news = std::move(news);
-  if (hasLinks) state.links = std::move(links);
+  state.links = std::move(links);
 }
 
 bool acceptManifest(LauncherState& state, const std::wstring& gameDir, const std::string& text,

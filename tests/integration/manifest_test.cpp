@@ -235,6 +235,12 @@ TEST_F(ManifestTest, AcceptedManifestPublishesNewsLinksAndGameExecutable) {
   EXPECT_EQ(copyLink(state, "home"), L"https://example.test/");
   EXPECT_EQ(copyLink(state, "bad"), L"");
   EXPECT_EQ(copyLink(state, "stale"), L"") << "the links are replaced, not merged";
+
+  r.extraMembers.clear();
+  publishRelease(release, r);
+  runToEnd(state, testSettings(server, game));
+  EXPECT_EQ(copyLink(state, "home"), L"") << "a manifest without links empties the table";
+  EXPECT_TRUE(copyNews(state).empty());
 }
 
 TEST_F(ManifestTest, UnsafeGameExecutableKeepsThePreviousOne) {
