@@ -31,8 +31,8 @@ struct Inflation {
   bool streamEnd = false;
 };
 
-// Inflates one chunk read from the object; false with the problem once the stream is damaged
-// or gives more than size bytes.
+// Inflates one chunk read from the object; false with the problem once the stream is damaged,
+// gives more than size bytes, or has ended before this chunk or within it.
 bool inflateChunk(Inflation& s, std::uint8_t* input, std::size_t got, std::uint64_t size,
                   std::string& problem, const WorkCounters& counters) {
   z_stream& z = s.z;
@@ -226,10 +226,6 @@ ObjectState checkObject(const std::wstring& path, const std::string& hash, std::
     }
     if (got == 0) break;
     compressedSize += got;
-    if (s.streamEnd) {
-      problem = "has data after the end of its zlib stream";
-      return ObjectState::Damaged;
-    }
     if (!inflateChunk(s, input.data(), got, size, problem, counters)) return ObjectState::Damaged;
   }
   return inflatedAsExpected(s, hash, size, problem) ? ObjectState::Good : ObjectState::Damaged;
