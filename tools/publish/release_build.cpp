@@ -445,9 +445,8 @@ bool checkGameExePublished(BuildContext& c, std::string& error) {
 
 // Sorted by path, so that the same folder gives the same manifest.
 bool walkGameFolder(BuildContext& c, std::string& error) {
-  Walk walk{
-      c.options, c.gameDir,      c.launcherPath.empty() ? std::string() : fold(c.launcherPath),
-      c.files,   c.report.notes, error};
+  const std::string launcherName = c.launcherPath.empty() ? std::string() : fold(c.launcherPath);
+  Walk walk{c.options, c.gameDir, launcherName, c.files, c.report.notes, error};
   if (!walk.folder("")) return false;
   std::sort(c.files.begin(), c.files.end(),
             [](const GameFile& a, const GameFile& b) { return a.path < b.path; });
