@@ -2,6 +2,7 @@
 //   ManifestText*   the JSON writer and the manifest layout, read back by the launcher's reader
 //   Glob*           --keep / --exclude patterns
 //   Keys*           RFC 8032 signing, keygen's files
+//   Objects*        the content store: each kind of damaged object, a source that changed
 //   PublishFixture  build and verify on real folders: round trip, tampering, store reuse,
 //                   --previous, refusals
 //   CommandLine*    exit codes and messages, in-process and through the real executable
@@ -13,19 +14,20 @@
 #include <string>
 #include <vector>
 
+#include "base/paths.h"
+#include "base/sha256.h"
+#include "base/text.h"
 #include "cli.h"
 #include "formats/json.h"
 #include "formats/signature.h"
 #include "glob.h"
 #include "keys.h"
 #include "manifest_writer.h"
+#include "objects.h"
 #include "publish_run.h"
 #include "release_build.h"
 #include "release_verify.h"
 #include "test_support.h"
-#include "base/paths.h"
-#include "base/sha256.h"
-#include "base/text.h"
 
 namespace {
 
@@ -143,6 +145,8 @@ TEST(ManifestTextTest, LayoutIsFixedAndReadsAsTheLauncherExpects) {
 // --- patterns ------------------------------------------------------------------------------
 
 TEST(GlobTest, PatternsMatchNamesAtAnyDepthOrPathsFromTheTop) {
+  // Two cases a line.
+  // clang-format off
   struct Case {
     const char* pattern;
     const char* path;
@@ -158,6 +162,7 @@ TEST(GlobTest, PatternsMatchNamesAtAnyDepthOrPathsFromTheTop) {
       {"d?ta/x", "d/ta/x", false},         {"cache/", "cache/sub/f", true},
       {"a*b", "a/b", false},               {"", "a", false},
   };
+  // clang-format on
   for (const Case& c : cases) {
     EXPECT_EQ(pathMatches(c.pattern, c.path), c.matches) << c.pattern << " vs " << c.path;
   }
@@ -232,9 +237,9 @@ TEST(KeysTest, SignaturesCoverMessagesOfAnyLength) {
   // Short messages agree with the launcher's check, both ways.
   for (const std::size_t n : {std::size_t{0}, std::size_t{1}, std::size_t{1000}}) {
     ASSERT_TRUE(signMessage(key, message.substr(0, n), sig, error));
-    EXPECT_EQ(verifyEd25519(key.publicKey, sig, reinterpret_cast<const std::uint8_t*>(message.data()),
-                            n),
-              0);
+    EXPECT_EQ(
+        verifyEd25519(key.publicKey, sig, reinterpret_cast<const std::uint8_t*>(message.data()), n),
+        0);
     EXPECT_TRUE(checkSignature(key.publicKey, sig, message.substr(0, n)));
     EXPECT_FALSE(checkSignature(key.publicKey, sig, message.substr(0, n + 1)));
   }
@@ -289,6 +294,120 @@ TEST(KeysTest, KeygenWritesAPrivateKeyAndNeverOverwritesIt) {
   // The secret key given where the public key belongs is named as such.
   EXPECT_FALSE(loadPublicKey(dir.file("release.key"), pub, error));
   EXPECT_NE(error.find("secret key"), std::string::npos) << error;
+}
+
+// --- content store -------------------------------------------------------------------------
+
+namespace {
+
+std::string zlibOf(const std::string& bytes, int level = Z_BEST_COMPRESSION) {
+  uLongf length = compressBound(static_cast<uLong>(bytes.size()));
+  std::string out(length, '\0');
+  EXPECT_EQ(compress2(reinterpret_cast<Bytef*>(out.data()), &length,
+                      reinterpret_cast<const Bytef*>(bytes.data()),
+                      static_cast<uLong>(bytes.size()), level),
+            Z_OK);
+  out.resize(length);
+  return out;
+}
+
+// A stored (level 0) stream of exactly `length` bytes: its end falls where a reader's buffer
+// of that size ends.
+std::string storedStreamOfLength(std::size_t length, std::string& content) {
+  std::size_t n = length;
+  for (int attempt = 0; attempt < 8; ++attempt) {
+    content.assign(n, 's');
+    const std::string z = zlibOf(content, 0);
+    if (z.size() == length) return z;
+    n = n + length - z.size();
+  }
+  ADD_FAILURE() << "no stored stream of " << length << " bytes";
+  return {};
+}
+
+}  // namespace
+
+TEST(ObjectsTest, CheckNamesEachKindOfDamage) {
+  TempDir dir;
+  std::string content;
+  for (int i = 0; i < 50000; ++i) content += std::to_string(i * 7919 % 10007) + ",";
+  const std::string hash = hashOf(content);
+  const std::string good = zlibOf(content);
+  std::uint64_t length = 0;
+  std::string problem;
+  auto check = [&](const std::string& object, std::uint64_t size, const std::string& h) {
+    dir.write("o.z", object);
+    problem.clear();
+    return checkObject(dir.file("o.z"), h, size, length, problem);
+  };
+
+  EXPECT_EQ(check(good, content.size(), hash), ObjectState::Good) << problem;
+  EXPECT_EQ(length, good.size());
+  EXPECT_EQ(checkObject(dir.file("none.z"), hash, content.size(), length, problem),
+            ObjectState::Missing);
+  EXPECT_EQ(problem, "missing");
+
+  const struct {
+    std::string object;
+    std::uint64_t size;
+    std::string hash;
+    std::string problem;
+  } damaged[] = {
+      {good + "x", content.size(), hash, "has data after the end of its zlib stream"},
+      {good.substr(0, good.size() - 1), content.size(), hash,
+       "is cut short (its zlib stream does not end)"},
+      {good, content.size() - 1, hash,
+       "inflates to more than " + std::to_string(content.size() - 1) + " bytes"},
+      {good, content.size() + 1, hash,
+       "inflates to " + std::to_string(content.size()) + " bytes instead of " +
+           std::to_string(content.size() + 1)},
+      {good, content.size(), hashOf("other"), "inflates to content with the hash " + hash},
+      {"not zlib at all", content.size(), hash, "is not a valid zlib stream ("},
+  };
+  for (const auto& d : damaged) {
+    EXPECT_EQ(check(d.object, d.size, d.hash), ObjectState::Damaged) << d.problem;
+    EXPECT_EQ(problem.substr(0, d.problem.size()), d.problem);
+  }
+
+  // The stream ends exactly where the reader's first 1 MiB ends, and more follows.
+  std::string stored;
+  const std::string z = storedStreamOfLength(1 << 20, stored);
+  ASSERT_EQ(z.size(), std::size_t{1} << 20);
+  EXPECT_EQ(check(z, stored.size(), hashOf(stored)), ObjectState::Good) << problem;
+  EXPECT_EQ(check(z + "x", stored.size(), hashOf(stored)), ObjectState::Damaged);
+  EXPECT_EQ(problem, "has data after the end of its zlib stream");
+}
+
+TEST(ObjectsTest, CompressionStoresOnlyTheContentItWasAskedFor) {
+  TempDir dir;
+  const std::string content(300000, 'q');
+  dir.write("source.bin", content);
+  const std::wstring target = dir.file("files/ab/object.z");
+  std::uint64_t compressed = 0;
+  std::string error;
+
+  // A source that no longer has the hashed size or content is never stored under that name.
+  for (const auto& [size, hash] :
+       {std::pair<std::uint64_t, std::string>{content.size() + 1, hashOf(content)},
+        {content.size(), hashOf(content + "x")}}) {
+    error.clear();
+    EXPECT_FALSE(compressToObject(dir.file("source.bin"), target, hash, size, compressed, error));
+    EXPECT_NE(error.find("changed while the release was being built"), std::string::npos) << error;
+    EXPECT_FALSE(dir.exists("files/ab/object.z"));
+    EXPECT_FALSE(dir.exists("files/ab/object.z.ap_tmp"));
+  }
+
+  ASSERT_TRUE(compressToObject(dir.file("source.bin"), target, hashOf(content), content.size(),
+                               compressed, error))
+      << error;
+  EXPECT_EQ(compressed, dir.read("files/ab/object.z").size());
+  EXPECT_FALSE(dir.exists("files/ab/object.z.ap_tmp"));
+  std::uint64_t length = 0;
+  std::string problem;
+  EXPECT_EQ(checkObject(target, hashOf(content), content.size(), length, problem),
+            ObjectState::Good)
+      << problem;
+  EXPECT_EQ(length, compressed);
 }
 
 // --- build and verify on real folders ---------------------------------------------------------
@@ -390,8 +509,9 @@ TEST_F(PublishFixture, RoundTripKeepsEveryFileByteForByte) {
   EXPECT_EQ(paths(m), expected);
   for (const JsonValue& e : m.member("files").elements) {
     const std::string p = e.member("p").string;
-    const std::string& content =
-        std::find_if(files.begin(), files.end(), [&](const auto& f) { return f.first == p; })->second;
+    const std::string& content = std::find_if(files.begin(), files.end(), [&](const auto& f) {
+                                   return f.first == p;
+                                 })->second;
     const std::string h = e.member("h").string;
     EXPECT_EQ(h, hashOf(content)) << p;
     EXPECT_EQ(h, HashFile(root.file("game/" + p))) << p;
@@ -501,10 +621,10 @@ TEST_F(PublishFixture, VerifyComparesAGameFolderWithTheRelease) {
   buildOk(o);
   ASSERT_TRUE(verify(true).problems.empty()) << joined(verify(true).problems);
 
-  game("a.txt", "aaab");        // same size, other content
-  game("b.txt", "bb");          // other size
-  game("user.cfg", "mine");     // a keep file is the player's
-  game("old.txt", "old");       // deleted by the release
+  game("a.txt", "aaab");     // same size, other content
+  game("b.txt", "bb");       // other size
+  game("user.cfg", "mine");  // a keep file is the player's
+  game("old.txt", "old");    // deleted by the release
   std::filesystem::remove(std::filesystem::path(root.file("game/Play Quillmark.exe")));
   const auto problems = verify(true).problems;
   EXPECT_TRUE(anyContains(problems, "differs in the game folder: a.txt")) << joined(problems);
@@ -523,9 +643,9 @@ TEST_F(PublishFixture, DamagedStoreObjectIsMadeAgainNotReused) {
   const std::string object = "release/files/" + h.substr(0, 2) + "/" + h + ".z";
   const std::string good = root.read(object);
   // A cut copy of the store, and a stream of the wrong content under the right name.
-  for (const std::string& bad : {good.substr(0, good.size() / 2), root.read(
-                                     "release/files/" + hashOf("exe").substr(0, 2) + "/" +
-                                     hashOf("exe") + ".z")}) {
+  for (const std::string& bad :
+       {good.substr(0, good.size() / 2),
+        root.read("release/files/" + hashOf("exe").substr(0, 2) + "/" + hashOf("exe") + ".z")}) {
     root.write(object, bad);
     BuildReport report;
     buildOk(options(1), &report);
@@ -552,7 +672,7 @@ TEST_F(PublishFixture, PreviousManifestGivesTheDeleteList) {
   std::filesystem::remove_all(std::filesystem::path(root.file("game")));
   game("Play Quillmark.exe", "exe");
   game("keep.txt", "k");
-  game("renamed.txt", "r");          // only the letter case changed: must not be deleted
+  game("renamed.txt", "r");            // only the letter case changed: must not be deleted
   game("becomes/folder/inside", "i");  // a path that is now a folder
   BuildOptions o = options(2);
   o.previousManifest = root.file("v1.json");
@@ -728,9 +848,12 @@ TEST(CommandLineTest, UsageErrorsExitTwoAndFailuresExitOne) {
 
   Captured c = run({"build", "--game", "g", "--out", "r", "--key", "k.key"});
   EXPECT_EQ(c.code, 2);
-  EXPECT_EQ(c.err, "quillmark-publish build: --version is required (see quillmark-publish build --help)\n");
+  EXPECT_EQ(
+      c.err,
+      "quillmark-publish build: --version is required (see quillmark-publish build --help)\n");
   EXPECT_EQ(run({"build", "--game", "g", "--out", "r", "--key", "k", "--version", "-1"}).code, 2);
-  EXPECT_EQ(run({"build", "--game", "g", "--out", "r", "--key", "k", "--version", "2147483648"}).code, 2);
+  EXPECT_EQ(
+      run({"build", "--game", "g", "--out", "r", "--key", "k", "--version", "2147483648"}).code, 2);
   EXPECT_EQ(run({"build", "--game=g", "--out=r", "--key=k", "--version=1", "--jobs", "0"}).code, 2);
   EXPECT_EQ(run({"build", "--game", "g", "--game", "h"}).code, 2);
   EXPECT_EQ(run({"verify", "--release", "r", "--bogus", "x"}).code, 2);
@@ -761,8 +884,8 @@ TEST(CommandLineTest, RealProgramPublishesAndVerifies) {
   EXPECT_EQ(dir.read("k.pub").size(), 65u);
   dir.write("game/Play Quillmark.exe", "exe");
   dir.write("game/données/ü.txt", "text");
-  ASSERT_EQ(program({L"build", L"--game", dir.file("game"), L"--out", dir.file("rel"),
-                     L"--version", L"9", L"--key", dir.file("k.key")}),
+  ASSERT_EQ(program({L"build", L"--game", dir.file("game"), L"--out", dir.file("rel"), L"--version",
+                     L"9", L"--key", dir.file("k.key")}),
             0)
       << dir.read("output.txt");
   EXPECT_NE(parsed(dir.read("rel/manifest.json")).member("files").elements.size(), 0u);

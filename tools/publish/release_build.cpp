@@ -1,9 +1,9 @@
-// build, in the order it runs:
-//   1. inputs: secret key, news, links, previous manifest, the version rule
-//   2. walk of the game folder (sorted; excluded and launcher-owned names left out)
-//   3. hash pass, in parallel
-//   4. store pass, in parallel: each distinct content checked in the store or compressed
-//   5. manifest.json and manifest.sig, written last and only after the launcher's own check
+// build, in the order it runs: one function a step, handing a BuildContext on
+//   1. readInputs: secret key, news, links, previous manifest, the version rule
+//   2. walkGameFolder: sorted; excluded and launcher-owned names left out
+//   3. hashFiles: the hash pass, in parallel
+//   4. storeContents: the store pass, in parallel: each distinct content checked or compressed
+//   5. writeManifest: manifest.json and manifest.sig, last and only after the launcher's check
 #include "release_build.h"
 
 #include <algorithm>
@@ -14,6 +14,10 @@
 #include <set>
 #include <thread>
 
+#include "base/files.h"
+#include "base/paths.h"
+#include "base/sha256.h"
+#include "base/text.h"
 #include "formats/json.h"
 #include "glob.h"
 #include "keys.h"
@@ -21,10 +25,6 @@
 #include "objects.h"
 #include "parallel.h"
 #include "publish_platform.h"
-#include "base/files.h"
-#include "base/paths.h"
-#include "base/sha256.h"
-#include "base/text.h"
 
 namespace {
 
@@ -34,6 +34,14 @@ struct GameFile {
   std::string hash;
   std::uint64_t size = 0;
   bool keep = false;
+};
+
+// What the store pass found for one distinct content.
+struct StoredObject {
+  const GameFile* source = nullptr;  // the first file with this content
+  std::uint64_t compressed = 0;      // length of its object
+  bool made = false;                 // compressed by this build, not found in the store
+  std::string repaired;              // why a damaged object was made again; "" otherwise
 };
 
 // Names the launcher itself keeps in the game folder (its settings, its cache, its side files):
@@ -138,7 +146,8 @@ struct Walk {
       const std::string name = wideToUtf8(wideName);
       const std::string path = prefix + name;
       if (wideName.find_first_of(L"\\/") != std::wstring::npos) {
-        error = "cannot publish \"" + path + "\": a name with a backslash is a folder path on Windows";
+        error =
+            "cannot publish \"" + path + "\": a name with a backslash is a folder path on Windows";
         return false;
       }
       if (wideName.find(L'\xFFFD') != std::wstring::npos) {
@@ -156,8 +165,9 @@ struct Walk {
       }
       std::wstring checked;
       if (!isSafeRelativePath(path, checked)) {
-        error = "cannot publish \"" + path + "\": the launcher refuses this path (over 400 bytes, "
-                "a reserved character, or a name ending in a dot or a blank); rename or --exclude it";
+        error = "cannot publish \"" + path +
+                "\": the launcher refuses this path (over 400 bytes, a reserved character, or "
+                "a name ending in a dot or a blank); rename or --exclude it";
         return false;
       }
       if (isDirectory) {
@@ -234,325 +244,434 @@ bool checkLinks(const JsonValue& links, std::string& error) {
   return true;
 }
 
-}  // namespace
+unsigned workerCount(unsigned requested) {
+  return requested > 0 ? requested : std::max(1u, std::thread::hardware_concurrency());
+}
 
-bool buildRelease(const BuildOptions& options, BuildReport& report, std::string& error) {
-  report = BuildReport{};
-  const std::wstring gameDir = withSeparator(options.gameDir);
-  const std::wstring releaseDir = withSeparator(options.releaseDir);
-  const unsigned jobs =
-      options.jobs > 0 ? options.jobs : std::max(1u, std::thread::hardware_concurrency());
-  auto status = [&](const std::string& line) {
+// What the steps of one build hand on to each other.
+struct BuildContext {
+  BuildContext(const BuildOptions& o, BuildReport& r)
+      : options(o),
+        report(r),
+        gameDir(withSeparator(o.gameDir)),
+        releaseDir(withSeparator(o.releaseDir)),
+        jobs(workerCount(o.jobs)) {}
+
+  const BuildOptions& options;
+  BuildReport& report;
+  std::wstring gameDir;     // ends in a separator
+  std::wstring releaseDir;  // ends in a separator
+  unsigned jobs;
+
+  // 1. Inputs.
+  SecretKey key;
+  std::string keyFileHash;  // of the key file's bytes: a copy of it is never published
+  ManifestData manifest;    // version, game_exe, news and links; files and deletions come last
+  std::vector<std::string> previousPaths;  // files and deletions of --previous
+  std::string launcherPath;                // as the launcher takes it; "" without --launcher
+
+  // 2. and 3. The game files, sorted by path, then the launcher; hashed and sized in step 3.
+  std::vector<GameFile> files;
+  GameFile launcher;
+
+  // 4. Each distinct content once, in the order of its first file.
+  std::vector<StoredObject> objects;
+  std::map<std::string, std::size_t> objectIndex;  // hash -> index in objects
+
+  void status(const std::string& line) const {
     if (options.progress) options.progress(line);
-  };
+  }
+  // The hash pass works on every game file and, when given, the launcher last.
+  std::size_t hashJobs() const { return files.size() + (launcherPath.empty() ? 0 : 1); }
+  GameFile& hashJob(std::size_t i) { return i < files.size() ? files[i] : launcher; }
+};
 
-  // 1. Inputs, all read before anything is written.
-  if (options.version < 0 || options.version > 2147483647) {
+// --- 1. inputs, all read before anything is written ------------------------------------------
+
+bool checkVersionAndGameFolder(const BuildContext& c, std::string& error) {
+  if (c.options.version < 0 || c.options.version > 2147483647) {
     error = "the version must be a whole number from 0 to 2147483647";
     return false;
   }
-  if (!directoryExists(gameDir)) {
-    error = "the game folder " + shown(options.gameDir) + " does not exist";
+  if (!directoryExists(c.gameDir)) {
+    error = "the game folder " + shown(c.options.gameDir) + " does not exist";
     return false;
   }
+  return true;
+}
+
+// The key file's hash is kept as well, so that the hash pass can refuse a copy of it.
+bool readSecretKey(BuildContext& c, std::string& error) {
+  const std::wstring& path = c.options.keyFile;
   std::string keyText;
-  if (!readWholeFile(options.keyFile, 4096, keyText)) {
-    error = "cannot read the secret key " + shown(options.keyFile);
+  if (!readWholeFile(path, 4096, keyText)) {
+    error = "cannot read the secret key " + shown(path);
     return false;
   }
-  std::string keyFileHash;
-  {
-    Sha256Hasher hasher;
-    hasher.update(keyText.data(), keyText.size());
-    keyFileHash = hasher.finishHex();
-  }
-  SecretKey key;
-  {
-    std::string why;
-    const bool parsed = parseSecretKeyFile(keyText, key, why);
-    std::fill(keyText.begin(), keyText.end(), '\0');
-    if (!parsed) {
-      error = shown(options.keyFile) + ": " + why;
-      return false;
-    }
-  }
-  report.publicKeyHex = toHex(key.publicKey, kKeySize);
-
-  ManifestData manifest;
-  manifest.version = options.version;
-  manifest.news.kind = JsonKind::Array;
-  manifest.links.kind = JsonKind::Object;
-  if (!options.newsFile.empty() && (!readJsonFile(options.newsFile, "--news", manifest.news, error) ||
-                                    !checkNews(manifest.news, error))) {
+  Sha256Hasher hasher;
+  hasher.update(keyText.data(), keyText.size());
+  c.keyFileHash = hasher.finishHex();
+  std::string why;
+  const bool parsed = parseSecretKeyFile(keyText, c.key, why);
+  std::fill(keyText.begin(), keyText.end(), '\0');
+  if (!parsed) {
+    error = shown(path) + ": " + why;
     return false;
   }
-  if (!options.linksFile.empty() &&
-      (!readJsonFile(options.linksFile, "--links", manifest.links, error) ||
-       !checkLinks(manifest.links, error))) {
+  c.report.publicKeyHex = toHex(c.key.publicKey, kKeySize);
+  return true;
+}
+
+bool readNewsAndLinks(BuildContext& c, std::string& error) {
+  const BuildOptions& o = c.options;
+  ManifestData& m = c.manifest;
+  m.version = o.version;
+  m.news.kind = JsonKind::Array;
+  m.links.kind = JsonKind::Object;
+  if (!o.newsFile.empty() &&
+      (!readJsonFile(o.newsFile, "--news", m.news, error) || !checkNews(m.news, error))) {
     return false;
   }
-
-  std::vector<std::string> previousPaths;
-  if (!options.previousManifest.empty()) {
-    JsonValue previous;
-    if (!readJsonFile(options.previousManifest, "--previous", previous, error)) return false;
-    std::int64_t previousVersion = 0;
-    if (!manifestVersion(previous, previousVersion)) {
-      error = "--previous: " + shown(options.previousManifest) + " is not a release manifest";
-      return false;
-    }
-    if (options.version < previousVersion) {
-      error = "version " + std::to_string(options.version) + " is lower than version " +
-              std::to_string(previousVersion) + " of " + shown(options.previousManifest) +
-              "; launchers that have it would refuse this release";
-      return false;
-    }
-    for (const JsonValue& e : previous.member("files").elements) {
-      previousPaths.push_back(e.member("p").asString());
-    }
-    // Deletions of earlier releases stay, for players who skipped the previous one.
-    for (const JsonValue& e : previous.member("delete").elements) {
-      previousPaths.push_back(e.asString());
-    }
-  }
-
-  std::string launcherPath;
-  if (!options.launcherFile.empty()) {
-    FileInfo info;
-    if (!getFileInfo(options.launcherFile, info) || info.isDirectory) {
-      error = "--launcher: " + shown(options.launcherFile) + " is not a file";
-      return false;
-    }
-    if (!launcherAccepts(baseName(options.launcherFile), launcherPath)) {
-      error = "--launcher: the launcher refuses the file name \"" +
-              baseName(options.launcherFile) + "\"";
-      return false;
-    }
-  }
-
-  manifest.gameExe = options.gameExe.empty() ? kDefaultGameExe : options.gameExe;
-  {
-    std::string normalized;
-    if (!launcherAccepts(manifest.gameExe, normalized)) {
-      error = "--game-exe: the launcher refuses the path \"" + manifest.gameExe + "\"";
-      return false;
-    }
-    manifest.gameExe = normalized;
-  }
-
-  // The release folder: created when missing, never inside the game folder (it would publish
-  // itself), and never lowering the version it already serves.
-  const bool releaseExisted = directoryExists(releaseDir);
-  if (!ensureParentDirectory(releaseDir + L"manifest.json")) {
-    error = "cannot create the release folder " + shown(options.releaseDir);
+  if (!o.linksFile.empty() &&
+      (!readJsonFile(o.linksFile, "--links", m.links, error) || !checkLinks(m.links, error))) {
     return false;
   }
-  if (isSameOrInside(releaseDir, gameDir)) {
-    if (!releaseExisted) removeEmptyDirectory(releaseDir);
+  return true;
+}
+
+bool readPreviousManifest(BuildContext& c, std::string& error) {
+  const BuildOptions& o = c.options;
+  if (o.previousManifest.empty()) return true;
+  JsonValue previous;
+  if (!readJsonFile(o.previousManifest, "--previous", previous, error)) return false;
+  std::int64_t previousVersion = 0;
+  if (!manifestVersion(previous, previousVersion)) {
+    error = "--previous: " + shown(o.previousManifest) + " is not a release manifest";
+    return false;
+  }
+  if (o.version < previousVersion) {
+    error = "version " + std::to_string(o.version) + " is lower than version " +
+            std::to_string(previousVersion) + " of " + shown(o.previousManifest) +
+            "; launchers that have it would refuse this release";
+    return false;
+  }
+  for (const JsonValue& e : previous.member("files").elements) {
+    c.previousPaths.push_back(e.member("p").asString());
+  }
+  // Deletions of earlier releases stay, for players who skipped the previous one.
+  for (const JsonValue& e : previous.member("delete").elements) {
+    c.previousPaths.push_back(e.asString());
+  }
+  return true;
+}
+
+bool checkLauncherFile(BuildContext& c, std::string& error) {
+  const std::wstring& file = c.options.launcherFile;
+  if (file.empty()) return true;
+  FileInfo info;
+  if (!getFileInfo(file, info) || info.isDirectory) {
+    error = "--launcher: " + shown(file) + " is not a file";
+    return false;
+  }
+  if (!launcherAccepts(baseName(file), c.launcherPath)) {
+    error = "--launcher: the launcher refuses the file name \"" + baseName(file) + "\"";
+    return false;
+  }
+  return true;
+}
+
+bool checkGameExePath(BuildContext& c, std::string& error) {
+  std::string& exe = c.manifest.gameExe;
+  exe = c.options.gameExe.empty() ? kDefaultGameExe : c.options.gameExe;
+  std::string normalized;
+  if (!launcherAccepts(exe, normalized)) {
+    error = "--game-exe: the launcher refuses the path \"" + exe + "\"";
+    return false;
+  }
+  exe = normalized;
+  return true;
+}
+
+// The release folder: created when missing, never inside the game folder (it would publish
+// itself), and never lowering the version it already serves.
+bool prepareReleaseFolder(const BuildContext& c, std::string& error) {
+  const std::wstring manifestPath = c.releaseDir + L"manifest.json";
+  const bool releaseExisted = directoryExists(c.releaseDir);
+  if (!ensureParentDirectory(manifestPath)) {
+    error = "cannot create the release folder " + shown(c.options.releaseDir);
+    return false;
+  }
+  if (isSameOrInside(c.releaseDir, c.gameDir)) {
+    if (!releaseExisted) removeEmptyDirectory(c.releaseDir);
     error = "the release folder must not lie inside the game folder";
     return false;
   }
-  {
-    std::string text;
-    JsonValue served;
-    std::int64_t servedVersion = 0;
-    if (readWholeFile(releaseDir + L"manifest.json", kManifestLimit, text) &&
-        parseJson(text, served) && manifestVersion(served, servedVersion) &&
-        options.version < servedVersion) {
-      error = "version " + std::to_string(options.version) + " is lower than version " +
-              std::to_string(servedVersion) + " already in " +
-              shown(releaseDir + L"manifest.json");
-      return false;
-    }
+  std::string text;
+  JsonValue served;
+  std::int64_t servedVersion = 0;
+  if (readWholeFile(manifestPath, kManifestLimit, text) && parseJson(text, served) &&
+      manifestVersion(served, servedVersion) && c.options.version < servedVersion) {
+    error = "version " + std::to_string(c.options.version) + " is lower than version " +
+            std::to_string(servedVersion) + " already in " + shown(manifestPath);
+    return false;
   }
+  return true;
+}
 
-  // 2. The game folder, sorted by path so that the same folder gives the same manifest.
-  std::vector<GameFile> files;
-  Walk walk{options, gameDir, launcherPath.empty() ? std::string() : fold(launcherPath),
-            files, report.notes, error};
-  if (!walk.folder("")) return false;
-  std::sort(files.begin(), files.end(),
-            [](const GameFile& a, const GameFile& b) { return a.path < b.path; });
-  if (!checkCaseClashes(files, error)) return false;
-  {
-    bool found = false;
-    for (const GameFile& f : files) found = found || fold(f.path) == fold(manifest.gameExe);
-    if (!found && !options.gameExe.empty()) {
-      error = "--game-exe: \"" + manifest.gameExe + "\" is not a file of the game folder";
-      return false;
-    }
-    if (!found) {
-      report.notes.push_back(std::string("the game folder has no \"") + kDefaultGameExe +
+bool readInputs(BuildContext& c, std::string& error) {
+  return checkVersionAndGameFolder(c, error) && readSecretKey(c, error) &&
+         readNewsAndLinks(c, error) && readPreviousManifest(c, error) &&
+         checkLauncherFile(c, error) && checkGameExePath(c, error) &&
+         prepareReleaseFolder(c, error);
+}
+
+// --- 2. the game folder ----------------------------------------------------------------------
+
+// An explicit --game-exe must be a file of the release; the default may be missing (a note).
+bool checkGameExePublished(BuildContext& c, std::string& error) {
+  const std::string exe = fold(c.manifest.gameExe);
+  bool found = false;
+  for (const GameFile& f : c.files) found = found || fold(f.path) == exe;
+  if (!found && !c.options.gameExe.empty()) {
+    error = "--game-exe: \"" + c.manifest.gameExe + "\" is not a file of the game folder";
+    return false;
+  }
+  if (!found) {
+    c.report.notes.push_back(std::string("the game folder has no \"") + kDefaultGameExe +
                              "\", which the launcher starts unless --game-exe names another file");
-    }
   }
+  return true;
+}
 
-  // 3. Hash pass; the launcher, when given, is the last job.
-  GameFile launcher;
-  if (!launcherPath.empty()) {
-    launcher.path = launcherPath;
-    launcher.full = options.launcherFile;
-  }
-  const std::size_t hashJobs = files.size() + (launcherPath.empty() ? 0 : 1);
+// Sorted by path, so that the same folder gives the same manifest.
+bool walkGameFolder(BuildContext& c, std::string& error) {
+  const std::string launcherName = c.launcherPath.empty() ? std::string() : fold(c.launcherPath);
+  Walk walk{c.options, c.gameDir, launcherName, c.files, c.report.notes, error};
+  if (!walk.folder("")) return false;
+  std::sort(c.files.begin(), c.files.end(),
+            [](const GameFile& a, const GameFile& b) { return a.path < b.path; });
+  return checkCaseClashes(c.files, error) && checkGameExePublished(c, error);
+}
+
+// --- 3. and 4. the parallel passes -----------------------------------------------------------
+
+// Shared by the workers of one pass: the progress counts, the request to stop, and the first
+// failure, which is the one the build reports.
+struct Pass {
   std::atomic<std::uint64_t> bytesDone{0};
   std::atomic<std::size_t> jobsDone{0};
   std::atomic<bool> stop{false};
-  std::string firstError;
+  WorkCounters counters{&bytesDone, &stop};
   std::mutex errorMutex;
-  auto fail = [&](const std::string& message) {
+  std::string firstError;
+
+  bool fail(const std::string& message) {
     std::lock_guard<std::mutex> lock(errorMutex);
     if (firstError.empty()) firstError = message;
     return false;
-  };
-  WorkCounters counters{&bytesDone, &stop};
+  }
+  std::string errorOr(const char* fallback) const {
+    return firstError.empty() ? fallback : firstError;
+  }
+};
+
+bool hashOne(GameFile& f, const std::string& keyFileHash, Pass& pass) {
+  std::string why;
+  if (!hashFileAndSize(f.full, f.hash, f.size, why, pass.counters)) return pass.fail(why);
+  if (f.hash == keyFileHash) {
+    return pass.fail("\"" + f.path + "\" is the secret key file; it must never be published");
+  }
+  pass.jobsDone.fetch_add(1);
+  return true;
+}
+
+bool hashFiles(BuildContext& c, std::string& error) {
+  if (!c.launcherPath.empty()) {
+    c.launcher.path = c.launcherPath;
+    c.launcher.full = c.options.launcherFile;
+  }
+  const std::size_t count = c.hashJobs();
+  Pass pass;
   const bool hashed = runParallel(
-      hashJobs, jobs,
-      [&](std::size_t i) {
-        GameFile& f = i < files.size() ? files[i] : launcher;
-        std::string why;
-        if (!hashFileAndSize(f.full, f.hash, f.size, why, counters)) return fail(why);
-        if (f.hash == keyFileHash) {
-          return fail("\"" + f.path + "\" is the secret key file; it must never be published");
-        }
-        jobsDone.fetch_add(1);
-        return true;
-      },
-      stop, [&] {
-        status("hashing " + std::to_string(jobsDone.load()) + "/" + std::to_string(hashJobs) +
-               " files, " + mib(bytesDone.load()));
+      count, c.jobs, [&](std::size_t i) { return hashOne(c.hashJob(i), c.keyFileHash, pass); },
+      pass.stop,
+      [&] {
+        c.status("hashing " + std::to_string(pass.jobsDone.load()) + "/" + std::to_string(count) +
+                 " files, " + mib(pass.bytesDone.load()));
       });
   if (!hashed) {
-    status("");
-    error = firstError.empty() ? "hashing stopped" : firstError;
+    c.status("");
+    error = pass.errorOr("hashing stopped");
     return false;
   }
+  return true;
+}
 
-  // 4. Store pass: each distinct content once.
-  std::map<std::string, std::size_t> objectIndex;  // hash -> slot below
-  std::vector<const GameFile*> objectSource;
-  for (std::size_t i = 0; i < hashJobs; ++i) {
-    const GameFile& f = i < files.size() ? files[i] : launcher;
-    if (objectIndex.emplace(f.hash, objectSource.size()).second) objectSource.push_back(&f);
+void listDistinctContents(BuildContext& c) {
+  for (std::size_t i = 0; i < c.hashJobs(); ++i) {
+    const GameFile& f = c.hashJob(i);
+    if (!c.objectIndex.emplace(f.hash, c.objects.size()).second) continue;
+    StoredObject o;
+    o.source = &f;
+    c.objects.push_back(std::move(o));
   }
-  std::uint64_t storeTotal = 0;
-  for (const GameFile* f : objectSource) storeTotal += f->size;
-  std::vector<std::uint64_t> compressed(objectSource.size(), 0);
-  std::vector<char> made(objectSource.size(), 0);
-  std::vector<std::string> repaired(objectSource.size());
-  bytesDone = 0;
-  jobsDone = 0;
-  const bool stored = runParallel(
-      objectSource.size(), jobs,
-      [&](std::size_t i) {
-        const GameFile& f = *objectSource[i];
-        const std::wstring target = objectPath(releaseDir, f.hash);
-        std::string problem;
-        const ObjectState state = checkObject(target, f.hash, f.size, compressed[i], problem, counters);
-        if (stop.load()) return false;
-        if (state != ObjectState::Good) {
-          if (state == ObjectState::Damaged) repaired[i] = problem;
-          std::string why;
-          if (!compressToObject(f.full, target, f.hash, f.size, compressed[i], why, counters)) {
-            return fail(why);
-          }
-          made[i] = 1;
-        }
-        jobsDone.fetch_add(1);
-        return true;
-      },
-      stop, [&] {
-        status("storing " + std::to_string(jobsDone.load()) + "/" +
-               std::to_string(objectSource.size()) + " contents, " + mib(bytesDone.load()) +
-               " of " + mib(storeTotal));
-      });
-  status("");
-  if (!stored) {
-    error = firstError.empty() ? "compression stopped" : firstError;
-    return false;
+}
+
+// A content already in the store is checked whole; a missing or damaged one is compressed.
+bool storeOne(StoredObject& o, const std::wstring& releaseDir, Pass& pass) {
+  const GameFile& f = *o.source;
+  const std::wstring target = objectPath(releaseDir, f.hash);
+  std::string problem;
+  const ObjectState state =
+      checkObject(target, f.hash, f.size, o.compressed, problem, pass.counters);
+  if (pass.stop.load()) return false;
+  if (state != ObjectState::Good) {
+    if (state == ObjectState::Damaged) o.repaired = problem;
+    std::string why;
+    if (!compressToObject(f.full, target, f.hash, f.size, o.compressed, why, pass.counters)) {
+      return pass.fail(why);
+    }
+    o.made = true;
   }
-  for (std::size_t i = 0; i < objectSource.size(); ++i) {
-    if (made[i]) {
-      ++report.objectsCompressed;
-      report.compressedBytes += compressed[i];
+  pass.jobsDone.fetch_add(1);
+  return true;
+}
+
+void reportStore(BuildContext& c) {
+  BuildReport& r = c.report;
+  for (const StoredObject& o : c.objects) {
+    if (o.made) {
+      ++r.objectsCompressed;
+      r.compressedBytes += o.compressed;
     } else {
-      ++report.objectsReused;
+      ++r.objectsReused;
     }
-    if (!repaired[i].empty()) {
-      report.notes.push_back("made " + objectName(objectSource[i]->hash) + " again: it " +
-                             repaired[i]);
+    if (!o.repaired.empty()) {
+      r.notes.push_back("made " + objectName(o.source->hash) + " again: it " + o.repaired);
     }
   }
+}
 
-  // 5. The manifest.
-  auto entryOf = [&](const GameFile& f) {
-    ManifestFile m;
-    m.path = f.path;
-    m.hash = f.hash;
-    m.size = f.size;
-    m.compressedSize = compressed[objectIndex[f.hash]];
-    m.keep = f.keep;
-    return m;
-  };
-  for (const GameFile& f : files) {
-    manifest.files.push_back(entryOf(f));
-    report.bytes += f.size;
+bool storeContents(BuildContext& c, std::string& error) {
+  listDistinctContents(c);
+  std::uint64_t total = 0;
+  for (const StoredObject& o : c.objects) total += o.source->size;
+  Pass pass;
+  const bool stored = runParallel(
+      c.objects.size(), c.jobs,
+      [&](std::size_t i) { return storeOne(c.objects[i], c.releaseDir, pass); }, pass.stop,
+      [&] {
+        c.status("storing " + std::to_string(pass.jobsDone.load()) + "/" +
+                 std::to_string(c.objects.size()) + " contents, " + mib(pass.bytesDone.load()) +
+                 " of " + mib(total));
+      });
+  c.status("");
+  if (!stored) {
+    error = pass.errorOr("compression stopped");
+    return false;
   }
-  report.files = files.size();
-  if (!launcherPath.empty()) {
-    manifest.hasLauncher = true;
-    manifest.launcher = entryOf(launcher);
-    manifest.launcher.keep = false;
-  }
+  reportStore(c);
+  return true;
+}
 
-  // Deletion list: what the previous release had and this one no longer has. A path that is
-  // still here (in any letter case, or as a folder of this release) must not be deleted: the
-  // launcher deletes after it downloads, and Windows would remove the new file.
+// --- 5. the manifest -------------------------------------------------------------------------
+
+ManifestFile manifestEntry(const BuildContext& c, const GameFile& f) {
+  ManifestFile m;
+  m.path = f.path;
+  m.hash = f.hash;
+  m.size = f.size;
+  m.compressedSize = c.objects[c.objectIndex.find(f.hash)->second].compressed;
+  m.keep = f.keep;
+  return m;
+}
+
+void addManifestEntries(BuildContext& c) {
+  for (const GameFile& f : c.files) {
+    c.manifest.files.push_back(manifestEntry(c, f));
+    c.report.bytes += f.size;
+  }
+  c.report.files = c.files.size();
+  if (!c.launcherPath.empty()) {
+    c.manifest.hasLauncher = true;
+    c.manifest.launcher = manifestEntry(c, c.launcher);
+    c.manifest.launcher.keep = false;
+  }
+}
+
+// Deletion list: what the previous release had and this one no longer has. A path that is
+// still here (in any letter case, or as a folder of this release) must not be deleted: the
+// launcher deletes after it downloads, and Windows would remove the new file.
+void listDeletions(BuildContext& c) {
   std::set<std::string> present;
-  for (const GameFile& f : files) {
+  for (const GameFile& f : c.files) {
     present.insert(fold(f.path));
     for (std::size_t slash = f.path.find('/'); slash != std::string::npos;
          slash = f.path.find('/', slash + 1)) {
       present.insert(fold(f.path.substr(0, slash)));
     }
   }
-  if (!launcherPath.empty()) present.insert(fold(launcherPath));
-  std::sort(previousPaths.begin(), previousPaths.end());
-  for (const std::string& p : previousPaths) {
+  if (!c.launcherPath.empty()) present.insert(fold(c.launcherPath));
+  std::sort(c.previousPaths.begin(), c.previousPaths.end());
+  std::vector<std::string>& deletes = c.manifest.deletes;
+  for (const std::string& p : c.previousPaths) {
     std::string normalized;
     if (!launcherAccepts(p, normalized)) continue;
-    if (present.insert(fold(normalized)).second) manifest.deletes.push_back(normalized);
+    if (present.insert(fold(normalized)).second) deletes.push_back(normalized);
   }
-  std::sort(manifest.deletes.begin(), manifest.deletes.end());
-  report.deletes = manifest.deletes.size();
+  std::sort(deletes.begin(), deletes.end());
+  c.report.deletes = deletes.size();
+}
 
-  std::string text;
-  if (!writeManifestText(manifest, text, error)) {
+bool manifestText(BuildContext& c, std::string& text, std::string& error) {
+  if (!writeManifestText(c.manifest, text, error)) {
     error = "--news or --links: " + error;
     return false;
   }
-  report.manifestBytes = text.size();
+  c.report.manifestBytes = text.size();
   if (text.size() > kManifestLimit) {
     error = "manifest.json would be " + std::to_string(text.size()) +
             " bytes; the launcher reads at most 33554432";
     return false;
   }
+  return true;
+}
+
+bool signAndWrite(const BuildContext& c, const std::string& text, std::string& error) {
   std::uint8_t signature[kSignatureSize];
-  if (!signMessage(key, text, signature, error)) return false;
+  if (!signMessage(c.key, text, signature, error)) return false;
   // Checked before anything is written, so that a release is never published unsigned.
-  if (!checkSignature(key.publicKey, signature, text)) {
+  if (!checkSignature(c.key.publicKey, signature, text)) {
     error = "the new signature does not verify; nothing was published";
     return false;
   }
-  if (!writeFileAtomically(releaseDir + L"manifest.json", text)) {
-    error = "cannot write " + shown(releaseDir + L"manifest.json");
+  const std::wstring manifestPath = c.releaseDir + L"manifest.json";
+  const std::wstring signaturePath = c.releaseDir + L"manifest.sig";
+  if (!writeFileAtomically(manifestPath, text)) {
+    error = "cannot write " + shown(manifestPath);
     return false;
   }
-  if (!writeFileAtomically(releaseDir + L"manifest.sig",
-                           std::string_view(reinterpret_cast<const char*>(signature),
-                                            kSignatureSize))) {
-    error = "cannot write " + shown(releaseDir + L"manifest.sig") +
+  const std::string_view bytes(reinterpret_cast<const char*>(signature), kSignatureSize);
+  if (!writeFileAtomically(signaturePath, bytes)) {
+    error = "cannot write " + shown(signaturePath) +
             ": manifest.json is new but unsigned; run build again";
     return false;
   }
   return true;
+}
+
+bool writeManifest(BuildContext& c, std::string& error) {
+  addManifestEntries(c);
+  listDeletions(c);
+  std::string text;
+  return manifestText(c, text, error) && signAndWrite(c, text, error);
+}
+
+}  // namespace
+
+bool buildRelease(const BuildOptions& options, BuildReport& report, std::string& error) {
+  report = BuildReport{};
+  BuildContext c(options, report);
+  return readInputs(c, error) && walkGameFolder(c, error) && hashFiles(c, error) &&
+         storeContents(c, error) && writeManifest(c, error);
 }

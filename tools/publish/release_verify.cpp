@@ -1,25 +1,26 @@
-// verify, in the order it runs:
-//   1. the public key, manifest.json (size), manifest.sig (64 bytes) and the signature
-//   2. the manifest under the launcher's rules: format, paths, hashes, sizes, deletions
-//   3. every distinct object: present, one zlib stream, inflating to its size and hash
-//   4. with --game: every file of the game folder against its entry
+// verify, in the order it runs: one function a step, handing a VerifyContext on
+//   1. readSignedManifest: public key, manifest.json (size), manifest.sig (64 bytes), signature
+//   2. readManifest: the launcher's rules: format, paths, hashes, sizes, deletions
+//   3. checkObjects: each distinct object present, one zlib stream, inflating to size and hash
+//   4. compareGameFolder: with --game, every file of the game folder against its entry
 #include "release_verify.h"
 
 #include <algorithm>
 #include <atomic>
+#include <functional>
 #include <map>
 #include <mutex>
 #include <set>
 #include <thread>
 
+#include "base/files.h"
+#include "base/paths.h"
+#include "base/text.h"
 #include "formats/json.h"
 #include "keys.h"
 #include "objects.h"
 #include "parallel.h"
 #include "release_build.h"
-#include "base/files.h"
-#include "base/paths.h"
-#include "base/text.h"
 
 namespace {
 
@@ -78,12 +79,14 @@ bool readEntry(const JsonValue& v, const std::string& where, Entry& out,
     return false;
   }
   if (!isLowerHash(out.hash)) {
-    problems.push_back(out.label + ": \"h\" has upper-case digits, which never match the launcher's own");
+    problems.push_back(out.label +
+                       ": \"h\" has upper-case digits, which never match the launcher's own");
     return false;
   }
   const JsonValue& s = v.member("s");
   const JsonValue& c = v.member("c");
-  if (s.kind != JsonKind::Number || s.asInt64() < 0 || c.kind != JsonKind::Number || c.asInt64() < 0) {
+  if (s.kind != JsonKind::Number || s.asInt64() < 0 || c.kind != JsonKind::Number ||
+      c.asInt64() < 0) {
     problems.push_back(out.label + ": \"s\" and \"c\" must be sizes (numbers, not negative)");
     return false;
   }
@@ -94,214 +97,310 @@ bool readEntry(const JsonValue& v, const std::string& where, Entry& out,
   return true;
 }
 
-}  // namespace
+unsigned workerCount(unsigned requested) {
+  return requested > 0 ? requested : std::max(1u, std::thread::hardware_concurrency());
+}
 
-bool verifyRelease(const VerifyOptions& options, VerifyReport& report, std::string& error) {
-  report = VerifyReport{};
-  std::vector<std::string>& problems = report.problems;
-  const std::wstring releaseDir = withSeparator(options.releaseDir);
-  const unsigned jobs =
-      options.jobs > 0 ? options.jobs : std::max(1u, std::thread::hardware_concurrency());
-  auto status = [&](const std::string& line) {
+// How a step of verify ends.
+enum class Step {
+  Next,      // the check goes on
+  Finished,  // nothing further can be checked; the report says why
+  Failed,    // the check cannot run at all; the error says why
+};
+
+// What the steps of one check hand on to each other.
+struct VerifyContext {
+  VerifyContext(const VerifyOptions& o, VerifyReport& r)
+      : options(o),
+        report(r),
+        problems(r.problems),
+        releaseDir(withSeparator(o.releaseDir)),
+        jobs(workerCount(o.jobs)) {}
+
+  const VerifyOptions& options;
+  VerifyReport& report;
+  std::vector<std::string>& problems;
+  std::wstring releaseDir;  // ends in a separator
+  unsigned jobs;
+
+  std::string text;             // manifest.json
+  std::vector<Entry> entries;   // the readable "files" entries, then the launcher's
+  std::size_t fileEntries = 0;  // how many of entries are "files"
+  std::vector<std::pair<std::string, std::wstring>> deletes;  // as written, and below the folder
+
+  void status(const std::string& line) const {
     if (options.progress) options.progress(line);
-  };
+  }
+};
 
-  // 1. Key, files and signature.
-  std::uint8_t publicKey[kKeySize];
-  if (!loadPublicKey(options.publicKey, publicKey, error)) return false;
+// Shared by the workers of one parallel check.
+struct ParallelCheck {
+  explicit ParallelCheck(std::vector<std::string>& list) : problems(list) {}
 
-  const std::wstring manifestPath = releaseDir + L"manifest.json";
-  const std::wstring signaturePath = releaseDir + L"manifest.sig";
+  std::vector<std::string>& problems;
+  std::mutex problemMutex;
+  std::atomic<std::uint64_t> bytesDone{0};
+  std::atomic<std::size_t> done{0};
+  std::atomic<bool> stop{false};
+  WorkCounters counters{&bytesDone, &stop};
+
+  void addProblem(const std::string& line) {
+    std::lock_guard<std::mutex> lock(problemMutex);
+    problems.push_back(line);
+  }
+};
+
+// Runs check(i) for every i below count on the workers, with a progress line such as
+// "checking 3/9 objects, 12 MiB". Parallel checks finish in any order; the report lists their
+// problems in a stable one.
+void runChecks(VerifyContext& c, std::size_t count, const std::string& verb,
+               const std::string& things,
+               const std::function<void(std::size_t, ParallelCheck&)>& check) {
+  ParallelCheck p(c.problems);
+  const std::size_t unsortedFrom = c.problems.size();
+  runParallel(
+      count, c.jobs,
+      [&](std::size_t i) {
+        check(i, p);
+        p.done.fetch_add(1);
+        return true;
+      },
+      p.stop,
+      [&] {
+        c.status(verb + " " + std::to_string(p.done.load()) + "/" + std::to_string(count) + " " +
+                 things + ", " + std::to_string(p.bytesDone.load() >> 20) + " MiB");
+      });
+  c.status("");
+  std::sort(c.problems.begin() + static_cast<std::ptrdiff_t>(unsortedFrom), c.problems.end());
+}
+
+// --- 1. key, files and signature -------------------------------------------------------------
+
+// False when manifest.json cannot be checked any further.
+bool readManifestFile(VerifyContext& c) {
+  const std::wstring manifestPath = c.releaseDir + L"manifest.json";
   FileInfo info;
   if (!getFileInfo(manifestPath, info) || info.isDirectory) {
-    problems.push_back("manifest.json is missing");
-    return true;
+    c.problems.push_back("manifest.json is missing");
+    return false;
   }
   if (info.size > kManifestLimit) {
-    problems.push_back("manifest.json is " + std::to_string(info.size) +
-                       " bytes; the launcher reads at most 33554432");
-    return true;
+    c.problems.push_back("manifest.json is " + std::to_string(info.size) +
+                         " bytes; the launcher reads at most 33554432");
+    return false;
   }
-  std::string text;
-  if (!readWholeFile(manifestPath, kManifestLimit, text)) {
-    problems.push_back("manifest.json cannot be read");
-    return true;
+  if (!readWholeFile(manifestPath, kManifestLimit, c.text)) {
+    c.problems.push_back("manifest.json cannot be read");
+    return false;
   }
+  return true;
+}
+
+void checkSignatureFile(VerifyContext& c, const std::uint8_t publicKey[kKeySize]) {
+  const std::wstring signaturePath = c.releaseDir + L"manifest.sig";
+  FileInfo info;
   std::string signature;
   if (!getFileInfo(signaturePath, info) || info.isDirectory) {
-    problems.push_back("manifest.sig is missing");
+    c.problems.push_back("manifest.sig is missing");
   } else if (info.size != kSignatureSize) {
-    problems.push_back("manifest.sig is " + std::to_string(info.size) +
-                       " bytes; a signature is exactly 64");
+    c.problems.push_back("manifest.sig is " + std::to_string(info.size) +
+                         " bytes; a signature is exactly 64");
   } else if (!readWholeFile(signaturePath, kSignatureSize, signature)) {
-    problems.push_back("manifest.sig cannot be read");
+    c.problems.push_back("manifest.sig cannot be read");
   } else if (!checkSignature(publicKey, reinterpret_cast<const std::uint8_t*>(signature.data()),
-                             text)) {
-    problems.push_back(
+                             c.text)) {
+    c.problems.push_back(
         "manifest.sig does not verify manifest.json under this public key (one of the two was "
         "changed, or they were signed with another key)");
   }
+}
 
-  // 2. The manifest as the launcher reads it.
-  JsonValue root;
+Step readSignedManifest(VerifyContext& c, std::string& error) {
+  std::uint8_t publicKey[kKeySize];
+  if (!loadPublicKey(c.options.publicKey, publicKey, error)) return Step::Failed;
+  if (!readManifestFile(c)) return Step::Finished;
+  checkSignatureFile(c, publicKey);
+  return Step::Next;
+}
+
+// --- 2. the manifest as the launcher reads it ------------------------------------------------
+
+// False when the text is no release manifest at all.
+bool parseManifest(VerifyContext& c, JsonValue& root) {
   std::string why;
-  if (!parseJson(text, root, &why)) {
-    problems.push_back("manifest.json is not valid JSON: " + why);
-    return true;
+  if (!parseJson(c.text, root, &why)) {
+    c.problems.push_back("manifest.json is not valid JSON: " + why);
+    return false;
   }
   if (root.kind != JsonKind::Object || root.member("format").asInt64() != 1 ||
       root.member("files").kind != JsonKind::Array) {
-    problems.push_back(
-        "manifest.json is not a release manifest (an object with \"format\" 1 and a \"files\" array)");
-    return true;
+    c.problems.push_back(
+        "manifest.json is not a release manifest (an object with \"format\" 1 and a \"files\" "
+        "array)");
+    return false;
   }
   if (root.member("version").kind != JsonKind::Number) {
-    problems.push_back("manifest.json has no \"version\" number");
+    c.problems.push_back("manifest.json has no \"version\" number");
   }
-  {
-    const JsonValue& exe = root.member("game_exe");
-    std::wstring ignored;
-    if (exe.kind == JsonKind::String && !isSafeRelativePath(exe.string, ignored)) {
-      problems.push_back("\"game_exe\": the launcher refuses the path \"" + exe.string + "\"");
-    }
+  const JsonValue& exe = root.member("game_exe");
+  std::wstring ignored;
+  if (exe.kind == JsonKind::String && !isSafeRelativePath(exe.string, ignored)) {
+    c.problems.push_back("\"game_exe\": the launcher refuses the path \"" + exe.string + "\"");
   }
-  std::vector<Entry> entries;
-  std::map<std::string, std::string> byFoldedPath;
+  return true;
+}
+
+// byFoldedPath receives each file's path as Windows compares it.
+void readEntries(VerifyContext& c, const JsonValue& root,
+                 std::map<std::string, std::string>& byFoldedPath) {
   const std::vector<JsonValue>& fileValues = root.member("files").elements;
-  report.files = fileValues.size();
+  c.report.files = fileValues.size();
   for (std::size_t i = 0; i < fileValues.size(); ++i) {
     Entry e;
-    if (!readEntry(fileValues[i], "files[" + std::to_string(i) + "]", e, problems)) continue;
+    if (!readEntry(fileValues[i], "files[" + std::to_string(i) + "]", e, c.problems)) continue;
     const auto [it, added] = byFoldedPath.emplace(fold(wideToUtf8(e.widePath)), e.path);
     if (!added) {
-      problems.push_back("\"" + e.path + "\" and \"" + it->second + "\" name the same file on Windows");
+      c.problems.push_back("\"" + e.path + "\" and \"" + it->second +
+                           "\" name the same file on Windows");
     }
-    entries.push_back(std::move(e));
+    c.entries.push_back(std::move(e));
   }
-  const std::size_t fileEntries = entries.size();
+  c.fileEntries = c.entries.size();
   if (root.member("launcher").kind != JsonKind::Null) {
     Entry e;
-    if (readEntry(root.member("launcher"), "launcher", e, problems)) entries.push_back(std::move(e));
+    if (readEntry(root.member("launcher"), "launcher", e, c.problems)) {
+      c.entries.push_back(std::move(e));
+    }
   }
-  std::vector<std::pair<std::string, std::wstring>> deletes;
+}
+
+void readDeletes(VerifyContext& c, const JsonValue& root,
+                 const std::map<std::string, std::string>& byFoldedPath) {
   const std::vector<JsonValue>& deleteValues = root.member("delete").elements;
   for (std::size_t i = 0; i < deleteValues.size(); ++i) {
     const std::string p = deleteValues[i].asString();
     std::wstring wide;
     if (!isSafeRelativePath(p, wide)) {
-      problems.push_back("delete[" + std::to_string(i) + "]: the launcher refuses the path \"" + p + "\"");
+      c.problems.push_back("delete[" + std::to_string(i) + "]: the launcher refuses the path \"" +
+                           p + "\"");
       continue;
     }
     if (byFoldedPath.count(fold(wideToUtf8(wide))) > 0) {
-      problems.push_back("\"" + p + "\" is both a file of the release and in \"delete\"");
+      c.problems.push_back("\"" + p + "\" is both a file of the release and in \"delete\"");
     }
-    deletes.emplace_back(p, wide);
+    c.deletes.emplace_back(p, wide);
   }
+}
 
-  // 3. Objects, each distinct hash once.
-  std::map<std::string, std::vector<const Entry*>> users;
-  for (const Entry& e : entries) users[e.hash].push_back(&e);
-  std::vector<const Entry*> objects;
-  for (const auto& [hash, list] : users) objects.push_back(list.front());
-  report.objects = objects.size();
-  std::mutex problemMutex;
-  auto addProblem = [&](const std::string& line) {
-    std::lock_guard<std::mutex> lock(problemMutex);
-    problems.push_back(line);
-  };
-  std::atomic<std::uint64_t> bytesDone{0};
-  std::atomic<std::size_t> done{0};
-  std::atomic<bool> stop{false};
-  WorkCounters counters{&bytesDone, &stop};
-  // Parallel checks finish in any order; the report lists them in a stable one.
-  std::size_t unsortedFrom = problems.size();
-  runParallel(
-      objects.size(), jobs,
-      [&](std::size_t i) {
-        const Entry& e = *objects[i];
-        std::uint64_t length = 0;
-        std::string problem;
-        std::string usedBy;
-        for (const Entry* u : users[e.hash]) usedBy += (usedBy.empty() ? "" : ", ") + u->label;
-        if (checkObject(objectPath(releaseDir, e.hash), e.hash, e.size, length, problem,
-                        counters) != ObjectState::Good) {
-          addProblem(objectName(e.hash) + " (" + usedBy + ") " + problem);
-        } else {
-          for (const Entry* u : users[e.hash]) {
-            if (u->compressed != length) {
-              addProblem(u->label + ": \"c\" is " + std::to_string(u->compressed) + " but " +
-                         objectName(e.hash) + " is " + std::to_string(length) + " bytes");
-            }
-          }
-        }
-        done.fetch_add(1);
-        return true;
-      },
-      stop, [&] {
-        status("checking " + std::to_string(done.load()) + "/" + std::to_string(objects.size()) +
-               " objects, " + std::to_string(bytesDone.load() >> 20) + " MiB");
-      });
-  status("");
-  std::sort(problems.begin() + static_cast<std::ptrdiff_t>(unsortedFrom), problems.end());
+Step readManifest(VerifyContext& c) {
+  JsonValue root;
+  if (!parseManifest(c, root)) return Step::Finished;
+  std::map<std::string, std::string> byFoldedPath;
+  readEntries(c, root, byFoldedPath);
+  readDeletes(c, root, byFoldedPath);
+  return Step::Next;
+}
 
-  // 4. The game folder against the manifest.
-  if (!options.gameDir.empty()) {
-    const std::wstring gameDir = withSeparator(options.gameDir);
-    if (!directoryExists(gameDir)) {
-      error = "the game folder " + wideToUtf8(options.gameDir) + " does not exist";
-      return false;
+// --- 3. the objects, each distinct hash once -------------------------------------------------
+
+// One object, inflated once for all the entries that use it.
+void checkObjectOf(const std::wstring& releaseDir, const std::vector<const Entry*>& users,
+                   ParallelCheck& p) {
+  const Entry& e = *users.front();
+  std::uint64_t length = 0;
+  std::string problem;
+  std::string usedBy;
+  for (const Entry* u : users) usedBy += (usedBy.empty() ? "" : ", ") + u->label;
+  if (checkObject(objectPath(releaseDir, e.hash), e.hash, e.size, length, problem, p.counters) !=
+      ObjectState::Good) {
+    p.addProblem(objectName(e.hash) + " (" + usedBy + ") " + problem);
+    return;
+  }
+  for (const Entry* u : users) {
+    if (u->compressed != length) {
+      p.addProblem(u->label + ": \"c\" is " + std::to_string(u->compressed) + " but " +
+                   objectName(e.hash) + " is " + std::to_string(length) + " bytes");
     }
-    std::vector<const Entry*> toHash;
-    for (std::size_t i = 0; i < entries.size(); ++i) {
-      const Entry& e = entries[i];
-      const bool isLauncher = i >= fileEntries;
-      FileInfo fi;
-      const bool exists = getFileInfo(gameDir + e.widePath, fi) && !fi.isDirectory;
-      if (!exists) {
-        // A game folder may lack the launcher (a developer's copy); every file must be there.
-        if (!isLauncher) problems.push_back("missing in the game folder: " + e.path);
-        continue;
-      }
-      ++report.gameFilesChecked;
-      if (e.keep) continue;  // installed once, then the player's own
-      if (fi.size != e.size) {
-        problems.push_back("differs in the game folder: " + e.label + " (" +
+  }
+}
+
+void checkObjects(VerifyContext& c) {
+  std::map<std::string, std::vector<const Entry*>> users;
+  for (const Entry& e : c.entries) users[e.hash].push_back(&e);
+  std::vector<const std::vector<const Entry*>*> objects;
+  for (const auto& [hash, list] : users) objects.push_back(&list);
+  c.report.objects = objects.size();
+  runChecks(c, objects.size(), "checking", "objects",
+            [&](std::size_t i, ParallelCheck& p) { checkObjectOf(c.releaseDir, *objects[i], p); });
+}
+
+// --- 4. the game folder against the manifest -------------------------------------------------
+
+// The entries whose files have the right size, so that only their content is left to compare.
+std::vector<const Entry*> compareSizes(VerifyContext& c, const std::wstring& gameDir) {
+  std::vector<const Entry*> toHash;
+  for (std::size_t i = 0; i < c.entries.size(); ++i) {
+    const Entry& e = c.entries[i];
+    const bool isLauncher = i >= c.fileEntries;
+    FileInfo fi;
+    const bool exists = getFileInfo(gameDir + e.widePath, fi) && !fi.isDirectory;
+    if (!exists) {
+      // A game folder may lack the launcher (a developer's copy); every file must be there.
+      if (!isLauncher) c.problems.push_back("missing in the game folder: " + e.path);
+      continue;
+    }
+    ++c.report.gameFilesChecked;
+    if (e.keep) continue;  // installed once, then the player's own
+    if (fi.size != e.size) {
+      c.problems.push_back("differs in the game folder: " + e.label + " (" +
                            std::to_string(fi.size) + " bytes, the release has " +
                            std::to_string(e.size) + ")");
-        continue;
-      }
-      toHash.push_back(&e);
+      continue;
     }
-    done = 0;
-    bytesDone = 0;
-    unsortedFrom = problems.size();
-    runParallel(
-        toHash.size(), jobs,
-        [&](std::size_t i) {
-          const Entry& e = *toHash[i];
-          std::string hash, why;
-          std::uint64_t size = 0;
-          if (!hashFileAndSize(gameDir + e.widePath, hash, size, why, counters)) {
-            addProblem("cannot read in the game folder: " + e.label);
-          } else if (hash != e.hash) {
-            addProblem("differs in the game folder: " + e.label + " (other content)");
-          }
-          done.fetch_add(1);
-          return true;
-        },
-        stop, [&] {
-          status("comparing " + std::to_string(done.load()) + "/" +
-                 std::to_string(toHash.size()) + " game files, " +
-                 std::to_string(bytesDone.load() >> 20) + " MiB");
-        });
-    status("");
-    std::sort(problems.begin() + static_cast<std::ptrdiff_t>(unsortedFrom), problems.end());
-    for (const auto& [path, wide] : deletes) {
-      FileInfo fi;
-      if (getFileInfo(gameDir + wide, fi) && !fi.isDirectory) {
-        problems.push_back("still in the game folder though the release deletes it: " + path);
-      }
+    toHash.push_back(&e);
+  }
+  return toHash;
+}
+
+void compareContent(const std::wstring& gameDir, const Entry& e, ParallelCheck& p) {
+  std::string hash, why;
+  std::uint64_t size = 0;
+  if (!hashFileAndSize(gameDir + e.widePath, hash, size, why, p.counters)) {
+    p.addProblem("cannot read in the game folder: " + e.label);
+  } else if (hash != e.hash) {
+    p.addProblem("differs in the game folder: " + e.label + " (other content)");
+  }
+}
+
+Step compareGameFolder(VerifyContext& c, std::string& error) {
+  if (c.options.gameDir.empty()) return Step::Next;
+  const std::wstring gameDir = withSeparator(c.options.gameDir);
+  if (!directoryExists(gameDir)) {
+    error = "the game folder " + wideToUtf8(c.options.gameDir) + " does not exist";
+    return Step::Failed;
+  }
+  const std::vector<const Entry*> toHash = compareSizes(c, gameDir);
+  runChecks(c, toHash.size(), "comparing", "game files",
+            [&](std::size_t i, ParallelCheck& p) { compareContent(gameDir, *toHash[i], p); });
+  for (const auto& [path, wide] : c.deletes) {
+    FileInfo fi;
+    if (getFileInfo(gameDir + wide, fi) && !fi.isDirectory) {
+      c.problems.push_back("still in the game folder though the release deletes it: " + path);
     }
   }
-  return true;
+  return Step::Next;
+}
+
+}  // namespace
+
+bool verifyRelease(const VerifyOptions& options, VerifyReport& report, std::string& error) {
+  report = VerifyReport{};
+  VerifyContext c(options, report);
+  Step step = readSignedManifest(c, error);
+  if (step == Step::Next) step = readManifest(c);
+  if (step == Step::Next) {
+    checkObjects(c);
+    step = compareGameFolder(c, error);
+  }
+  return step != Step::Failed;
 }
