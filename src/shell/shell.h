@@ -1,7 +1,7 @@
 // The launcher window's own state and logic, apart from Windows: what the window procedure
 // keeps between messages (UiState), what it asks of the platform (ShellHost), and the
 // handlers that turn status messages, frame ticks, mouse and keyboard into state changes and
-// actions. shell_win.cpp feeds them from the window procedure; tests feed them directly.
+// actions. launcher_win.cpp feeds them from the window procedure; tests feed them directly.
 //
 //   UiState           scale, animation clock, speed meter, news copy, launch message and the
 //                     interaction state (hover, press, drags, lists, settings, news)
