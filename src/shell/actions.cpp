@@ -1,72 +1,84 @@
-// The action table: what a completed click (or Enter and Escape) does, links, and the play
-// and retry action.
+// The action table: what a completed click (or Enter and Escape) does, by the panel that
+// registers the action's id; links; the play and retry action.
+//
+//   helpers          pop-up lists, resolution, language, window mode, settings, repair
+//   panels           headerAction, newsAction, sidePanelAction, mainScreenAction,
+//                    settingsPageAction, and the table of their id ranges
+//   links, play      isOpenableLink, openLink, linkAddress, playAction
+//   dispatch         closeSettingsPages, dispatchAction
 #include <algorithm>
 #include <cstdlib>
+#include <iterator>
 
+#include "base/files.h"
 #include "gamecfg/game_config.h"
 #include "i18n/strings.h"
 #include "quillmark_config.h"
 #include "shell/game_launch.h"
 #include "shell/shell.h"
 #include "ui/action_ids.h"
-#include "base/files.h"
+#include "ui/layout.h"
 
 namespace {
 
 // The header's navigation links by item index.
 constexpr const char* kHeaderLinkKeys[] = {"site", "discord", "support", "rules", "register"};
+constexpr int kHeaderLinkCount = static_cast<int>(std::size(kHeaderLinkKeys));
+constexpr int kNewsCategoryCount = 4;
+constexpr int kSettingsPageCount = 7;
 
 long configuredNumber(const char* key, const char* fallback) {
   return std::strtol(getConfigValue(key, fallback).c_str(), nullptr, 10);
 }
 
-void toggleResolutionList(Shell& shell) {
-  UiState& ui = shell.ui;
-  ui.listScroll = 0;
-  if (ui.openList == 1) {
-    ui.openList = 0;
-    return;
-  }
-  ui.openList = 1;
-  ui.displayModes = listDisplayModes();
+void togglePopUp(UiState& ui, PopUp popUp) {
+  ui.popUp.scroll = 0;
+  ui.popUp.open = ui.popUp.open == popUp ? PopUp::None : popUp;
+}
+
+void toggleResolutionList(UiState& ui) {
+  togglePopUp(ui, PopUp::ResolutionList);
+  if (ui.popUp.open != PopUp::ResolutionList) return;
+  ui.popUp.displayModes = listDisplayModes();
   // Scroll so that the configured size is the fourth row (the last one that matches wins).
   const long width = configuredNumber("WIDTH", "1024");
   const long height = configuredNumber("HEIGHT", "768");
-  for (std::size_t i = 0; i < ui.displayModes.size(); ++i) {
-    if (ui.displayModes[i].width == width && ui.displayModes[i].height == height) {
-      ui.listScroll = std::max(0.0f, static_cast<float>(i) * 32.0f - 96.0f);
+  const std::vector<DisplayMode>& modes = ui.popUp.displayModes;
+  for (std::size_t i = 0; i < modes.size(); ++i) {
+    if (modes[i].width == width && modes[i].height == height) {
+      const float row = static_cast<float>(i) * kPopUpRowHeight;
+      ui.popUp.scroll = std::max(0.0f, row - 3.0f * kPopUpRowHeight);
     }
   }
 }
 
-void chooseResolution(Shell& shell, int index) {
-  UiState& ui = shell.ui;
-  if (index >= 0 && static_cast<std::size_t>(index) < ui.displayModes.size()) {
-    const DisplayMode mode = ui.displayModes[static_cast<std::size_t>(index)];
+void chooseResolution(UiState& ui, int index) {
+  if (index >= 0 && static_cast<std::size_t>(index) < ui.popUp.displayModes.size()) {
+    const DisplayMode mode = ui.popUp.displayModes[static_cast<std::size_t>(index)];
     setConfigValue("WIDTH", std::to_string(mode.width));
     setConfigValue("HEIGHT", std::to_string(mode.height));
   }
-  ui.openList = 0;
+  ui.popUp.open = PopUp::None;
 }
 
-void chooseLanguage(Shell& shell, int index) {
+void chooseLanguage(UiState& ui, int index) {
   setClientLanguage(index);
   setUiLanguage(clientLanguage(clientLanguageIndex()).code);
-  shell.ui.openList = 0;
+  ui.popUp.open = PopUp::None;
 }
 
 void toggleWindowMode() {
   setConfigValue("WINDOWED", configuredNumber("WINDOWED", "1") != 0 ? "0" : "1");
 }
 
-void openSettings(Shell& shell) {
-  UiState& ui = shell.ui;
+void openSettingsPages(Shell& shell) {
+  SettingsPagesState& settings = shell.ui.settings;
   loadGameConfig(shell.gameDir);
-  ui.settingsOpen = true;
-  ui.settingsPage = 0;
-  ui.pageScroll = 0;
-  ui.settingsList = -1;
-  ui.openList = 0;
+  settings.open = true;
+  settings.page = 0;
+  settings.pageScroll = 0;
+  settings.openList = kNoSetting;
+  shell.ui.popUp.open = PopUp::None;
 }
 
 void repair(Shell& shell) {
@@ -75,6 +87,138 @@ void repair(Shell& shell) {
   resetSpeed(shell);
   shell.host.startRun(shell.host.self, true);
 }
+
+void openLinkOf(Shell& shell, const char* key) { openLink(shell, linkAddress(shell, key)); }
+
+// ---- the panels' actions, each for the ids its painter registers
+
+// Window buttons, language selector, navigation links.
+void headerAction(Shell& shell, int id, int index) {
+  switch (id) {
+    case kActionClose:
+      shell.host.closeWindow(shell.host.self);
+      break;
+    case kActionMinimise:
+      shell.host.minimiseWindow(shell.host.self);
+      break;
+    case kActionOpenGameFolder:
+      shell.host.shellOpen(shell.host.self, shell.gameDir);
+      break;
+    case kActionLanguageList:
+      togglePopUp(shell.ui, PopUp::LanguageList);
+      break;
+    case kActionHeaderLink:
+      if (index >= 0 && index < kHeaderLinkCount) openLinkOf(shell, kHeaderLinkKeys[index]);
+      break;
+  }
+}
+
+// "All news", category tabs, list rows, "Read more" / "Back". "View post" is registered by the
+// news panel, which later screens draw; until then no region carries it.
+void newsAction(Shell& shell, int id, int index) {
+  NewsState& news = shell.ui.news;
+  switch (id) {
+    case kActionAllNews:
+      openLinkOf(shell, "news");
+      break;
+    case kActionNewsTab:
+      if (index >= 0 && index < kNewsCategoryCount) {
+        news.filter = index;
+        news.selected = 0;
+        news.scroll = 0;
+        news.detailOpen = false;
+      }
+      break;
+    case kActionNewsItem:
+      if (index >= 0) {
+        news.selected = index;
+        news.detailOpen = false;
+      }
+      break;
+    case kActionReadMore:
+      news.detailOpen = !news.detailOpen;
+      break;
+  }
+}
+
+// The settings card and its pop-up lists (the language list is opened by the header). The
+// volume sliders act on button-down (onButtonDown).
+void sidePanelAction(Shell& shell, int id, int index) {
+  switch (id) {
+    case kActionResolutionList:
+      toggleResolutionList(shell.ui);
+      break;
+    case kActionChooseResolution:
+      chooseResolution(shell.ui, index);
+      break;
+    case kActionChooseLanguage:
+      chooseLanguage(shell.ui, index);
+      break;
+    case kActionWindowMode:
+      toggleWindowMode();
+      break;
+    case kActionOpenSettings:
+      openSettingsPages(shell);
+      break;
+    case kActionRepair:
+      repair(shell);
+      break;
+    case kActionDiscord:
+      openLinkOf(shell, "discord");
+      break;
+    case kActionWebsite:
+      openLinkOf(shell, "site");
+      break;
+  }
+}
+
+// The main button, and the background under everything, which closes a pop-up list.
+void mainScreenAction(Shell& shell, int id, int) {
+  if (id == kActionPlay) {
+    playAction(shell);
+  } else if (id == kActionBackground) {
+    shell.ui.popUp.open = PopUp::None;
+  }
+}
+
+// The advanced settings pages. The slider acts on button-down (onButtonDown); the option,
+// switch, defaults and save actions belong to the pages' model, which later screens draw;
+// until then no region carries them.
+void settingsPageAction(Shell& shell, int id, int index) {
+  SettingsPagesState& settings = shell.ui.settings;
+  switch (id) {
+    case kActionSettingsPage:
+      if (index >= 0 && index < kSettingsPageCount) {
+        settings.page = index;
+        settings.pageScroll = 0;
+        settings.openList = kNoSetting;
+      }
+      break;
+    case kActionSettingList:
+      settings.listScroll = 0;
+      settings.openList = settings.openList == index ? kNoSetting : index;
+      break;
+    case kActionListBackground:
+      settings.openList = kNoSetting;
+      break;
+    case kActionCloseSettings:
+      closeSettingsPages(shell.ui);
+      break;
+  }
+}
+
+// Each panel's ids form one range of ActionId.
+struct PanelActions {
+  int first, last;
+  void (*act)(Shell& shell, int id, int index);
+};
+constexpr PanelActions kPanelActions[] = {
+    {kActionClose, kActionHeaderLink, headerAction},
+    {kActionAllNews, kActionViewPost, newsAction},
+    {kActionResolutionList, kActionWebsite, sidePanelAction},
+    {kActionPlay, kActionBackground, mainScreenAction},
+    {kActionSettingsPage, kActionSaveAndPlay, settingsPageAction},
+};
 
 }  // namespace
 
@@ -120,99 +264,18 @@ void playAction(Shell& shell) {
   shell.host.repaint(shell.host.self);
 }
 
+void closeSettingsPages(UiState& ui) {
+  ui.settings.open = false;
+  ui.settings.openList = kNoSetting;
+  ui.settings.sliderDrag = kNoSetting;
+}
+
 void dispatchAction(Shell& shell, int id, int index) {
-  UiState& ui = shell.ui;
-  switch (id) {
-    case kActionClose:
-      shell.host.closeWindow(shell.host.self);
+  for (const PanelActions& panel : kPanelActions) {
+    if (id >= panel.first && id <= panel.last) {
+      panel.act(shell, id, index);
       break;
-    case kActionMinimise:
-      shell.host.minimiseWindow(shell.host.self);
-      break;
-    case kActionOpenGameFolder:
-      shell.host.shellOpen(shell.host.self, shell.gameDir);
-      break;
-    case kActionLanguageList:
-      ui.listScroll = 0;
-      ui.openList = ui.openList == 2 ? 0 : 2;
-      break;
-    case kActionHeaderLink:
-      if (index >= 0 && index < 5) openLink(shell, linkAddress(shell, kHeaderLinkKeys[index]));
-      break;
-    case kActionAllNews:
-      openLink(shell, linkAddress(shell, "news"));
-      break;
-    case kActionNewsTab:
-      if (index >= 0 && index <= 3) {
-        ui.newsFilter = index;
-        ui.selectedNews = 0;
-        ui.newsScroll = 0;
-        ui.newsDetailOpen = false;
-      }
-      break;
-    case kActionNewsItem:
-      if (index >= 0) {
-        ui.selectedNews = index;
-        ui.newsDetailOpen = false;
-      }
-      break;
-    case kActionReadMore:
-      ui.newsDetailOpen = !ui.newsDetailOpen;
-      break;
-    case kActionResolutionList:
-      toggleResolutionList(shell);
-      break;
-    case kActionChooseResolution:
-      chooseResolution(shell, index);
-      break;
-    case kActionChooseLanguage:
-      chooseLanguage(shell, index);
-      break;
-    case kActionWindowMode:
-      toggleWindowMode();
-      break;
-    case kActionOpenSettings:
-      openSettings(shell);
-      break;
-    case kActionRepair:
-      repair(shell);
-      break;
-    case kActionDiscord:
-      openLink(shell, linkAddress(shell, "discord"));
-      break;
-    case kActionWebsite:
-      openLink(shell, linkAddress(shell, "site"));
-      break;
-    case kActionPlay:
-      playAction(shell);
-      break;
-    case kActionBackground:
-      ui.openList = 0;
-      break;
-    case kActionSettingsPage:
-      if (index >= 0 && index <= 6) {
-        ui.settingsPage = index;
-        ui.pageScroll = 0;
-        ui.settingsList = -1;
-      }
-      break;
-    case kActionSettingList:
-      ui.settingsListScroll = 0;
-      ui.settingsList = ui.settingsList == index ? -1 : index;
-      break;
-    case kActionListBackground:
-      ui.settingsList = -1;
-      break;
-    case kActionCloseSettings:
-      ui.settingsOpen = false;
-      ui.settingsList = -1;
-      ui.settingSliderDrag = -1;
-      break;
-    // The sliders act on button-down (onButtonDown). The option, switch, defaults, save and
-    // news-post actions belong to the advanced settings pages and the news panel, which are
-    // drawn by later screens; until then no region carries them.
-    default:
-      break;
+    }
   }
   shell.host.repaint(shell.host.self);
 }

@@ -1,5 +1,6 @@
 // Mouse and keyboard: hit testing against the last frame's regions, hover, press and capture,
-// the caption of the borderless window, cursors, sliders, the wheel, Enter and Escape.
+// the caption of the borderless window, cursors, sliders along the tracks the last frame
+// published, the wheel over the areas it published, Enter and Escape.
 #include <algorithm>
 #include <cstdio>
 
@@ -7,80 +8,111 @@
 #include "i18n/strings.h"
 #include "shell/shell.h"
 #include "ui/action_ids.h"
+#include "ui/layout.h"
 
 namespace {
 
 void repaint(Shell& shell) { shell.host.repaint(shell.host.self); }
 
-// The news panel's scrolling list.
-constexpr RectF kNewsList = {406.0f, 270.0f, 618.0f, 540.0f};
-
-bool inside(RectF r, float x, float y) {
-  return x >= r.left && x < r.right && y >= r.top && y < r.bottom;
-}
-
-const HitRegion* regionOf(const Shell& shell, int actionId) {
-  if (!shell.regions) return nullptr;
-  for (auto it = shell.regions->rbegin(); it != shell.regions->rend(); ++it) {
-    if (it->actionId == actionId) return &*it;
+// The last frame's track of a slider; null when the frame drew none.
+const SliderTrack* sliderTrackOf(const Shell& shell, int actionId, int itemIndex) {
+  if (!shell.frame) return nullptr;
+  const std::vector<SliderTrack>& tracks = shell.frame->sliderTracks;
+  for (auto it = tracks.rbegin(); it != tracks.rend(); ++it) {
+    if (it->actionId == actionId && it->itemIndex == itemIndex) return &*it;
   }
   return nullptr;
 }
 
-// The volume sliders' clickable band reaches 10 units beyond both ends of the track, so the
-// last frame's region of the slider gives its track.
+// The topmost scrollable area the last frame published at a point; null when none.
+const ScrollArea* scrollAreaAt(const Shell& shell, float x, float y) {
+  if (!shell.frame) return nullptr;
+  const std::vector<ScrollArea>& areas = shell.frame->scrollAreas;
+  for (auto it = areas.rbegin(); it != areas.rend(); ++it) {
+    if (contains(it->rect, x, y)) return &*it;
+  }
+  return nullptr;
+}
+
+// The scroll offset that the wheel moves at a point; null when nothing scrolls there.
+float* wheelTarget(Shell& shell, float x, float y) {
+  UiState& ui = shell.ui;
+  if (ui.settings.open) {
+    return ui.settings.openList != kNoSetting ? &ui.settings.listScroll : &ui.settings.pageScroll;
+  }
+  if (const ScrollArea* area = scrollAreaAt(shell, x, y)) {
+    return area->kind == ScrollKind::PopUpList ? &ui.popUp.scroll : &ui.news.scroll;
+  }
+  // The pop-up layer and the news panel publish no areas yet: theirs come from the layout.
+  if (ui.popUp.open != PopUp::None && contains(popUpRect(ui), x, y)) return &ui.popUp.scroll;
+  if (contains(kNewsListRect, x, y)) return &ui.news.scroll;
+  return nullptr;
+}
+
+int volumeSliderAction(VolumeSlider slider) {
+  return slider == VolumeSlider::Music ? kActionMusicSlider : kActionEffectsSlider;
+}
+
+// The dragged volume from the pointer's x along the slider's track as the last frame drew it.
 void volumeFromX(Shell& shell, float x) {
-  const HitRegion* slider =
-      regionOf(shell, shell.ui.volumeDrag == 1 ? kActionMusicSlider : kActionEffectsSlider);
+  VolumeState& volume = shell.ui.volume;
+  const SliderTrack* slider = sliderTrackOf(shell, volumeSliderAction(volume.drag), -1);
   if (!slider) return;
-  const float left = slider->rect.left + 10.0f;
-  const float right = slider->rect.right - 10.0f;
+  const float left = slider->track.left;
+  const float right = slider->track.right;
   if (!(right > left)) return;
   const float t = std::clamp((x - left) / (right - left), 0.0f, 1.0f);
-  if (shell.ui.volumeDrag == 1) {
-    shell.ui.musicVolume = t;
+  if (volume.drag == VolumeSlider::Music) {
+    volume.music = t;
   } else {
-    shell.ui.effectsVolume = static_cast<int>(t * 5.0f + 0.5f);
+    volume.effects = static_cast<int>(t * 5.0f + 0.5f);
   }
   repaint(shell);
 }
 
-void commitVolume(Shell& shell) {
+void commitVolume(const VolumeState& volume) {
   char text[32];
-  if (shell.ui.volumeDrag == 1) {
-    std::snprintf(text, sizeof text, "%.3f", std::clamp(shell.ui.musicVolume, 0.0f, 1.0f));
+  if (volume.drag == VolumeSlider::Music) {
+    std::snprintf(text, sizeof text, "%.3f", std::clamp(volume.music, 0.0f, 1.0f));
     setConfigValue("MUSIC_VOLUME", text);
-  } else if (shell.ui.volumeDrag == 2) {
-    std::snprintf(text, sizeof text, "%d", std::clamp(shell.ui.effectsVolume, 0, 5));
+  } else if (volume.drag == VolumeSlider::Effects) {
+    std::snprintf(text, sizeof text, "%d", std::clamp(volume.effects, 0, 5));
     setConfigValue("VOICE_VOLUME", text);
   }
+}
+
+void setPressed(PointerState& pointer, int id, int index) {
+  pointer.pressedId = id;
+  pointer.pressedIndex = index;
 }
 
 }  // namespace
 
 const HitRegion* hitTest(const Shell& shell, float x, float y) {
-  return shell.regions ? findHitRegion(*shell.regions, x, y) : nullptr;
+  return shell.frame ? findHitRegion(shell.frame->hitRegions, x, y) : nullptr;
 }
 
-RectF openListRect(const UiState& ui) {
-  if (ui.openList == 1) {
-    const float n = static_cast<float>(ui.displayModes.size());
-    return {816.0f, 196.0f, 1078.0f, 196.0f + std::min(n * 32.0f + 8.0f, 260.0f)};
-  }
-  if (ui.openList == 2) {
-    return {830.0f, 50.0f, 1018.0f, 50.0f + kClientLanguageCount * 32.0f + 8.0f};
+RectF popUpRect(const UiState& ui) {
+  switch (ui.popUp.open) {
+    case PopUp::ResolutionList:
+      return resolutionListRect(ui.popUp.displayModes.size());
+    case PopUp::LanguageList:
+      return languageListRect(kClientLanguageCount);
+    case PopUp::None:
+      break;
   }
   return {};
 }
 
 bool isCaption(const Shell& shell, float x, float y) {
+  const UiState& ui = shell.ui;
   const HitRegion* r = hitTest(shell, x, y);
-  if (shell.ui.settingsOpen) return shell.ui.settingsList < 0 && !r && y < 90.0f;
-  if (shell.ui.openList != 0 || (r && r->actionId != kActionBackground)) return false;
-  if (y < 170.0f) return true;
-  // The gap between the news and the side panel moves the window down to the status area.
-  if (x > 640.0f && x < 790.0f) return y < 572.0f;
-  return false;
+  if (ui.settings.open) {
+    return ui.settings.openList == kNoSetting && !r && y < kSettingsCaptionBand.bottom;
+  }
+  if (ui.popUp.open != PopUp::None || (r && r->actionId != kActionBackground)) return false;
+  if (y < kCaptionBand.bottom) return true;
+  return x > kCaptionGap.left && x < kCaptionGap.right && y < kCaptionGap.bottom;
 }
 
 bool showsHandCursor(const Shell& shell, float x, float y) {
@@ -91,31 +123,32 @@ bool showsHandCursor(const Shell& shell, float x, float y) {
 
 void onMouseMove(Shell& shell, float x, float y) {
   UiState& ui = shell.ui;
-  if (!ui.mouseTracking) {
+  if (!ui.pointer.tracking) {
     shell.host.trackMouseLeave(shell.host.self);
-    ui.mouseTracking = true;
+    ui.pointer.tracking = true;
   }
-  if (ui.volumeDrag != 0) {
+  if (ui.volume.drag != VolumeSlider::None) {
     volumeFromX(shell, x);
     return;
   }
   // A settings slider is moved by the advanced settings pages' model; the drag holds the
   // mouse meanwhile and leaves the hover alone.
-  if (ui.settingSliderDrag >= 0) return;
+  if (ui.settings.sliderDrag != kNoSetting) return;
   const HitRegion* r = hitTest(shell, x, y);
-  const int id = r ? r->actionId : 0;
+  const int id = r ? r->actionId : kActionNone;
   const int index = r ? r->itemIndex : -1;
-  if (id != ui.hoverId || index != ui.hoverIndex) {
-    ui.hoverId = id;
-    ui.hoverIndex = index;
+  if (id != ui.pointer.hoverId || index != ui.pointer.hoverIndex) {
+    ui.pointer.hoverId = id;
+    ui.pointer.hoverIndex = index;
     repaint(shell);
   }
 }
 
 void onMouseLeave(Shell& shell) {
-  shell.ui.mouseTracking = false;
-  shell.ui.hoverId = 0;
-  shell.ui.hoverIndex = -1;
+  PointerState& pointer = shell.ui.pointer;
+  pointer.tracking = false;
+  pointer.hoverId = kActionNone;
+  pointer.hoverIndex = -1;
   repaint(shell);
 }
 
@@ -123,57 +156,54 @@ void onButtonDown(Shell& shell, float x, float y) {
   UiState& ui = shell.ui;
   const HitRegion* r = hitTest(shell, x, y);
   if (!r) {
-    ui.pressedId = 0;
-    ui.pressedIndex = -1;
+    setPressed(ui.pointer, kActionNone, -1);
     repaint(shell);
     return;
   }
   if (!r->enabled) {
-    ui.pressedId = 0;
-    ui.pressedIndex = r->itemIndex;
+    setPressed(ui.pointer, kActionNone, r->itemIndex);
     repaint(shell);
     return;
   }
   if (r->actionId == kActionMusicSlider || r->actionId == kActionEffectsSlider) {
-    ui.volumeDrag = r->actionId == kActionMusicSlider ? 1 : 2;
+    ui.volume.drag =
+        r->actionId == kActionMusicSlider ? VolumeSlider::Music : VolumeSlider::Effects;
     shell.host.setCapture(shell.host.self);
     volumeFromX(shell, x);
     return;
   }
   if (r->actionId == kActionSettingSlider) {
-    ui.settingSliderDrag = r->itemIndex;
+    ui.settings.sliderDrag = r->itemIndex;
     shell.host.setCapture(shell.host.self);
     return;
   }
-  ui.pressedId = r->actionId;
-  ui.pressedIndex = r->itemIndex;
+  setPressed(ui.pointer, r->actionId, r->itemIndex);
   shell.host.setCapture(shell.host.self);
   repaint(shell);
 }
 
 void onButtonUp(Shell& shell, float x, float y) {
   UiState& ui = shell.ui;
-  if (ui.volumeDrag != 0) {
-    commitVolume(shell);
-    ui.volumeDrag = 0;
+  if (ui.volume.drag != VolumeSlider::None) {
+    commitVolume(ui.volume);
+    ui.volume.drag = VolumeSlider::None;
     shell.host.releaseCapture(shell.host.self);
     repaint(shell);
     return;
   }
-  if (ui.settingSliderDrag >= 0) {
-    ui.settingSliderDrag = -1;
+  if (ui.settings.sliderDrag != kNoSetting) {
+    ui.settings.sliderDrag = kNoSetting;
     shell.host.releaseCapture(shell.host.self);
     repaint(shell);
     return;
   }
-  const int id = ui.pressedId;
-  const int index = ui.pressedIndex;
-  ui.pressedId = 0;
-  ui.pressedIndex = -1;
+  const int id = ui.pointer.pressedId;
+  const int index = ui.pointer.pressedIndex;
+  setPressed(ui.pointer, kActionNone, -1);
   shell.host.releaseCapture(shell.host.self);
   // A click is a press and a release on the same region and item, and that region enabled.
   const HitRegion* r = hitTest(shell, x, y);
-  if (id != 0 && r && r->actionId == id && r->itemIndex == index && r->enabled) {
+  if (id != kActionNone && r && r->actionId == id && r->itemIndex == index && r->enabled) {
     dispatchAction(shell, id, index);
   } else {
     repaint(shell);
@@ -181,20 +211,9 @@ void onButtonUp(Shell& shell, float x, float y) {
 }
 
 void onMouseWheel(Shell& shell, float x, float y, int delta) {
-  UiState& ui = shell.ui;
   // One notch (120) scrolls 40 units; finer wheels scroll in proportion.
   const float amount = -static_cast<float>(delta) / 120.0f * 40.0f;
-  if (ui.settingsOpen) {
-    if (ui.settingsList >= 0) {
-      ui.settingsListScroll += amount;
-    } else {
-      ui.pageScroll += amount;
-    }
-  } else if (ui.openList != 0 && inside(openListRect(ui), x, y)) {
-    ui.listScroll += amount;
-  } else if (inside(kNewsList, x, y)) {
-    ui.newsScroll += amount;
-  }
+  if (float* offset = wheelTarget(shell, x, y)) *offset += amount;
   repaint(shell);
 }
 
@@ -203,15 +222,17 @@ void onKeyDown(Shell& shell, Key key) {
   if (key == Key::Enter) {
     dispatchAction(shell, kActionPlay, -1);
   } else if (key == Key::Escape) {
-    if (ui.settingsOpen) {
-      if (ui.settingsList < 0) {
-        ui.settingsOpen = false;
-        ui.settingSliderDrag = -1;
+    // The innermost open thing first: a settings option list, the settings pages, a pop-up
+    // list; with nothing open the window is minimised.
+    if (ui.settings.open) {
+      if (ui.settings.openList != kNoSetting) {
+        ui.settings.openList = kNoSetting;
+      } else {
+        closeSettingsPages(ui);
       }
-      ui.settingsList = -1;
       repaint(shell);
-    } else if (ui.openList != 0) {
-      ui.openList = 0;
+    } else if (ui.popUp.open != PopUp::None) {
+      ui.popUp.open = PopUp::None;
       repaint(shell);
     } else {
       dispatchAction(shell, kActionMinimise, -1);

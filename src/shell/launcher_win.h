@@ -1,5 +1,5 @@
-// The launcher program's process-wide values and its window procedure (Windows only; shared
-// by main_win.cpp and window_win.cpp).
+// The launcher program's process-wide values and its window procedure (Windows only; defined
+// in launcher_win.cpp, used by main_win.cpp).
 #pragma once
 #include <windows.h>
 

@@ -6,21 +6,22 @@
 //   loop        GetMessageW until WM_QUIT
 //   shut-down   renderer, HTTP session, taskbar, COM, mutex
 #include <windows.h>
-
+// After windows.h:
 #include <objbase.h>
 #include <shellapi.h>
 
 #include <cmath>
 
+#include "base/files.h"
+#include "base/http.h"
 #include "gamecfg/game_config.h"
 #include "i18n/strings.h"
 #include "shell/command_line.h"
 #include "shell/launcher_win.h"
 #include "shell/single_instance.h"
 #include "shell/taskbar.h"
+#include "ui/layout.h"
 #include "ui/renderer.h"
-#include "base/files.h"
-#include "base/http.h"
 #include "update/update_run.h"
 
 namespace {
@@ -89,8 +90,8 @@ void registerWindowClass(HINSTANCE instance) {
 
 HWND createLauncherWindow(HINSTANCE instance) {
   const float dpi = systemDpi();
-  const int width = static_cast<int>(dpi * 1130.0f / 96.0f);
-  const int height = static_cast<int>(dpi * 690.0f / 96.0f);
+  const int width = static_cast<int>(dpi * kCanvasWidth / 96.0f);
+  const int height = static_cast<int>(dpi * kCanvasHeight / 96.0f);
   RECT work = {0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
   SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
   const int x = work.left + (work.right - work.left - width) / 2;
@@ -135,9 +136,9 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR commandLineText, int) {
   }
   setUpShell(directory);
   UiState& ui = process.shell.ui;
-  ui.musicVolume = musicVolumeInRange(readMusicVolume());
+  ui.volume.music = musicVolumeInRange(readMusicVolume());
   const int voice = readVoiceVolume();
-  ui.effectsVolume = voice < 0 ? 0 : voice > 5 ? 5 : voice;
+  ui.volume.effects = voice < 0 ? 0 : voice > 5 ? 5 : voice;
 
   CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
   httpOpenSession();
@@ -151,8 +152,8 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR commandLineText, int) {
 
   const SettingsSwitch settings = parseSettingsSwitch(commandLine);
   if (settings.open) {
-    ui.settingsOpen = true;
-    ui.settingsPage = settings.page;
+    ui.settings.open = true;
+    ui.settings.page = settings.page;
   }
   initialiseTaskbar(window);
   ShowWindow(window, SW_SHOW);

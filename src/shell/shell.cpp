@@ -17,7 +17,7 @@ void copyNewsToUi(Shell& shell) {
 void onLauncherStatus(Shell& shell, int code, std::intptr_t lParam) {
   if (code == kStatusVerifying && lParam == kManifestAccepted) {
     copyNewsToUi(shell);
-    shell.ui.selectedNews = 0;
+    shell.ui.news.selected = 0;
   } else if (code == kStatusDownloading) {
     resetSpeed(shell);
   }
@@ -47,8 +47,8 @@ FrameView makeFrameView(Shell& shell) {
   view.main.launchMessage = shell.ui.launchMessage;
   view.main.speed = shell.ui.speedMeter.speed;
   view.main.clock = shell.ui.animationClock;
-  view.hoverId = shell.ui.hoverId;
-  view.hoverIndex = shell.ui.hoverIndex;
-  view.pressedId = shell.ui.pressedId;
+  view.hoverId = shell.ui.pointer.hoverId;
+  view.hoverIndex = shell.ui.pointer.hoverIndex;
+  view.pressedId = shell.ui.pointer.pressedId;
   return view;
 }

@@ -1,12 +1,13 @@
 // The launcher window's own state and logic, apart from Windows: what the window procedure
 // keeps between messages (UiState), what it asks of the platform (ShellHost), and the
 // handlers that turn status messages, frame ticks, mouse and keyboard into state changes and
-// actions. shell_win.cpp feeds them from the window procedure; tests feed them directly.
+// actions. launcher_win.cpp feeds them from the window procedure; tests feed them directly.
 //
-//   UiState           scale, animation clock, speed meter, news copy, launch message and the
-//                     interaction state (hover, press, drags, lists, settings, news)
+//   UiState           scale, animation clock, speed meter, news copy, launch message, and the
+//                     interaction state by panel: pointer, news, side panel volumes, pop-up
+//                     list, advanced settings pages
 //   ShellHost         the platform's side: repaint, capture, window, shell, runs, game start
-//   Shell             the three together with the Launcher state and the last frame's regions
+//   Shell             the three together with the Launcher state and the last frame's output
 //   status and tick   onLauncherStatus (news copy, speed reset, restart check), onFrameTick
 //   input             hit test, caption hit test, cursor, mouse, wheel, keys
 //   actions           dispatchAction, openLink, playAction
@@ -21,6 +22,58 @@
 #include "ui/frame.h"
 #include "update/launcher_state.h"
 
+// The pop-up list that is open over the main screen.
+enum class PopUp : int { None, ResolutionList, LanguageList };
+
+// The volume slider of the side panel being dragged.
+enum class VolumeSlider : int { None, Music, Effects };
+
+// settings.openList and settings.sliderDrag when no setting's list is open or no slider is
+// dragged.
+inline constexpr int kNoSetting = -1;
+
+// Where the pointer is and what it holds.
+struct PointerState {
+  int hoverId = 0;  // the region under the pointer (0: none) and its item
+  int hoverIndex = -1;
+  int pressedId = 0;  // the region the left button went down on (0: none) and its item
+  int pressedIndex = -1;
+  bool tracking = false;  // a leave notification is requested
+};
+
+// The news panel's choices; the painter clamps the scroll offset to the list.
+struct NewsState {
+  int filter = 0;    // category tab 0..3
+  int selected = 0;  // position in the filtered list
+  bool detailOpen = false;
+  float scroll = 0;
+};
+
+// The side panel's volume sliders.
+struct VolumeState {
+  float music = 1.0f;  // 0..1
+  int effects = 5;     // 0..5
+  VolumeSlider drag = VolumeSlider::None;
+};
+
+// The open pop-up list and what it shows.
+struct PopUpState {
+  PopUp open = PopUp::None;
+  float scroll = 0;
+  // The resolution list's entries, refreshed when it opens.
+  std::vector<DisplayMode> displayModes;
+};
+
+// The advanced settings pages, which cover the main screen while open.
+struct SettingsPagesState {
+  bool open = false;
+  int page = 0;                 // 0..6
+  int openList = kNoSetting;    // the setting whose option list is open
+  int sliderDrag = kNoSetting;  // the setting whose slider is dragged
+  float pageScroll = 0;
+  float listScroll = 0;  // of the open option list
+};
+
 // The window's values of the UI thread.
 struct UiState {
   float scale = 1.0f;        // window dpi / 96
@@ -29,29 +82,12 @@ struct UiState {
   std::vector<NewsItem> uiNews;  // the window's own copy of the news
   std::wstring launchMessage;    // a failed game start, shown on the main screen
 
-  int hoverId = 0;
-  int hoverIndex = -1;
-  int pressedId = 0;
-  int pressedIndex = -1;
-  bool mouseTracking = false;
-  int volumeDrag = 0;  // 0 none, 1 music, 2 effects
-  int settingSliderDrag = -1;
-  int openList = 0;  // 0 none, 1 resolution list, 2 language list
-  float listScroll = 0;
-  bool settingsOpen = false;
-  int settingsPage = 0;
-  int settingsList = -1;
-  float pageScroll = 0;
-  float settingsListScroll = 0;
-  int newsFilter = 0;
-  int selectedNews = 0;
-  bool newsDetailOpen = false;
-  float newsScroll = 0;
-  float musicVolume = 1.0f;  // 0..1
-  int effectsVolume = 5;     // 0..5
+  PointerState pointer;
+  NewsState news;
+  VolumeState volume;
+  PopUpState popUp;
+  SettingsPagesState settings;
 
-  // The resolution list's entries, refreshed when it opens.
-  std::vector<DisplayMode> displayModes;
   // Set once the restart after a self-update has begun, so that it happens once.
   bool restarting = false;
 };
@@ -90,15 +126,15 @@ struct Shell {
   std::wstring gameDir;
   // The argument the game client is started with.
   std::wstring launchTicket;
-  // The last frame's hit regions, in drawing order.
-  const std::vector<HitRegion>* regions = nullptr;
+  // What the last frame published: hit regions, slider tracks, scrollable areas.
+  const FrameOutput* frame = nullptr;
 };
 
 // ---- status messages and the frame tick
 
 // A status message of the update run (code, lParam): copies the news when the manifest was
 // accepted, resets the speed meter when downloading starts, repaints, then restarts the
-// launcher when the run has ended in phase 7.
+// launcher when the run has ended in kStatusRestart.
 void onLauncherStatus(Shell& shell, int code, std::intptr_t lParam);
 // The 33 ms tick: animation clock, speed meter, repaint; stops the timer without a run.
 void onFrameTick(Shell& shell);
@@ -117,8 +153,8 @@ const HitRegion* hitTest(const Shell& shell, float x, float y);
 
 // Whether a point of the borderless window moves it (the caption) or is client area.
 bool isCaption(const Shell& shell, float x, float y);
-// The hand cursor over an enabled region other than the background (22) and a list's
-// background (27); the arrow elsewhere.
+// The hand cursor over an enabled region other than the background (kActionBackground) and a
+// list's background (kActionListBackground); the arrow elsewhere.
 bool showsHandCursor(const Shell& shell, float x, float y);
 
 void onMouseMove(Shell& shell, float x, float y);
@@ -132,11 +168,14 @@ enum class Key { Enter, Escape, Other };
 void onKeyDown(Shell& shell, Key key);
 
 // The open pop-up list's rectangle (resolution or language list); empty when none is open.
-RectF openListRect(const UiState& ui);
+RectF popUpRect(const UiState& ui);
 
 // ---- actions
 
+// A completed click (or Enter and Escape) on a region: handed to the panel that owns the id.
 void dispatchAction(Shell& shell, int id, int index);
+// Closes the advanced settings pages with their option list and slider drag.
+void closeSettingsPages(UiState& ui);
 // Opens address in the browser when it starts with "http://" or "https://" (case-sensitive);
 // ignores anything else, the empty address included.
 bool isOpenableLink(const std::wstring& address);
@@ -144,5 +183,6 @@ void openLink(Shell& shell, const std::wstring& address);
 // The address of a link key: the manifest's when it has a non-empty one; "site" and "news"
 // fall back to the web site's root; other keys to "".
 std::wstring linkAddress(Shell& shell, const std::string& key);
-// Play in phase 8, retry in phase 9, nothing while a run goes on.
+// Play when ready (kStatusReady), retry after an error (kStatusError), nothing while a run goes
+// on.
 void playAction(Shell& shell);

@@ -8,8 +8,8 @@ TaskbarProgress taskbarProgress(int phase, bool running, std::uint64_t bytesDone
                                 std::uint64_t bytesTotal) {
   if (phase == kStatusError) return {TaskbarMode::Error, 1000};
   if (phase == kStatusReady) return {};
-  // A finished run hands over to the new launcher in phase 7; any other end (a cancelled run)
-  // leaves nothing to show.
+  // A finished run hands over to the new launcher in kStatusRestart; any other end (a cancelled
+  // run) leaves nothing to show.
   if (!running)
     return phase == kStatusRestart ? TaskbarProgress{TaskbarMode::Indeterminate, 0}
                                    : TaskbarProgress{};

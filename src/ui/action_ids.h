@@ -1,18 +1,22 @@
 // The ids that painters register with their hit regions and that a completed click dispatches.
+// Each panel's ids form one range, which the shell's action table hands to that panel.
 #pragma once
 
 enum ActionId : int {
   kActionNone = 0,
+  // header
   kActionClose = 1,
   kActionMinimise = 2,
   kActionOpenGameFolder = 3,
   kActionLanguageList = 4,
   kActionHeaderLink = 5,
+  // news panel
   kActionAllNews = 6,
   kActionNewsTab = 7,
   kActionNewsItem = 8,
   kActionReadMore = 9,
   kActionViewPost = 10,
+  // side panel and its pop-up lists
   kActionResolutionList = 11,
   kActionChooseResolution = 12,
   kActionChooseLanguage = 13,
@@ -23,8 +27,10 @@ enum ActionId : int {
   kActionRepair = 18,
   kActionDiscord = 19,
   kActionWebsite = 20,
+  // the main screen itself: the main button and the background under everything
   kActionPlay = 21,
   kActionBackground = 22,
+  // advanced settings pages
   kActionSettingsPage = 23,
   kActionSettingOption = 24,
   kActionSettingList = 25,

@@ -1,4 +1,5 @@
-// Text format table, the widgets built on the primitives, hit testing and the glow pixels.
+// Text format table, the widgets built on the primitives, the frame output, hit testing and
+// the glow pixels.
 #include "ui/canvas.h"
 
 #include <algorithm>
@@ -38,8 +39,22 @@ void gradientRect(Canvas& c, std::uint32_t rgb1, float opacity1, std::uint32_t r
   c.ops->fillGradient(c.self, r, radius, start, end, stops, 2);
 }
 
+void clearFrameOutput(FrameOutput& output) {
+  output.hitRegions.clear();
+  output.sliderTracks.clear();
+  output.scrollAreas.clear();
+}
+
 void addHitRegion(Canvas& c, int actionId, RectF r, bool enabled, int itemIndex) {
-  if (c.hitRegions) c.hitRegions->push_back(HitRegion{actionId, r, enabled, itemIndex});
+  if (c.output) c.output->hitRegions.push_back(HitRegion{actionId, r, enabled, itemIndex});
+}
+
+void addSliderTrack(Canvas& c, int actionId, int itemIndex, RectF track) {
+  if (c.output) c.output->sliderTracks.push_back(SliderTrack{actionId, itemIndex, track});
+}
+
+void addScrollArea(Canvas& c, ScrollKind kind, RectF area) {
+  if (c.output) c.output->scrollAreas.push_back(ScrollArea{kind, area});
 }
 
 void chipButton(Canvas& c, int actionId, std::wstring_view label, wchar_t glyph, bool enabled,
@@ -95,8 +110,7 @@ void primaryButton(Canvas& c, int actionId, std::wstring_view label, TextFormat 
 
 const HitRegion* findHitRegion(const std::vector<HitRegion>& regions, float x, float y) {
   for (auto it = regions.rbegin(); it != regions.rend(); ++it) {
-    const RectF& r = it->rect;
-    if (x >= r.left && x < r.right && y >= r.top && y < r.bottom) return &*it;
+    if (contains(it->rect, x, y)) return &*it;
   }
   return nullptr;
 }

@@ -1,11 +1,15 @@
 // The drawing interface that every painter uses, and the pieces built on it.
 //
-//   geometry, palette      RectF, PointF, colours::*, the 1130 x 690 canvas
+//   geometry, palette      RectF, PointF, contains, colours::* (the canvas's size and the
+//                          screen's fixed rectangles are in layout.h)
 //   text formats           TextFormat and the table of the 14 formats
+//   frame output           what a frame publishes for input: hit regions, slider tracks and
+//                          scrollable areas
 //   Canvas, CanvasOps      a back end's primitives as a table of function pointers, plus the
-//                          hit-region list and the hover and press state of the frame
+//                          frame output and the hover and press state of the frame
 //   primitives             free functions that forward to the back end
-//   widgets                gradientRect, chipButton, primaryButton, addHitRegion
+//   widgets                gradientRect, chipButton, primaryButton
+//   publishing             addHitRegion, addSliderTrack, addScrollArea
 //   hit testing            findHitRegion
 //   glow pixels            the 256 x 256 premultiplied light the back ends stretch
 //
@@ -17,14 +21,16 @@
 #include <string_view>
 #include <vector>
 
-inline constexpr float kCanvasWidth = 1130.0f;
-inline constexpr float kCanvasHeight = 690.0f;
-
 struct RectF {
   float left = 0, top = 0, right = 0, bottom = 0;
-  float width() const { return right - left; }
-  float height() const { return bottom - top; }
+  constexpr float width() const { return right - left; }
+  constexpr float height() const { return bottom - top; }
 };
+
+// Left and top edges belong to the rectangle, right and bottom edges do not.
+constexpr bool contains(RectF r, float x, float y) {
+  return x >= r.left && x < r.right && y >= r.top && y < r.bottom;
+}
 
 struct PointF {
   float x = 0, y = 0;
@@ -111,6 +117,31 @@ struct HitRegion {
   std::int32_t itemIndex = -1;
 };
 
+// A slider's track as drawn, with the action id and item index of its hit region: a drag
+// turns the pointer's x into a value from 0 (left end) to 1 (right end).
+struct SliderTrack {
+  std::int32_t actionId = 0;
+  std::int32_t itemIndex = -1;
+  RectF track;
+};
+
+// What the wheel scrolls over a scrollable area.
+enum class ScrollKind : int { NewsList, PopUpList };
+
+struct ScrollArea {
+  ScrollKind kind = ScrollKind::NewsList;
+  RectF rect;
+};
+
+// What one frame publishes for input, each list in drawing order: the input reads it instead
+// of knowing where the painters put things.
+struct FrameOutput {
+  std::vector<HitRegion> hitRegions;
+  std::vector<SliderTrack> sliderTracks;
+  std::vector<ScrollArea> scrollAreas;
+};
+void clearFrameOutput(FrameOutput& output);
+
 // A back end's primitives; `self` is the back end's own state.
 struct CanvasOps {
   void (*clear)(void* self, std::uint32_t rgb);
@@ -145,12 +176,12 @@ struct CanvasOps {
   TextSize (*measureText)(void* self, std::wstring_view text, TextFormat format, float maxWidth);
 };
 
-// What a painter draws into: the back end, the hit-region list it fills, and the input
-// state of the previous frame that hover and press feedback reads.
+// What a painter draws into: the back end, the frame output it fills, and the input state of
+// the previous frame that hover and press feedback reads.
 struct Canvas {
   void* self = nullptr;
   const CanvasOps* ops = nullptr;
-  std::vector<HitRegion>* hitRegions = nullptr;
+  FrameOutput* output = nullptr;
   int hoverId = 0;
   int hoverIndex = -1;
   int pressedId = 0;
@@ -204,8 +235,6 @@ inline TextSize measureText(Canvas& c, std::wstring_view text, TextFormat format
 void gradientRect(Canvas& c, std::uint32_t rgb1, float opacity1, std::uint32_t rgb2, float opacity2,
                   RectF r, float radius, PointF start, PointF end);
 
-void addHitRegion(Canvas& c, int actionId, RectF r, bool enabled, int itemIndex);
-
 // The secondary button; glyph 0 draws the label alone.
 void chipButton(Canvas& c, int actionId, std::wstring_view label, wchar_t glyph, bool enabled,
                 RectF r);
@@ -213,6 +242,11 @@ void chipButton(Canvas& c, int actionId, std::wstring_view label, wchar_t glyph,
 // The large gold button. Hover and press come from the canvas's input state.
 void primaryButton(Canvas& c, int actionId, std::wstring_view label, TextFormat format,
                    bool enabled, RectF r);
+
+// Appended to the canvas's frame output (nothing without one).
+void addHitRegion(Canvas& c, int actionId, RectF r, bool enabled, int itemIndex);
+void addSliderTrack(Canvas& c, int actionId, int itemIndex, RectF track);
+void addScrollArea(Canvas& c, ScrollKind kind, RectF area);
 
 // The topmost region holding (x, y): searched from the last entry backwards, left and top
 // inclusive, right and bottom exclusive. Null when none does.

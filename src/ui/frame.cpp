@@ -12,7 +12,7 @@ void paintBackdrop(Canvas& c) {
               {(kCanvasWidth - w * s) / 2.0f, (kCanvasHeight - h * s) / 2.0f,
                (kCanvasWidth + w * s) / 2.0f, (kCanvasHeight + h * s) / 2.0f},
               1.0f);
-    fillRect(c, {0, 0, kCanvasWidth, kCanvasHeight}, colours::Shade, 0.45f);
+    fillRect(c, kCanvasRect, colours::Shade, 0.45f);
     gradientRect(c, colours::Shade, 0.8f, colours::Shade, 0.0f, {0, 0, 700.6f, kCanvasHeight}, 0,
                  {0, 0}, {700.6f, 0});
     gradientRect(c, colours::Shade, 0.75f, colours::Shade, 0.0f, {0, 0, kCanvasWidth, 90.0f}, 0,
@@ -26,7 +26,7 @@ void paintBackdrop(Canvas& c) {
 }
 
 void paintFrameContent(Canvas& c, const FrameView& view) {
-  if (c.hitRegions) c.hitRegions->clear();
+  if (c.output) clearFrameOutput(*c.output);
   c.ops->clear(c.self, colours::Backdrop);
   paintBackdrop(c);
   paintStatusArea(c, view.main);

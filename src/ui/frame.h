@@ -3,6 +3,7 @@
 #pragma once
 
 #include "ui/canvas.h"
+#include "ui/layout.h"
 #include "ui/main_screen.h"
 
 // Everything a frame shows, copied by the window before painting.
@@ -14,7 +15,7 @@ struct FrameView {
   int pressedId = 0;
 };
 
-// Empties the canvas's hit-region list, clears to Backdrop, draws the background picture (or
+// Empties the canvas's frame output, clears to Backdrop, draws the background picture (or
 // two ember glows without one), the screens and the border. The header, news panel and side
 // panel keep their rectangles empty until they are drawn here.
 void paintFrameContent(Canvas& c, const FrameView& view);

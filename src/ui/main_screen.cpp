@@ -113,8 +113,8 @@ void paintStatusArea(Canvas& c, const MainScreenView& v) {
   const bool error = v.phase == kStatusError || !v.launchMessage.empty();
   const bool ready = !v.running && (v.phase == kStatusReady || v.phase == kStatusError);
 
-  fillRect(c, {0, top, kCanvasWidth, kCanvasHeight}, colours::Panel, 0.92f);
-  fillRect(c, {0, top, kCanvasWidth, top + 1.0f}, colours::Peach, 0.08f);
+  fillRect(c, kStatusArea, colours::Panel, 0.92f);
+  fillRect(c, {kStatusArea.left, top, kStatusArea.right, top + 1.0f}, colours::Peach, 0.08f);
 
   const std::wstring percent =
       error ? std::wstring(L"!") : std::to_wstring(static_cast<int>(fraction * 100.0f)) + L"%";

@@ -5,13 +5,13 @@
 #include <string>
 
 #include "ui/canvas.h"
-
-struct LauncherState;
+#include "ui/layout.h"
+#include "update/launcher_state.h"
 
 // What one frame of the main screen shows. The counters and texts come from the Launcher state
 // (readMainScreenView); launchMessage, speed and clock belong to the window.
 struct MainScreenView {
-  int phase = 0;
+  int phase = kStatusNone;
   bool running = false;
   std::uint64_t bytesDone = 0;
   std::uint64_t bytesTotal = 0;
@@ -36,9 +36,6 @@ std::wstring sizeText(std::uint64_t bytes);
 // "left 62:05 min": whole minutes (not wrapped into hours) and seconds of the time left.
 std::wstring timeLeftText(double seconds);
 
-// The top edge of the status area and the main button's rectangle.
-inline constexpr float kStatusTop = 572.0f;
-inline constexpr RectF kMainButtonRect = {800.0f, kStatusTop + 26.0f, 1098.0f, kStatusTop + 88.0f};
-
-// Draws the status and progress area (0, 572, 1130, 690) and registers the main button (21).
+// Draws the status and progress area (kStatusArea) and registers the main button (kActionPlay,
+// kMainButtonRect).
 void paintStatusArea(Canvas& c, const MainScreenView& view);

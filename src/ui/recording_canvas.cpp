@@ -166,7 +166,7 @@ Canvas RecordingCanvas::canvas(int hoverId, int hoverIndex, int pressedId) {
   Canvas c;
   c.self = this;
   c.ops = &kRecordingOps;
-  c.hitRegions = &hitRegions;
+  c.output = &output;
   c.hoverId = hoverId;
   c.hoverIndex = hoverIndex;
   c.pressedId = pressedId;
@@ -182,7 +182,7 @@ void RecordingCanvas::setImage(ImageId image, float width, float height) {
 
 void RecordingCanvas::reset() {
   calls.clear();
-  hitRegions.clear();
+  clearFrameOutput(output);
   clips.clear();
 }
 

@@ -72,7 +72,7 @@ struct RecordingCanvas {
   std::vector<const DrawCall*> callsOf(DrawKind kind) const;
 
   std::vector<DrawCall> calls;
-  std::vector<HitRegion> hitRegions;
+  FrameOutput output;
   std::vector<RectF> clips;  // the clip stack while drawing
   bool hasImage[2] = {false, false};
   float imageWidth[2] = {0, 0};

@@ -29,8 +29,8 @@ void setDpi(float dpi);
 
 // One frame into the window (an HWND); dpi is used when the render target must be made.
 void paintFrame(void* window, float dpi, const FrameView& view);
-// The hit regions of the last frame, in drawing order.
-const std::vector<HitRegion>& hitRegions();
+// What the last frame published for input (hit regions, slider tracks, scrollable areas).
+const FrameOutput& frameOutput();
 
 // A frame drawn into memory instead of the window: width x height pixels at dpi, as
 // premultiplied B8G8R8A8 values (row by row, alpha << 24 | red << 16 | green << 8 | blue).

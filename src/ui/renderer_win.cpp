@@ -49,7 +49,7 @@ struct Globals {
   std::vector<std::pair<std::uint32_t, ID2D1Bitmap*>> glowCache;
   int clipDepth = 0;
 
-  std::vector<HitRegion> hitRegions;
+  FrameOutput output;
 };
 Globals g;
 
@@ -110,12 +110,13 @@ void createTextFormats() {
     const wchar_t* family = iconFamily ? style.family : g.textFamily.c_str();
     IDWriteTextFormat* format = nullptr;
     if (FAILED(g.dwrite->CreateTextFormat(
-            family, nullptr, static_cast<DWRITE_FONT_WEIGHT>(style.weight), DWRITE_FONT_STYLE_NORMAL,
-            iconFamily ? DWRITE_FONT_STRETCH_NORMAL : g.textStretch, style.size, L"", &format))) {
+            family, nullptr, static_cast<DWRITE_FONT_WEIGHT>(style.weight),
+            DWRITE_FONT_STYLE_NORMAL, iconFamily ? DWRITE_FONT_STRETCH_NORMAL : g.textStretch,
+            style.size, L"", &format))) {
       continue;
     }
     format->SetTextAlignment(style.horizontal == HAlign::Centre ? DWRITE_TEXT_ALIGNMENT_CENTER
-                                                               : DWRITE_TEXT_ALIGNMENT_LEADING);
+                                                                : DWRITE_TEXT_ALIGNMENT_LEADING);
     format->SetParagraphAlignment(style.vertical == VAlign::Centre
                                       ? DWRITE_PARAGRAPH_ALIGNMENT_CENTER
                                       : DWRITE_PARAGRAPH_ALIGNMENT_NEAR);
@@ -351,7 +352,7 @@ constexpr CanvasOps kDirect2DOps = {
 Canvas direct2DCanvas(int hoverId, int hoverIndex, int pressedId) {
   Canvas c;
   c.ops = &kDirect2DOps;
-  c.hitRegions = &g.hitRegions;
+  c.output = &g.output;
   c.hoverId = hoverId;
   c.hoverIndex = hoverIndex;
   c.pressedId = pressedId;
@@ -461,7 +462,7 @@ void paintFrame(void* window, float dpi, const FrameView& view) {
   }
 }
 
-const std::vector<HitRegion>& hitRegions() { return g.hitRegions; }
+const FrameOutput& frameOutput() { return g.output; }
 
 bool paintFrameToPixels(const FrameView& view, unsigned width, unsigned height, float dpi,
                         std::vector<std::uint32_t>& pixels) {

@@ -20,6 +20,7 @@
 
 // Status codes of the update run, in the order a run goes through them.
 enum StatusCode : int {
+  kStatusNone = 0,         // no status reported yet
   kStatusConnecting = 1,   // fetching the manifest
   kStatusVerifying = 2,    // checking the signature; with lParam 1: manifest accepted, news ready
   kStatusChecking = 3,     // checking the game folder
@@ -53,8 +54,8 @@ struct LauncherState {
   std::thread worker;
   std::atomic<bool> running{false};
   std::atomic<bool> cancel{false};
-  // The last status code reported; 0 before the first.
-  std::atomic<std::int32_t> phase{0};
+  // The last status code reported; kStatusNone before the first.
+  std::atomic<std::int32_t> phase{kStatusNone};
   // The manifest's version.
   std::atomic<std::int32_t> version{0};
 

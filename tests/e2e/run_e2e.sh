@@ -71,6 +71,11 @@ wait_for() {
   done
 }
 
+# The status codes of src/update/launcher_state.h, as the status file writes them.
+status_downloading=4
+status_ready=8
+status_error=9
+
 field() { sed -n "s/^$2=//p" "$work/status-$1.txt" 2>/dev/null; }
 status_is() { [ "$(field "$1" phase)" = "$2" ] && [ "$(field "$1" running)" = "$3" ]; }
 
@@ -201,7 +206,7 @@ window_origin() {
 g1=$(new_folder g1)
 start_launcher install "$g1" "$base/patch/"
 install_pid=$last_pid
-wait_for "READY TO PLAY" 120 status_is install 8 0
+wait_for "READY TO PLAY" 120 status_is install $status_ready 0
 [ "$(field install title)" = "READY TO PLAY" ] || fail "title: $(field install title)"
 for f in "Play Quillmark.exe" data/readme.txt data/levels/level1.dat; do
   cmp -s "$game/$f" "$g1/$f" || fail "installed $f differs"
@@ -218,7 +223,7 @@ wait_for "the window to minimise" 20 bash -c "grep -q '^iconic=1$' '$work/status
 second=$?
 [ $second -eq 0 ] || fail "second start exited with $second"
 wait_for "the first window to be restored" 20 bash -c "grep -q '^iconic=0$' '$work/status-install.txt'"
-status_is install 8 0 || fail "the first launcher is not ready any more"
+status_is install $status_ready 0 || fail "the first launcher is not ready any more"
 
 # 3. PLAY starts the game and closes the launcher
 screenshot restored.png "${qm_ready_checks[@]}"
@@ -239,7 +244,7 @@ echo "ok: install, second start, play"
 # 4. the server is down
 g2=$(new_folder g2)
 start_launcher error "$g2" "http://127.0.0.1:1/patch/"
-wait_for "ERROR" 60 status_is error 9 0
+wait_for "ERROR" 60 status_is error $status_error 0
 [ "$(field error error)" = "Could not connect to the patch server." ] || fail "error text: $(field error error)"
 screenshot error.png "${qm_error_checks[@]}"
 stop_launcher error
@@ -248,7 +253,7 @@ echo "ok: server down"
 # 5. mid-download from a slow server
 g4=$(new_folder g4)
 start_launcher download "$g4" "$base/slow/patch/"
-wait_for "a download with a measured speed" 90 bash -c "grep -q '^phase=4$' '$work/status-download.txt' 2>/dev/null && ! grep -q '^speed=0$' '$work/status-download.txt'"
+wait_for "a download with a measured speed" 90 bash -c "grep -q '^phase=$status_downloading$' '$work/status-download.txt' 2>/dev/null && ! grep -q '^speed=0$' '$work/status-download.txt'"
 screenshot downloading.png "${qm_download_checks[@]}"
 stop_launcher download
 echo "ok: mid-download"
@@ -257,7 +262,7 @@ echo "ok: mid-download"
 g3=$(new_folder g3)
 start_launcher self "$g3" "$base/self/patch/"
 first_pid=$last_pid
-wait_for "the restarted launcher to finish" 120 bash -c "grep -q -- '--updated' '$work/status-self.txt' 2>/dev/null && grep -q '^phase=8$' '$work/status-self.txt' && grep -q '^running=0$' '$work/status-self.txt'"
+wait_for "the restarted launcher to finish" 120 bash -c "grep -q -- '--updated' '$work/status-self.txt' 2>/dev/null && grep -q '^phase=$status_ready$' '$work/status-self.txt' && grep -q '^running=0$' '$work/status-self.txt'"
 cmp -s "$work/stage2/QuillmarkLauncher.exe" "$g3/QuillmarkLauncher.exe" || fail "the launcher was not replaced"
 [ ! -e "$g3/QuillmarkLauncher.exe.old" ] || fail ".old file left"
 [ ! -e "$g3/QuillmarkLauncher.exe.new" ] || fail ".new file left"

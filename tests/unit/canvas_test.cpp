@@ -8,6 +8,7 @@
 
 #include "ui/frame.h"
 #include "ui/icons.h"
+#include "ui/layout.h"
 #include "ui/recording_canvas.h"
 
 namespace {
@@ -43,10 +44,10 @@ TEST(ChipButton, HoverTurnsTheBorderGoldOnlyWhenEnabled) {
   EXPECT_EQ(bg->border, colours::Peach);
   EXPECT_FLOAT_EQ(bg->borderOpacity, 0.14f);
   EXPECT_EQ(rec.findText(L"Repair files")->rgb, colours::MutedText);
-  ASSERT_EQ(rec.hitRegions.size(), 1u);
-  EXPECT_EQ(rec.hitRegions[0].actionId, 18);
-  EXPECT_FALSE(rec.hitRegions[0].enabled);
-  EXPECT_EQ(rec.hitRegions[0].itemIndex, -1);
+  ASSERT_EQ(rec.output.hitRegions.size(), 1u);
+  EXPECT_EQ(rec.output.hitRegions[0].actionId, 18);
+  EXPECT_FALSE(rec.output.hitRegions[0].enabled);
+  EXPECT_EQ(rec.output.hitRegions[0].itemIndex, -1);
 }
 
 TEST(ChipButton, IconAndLabelAreCentredAsAGroup) {
@@ -77,7 +78,7 @@ TEST(ChipButton, IconAndLabelAreCentredAsAGroup) {
 
 TEST(HitTesting, TopmostRegionWinsWithHalfOpenEdges) {
   std::vector<HitRegion> regions;
-  regions.push_back({22, {0, 0, 1130, 690}, true, -1});
+  regions.push_back({22, kCanvasRect, true, -1});
   regions.push_back({8, {10, 10, 50, 30}, true, 0});
   regions.push_back({8, {10, 30, 50, 50}, false, 1});
   EXPECT_EQ(findHitRegion(regions, 10, 10)->itemIndex, 0);  // left and top inclusive
@@ -85,9 +86,9 @@ TEST(HitTesting, TopmostRegionWinsWithHalfOpenEdges) {
   EXPECT_EQ(findHitRegion(regions, 20, 30)->itemIndex, 1);  // bottom exclusive: next row
   EXPECT_FALSE(findHitRegion(regions, 20, 30)->enabled);    // disabled regions are hit too
   EXPECT_EQ(findHitRegion(regions, 50, 20)->actionId, 22);  // right exclusive
-  EXPECT_EQ(findHitRegion(regions, 1130, 100), nullptr);
+  EXPECT_EQ(findHitRegion(regions, kCanvasWidth, 100), nullptr);
   EXPECT_EQ(findHitRegion(regions, -1, 100), nullptr);
-  regions.push_back({1, {0, 0, 1130, 690}, true, -1});  // drawn last, lies above all
+  regions.push_back({1, kCanvasRect, true, -1});  // drawn last, lies above all
   EXPECT_EQ(findHitRegion(regions, 20, 20)->actionId, 1);
   EXPECT_EQ(findHitRegion({}, 0, 0), nullptr);
 }
@@ -124,7 +125,8 @@ TEST(GlowPixels, PremultipliedRoundLightPackedAsBgra) {
 }
 
 TEST(Backdrop, PictureOfAnyShapeCoversTheCanvasCentred) {
-  const float shapes[][2] = {{1600, 976}, {4000, 500}, {300, 3000}, {1130, 690}, {10, 10}};
+  const float shapes[][2] = {
+      {1600, 976}, {4000, 500}, {300, 3000}, {kCanvasWidth, kCanvasHeight}, {10, 10}};
   for (const auto& shape : shapes) {
     SCOPED_TRACE(shape[0]);
     RecordingCanvas rec;
@@ -136,12 +138,13 @@ TEST(Backdrop, PictureOfAnyShapeCoversTheCanvasCentred) {
     const RectF r = images[0]->rect;
     EXPECT_LE(r.left, 0.001f);
     EXPECT_LE(r.top, 0.001f);
-    EXPECT_GE(r.right, 1129.999f);
-    EXPECT_GE(r.bottom, 689.999f);
-    EXPECT_NEAR(r.left + r.right, 1130, 0.01);
-    EXPECT_NEAR(r.top + r.bottom, 690, 0.01);
+    EXPECT_GE(r.right, kCanvasWidth - 0.001f);
+    EXPECT_GE(r.bottom, kCanvasHeight - 0.001f);
+    EXPECT_NEAR(r.left + r.right, kCanvasWidth, 0.01);
+    EXPECT_NEAR(r.top + r.bottom, kCanvasHeight, 0.01);
     // One side fits exactly; the aspect ratio is kept.
-    EXPECT_TRUE(std::fabs(r.width() - 1130) < 0.01 || std::fabs(r.height() - 690) < 0.01);
+    EXPECT_TRUE(std::fabs(r.width() - kCanvasWidth) < 0.01 ||
+                std::fabs(r.height() - kCanvasHeight) < 0.01);
     EXPECT_NEAR(r.width() / r.height(), shape[0] / shape[1], 0.001);
     EXPECT_TRUE(rec.callsOf(DrawKind::Glow).empty());
     // The veil and the three shade gradients follow the picture.
@@ -169,7 +172,7 @@ TEST(Backdrop, WithoutPictureTwoEmberGlows) {
   EXPECT_EQ(border.kind, DrawKind::StrokeRect);
   EXPECT_EQ(border.rgb, colours::Peach);
   EXPECT_FLOAT_EQ(border.opacity, 0.1f);
-  expectRect(border.rect, 0.5f, 0.5f, 1129.5f, 689.5f);
+  expectRect(border.rect, 0.5f, 0.5f, kCanvasWidth - 0.5f, kCanvasHeight - 0.5f);
 }
 
 TEST(IconShapes, EveryGlyphOfTheScreensIsDrawnInsideItsBox) {

@@ -15,7 +15,8 @@
 
 namespace {
 constexpr std::uint64_t kMB = 1048576;
-constexpr float kTop = 572.0f;
+// A status code that the run never posts.
+constexpr int kNotAStatus = 42;
 
 class MainScreen : public ::testing::Test {
  protected:
@@ -67,6 +68,9 @@ void expectRect(const RectF& r, float l, float t, float rt, float b) {
   EXPECT_FLOAT_EQ(r.right, rt);
   EXPECT_FLOAT_EQ(r.bottom, b);
 }
+void expectRect(const RectF& r, const RectF& expected, float down = 0) {
+  expectRect(r, expected.left, expected.top + down, expected.right, expected.bottom + down);
+}
 
 MainScreenView downloading() {
   MainScreenView v;
@@ -117,17 +121,17 @@ TEST_F(MainScreen, StatusTitleAndColourFollowThePhase) {
     std::uint32_t colour;
   };
   const Case cases[] = {
-      {0, true, L"Connecting to patch server...", colours::Gold},
-      {1, true, L"Connecting to patch server...", colours::Gold},
-      {2, true, L"Verifying signature...", colours::Gold},
-      {3, true, L"CHECKING", colours::Gold},
-      {4, true, L"UPDATING", colours::Gold},
-      {5, true, L"Applying changes...", colours::Gold},
-      {6, true, L"Updating launcher...", colours::Gold},
-      {7, false, L"Updating launcher...", colours::Gold},
-      {8, false, L"READY TO PLAY", colours::ReadyGreen},
-      {9, false, L"ERROR", colours::ErrorRed},
-      {42, true, L"Connecting to patch server...", colours::Gold},
+      {kStatusNone, true, L"Connecting to patch server...", colours::Gold},
+      {kStatusConnecting, true, L"Connecting to patch server...", colours::Gold},
+      {kStatusVerifying, true, L"Verifying signature...", colours::Gold},
+      {kStatusChecking, true, L"CHECKING", colours::Gold},
+      {kStatusDownloading, true, L"UPDATING", colours::Gold},
+      {kStatusApplying, true, L"Applying changes...", colours::Gold},
+      {kStatusSelfUpdate, true, L"Updating launcher...", colours::Gold},
+      {kStatusRestart, false, L"Updating launcher...", colours::Gold},
+      {kStatusReady, false, L"READY TO PLAY", colours::ReadyGreen},
+      {kStatusError, false, L"ERROR", colours::ErrorRed},
+      {kNotAStatus, true, L"Connecting to patch server...", colours::Gold},
   };
   for (const Case& k : cases) {
     SCOPED_TRACE(k.phase);
@@ -140,7 +144,7 @@ TEST_F(MainScreen, StatusTitleAndColourFollowThePhase) {
     EXPECT_EQ(title.rgb, k.colour);
     // Measured with the maximum width 10000 and drawn 4 units wider than measured.
     const float w = recordedTextSize(k.title, TextFormat::Bold11_5).width;
-    expectRect(title.rect, 160, kTop + 26, 160 + w + 4, kTop + 44);
+    expectRect(title.rect, 160, kStatusTop + 26, 160 + w + 4, kStatusTop + 44);
   }
 }
 
@@ -154,24 +158,24 @@ TEST_F(MainScreen, ReadyShowsFullBarVersionAndEnabledPlay) {
   const DrawCall& percent = text(L"100%");
   EXPECT_EQ(percent.format, TextFormat::Light44);
   EXPECT_EQ(percent.rgb, colours::BrightText);
-  expectRect(percent.rect, 36, kTop + 20, 160, kTop + 92);
+  expectRect(percent.rect, 36, kStatusTop + 20, 160, kStatusTop + 92);
 
   const DrawCall& version = text(L"Version 42");
   EXPECT_EQ(version.format, TextFormat::Regular11_5);
   EXPECT_EQ(version.rgb, colours::SecondaryText);
   EXPECT_EQ(version.horizontal, HAlign::Trailing);
-  expectRect(version.rect, 160, kTop + 28, 770, kTop + 44);
+  expectRect(version.rect, 160, kStatusTop + 28, 770, kStatusTop + 44);
 
   const DrawCall* fill = barFill();
   ASSERT_NE(fill, nullptr);
-  expectRect(fill->rect, 160, kTop + 56, 770, kTop + 62);
+  expectRect(fill->rect, 160, kStatusTop + 56, 770, kStatusTop + 62);
   EXPECT_EQ(fill->stops[0].rgb, colours::LightGold);
   EXPECT_EQ(fill->stops[1].rgb, colours::DarkGold);
   EXPECT_FLOAT_EQ(fill->start.x, 160);
   EXPECT_FLOAT_EQ(fill->end.x, 770);
   ASSERT_NE(knob(), nullptr);
   EXPECT_FLOAT_EQ((knob()->rect.left + knob()->rect.right) / 2, 769);
-  EXPECT_FLOAT_EQ((knob()->rect.top + knob()->rect.bottom) / 2, kTop + 59);
+  EXPECT_FLOAT_EQ((knob()->rect.top + knob()->rect.bottom) / 2, kStatusTop + 59);
   // No shimmer and no transfer line once the run has ended; no bullet without a message.
   EXPECT_TRUE(rec.callsOf(DrawKind::PushClip).empty());
   EXPECT_EQ(rec.findText(L"\u2022"), nullptr);
@@ -180,11 +184,11 @@ TEST_F(MainScreen, ReadyShowsFullBarVersionAndEnabledPlay) {
   const DrawCall& play = text(L"PLAY");
   EXPECT_EQ(play.format, TextFormat::Bold22Centred);
   EXPECT_EQ(play.rgb, colours::ButtonInk);
-  ASSERT_EQ(rec.hitRegions.size(), 1u);
-  EXPECT_EQ(rec.hitRegions[0].actionId, kActionPlay);
-  EXPECT_TRUE(rec.hitRegions[0].enabled);
-  EXPECT_EQ(rec.hitRegions[0].itemIndex, -1);
-  expectRect(rec.hitRegions[0].rect, 800, kTop + 26, 1098, kTop + 88);
+  ASSERT_EQ(rec.output.hitRegions.size(), 1u);
+  EXPECT_EQ(rec.output.hitRegions[0].actionId, kActionPlay);
+  EXPECT_TRUE(rec.output.hitRegions[0].enabled);
+  EXPECT_EQ(rec.output.hitRegions[0].itemIndex, -1);
+  expectRect(rec.output.hitRegions[0].rect, kMainButtonRect);
 }
 
 TEST_F(MainScreen, DownloadShowsSpeedTimeLeftTransferLineAndShimmer) {
@@ -195,31 +199,31 @@ TEST_F(MainScreen, DownloadShowsSpeedTimeLeftTransferLineAndShimmer) {
   const float titleEnd = 160 + recordedTextSize(L"UPDATING", TextFormat::Bold11_5).width;
   const DrawCall& bullet = text(L"\u2022");
   EXPECT_EQ(bullet.rgb, colours::MutedText);
-  expectRect(bullet.rect, titleEnd + 8, kTop + 23, titleEnd + 20, kTop + 44);
+  expectRect(bullet.rect, titleEnd + 8, kStatusTop + 23, titleEnd + 20, kStatusTop + 44);
   const DrawCall& message = text(L"Downloading data/maps.pak");
   EXPECT_EQ(message.format, TextFormat::Regular13_5);
   EXPECT_EQ(message.rgb, colours::MessageText);
-  expectRect(message.rect, titleEnd + 22, kTop + 24, 570, kTop + 44);
+  expectRect(message.rect, titleEnd + 22, kStatusTop + 24, 570, kStatusTop + 44);
 
   const DrawCall& left = text(L"left 62:05 min");
   const float wt = recordedTextSize(L"left 62:05 min", TextFormat::Regular11_5).width;
   EXPECT_EQ(left.horizontal, HAlign::Trailing);
   EXPECT_EQ(left.rgb, colours::SecondaryText);
-  expectRect(left.rect, 770 - wt - 2, kTop + 28, 770, kTop + 44);
+  expectRect(left.rect, 770 - wt - 2, kStatusTop + 28, 770, kStatusTop + 44);
   const DrawCall& speed = text(L"1.0 MB/s");
   const float ws = recordedTextSize(L"1.0 MB/s", TextFormat::Bold11_5).width;
   const float x = 770 - wt - 14 - ws;
   EXPECT_EQ(speed.format, TextFormat::Bold11_5);
   EXPECT_EQ(speed.rgb, colours::Text);
-  expectRect(speed.rect, x, kTop + 27, x + ws + 2, kTop + 44);
+  expectRect(speed.rect, x, kStatusTop + 27, x + ws + 2, kStatusTop + 44);
   const DrawCall& glyph = text(L"\uE896");
   EXPECT_EQ(glyph.format, TextFormat::Icons10);
   EXPECT_EQ(glyph.rgb, colours::Gold);
-  expectRect(glyph.rect, x - 18, kTop + 26, x - 4, kTop + 44);
+  expectRect(glyph.rect, x - 18, kStatusTop + 26, x - 4, kStatusTop + 44);
 
   const DrawCall& transfer = text(L"1.50 GB / 5.14 GB  \u00B7  3 / 10 files");
   EXPECT_EQ(transfer.rgb, colours::SecondaryText);
-  expectRect(transfer.rect, 160, kTop + 70, 770, kTop + 88);
+  expectRect(transfer.rect, 160, kStatusTop + 70, 770, kStatusTop + 88);
 
   // The bar ends at 160 + fraction * 610; the shimmer is a white glow clipped to it.
   const float fraction = static_cast<float>(v.bytesDone) / static_cast<float>(v.bytesTotal);
@@ -231,9 +235,9 @@ TEST_F(MainScreen, DownloadShowsSpeedTimeLeftTransferLineAndShimmer) {
   EXPECT_EQ(glows[0]->rgb, colours::White);
   EXPECT_FLOAT_EQ(glows[0]->opacity, 0.55f);
   ASSERT_TRUE(glows[0]->clipped);
-  expectRect(glows[0]->clip, 160, kTop + 56, r, kTop + 62);
+  expectRect(glows[0]->clip, 160, kStatusTop + 56, r, kStatusTop + 62);
   const float centre = 100 + std::fmod(0.5f * 260, (r - 160) + 120);
-  expectRect(glows[0]->rect, centre - 60, kTop + 59 - 14, centre + 60, kTop + 59 + 14);
+  expectRect(glows[0]->rect, centre - 60, kStatusTop + 59 - 14, centre + 60, kStatusTop + 59 + 14);
   // The clip is removed before the knob, which is drawn unclipped at the bar's end.
   ASSERT_NE(knob(), nullptr);
   EXPECT_FALSE(knob()->clipped);
@@ -241,8 +245,8 @@ TEST_F(MainScreen, DownloadShowsSpeedTimeLeftTransferLineAndShimmer) {
   EXPECT_EQ(knob()->rgb, colours::LightGold);
 
   EXPECT_EQ(text(L"WAIT").rgb, colours::SecondaryText);
-  ASSERT_EQ(rec.hitRegions.size(), 1u);
-  EXPECT_FALSE(rec.hitRegions[0].enabled);
+  ASSERT_EQ(rec.output.hitRegions.size(), 1u);
+  EXPECT_FALSE(rec.output.hitRegions[0].enabled);
 }
 
 TEST_F(MainScreen, ShimmerWrapsAroundTheFilledPart) {
@@ -299,7 +303,7 @@ TEST_F(MainScreen, EmptyTotalShowsEmptyTrackUntilReady) {
   EXPECT_EQ(tracks[0]->rgb, colours::Track);
   EXPECT_FLOAT_EQ(tracks[0]->opacity, 1.0f);
   EXPECT_FLOAT_EQ(tracks[0]->borderOpacity, 0.0f);
-  expectRect(tracks[0]->rect, 160, kTop + 56, 770, kTop + 62);
+  expectRect(tracks[0]->rect, 160, kStatusTop + 56, 770, kStatusTop + 62);
   // No transfer line without a total, and nothing after the title without an item.
   EXPECT_EQ(rec.findText(L"\u2022"), nullptr);
   EXPECT_EQ(onlyTextIn(TextFormat::Regular11_5), nullptr);
@@ -374,13 +378,13 @@ TEST_F(MainScreen, ErrorWhileRunningWaitsThenOffersRetry) {
   EXPECT_EQ(barFill()->stops[0].rgb, colours::ErrorRed);
   EXPECT_EQ(barFill()->stops[1].rgb, colours::ErrorRed);
   EXPECT_NE(rec.findText(L"WAIT"), nullptr);
-  EXPECT_FALSE(rec.hitRegions.back().enabled);
+  EXPECT_FALSE(rec.output.hitRegions.back().enabled);
 
   v.running = false;
   paint(v);
   const DrawCall& retry = text(L"RETRY");
   EXPECT_EQ(retry.rgb, colours::ButtonInk);
-  EXPECT_TRUE(rec.hitRegions.back().enabled);
+  EXPECT_TRUE(rec.output.hitRegions.back().enabled);
   EXPECT_EQ(rec.findText(L"PLAY"), nullptr);
 
   // An empty error text draws nothing after the title.
@@ -400,7 +404,7 @@ TEST_F(MainScreen, LaunchMessageTurnsReadyIntoAnErrorButKeepsPlay) {
   EXPECT_EQ(text(L"Game executable not found.").rgb, colours::ErrorRed);
   EXPECT_EQ(barFill()->stops[0].rgb, colours::ErrorRed);
   EXPECT_NE(rec.findText(L"PLAY"), nullptr);
-  EXPECT_TRUE(rec.hitRegions.back().enabled);
+  EXPECT_TRUE(rec.output.hitRegions.back().enabled);
   // The shell's message wins over the run's error text.
   v.phase = kStatusError;
   v.errorText = L"run error";
@@ -423,8 +427,8 @@ TEST_F(MainScreen, MainButtonHoverAndPress) {
   EXPECT_EQ(button->stops[1].rgb, colours::Gold);
   EXPECT_EQ(button->stops[2].rgb, colours::DarkGold);
   EXPECT_FLOAT_EQ(button->radius, 6);
-  EXPECT_FLOAT_EQ(button->start.y, kTop + 26);
-  EXPECT_FLOAT_EQ(button->end.y, kTop + 88);
+  EXPECT_FLOAT_EQ(button->start.y, kMainButtonRect.top);
+  EXPECT_FLOAT_EQ(button->end.y, kMainButtonRect.bottom);
   const DrawCall* outline = rec.callsOf(DrawKind::RoundRect).back();
   EXPECT_EQ(outline->border, colours::White);
   EXPECT_FLOAT_EQ(outline->borderOpacity, 0.28f);
@@ -436,18 +440,20 @@ TEST_F(MainScreen, MainButtonHoverAndPress) {
   ASSERT_EQ(glows.size(), 1u);
   EXPECT_EQ(glows[0]->rgb, colours::Gold);
   EXPECT_FLOAT_EQ(glows[0]->opacity, 0.22f);
-  expectRect(glows[0]->rect, 949 - 298 * 0.75f, kTop + 57 - 62 * 1.4f, 949 + 298 * 0.75f,
-             kTop + 57 + 62 * 1.4f);
+  const float cx = (kMainButtonRect.left + kMainButtonRect.right) / 2;
+  const float cy = (kMainButtonRect.top + kMainButtonRect.bottom) / 2;
+  const float hw = kMainButtonRect.width() * 0.75f, hh = kMainButtonRect.height() * 1.4f;
+  expectRect(glows[0]->rect, cx - hw, cy - hh, cx + hw, cy + hh);
   EXPECT_EQ(rec.callsOf(DrawKind::Gradient).back()->stops[0].rgb, colours::LightGold);
-  expectRect(rec.hitRegions.back().rect, 800, kTop + 26, 1098, kTop + 88);
+  expectRect(rec.output.hitRegions.back().rect, kMainButtonRect);
 
   // Pressed while hovered: everything one unit lower, the hit region too.
   paint(ready, kActionPlay, kActionPlay);
-  expectRect(text(L"PLAY").rect, 800, kTop + 27, 1098, kTop + 89);
-  expectRect(rec.hitRegions.back().rect, 800, kTop + 27, 1098, kTop + 89);
+  expectRect(text(L"PLAY").rect, kMainButtonRect, 1);
+  expectRect(rec.output.hitRegions.back().rect, kMainButtonRect, 1);
   // Pressed but the pointer left it: back in place.
   paint(ready, 0, kActionPlay);
-  expectRect(rec.hitRegions.back().rect, 800, kTop + 26, 1098, kTop + 88);
+  expectRect(rec.output.hitRegions.back().rect, kMainButtonRect);
 }
 
 TEST_F(MainScreen, HoveringOrPressingTheDisabledButtonChangesNothing) {
@@ -473,18 +479,24 @@ TEST_F(MainScreen, HoveringOrPressingTheDisabledButtonChangesNothing) {
   EXPECT_FLOAT_EQ(wait.opacity, 0.8f);
 }
 
-TEST_F(MainScreen, FrameRebuildsTheHitRegionsAndKeepsOtherPanelsEmpty) {
+TEST_F(MainScreen, FrameRebuildsItsOutputAndKeepsOtherPanelsEmpty) {
   FrameView frame;
   frame.main.phase = kStatusReady;
   Canvas c = rec.canvas();
   paintFrameContent(c, frame);
-  paintFrameContent(c, frame);  // a second frame must not keep the first one's regions
-  ASSERT_EQ(rec.hitRegions.size(), 1u);
-  EXPECT_EQ(rec.hitRegions[0].actionId, kActionPlay);
+  // What an earlier frame published (a slider, a list) must not outlive it: the shell would
+  // go on dragging along a track or scrolling an area that is no longer drawn.
+  addSliderTrack(c, kActionMusicSlider, -1, {100, 300, 300, 304});
+  addScrollArea(c, ScrollKind::PopUpList, {100, 100, 300, 300});
+  paintFrameContent(c, frame);
+  ASSERT_EQ(rec.output.hitRegions.size(), 1u);
+  EXPECT_EQ(rec.output.hitRegions[0].actionId, kActionPlay);
+  EXPECT_TRUE(rec.output.sliderTracks.empty());
+  EXPECT_TRUE(rec.output.scrollAreas.empty());
   // Nothing but the backdrop lies over the news panel and side panel yet.
   for (const DrawCall& call : rec.calls) {
     if (call.kind == DrawKind::Text) {
-      EXPECT_GE(call.rect.top, kTop);
+      EXPECT_GE(call.rect.top, kStatusTop);
     }
   }
 }

@@ -12,10 +12,11 @@
 #include <string>
 #include <vector>
 
+#include "base/text.h"
 #include "i18n/strings.h"
 #include "ui/action_ids.h"
+#include "ui/layout.h"
 #include "update/launcher_state.h"
-#include "base/text.h"
 
 namespace {
 constexpr std::uint64_t kMB = 1048576;
@@ -44,8 +45,8 @@ class Renderer : public ::testing::Test {
   // Paints view at dpi and saves it as name.png; fails the test when either step fails.
   bool paint(const FrameView& view, const char* name, float dpi = 96.0f) {
     scale = dpi / 96.0f;
-    width = static_cast<unsigned>(1130 * scale + 0.5f);
-    height = static_cast<unsigned>(690 * scale + 0.5f);
+    width = static_cast<unsigned>(kCanvasWidth * scale + 0.5f);
+    height = static_cast<unsigned>(kCanvasHeight * scale + 0.5f);
     if (!renderer::paintFrameToPixels(view, width, height, dpi, pixels)) {
       ADD_FAILURE() << "no frame; is there an X display for Wine?";
       return false;
@@ -83,6 +84,8 @@ bool redText(Rgb c) { return c.r > 170 && c.g < 140 && c.b < 140; }
 bool goldInk(Rgb c) { return c.r > 160 && c.g > 110 && c.b < 110 && c.r - c.b > 90; }
 // The progress bar's gold runs from LightGold (255, 217, 138) to DarkGold (168, 112, 31).
 bool barGold(Rgb c) { return c.r > 150 && c.g > 100 && c.r - c.b > 60 && c.g > c.b; }
+RectF inset(RectF r, float by) { return {r.left + by, r.top + by, r.right - by, r.bottom - by}; }
+
 bool darkInk(Rgb c) { return c.r < 110 && c.g < 90 && c.b < 60; }
 
 FrameView readyView() {
@@ -148,12 +151,13 @@ TEST_F(Renderer, ReadyFrameShowsEveryElementOfTheStatusArea) {
   EXPECT_TRUE(goldInk(at(810, 610)));
   EXPECT_TRUE(any({900, 615, 1000, 645}, darkInk));
   // The other panels stay empty: no bright pixel in the news or side panel rectangles.
-  EXPECT_FALSE(any({40, 180, 630, 550}, brightText));
-  EXPECT_FALSE(any({800, 80, 1090, 550}, brightText));
+  EXPECT_FALSE(any(inset(kNewsPanelRect, 4), brightText));
+  EXPECT_FALSE(any(inset(kSidePanelRect, 4), brightText));
   // The hit region of the main button, as painted.
-  ASSERT_EQ(renderer::hitRegions().size(), 1u);
-  EXPECT_EQ(renderer::hitRegions()[0].actionId, kActionPlay);
-  EXPECT_TRUE(renderer::hitRegions()[0].enabled);
+  const std::vector<HitRegion>& regions = renderer::frameOutput().hitRegions;
+  ASSERT_EQ(regions.size(), 1u);
+  EXPECT_EQ(regions[0].actionId, kActionPlay);
+  EXPECT_TRUE(regions[0].enabled);
 }
 
 TEST_F(Renderer, DownloadFrameShowsSpeedIconBarAndTransferLine) {
@@ -192,7 +196,7 @@ TEST_F(Renderer, ErrorAndHoverFrames) {
   hovered.pressedId = kActionPlay;
   if (!paint(hovered, "main_ready_pressed")) return;
   // The pressed button moved down one unit: its hit region follows.
-  EXPECT_FLOAT_EQ(renderer::hitRegions()[0].rect.top, 599.0f);
+  EXPECT_FLOAT_EQ(renderer::frameOutput().hitRegions[0].rect.top, kMainButtonRect.top + 1);
   // The gold glow of the hovered button lights the panel beside it.
   EXPECT_GT(at(795, 629).r, atRest.r + 2);
   EXPECT_GT(at(795, 629).g, atRest.g + 1);

@@ -71,7 +71,7 @@ class ShellTest : public ::testing::Test {
     shell.host = recordingHost(rec);
     shell.gameDir = dir.path();
     shell.launchTicket = L"/ticket:abc";
-    shell.regions = &regions;
+    shell.frame = &frame;
     gameConfig() = GameConfigFile();  // a fresh store: CR LF until a file says otherwise
     loadGameConfig(dir.path());
   }
@@ -80,9 +80,10 @@ class ShellTest : public ::testing::Test {
   // The regions of a real frame of the main screen for the state as it is.
   void paintFrame() {
     RecordingCanvas canvas;
-    Canvas c = canvas.canvas(shell.ui.hoverId, shell.ui.hoverIndex, shell.ui.pressedId);
+    Canvas c = canvas.canvas(shell.ui.pointer.hoverId, shell.ui.pointer.hoverIndex,
+                             shell.ui.pointer.pressedId);
     paintFrameContent(c, makeFrameView(shell));
-    regions = canvas.hitRegions;
+    frame = canvas.output;
   }
   void ready() {
     state.phase = kStatusReady;
@@ -93,7 +94,7 @@ class ShellTest : public ::testing::Test {
   LauncherState state;
   Recorder rec;
   Shell shell;
-  std::vector<HitRegion> regions;
+  FrameOutput frame;
 };
 
 const float kPlayX = (kMainButtonRect.left + kMainButtonRect.right) / 2;
@@ -103,18 +104,20 @@ const float kPlayY = (kMainButtonRect.top + kMainButtonRect.bottom) / 2;
 
 // ---- status messages and the frame tick
 
-TEST_F(ShellTest, ARunToReadyLeavesPhaseEightAndStopsTheTimerAfterItsNextTick) {
+TEST_F(ShellTest, ARunToReadyStaysReadyAndStopsTheTimerAfterItsNextTick) {
   state.running = true;
-  for (auto [code, lParam] :
-       std::vector<std::pair<int, int>>{{1, 0}, {2, 0}, {2, 1}, {3, 0}, {5, 0}, {8, 0}}) {
+  const std::vector<std::pair<int, std::intptr_t>> statuses = {
+      {kStatusConnecting, 0}, {kStatusVerifying, 0}, {kStatusVerifying, kManifestAccepted},
+      {kStatusChecking, 0},   {kStatusApplying, 0},  {kStatusReady, 0}};
+  for (auto [code, lParam] : statuses) {
     if (lParam == 0) state.phase = code;
     onLauncherStatus(shell, code, lParam);
     onFrameTick(shell);
   }
   EXPECT_EQ(rec.timerStops, 0);
   state.running = false;
-  onLauncherStatus(shell, 8, 0);  // the final repost
-  EXPECT_EQ(state.phase.load(), 8);
+  onLauncherStatus(shell, kStatusReady, 0);  // the final repost
+  EXPECT_EQ(state.phase.load(), kStatusReady);
   EXPECT_EQ(rec.restarts, 0);
   onFrameTick(shell);
   EXPECT_EQ(rec.timerStops, 1);
@@ -169,14 +172,14 @@ TEST_F(ShellTest, AcceptedManifestCopiesTheNewsAndSelectsTheFirst) {
     std::lock_guard<std::mutex> hold(state.lock);
     state.news = {item, item};
   }
-  shell.ui.selectedNews = 3;
+  shell.ui.news.selected = 3;
   onLauncherStatus(shell, kStatusVerifying, 0);
   EXPECT_TRUE(shell.ui.uiNews.empty());
-  EXPECT_EQ(shell.ui.selectedNews, 3);
+  EXPECT_EQ(shell.ui.news.selected, 3);
   onLauncherStatus(shell, kStatusVerifying, kManifestAccepted);
   ASSERT_EQ(shell.ui.uiNews.size(), 2u);
   EXPECT_EQ(shell.ui.uiNews[1].title, L"Patch notes");
-  EXPECT_EQ(shell.ui.selectedNews, 0);
+  EXPECT_EQ(shell.ui.news.selected, 0);
   // The copy is the window's own: later changes of the shared list do not reach it.
   {
     std::lock_guard<std::mutex> hold(state.lock);
@@ -185,7 +188,7 @@ TEST_F(ShellTest, AcceptedManifestCopiesTheNewsAndSelectsTheFirst) {
   EXPECT_EQ(shell.ui.uiNews.size(), 2u);
 }
 
-TEST_F(ShellTest, RestartsOnceWhenTheRunEndsInPhaseSeven) {
+TEST_F(ShellTest, RestartsOnceWhenTheRunEndsInRestart) {
   state.running = true;
   state.phase = kStatusRestart;
   onLauncherStatus(shell, kStatusRestart, 0);
@@ -196,7 +199,7 @@ TEST_F(ShellTest, RestartsOnceWhenTheRunEndsInPhaseSeven) {
   onLauncherStatus(shell, kStatusRestart, 0);
   EXPECT_EQ(rec.restarts, 1);
 
-  // A run that ended in another phase does not restart.
+  // A run that ended in another status does not restart.
   Shell other = shell;
   other.ui.restarting = false;
   state.phase = kStatusError;
@@ -211,8 +214,8 @@ TEST_F(ShellTest, FrameViewCarriesTheWindowsOwnValues) {
   shell.ui.speedMeter.speed = 1234.0f;
   shell.ui.animationClock = 2.5f;
   shell.ui.launchMessage = L"message";
-  shell.ui.hoverId = kActionPlay;
-  shell.ui.pressedId = kActionPlay;
+  shell.ui.pointer.hoverId = kActionPlay;
+  shell.ui.pointer.pressedId = kActionPlay;
   const FrameView view = makeFrameView(shell);
   EXPECT_EQ(view.main.phase, kStatusDownloading);
   EXPECT_EQ(view.main.bytesDone, 5u);
@@ -226,46 +229,50 @@ TEST_F(ShellTest, FrameViewCarriesTheWindowsOwnValues) {
 // ---- hit testing, caption and cursor
 
 TEST_F(ShellTest, HitTestTakesTheTopmostRegionWithExclusiveRightAndBottomEdges) {
-  regions = {{kActionBackground, {0, 0, 1130, 690}, true, -1},
-             {kActionNewsItem, {100, 100, 200, 150}, true, 0},
-             {kActionNewsItem, {100, 140, 200, 190}, true, 1}};
+  frame.hitRegions = {{kActionBackground, kCanvasRect, true, -1},
+                      {kActionNewsItem, {100, 100, 200, 150}, true, 0},
+                      {kActionNewsItem, {100, 140, 200, 190}, true, 1}};
   EXPECT_EQ(hitTest(shell, 150, 145)->itemIndex, 1);                 // the later of two overlapping
   EXPECT_EQ(hitTest(shell, 100, 100)->itemIndex, 0);                 // left and top belong to it
   EXPECT_EQ(hitTest(shell, 200, 120)->actionId, kActionBackground);  // right does not
   EXPECT_EQ(hitTest(shell, 150, 190)->actionId, kActionBackground);  // bottom does not
-  regions.clear();
+  frame.hitRegions.clear();
   EXPECT_EQ(hitTest(shell, 150, 145), nullptr);
 }
 
 TEST_F(ShellTest, CaptionMovesTheWindowOnlyWhereNothingElseIs) {
-  regions = {{kActionBackground, {0, 0, 1130, 690}, true, -1},
-             {kActionHeaderLink, {30, 16, 90, 46}, true, 0},
-             {kActionPlay, kMainButtonRect, true, -1}};
+  frame.hitRegions = {{kActionBackground, kCanvasRect, true, -1},
+                      {kActionHeaderLink, {30, 16, 90, 46}, true, 0},
+                      {kActionPlay, kMainButtonRect, true, -1}};
   EXPECT_TRUE(isCaption(shell, 500, 100));   // header band, on the background region
   EXPECT_FALSE(isCaption(shell, 60, 30));    // on a link
   EXPECT_TRUE(isCaption(shell, 700, 400));   // the gap between news and side panel
   EXPECT_FALSE(isCaption(shell, 700, 600));  // ... but not in the status area
-  EXPECT_FALSE(isCaption(shell, 600, 400));  // the news panel's area
-  EXPECT_FALSE(isCaption(shell, 640, 400));  // the gap's edges are not in it
-  EXPECT_FALSE(isCaption(shell, 790, 400));
-  shell.ui.openList = 2;
+  EXPECT_TRUE(isCaption(shell, 700, kStatusTop - 1));
+  EXPECT_FALSE(isCaption(shell, 700, kStatusTop));
+  EXPECT_FALSE(isCaption(shell, 600, 400));               // the news panel's area
+  EXPECT_FALSE(isCaption(shell, kCaptionGap.left, 400));  // the gap's edges are not in it
+  EXPECT_FALSE(isCaption(shell, kCaptionGap.right, 400));
+  EXPECT_FALSE(isCaption(shell, 600, kCaptionBand.bottom));  // the band ends above its bottom
+  shell.ui.popUp.open = PopUp::LanguageList;
   EXPECT_FALSE(isCaption(shell, 500, 100));  // an open list keeps every click
-  shell.ui.openList = 0;
+  shell.ui.popUp.open = PopUp::None;
 
-  shell.ui.settingsOpen = true;
-  EXPECT_FALSE(isCaption(shell, 500, 80));  // a region is there
-  regions.clear();
-  EXPECT_TRUE(isCaption(shell, 500, 80));
-  EXPECT_FALSE(isCaption(shell, 500, 95));
-  shell.ui.settingsList = 2;
-  EXPECT_FALSE(isCaption(shell, 500, 80));
+  shell.ui.settings.open = true;
+  const float inSettingsBand = kSettingsCaptionBand.bottom - 10;
+  EXPECT_FALSE(isCaption(shell, 500, inSettingsBand));  // a region is there
+  frame.hitRegions.clear();
+  EXPECT_TRUE(isCaption(shell, 500, inSettingsBand));
+  EXPECT_FALSE(isCaption(shell, 500, kSettingsCaptionBand.bottom));
+  shell.ui.settings.openList = 2;
+  EXPECT_FALSE(isCaption(shell, 500, inSettingsBand));
 }
 
 TEST_F(ShellTest, HandCursorOnlyOverEnabledRegionsThatAreNotBackgrounds) {
-  regions = {{kActionBackground, {0, 0, 1130, 690}, true, -1},
-             {kActionListBackground, {0, 0, 100, 100}, true, -1},
-             {kActionRepair, {200, 200, 300, 240}, false, -1},
-             {kActionWebsite, {200, 300, 300, 340}, true, -1}};
+  frame.hitRegions = {{kActionBackground, kCanvasRect, true, -1},
+                      {kActionListBackground, {0, 0, 100, 100}, true, -1},
+                      {kActionRepair, {200, 200, 300, 240}, false, -1},
+                      {kActionWebsite, {200, 300, 300, 340}, true, -1}};
   EXPECT_FALSE(showsHandCursor(shell, 500, 500));
   EXPECT_FALSE(showsHandCursor(shell, 50, 50));
   EXPECT_FALSE(showsHandCursor(shell, 250, 220));
@@ -280,14 +287,14 @@ TEST_F(ShellTest, PressAndReleaseOnTheEnabledPlayButtonStartsTheGame) {
   paintFrame();
   onMouseMove(shell, kPlayX, kPlayY);
   EXPECT_EQ(rec.leaveRequests, 1);
-  EXPECT_EQ(shell.ui.hoverId, kActionPlay);
+  EXPECT_EQ(shell.ui.pointer.hoverId, kActionPlay);
   onButtonDown(shell, kPlayX, kPlayY);
-  EXPECT_EQ(shell.ui.pressedId, kActionPlay);
+  EXPECT_EQ(shell.ui.pointer.pressedId, kActionPlay);
   EXPECT_EQ(rec.captures, 1);
   paintFrame();  // the pressed button moves down by one unit and registers there
   onButtonUp(shell, kPlayX + 5, kPlayY + 5);
   EXPECT_EQ(rec.releases, 1);
-  EXPECT_EQ(shell.ui.pressedId, 0);
+  EXPECT_EQ(shell.ui.pointer.pressedId, 0);
   ASSERT_EQ(rec.launches.size(), 1u);
   EXPECT_EQ(rec.launches[0].first, dir.path() + L"QuillmarkClient.exe");
   EXPECT_EQ(rec.launches[0].second, L"/ticket:abc");
@@ -304,15 +311,15 @@ TEST_F(ShellTest, ReleasingElsewhereOrOnAChangedItemStartsNothing) {
   EXPECT_EQ(rec.releases, 1);
 
   // The same region whose item index changed between press and release.
-  regions = {{kActionNewsItem, {100, 100, 200, 150}, true, 2}};
+  frame.hitRegions = {{kActionNewsItem, {100, 100, 200, 150}, true, 2}};
   onButtonDown(shell, 150, 120);
-  regions = {{kActionNewsItem, {100, 100, 200, 150}, true, 3}};
+  frame.hitRegions = {{kActionNewsItem, {100, 100, 200, 150}, true, 3}};
   onButtonUp(shell, 150, 120);
-  EXPECT_EQ(shell.ui.selectedNews, 0);
-  regions = {{kActionNewsItem, {100, 100, 200, 150}, true, 2}};
+  EXPECT_EQ(shell.ui.news.selected, 0);
+  frame.hitRegions = {{kActionNewsItem, {100, 100, 200, 150}, true, 2}};
   onButtonDown(shell, 150, 120);
   onButtonUp(shell, 150, 120);
-  EXPECT_EQ(shell.ui.selectedNews, 2);
+  EXPECT_EQ(shell.ui.news.selected, 2);
 }
 
 TEST_F(ShellTest, TheDisabledWaitButtonIgnoresPressAndRelease) {
@@ -324,22 +331,22 @@ TEST_F(ShellTest, TheDisabledWaitButtonIgnoresPressAndRelease) {
   EXPECT_FALSE(showsHandCursor(shell, kPlayX, kPlayY));
   onButtonDown(shell, kPlayX, kPlayY);
   EXPECT_EQ(rec.captures, 0);
-  EXPECT_EQ(shell.ui.pressedId, 0);
+  EXPECT_EQ(shell.ui.pointer.pressedId, 0);
   onButtonUp(shell, kPlayX, kPlayY);
   EXPECT_TRUE(rec.launches.empty());
   EXPECT_TRUE(rec.runs.empty());
 }
 
 TEST_F(ShellTest, MouseLeaveForgetsTheHoverAndTrackingIsRequestedOnce) {
-  regions = {{kActionWebsite, {0, 0, 100, 100}, true, -1}};
+  frame.hitRegions = {{kActionWebsite, {0, 0, 100, 100}, true, -1}};
   onMouseMove(shell, 50, 50);
   const int repaints = rec.repaints;
   onMouseMove(shell, 60, 60);  // same region: no repaint
   EXPECT_EQ(rec.repaints, repaints);
   EXPECT_EQ(rec.leaveRequests, 1);
   onMouseLeave(shell);
-  EXPECT_EQ(shell.ui.hoverId, 0);
-  EXPECT_EQ(shell.ui.hoverIndex, -1);
+  EXPECT_EQ(shell.ui.pointer.hoverId, 0);
+  EXPECT_EQ(shell.ui.pointer.hoverIndex, -1);
   onMouseMove(shell, 50, 50);
   EXPECT_EQ(rec.leaveRequests, 2);
 }
@@ -348,24 +355,26 @@ TEST_F(ShellTest, MouseLeaveForgetsTheHoverAndTrackingIsRequestedOnce) {
 
 TEST_F(ShellTest, VolumeSlidersFollowTheDragAndWriteOnRelease) {
   // Tracks from 100 to 300: the clickable band reaches 10 units beyond both ends.
-  regions = {{kActionMusicSlider, {90, 300, 310, 322}, true, -1},
-             {kActionEffectsSlider, {90, 350, 310, 372}, true, -1}};
+  frame.hitRegions = {{kActionMusicSlider, {90, 300, 310, 322}, true, -1},
+                      {kActionEffectsSlider, {90, 350, 310, 372}, true, -1}};
+  frame.sliderTracks = {{kActionMusicSlider, -1, {100, 309, 300, 313}},
+                        {kActionEffectsSlider, -1, {100, 359, 300, 363}}};
   onButtonDown(shell, 100 + 0.51f * 200, 360);
-  EXPECT_EQ(shell.ui.volumeDrag, 2);
+  EXPECT_EQ(shell.ui.volume.drag, VolumeSlider::Effects);
   EXPECT_EQ(rec.captures, 1);
-  EXPECT_EQ(shell.ui.effectsVolume, 3);
+  EXPECT_EQ(shell.ui.volume.effects, 3);
   onMouseMove(shell, 100, 360);  // dragging does not hover
-  EXPECT_EQ(shell.ui.effectsVolume, 0);
-  EXPECT_EQ(shell.ui.hoverId, 0);
+  EXPECT_EQ(shell.ui.volume.effects, 0);
+  EXPECT_EQ(shell.ui.pointer.hoverId, 0);
   onMouseMove(shell, 100 + 0.51f * 200, 500);
   EXPECT_FALSE(dir.exists("vessa.cfg"));  // nothing is written while dragging
   onButtonUp(shell, 100 + 0.51f * 200, 500);
-  EXPECT_EQ(shell.ui.volumeDrag, 0);
+  EXPECT_EQ(shell.ui.volume.drag, VolumeSlider::None);
   EXPECT_EQ(rec.releases, 1);
   EXPECT_EQ(dir.read("vessa.cfg"), "VOICE_VOLUME 3\r\n");
 
   onButtonDown(shell, 200, 310);
-  EXPECT_FLOAT_EQ(shell.ui.musicVolume, 0.5f);
+  EXPECT_FLOAT_EQ(shell.ui.volume.music, 0.5f);
   onMouseMove(shell, 900, 310);  // past the right end
   onButtonUp(shell, 900, 310);
   EXPECT_EQ(dir.read("vessa.cfg"), "VOICE_VOLUME 3\r\nMUSIC_VOLUME 1.000\r\n");
@@ -373,45 +382,95 @@ TEST_F(ShellTest, VolumeSlidersFollowTheDragAndWriteOnRelease) {
 
 TEST_F(ShellTest, WheelScrollsWhatLiesUnderThePointer) {
   onMouseWheel(shell, 500, 300, 120);  // a notch up over the news list
-  EXPECT_FLOAT_EQ(shell.ui.newsScroll, -40.0f);
-  onMouseWheel(shell, 500, 300, -240);
-  EXPECT_FLOAT_EQ(shell.ui.newsScroll, 40.0f);
-  onMouseWheel(shell, 300, 300, -120);  // outside the list: nothing
-  EXPECT_FLOAT_EQ(shell.ui.newsScroll, 40.0f);
+  EXPECT_FLOAT_EQ(shell.ui.news.scroll, -40.0f);
+  onMouseWheel(shell, kNewsListRect.left, kNewsListRect.top, -240);  // left and top belong to it
+  EXPECT_FLOAT_EQ(shell.ui.news.scroll, 40.0f);
+  onMouseWheel(shell, kNewsListRect.right, 300, -120);  // outside the list: nothing
+  onMouseWheel(shell, 500, kNewsListRect.bottom, -120);
+  onMouseWheel(shell, 300, 300, -120);
+  EXPECT_FLOAT_EQ(shell.ui.news.scroll, 40.0f);
 
-  shell.ui.openList = 2;  // the language list: (830, 50, 1018, 442)
-  onMouseWheel(shell, 900, 400, -120);
-  EXPECT_FLOAT_EQ(shell.ui.listScroll, 40.0f);
-  onMouseWheel(shell, 900, 450, -120);
-  EXPECT_FLOAT_EQ(shell.ui.listScroll, 40.0f);
+  // The language list: 12 rows of 32 and 8 of padding below the selector.
+  shell.ui.popUp.open = PopUp::LanguageList;
+  const RectF languages = languageListRect(kClientLanguageCount);
+  EXPECT_FLOAT_EQ(languages.top, 50.0f);
+  EXPECT_FLOAT_EQ(languages.height(), 12 * 32 + 8);
+  onMouseWheel(shell, 900, languages.bottom - 1, -120);
+  EXPECT_FLOAT_EQ(shell.ui.popUp.scroll, 40.0f);
+  onMouseWheel(shell, 900, languages.bottom, -120);
+  EXPECT_FLOAT_EQ(shell.ui.popUp.scroll, 40.0f);
   onMouseWheel(shell, 500, 300, -120);  // the news list still scrolls beside the open list
-  EXPECT_FLOAT_EQ(shell.ui.newsScroll, 80.0f);
+  EXPECT_FLOAT_EQ(shell.ui.news.scroll, 80.0f);
 
-  shell.ui.settingsOpen = true;
+  shell.ui.settings.open = true;
   onMouseWheel(shell, 500, 300, -120);
-  EXPECT_FLOAT_EQ(shell.ui.pageScroll, 40.0f);
-  shell.ui.settingsList = 1;
+  EXPECT_FLOAT_EQ(shell.ui.settings.pageScroll, 40.0f);
+  shell.ui.settings.openList = 1;
   onMouseWheel(shell, 500, 300, 60);
-  EXPECT_FLOAT_EQ(shell.ui.settingsListScroll, -20.0f);
-  EXPECT_FLOAT_EQ(shell.ui.newsScroll, 80.0f);
+  EXPECT_FLOAT_EQ(shell.ui.settings.listScroll, -20.0f);
+  EXPECT_FLOAT_EQ(shell.ui.news.scroll, 80.0f);
+}
+
+TEST_F(ShellTest, VolumeDragFollowsTheTrackTheLastFramePublished) {
+  // The clickable band says nothing about where the track lies: only the published track does.
+  frame.hitRegions = {{kActionMusicSlider, {0, 300, 1000, 322}, true, -1}};
+  frame.sliderTracks = {{kActionEffectsSlider, -1, {0, 309, 1000, 313}},
+                        {kActionMusicSlider, -1, {200, 309, 400, 313}}};
+  onButtonDown(shell, 300, 310);
+  EXPECT_FLOAT_EQ(shell.ui.volume.music, 0.5f);
+  onMouseMove(shell, 150, 310);
+  EXPECT_FLOAT_EQ(shell.ui.volume.music, 0.0f);
+  // A frame painted during the drag moved the track: the next move reads the new one.
+  frame.sliderTracks = {{kActionMusicSlider, -1, {100, 309, 200, 313}}};
+  onMouseMove(shell, 175, 310);
+  EXPECT_FLOAT_EQ(shell.ui.volume.music, 0.75f);
+  onButtonUp(shell, 175, 310);
+  EXPECT_EQ(dir.read("vessa.cfg"), "MUSIC_VOLUME 0.750\r\n");
+
+  // A slider whose frame published no track keeps its value; the release writes it unchanged.
+  frame.hitRegions = {{kActionEffectsSlider, {0, 350, 1000, 372}, true, -1}};
+  frame.sliderTracks.clear();
+  shell.ui.volume.effects = 2;
+  onButtonDown(shell, 900, 360);
+  onMouseMove(shell, 50, 360);
+  EXPECT_EQ(shell.ui.volume.effects, 2);
+  onButtonUp(shell, 50, 360);
+  EXPECT_EQ(shell.ui.volume.drag, VolumeSlider::None);
+  EXPECT_EQ(dir.read("vessa.cfg"), "MUSIC_VOLUME 0.750\r\nVOICE_VOLUME 2\r\n");
+}
+
+TEST_F(ShellTest, WheelScrollsTheTopmostAreaTheFramePublished) {
+  // Published areas take the place of the layout's: here the news list lies elsewhere, and a
+  // pop-up list above it.
+  frame.scrollAreas = {{ScrollKind::NewsList, {100, 100, 300, 300}},
+                       {ScrollKind::PopUpList, {200, 200, 400, 400}}};
+  shell.ui.popUp.open = PopUp::ResolutionList;
+  onMouseWheel(shell, 150, 150, -120);
+  EXPECT_FLOAT_EQ(shell.ui.news.scroll, 40.0f);
+  onMouseWheel(shell, 250, 250, -120);  // where both lie, the later one
+  EXPECT_FLOAT_EQ(shell.ui.popUp.scroll, 40.0f);
+  EXPECT_FLOAT_EQ(shell.ui.news.scroll, 40.0f);
+  // Outside the published areas the layout's still apply (nothing publishes them yet).
+  onMouseWheel(shell, kNewsListRect.left, kNewsListRect.top, -120);
+  EXPECT_FLOAT_EQ(shell.ui.news.scroll, 80.0f);
 }
 
 TEST_F(ShellTest, EscapeClosesListsAndSettingsBeforeItMinimises) {
   dispatchAction(shell, kActionLanguageList, -1);
-  EXPECT_EQ(shell.ui.openList, 2);
+  EXPECT_EQ(shell.ui.popUp.open, PopUp::LanguageList);
   onKeyDown(shell, Key::Escape);
-  EXPECT_EQ(shell.ui.openList, 0);
+  EXPECT_EQ(shell.ui.popUp.open, PopUp::None);
   EXPECT_EQ(rec.minimises, 0);
   onKeyDown(shell, Key::Escape);
   EXPECT_EQ(rec.minimises, 1);
 
-  shell.ui.settingsOpen = true;
-  shell.ui.settingsList = 4;
+  shell.ui.settings.open = true;
+  shell.ui.settings.openList = 4;
   onKeyDown(shell, Key::Escape);  // first the open option list
-  EXPECT_TRUE(shell.ui.settingsOpen);
-  EXPECT_EQ(shell.ui.settingsList, -1);
+  EXPECT_TRUE(shell.ui.settings.open);
+  EXPECT_EQ(shell.ui.settings.openList, kNoSetting);
   onKeyDown(shell, Key::Escape);  // then the panel
-  EXPECT_FALSE(shell.ui.settingsOpen);
+  EXPECT_FALSE(shell.ui.settings.open);
   EXPECT_EQ(rec.minimises, 1);
 
   onKeyDown(shell, Key::Other);
@@ -421,7 +480,7 @@ TEST_F(ShellTest, EscapeClosesListsAndSettingsBeforeItMinimises) {
 TEST_F(ShellTest, EnterPlaysEvenWithTheSettingsOpen) {
   ready();
   dir.write("QuillmarkClient.exe", "MZ");
-  shell.ui.settingsOpen = true;
+  shell.ui.settings.open = true;
   onKeyDown(shell, Key::Enter);
   EXPECT_EQ(rec.launches.size(), 1u);
 }
@@ -465,7 +524,7 @@ TEST_F(ShellTest, PlayOutcomesCloseStayOrExplain) {
   EXPECT_EQ(rec.launches.size(), 3u);
 }
 
-TEST_F(ShellTest, RetryClearsTheMessageAndStartsARunOnlyInPhaseNine) {
+TEST_F(ShellTest, RetryClearsTheMessageAndStartsARunOnlyAfterAnError) {
   state.phase = kStatusDownloading;
   state.running = true;
   playAction(shell);
@@ -517,42 +576,43 @@ TEST_F(ShellTest, ResolutionListScrollsToTheConfiguredSizeAndAChoiceIsWritten) {
   dir.write("vessa.cfg", "# video\nWIDTH 1024\nHEIGHT 768\n");
   loadGameConfig(dir.path());
   dispatchAction(shell, kActionResolutionList, -1);
-  EXPECT_EQ(shell.ui.openList, 1);
-  ASSERT_FALSE(shell.ui.displayModes.empty());
+  EXPECT_EQ(shell.ui.popUp.open, PopUp::ResolutionList);
+  ASSERT_FALSE(shell.ui.popUp.displayModes.empty());
   std::size_t at = 0;
-  while (at < shell.ui.displayModes.size() &&
-         !(shell.ui.displayModes[at] == DisplayMode{1024, 768})) {
+  while (at < shell.ui.popUp.displayModes.size() &&
+         !(shell.ui.popUp.displayModes[at] == DisplayMode{1024, 768})) {
     ++at;
   }
-  ASSERT_LT(at, shell.ui.displayModes.size());
-  EXPECT_FLOAT_EQ(shell.ui.listScroll, std::max(0.0f, at * 32.0f - 96.0f));
+  ASSERT_LT(at, shell.ui.popUp.displayModes.size());
+  EXPECT_FLOAT_EQ(shell.ui.popUp.scroll, std::max(0.0f, at * 32.0f - 96.0f));
 
-  dispatchAction(shell, kActionChooseResolution, static_cast<int>(shell.ui.displayModes.size()));
-  EXPECT_EQ(shell.ui.openList, 0);  // closed, nothing written
+  dispatchAction(shell, kActionChooseResolution,
+                 static_cast<int>(shell.ui.popUp.displayModes.size()));
+  EXPECT_EQ(shell.ui.popUp.open, PopUp::None);  // closed, nothing written
   EXPECT_EQ(dir.read("vessa.cfg"), "# video\nWIDTH 1024\nHEIGHT 768\n");
-  shell.ui.openList = 1;
-  shell.ui.displayModes = {{1920, 1080}, {1024, 768}};
+  shell.ui.popUp.open = PopUp::ResolutionList;
+  shell.ui.popUp.displayModes = {{1920, 1080}, {1024, 768}};
   dispatchAction(shell, kActionChooseResolution, 0);
   EXPECT_EQ(dir.read("vessa.cfg"), "# video\nWIDTH 1920\nHEIGHT 1080\n");
-  EXPECT_EQ(shell.ui.openList, 0);
+  EXPECT_EQ(shell.ui.popUp.open, PopUp::None);
 
   // A second toggle closes the list.
   dispatchAction(shell, kActionResolutionList, -1);
   dispatchAction(shell, kActionResolutionList, -1);
-  EXPECT_EQ(shell.ui.openList, 0);
+  EXPECT_EQ(shell.ui.popUp.open, PopUp::None);
 }
 
 TEST_F(ShellTest, LanguageChoiceWritesLocaAndSwitchesTheUi) {
-  shell.ui.openList = 2;
+  shell.ui.popUp.open = PopUp::LanguageList;
   dispatchAction(shell, kActionChooseLanguage, 4);
   EXPECT_EQ(dir.read("loca.cfg"), "1252 de");
   EXPECT_STREQ(uiLanguageCode(), "de");
-  EXPECT_EQ(shell.ui.openList, 0);
-  shell.ui.openList = 2;
+  EXPECT_EQ(shell.ui.popUp.open, PopUp::None);
+  shell.ui.popUp.open = PopUp::LanguageList;
   dispatchAction(shell, kActionChooseLanguage, 12);  // not a language: nothing written
   EXPECT_EQ(dir.read("loca.cfg"), "1252 de");
   EXPECT_STREQ(uiLanguageCode(), "de");
-  EXPECT_EQ(shell.ui.openList, 0);
+  EXPECT_EQ(shell.ui.popUp.open, PopUp::None);
 }
 
 TEST_F(ShellTest, WindowModeToggles) {
@@ -576,36 +636,36 @@ TEST_F(ShellTest, RepairStartsOnlyWithoutARun) {
 }
 
 TEST_F(ShellTest, NewsAndSettingsStateActions) {
-  shell.ui.selectedNews = 4;
-  shell.ui.newsScroll = 80;
-  shell.ui.newsDetailOpen = true;
+  shell.ui.news.selected = 4;
+  shell.ui.news.scroll = 80;
+  shell.ui.news.detailOpen = true;
   dispatchAction(shell, kActionNewsTab, 2);
-  EXPECT_EQ(shell.ui.newsFilter, 2);
-  EXPECT_EQ(shell.ui.selectedNews, 0);
-  EXPECT_EQ(shell.ui.newsScroll, 0);
-  EXPECT_FALSE(shell.ui.newsDetailOpen);
+  EXPECT_EQ(shell.ui.news.filter, 2);
+  EXPECT_EQ(shell.ui.news.selected, 0);
+  EXPECT_EQ(shell.ui.news.scroll, 0);
+  EXPECT_FALSE(shell.ui.news.detailOpen);
   dispatchAction(shell, kActionNewsTab, 7);  // no such tab
-  EXPECT_EQ(shell.ui.newsFilter, 2);
+  EXPECT_EQ(shell.ui.news.filter, 2);
   dispatchAction(shell, kActionReadMore, -1);
-  EXPECT_TRUE(shell.ui.newsDetailOpen);
+  EXPECT_TRUE(shell.ui.news.detailOpen);
   dispatchAction(shell, kActionNewsItem, 3);
-  EXPECT_EQ(shell.ui.selectedNews, 3);
-  EXPECT_FALSE(shell.ui.newsDetailOpen);
+  EXPECT_EQ(shell.ui.news.selected, 3);
+  EXPECT_FALSE(shell.ui.news.detailOpen);
 
   dispatchAction(shell, kActionOpenSettings, -1);
-  EXPECT_TRUE(shell.ui.settingsOpen);
+  EXPECT_TRUE(shell.ui.settings.open);
   dispatchAction(shell, kActionSettingsPage, 5);
-  EXPECT_EQ(shell.ui.settingsPage, 5);
+  EXPECT_EQ(shell.ui.settings.page, 5);
   dispatchAction(shell, kActionSettingList, 2);
-  EXPECT_EQ(shell.ui.settingsList, 2);
+  EXPECT_EQ(shell.ui.settings.openList, 2);
   dispatchAction(shell, kActionSettingList, 2);
-  EXPECT_EQ(shell.ui.settingsList, -1);
+  EXPECT_EQ(shell.ui.settings.openList, kNoSetting);
   dispatchAction(shell, kActionCloseSettings, -1);
-  EXPECT_FALSE(shell.ui.settingsOpen);
+  EXPECT_FALSE(shell.ui.settings.open);
 
-  shell.ui.openList = 1;
+  shell.ui.popUp.open = PopUp::ResolutionList;
   dispatchAction(shell, kActionBackground, -1);
-  EXPECT_EQ(shell.ui.openList, 0);
+  EXPECT_EQ(shell.ui.popUp.open, PopUp::None);
   dispatchAction(shell, kActionOpenGameFolder, -1);
   ASSERT_EQ(rec.opened.size(), 1u);
   EXPECT_EQ(rec.opened[0], dir.path());

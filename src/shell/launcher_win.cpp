@@ -10,12 +10,12 @@
 #include <shellapi.h>
 #include <windowsx.h>
 
+#include "base/files.h"
 #include "quillmark_config.h"
 #include "shell/game_launch.h"
 #include "shell/taskbar.h"
 #include "shell/test_hooks.h"
 #include "ui/renderer.h"
-#include "base/files.h"
 #include "update/update_run.h"
 
 namespace {
@@ -150,7 +150,7 @@ void setUpShell(const std::wstring& gameDir) {
   s.state = &g_state;
   s.gameDir = gameDir;
   s.launchTicket = quillmark::config::kLaunchTicket;
-  s.regions = &renderer::hitRegions();
+  s.frame = &renderer::frameOutput();
   ShellHost& h = s.host;
   h.repaint = hostRepaint;
   h.setCapture = hostSetCapture;

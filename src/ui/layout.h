@@ -1,0 +1,59 @@
+// The fixed rectangles of the launcher window, each named once, in canvas units (96 dpi;
+// left, top, right, bottom). Painters draw into them; the shell reads them only for panels
+// that do not publish their own geometry yet. What a painter works out while drawing (hit
+// regions, slider tracks, scrollable areas) it publishes with the frame (FrameOutput).
+//
+//   canvas         the window's client area
+//   header         the band of its controls
+//   news panel     the panel and its scrolling list
+//   side panel     the settings card
+//   pop-up lists   the resolution list and the language list, by their number of entries
+//   status area    the status and progress area and the main button
+//   window moving  where the borderless window is moved by a drag on nothing else
+#pragma once
+#include <algorithm>
+#include <cstddef>
+
+#include "ui/canvas.h"
+
+inline constexpr float kCanvasWidth = 1130.0f;
+inline constexpr float kCanvasHeight = 690.0f;
+inline constexpr RectF kCanvasRect = {0.0f, 0.0f, kCanvasWidth, kCanvasHeight};
+
+// Every control of the header lies on this band.
+inline constexpr float kHeaderControlsTop = 16.0f;
+inline constexpr float kHeaderControlsBottom = 46.0f;
+
+inline constexpr RectF kNewsPanelRect = {36.0f, 176.0f, 636.0f, 552.0f};
+// The news panel's list, where the wheel scrolls it.
+inline constexpr RectF kNewsListRect = {406.0f, 270.0f, 618.0f, 540.0f};
+
+inline constexpr RectF kSidePanelRect = {796.0f, 74.0f, 1098.0f, 552.0f};
+
+// Pop-up lists hold one row per entry and 8 units of padding in all.
+inline constexpr float kPopUpRowHeight = 32.0f;
+inline constexpr float kPopUpPadding = 8.0f;
+// The resolution list hangs below the side panel's resolution box and is at most 260 high; a
+// longer list scrolls inside it.
+inline constexpr float kResolutionListMaxHeight = 260.0f;
+constexpr RectF resolutionListRect(std::size_t entries) {
+  const float height = std::min(static_cast<float>(entries) * kPopUpRowHeight + kPopUpPadding,
+                                kResolutionListMaxHeight);
+  return {816.0f, 196.0f, 1078.0f, 196.0f + height};
+}
+// The language list hangs below the header's language selector, as long as its entries.
+constexpr RectF languageListRect(std::size_t entries) {
+  return {830.0f, 50.0f, 1018.0f,
+          50.0f + static_cast<float>(entries) * kPopUpRowHeight + kPopUpPadding};
+}
+
+inline constexpr float kStatusTop = 572.0f;
+inline constexpr RectF kStatusArea = {0.0f, kStatusTop, kCanvasWidth, kCanvasHeight};
+inline constexpr RectF kMainButtonRect = {800.0f, kStatusTop + 26.0f, 1098.0f, kStatusTop + 88.0f};
+
+// With the main screen shown: the band at the top, and the gap between the news panel and the
+// side panel (without its left and right edges) down to the status area.
+inline constexpr RectF kCaptionBand = {0.0f, 0.0f, kCanvasWidth, 170.0f};
+inline constexpr RectF kCaptionGap = {640.0f, kCaptionBand.bottom, 790.0f, kStatusTop};
+// With the advanced settings pages shown: the band at their top.
+inline constexpr RectF kSettingsCaptionBand = {0.0f, 0.0f, kCanvasWidth, 90.0f};
