@@ -21,10 +21,6 @@
 
 namespace {
 
-// The header's navigation links by item index.
-constexpr const char* kHeaderLinkKeys[] = {"site", "discord", "support", "rules", "register"};
-constexpr int kHeaderLinkCount = static_cast<int>(std::size(kHeaderLinkKeys));
-constexpr int kNewsCategoryCount = 4;
 constexpr int kSettingsPageCount = 7;
 
 long configuredNumber(const char* key, const char* fallback) {
@@ -113,8 +109,16 @@ void headerAction(Shell& shell, int id, int index) {
   }
 }
 
-// "All news", category tabs, list rows, "Read more" / "Back". "View post" is registered by the
-// news panel, which later screens draw; until then no region carries it.
+// "View post": the selected entry of the chosen category, when there is one.
+void openSelectedPost(Shell& shell) {
+  const NewsState& news = shell.ui.news;
+  const std::vector<int> positions =
+      filteredNews(shell.ui.uiNews, static_cast<NewsCategory>(news.filter));
+  if (news.selected < 0 || static_cast<std::size_t>(news.selected) >= positions.size()) return;
+  openLink(shell, shell.ui.uiNews[static_cast<std::size_t>(positions[news.selected])].url);
+}
+
+// "All news", category tabs, list rows, "Read more" / "Back", "View post".
 void newsAction(Shell& shell, int id, int index) {
   NewsState& news = shell.ui.news;
   switch (id) {
@@ -137,6 +141,10 @@ void newsAction(Shell& shell, int id, int index) {
       break;
     case kActionReadMore:
       news.detailOpen = !news.detailOpen;
+      news.bodyScroll = 0;
+      break;
+    case kActionViewPost:
+      openSelectedPost(shell);
       break;
   }
 }

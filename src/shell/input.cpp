@@ -34,19 +34,22 @@ const ScrollArea* scrollAreaAt(const Shell& shell, float x, float y) {
   return nullptr;
 }
 
-// The scroll offset that the wheel moves at a point; null when nothing scrolls there.
-float* wheelTarget(Shell& shell, float x, float y) {
+// Moves the scroll offset under the pointer by amount, within what the last frame showed
+// there; the settings pages scroll wherever the pointer is.
+void scrollAt(Shell& shell, float x, float y, float amount) {
   UiState& ui = shell.ui;
   if (ui.settings.open) {
-    return ui.settings.openList != kNoSetting ? &ui.settings.listScroll : &ui.settings.pageScroll;
+    float& offset =
+        ui.settings.openList != kNoSetting ? ui.settings.listScroll : ui.settings.pageScroll;
+    offset += amount;
+    return;
   }
-  if (const ScrollArea* area = scrollAreaAt(shell, x, y)) {
-    return area->kind == ScrollKind::PopUpList ? &ui.popUp.scroll : &ui.news.scroll;
-  }
-  // The pop-up layer and the news panel publish no areas yet: theirs come from the layout.
-  if (ui.popUp.open != PopUp::None && contains(popUpRect(ui), x, y)) return &ui.popUp.scroll;
-  if (contains(kNewsListRect, x, y)) return &ui.news.scroll;
-  return nullptr;
+  const ScrollArea* area = scrollAreaAt(shell, x, y);
+  if (!area) return;
+  float& offset = area->kind == ScrollKind::PopUpList  ? ui.popUp.scroll
+                  : area->kind == ScrollKind::NewsBody ? ui.news.bodyScroll
+                                                       : ui.news.scroll;
+  offset = std::clamp(offset + amount, 0.0f, std::max(area->limit, 0.0f));
 }
 
 int volumeSliderAction(VolumeSlider slider) {
@@ -93,15 +96,10 @@ const HitRegion* hitTest(const Shell& shell, float x, float y) {
 }
 
 RectF popUpRect(const UiState& ui) {
-  switch (ui.popUp.open) {
-    case PopUp::ResolutionList:
-      return resolutionListRect(ui.popUp.displayModes.size());
-    case PopUp::LanguageList:
-      return languageListRect(kClientLanguageCount);
-    case PopUp::None:
-      break;
-  }
-  return {};
+  const int rows = ui.popUp.open == PopUp::LanguageList
+                       ? kClientLanguageCount
+                       : static_cast<int>(ui.popUp.displayModes.size());
+  return popUpRect(ui.popUp.open, rows);
 }
 
 bool isCaption(const Shell& shell, float x, float y) {
@@ -213,7 +211,7 @@ void onButtonUp(Shell& shell, float x, float y) {
 void onMouseWheel(Shell& shell, float x, float y, int delta) {
   // One notch (120) scrolls 40 units; finer wheels scroll in proportion.
   const float amount = -static_cast<float>(delta) / 120.0f * 40.0f;
-  if (float* offset = wheelTarget(shell, x, y)) *offset += amount;
+  scrollAt(shell, x, y, amount);
   repaint(shell);
 }
 

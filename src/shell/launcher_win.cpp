@@ -58,6 +58,7 @@ void hostCloseWindow(void*) {
 }
 void hostMinimise(void*) { ShowWindow(hostWindow(), SW_MINIMIZE); }
 void hostShellOpen(void*, const std::wstring& target) {
+  if (interceptShellOpen(target)) return;
   ShellExecuteW(nullptr, L"open", target.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
 }
 void hostStartRun(void*, bool repair) {

@@ -1,8 +1,11 @@
 // Status messages of the update run, the frame tick and the frame's view.
 #include "shell/shell.h"
 
+#include <cstdlib>
 #include <mutex>
 
+#include "gamecfg/game_config.h"
+#include "i18n/strings.h"
 #include "ui/main_screen.h"
 
 void resetSpeed(Shell& shell) {
@@ -41,8 +44,62 @@ void onFrameTick(Shell& shell) {
   if (!shell.state->running.load()) shell.host.stopFrameTimer(shell.host.self);
 }
 
+namespace {
+
+HeaderView makeHeaderView(Shell& shell) {
+  HeaderView header;
+  for (int i = 0; i < kHeaderLinkCount; ++i) {
+    header.linkAddresses[static_cast<std::size_t>(i)] = linkAddress(shell, kHeaderLinkKeys[i]);
+  }
+  header.languageCode = clientLanguage(clientLanguageIndex()).code;
+  header.languageListOpen = shell.ui.popUp.open == PopUp::LanguageList;
+  return header;
+}
+
+NewsPanelView makeNewsView(Shell& shell) {
+  NewsState& news = shell.ui.news;
+  // A selection that a new news list or a shorter category left out of range is the first
+  // entry, as the card shows it, so that "View post" opens what is shown.
+  const std::size_t shown =
+      filteredNews(shell.ui.uiNews, static_cast<NewsCategory>(news.filter)).size();
+  if (news.selected < 0 || static_cast<std::size_t>(news.selected) >= shown) news.selected = 0;
+  NewsPanelView view;
+  view.items = &shell.ui.uiNews;
+  view.filter = static_cast<NewsCategory>(news.filter);
+  view.selected = news.selected;
+  view.expanded = news.detailOpen;
+  view.listScroll = news.scroll;
+  view.bodyScroll = news.bodyScroll;
+  view.hasNewsPage = !linkAddress(shell, "news").empty();
+  return view;
+}
+
+PopUpView makePopUpView(const UiState& ui) {
+  PopUpView view;
+  view.open = ui.popUp.open;
+  view.scroll = ui.popUp.scroll;
+  view.currentLanguage = clientLanguageIndex();
+  if (ui.popUp.open == PopUp::ResolutionList) {
+    const long width = std::strtol(getConfigValue("WIDTH", "1024").c_str(), nullptr, 10);
+    const long height = std::strtol(getConfigValue("HEIGHT", "768").c_str(), nullptr, 10);
+    for (const DisplayMode& mode : ui.popUp.displayModes) {
+      if (mode.width == width && mode.height == height) {
+        view.currentResolution = static_cast<int>(view.resolutionRows.size());
+      }
+      view.resolutionRows.push_back(std::to_wstring(mode.width) + L" x " +
+                                    std::to_wstring(mode.height));
+    }
+  }
+  return view;
+}
+
+}  // namespace
+
 FrameView makeFrameView(Shell& shell) {
   FrameView view;
+  view.header = makeHeaderView(shell);
+  view.news = makeNewsView(shell);
+  view.popUp = makePopUpView(shell.ui);
   view.main = readMainScreenView(*shell.state);
   view.main.launchMessage = shell.ui.launchMessage;
   view.main.speed = shell.ui.speedMeter.speed;

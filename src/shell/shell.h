@@ -20,10 +20,8 @@
 #include "shell/speed_meter.h"
 #include "ui/canvas.h"
 #include "ui/frame.h"
+#include "ui/popups.h"
 #include "update/launcher_state.h"
-
-// The pop-up list that is open over the main screen.
-enum class PopUp : int { None, ResolutionList, LanguageList };
 
 // The volume slider of the side panel being dragged.
 enum class VolumeSlider : int { None, Music, Effects };
@@ -41,12 +39,13 @@ struct PointerState {
   bool tracking = false;  // a leave notification is requested
 };
 
-// The news panel's choices; the painter clamps the scroll offset to the list.
+// The news panel's choices; the painter clamps the scroll offsets to what they scroll.
 struct NewsState {
   int filter = 0;    // category tab 0..3
   int selected = 0;  // position in the filtered list
   bool detailOpen = false;
-  float scroll = 0;
+  float scroll = 0;      // the list's
+  float bodyScroll = 0;  // the expanded card's body
 };
 
 // The side panel's volume sliders.

@@ -5,13 +5,19 @@
 //   QM_E2E_STATUS_FILE  a file replaced with the state that the last painted frame showed,
 //                       one "name=value" a line (phase, running, speed, pid, title of the
 //                       finished states, message, error, iconic, args), whenever it changes;
-//                       written after each paint and each change of the window's size
+//                       written after each paint and each change of the window's size;
+//                       also the UI language and the number of news entries shown
+//   QM_E2E_OPENED_FILE  web addresses and folders the launcher would open are appended to
+//                       this file, one a line, instead of being opened
 #pragma once
+#include <string>
 
 struct UpdateSettings;
 struct LauncherState;
 struct UiState;
 
 void applyTestOverrides(UpdateSettings& settings);
+// True when the target was recorded instead of opened.
+bool interceptShellOpen(const std::wstring& target);
 // window: the launcher's HWND.
 void reportTestStatus(LauncherState& state, const UiState& ui, void* window);

@@ -7,10 +7,10 @@
 #include <cstdio>
 #include <string>
 
-#include "i18n/strings.h"
-#include "shell/shell.h"
 #include "base/paths.h"
 #include "base/text.h"
+#include "i18n/strings.h"
+#include "shell/shell.h"
 #include "update/update_settings.h"
 
 namespace {
@@ -43,6 +43,19 @@ void applyTestOverrides(UpdateSettings& settings) {
   }
 }
 
+bool interceptShellOpen(const std::wstring& target) {
+  static const std::wstring path = environment(L"QM_E2E_OPENED_FILE");
+  if (path.empty()) return false;
+  const std::string line = wideToUtf8(target) + "\n";
+  const HANDLE file = CreateFileW(path.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ, nullptr,
+                                  OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return true;
+  DWORD written = 0;
+  WriteFile(file, line.data(), static_cast<DWORD>(line.size()), &written, nullptr);
+  CloseHandle(file);
+  return true;
+}
+
 void reportTestStatus(LauncherState& state, const UiState& ui, void* window) {
   static const std::wstring path = environment(L"QM_E2E_STATUS_FILE");
   static std::string last;
@@ -62,6 +75,8 @@ void reportTestStatus(LauncherState& state, const UiState& ui, void* window) {
   text += "error=" + wideToUtf8(copyErrorText(state)) + "\n";
   text += std::string("iconic=") + (IsIconic(static_cast<HWND>(window)) ? "1" : "0") + "\n";
   text += "args=" + wideToUtf8(GetCommandLineW()) + "\n";
+  text += std::string("language=") + uiLanguageCode() + "\n";
+  text += "news=" + std::to_string(ui.uiNews.size()) + "\n";
   if (text == last) return;
   if (writeFileAtomically(path, text)) last = text;
 }
@@ -69,6 +84,7 @@ void reportTestStatus(LauncherState& state, const UiState& ui, void* window) {
 #else
 
 void applyTestOverrides(UpdateSettings&) {}
+bool interceptShellOpen(const std::wstring&) { return false; }
 void reportTestStatus(LauncherState&, const UiState&, void*) {}
 
 #endif

@@ -53,8 +53,14 @@ void addSliderTrack(Canvas& c, int actionId, int itemIndex, RectF track) {
   if (c.output) c.output->sliderTracks.push_back(SliderTrack{actionId, itemIndex, track});
 }
 
-void addScrollArea(Canvas& c, ScrollKind kind, RectF area) {
-  if (c.output) c.output->scrollAreas.push_back(ScrollArea{kind, area});
+void addScrollArea(Canvas& c, ScrollKind kind, RectF area, float limit) {
+  if (c.output) c.output->scrollAreas.push_back(ScrollArea{kind, area, limit});
+}
+
+void sectionHeading(Canvas& c, float x, float y, std::wstring_view text) {
+  fillRect(c, {x, y + 3.0f, x + 3.0f, y + 19.0f}, colours::Gold, 1.0f);
+  drawText(c, text, TextFormat::Bold15, colours::LightGold, 1.0f,
+           {x + 12.0f, y, x + 400.0f, y + 22.0f});
 }
 
 void chipButton(Canvas& c, int actionId, std::wstring_view label, wchar_t glyph, bool enabled,

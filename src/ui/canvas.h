@@ -126,11 +126,14 @@ struct SliderTrack {
 };
 
 // What the wheel scrolls over a scrollable area.
-enum class ScrollKind : int { NewsList, PopUpList };
+enum class ScrollKind : int { NewsList, NewsBody, PopUpList };
 
 struct ScrollArea {
   ScrollKind kind = ScrollKind::NewsList;
   RectF rect;
+  // The largest offset the content allows: the wheel keeps the offset within 0 and this, so
+  // scrolling past an end is not stored up.
+  float limit = 0;
 };
 
 // What one frame publishes for input, each list in drawing order: the input reads it instead
@@ -174,6 +177,10 @@ struct CanvasOps {
   // Width including trailing white space and height of the text laid out in maxWidth x 10000;
   // 0, 0 when it cannot be laid out.
   TextSize (*measureText)(void* self, std::wstring_view text, TextFormat format, float maxWidth);
+  // Text in the format's alignment, painted with a linear gradient from start to end (as
+  // fillGradient's); nothing when the gradient cannot be made.
+  void (*drawGradientText)(void* self, std::wstring_view text, TextFormat format, RectF rect,
+                           PointF start, PointF end, const GradientStop* stops, int count);
 };
 
 // What a painter draws into: the back end, the frame output it fills, and the input state of
@@ -230,12 +237,19 @@ inline void drawText(Canvas& c, std::wstring_view text, TextFormat format, std::
 inline TextSize measureText(Canvas& c, std::wstring_view text, TextFormat format, float maxWidth) {
   return c.ops->measureText(c.self, text, format, maxWidth);
 }
+inline void drawGradientText(Canvas& c, std::wstring_view text, TextFormat format, RectF r,
+                             PointF start, PointF end, const GradientStop* stops, int count) {
+  c.ops->drawGradientText(c.self, text, format, r, start, end, stops, count);
+}
 
 // A two-stop gradient; the stops sit at 0.0 and 1.0 of the line from start to end.
 void gradientRect(Canvas& c, std::uint32_t rgb1, float opacity1, std::uint32_t rgb2, float opacity2,
                   RectF r, float radius, PointF start, PointF end);
 
 // The secondary button; glyph 0 draws the label alone.
+// A panel's heading at (x, y): a gold accent bar and the text in Bold15, LightGold.
+void sectionHeading(Canvas& c, float x, float y, std::wstring_view text);
+
 void chipButton(Canvas& c, int actionId, std::wstring_view label, wchar_t glyph, bool enabled,
                 RectF r);
 
@@ -246,7 +260,7 @@ void primaryButton(Canvas& c, int actionId, std::wstring_view label, TextFormat 
 // Appended to the canvas's frame output (nothing without one).
 void addHitRegion(Canvas& c, int actionId, RectF r, bool enabled, int itemIndex);
 void addSliderTrack(Canvas& c, int actionId, int itemIndex, RectF track);
-void addScrollArea(Canvas& c, ScrollKind kind, RectF area);
+void addScrollArea(Canvas& c, ScrollKind kind, RectF area, float limit);
 
 // The topmost region holding (x, y): searched from the last entry backwards, left and top
 // inclusive, right and bottom exclusive. Null when none does.

@@ -3,6 +3,8 @@
 
 #include <algorithm>
 
+#include "ui/action_ids.h"
+
 void paintBackdrop(Canvas& c) {
   float w = 0, h = 0;
   if (imageSize(c, ImageId::Background, &w, &h) && w > 0 && h > 0) {
@@ -29,7 +31,13 @@ void paintFrameContent(Canvas& c, const FrameView& view) {
   if (c.output) clearFrameOutput(*c.output);
   c.ops->clear(c.self, colours::Backdrop);
   paintBackdrop(c);
+  // Under everything: a click on nothing closes a pop-up list, and a drag there moves the
+  // window.
+  addHitRegion(c, kActionBackground, kCanvasRect, true, -1);
+  paintHeader(c, view.header);
+  paintNewsPanel(c, view.news);
   paintStatusArea(c, view.main);
+  paintPopUpLayer(c, view.popUp);
   strokeRect(c, {0.5f, 0.5f, kCanvasWidth - 0.5f, kCanvasHeight - 0.5f}, 0, colours::Peach, 0.1f,
              1.0f);
 }

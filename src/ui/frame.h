@@ -3,12 +3,19 @@
 #pragma once
 
 #include "ui/canvas.h"
+#include "ui/header.h"
 #include "ui/layout.h"
 #include "ui/main_screen.h"
+#include "ui/news.h"
+#include "ui/popups.h"
 
-// Everything a frame shows, copied by the window before painting.
+// Everything a frame shows, copied by the window before painting (the news entries are the
+// window's own list, pointed to).
 struct FrameView {
+  HeaderView header;
+  NewsPanelView news;
   MainScreenView main;
+  PopUpView popUp;
   // Input state of the previous frame (hover and press feedback).
   int hoverId = 0;
   int hoverIndex = -1;
@@ -16,8 +23,9 @@ struct FrameView {
 };
 
 // Empties the canvas's frame output, clears to Backdrop, draws the background picture (or
-// two ember glows without one), the screens and the border. The header, news panel and side
-// panel keep their rectangles empty until they are drawn here.
+// two ember glows without one), the background region, the header, the news panel, the
+// status area, the pop-up layer over everything, and the border. The side panel keeps its
+// rectangle empty until it is drawn here.
 void paintFrameContent(Canvas& c, const FrameView& view);
 
 // The backdrop alone: the picture scaled to cover the canvas, centred and cropped, under a

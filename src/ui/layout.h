@@ -20,13 +20,22 @@ inline constexpr float kCanvasWidth = 1130.0f;
 inline constexpr float kCanvasHeight = 690.0f;
 inline constexpr RectF kCanvasRect = {0.0f, 0.0f, kCanvasWidth, kCanvasHeight};
 
-// Every control of the header lies on this band.
+// Every control of the header lies on this band: the links from the left, the window buttons
+// from the right edge inwards. Below the links, the logo, or the drawn title without it.
 inline constexpr float kHeaderControlsTop = 16.0f;
 inline constexpr float kHeaderControlsBottom = 46.0f;
+inline constexpr float kHeaderLinksLeft = 36.0f;
+inline constexpr float kWindowButtonsRight = 1090.0f;
+inline constexpr RectF kDrawnTitleRect = {36.0f, 70.0f, 600.0f, 140.0f};
 
 inline constexpr RectF kNewsPanelRect = {36.0f, 176.0f, 636.0f, 552.0f};
-// The news panel's list, where the wheel scrolls it.
+// The news panel's list, where the wheel scrolls it; its rows as drawn lie a little inside.
 inline constexpr RectF kNewsListRect = {406.0f, 270.0f, 618.0f, 540.0f};
+inline constexpr RectF kNewsRowsRect = {kNewsPanelRect.left + 370.0f, kNewsPanelRect.top + 98.0f,
+                                        kNewsPanelRect.right - 18.0f,
+                                        kNewsPanelRect.bottom - 16.0f};
+inline constexpr float kNewsRowPitch = 66.0f;
+inline constexpr float kNewsRowHeight = 58.0f;
 
 inline constexpr RectF kSidePanelRect = {796.0f, 74.0f, 1098.0f, 552.0f};
 

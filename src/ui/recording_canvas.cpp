@@ -141,10 +141,20 @@ TextSize doMeasureText(void*, std::wstring_view text, TextFormat format, float m
   return recordedTextSize(text, format, maxWidth);
 }
 
+// A text call whose colour is the gradient's stops (rgb and opacity left at 0).
+void doDrawGradientText(void* self, std::wstring_view text, TextFormat format, RectF rect,
+                        PointF start, PointF end, const GradientStop* stops, int count) {
+  doDrawText(self, text, format, 0, 0.0f, rect, HAlign::Default, VAlign::Default);
+  DrawCall& c = rec(self).calls.back();
+  c.start = start;
+  c.end = end;
+  c.stops.assign(stops, stops + std::max(count, 0));
+}
+
 constexpr CanvasOps kRecordingOps = {
-    doClear,       doFillRect,      doRoundRect, doStrokeRect, doFillGradient,
-    doFillEllipse, doStrokeEllipse, doDrawLine,  doDrawGlow,   doDrawImage,
-    doImageSize,   doPushClip,      doPopClip,   doDrawText,   doMeasureText,
+    doClear,         doFillRect, doRoundRect,   doStrokeRect,       doFillGradient, doFillEllipse,
+    doStrokeEllipse, doDrawLine, doDrawGlow,    doDrawImage,        doImageSize,    doPushClip,
+    doPopClip,       doDrawText, doMeasureText, doDrawGradientText,
 };
 }  // namespace
 

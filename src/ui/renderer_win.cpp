@@ -240,9 +240,10 @@ void opStrokeRect(void*, RectF r, float radius, std::uint32_t rgb, float opacity
   }
 }
 
-void opFillGradient(void*, RectF r, float radius, PointF start, PointF end,
-                    const GradientStop* stops, int count) {
-  if (count < 1 || count > 8) return;
+// A linear gradient brush of up to eight stops; the caller releases it. Null on failure.
+ID2D1LinearGradientBrush* makeGradient(PointF start, PointF end, const GradientStop* stops,
+                                       int count) {
+  if (count < 1 || count > 8) return nullptr;
   D2D1_GRADIENT_STOP d2dStops[8];
   for (int i = 0; i < count; ++i) {
     d2dStops[i] = {stops[i].position, colourOf(stops[i].rgb, stops[i].opacity)};
@@ -256,19 +257,39 @@ void opFillGradient(void*, RectF r, float radius, PointF start, PointF end,
   ID2D1LinearGradientBrush* gradient = nullptr;
   if (SUCCEEDED(g.target->CreateGradientStopCollection(d2dStops, static_cast<UINT32>(count),
                                                        D2D1_GAMMA_2_2, D2D1_EXTEND_MODE_CLAMP,
-                                                       &collection)) &&
-      SUCCEEDED(g.target->CreateLinearGradientBrush(
-          D2D1::LinearGradientBrushProperties(D2D1::Point2F(start.x, start.y),
-                                              D2D1::Point2F(end.x, end.y)),
-          collection, &gradient))) {
-    if (radius > 0) {
-      g.target->FillRoundedRectangle(D2D1::RoundedRect(rectOf(r), radius, radius), gradient);
-    } else {
-      g.target->FillRectangle(rectOf(r), gradient);
-    }
+                                                       &collection))) {
+    g.target->CreateLinearGradientBrush(
+        D2D1::LinearGradientBrushProperties(D2D1::Point2F(start.x, start.y),
+                                            D2D1::Point2F(end.x, end.y)),
+        collection, &gradient);
+  }
+  release(collection);
+  return gradient;
+}
+
+void opFillGradient(void*, RectF r, float radius, PointF start, PointF end,
+                    const GradientStop* stops, int count) {
+  ID2D1LinearGradientBrush* gradient = makeGradient(start, end, stops, count);
+  if (!gradient) return;
+  if (radius > 0) {
+    g.target->FillRoundedRectangle(D2D1::RoundedRect(rectOf(r), radius, radius), gradient);
+  } else {
+    g.target->FillRectangle(rectOf(r), gradient);
   }
   release(gradient);
-  release(collection);
+}
+
+void opDrawGradientText(void*, std::wstring_view text, TextFormat format, RectF r, PointF start,
+                        PointF end, const GradientStop* stops, int count) {
+  IDWriteTextFormat* f = g.formats[static_cast<int>(format)];
+  ID2D1LinearGradientBrush* gradient = makeGradient(start, end, stops, count);
+  if (f && gradient) {
+    g.target->PushAxisAlignedClip(rectOf(r), D2D1_ANTIALIAS_MODE_ALIASED);
+    g.target->DrawText(text.data(), static_cast<UINT32>(text.size()), f, rectOf(r), gradient,
+                       D2D1_DRAW_TEXT_OPTIONS_CLIP, DWRITE_MEASURING_MODE_NATURAL);
+    g.target->PopAxisAlignedClip();
+  }
+  release(gradient);
 }
 
 void opFillEllipse(void*, PointF centre, float rx, float ry, std::uint32_t rgb, float opacity) {
@@ -344,9 +365,9 @@ TextSize opMeasureText(void*, std::wstring_view text, TextFormat format, float m
 }
 
 constexpr CanvasOps kDirect2DOps = {
-    opClear,       opFillRect,      opRoundRect, opStrokeRect, opFillGradient,
-    opFillEllipse, opStrokeEllipse, opDrawLine,  opDrawGlow,   opDrawImage,
-    opImageSize,   opPushClip,      opPopClip,   opDrawText,   opMeasureText,
+    opClear,         opFillRect, opRoundRect,   opStrokeRect,       opFillGradient, opFillEllipse,
+    opStrokeEllipse, opDrawLine, opDrawGlow,    opDrawImage,        opImageSize,    opPushClip,
+    opPopClip,       opDrawText, opMeasureText, opDrawGradientText,
 };
 
 Canvas direct2DCanvas(int hoverId, int hoverIndex, int pressedId) {

@@ -10,9 +10,14 @@
 #   download    a slow server: mid-download, with speed, time left and transfer line
 #   self-update the release names another launcher build: it replaces itself, restarts with
 #               --updated, finishes the update, and no .old file is left
+#   front page  the header and the news of the release: a link click reaches the shell (the
+#               hooks record it), the card expands, the language list opens and Deutsch turns
+#               every text German and writes loca.cfg; the close button ends the launcher
+#   close       the close button during a download: exit 0, no temporary file left
 #
 # Screenshots of the window (PNG) go to OUT_DIR: ready.png, restored.png, error.png,
-# downloading.png, updated.png; each is taken once the window shows the colours expected at
+# downloading.png, updated.png, front-page.png, news-expanded.png, language-list.png,
+# deutsch.png; each is taken once the window shows the colours expected at
 # the main screen's places. The state is read from the status file that the hooks write after
 # each painted frame; nothing waits a fixed time for something to happen.
 #
@@ -99,8 +104,9 @@ mkdir -p "$game/data/levels" "$work/stage" "$work/www/patch" "$work/www/slow/pat
 cp "$fake_exe" "$game/Play Quillmark.exe"
 printf 'Quillmark test data\r\n' > "$game/data/readme.txt"
 head -c 300000 /dev/urandom > "$game/data/levels/level1.dat"
-printf '[{"date":"2026-12-01","title":"Patch notes","text":"Fixes.","type":"update"}]' > "$work/news.json"
-printf '{"site":"https://quillmark.example/","discord":"https://discord.example/q"}' > "$work/links.json"
+# The news and links of the demo's release: nine entries of the three kinds, some in German.
+cp "$(dirname "$(realpath "$0")")/release/news.json" "$work/news.json"
+cp "$(dirname "$(realpath "$0")")/release/links.json" "$work/links.json"
 cp "$launcher_exe" "$work/stage/QuillmarkLauncher.exe"
 mkdir -p "$work/stage2"
 cp "$launcher_exe" "$work/stage2/QuillmarkLauncher.exe"
@@ -174,6 +180,7 @@ start_launcher() {
   rm -f "$work/status-$name.txt"
   (cd "$folder" && QM_E2E_PATCH_URL="$url" QM_E2E_PUBLIC_KEY="$public_key" \
      QM_E2E_STATUS_FILE="$(winpath "$work/status-$name.txt")" \
+     QM_E2E_OPENED_FILE="$(winpath "$work/opened-$name.txt")" \
      exec wine "$folder/QuillmarkLauncher.exe" "$@" </dev/null >/dev/null 2>&1) &
   last_pid=$!
   started_pids+=("$last_pid")
@@ -273,4 +280,46 @@ cmp -s "$game/data/levels/level1.dat" "$g3/data/levels/level1.dat" || fail "game
 screenshot updated.png "${qm_ready_checks[@]}"
 stop_launcher self
 echo "ok: self-update"
+
+# 7. the front page: links, news, the language list, German, the close button
+click() { xdotool mousemove $((x + $1)) $((y + $2)) click 1; }
+g5=$(new_folder g5)
+start_launcher front "$g5" "$base/patch/"
+front_pid=$last_pid
+wait_for "READY TO PLAY with the news" 120 bash -c "grep -q '^news=9$' '$work/status-front.txt' 2>/dev/null && grep -q '^phase=$status_ready$' '$work/status-front.txt'"
+screenshot front-page.png "${qm_ready_checks[@]}" "${qm_front_checks[@]}"
+window_origin
+click 46 31   # "Home", always the first link
+wait_for "the Home link to reach the shell" 20 grep -qx 'https://quillmark.example/' "$work/opened-front.txt"
+click 131 519   # "Read more"
+screenshot news-expanded.png "${qm_front_checks[@]}" "${qm_expanded_checks[@]}"
+click 131 519   # "Back"
+click 937 31    # the language selector
+screenshot language-list.png "${qm_language_list_checks[@]}"
+click 900 198   # Deutsch, the fifth of the client's languages
+wait_for "German texts" 20 bash -c "grep -q '^language=de$' '$work/status-front.txt'"
+[ "$(tr -d '\r\n' <"$g5/loca.cfg")" = "1252 de" ] || fail "loca.cfg holds: $(cat "$g5/loca.cfg")"
+[ "$(field front title)" = "BEREIT ZUM SPIELEN" ] || fail "German title: $(field front title)"
+screenshot deutsch.png "${qm_ready_checks[@]}" "${qm_front_checks[@]}"
+click 1075 31   # close
+wait_for "the launcher to close" 30 bash -c "! kill -0 $front_pid 2>/dev/null"
+wait "$front_pid"; code=$?
+[ $code -eq 0 ] || fail "launcher exit code after the close button: $code"
+rm -f "$work/status-front.txt"
+echo "ok: front page, language, close"
+
+# 8. the close button during a download
+g6=$(new_folder g6)
+start_launcher closing "$g6" "$base/slow/patch/"
+closing_pid=$last_pid
+wait_for "a download" 90 bash -c "grep -q '^phase=$status_downloading$' '$work/status-closing.txt' 2>/dev/null"
+window_origin
+click 1075 31
+wait_for "the launcher to close mid-download" 30 bash -c "! kill -0 $closing_pid 2>/dev/null"
+wait "$closing_pid"; code=$?
+[ $code -eq 0 ] || fail "exit code after closing mid-download: $code"
+leftovers=$(find "$g6" -name '*.ap_tmp')
+[ -z "$leftovers" ] || fail "temporary files left: $leftovers"
+rm -f "$work/status-closing.txt"
+echo "ok: close during a download"
 echo "PASS"

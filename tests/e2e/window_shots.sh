@@ -12,6 +12,9 @@
 #                                 pass first; the last capture is then kept as failed-FILE.
 #   qm_ready_checks, qm_error_checks, qm_download_checks
 #                                 what the main screen shows in those states, and where
+#   qm_front_checks, qm_expanded_checks, qm_language_list_checks
+#                                 the header and news panel filled, the card expanded over
+#                                 the list, the language list open
 
 qm_window_id() { xdotool search --onlyvisible --name '^Quillmark$' 2>/dev/null | head -1; }
 
@@ -68,3 +71,11 @@ qm_error_checks=("36 592 124 72 #FF6B6B" "160 598 60 18 #FF6B6B" "230 596 340 20
 qm_download_checks=("160 598 80 18 #E8B04B" "160 626 200 10 #FFD98A" "700 600 70 16 #B9A8A0"
                     "560 599 130 17 #ECE4DC" "160 642 400 18 #B9A8A0" "36 592 124 72 #F4EEDF"
                     "820 600 260 50 #9A8983")
+# The news heading's gold, the selected "All" tab's border, the window buttons' faint peach,
+# the card's title text.
+qm_front_checks=("68 196 40 18 #FFD98A" "56 232 40 24 #E8B04B" "1060 16 30 30 #ECE4DC"
+                 "56 306 300 28 #ECE4DC")
+# Expanded: the card's text runs where the list was, and "Back" replaces "Read more".
+qm_expanded_checks=("420 390 190 90 #E2D6CC")
+# The list's card below the selector with its rows' text.
+qm_language_list_checks=("840 90 170 340 #ECE4DC" "898 16 78 30 #FFD98A")

@@ -479,24 +479,28 @@ TEST_F(MainScreen, HoveringOrPressingTheDisabledButtonChangesNothing) {
   EXPECT_FLOAT_EQ(wait.opacity, 0.8f);
 }
 
-TEST_F(MainScreen, FrameRebuildsItsOutputAndKeepsOtherPanelsEmpty) {
+TEST_F(MainScreen, FrameRebuildsItsOutputAndKeepsTheSidePanelEmpty) {
   FrameView frame;
   frame.main.phase = kStatusReady;
   Canvas c = rec.canvas();
   paintFrameContent(c, frame);
+  const std::size_t regions = rec.output.hitRegions.size();
   // What an earlier frame published (a slider, a list) must not outlive it: the shell would
   // go on dragging along a track or scrolling an area that is no longer drawn.
   addSliderTrack(c, kActionMusicSlider, -1, {100, 300, 300, 304});
-  addScrollArea(c, ScrollKind::PopUpList, {100, 100, 300, 300});
+  addScrollArea(c, ScrollKind::PopUpList, {100, 100, 300, 300}, 0);
   paintFrameContent(c, frame);
-  ASSERT_EQ(rec.output.hitRegions.size(), 1u);
-  EXPECT_EQ(rec.output.hitRegions[0].actionId, kActionPlay);
+  ASSERT_EQ(rec.output.hitRegions.size(), regions);
+  EXPECT_EQ(rec.output.hitRegions.front().actionId, kActionBackground) << "under everything";
+  EXPECT_EQ(rec.output.hitRegions.back().actionId, kActionPlay);
   EXPECT_TRUE(rec.output.sliderTracks.empty());
-  EXPECT_TRUE(rec.output.scrollAreas.empty());
-  // Nothing but the backdrop lies over the news panel and side panel yet.
+  EXPECT_TRUE(rec.output.scrollAreas.empty()) << "no news: no list to scroll";
+  // Nothing but the backdrop lies over the side panel yet.
   for (const DrawCall& call : rec.calls) {
     if (call.kind == DrawKind::Text) {
-      EXPECT_GE(call.rect.top, kStatusTop);
+      EXPECT_FALSE(call.rect.right > kSidePanelRect.left && call.rect.left < kSidePanelRect.right &&
+                   call.rect.bottom > kSidePanelRect.top && call.rect.top < kSidePanelRect.bottom)
+          << std::string(call.text.begin(), call.text.end());
     }
   }
 }

@@ -150,14 +150,14 @@ TEST_F(Renderer, ReadyFrameShowsEveryElementOfTheStatusArea) {
   // The enabled button: a gold face with dark "PLAY" in the middle.
   EXPECT_TRUE(goldInk(at(810, 610)));
   EXPECT_TRUE(any({900, 615, 1000, 645}, darkInk));
-  // The other panels stay empty: no bright pixel in the news or side panel rectangles.
-  EXPECT_FALSE(any(inset(kNewsPanelRect, 4), brightText));
+  // The side panel stays empty: no bright pixel in its rectangle.
   EXPECT_FALSE(any(inset(kSidePanelRect, 4), brightText));
-  // The hit region of the main button, as painted.
+  // The hit region of the main button, as painted, above the background's.
   const std::vector<HitRegion>& regions = renderer::frameOutput().hitRegions;
-  ASSERT_EQ(regions.size(), 1u);
-  EXPECT_EQ(regions[0].actionId, kActionPlay);
-  EXPECT_TRUE(regions[0].enabled);
+  ASSERT_GE(regions.size(), 2u);
+  EXPECT_EQ(regions.front().actionId, kActionBackground);
+  EXPECT_EQ(regions.back().actionId, kActionPlay);
+  EXPECT_TRUE(regions.back().enabled);
 }
 
 TEST_F(Renderer, DownloadFrameShowsSpeedIconBarAndTransferLine) {
@@ -196,7 +196,7 @@ TEST_F(Renderer, ErrorAndHoverFrames) {
   hovered.pressedId = kActionPlay;
   if (!paint(hovered, "main_ready_pressed")) return;
   // The pressed button moved down one unit: its hit region follows.
-  EXPECT_FLOAT_EQ(renderer::frameOutput().hitRegions[0].rect.top, kMainButtonRect.top + 1);
+  EXPECT_FLOAT_EQ(renderer::frameOutput().hitRegions.back().rect.top, kMainButtonRect.top + 1);
   // The gold glow of the hovered button lights the panel beside it.
   EXPECT_GT(at(795, 629).r, atRest.r + 2);
   EXPECT_GT(at(795, 629).g, atRest.g + 1);
@@ -211,6 +211,47 @@ TEST_F(Renderer, ALongMessageStaysInsideItsLineAboveTheBar) {
   if (!paint(error, "main_error_long")) return;
   EXPECT_TRUE(any({230, 596, 570, 616}, redText));
   EXPECT_FALSE(any({225, 617, 570, 627}, redText));
+}
+
+// The front page as a player sees it: links, window buttons, the logo, the news card and list.
+TEST_F(Renderer, HeaderAndNewsWithTheLanguageListOpen) {
+  std::vector<NewsItem> news(7);
+  for (std::size_t i = 0; i < news.size(); ++i) {
+    news[i].title = L"Patch notes " + std::to_wstring(i + 1) + L": the harbour opens at dawn";
+    news[i].date = L"0" + std::to_wstring(i + 1) + L"/12/2026";
+    news[i].type = i % 3 == 0 ? L"event" : i % 3 == 1 ? L"update" : L"news";
+    news[i].url = L"https://quillmark.example/news";
+  }
+  news[0].author = L"Ilse Varga";
+  for (int i = 0; i < 40; ++i) news[0].text += L"The harbour town opens its gates at dawn. ";
+  FrameView view = readyView();
+  view.header.linkAddresses = {L"https://a/", L"https://b/", L"", L"https://d/", L"https://e/"};
+  view.header.languageCode = "pt";
+  view.news.items = &news;
+  view.news.hasNewsPage = true;
+  view.hoverId = kActionClose;
+  if (!paint(view, "main_news")) return;
+  EXPECT_TRUE(redText(at(1075, 20)));               // the hovered close button
+  EXPECT_TRUE(any({36, 16, 300, 46}, brightText));  // the links
+  EXPECT_TRUE(any({kNewsRowsRect.left, kNewsRowsRect.top, kNewsRowsRect.right, 400}, brightText));
+  EXPECT_TRUE(any({56, 306, 380, 340}, brightText));  // the card's title
+  EXPECT_TRUE(goldInk(at(60, 520)));                  // "Read more"
+
+  view.hoverId = 0;
+  view.news.expanded = true;
+  if (!paint(view, "main_news_expanded")) return;
+  EXPECT_TRUE(any({420, 400, 600, 480}, [](Rgb c) { return c.r > 170 && c.g > 160; }));
+
+  view.news.expanded = false;
+  view.popUp.open = PopUp::LanguageList;
+  view.popUp.currentLanguage = 0;
+  view.header.languageListOpen = true;
+  if (!paint(view, "main_language_list")) return;
+  const RectF list = languageListRect(kClientLanguageCount);
+  EXPECT_TRUE(any({list.left, list.top, list.right, list.top + 80}, brightText));
+  EXPECT_TRUE(any({list.left, list.bottom - 40, list.right, list.bottom - 4}, brightText));
+  if (!paint(view, "main_language_list_144dpi", 144.0f)) return;
+  EXPECT_TRUE(any({list.left, list.bottom - 40, list.right, list.bottom - 4}, brightText));
 }
 
 TEST_F(Renderer, HighDpiFrameKeepsTheLayoutInCanvasUnits) {

@@ -381,26 +381,27 @@ TEST_F(ShellTest, VolumeSlidersFollowTheDragAndWriteOnRelease) {
 }
 
 TEST_F(ShellTest, WheelScrollsWhatLiesUnderThePointer) {
-  onMouseWheel(shell, 500, 300, 120);  // a notch up over the news list
-  EXPECT_FLOAT_EQ(shell.ui.news.scroll, -40.0f);
+  shell.ui.uiNews.assign(10, NewsItem{});
+  paintFrame();
+  // Ten rows of 66 in a list 262 high: 10 * 66 - 8 - 262 = 390 to scroll.
+  onMouseWheel(shell, 500, 300, 120);  // a notch up at the top stays at the top
+  EXPECT_FLOAT_EQ(shell.ui.news.scroll, 0.0f);
   onMouseWheel(shell, kNewsListRect.left, kNewsListRect.top, -240);  // left and top belong to it
-  EXPECT_FLOAT_EQ(shell.ui.news.scroll, 40.0f);
+  EXPECT_FLOAT_EQ(shell.ui.news.scroll, 80.0f);
   onMouseWheel(shell, kNewsListRect.right, 300, -120);  // outside the list: nothing
   onMouseWheel(shell, 500, kNewsListRect.bottom, -120);
   onMouseWheel(shell, 300, 300, -120);
-  EXPECT_FLOAT_EQ(shell.ui.news.scroll, 40.0f);
-
-  // The language list: 12 rows of 32 and 8 of padding below the selector.
-  shell.ui.popUp.open = PopUp::LanguageList;
-  const RectF languages = languageListRect(kClientLanguageCount);
-  EXPECT_FLOAT_EQ(languages.top, 50.0f);
-  EXPECT_FLOAT_EQ(languages.height(), 12 * 32 + 8);
-  onMouseWheel(shell, 900, languages.bottom - 1, -120);
-  EXPECT_FLOAT_EQ(shell.ui.popUp.scroll, 40.0f);
-  onMouseWheel(shell, 900, languages.bottom, -120);
-  EXPECT_FLOAT_EQ(shell.ui.popUp.scroll, 40.0f);
-  onMouseWheel(shell, 500, 300, -120);  // the news list still scrolls beside the open list
   EXPECT_FLOAT_EQ(shell.ui.news.scroll, 80.0f);
+  for (int i = 0; i < 20; ++i) onMouseWheel(shell, 500, 300, -120);
+  EXPECT_FLOAT_EQ(shell.ui.news.scroll, 390.0f);
+
+  // The expanded card scrolls its body instead; the list is not drawn.
+  dispatchAction(shell, kActionReadMore, -1);
+  shell.ui.uiNews[0].text.assign(5000, L'x');
+  paintFrame();
+  onMouseWheel(shell, 200, 480, -120);
+  EXPECT_FLOAT_EQ(shell.ui.news.bodyScroll, 40.0f);
+  EXPECT_FLOAT_EQ(shell.ui.news.scroll, 390.0f);
 
   shell.ui.settings.open = true;
   onMouseWheel(shell, 500, 300, -120);
@@ -408,7 +409,6 @@ TEST_F(ShellTest, WheelScrollsWhatLiesUnderThePointer) {
   shell.ui.settings.openList = 1;
   onMouseWheel(shell, 500, 300, 60);
   EXPECT_FLOAT_EQ(shell.ui.settings.listScroll, -20.0f);
-  EXPECT_FLOAT_EQ(shell.ui.news.scroll, 80.0f);
 }
 
 TEST_F(ShellTest, VolumeDragFollowsTheTrackTheLastFramePublished) {
@@ -439,20 +439,28 @@ TEST_F(ShellTest, VolumeDragFollowsTheTrackTheLastFramePublished) {
   EXPECT_EQ(dir.read("vessa.cfg"), "MUSIC_VOLUME 0.750\r\nVOICE_VOLUME 2\r\n");
 }
 
-TEST_F(ShellTest, WheelScrollsTheTopmostAreaTheFramePublished) {
-  // Published areas take the place of the layout's: here the news list lies elsewhere, and a
-  // pop-up list above it.
-  frame.scrollAreas = {{ScrollKind::NewsList, {100, 100, 300, 300}},
-                       {ScrollKind::PopUpList, {200, 200, 400, 400}}};
+TEST_F(ShellTest, WheelScrollsTheTopmostAreaTheFramePublishedWithinItsLimit) {
+  frame.scrollAreas = {{ScrollKind::NewsList, {100, 100, 300, 300}, 100.0f},
+                       {ScrollKind::PopUpList, {200, 200, 400, 400}, 1000.0f},
+                       {ScrollKind::NewsBody, {500, 100, 600, 300}, 0.0f}};
   shell.ui.popUp.open = PopUp::ResolutionList;
   onMouseWheel(shell, 150, 150, -120);
   EXPECT_FLOAT_EQ(shell.ui.news.scroll, 40.0f);
   onMouseWheel(shell, 250, 250, -120);  // where both lie, the later one
   EXPECT_FLOAT_EQ(shell.ui.popUp.scroll, 40.0f);
   EXPECT_FLOAT_EQ(shell.ui.news.scroll, 40.0f);
-  // Outside the published areas the layout's still apply (nothing publishes them yet).
-  onMouseWheel(shell, kNewsListRect.left, kNewsListRect.top, -120);
-  EXPECT_FLOAT_EQ(shell.ui.news.scroll, 80.0f);
+  // Past either end nothing is stored up: one notch back moves at once.
+  for (int i = 0; i < 5; ++i) onMouseWheel(shell, 150, 150, -120);
+  EXPECT_FLOAT_EQ(shell.ui.news.scroll, 100.0f);
+  onMouseWheel(shell, 150, 150, 120);
+  EXPECT_FLOAT_EQ(shell.ui.news.scroll, 60.0f);
+  onMouseWheel(shell, 150, 150, 600);
+  EXPECT_FLOAT_EQ(shell.ui.news.scroll, 0.0f);
+  onMouseWheel(shell, 550, 150, -120);  // a body that fits does not scroll
+  EXPECT_FLOAT_EQ(shell.ui.news.bodyScroll, 0.0f);
+  onMouseWheel(shell, 700, 150, -120);  // nothing scrolls there
+  EXPECT_FLOAT_EQ(shell.ui.news.scroll, 0.0f);
+  EXPECT_FLOAT_EQ(shell.ui.popUp.scroll, 40.0f);
 }
 
 TEST_F(ShellTest, EscapeClosesListsAndSettingsBeforeItMinimises) {
