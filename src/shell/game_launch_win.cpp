@@ -1,7 +1,7 @@
 // Starting programs through the shell and directly, and the process snapshot.
+#include <windows.h>
 #include <shellapi.h>
 #include <tlhelp32.h>
-#include <windows.h>
 
 #include "shell/command_line.h"
 #include "shell/game_launch.h"

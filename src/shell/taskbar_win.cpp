@@ -1,7 +1,7 @@
 // The taskbar button's progress through ITaskbarList3 (Windows 7 and later). Systems without
 // the interface (or without a taskbar) simply show nothing.
-#include <shobjidl.h>
 #include <windows.h>
+#include <shobjidl.h>
 
 #include "shell/taskbar.h"
 
