@@ -217,9 +217,11 @@ void loadConfigValues(const GameConfigFile& config, ConfigValues& values, bool u
   }
 }
 
-void openSettings(GameConfigFile& config, ConfigValues& values, const std::wstring& folder) {
+void openSettings(GameConfigFile& config, ConfigValues& values, ConfigValues& opened,
+                  const std::wstring& folder) {
   loadGameConfig(config, folder);
   loadConfigValues(config, values, false);
+  opened = values;
 }
 
 void resetToDefaults(ConfigValues& values) {
@@ -228,15 +230,23 @@ void resetToDefaults(ConfigValues& values) {
   loadConfigValues(kNoFile, values, true);
 }
 
-bool saveConfigValues(GameConfigFile& config, const ConfigValues& values) {
+bool saveConfigValues(GameConfigFile& config, const ConfigValues& values, ConfigValues& opened) {
   // Without a game folder the file's name would be relative to the working folder.
   if (config.folder.empty()) return false;
   loadGameConfig(config, config.folder);
   std::vector<ConfigChange> changes;
   for (const auto& [key, value] : values) {
-    if (getConfigValue(config, key, "") != value) changes.push_back({key, value});
+    if (getConfigValue(config, key, "") == value) continue;
+    if (findConfigLine(config.lines, key) >= 0) {
+      // Not edited by the player: the file's newer value (the client's) stays.
+      const auto before = opened.find(key);
+      if (before != opened.end() && before->second == value) continue;
+    }
+    changes.push_back({key, value});
   }
-  return setConfigValues(config, changes);
+  if (!setConfigValues(config, changes)) return false;
+  opened = values;
+  return true;
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -403,15 +413,28 @@ ConfigValues& configValues() {
   return values;
 }
 
+namespace {
+
+// The file's values when the pages opened or were last saved.
+ConfigValues& openedConfigValues() {
+  static ConfigValues values;
+  return values;
+}
+
+}  // namespace
+
 void loadConfigValues(bool useDefaults) {
   loadConfigValues(gameConfig(), configValues(), useDefaults);
+  if (!useDefaults) openedConfigValues() = configValues();
 }
 void openSettings(const std::wstring& folder) {
   openedDisplayModes() = systemDisplayModes();
-  openSettings(gameConfig(), configValues(), folder);
+  openSettings(gameConfig(), configValues(), openedConfigValues(), folder);
 }
 void resetToDefaults() { resetToDefaults(configValues()); }
-bool saveConfigValues() { return saveConfigValues(gameConfig(), configValues()); }
+bool saveConfigValues() {
+  return saveConfigValues(gameConfig(), configValues(), openedConfigValues());
+}
 bool chooseOption(int entry, int option) { return chooseOption(configValues(), entry, option); }
 bool toggle(int entry) { return toggle(configValues(), entry); }
 std::vector<DropDownItem> dropDownItems(int entry) {

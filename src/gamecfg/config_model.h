@@ -77,11 +77,15 @@ ConfigValues& configValues();
 
 // Empties values, then stores every entry's default (useDefaults) or its value in the file
 // (getConfigValue with the default as fallback); the resolution entry stores WIDTH and HEIGHT.
+// The process-wide form, reading the file, also makes them the values the pages opened with.
 void loadConfigValues(const GameConfigFile& config, ConfigValues& values, bool useDefaults);
 void loadConfigValues(bool useDefaults);
-// Reads folder's vessa.cfg and loca.cfg into config, then the values from it. The process-wide
-// form also takes the system's display modes once, for the resolution list of this opening.
-void openSettings(GameConfigFile& config, ConfigValues& values, const std::wstring& folder);
+// Reads folder's vessa.cfg and loca.cfg into config, then values from it, and the same values
+// into opened: what the file held when the pages opened, against which a save tells the
+// player's edits from what the client may write meanwhile. The process-wide form also takes
+// the system's display modes once, for the resolution list of this opening.
+void openSettings(GameConfigFile& config, ConfigValues& values, ConfigValues& opened,
+                  const std::wstring& folder);
 void openSettings(const std::wstring& folder);
 // Every entry back to its default; nothing is written until a save.
 void resetToDefaults(ConfigValues& values);
@@ -139,12 +143,15 @@ std::wstring valueText(int entry);
 
 // ---- Save
 
-// Reloads config from its folder (so that lines the client changed since the pages opened are
-// current), then gives every key whose value differs from the file's (a missing key counts as
-// "") its pending value, in ascending key order, and replaces vessa.cfg once with all of them.
-// True when the file holds every pending value afterwards; false when it could not be written
-// (locked, unreadable, too large or its folder gone): the file then keeps its old content.
-// The caller refreshes its cached volumes (readMusicVolume, readVoiceVolume) and shows
-// kSetSaved, or kSetSaveFailed on false.
-bool saveConfigValues(GameConfigFile& config, const ConfigValues& values);
+// Reloads config from its folder, then gives a key its pending value when the file's value
+// differs from it (a missing key reads as "") and either the player changed the key (its value
+// differs from opened) or the file lacks it; in ascending key order, in one replacement of
+// vessa.cfg. So a setting the client changed while the pages were open survives unless the
+// player changed it too, and a file without a key gains it. On success opened takes the saved
+// values, so that the next save compares with them.
+// True when the file holds every pending value it should afterwards; false when it could not
+// be written (locked, unreadable, too large, or its folder gone or never loaded): the file then
+// keeps its old content. The caller refreshes its cached volumes (readMusicVolume,
+// readVoiceVolume) and shows kSetSaved, or kSetSaveFailed on false.
+bool saveConfigValues(GameConfigFile& config, const ConfigValues& values, ConfigValues& opened);
 bool saveConfigValues();
