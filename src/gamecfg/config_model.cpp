@@ -265,7 +265,8 @@ bool chooseOption(ConfigValues& values, int entry, int option) {
 bool toggle(ConfigValues& values, int entry) {
   const ConfigEntry* e = entryOfKind(entry, {Kind::Toggle});
   if (e == nullptr) return false;
-  values[e->key] = integerOf(entryValue(values, *e)) != 0 ? "0" : "1";
+  // (One character assigned: GCC 12 at -O3 warns wrongly about copying a literal here.)
+  values[e->key].assign(1, integerOf(entryValue(values, *e)) != 0 ? '0' : '1');
   return true;
 }
 

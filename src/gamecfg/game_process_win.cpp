@@ -1,7 +1,8 @@
 // The running processes of one executable name: the Toolhelp snapshot for the names, then each
 // match's full path from QueryFullProcessImageNameW.
-#include <tlhelp32.h>
 #include <windows.h>
+// tlhelp32.h needs the types of windows.h.
+#include <tlhelp32.h>
 
 #include "gamecfg/game_process.h"
 
