@@ -26,8 +26,8 @@ const wchar_t* const kSettingsPt[] = {
     // Around the pages
     L"Definições",
     L"Gráficos, som e interface do Quillmark — aplicados no próximo arranque do jogo.",
-    L"O jogo está em execução — feche-o antes de guardar, caso contrário ele substitui as "
-    L"alterações ao sair.",
+    L"O jogo está em execução — feche-o antes de guardar; caso contrário, ao sair, substituirá as "
+    L"alterações.",
     L"Guarda em vessa.cfg",
     L"Definições guardadas.",
     L"Predefinições",
