@@ -5,9 +5,9 @@
 #include <cstdio>
 #include <cstdlib>
 
-#include "i18n/strings.h"
 #include "base/files.h"
 #include "base/paths.h"
+#include "i18n/strings.h"
 
 namespace {
 
@@ -30,6 +30,32 @@ bool validKey(std::string_view key) {
 
 bool validValue(std::string_view value) {
   return value.find_first_of("\r\n") == std::string_view::npos;
+}
+
+// Changes the first line holding key (keeping the key, its spacing and the line's place) or
+// appends "key value"; false, changing nothing, for text that would not read back the same.
+bool applyConfigValue(std::vector<std::string>& lines, std::string_view key,
+                      std::string_view value) {
+  if (!validKey(key) || !validValue(value)) return false;
+  const int index = findConfigLine(lines, key);
+  if (index >= 0) {
+    std::string& line = lines[static_cast<std::size_t>(index)];
+    line.resize(valueStart(line, key.size()));
+    line += value;
+  } else {
+    std::string line(key);
+    line += ' ';
+    line += value;
+    lines.push_back(std::move(line));
+  }
+  return true;
+}
+
+// Replaces vessa.cfg whole with the lines, unless the file's own content could not be read.
+bool writeGameConfig(const GameConfigFile& config) {
+  if (!config.writable) return false;
+  return writeFileAtomically(config.folder + kGameConfigFileName,
+                             formatGameConfig(config.lines, config.separator));
 }
 
 }  // namespace
@@ -118,21 +144,17 @@ std::string getConfigValue(std::string_view key, std::string_view fallback) {
 }
 
 bool setConfigValue(GameConfigFile& config, std::string_view key, std::string_view value) {
-  if (!validKey(key) || !validValue(value)) return false;
-  const int index = findConfigLine(config.lines, key);
-  if (index >= 0) {
-    std::string& line = config.lines[static_cast<std::size_t>(index)];
-    line.resize(valueStart(line, key.size()));
-    line += value;
-  } else {
-    std::string line(key);
-    line += ' ';
-    line += value;
-    config.lines.push_back(std::move(line));
+  if (!applyConfigValue(config.lines, key, value)) return false;
+  return writeGameConfig(config);
+}
+
+bool setConfigValues(GameConfigFile& config, const std::vector<ConfigChange>& changes) {
+  if (changes.empty()) return true;
+  bool applied = true;
+  for (const ConfigChange& change : changes) {
+    applied = applyConfigValue(config.lines, change.key, change.value) && applied;
   }
-  if (!config.writable) return false;
-  return writeFileAtomically(config.folder + kGameConfigFileName,
-                             formatGameConfig(config.lines, config.separator));
+  return writeGameConfig(config) && applied;
 }
 
 bool setConfigValue(std::string_view key, std::string_view value) {

@@ -68,6 +68,17 @@ std::string getConfigValue(std::string_view key, std::string_view fallback);
 bool setConfigValue(GameConfigFile& config, std::string_view key, std::string_view value);
 bool setConfigValue(std::string_view key, std::string_view value);
 
+// One key and the value to give it.
+struct ConfigChange {
+  std::string key;
+  std::string value;
+};
+// Applies the changes to the lines one after the other, each as setConfigValue would, then
+// replaces vessa.cfg once, so that the file takes all of them or none. True when the file was
+// written (or there was nothing to change); false when a change was refused (it is skipped,
+// the others are applied) or the file could not be written (it keeps its old content).
+bool setConfigValues(GameConfigFile& config, const std::vector<ConfigChange>& changes);
+
 // "WINDOWED" (default "1") as a decimal integer: true when non-zero.
 bool readWindowed(const GameConfigFile& config);
 bool readWindowed();

@@ -912,6 +912,8 @@ const char* uiLanguageCode() { return currentLanguage().code; }
 
 bool usesDecimalComma() { return currentLanguage().decimalComma; }
 
+int uiLanguageIndex() { return g_uiLanguage.load(std::memory_order_relaxed); }
+
 const char* uiLanguageForWindowsId(unsigned primaryLanguageId) {
   // A full LANGID (sub-language in the upper bits) is reduced to its primary id, so that
   // Portuguese (Brazil) and Portuguese (Portugal) both give "pt".

@@ -2,6 +2,9 @@
 // beside itself, and exits. Lines: "command=" the whole command line, "folder=" the working
 // folder, both UTF-8. The record is written to a temporary name and moved into place, so a
 // reader never sees half of it.
+//
+// While a file "fake_game_hold" lies beside it, it keeps running after the record (for at most
+// ten minutes), so that a test can find it among the processes; deleting the file ends it.
 #include <windows.h>
 
 #include <string>
@@ -47,6 +50,10 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
       !MoveFileExW(temporary.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING)) {
     DeleteFileW(temporary.c_str());
     return 3;
+  }
+  const std::wstring hold = ownFolder() + L"fake_game_hold";
+  for (int i = 0; i < 12000 && GetFileAttributesW(hold.c_str()) != INVALID_FILE_ATTRIBUTES; ++i) {
+    Sleep(50);
   }
   return 0;
 }

@@ -5,10 +5,12 @@
 //   Choosing a language: codes, case, fallback, Windows language ids, loca.cfg flows.
 //   Client list: codes, code pages, display names, index.
 //   Threads: the update thread reading texts while the UI thread switches language.
+//   Settings texts: the pages' table in every language, its fixed English texts, its lookup.
 #include "i18n/strings.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cstdio>
 #include <set>
@@ -16,6 +18,8 @@
 #include <thread>
 #include <type_traits>
 #include <utility>
+
+#include "i18n/settings_texts.h"
 
 namespace {
 
@@ -476,4 +480,110 @@ TEST(UiLanguageThreads, ReaderSeesWholeTextsWhileTheLanguageChanges) {
   stop.store(true);
   reader.join();
   EXPECT_EQ(bad.load(), 0);
+}
+
+// ---- Settings texts
+
+namespace {
+
+std::string whereSettings(int lang, int id) {
+  return std::string(uiLanguageCodeAt(lang)) + " settings #" + std::to_string(id) + " \"" +
+         narrow(settingsTextIn(lang, id)) + "\"";
+}
+
+// Settings texts that are the same word in English and in that language; the refresh rates and
+// "Ultra" are the same in every language.
+const std::set<std::pair<int, int>> kSettingsSameAsEnglish = {
+    {kPt, kSetPageInterface},
+    {kFr, kSetPageInterface},
+    {kDe, kSetPageSound},
+};
+
+bool sameInEveryLanguage(int id) {
+  return (id >= kSetOpt60 && id <= kSetOpt240) || id == kSetOptUltra;
+}
+
+}  // namespace
+
+TEST(SettingsTexts, EveryLanguageHasEveryTextTranslatedWellFormedAndShort) {
+  // Names the player finds in the files and on the keyboard stay as they are.
+  const std::pair<int, const wchar_t*> kept[] = {
+      {kSetIntro, L"Quillmark"},
+      {kSetSavesTo, L"vessa.cfg"},
+      {kSetFpsLimit, L"FPS"},
+      {kSetWindowsKeyboard, L"Windows"},
+      {kSetWindowsKeyboard, L"(IME)"},
+      {kSetWindowsKeyboardDesc, L"IME"},
+      {kSetAlwaysShowNamesDesc, L"Alt"},
+      {kSetSharpnessDesc, L"(0 = "},
+      {kSetFieldOfViewDesc, L"100"},
+  };
+  for (int lang = 0; lang < kUiLanguageCount; ++lang) {
+    for (int id = 0; id < kSettingsTextCount; ++id) {
+      const std::wstring s = settingsTextIn(lang, id);
+      const std::wstring en = settingsTextIn(kEn, id);
+      ASSERT_FALSE(s.empty()) << whereSettings(lang, id);
+      std::u32string cps;
+      ASSERT_TRUE(codePoints(s, &cps)) << whereSettings(lang, id);
+      for (char32_t c : cps) {
+        EXPECT_TRUE(c >= 0x20 && c != 0x7F && !(c >= 0x80 && c < 0xA0) && c != 0xFFFD)
+            << whereSettings(lang, id);
+      }
+      EXPECT_TRUE(s.front() != L' ' && s.back() != L' ' && s.find(L"  ") == std::wstring::npos)
+          << whereSettings(lang, id);
+      // Descriptions and messages are sentences; labels, titles and options are not.
+      EXPECT_EQ(endsWith(s, L"."), endsWith(en, L".")) << whereSettings(lang, id);
+      if (lang != kEn) {
+        const bool same = s == en;
+        const bool allowed = sameInEveryLanguage(id) || kSettingsSameAsEnglish.count({lang, id});
+        EXPECT_EQ(same, allowed) << whereSettings(lang, id)
+                                 << (same ? " is the English text" : " is listed as English");
+      }
+      // Option labels fit a button of about 120 units at 13 px: no longer than the longest
+      // English one ("Name on mouse-over").
+      if (id >= kSetOptWindow && id <= kSetOptHidden) {
+        EXPECT_LE(cps.size(), 18u) << whereSettings(lang, id);
+      }
+    }
+    for (const auto& [id, token] : kept) {
+      EXPECT_NE(std::wstring(settingsTextIn(lang, id)).find(token), std::wstring::npos)
+          << whereSettings(lang, id);
+    }
+  }
+}
+
+TEST(SettingsTexts, FixedEnglishTextsAndTheCurrentLanguage) {
+  const std::pair<int, const wchar_t*> english[] = {
+      {kSetTitle, L"Settings"},
+      {kSetIntro,
+       L"Graphics, sound and interface for Quillmark \u2014 applied the next time the game "
+       L"starts."},
+      {kSetGameRunning,
+       L"The game is running \u2014 close it before saving, otherwise it overwrites the changes "
+       L"when it exits."},
+      {kSetSavesTo, L"Saves to vessa.cfg"},
+      {kSetSaved, L"Settings saved."},
+      {kSetDefaults, L"Defaults"},
+      {kSetCancel, L"Cancel"},
+      {kSetSave, L"Save"},
+      {kSetSaveAndPlay, L"Save & play"},
+      {kSetSaveFailed, L"Could not save the settings."},
+      {kSetPageEnvironmentSub, L"Weather, fog & night"},
+      {kSetGameCursorDesc, L"Use the cursor drawn by the game instead of Windows\u2019."},
+      {kSetSoundEffectsDesc, L"Volume of effects and combat."},
+      {kSetOptNameOnHover, L"Name on mouse-over"},
+      {kSetOptHidden, L"Hidden"},
+  };
+  for (const auto& [id, text] : english) EXPECT_STREQ(settingsTextIn(kEn, id), text) << id;
+
+  setUiLanguage("cz");
+  EXPECT_STREQ(settingsText(kSetSave), L"Ulo\u017Eit");
+  setUiLanguage("gr");
+  EXPECT_STREQ(settingsText(kSetCancel), settingsTextIn(kGr, kSetCancel));
+  setUiLanguage("xx");
+  EXPECT_STREQ(settingsText(kSetSave), L"Save");
+  for (int id : {-1, static_cast<int>(kSettingsTextCount), 1000}) {
+    EXPECT_STREQ(settingsText(id), L"") << id;
+  }
+  EXPECT_STREQ(settingsTextIn(kUiLanguageCount, kSetSave), L"");
 }
