@@ -91,8 +91,8 @@ long responseCode(CURL* easy) {
 // (3xx, which curl follows when they name a Location) pass.
 size_t onHeader(char* data, size_t size, size_t count, void* user) {
   const size_t length = size * count;
-  const bool endOfHead = (length == 2 && data[0] == '\r' && data[1] == '\n') ||
-                         (length == 1 && data[0] == '\n');
+  const bool endOfHead =
+      (length == 2 && data[0] == '\r' && data[1] == '\n') || (length == 1 && data[0] == '\n');
   if (!endOfHead) return length;
   auto* t = static_cast<Transfer*>(user);
   const long code = responseCode(t->easy);
@@ -113,7 +113,8 @@ size_t onBody(char* data, size_t size, size_t count, void* user) {
   if (length == 0) return 0;
   try {
     // length is at most the receive buffer (256 KiB), so it fits the sink's 32-bit count.
-    if (!(*t->sink)(reinterpret_cast<const std::uint8_t*>(data), static_cast<std::uint32_t>(length))) {
+    if (!(*t->sink)(reinterpret_cast<const std::uint8_t*>(data),
+                    static_cast<std::uint32_t>(length))) {
       t->sinkStopped = true;
       return 0;
     }
@@ -158,7 +159,8 @@ bool httpOpenSession() {
       curl_share_setopt(session->share, CURLSHOPT_UNLOCKFUNC, unlockShare) != CURLSHE_OK ||
       curl_share_setopt(session->share, CURLSHOPT_USERDATA, session) != CURLSHE_OK ||
       curl_share_setopt(session->share, CURLSHOPT_SHARE, CURL_LOCK_DATA_DNS) != CURLSHE_OK ||
-      curl_share_setopt(session->share, CURLSHOPT_SHARE, CURL_LOCK_DATA_SSL_SESSION) != CURLSHE_OK) {
+      curl_share_setopt(session->share, CURLSHOPT_SHARE, CURL_LOCK_DATA_SSL_SESSION) !=
+          CURLSHE_OK) {
     if (session->share) curl_share_cleanup(session->share);
     delete session;
     curl_global_cleanup();

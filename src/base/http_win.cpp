@@ -14,7 +14,8 @@ namespace {
 
 constexpr const wchar_t* kUserAgent = L"QuillmarkResselLauncher/2.0";
 constexpr DWORD kReceiveBufferBytes = 262144;
-constexpr DWORD kTls12And13 = WINHTTP_FLAG_SECURE_PROTOCOL_TLS1_2 | WINHTTP_FLAG_SECURE_PROTOCOL_TLS1_3;
+constexpr DWORD kTls12And13 =
+    WINHTTP_FLAG_SECURE_PROTOCOL_TLS1_2 | WINHTTP_FLAG_SECURE_PROTOCOL_TLS1_3;
 constexpr DWORD kTls12 = WINHTTP_FLAG_SECURE_PROTOCOL_TLS1_2;
 constexpr DWORD kHostChars = 256;
 constexpr DWORD kPathChars = 2048;
@@ -108,13 +109,13 @@ int HttpGet(const std::wstring& url, const DataSink& sink, bool noCache,
 
   InternetHandle connection(WinHttpConnect(g_session, host, parts.nPort, 0));
   if (!connection.handle) return 0;
-  InternetHandle request(WinHttpOpenRequest(connection.handle, L"GET", requestPath.c_str(),
-                                            nullptr, WINHTTP_NO_REFERER,
-                                            WINHTTP_DEFAULT_ACCEPT_TYPES, flags));
+  InternetHandle request(WinHttpOpenRequest(connection.handle, L"GET", requestPath.c_str(), nullptr,
+                                            WINHTTP_NO_REFERER, WINHTTP_DEFAULT_ACCEPT_TYPES,
+                                            flags));
   if (!request.handle) return 0;
 
-  const wchar_t* headers = noCache ? L"Cache-Control: no-cache\r\nPragma: no-cache\r\n"
-                                   : WINHTTP_NO_ADDITIONAL_HEADERS;
+  const wchar_t* headers =
+      noCache ? L"Cache-Control: no-cache\r\nPragma: no-cache\r\n" : WINHTTP_NO_ADDITIONAL_HEADERS;
   if (!WinHttpSendRequest(request.handle, headers, noCache ? static_cast<DWORD>(-1) : 0,
                           WINHTTP_NO_REQUEST_DATA, 0, 0, 0) ||
       !WinHttpReceiveResponse(request.handle, nullptr)) {

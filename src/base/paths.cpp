@@ -18,7 +18,9 @@ constexpr wchar_t kTemporarySuffix[] = L".ap_tmp";
 
 bool isSeparator(wchar_t c) { return c == L'\\' || c == L'/'; }
 
-wchar_t asciiUpper(wchar_t c) { return c >= L'a' && c <= L'z' ? static_cast<wchar_t>(c - L'a' + L'A') : c; }
+wchar_t asciiUpper(wchar_t c) {
+  return c >= L'a' && c <= L'z' ? static_cast<wchar_t>(c - L'a' + L'A') : c;
+}
 
 bool equalsUpper(std::wstring_view name, std::wstring_view upper) {
   if (name.size() != upper.size()) return false;
@@ -38,7 +40,8 @@ bool isDeviceName(std::wstring_view component) {
   for (std::wstring_view device : {L"CON", L"PRN", L"AUX", L"NUL", L"CONIN$", L"CONOUT$"}) {
     if (equalsUpper(base, device)) return true;
   }
-  if (base.size() == 4 && (equalsUpper(base.substr(0, 3), L"COM") || equalsUpper(base.substr(0, 3), L"LPT"))) {
+  if (base.size() == 4 &&
+      (equalsUpper(base.substr(0, 3), L"COM") || equalsUpper(base.substr(0, 3), L"LPT"))) {
     const wchar_t digit = base[3];
     return (digit >= L'0' && digit <= L'9') || digit == static_cast<wchar_t>(0xB9) ||
            digit == static_cast<wchar_t>(0xB2) || digit == static_cast<wchar_t>(0xB3);
@@ -69,8 +72,8 @@ bool isSafeRelativePath(std::string_view utf8Path, std::wstring& widePath) {
   std::size_t start = 0;
   for (;;) {
     const std::size_t end = wide.find(L'\\', start);
-    const std::wstring_view component =
-        std::wstring_view(wide).substr(start, end == std::wstring::npos ? std::wstring::npos : end - start);
+    const std::wstring_view component = std::wstring_view(wide).substr(
+        start, end == std::wstring::npos ? std::wstring::npos : end - start);
     if (!isSafeComponent(component)) return false;
     if (end == std::wstring::npos) break;
     start = end + 1;

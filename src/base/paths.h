@@ -11,7 +11,8 @@
 // reserved characters and Windows device names (CON, NUL, COM1, also as "nul.txt", any case).
 bool isSafeRelativePath(std::string_view utf8Path, std::wstring& widePath);
 
-// Creates every missing folder above path (up to its last "\"); true if the parent is a folder afterwards.
+// Creates every missing folder above path (up to its last "\"); true if the parent is a folder
+// afterwards.
 bool ensureParentDirectory(const std::wstring& path);
 
 // Writes bytes to path + ".ap_tmp" and moves it onto path; on failure the target is untouched

@@ -2,8 +2,8 @@
 // gcry_md handle per hasher. Files are read in sha256.cpp.
 #include <gcrypt.h>
 
-#include "formats/gcrypt_init.h"
 #include "base/sha256.h"
+#include "formats/gcrypt_init.h"
 
 namespace {
 

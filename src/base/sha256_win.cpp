@@ -24,7 +24,8 @@ BCRYPT_ALG_HANDLE provider() {
   if (!InitOnceBeginInitialize(&providerOnce, 0, &pending, nullptr)) return nullptr;
   if (pending) {
     BCRYPT_ALG_HANDLE opened = nullptr;
-    if (!BCRYPT_SUCCESS(BCryptOpenAlgorithmProvider(&opened, BCRYPT_SHA256_ALGORITHM, nullptr, 0))) {
+    if (!BCRYPT_SUCCESS(
+            BCryptOpenAlgorithmProvider(&opened, BCRYPT_SHA256_ALGORITHM, nullptr, 0))) {
       opened = nullptr;
     }
     sharedProvider = opened;

@@ -8,9 +8,9 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "base/text.h"
 #include "cli/console.h"
 #include "cli/options.h"
-#include "base/text.h"
 
 namespace {
 

@@ -6,9 +6,9 @@
 #include <atomic>
 #include <cstdio>
 
+#include "base/text.h"
 #include "cli/console.h"
 #include "i18n/strings.h"
-#include "base/text.h"
 
 namespace {
 

@@ -4,10 +4,10 @@
 #include <algorithm>
 #include <map>
 
-#include "i18n/strings.h"
-#include "quillmark_config.h"
 #include "base/paths.h"
 #include "base/text.h"
+#include "i18n/strings.h"
+#include "quillmark_config.h"
 
 const char* const kCliHelp =
     "Usage: quillmark-update [--dir GAME_DIR] [--repair] [--patch-url URL]\n"

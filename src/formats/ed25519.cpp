@@ -245,7 +245,8 @@ bool ed25519Verify(const std::uint8_t publicKey[32], const std::uint8_t signatur
   if (!isUsableKey(publicKey)) return false;
   Mpi encoded(gcry_mpi_set_opaque_copy(nullptr, publicKey, 256));
   Point A;
-  if (encoded.v == nullptr || gcry_mpi_ec_decode_point(A.p, encoded.v, curve.ctx) != 0) return false;
+  if (encoded.v == nullptr || gcry_mpi_ec_decode_point(A.p, encoded.v, curve.ctx) != 0)
+    return false;
   Mpi k;
   if (!hashScalar({bytes(signature, 32), bytes(publicKey, 32), message}, order.v, k)) return false;
   Point sB, kA, check;

@@ -176,7 +176,8 @@ bool parseNumber(JsonReader& r, JsonValue& out) {
   std::string_view digits = token;
   if (digits.front() == '+') {
     digits.remove_prefix(1);
-    if (digits.empty() || digits.front() == '+' || digits.front() == '-') return r.fail("numero invalido");
+    if (digits.empty() || digits.front() == '+' || digits.front() == '-')
+      return r.fail("numero invalido");
   }
   double value = 0.0;
   const auto result = std::from_chars(digits.data(), digits.data() + digits.size(), value,
@@ -243,7 +244,8 @@ bool parseString(JsonReader& r, std::string& out) {
   for (;;) {
     // Copy the run of plain bytes in one append.
     const char* run = r.pos;
-    while (r.pos != r.end && *r.pos != '"' && *r.pos != '\\' && static_cast<unsigned char>(*r.pos) >= 0x20)
+    while (r.pos != r.end && *r.pos != '"' && *r.pos != '\\' &&
+           static_cast<unsigned char>(*r.pos) >= 0x20)
       ++r.pos;
     if (r.pos != run) out.append(run, static_cast<std::size_t>(r.pos - run));
 
@@ -258,14 +260,30 @@ bool parseString(JsonReader& r, std::string& out) {
     if (r.atEnd()) return r.fail("string nao terminada");
     const char escape = *r.pos++;
     switch (escape) {
-      case '"': out.push_back('"'); break;
-      case '\\': out.push_back('\\'); break;
-      case '/': out.push_back('/'); break;
-      case 'b': out.push_back('\b'); break;
-      case 'f': out.push_back('\f'); break;
-      case 'n': out.push_back('\n'); break;
-      case 'r': out.push_back('\r'); break;
-      case 't': out.push_back('\t'); break;
+      case '"':
+        out.push_back('"');
+        break;
+      case '\\':
+        out.push_back('\\');
+        break;
+      case '/':
+        out.push_back('/');
+        break;
+      case 'b':
+        out.push_back('\b');
+        break;
+      case 'f':
+        out.push_back('\f');
+        break;
+      case 'n':
+        out.push_back('\n');
+        break;
+      case 'r':
+        out.push_back('\r');
+        break;
+      case 't':
+        out.push_back('\t');
+        break;
       case 'u':
         if (!parseUnicodeEscape(r, out)) return false;
         break;

@@ -7,7 +7,14 @@
 #include <string_view>
 #include <vector>
 
-enum class JsonKind : std::int32_t { Null = 0, Bool = 1, Number = 2, String = 3, Array = 4, Object = 5 };
+enum class JsonKind : std::int32_t {
+  Null = 0,
+  Bool = 1,
+  Number = 2,
+  String = 3,
+  Array = 4,
+  Object = 5
+};
 
 inline constexpr int kMaxJsonDepth = 64;
 

@@ -62,8 +62,8 @@ bool pauseUnlessCancelled(LauncherState& state, std::uint32_t ms) {
   while (!state.cancel.load()) {
     const auto now = std::chrono::steady_clock::now();
     if (now >= end) return true;
-    std::this_thread::sleep_for(std::min<std::chrono::steady_clock::duration>(
-        end - now, std::chrono::milliseconds(20)));
+    std::this_thread::sleep_for(
+        std::min<std::chrono::steady_clock::duration>(end - now, std::chrono::milliseconds(20)));
   }
   return false;
 }

@@ -4,12 +4,12 @@
 #include <string_view>
 #include <unordered_set>
 
-#include "formats/signature.h"
-#include "i18n/strings.h"
 #include "base/http.h"
-#include "update/patch_state.h"
 #include "base/paths.h"
 #include "base/text.h"
+#include "formats/signature.h"
+#include "i18n/strings.h"
+#include "update/patch_state.h"
 
 namespace {
 
@@ -46,12 +46,23 @@ bool readEntry(Value& value, FileEntry& out) {
   for (auto& [name, member] : value.members) {
     if (name.size() != 1) continue;
     switch (name[0]) {
-      case 'p': path = &member; break;
-      case 'h': hash = &member; break;
-      case 's': size = &member; break;
-      case 'c': compressed = &member; break;
-      case 'k': keep = &member; break;
-      default: break;
+      case 'p':
+        path = &member;
+        break;
+      case 'h':
+        hash = &member;
+        break;
+      case 's':
+        size = &member;
+        break;
+      case 'c':
+        compressed = &member;
+        break;
+      case 'k':
+        keep = &member;
+        break;
+      default:
+        break;
     }
   }
   if (path != nullptr && path->kind == JsonKind::String) out.path = std::move(path->string);
@@ -124,7 +135,7 @@ StepResult fetchManifest(LauncherState& state, const UpdateSettings& settings, s
   if (manifestResult > 0) {
     // A signature body longer than 64 bytes is stopped by us (-1) after the server answered
     // 200; it is shown as the 200 it was, like a signature that is too short.
-    const int shown = manifestResult != 200 ? manifestResult
+    const int shown = manifestResult != 200   ? manifestResult
                       : signatureResult == -1 ? 200
                                               : signatureResult;
     message += L" (HTTP " + std::to_wstring(shown) + L")";

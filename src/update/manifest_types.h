@@ -6,9 +6,9 @@
 
 // One file of the manifest's "files" array, or its "launcher" entry.
 struct FileEntry {
-  std::string path;       // "p" as written (UTF-8)
-  std::wstring widePath;  // the same with "\" separators
-  std::string hash;       // "h": 64 hex digits
+  std::string path;                  // "p" as written (UTF-8)
+  std::wstring widePath;             // the same with "\" separators
+  std::string hash;                  // "h": 64 hex digits
   std::uint64_t size = 0;            // "s": length of the content
   std::uint64_t compressedSize = 0;  // "c": length of the download, for progress totals
   bool keep = false;                 // "k": only downloaded when missing

@@ -26,8 +26,8 @@ LauncherStep updateLauncher(LauncherState& state, const UpdateSettings& settings
 // For a program that is not the launcher: the "launcher" entry joins the game folder's files
 // (unless the developer key file is there or a file entry already names that path). False,
 // with the error set, when the entry is invalid.
-bool addLauncherAsGameFile(LauncherState& state, const std::wstring& gameDir,
-                           const JsonValue& root, std::vector<FileEntry>& entries);
+bool addLauncherAsGameFile(LauncherState& state, const std::wstring& gameDir, const JsonValue& root,
+                           std::vector<FileEntry>& entries);
 
 // Deletes exePath + ".old", trying up to 20 times while the previous process lets go of it.
 void removeOldLauncher(LauncherState& state, const std::wstring& exePath, std::uint32_t pauseMs);

@@ -5,8 +5,8 @@
 #include <string>
 
 #include "base/files.h"
-#include "update/self_update.h"
 #include "base/text.h"
+#include "update/self_update.h"
 
 bool moveReplacing(const std::wstring& from, const std::wstring& to, std::uint32_t& errorCode) {
   if (std::rename(nativePath(from).c_str(), nativePath(to).c_str()) == 0) {

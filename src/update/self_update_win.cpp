@@ -18,8 +18,8 @@ std::wstring systemErrorText(std::uint32_t code) {
   wchar_t* buffer = nullptr;
   const DWORD length = FormatMessageW(
       FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
-      nullptr, code, MAKELANGID(LANG_NEUTRAL, SUBLANG_DEFAULT),
-      reinterpret_cast<wchar_t*>(&buffer), 0, nullptr);
+      nullptr, code, MAKELANGID(LANG_NEUTRAL, SUBLANG_DEFAULT), reinterpret_cast<wchar_t*>(&buffer),
+      0, nullptr);
   std::wstring out;
   if (length != 0 && buffer != nullptr) out.assign(buffer, length);
   if (buffer != nullptr) LocalFree(buffer);

@@ -5,20 +5,20 @@
 #include <algorithm>
 #include <atomic>
 #include <mutex>
-#include <unordered_set>
 #include <system_error>
 #include <thread>
+#include <unordered_set>
 
+#include "base/files.h"
+#include "base/paths.h"
+#include "base/sha256.h"
 #include "formats/json.h"
 #include "i18n/strings.h"
 #include "quillmark_config.h"
 #include "update/download.h"
-#include "base/files.h"
 #include "update/manifest.h"
 #include "update/patch_state.h"
-#include "base/paths.h"
 #include "update/self_update.h"
-#include "base/sha256.h"
 
 // ---- settings and game folder ----
 
@@ -159,7 +159,8 @@ void checkFiles(LauncherState& state, RunData& run) {
     setCurrentItem(state, entry.widePath);
     const std::string hash = HashFile(run.gameDir + entry.widePath, hashProgress, &state);
     if (hash != entry.hash) run.needsDownload[i] = 1;
-    if (!hash.empty()) storeRecord(state, entry.widePath, {run.stat[i].size, run.stat[i].writeTime, hash});
+    if (!hash.empty())
+      storeRecord(state, entry.widePath, {run.stat[i].size, run.stat[i].writeTime, hash});
     state.filesDone.fetch_add(1);
   });
 }
@@ -168,10 +169,14 @@ void checkFiles(LauncherState& state, RunData& run) {
 
 std::wstring downloadError(DownloadResult r) {
   switch (r) {
-    case DownloadResult::NetworkFailed: return uiText(kStrErrConnect);
-    case DownloadResult::Corrupted: return uiText(kStrErrCorrupted);
-    case DownloadResult::FileInUse: return uiText(kStrErrFileInUse);
-    default: return uiText(kStrErrWrite);
+    case DownloadResult::NetworkFailed:
+      return uiText(kStrErrConnect);
+    case DownloadResult::Corrupted:
+      return uiText(kStrErrCorrupted);
+    case DownloadResult::FileInUse:
+      return uiText(kStrErrFileInUse);
+    default:
+      return uiText(kStrErrWrite);
   }
 }
 
@@ -251,7 +256,8 @@ DownloadPaths downloadPaths(const RunData& run) {
   for (std::size_t i = 0; i < run.entries.size(); ++i) {
     if (run.needsDownload[i] == 0) continue;
     const std::wstring key = cacheKey(run.entries[i].widePath);
-    for (std::size_t sep = key.find(L'\\'); sep != std::wstring::npos; sep = key.find(L'\\', sep + 1)) {
+    for (std::size_t sep = key.find(L'\\'); sep != std::wstring::npos;
+         sep = key.find(L'\\', sep + 1)) {
       out.folders.insert(key.substr(0, sep));
     }
     out.files.insert(key);
@@ -263,7 +269,8 @@ DownloadPaths downloadPaths(const RunData& run) {
 // lies inside a folder that a downloaded file replaces.
 bool inTheWay(const DownloadPaths& pending, const std::wstring& key) {
   if (pending.folders.count(key) != 0) return true;
-  for (std::size_t sep = key.find(L'\\'); sep != std::wstring::npos; sep = key.find(L'\\', sep + 1)) {
+  for (std::size_t sep = key.find(L'\\'); sep != std::wstring::npos;
+       sep = key.find(L'\\', sep + 1)) {
     if (pending.files.count(key.substr(0, sep)) != 0) return true;
   }
   return false;

@@ -17,7 +17,8 @@
 
 // Starts a run on its own thread. Refused (false) while a run is going; otherwise the previous
 // thread is joined, the state's run fields are reset and the thread started.
-bool startUpdate(LauncherState& state, bool repair, const UpdateSettings& settings = UpdateSettings());
+bool startUpdate(LauncherState& state, bool repair,
+                 const UpdateSettings& settings = UpdateSettings());
 
 // The run itself, on the calling thread (startUpdate's thread runs this).
 void runUpdate(LauncherState& state, bool repair, const UpdateSettings& settings);

@@ -26,13 +26,22 @@ void check(bool condition, const char* what) {
 }
 
 bool knownMessage(const std::string& message) {
-  static const char* const kMessages[] = {
-      "demasiado aninhado",   "fim inesperado",       "valor invalido",
-      "numero invalido",      "esperado string",      "string nao terminada",
-      "caractere de controlo em string",              "escape invalido",
-      "\\u invalido",         "surrogate invalido",   "array nao terminado",
-      "esperado , ou ]",      "esperado :",           "objeto nao terminado",
-      "esperado , ou }",      "lixo depois do JSON"};
+  static const char* const kMessages[] = {"demasiado aninhado",
+                                          "fim inesperado",
+                                          "valor invalido",
+                                          "numero invalido",
+                                          "esperado string",
+                                          "string nao terminada",
+                                          "caractere de controlo em string",
+                                          "escape invalido",
+                                          "\\u invalido",
+                                          "surrogate invalido",
+                                          "array nao terminado",
+                                          "esperado , ou ]",
+                                          "esperado :",
+                                          "objeto nao terminado",
+                                          "esperado , ou }",
+                                          "lixo depois do JSON"};
   for (const char* m : kMessages) {
     if (message == m) return true;
   }
@@ -67,8 +76,12 @@ void writeString(const std::string& s, std::string& out) {
 
 void write(const JsonValue& v, std::string& out) {
   switch (v.kind) {
-    case JsonKind::Null: out += "null"; break;
-    case JsonKind::Bool: out += v.boolean ? "true" : "false"; break;
+    case JsonKind::Null:
+      out += "null";
+      break;
+    case JsonKind::Bool:
+      out += v.boolean ? "true" : "false";
+      break;
     case JsonKind::Number:
       if (std::isinf(v.number)) {
         out += v.number > 0 ? "1e999" : "-1e999";
@@ -78,7 +91,9 @@ void write(const JsonValue& v, std::string& out) {
         out.append(buffer, r.ptr);
       }
       break;
-    case JsonKind::String: writeString(v.string, out); break;
+    case JsonKind::String:
+      writeString(v.string, out);
+      break;
     case JsonKind::Array:
       out.push_back('[');
       for (std::size_t i = 0; i < v.elements.size(); ++i) {
@@ -106,11 +121,14 @@ void write(const JsonValue& v, std::string& out) {
 bool equal(const JsonValue& a, const JsonValue& b) {
   if (a.kind != b.kind) return false;
   switch (a.kind) {
-    case JsonKind::Null: return true;
-    case JsonKind::Bool: return a.boolean == b.boolean;
+    case JsonKind::Null:
+      return true;
+    case JsonKind::Bool:
+      return a.boolean == b.boolean;
     case JsonKind::Number:
       return a.number == b.number && std::signbit(a.number) == std::signbit(b.number);
-    case JsonKind::String: return a.string == b.string;
+    case JsonKind::String:
+      return a.string == b.string;
     case JsonKind::Array:
       if (a.elements.size() != b.elements.size()) return false;
       for (std::size_t i = 0; i < a.elements.size(); ++i) {

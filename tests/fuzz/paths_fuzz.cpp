@@ -63,8 +63,8 @@ void checkAccepted(std::string_view input, const std::wstring& wide) {
   std::size_t start = 0;
   for (;;) {
     const std::size_t end = wide.find(L'\\', start);
-    const std::wstring_view component =
-        std::wstring_view(wide).substr(start, end == std::wstring::npos ? std::wstring::npos : end - start);
+    const std::wstring_view component = std::wstring_view(wide).substr(
+        start, end == std::wstring::npos ? std::wstring::npos : end - start);
     check(!component.empty(), "accepted path has an empty component");
     check(component != L"." && component != L"..", "accepted path has a dot component");
     check(component.back() != L' ' && component.back() != L'.', "accepted component ends badly");

@@ -6,11 +6,11 @@
 #include <filesystem>
 #include <set>
 
+#include "base/files.h"
+#include "base/text.h"
 #include "i18n/strings.h"
 #include "run_support.h"
-#include "base/files.h"
 #include "update/patch_state.h"
-#include "base/text.h"
 
 namespace {
 

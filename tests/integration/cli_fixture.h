@@ -7,13 +7,13 @@
 #include <string>
 #include <vector>
 
+#include "base/text.h"
 #include "keys.h"
 #include "publish_run.h"
 #include "release_build.h"
 #include "run_support.h"
 #include "test_server.h"
 #include "test_support.h"
-#include "base/text.h"
 
 inline std::wstring updateExe() { return utf8ToWide(QM_UPDATE_EXE); }
 

@@ -7,12 +7,12 @@
 
 #include <filesystem>
 
+#include "base/files.h"
 #include "cli/options.h"
 #include "cli/progress.h"
 #include "cli_fixture.h"
 #include "i18n/strings.h"
 #include "quillmark_config.h"
-#include "base/files.h"
 #include "update/launcher_state.h"
 
 namespace {

@@ -1,6 +1,8 @@
 // downloadFile against the test server: the streaming pipeline, each result code, retries
 // with their pauses, progress that goes back after a failed attempt, and no temporary file
 // left on any path.
+#include "update/download.h"
+
 #include <gtest/gtest.h>
 
 #include <atomic>
@@ -8,10 +10,9 @@
 #include <filesystem>
 #include <thread>
 
-#include "run_support.h"
-#include "update/download.h"
 #include "base/files.h"
 #include "base/text.h"
+#include "run_support.h"
 
 namespace {
 
@@ -75,7 +76,8 @@ TEST_F(DownloadTest, StreamInflatingPastItsSizeIsCutOffAtOnce) {
   ReleaseFile file{"bomb.bin", noiseBytes(8 * 1024 * 1024)};
   FileEntry entry = serve(file);
   entry.size = 10;
-  server.setFault(urlPath(entry), faultWith([](ServerFault& f) { f.stallAfter = 2 * 1024 * 1024; }));
+  server.setFault(urlPath(entry),
+                  faultWith([](ServerFault& f) { f.stallAfter = 2 * 1024 * 1024; }));
   std::atomic<bool> done{false};
   DownloadResult result = DownloadResult::Ok;
   std::thread t([&] {
@@ -104,7 +106,8 @@ TEST_F(DownloadTest, BytesBeyondAnyStreamOfTheFileAreCutOff) {
   EXPECT_EQ(game.read("tail.bin"), file.content);
 
   release.write(compressedPath(file.content), stream + noiseBytes(8 * 1024 * 1024));
-  server.setFault(urlPath(entry), faultWith([](ServerFault& f) { f.stallAfter = 2 * 1024 * 1024; }));
+  server.setFault(urlPath(entry),
+                  faultWith([](ServerFault& f) { f.stallAfter = 2 * 1024 * 1024; }));
   std::atomic<bool> done{false};
   DownloadResult result = DownloadResult::Ok;
   std::thread t([&] {

@@ -7,9 +7,9 @@
 #include <thread>
 #include <vector>
 
+#include "base/http.h"
 #include "nginx_fixture.h"
 #include "test_support.h"
-#include "base/http.h"
 
 namespace {
 
@@ -31,7 +31,8 @@ TEST(HttpNginxTest, FetchesAReleaseFolderFromNginx) {
   release.write("manifest.json", manifest);
   release.write("manifest.sig", filler(64, 1));
   for (unsigned i = 0; i < 8; ++i) {
-    release.write("files/a" + std::to_string(i) + "/f" + std::to_string(i) + ".z", filler(300000 + i * 777, i));
+    release.write("files/a" + std::to_string(i) + "/f" + std::to_string(i) + ".z",
+                  filler(300000 + i * 777, i));
   }
 
   NginxServer nginx;
@@ -52,9 +53,10 @@ TEST(HttpNginxTest, FetchesAReleaseFolderFromNginx) {
     workers.emplace_back([&, w] {
       for (unsigned i = w; i < 8; i += 4) {
         std::string body;
-        const std::wstring url = nginx.patchUrl() + L"files/a" + std::to_wstring(i) + L"/f" +
-                                 std::to_wstring(i) + L".z";
-        if (HttpGetToString(url, 1 << 20, body) != 200 || body != filler(300000 + i * 777, i)) ++wrong;
+        const std::wstring url =
+            nginx.patchUrl() + L"files/a" + std::to_wstring(i) + L"/f" + std::to_wstring(i) + L".z";
+        if (HttpGetToString(url, 1 << 20, body) != 200 || body != filler(300000 + i * 777, i))
+          ++wrong;
       }
     });
   }

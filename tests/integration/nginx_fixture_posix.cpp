@@ -1,6 +1,4 @@
 // Sections: helpers (files, spawning), the configuration, start and stop.
-#include "nginx_fixture.h"
-
 #include <fcntl.h>
 #include <signal.h>
 #include <spawn.h>
@@ -9,17 +7,18 @@
 
 #include <atomic>
 #include <cerrno>
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
-#include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <thread>
 #include <vector>
 
-#include "test_socket.h"
 #include "base/text.h"
+#include "nginx_fixture.h"
+#include "test_socket.h"
 
 extern char** environ;
 
@@ -59,7 +58,8 @@ pid_t spawnNginx(const std::vector<std::string>& args, const std::string& output
   posix_spawn_file_actions_t actions;
   posix_spawn_file_actions_init(&actions);
   posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
-  posix_spawn_file_actions_addopen(&actions, 1, outputFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+  posix_spawn_file_actions_addopen(&actions, 1, outputFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
+                                   0644);
   posix_spawn_file_actions_adddup2(&actions, 1, 2);
   pid_t pid = -1;
   const int rc = posix_spawn(&pid, kNginx, &actions, nullptr, argv.data(), environ);
@@ -105,7 +105,8 @@ std::string configuration(const std::string& dir, const std::string& folder, std
   std::string temps;
   for (const char* module : {"proxy", "fastcgi", "uwsgi", "scgi"}) {
     if (options.find(std::string("--without-http_") + module + "_module") == std::string::npos) {
-      temps += std::string("  ") + module + "_temp_path " + confString(dir + "tmp/" + module) + ";\n";
+      temps +=
+          std::string("  ") + module + "_temp_path " + confString(dir + "tmp/" + module) + ";\n";
     }
   }
   std::string root = folder;
@@ -113,21 +114,32 @@ std::string configuration(const std::string& dir, const std::string& folder, std
   return "daemon off;\n"
          "master_process off;\n"
          "worker_processes 1;\n"
-         "pid " + confString(dir + "nginx.pid") + ";\n"
-         "error_log " + confString(dir + "error.log") + " warn;\n"
+         "pid " +
+         confString(dir + "nginx.pid") +
+         ";\n"
+         "error_log " +
+         confString(dir + "error.log") +
+         " warn;\n"
          "events { worker_connections 1024; }\n"
          "http {\n"
-         "  access_log " + confString(dir + "access.log") + ";\n"
-         "  client_body_temp_path " + confString(dir + "tmp/body") + ";\n" + temps +
+         "  access_log " +
+         confString(dir + "access.log") +
+         ";\n"
+         "  client_body_temp_path " +
+         confString(dir + "tmp/body") + ";\n" + temps +
          "  default_type application/octet-stream;\n"
          "  types { application/json json; }\n"
          "  sendfile on;\n"
          "  tcp_nopush on;\n"
          "  keepalive_requests 100000;\n"
          "  server {\n"
-         "    listen 127.0.0.1:" + std::to_string(port) + ";\n"
+         "    listen 127.0.0.1:" +
+         std::to_string(port) +
+         ";\n"
          "    server_name localhost;\n"
-         "    location /patch/ { alias " + confString(root) + "; }\n"
+         "    location /patch/ { alias " +
+         confString(root) +
+         "; }\n"
          "    location / { return 404; }\n"
          "  }\n"
          "}\n";
@@ -145,7 +157,9 @@ std::wstring NginxServer::patchUrl() const {
   return L"http://127.0.0.1:" + std::to_wstring(port_) + L"/patch/";
 }
 
-std::string NginxServer::accessLog() const { return dir_.empty() ? std::string() : readFile(dir_ + "access.log"); }
+std::string NginxServer::accessLog() const {
+  return dir_.empty() ? std::string() : readFile(dir_ + "access.log");
+}
 
 bool NginxServer::start(const std::wstring& folder) {
   stop();
@@ -187,7 +201,8 @@ bool NginxServer::startOnce(const std::string& folder) {
     return false;
   }
   std::remove((dir_ + "nginx.pid").c_str());
-  const pid_t pid = spawnNginx({"-p", dir_, "-c", conf, "-e", dir_ + "error.log"}, dir_ + "output.log");
+  const pid_t pid =
+      spawnNginx({"-p", dir_, "-c", conf, "-e", dir_ + "error.log"}, dir_ + "output.log");
   if (pid < 0) {
     error_ = "cannot start " + std::string(kNginx);
     return false;
@@ -197,8 +212,8 @@ bool NginxServer::startOnce(const std::string& folder) {
   for (;;) {
     int status = 0;
     if (waitForExit(pid, std::chrono::milliseconds(0), &status)) {
-      error_ = "nginx exited (status " + std::to_string(status) + "): " +
-               tail(readFile(dir_ + "output.log") + readFile(dir_ + "error.log"));
+      error_ = "nginx exited (status " + std::to_string(status) +
+               "): " + tail(readFile(dir_ + "output.log") + readFile(dir_ + "error.log"));
       return false;
     }
     if (std::atoi(readFile(dir_ + "nginx.pid").c_str()) == pid) {

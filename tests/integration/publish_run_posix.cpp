@@ -4,8 +4,8 @@
 
 #include <cerrno>
 
-#include "publish_run.h"
 #include "base/text.h"
+#include "publish_run.h"
 
 int runProgram(const std::wstring& exe, const std::vector<std::wstring>& args,
                const std::wstring& outputFile) {

@@ -1,13 +1,14 @@
 // The launcher step of a run: the ".new"/".old" swap, the clean-up of ".old" by the next run,
 // the developer key file, and the mode of a program that is not the launcher, where the
 // "launcher" entry is one more file of the game folder.
+#include "update/self_update.h"
+
 #include <gtest/gtest.h>
 
 #include <filesystem>
 
 #include "i18n/strings.h"
 #include "run_support.h"
-#include "update/self_update.h"
 
 namespace fs = std::filesystem;
 

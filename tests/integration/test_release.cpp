@@ -6,8 +6,8 @@
 #include <algorithm>
 #include <filesystem>
 
-#include "keys.h"
 #include "base/sha256.h"
+#include "keys.h"
 
 namespace {
 
@@ -50,7 +50,8 @@ std::string signEd25519(const TestKey& key, std::string_view message) {
 bool publishFolder(const TempDir& source, const TempDir& releaseDir, std::int64_t version,
                    BuildOptions options) {
   static TempDir keys;
-  static const std::wstring keyFile = keys.write("test.key", secretKeyFileText(secretOf(testKey())));
+  static const std::wstring keyFile =
+      keys.write("test.key", secretKeyFileText(secretOf(testKey())));
   options.gameDir = source.path();
   options.releaseDir = releaseDir.path();
   options.keyFile = keyFile;
@@ -105,7 +106,8 @@ std::string fileEntryJson(const ReleaseFile& file) {
 }
 
 std::string manifestText(const Release& release) {
-  std::string text = "{\"format\":1,\"version\":" + std::to_string(release.version) + ",\"files\":[";
+  std::string text =
+      "{\"format\":1,\"version\":" + std::to_string(release.version) + ",\"files\":[";
   for (std::size_t i = 0; i < release.files.size(); ++i) {
     text += (i == 0 ? "\n" : ",\n") + fileEntryJson(release.files[i]);
   }

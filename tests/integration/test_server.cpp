@@ -104,27 +104,48 @@ bool relativeFilePath(const std::string& urlPath, std::string& out) {
 
 const char* reasonPhrase(int status) {
   switch (status) {
-    case 200: return "OK";
-    case 204: return "No Content";
-    case 206: return "Partial Content";
-    case 301: return "Moved Permanently";
-    case 302: return "Found";
-    case 303: return "See Other";
-    case 304: return "Not Modified";
-    case 307: return "Temporary Redirect";
-    case 308: return "Permanent Redirect";
-    case 400: return "Bad Request";
-    case 401: return "Unauthorized";
-    case 403: return "Forbidden";
-    case 404: return "Not Found";
-    case 416: return "Range Not Satisfiable";
-    case 429: return "Too Many Requests";
-    case 431: return "Request Header Fields Too Large";
-    case 500: return "Internal Server Error";
-    case 502: return "Bad Gateway";
-    case 503: return "Service Unavailable";
-    case 504: return "Gateway Timeout";
-    default: return "Status";
+    case 200:
+      return "OK";
+    case 204:
+      return "No Content";
+    case 206:
+      return "Partial Content";
+    case 301:
+      return "Moved Permanently";
+    case 302:
+      return "Found";
+    case 303:
+      return "See Other";
+    case 304:
+      return "Not Modified";
+    case 307:
+      return "Temporary Redirect";
+    case 308:
+      return "Permanent Redirect";
+    case 400:
+      return "Bad Request";
+    case 401:
+      return "Unauthorized";
+    case 403:
+      return "Forbidden";
+    case 404:
+      return "Not Found";
+    case 416:
+      return "Range Not Satisfiable";
+    case 429:
+      return "Too Many Requests";
+    case 431:
+      return "Request Header Fields Too Large";
+    case 500:
+      return "Internal Server Error";
+    case 502:
+      return "Bad Gateway";
+    case 503:
+      return "Service Unavailable";
+    case 504:
+      return "Gateway Timeout";
+    default:
+      return "Status";
   }
 }
 
@@ -437,8 +458,7 @@ void TestServer::serveConnection(TestSocket s, Worker* self) {
     }
 
     std::string headers = "HTTP/1.1 " + std::to_string(status) + " " + reasonPhrase(status) +
-                          "\r\nContent-Length: " + std::to_string(size) +
-                          "\r\nContent-Type: " +
+                          "\r\nContent-Length: " + std::to_string(size) + "\r\nContent-Type: " +
                           (statusText.empty() ? contentType(request.path) : "text/plain") +
                           "\r\nConnection: close\r\n" + fault.extraHeaders + "\r\n";
     if (!sendAll(s, headers.data(), headers.size())) return End::Orderly;
@@ -455,13 +475,15 @@ void TestServer::serveConnection(TestSocket s, Worker* self) {
       if (fault.cutAfter >= 0 && sent >= static_cast<std::uint64_t>(fault.cutAfter)) {
         return End::Orderly;
       }
-      if (!stalled && fault.stallAfter >= 0 && sent >= static_cast<std::uint64_t>(fault.stallAfter)) {
+      if (!stalled && fault.stallAfter >= 0 &&
+          sent >= static_cast<std::uint64_t>(fault.stallAfter)) {
         stalled = true;
         if (!stall(fault.stallMs)) return End::Orderly;
       }
       if (sent >= size) break;
       std::uint64_t want = std::min<std::uint64_t>(kSendChunk, size - sent);
-      for (const std::int64_t limit : {fault.resetAfter, fault.cutAfter, stalled ? -1 : fault.stallAfter}) {
+      for (const std::int64_t limit :
+           {fault.resetAfter, fault.cutAfter, stalled ? -1 : fault.stallAfter}) {
         if (limit >= 0 && static_cast<std::uint64_t>(limit) > sent) {
           want = std::min<std::uint64_t>(want, static_cast<std::uint64_t>(limit) - sent);
         }

@@ -63,8 +63,8 @@ struct ServerFault {
 
 struct RecordedRequest {
   std::string method;
-  std::string target;  // as sent, with the query
-  std::string path;    // target without the query
+  std::string target;                                        // as sent, with the query
+  std::string path;                                          // target without the query
   std::vector<std::pair<std::string, std::string>> headers;  // in order, as sent
 
   // The value of a header (name compared without case); "" when absent.

@@ -1,5 +1,3 @@
-#include "test_socket.h"
-
 #include <arpa/inet.h>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
@@ -7,6 +5,8 @@
 #include <unistd.h>
 
 #include <cerrno>
+
+#include "test_socket.h"
 
 namespace {
 sockaddr_in loopback(std::uint16_t port) {

@@ -1,9 +1,9 @@
-#include "test_socket.h"
-
 #include <winsock2.h>
 #include <ws2tcpip.h>
 
 #include <mutex>
+
+#include "test_socket.h"
 
 namespace {
 sockaddr_in loopback(std::uint16_t port) {

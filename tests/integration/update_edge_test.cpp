@@ -5,9 +5,9 @@
 
 #include <filesystem>
 
+#include "base/files.h"
 #include "i18n/strings.h"
 #include "run_support.h"
-#include "base/files.h"
 #include "update/patch_state.h"
 
 namespace fs = std::filesystem;

@@ -9,7 +9,8 @@ std::string sharedVectorsDir();
 // Reads a file given as a UTF-8 path in the platform's form; aborts the test on failure.
 std::string readTestFile(const std::string& utf8Path);
 
-// A fresh folder under the system's temporary folder, removed with everything in it by the destructor.
+// A fresh folder under the system's temporary folder, removed with everything in it by the
+// destructor.
 class TempDir {
  public:
   TempDir();

@@ -11,9 +11,9 @@
 #include <map>
 #include <string>
 
-#include "test_support.h"
 #include "base/paths.h"
 #include "base/text.h"
+#include "test_support.h"
 
 namespace {
 
@@ -23,7 +23,8 @@ constexpr std::uint64_t kUnixEpochAsFileTime = 116444736000000000ULL;
 std::uint64_t nowAsFileTime() {
   const auto since1970 = std::chrono::system_clock::now().time_since_epoch();
   return kUnixEpochAsFileTime +
-         static_cast<std::uint64_t>(std::chrono::duration_cast<std::chrono::nanoseconds>(since1970).count() / 100);
+         static_cast<std::uint64_t>(
+             std::chrono::duration_cast<std::chrono::nanoseconds>(since1970).count() / 100);
 }
 
 std::filesystem::path fsPath(const std::wstring& wide) {
@@ -81,7 +82,8 @@ TEST(FileInfo, LastWriteTimeIsExactTo100Nanoseconds) {
       stored.time_since_epoch());
   FileInfo info;
   ASSERT_TRUE(getFileInfo(path, info));
-  EXPECT_EQ(info.lastWriteTime, kUnixEpochAsFileTime + static_cast<std::uint64_t>(stored100ns.count()));
+  EXPECT_EQ(info.lastWriteTime,
+            kUnixEpochAsFileTime + static_cast<std::uint64_t>(stored100ns.count()));
   EXPECT_GE(info.lastWriteTime, (1000000000ULL + 11644473600ULL) * 10000000ULL);
 }
 
@@ -282,7 +284,8 @@ TEST(FileHandle, WritesReadsAndTruncates) {
 TEST(LongPaths, DeepFoldersBeyond260CharactersWork) {
   TempDir dir;
   std::wstring relative;
-  for (int i = 0; i < 12; ++i) relative += L"folder-number-" + std::to_wstring(i) + L"-abcdefghij\\";
+  for (int i = 0; i < 12; ++i)
+    relative += L"folder-number-" + std::to_wstring(i) + L"-abcdefghij\\";
   relative += L"file.bin";
   const std::wstring path = dir.path() + relative;
   ASSERT_GT(path.size(), 300u);

@@ -1,20 +1,20 @@
 // Starting programs for real (Windows, under Wine in CI): the shell start of the game and the
 // direct start of the launcher, with blanks in the folder, their working folders and command
 // lines as the started program sees them, failures as error codes, and the process check.
-#include <gtest/gtest.h>
 #include <windows.h>
+#include <gtest/gtest.h>
 
 #include <chrono>
 #include <string>
 #include <thread>
 
+#include "base/files.h"
+#include "base/paths.h"
+#include "base/text.h"
 #include "shell/command_line.h"
 #include "shell/game_launch.h"
 #include "shell/single_instance.h"
 #include "test_support.h"
-#include "base/files.h"
-#include "base/paths.h"
-#include "base/text.h"
 
 namespace {
 

@@ -60,9 +60,9 @@ TEST(JsonDocument, WhitespaceAndTopLevelValues) {
       {" \n[1]", "ok"},
       {"1 2", "lixo depois do JSON"},
       {"[1]]", "lixo depois do JSON"},
-      {"[1]\f", "lixo depois do JSON"},       // form feed is not whitespace here
+      {"[1]\f", "lixo depois do JSON"},  // form feed is not whitespace here
       {"\f[1]", "valor invalido"},
-      {"\xEF\xBB\xBF{}", "valor invalido"},   // a byte-order mark is not skipped
+      {"\xEF\xBB\xBF{}", "valor invalido"},  // a byte-order mark is not skipped
       {"1\0"s, "lixo depois do JSON"},
       {"true", "ok"},
       {"\"x\"", "ok"},
@@ -162,10 +162,17 @@ TEST(JsonDepth, EveryValueCountsAsALevel) {
 
 TEST(JsonNumber, LenientTokensConvertExactly) {
   const std::vector<std::pair<std::string, double>> cases = {
-      {"0", 0.0},         {"007", 7.0},          {"+1", 1.0},
-      {".5", 0.5},        {"1.", 1.0},           {"-.5", -0.5},
-      {"1E+05", 1e5},     {"1e-2", 0.01},        {"0.1", 0.1},
-      {"-12.5e1", -125.0}, {"123456789012", 123456789012.0},
+      {"0", 0.0},
+      {"007", 7.0},
+      {"+1", 1.0},
+      {".5", 0.5},
+      {"1.", 1.0},
+      {"-.5", -0.5},
+      {"1E+05", 1e5},
+      {"1e-2", 0.01},
+      {"0.1", 0.1},
+      {"-12.5e1", -125.0},
+      {"123456789012", 123456789012.0},
       {"1.7976931348623157e308", 1.7976931348623157e308},
       {"4.9e-324", std::numeric_limits<double>::denorm_min()},
       {"2.2250738585072014e-308", std::numeric_limits<double>::min()},
@@ -212,12 +219,23 @@ TEST(JsonNumber, OutOfRangeBecomesInfinityOrZero) {
 
 TEST(JsonNumber, MalformedTokensFail) {
   expectOutcomes({
-      {"-", "numero invalido"},     {"1e", "numero invalido"},   {"1-2", "numero invalido"},
-      {"--1", "numero invalido"},   {".", "numero invalido"},    {"e5", "numero invalido"},
-      {"+", "numero invalido"},     {"++1", "numero invalido"},  {"+-1", "numero invalido"},
-      {"-+1", "numero invalido"},   {"1e+", "numero invalido"},  {"1.2.3", "numero invalido"},
-      {"1e5e5", "numero invalido"}, {"[1e]", "numero invalido"}, {"{\"a\":-}", "numero invalido"},
-      {"NaN", "valor invalido"},    {"Infinity", "valor invalido"},
+      {"-", "numero invalido"},
+      {"1e", "numero invalido"},
+      {"1-2", "numero invalido"},
+      {"--1", "numero invalido"},
+      {".", "numero invalido"},
+      {"e5", "numero invalido"},
+      {"+", "numero invalido"},
+      {"++1", "numero invalido"},
+      {"+-1", "numero invalido"},
+      {"-+1", "numero invalido"},
+      {"1e+", "numero invalido"},
+      {"1.2.3", "numero invalido"},
+      {"1e5e5", "numero invalido"},
+      {"[1e]", "numero invalido"},
+      {"{\"a\":-}", "numero invalido"},
+      {"NaN", "valor invalido"},
+      {"Infinity", "valor invalido"},
       {"-Infinity", "numero invalido"},
       // Letters stop the run: hexadecimal leaves its "x" to the enclosing context.
       {"0x10", "lixo depois do JSON"},
@@ -279,11 +297,9 @@ TEST(JsonString, EscapesDecodeToTheirBytes) {
 
 TEST(JsonString, RawBytesPassUnchanged) {
   const std::vector<std::pair<std::string, std::string>> cases = {
-      {"\"\xC3\xA9\"", "\xC3\xA9"},
-      {"\"\xF0\x9F\x98\x80\"", "\xF0\x9F\x98\x80"},
+      {"\"\xC3\xA9\"", "\xC3\xA9"},         {"\"\xF0\x9F\x98\x80\"", "\xF0\x9F\x98\x80"},
       {"\"\xFF\xFE\x80\"", "\xFF\xFE\x80"},  // not valid UTF-8, and still kept as received
-      {"\"\x7F \x20\"", "\x7F \x20"},
-      {"\"\"", ""},
+      {"\"\x7F \x20\"", "\x7F \x20"},       {"\"\"", ""},
   };
   for (const auto& [text, expected] : cases) EXPECT_EQ(parsed(text).string, expected) << text;
 }
@@ -327,7 +343,8 @@ TEST(JsonObject, MembersIterateInByteOrder) {
 }
 
 TEST(JsonObject, RepeatedNameKeepsOneMemberWithTheLaterValue) {
-  const JsonValue v = parsed(R"({"a":[1,2],"b":0,"a":[3],"s":"x","s":"y","o":{"p":1},"o":{"q":2}})");
+  const JsonValue v =
+      parsed(R"({"a":[1,2],"b":0,"a":[3],"s":"x","s":"y","o":{"p":1},"o":{"q":2}})");
   EXPECT_EQ(v.members.size(), 4u);
   ASSERT_EQ(v.member("a").elements.size(), 1u);
   EXPECT_EQ(v.member("a").elements[0].number, 3.0);
@@ -356,8 +373,9 @@ TEST(JsonObject, LargeObjectWithRepeatsIsSortedAndKeepsEachNamesLastValue) {
   text += "}";
   const JsonValue v = parsed(text);
   ASSERT_EQ(v.members.size(), static_cast<std::size_t>(count));
-  EXPECT_TRUE(std::is_sorted(v.members.begin(), v.members.end(),
-                             [](const JsonMember& a, const JsonMember& b) { return a.name < b.name; }));
+  EXPECT_TRUE(
+      std::is_sorted(v.members.begin(), v.members.end(),
+                     [](const JsonMember& a, const JsonMember& b) { return a.name < b.name; }));
   for (int i = 0; i < count; i += 997) {
     std::string name = "n";
     name += std::to_string(i);
@@ -523,7 +541,8 @@ TEST(JsonParse, ManifestShapedDocument) {
   EXPECT_TRUE(m.member("delete").elements.empty());
   EXPECT_EQ(m.member("news").elements.at(0).member("title").asString(), "Patch");
   std::vector<std::string> links;
-  for (const auto& [name, value] : m.member("links").members) links.push_back(name + "=" + value.asString());
+  for (const auto& [name, value] : m.member("links").members)
+    links.push_back(name + "=" + value.asString());
   EXPECT_EQ(links, (std::vector<std::string>{"discord=https://d/", "website=https://x/"}));
   EXPECT_EQ(m.member("launcher").member("size").asInt64(), 1500000);
 }
@@ -533,7 +552,8 @@ TEST(JsonParse, ManifestShapedDocument) {
 // string bytes kept without UTF-8 validation, only concerns the suite's i_ documents.)
 // A newly passing n_ document, or a listed one that no longer passes, fails this test.
 TEST(JsonSuite, AcceptsAndRejectsAsTheSuiteSays) {
-  const std::string lenientNumbers = "numbers are read leniently: sign, leading zeros and bare points";
+  const std::string lenientNumbers =
+      "numbers are read leniently: sign, leading zeros and bare points";
   const std::map<std::string, std::string> departures = {
       {"n_number_+1.json", lenientNumbers},
       {"n_number_-01.json", lenientNumbers},
@@ -606,7 +626,8 @@ TEST(JsonSuite, AcceptsAndRejectsAsTheSuiteSays) {
       case 'n':
         if (departures.count(name) != 0) {
           departuresSeen.insert(name);
-          EXPECT_EQ(result, "ok") << name << " is listed as accepted because " << departures.at(name);
+          EXPECT_EQ(result, "ok") << name << " is listed as accepted because "
+                                  << departures.at(name);
         } else {
           EXPECT_NE(result, "ok") << name << " was accepted";
         }

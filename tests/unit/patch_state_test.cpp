@@ -1,9 +1,10 @@
 // patcher.ini and patcher_cache.dat: what a damaged or foreign file yields, and that what is
 // written reads back.
+#include "update/patch_state.h"
+
 #include <gtest/gtest.h>
 
 #include "test_support.h"
-#include "update/patch_state.h"
 #include "update/update_settings.h"
 
 namespace {
@@ -20,13 +21,13 @@ TEST(PatchStateTest, CacheLinesThatAreNotRecordsAreSkipped) {
   const std::string h(64, 'a'), g(64, 'b');
   dir.write("patcher_cache.dat",
             h + "\t10\t20\tData/One.bin\n" +                // read
-            h.substr(1) + "\t1\t2\tshort-hash.bin\n" +      // 63-character hash
-            h + "\t1\tthree-fields.bin\n" +                 // only three fields
-            g + "\t30\t40\tcrlf.bin\r\n" +                  // carriage return tolerated
-            h + "\tx\t-1\tnot-numbers.bin\n" +              // numbers that are not give 0
-            h + "\t1\t2\t../escape.bin\n" +                 // unsafe path
-            g + "\t11\t21\tdata/one.bin\n" +                // same key, later wins
-            "\n" + h + "\t5\t6\tno-final-newline.bin");
+                h.substr(1) + "\t1\t2\tshort-hash.bin\n" +  // 63-character hash
+                h + "\t1\tthree-fields.bin\n" +             // only three fields
+                g + "\t30\t40\tcrlf.bin\r\n" +              // carriage return tolerated
+                h + "\tx\t-1\tnot-numbers.bin\n" +          // numbers that are not give 0
+                h + "\t1\t2\t../escape.bin\n" +             // unsafe path
+                g + "\t11\t21\tdata/one.bin\n" +            // same key, later wins
+                "\n" + h + "\t5\t6\tno-final-newline.bin");
   HashCache cache;
   cache[L"stale"] = CacheRecord{1, 2, h};
   loadCache(normalizeGameDir(dir.path()), cache);

@@ -8,8 +8,8 @@
 #include <string>
 #include <thread>
 
-#include "test_support.h"
 #include "base/files.h"
+#include "test_support.h"
 
 namespace {
 
@@ -34,7 +34,9 @@ TEST(IsSafeRelativePath, AcceptsOrdinaryPathsAndTurnsSlashesIntoBackslashes) {
   EXPECT_EQ(accepted(".hidden/..name/a..b/x.y.z"), L".hidden\\..name\\a..b\\x.y.z");
   EXPECT_EQ(accepted("with blank/inner name.txt"), L"with blank\\inner name.txt");
   // UTF-8 becomes one wide character per code point (two UTF-16 units beyond the BMP).
-  const std::wstring wide = accepted("donn\xC3\xA9""es/\xE6\x97\xA5\xF0\x9F\x98\x80.bin");
+  const std::wstring wide = accepted(
+      "donn\xC3\xA9"
+      "es/\xE6\x97\xA5\xF0\x9F\x98\x80.bin");
   std::wstring expected = L"donn";
   expected += static_cast<wchar_t>(0xE9);
   expected += L"es\\";
@@ -76,23 +78,22 @@ TEST(IsSafeRelativePath, RejectsAbsolutePathsAndReservedCharacters) {
 }
 
 TEST(IsSafeRelativePath, RejectsEmptyDotAndBadlyEndingComponents) {
-  for (const char* path : {"a//b", "a\\\\b", "a/\\b", "a/", "a\\", ".", "..", "./a", "../a",
-                           "a/./b", "a/../b", "a/..", "a/.", "a\\..\\..\\b", "name.", "dir./x",
-                           "dir/name ", "dir /x", " ", "x/..."}) {
+  for (const char* path : {"a//b",  "a\\\\b", "a/\\b",     "a/",     "a\\",  ".",    "..",
+                           "./a",   "../a",   "a/./b",     "a/../b", "a/..", "a/.",  "a\\..\\..\\b",
+                           "name.", "dir./x", "dir/name ", "dir /x", " ",    "x/..."}) {
     expectRejected(path);
   }
 }
 
 TEST(IsSafeRelativePath, RejectsWindowsDeviceNamesInAnyComponent) {
-  for (const char* path :
-       {"CON", "con", "Prn", "aux", "NUL", "nul.txt", "data/NUL.tar.gz", "nul .txt", "COM1",
-        "com9.log", "LPT1", "lpt5/x", "COM0", "conin$", "CONOUT$.x",
-        "com\xC2\xB9", "LPT\xC2\xB3.dat"}) {
+  for (const char* path : {"CON", "con", "Prn", "aux", "NUL", "nul.txt", "data/NUL.tar.gz",
+                           "nul .txt", "COM1", "com9.log", "LPT1", "lpt5/x", "COM0", "conin$",
+                           "CONOUT$.x", "com\xC2\xB9", "LPT\xC2\xB3.dat"}) {
     expectRejected(path);
   }
   // Names that merely begin with or contain a device name are ordinary files.
-  for (const char* path : {"console.txt", "nullify", "com10", "lpt", "COM", "auxiliary/x",
-                           "con_x", "mycon", "data.nul", "x/prn1", "coma.txt"}) {
+  for (const char* path : {"console.txt", "nullify", "com10", "lpt", "COM", "auxiliary/x", "con_x",
+                           "mycon", "data.nul", "x/prn1", "coma.txt"}) {
     accepted(path);
   }
 }
@@ -100,7 +101,9 @@ TEST(IsSafeRelativePath, RejectsWindowsDeviceNamesInAnyComponent) {
 TEST(IsSafeRelativePath, InvalidUtf8NeverBecomesASeparator) {
   // An overlong "/" (C0 AF) must not split the path into ".." components.
   std::wstring wide;
-  if (isSafeRelativePath("a\xC0\xAF..\xC0\xAF" "b", wide)) {
+  if (isSafeRelativePath("a\xC0\xAF..\xC0\xAF"
+                         "b",
+                         wide)) {
     EXPECT_EQ(wide.find(L'\\'), std::wstring::npos);
     EXPECT_EQ(wide.find(L'/'), std::wstring::npos);
   }
@@ -222,7 +225,9 @@ TEST(ReadWholeFile, MissingFilesAndFoldersGiveNothing) {
 
 TEST(WriteFileAtomically, NonAsciiNamesReachTheDiskUnderTheirRealName) {
   TempDir dir;
-  const std::string name = "donn\xC3\xA9""es-\xE6\x97\xA5\xE6\x9C\xAC-\xF0\x9F\x98\x80.cfg";
+  const std::string name =
+      "donn\xC3\xA9"
+      "es-\xE6\x97\xA5\xE6\x9C\xAC-\xF0\x9F\x98\x80.cfg";
   std::wstring relative;
   ASSERT_TRUE(isSafeRelativePath("sub/" + name, relative));
   const std::wstring path = dir.path() + relative;

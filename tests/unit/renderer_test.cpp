@@ -4,8 +4,8 @@
 // that prove each element was drawn where it belongs, in whichever fonts this system has.
 #include "ui/renderer.h"
 
-#include <gtest/gtest.h>
 #include <windows.h>
+#include <gtest/gtest.h>
 // After windows.h:
 #include <objbase.h>
 

@@ -220,9 +220,11 @@ TEST(Signature, HostileKeysAreRefusedWithoutHarm) {
     key[0] = static_cast<std::uint8_t>(key[0] + v);
     keys.push_back(key);
   }
-  keys.push_back(fromHex("ecffffffffffffffffffffffffffffffffffffffffffffffffffffffffffff7f"));  // -1
+  keys.push_back(
+      fromHex("ecffffffffffffffffffffffffffffffffffffffffffffffffffffffffffff7f"));  // -1
   keys.push_back(fromHex("0000000000000000000000000000000000000000010000000000000000000000"));
-  keys.push_back(fromHex("3126711e11ef574692935381d2cd2bbab5dd113c4010f91fd7c4dd7b12bf431a"));  // x = 2
+  keys.push_back(
+      fromHex("3126711e11ef574692935381d2cd2bbab5dd113c4010f91fd7c4dd7b12bf431a"));  // x = 2
   // Just above the limit: ordinary points with a 193-bit y or x, no signature of ours.
   keys.push_back(fromHex("0200000000000000000000000000000000000000000000000100000000000080"));
   keys.push_back(fromHex("d6b120827250f473c86f495ddcdbf032719aa72c9ad5710817e905bce4dd8d53"));

@@ -6,10 +6,10 @@
 #include <map>
 #include <set>
 
+#include "base/text.h"
 #include "keys.h"
 #include "release_build.h"
 #include "release_verify.h"
-#include "base/text.h"
 
 namespace {
 
@@ -50,7 +50,8 @@ const char* const kBuildHelp =
     "  --version N           the release's version, 0 to 2147483647; never lower than the\n"
     "                        version in --previous or in RELEASE/manifest.json\n"
     "  --key NAME.key        the secret key from keygen\n"
-    "  --game-exe PATH       the game executable, relative to DIR (default \"Play Quillmark.exe\")\n"
+    "  --game-exe PATH       the game executable, relative to DIR (default \"Play "
+    "Quillmark.exe\")\n"
     "  --news FILE.json      news items: a JSON array of objects, copied into the manifest\n"
     "  --links FILE.json     links: a JSON object of names and addresses\n"
     "  --launcher FILE       the launcher executable that players should run\n"
@@ -81,7 +82,8 @@ const char* const kVerifyHelp =
 
 // A usage error: the message, where to find help, and exit code 2.
 int usageError(const Console& c, const std::string& command, const std::string& message) {
-  const std::string where = command.empty() ? std::string(kProgram) : std::string(kProgram) + " " + command;
+  const std::string where =
+      command.empty() ? std::string(kProgram) : std::string(kProgram) + " " + command;
   c.err(where + ": " + message + " (see " + where + " --help)\n");
   return 2;
 }
@@ -117,7 +119,8 @@ bool parseOptions(const std::vector<std::wstring>& args, std::size_t from,
     }
     const bool single = singles.count(arg) > 0;
     if (!single && repeatable.count(arg) == 0) {
-      error = arg.rfind("-", 0) == 0 ? "unknown option " + arg : "unexpected argument \"" + arg + "\"";
+      error =
+          arg.rfind("-", 0) == 0 ? "unknown option " + arg : "unexpected argument \"" + arg + "\"";
       return false;
     }
     if (!hasValue) {
@@ -226,7 +229,8 @@ int buildCommand(const std::vector<std::wstring>& args, const Console& c) {
     c.out(kBuildHelp);
     return 0;
   }
-  if (!requireOptions(p, {"--game", "--out", "--version", "--key"}, error)) return usageError(c, "build", error);
+  if (!requireOptions(p, {"--game", "--out", "--version", "--key"}, error))
+    return usageError(c, "build", error);
   BuildOptions o;
   long long version = 0;
   if (!parseNumber(p.single["--version"], 0, 2147483647, version)) {
@@ -253,11 +257,10 @@ int buildCommand(const std::vector<std::wstring>& args, const Console& c) {
     return 1;
   }
   c.out("release " + std::to_string(o.version) + ": " + std::to_string(r.files) + " files (" +
-        sizeText(r.bytes) + "); " + std::to_string(r.objectsCompressed) +
-        " contents compressed (" + sizeText(r.compressedBytes) + "), " +
-        std::to_string(r.objectsReused) + " reused from the store; " +
-        std::to_string(r.deletes) + " deletions; manifest.json " + sizeText(r.manifestBytes) +
-        "\n");
+        sizeText(r.bytes) + "); " + std::to_string(r.objectsCompressed) + " contents compressed (" +
+        sizeText(r.compressedBytes) + "), " + std::to_string(r.objectsReused) +
+        " reused from the store; " + std::to_string(r.deletes) + " deletions; manifest.json " +
+        sizeText(r.manifestBytes) + "\n");
   c.out("signed with the key whose public half is " + r.publicKeyHex + "\n");
   return 0;
 }
@@ -272,7 +275,8 @@ int verifyCommand(const std::vector<std::wstring>& args, const Console& c) {
     c.out(kVerifyHelp);
     return 0;
   }
-  if (!requireOptions(p, {"--release", "--public-key"}, error)) return usageError(c, "verify", error);
+  if (!requireOptions(p, {"--release", "--public-key"}, error))
+    return usageError(c, "verify", error);
   VerifyOptions o;
   if (!parseJobs(p, o.jobs, error)) return usageError(c, "verify", error);
   o.releaseDir = p.single["--release"];

@@ -58,7 +58,7 @@ bool pathMatches(std::string_view pattern, std::string_view relativePath) {
   if (pattern.front() == '/') pattern.remove_prefix(1);
   while (!pattern.empty() && pattern.back() == '/') pattern.remove_suffix(1);
   // The whole path, or a folder above it.
-  for (std::size_t end = relativePath.find('/'); ; end = relativePath.find('/', end + 1)) {
+  for (std::size_t end = relativePath.find('/');; end = relativePath.find('/', end + 1)) {
     if (end == std::string_view::npos) return globMatch(pattern, relativePath);
     if (globMatch(pattern, relativePath.substr(0, end))) return true;
   }

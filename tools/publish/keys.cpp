@@ -9,12 +9,12 @@
 #include <cstring>
 #include <mutex>
 
-#include "formats/ed25519.h"
-#include "publish_platform.h"
 #include "base/files.h"
 #include "base/paths.h"
 #include "base/sha256.h"
 #include "base/text.h"
+#include "formats/ed25519.h"
+#include "publish_platform.h"
 
 namespace {
 
@@ -114,8 +114,8 @@ bool checkSignature(const std::uint8_t publicKey[kKeySize],
 
 std::string secretKeyFileText(const SecretKey& key) {
   return std::string(kSecretHeader) +
-         ". Keep it private: whoever holds it can publish releases.\n" +
-         toHex(key.seed, kKeySize) + "\n";
+         ". Keep it private: whoever holds it can publish releases.\n" + toHex(key.seed, kKeySize) +
+         "\n";
 }
 
 bool parseSecretKeyFile(std::string_view text, SecretKey& out, std::string& error) {

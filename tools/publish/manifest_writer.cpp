@@ -24,13 +24,27 @@ void appendJsonString(std::string& out, std::string_view s) {
   for (const char ch : s) {
     const unsigned char c = static_cast<unsigned char>(ch);
     switch (c) {
-      case '"': out += "\\\""; break;
-      case '\\': out += "\\\\"; break;
-      case '\b': out += "\\b"; break;
-      case '\f': out += "\\f"; break;
-      case '\n': out += "\\n"; break;
-      case '\r': out += "\\r"; break;
-      case '\t': out += "\\t"; break;
+      case '"':
+        out += "\\\"";
+        break;
+      case '\\':
+        out += "\\\\";
+        break;
+      case '\b':
+        out += "\\b";
+        break;
+      case '\f':
+        out += "\\f";
+        break;
+      case '\n':
+        out += "\\n";
+        break;
+      case '\r':
+        out += "\\r";
+        break;
+      case '\t':
+        out += "\\t";
+        break;
       default:
         if (c < 0x20) {
           out += "\\u00";
@@ -46,9 +60,15 @@ void appendJsonString(std::string& out, std::string_view s) {
 
 bool appendJsonValue(std::string& out, const JsonValue& value, std::string& error) {
   switch (value.kind) {
-    case JsonKind::Null: out += "null"; return true;
-    case JsonKind::Bool: out += value.boolean ? "true" : "false"; return true;
-    case JsonKind::String: appendJsonString(out, value.string); return true;
+    case JsonKind::Null:
+      out += "null";
+      return true;
+    case JsonKind::Bool:
+      out += value.boolean ? "true" : "false";
+      return true;
+    case JsonKind::String:
+      appendJsonString(out, value.string);
+      return true;
     case JsonKind::Number: {
       const double x = value.number;
       if (!std::isfinite(x)) {

@@ -8,9 +8,9 @@
 #include <cerrno>
 #include <cstring>
 
-#include "publish_platform.h"
 #include "base/files.h"
 #include "base/text.h"
+#include "publish_platform.h"
 
 namespace {
 

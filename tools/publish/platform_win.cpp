@@ -2,8 +2,8 @@
 #include <windows.h>
 #include <shellapi.h>
 
-#include "publish_platform.h"
 #include "base/text.h"
+#include "publish_platform.h"
 
 namespace {
 
@@ -40,9 +40,7 @@ std::vector<std::wstring> commandLineArguments(int, char**) {
 
 void prepareConsole() { SetConsoleOutputCP(CP_UTF8); }
 
-bool stderrIsTerminal() {
-  return GetFileType(GetStdHandle(STD_ERROR_HANDLE)) == FILE_TYPE_CHAR;
-}
+bool stderrIsTerminal() { return GetFileType(GetStdHandle(STD_ERROR_HANDLE)) == FILE_TYPE_CHAR; }
 
 bool writeNewPrivateFile(const std::wstring& path, std::string_view bytes, std::string& error) {
   const std::wstring temp = path + L".ap_tmp";

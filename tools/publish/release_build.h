@@ -18,14 +18,14 @@ struct BuildOptions {
   std::wstring releaseDir;
   std::wstring keyFile;
   std::int64_t version = 0;
-  std::string gameExe;              // "" for the launcher's default
-  std::wstring newsFile;            // optional: a JSON array of news items
-  std::wstring linksFile;           // optional: a JSON object of link names and addresses
-  std::wstring launcherFile;        // optional: the launcher executable to publish
-  std::wstring previousManifest;    // optional: the manifest of the release this one follows
-  std::vector<std::string> keep;    // patterns of files the launcher installs once only
-  std::vector<std::string> exclude; // patterns of files and folders left out
-  unsigned jobs = 0;                // 0: one per processor
+  std::string gameExe;               // "" for the launcher's default
+  std::wstring newsFile;             // optional: a JSON array of news items
+  std::wstring linksFile;            // optional: a JSON object of link names and addresses
+  std::wstring launcherFile;         // optional: the launcher executable to publish
+  std::wstring previousManifest;     // optional: the manifest of the release this one follows
+  std::vector<std::string> keep;     // patterns of files the launcher installs once only
+  std::vector<std::string> exclude;  // patterns of files and folders left out
+  unsigned jobs = 0;                 // 0: one per processor
   // Receives a one-line status about five times a second, and "" at the end.
   std::function<void(const std::string&)> progress;
 };
@@ -38,8 +38,8 @@ struct BuildReport {
   std::uint64_t compressedBytes = 0;  // length of the objects made by this build
   std::size_t deletes = 0;
   std::uint64_t manifestBytes = 0;
-  std::string publicKeyHex;           // the key that verifies this release
-  std::vector<std::string> notes;     // what was skipped or repaired, one line each
+  std::string publicKeyHex;        // the key that verifies this release
+  std::vector<std::string> notes;  // what was skipped or repaired, one line each
 };
 
 // False with a one-line error when the release could not be built; manifest.json and

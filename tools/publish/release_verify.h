@@ -8,9 +8,9 @@
 
 struct VerifyOptions {
   std::wstring releaseDir;
-  std::wstring publicKey;  // 64 hex digits, or the path of a .pub file
-  std::wstring gameDir;    // optional
-  unsigned jobs = 0;       // 0: one per processor
+  std::wstring publicKey;                            // 64 hex digits, or the path of a .pub file
+  std::wstring gameDir;                              // optional
+  unsigned jobs = 0;                                 // 0: one per processor
   std::function<void(const std::string&)> progress;  // as for build
 };
 
