@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# Builds everything and runs all the tests: natively with AddressSanitizer and UBSan, the
-# update run under ThreadSanitizer, and the Windows build under Wine.
+# Checks the formatting, then builds everything and runs all the tests: natively with
+# AddressSanitizer and UBSan, the update run under ThreadSanitizer, and the Windows build under
+# Wine.
 # Installs any missing Debian package first. Exits non-zero on any failure.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -10,6 +11,10 @@ scripts/deps.sh
 jobs=$(nproc)
 
 section() { printf '\n=== %s ===\n' "$*"; }
+
+section "format and layers"
+scripts/format.sh --check
+scripts/check_layers.sh
 
 section "linux-asan: build"
 cmake --preset linux-asan >/dev/null
