@@ -7,7 +7,8 @@
 //                       finished states, message, error, iconic, args), whenever it changes;
 //                       written after each paint and each change of the window's size;
 //                       also the UI language and the number of news entries shown, the
-//                       settings pages (open, page, game running, save notice) and what the
+//                       settings pages (open, page, game running, save notice, and while they
+//                       are open "value=KEY VALUE" per pending value) and what the
 //                       frame published: "region=ID ITEM LEFT TOP RIGHT BOTTOM ENABLED" per hit
 //                       region and "track=ID ITEM LEFT TOP RIGHT BOTTOM" per slider track, in
 //                       canvas units

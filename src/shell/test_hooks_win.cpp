@@ -9,6 +9,7 @@
 
 #include "base/paths.h"
 #include "base/text.h"
+#include "gamecfg/config_model.h"
 #include "i18n/strings.h"
 #include "shell/shell.h"
 #include "update/update_settings.h"
@@ -65,6 +66,9 @@ std::string settingsAndFrame(const Shell& shell) {
   text += "page=" + std::to_string(settings.page) + "\n";
   text += std::string("gamerunning=") + (settings.gameRunning ? "1" : "0") + "\n";
   text += "notice=" + std::to_string(static_cast<int>(settings.notice)) + "\n";
+  if (settings.open) {
+    for (const auto& [key, value] : configValues()) text += "value=" + key + " " + value + "\n";
+  }
   if (!shell.frame) return text;
   char line[160];
   for (const HitRegion& r : shell.frame->hitRegions) {

@@ -44,7 +44,8 @@ float listScrollLimit(int rows, float cardHeight) {
 
 void paintListCard(Canvas& c, int actionId, RectF card, const std::vector<std::wstring>& labels,
                    int current, float scroll) {
-  roundRect(c, colours::Card, 0.98f, colours::Gold, 0.35f, card, 8.0f);
+  // Opaque, so that nothing of what lies under the list shows through its rows.
+  roundRect(c, colours::Card, 1.0f, colours::Gold, 0.35f, card, 8.0f);
   const RectF clip = {card.left, card.top + 4.0f, card.right, card.bottom - 4.0f};
   pushClip(c, clip);
   for (std::size_t i = 0; i < labels.size(); ++i) {

@@ -128,6 +128,9 @@ class SettingsPaint : public ::testing::Test {
 TEST_F(SettingsPaint, EveryTextOfEveryPageFitsInEveryLanguage) {
   // The longest texts: the warning band, the failed save, a value the launcher does not know
   // before the Choice buttons; each page at its top and scrolled to its end.
+#ifdef _WIN32
+  ASSERT_NE(rec.measure, nullptr) << "no text family: the renderer found no font";
+#endif
   view.gameRunning = true;
   view.notice = SaveNotice::Failed;
   view.values["GRAPHICS_LEVEL"] = "7";
