@@ -6,11 +6,14 @@
 //   UiState           scale, animation clock, speed meter, news copy, launch message, and the
 //                     interaction state by panel: pointer, news, side panel volumes, pop-up
 //                     list, advanced settings pages
-//   ShellHost         the platform's side: repaint, capture, window, shell, runs, game start
+//   ShellHost         the platform's side: repaint, capture, window, shell, runs, game start,
+//                     the save notice's timer, the settings poll, whether the game runs
 //   Shell             the three together with the Launcher state and the last frame's output
-//   status and tick   onLauncherStatus (news copy, speed reset, restart check), onFrameTick
+//   status and tick   onLauncherStatus (news copy, speed reset, restart check), onFrameTick,
+//                     onSettingsPoll
 //   input             hit test, caption hit test, cursor, mouse, wheel, keys
-//   actions           dispatchAction, openLink, playAction
+//   actions           dispatchAction, openLink, playAction, the settings pages' opening and
+//                     closing
 #pragma once
 #include <cstdint>
 #include <string>

@@ -15,19 +15,20 @@
 #               every text German and writes loca.cfg; the close button ends the launcher
 #   close       the close button during a download: exit 0, no temporary file left
 #   settings    the side panel's resolution list; "Advanced settings" and each of its seven
-#               pages; one Choice, one List, one Toggle and one Slider (dragged) changed and
-#               saved: vessa.cfg differs in exactly those lines, its comments, blank lines,
-#               unknown keys and CR LF kept; the close button from the pages. Then with the
-#               fake game running, a start with --settings=1 shows the pages with the warning
-#               band, and "Save & play" saves and starts the game
+#               pages; the wheel over a long page; one Choice, one List, one Toggle and one
+#               Slider (dragged) changed and saved: vessa.cfg differs in exactly those lines,
+#               its comments, blank lines, unknown keys and CR LF kept; the close button from
+#               the pages. Then with the fake game running, a start with --settings=1 shows the
+#               pages with the warning band, and "Save & play" saves and starts the game
 #
 # Screenshots of the window (PNG) go to OUT_DIR: ready.png, restored.png, error.png,
 # downloading.png, updated.png, front-page.png, news-expanded.png, language-list.png,
 # deutsch.png, resolution-list.png, settings-page-0.png ... settings-page-6.png,
 # settings-edited.png, settings-warning.png; each is taken once the window shows the colours
-# expected at the screen's places. Controls are clicked where the last frame put them: the
-# hooks report its regions and slider tracks in the status file. The state is read from the status file that the hooks write after
-# each painted frame; nothing waits a fixed time for something to happen.
+# expected at the screen's places. Controls of the settings are clicked where the last frame
+# put them: the hooks report its regions and slider tracks in the status file. The state is
+# read from the status file that the hooks write after each painted frame; nothing waits a
+# fixed time for something to happen.
 #
 # Usage: run_e2e.sh LAUNCHER_E2E_EXE PUBLISH_EXE FAKE_GAME_EXE OUT_DIR
 # Uses $DISPLAY and $WINEPREFIX when set (scripts/wine-env.sh sets both); otherwise starts
@@ -390,6 +391,11 @@ click_region settings 26 1    # Short
 set_value settings VISIBILITY 1
 click_region settings 28 9    # TERRAIN_SHADOW
 set_value settings TERRAIN_SHADOW 0
+# The wheel over the page brings its last row (OBJECT_CULLING, entry 14) into view.
+window_origin
+xdotool mousemove $((x + 700)) $((y + 400))
+for _ in 1 2 3 4 5 6 7 8; do xdotool click 5; done
+wait_for "the page's last row" 20 bash -c "grep -q '^region=28 14 ' '$work/status-settings.txt'"
 click_region settings 23 4
 wait_for "page 4" 20 has_line settings "page=4"
 # FOV (entry 24) dragged along its track: down on the knob's side, past the right end, back to
