@@ -1,16 +1,19 @@
 // The action table: what a completed click (or Enter and Escape) does, by the panel that
 // registers the action's id; links; the play and retry action.
 //
-//   helpers          pop-up lists, resolution, language, window mode, settings, repair
+//   helpers          pop-up lists, resolution, language, window mode, repair, the settings
+//                    pages' lists, saves and volumes
 //   panels           headerAction, newsAction, sidePanelAction, mainScreenAction,
 //                    settingsPageAction, and the table of their id ranges
 //   links, play      isOpenableLink, openLink, linkAddress, playAction
 //   dispatch         closeSettingsPages, dispatchAction
 #include <algorithm>
+#include <cmath>
 #include <cstdlib>
 #include <iterator>
 
 #include "base/files.h"
+#include "gamecfg/config_model.h"
 #include "gamecfg/game_config.h"
 #include "i18n/strings.h"
 #include "quillmark_config.h"
@@ -20,12 +23,6 @@
 #include "ui/layout.h"
 
 namespace {
-
-constexpr int kSettingsPageCount = 7;
-
-long configuredNumber(const char* key, const char* fallback) {
-  return std::strtol(getConfigValue(key, fallback).c_str(), nullptr, 10);
-}
 
 void togglePopUp(UiState& ui, PopUp popUp) {
   ui.popUp.scroll = 0;
@@ -67,16 +64,6 @@ void toggleWindowMode() {
   setConfigValue("WINDOWED", configuredNumber("WINDOWED", "1") != 0 ? "0" : "1");
 }
 
-void openSettingsPages(Shell& shell) {
-  SettingsPagesState& settings = shell.ui.settings;
-  loadGameConfig(shell.gameDir);
-  settings.open = true;
-  settings.page = 0;
-  settings.pageScroll = 0;
-  settings.openList = kNoSetting;
-  shell.ui.popUp.open = PopUp::None;
-}
-
 void repair(Shell& shell) {
   if (shell.state->running.load()) return;
   shell.ui.launchMessage.clear();
@@ -85,6 +72,54 @@ void repair(Shell& shell) {
 }
 
 void openLinkOf(Shell& shell, const char* key) { openLink(shell, linkAddress(shell, key)); }
+
+// Opens the option list of entry scrolled so that its current item is the third row, or
+// closes it when it is the one open.
+void toggleSettingList(SettingsPagesState& settings, int entry) {
+  settings.listScroll = 0;
+  const ConfigEntry* e = configEntry(entry);
+  const bool hasList =
+      e && (e->kind == ConfigEntryKind::List || e->kind == ConfigEntryKind::Resolution ||
+            e->kind == ConfigEntryKind::RefreshRate);
+  if (settings.openList == entry || !hasList) {
+    settings.openList = kNoSetting;
+    return;
+  }
+  settings.openList = entry;
+  const std::vector<DropDownItem> items = dropDownItems(entry);
+  for (std::size_t i = 0; i < items.size(); ++i) {
+    if (items[i].current) {
+      settings.listScroll = std::max(0.0f, (static_cast<float>(i) - 2.0f) * kPopUpRowHeight);
+    }
+  }
+}
+
+void pickListItem(SettingsPagesState& settings, int item) {
+  if (settings.openList != kNoSetting) pickDropDownItem(settings.openList, item);
+  settings.openList = kNoSetting;
+}
+
+// Saves the pending values; the footer tells how it went for a while. Returns whether the
+// file holds them.
+bool saveSettings(Shell& shell) {
+  SettingsPagesState& settings = shell.ui.settings;
+  const bool saved = saveConfigValues();
+  refreshVolumes(shell.ui);
+  settings.notice = saved ? SaveNotice::Saved : SaveNotice::Failed;
+  settings.noticeAt = shell.host.now(shell.host.self);
+  return saved;
+}
+
+// A save that failed keeps the pages open with its notice instead of starting a game that
+// would not see the changes.
+void saveAndPlay(Shell& shell) {
+  if (!saveSettings(shell)) {
+    shell.host.startSaveNoticeTimer(shell.host.self);
+    return;
+  }
+  closeSettingsPages(shell.ui);
+  playAction(shell);
+}
 
 // ---- the panels' actions, each for the ids its painter registers
 
@@ -166,7 +201,7 @@ void sidePanelAction(Shell& shell, int id, int index) {
       toggleWindowMode();
       break;
     case kActionOpenSettings:
-      openSettingsPages(shell);
+      openSettingsPages(shell, 0);
       break;
     case kActionRepair:
       repair(shell);
@@ -189,28 +224,46 @@ void mainScreenAction(Shell& shell, int id, int) {
   }
 }
 
-// The advanced settings pages. The slider acts on button-down (onButtonDown); the option,
-// switch, defaults and save actions belong to the pages' model, which later screens draw;
-// until then no region carries them.
+// The advanced settings pages: edits of the pending values, which reach vessa.cfg only with
+// a save. The slider acts on button-down (onButtonDown).
 void settingsPageAction(Shell& shell, int id, int index) {
   SettingsPagesState& settings = shell.ui.settings;
   switch (id) {
     case kActionSettingsPage:
-      if (index >= 0 && index < kSettingsPageCount) {
+      if (index >= 0 && index < kConfigPageCount) {
         settings.page = index;
         settings.pageScroll = 0;
         settings.openList = kNoSetting;
       }
       break;
+    case kActionSettingOption:
+      if (index >= 0) chooseOption(index / kConfigMaxOptions, index % kConfigMaxOptions);
+      break;
     case kActionSettingList:
-      settings.listScroll = 0;
-      settings.openList = settings.openList == index ? kNoSetting : index;
+      toggleSettingList(settings, index);
+      break;
+    case kActionListOption:
+      pickListItem(settings, index);
       break;
     case kActionListBackground:
       settings.openList = kNoSetting;
       break;
+    case kActionSettingSwitch:
+      toggle(index);
+      break;
+    case kActionRestoreDefaults:
+      resetToDefaults();
+      settings.openList = kNoSetting;
+      break;
     case kActionCloseSettings:
       closeSettingsPages(shell.ui);
+      break;
+    case kActionSaveSettings:
+      saveSettings(shell);
+      shell.host.startSaveNoticeTimer(shell.host.self);
+      break;
+    case kActionSaveAndPlay:
+      saveAndPlay(shell);
       break;
   }
 }
@@ -272,10 +325,31 @@ void playAction(Shell& shell) {
   shell.host.repaint(shell.host.self);
 }
 
+void openSettingsPages(Shell& shell, int page) {
+  SettingsPagesState& settings = shell.ui.settings;
+  openSettings(shell.gameDir);
+  settings.open = true;
+  settings.page = std::clamp(page, 0, kConfigPageCount - 1);
+  settings.pageScroll = 0;
+  settings.openList = kNoSetting;
+  settings.sliderDrag = kNoSetting;
+  settings.notice = SaveNotice::None;
+  shell.ui.popUp.open = PopUp::None;
+  settings.gameRunning =
+      shell.host.isGameRunning(shell.host.self, gameExecutablePath(*shell.state, shell.gameDir));
+  shell.host.setSettingsPoll(shell.host.self, true);
+}
+
 void closeSettingsPages(UiState& ui) {
   ui.settings.open = false;
   ui.settings.openList = kNoSetting;
   ui.settings.sliderDrag = kNoSetting;
+}
+
+void refreshVolumes(UiState& ui) {
+  const float music = readMusicVolume();
+  ui.volume.music = std::isnan(music) ? 1.0f : std::clamp(music, 0.0f, 1.0f);
+  ui.volume.effects = std::clamp(readVoiceVolume(), 0, 5);
 }
 
 void dispatchAction(Shell& shell, int id, int index) {

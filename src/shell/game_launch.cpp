@@ -13,12 +13,3 @@ std::wstring launchFailureText(std::uint32_t code) {
   return std::wstring(kDefaultGameExe) + L": " + systemErrorText(code) + L" (" +
          std::to_wstring(code) + L")";
 }
-
-bool isGameRunning(RunningCheck& check, std::uint64_t now, const std::wstring& executablePath,
-                   bool (*anyProcessNamed)(const std::wstring& fileName)) {
-  if (check.computed && now >= check.at && now - check.at < 1500) return check.running;
-  check.running = anyProcessNamed(fileNameOfPath(executablePath));
-  check.at = now;
-  check.computed = true;
-  return check.running;
-}

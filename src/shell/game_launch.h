@@ -1,7 +1,6 @@
-// Starting the game client and the launcher itself, and telling whether the client runs.
-// The portable part (the executable's path, the failure text, the running check's pacing) is
-// game_launch.cpp; the system calls (ShellExecuteExW, CreateProcessW, the process snapshot)
-// are game_launch_win.cpp.
+// Starting the game client and the launcher itself. The portable part (the executable's path,
+// the failure text) is game_launch.cpp; the system calls (ShellExecuteExW, CreateProcessW) are
+// game_launch_win.cpp. Whether the client runs is gamecfg's isGameRunning, by full path.
 #pragma once
 #include <cstdint>
 #include <string>
@@ -20,16 +19,6 @@ std::wstring gameExecutablePath(LauncherState& state, const std::wstring& gameDi
 // "QuillmarkClient.exe: " + the system's text + " (" + the code as unsigned decimal + ")".
 std::wstring launchFailureText(std::uint32_t code);
 
-// The last answer of the running check and when it was computed; a check within 1500 ms of
-// the last one gives the same answer without a new process snapshot.
-struct RunningCheck {
-  bool computed = false;
-  bool running = false;
-  std::uint64_t at = 0;
-};
-bool isGameRunning(RunningCheck& check, std::uint64_t now, const std::wstring& executablePath,
-                   bool (*anyProcessNamed)(const std::wstring& fileName));
-
 // ---- Windows (game_launch_win.cpp)
 
 // ShellExecuteExW with the default verb: the file, its parameters (unset when empty) and its
@@ -39,7 +28,3 @@ std::uint32_t launchGame(void* ownerWindow, const std::wstring& executable,
 // CreateProcessW of executable with the command line "\"executable\" arguments" in its folder;
 // the process is not waited for. False when it could not be started.
 bool launchProcess(const std::wstring& executable, const std::wstring& arguments);
-// Whether a process of that executable file name runs (names compared without case).
-bool anyProcessNamed(const std::wstring& fileName);
-// GetTickCount64.
-std::uint64_t tickCount();

@@ -1,7 +1,6 @@
-// Starting programs through the shell and directly, and the process snapshot.
+// Starting programs through the shell and directly.
 #include <windows.h>
 #include <shellapi.h>
-#include <tlhelp32.h>
 
 #include "shell/command_line.h"
 #include "shell/game_launch.h"
@@ -38,20 +37,3 @@ bool launchProcess(const std::wstring& executable, const std::wstring& arguments
   CloseHandle(process.hProcess);
   return true;
 }
-
-bool anyProcessNamed(const std::wstring& fileName) {
-  const HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
-  if (snapshot == INVALID_HANDLE_VALUE) return false;
-  PROCESSENTRY32W entry = {};
-  entry.dwSize = sizeof entry;
-  bool found = false;
-  for (BOOL more = Process32FirstW(snapshot, &entry); more && !found;
-       more = Process32NextW(snapshot, &entry)) {
-    found = CompareStringOrdinal(entry.szExeFile, -1, fileName.c_str(),
-                                 static_cast<int>(fileName.size()), TRUE) == CSTR_EQUAL;
-  }
-  CloseHandle(snapshot);
-  return found;
-}
-
-std::uint64_t tickCount() { return GetTickCount64(); }

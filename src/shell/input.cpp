@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cstdio>
 
+#include "gamecfg/config_model.h"
 #include "gamecfg/game_config.h"
 #include "i18n/strings.h"
 #include "shell/shell.h"
@@ -34,21 +35,43 @@ const ScrollArea* scrollAreaAt(const Shell& shell, float x, float y) {
   return nullptr;
 }
 
+// The last area of a kind the last frame published, wherever it lies; null when none.
+const ScrollArea* scrollAreaOf(const Shell& shell, ScrollKind kind) {
+  if (!shell.frame) return nullptr;
+  const std::vector<ScrollArea>& areas = shell.frame->scrollAreas;
+  for (auto it = areas.rbegin(); it != areas.rend(); ++it) {
+    if (it->kind == kind) return &*it;
+  }
+  return nullptr;
+}
+
+float& scrollOffset(UiState& ui, ScrollKind kind) {
+  switch (kind) {
+    case ScrollKind::PopUpList:
+      return ui.popUp.scroll;
+    case ScrollKind::NewsBody:
+      return ui.news.bodyScroll;
+    case ScrollKind::SettingsPage:
+      return ui.settings.pageScroll;
+    case ScrollKind::SettingsList:
+      return ui.settings.listScroll;
+    default:
+      return ui.news.scroll;
+  }
+}
+
 // Moves the scroll offset under the pointer by amount, within what the last frame showed
-// there; the settings pages scroll wherever the pointer is.
+// there. The settings pages scroll wherever the pointer is: their open option list, else the
+// page.
 void scrollAt(Shell& shell, float x, float y, float amount) {
   UiState& ui = shell.ui;
-  if (ui.settings.open) {
-    float& offset =
-        ui.settings.openList != kNoSetting ? ui.settings.listScroll : ui.settings.pageScroll;
-    offset += amount;
-    return;
-  }
-  const ScrollArea* area = scrollAreaAt(shell, x, y);
+  const ScrollArea* area =
+      !ui.settings.open
+          ? scrollAreaAt(shell, x, y)
+          : scrollAreaOf(shell, ui.settings.openList != kNoSetting ? ScrollKind::SettingsList
+                                                                   : ScrollKind::SettingsPage);
   if (!area) return;
-  float& offset = area->kind == ScrollKind::PopUpList  ? ui.popUp.scroll
-                  : area->kind == ScrollKind::NewsBody ? ui.news.bodyScroll
-                                                       : ui.news.scroll;
+  float& offset = scrollOffset(ui, area->kind);
   offset = std::clamp(offset + amount, 0.0f, std::max(area->limit, 0.0f));
 }
 
@@ -71,6 +94,14 @@ void volumeFromX(Shell& shell, float x) {
     volume.effects = static_cast<int>(t * 5.0f + 0.5f);
   }
   repaint(shell);
+}
+
+// The dragged setting from the pointer's x along its track as the last frame drew it.
+void settingFromX(Shell& shell, float x) {
+  const int entry = shell.ui.settings.sliderDrag;
+  const SliderTrack* slider = sliderTrackOf(shell, kActionSettingSlider, entry);
+  if (!slider) return;
+  if (dragSlider(entry, x, slider->track.left, slider->track.right)) repaint(shell);
 }
 
 void commitVolume(const VolumeState& volume) {
@@ -129,9 +160,10 @@ void onMouseMove(Shell& shell, float x, float y) {
     volumeFromX(shell, x);
     return;
   }
-  // A settings slider is moved by the advanced settings pages' model; the drag holds the
-  // mouse meanwhile and leaves the hover alone.
-  if (ui.settings.sliderDrag != kNoSetting) return;
+  if (ui.settings.sliderDrag != kNoSetting) {
+    settingFromX(shell, x);
+    return;
+  }
   const HitRegion* r = hitTest(shell, x, y);
   const int id = r ? r->actionId : kActionNone;
   const int index = r ? r->itemIndex : -1;
@@ -173,6 +205,8 @@ void onButtonDown(Shell& shell, float x, float y) {
   if (r->actionId == kActionSettingSlider) {
     ui.settings.sliderDrag = r->itemIndex;
     shell.host.setCapture(shell.host.self);
+    settingFromX(shell, x);
+    repaint(shell);
     return;
   }
   setPressed(ui.pointer, r->actionId, r->itemIndex);

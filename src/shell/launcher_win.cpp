@@ -11,6 +11,7 @@
 #include <windowsx.h>
 
 #include "base/files.h"
+#include "gamecfg/game_process.h"
 #include "quillmark_config.h"
 #include "shell/game_launch.h"
 #include "shell/taskbar.h"
@@ -81,6 +82,18 @@ void hostRestartLauncher(void*) {
   hostCloseWindow(nullptr);
 }
 std::uint64_t hostNow(void*) { return GetTickCount64(); }
+void hostStartSaveNoticeTimer(void*) {
+  SetTimer(hostWindow(), kSavedNoticeTimer, static_cast<UINT>(kSaveNoticeTimerMilliseconds),
+           nullptr);
+}
+void hostSetSettingsPoll(void*, bool on) {
+  if (on) {
+    SetTimer(hostWindow(), kSettingsPollTimer, kSettingsPollMilliseconds, nullptr);
+  } else {
+    KillTimer(hostWindow(), kSettingsPollTimer);
+  }
+}
+bool hostIsGameRunning(void*, const std::wstring& executable) { return isGameRunning(executable); }
 
 // The update thread's status codes become posted messages; it never waits for the window.
 void postToWindow(void* window, int code, std::intptr_t lParam) {
@@ -165,6 +178,9 @@ void setUpShell(const std::wstring& gameDir) {
   h.launchGame = hostLaunchGame;
   h.restartLauncher = hostRestartLauncher;
   h.now = hostNow;
+  h.startSaveNoticeTimer = hostStartSaveNoticeTimer;
+  h.setSettingsPoll = hostSetSettingsPoll;
+  h.isGameRunning = hostIsGameRunning;
   g_process.settings.notify = postToWindow;
   applyTestOverrides(g_process.settings);
   // Registered before the taskbar can send it.
@@ -200,7 +216,7 @@ LRESULT CALLBACK windowProcedure(HWND window, UINT message, WPARAM wParam, LPARA
       return 0;
     case WM_SIZE:
       renderer::resize(LOWORD(lParam), HIWORD(lParam));
-      reportTestStatus(g_state, shell().ui, window);
+      reportTestStatus(shell(), window);
       return 0;
     case WM_PAINT: {
       PAINTSTRUCT paint;
@@ -208,7 +224,7 @@ LRESULT CALLBACK windowProcedure(HWND window, UINT message, WPARAM wParam, LPARA
       renderer::paintFrame(window, g_process.dpi, makeFrameView(shell()));
       EndPaint(window, &paint);
       // (The tests' build reports the state that this frame showed.)
-      reportTestStatus(g_state, shell().ui, window);
+      reportTestStatus(shell(), window);
       return 0;
     }
     case WM_ERASEBKGND:
@@ -259,6 +275,8 @@ LRESULT CALLBACK windowProcedure(HWND window, UINT message, WPARAM wParam, LPARA
       if (wParam == kSavedNoticeTimer) {
         KillTimer(window, kSavedNoticeTimer);
         hostRepaint(nullptr);
+      } else if (wParam == kSettingsPollTimer) {
+        onSettingsPoll(shell());
       } else {
         onFrameTick(shell());
         updateTaskbar();

@@ -13,6 +13,9 @@ inline constexpr const wchar_t* kMutexName =
     L"Quillmark.ResselLauncher.{3F8B2C71-9D4E-4A6B-8E15-7C2D9A0B4E63}";
 inline constexpr UINT_PTR kFrameTimer = 1;
 inline constexpr UINT_PTR kSavedNoticeTimer = 3;
+// Once a second while the settings pages are open: whether the game client runs.
+inline constexpr UINT_PTR kSettingsPollTimer = 4;
+inline constexpr UINT kSettingsPollMilliseconds = 1000;
 
 struct LauncherProcess {
   HWND window = nullptr;

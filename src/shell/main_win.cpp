@@ -10,8 +10,6 @@
 #include <objbase.h>
 #include <shellapi.h>
 
-#include <cmath>
-
 #include "base/files.h"
 #include "base/http.h"
 #include "gamecfg/game_config.h"
@@ -63,12 +61,6 @@ bool anotherInstanceRuns(std::wstring_view commandLine) {
     SetForegroundWindow(other);
   }
   return true;
-}
-
-// The cached volumes within their ranges; a value that is not a number counts as full.
-float musicVolumeInRange(float volume) {
-  if (std::isnan(volume)) return 1.0f;
-  return volume < 0.0f ? 0.0f : volume > 1.0f ? 1.0f : volume;
 }
 
 void registerWindowClass(HINSTANCE instance) {
@@ -136,9 +128,7 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR commandLineText, int) {
   }
   setUpShell(directory);
   UiState& ui = process.shell.ui;
-  ui.volume.music = musicVolumeInRange(readMusicVolume());
-  const int voice = readVoiceVolume();
-  ui.volume.effects = voice < 0 ? 0 : voice > 5 ? 5 : voice;
+  refreshVolumes(ui);
 
   CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
   httpOpenSession();
@@ -151,10 +141,7 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR commandLineText, int) {
   }
 
   const SettingsSwitch settings = parseSettingsSwitch(commandLine);
-  if (settings.open) {
-    ui.settings.open = true;
-    ui.settings.page = settings.page;
-  }
+  if (settings.open) openSettingsPages(process.shell, settings.page);
   initialiseTaskbar(window);
   ShowWindow(window, SW_SHOW);
   UpdateWindow(window);

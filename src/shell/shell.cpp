@@ -4,8 +4,10 @@
 #include <cstdlib>
 #include <mutex>
 
+#include "gamecfg/config_model.h"
 #include "gamecfg/game_config.h"
 #include "i18n/strings.h"
+#include "shell/game_launch.h"
 #include "ui/main_screen.h"
 
 void resetSpeed(Shell& shell) {
@@ -44,6 +46,24 @@ void onFrameTick(Shell& shell) {
   if (!shell.state->running.load()) shell.host.stopFrameTimer(shell.host.self);
 }
 
+long configuredNumber(const char* key, const char* fallback) {
+  return std::strtol(getConfigValue(key, fallback).c_str(), nullptr, 10);
+}
+
+void onSettingsPoll(Shell& shell) {
+  SettingsPagesState& settings = shell.ui.settings;
+  if (!settings.open) {
+    shell.host.setSettingsPoll(shell.host.self, false);
+    return;
+  }
+  const bool running =
+      shell.host.isGameRunning(shell.host.self, gameExecutablePath(*shell.state, shell.gameDir));
+  if (running != settings.gameRunning) {
+    settings.gameRunning = running;
+    shell.host.repaint(shell.host.self);
+  }
+}
+
 namespace {
 
 HeaderView makeHeaderView(Shell& shell) {
@@ -74,14 +94,50 @@ NewsPanelView makeNewsView(Shell& shell) {
   return view;
 }
 
+SidePanelView makeSidePanelView(Shell& shell) {
+  const UiState& ui = shell.ui;
+  SidePanelView view;
+  view.width = configuredNumber("WIDTH", "1024");
+  view.height = configuredNumber("HEIGHT", "768");
+  view.windowed = configuredNumber("WINDOWED", "1") != 0;
+  view.musicVolume = ui.volume.music;
+  view.effectsVolume = ui.volume.effects;
+  view.dragging = ui.volume.drag;
+  view.resolutionListOpen = ui.popUp.open == PopUp::ResolutionList;
+  view.runActive = shell.state->running.load();
+  view.hasDiscord = !linkAddress(shell, "discord").empty();
+  return view;
+}
+
+SettingsPagesView makeSettingsView(Shell& shell) {
+  SettingsPagesState& settings = shell.ui.settings;
+  SettingsPagesView view;
+  view.page = settings.page;
+  view.pageScroll = settings.pageScroll;
+  view.openList = settings.openList;
+  view.listScroll = settings.listScroll;
+  view.sliderDrag = settings.sliderDrag;
+  view.values = configValues();
+  if (settings.openList != kNoSetting) view.listItems = dropDownItems(settings.openList);
+  view.gameRunning = settings.gameRunning;
+  const std::uint64_t now = shell.host.now(shell.host.self);
+  if (settings.notice != SaveNotice::None &&
+      !(now >= settings.noticeAt && now - settings.noticeAt < kSaveNoticeMilliseconds)) {
+    settings.notice = SaveNotice::None;
+  }
+  view.notice = settings.notice;
+  view.canPlay = shell.state->phase.load() == kStatusReady && !shell.state->running.load();
+  return view;
+}
+
 PopUpView makePopUpView(const UiState& ui) {
   PopUpView view;
   view.open = ui.popUp.open;
   view.scroll = ui.popUp.scroll;
   view.currentLanguage = clientLanguageIndex();
   if (ui.popUp.open == PopUp::ResolutionList) {
-    const long width = std::strtol(getConfigValue("WIDTH", "1024").c_str(), nullptr, 10);
-    const long height = std::strtol(getConfigValue("HEIGHT", "768").c_str(), nullptr, 10);
+    const long width = configuredNumber("WIDTH", "1024");
+    const long height = configuredNumber("HEIGHT", "768");
     for (const DisplayMode& mode : ui.popUp.displayModes) {
       if (mode.width == width && mode.height == height) {
         view.currentResolution = static_cast<int>(view.resolutionRows.size());
@@ -97,9 +153,15 @@ PopUpView makePopUpView(const UiState& ui) {
 
 FrameView makeFrameView(Shell& shell) {
   FrameView view;
-  view.header = makeHeaderView(shell);
-  view.news = makeNewsView(shell);
-  view.popUp = makePopUpView(shell.ui);
+  view.settingsOpen = shell.ui.settings.open;
+  if (view.settingsOpen) {
+    view.settings = makeSettingsView(shell);
+  } else {
+    view.header = makeHeaderView(shell);
+    view.news = makeNewsView(shell);
+    view.side = makeSidePanelView(shell);
+    view.popUp = makePopUpView(shell.ui);
+  }
   view.main = readMainScreenView(*shell.state);
   view.main.launchMessage = shell.ui.launchMessage;
   view.main.speed = shell.ui.speedMeter.speed;

@@ -6,11 +6,14 @@
 //   UiState           scale, animation clock, speed meter, news copy, launch message, and the
 //                     interaction state by panel: pointer, news, side panel volumes, pop-up
 //                     list, advanced settings pages
-//   ShellHost         the platform's side: repaint, capture, window, shell, runs, game start
+//   ShellHost         the platform's side: repaint, capture, window, shell, runs, game start,
+//                     the save notice's timer, the settings poll, whether the game runs
 //   Shell             the three together with the Launcher state and the last frame's output
-//   status and tick   onLauncherStatus (news copy, speed reset, restart check), onFrameTick
+//   status and tick   onLauncherStatus (news copy, speed reset, restart check), onFrameTick,
+//                     onSettingsPoll
 //   input             hit test, caption hit test, cursor, mouse, wheel, keys
-//   actions           dispatchAction, openLink, playAction
+//   actions           dispatchAction, openLink, playAction, the settings pages' opening and
+//                     closing
 #pragma once
 #include <cstdint>
 #include <string>
@@ -22,9 +25,6 @@
 #include "ui/frame.h"
 #include "ui/popups.h"
 #include "update/launcher_state.h"
-
-// The volume slider of the side panel being dragged.
-enum class VolumeSlider : int { None, Music, Effects };
 
 // settings.openList and settings.sliderDrag when no setting's list is open or no slider is
 // dragged.
@@ -63,6 +63,11 @@ struct PopUpState {
   std::vector<DisplayMode> displayModes;
 };
 
+// How long the footer of the settings pages tells how a save went.
+inline constexpr std::uint64_t kSaveNoticeMilliseconds = 2500;
+// The repaint that ends the notice comes a little after it.
+inline constexpr std::uint64_t kSaveNoticeTimerMilliseconds = 2600;
+
 // The advanced settings pages, which cover the main screen while open.
 struct SettingsPagesState {
   bool open = false;
@@ -71,6 +76,11 @@ struct SettingsPagesState {
   int sliderDrag = kNoSetting;  // the setting whose slider is dragged
   float pageScroll = 0;
   float listScroll = 0;  // of the open option list
+  // Whether the game client ran at the last poll (the warning band).
+  bool gameRunning = false;
+  // The last save's outcome and when (host.now) it was shown first.
+  SaveNotice notice = SaveNotice::None;
+  std::uint64_t noticeAt = 0;
 };
 
 // The window's values of the UI thread.
@@ -115,6 +125,12 @@ struct ShellHost {
   void (*restartLauncher)(void* self) = nullptr;
   // Milliseconds of a steady clock.
   std::uint64_t (*now)(void* self) = nullptr;
+  // A repaint after kSaveNoticeTimerMilliseconds, when the save notice has ended.
+  void (*startSaveNoticeTimer)(void* self) = nullptr;
+  // Starts (or stops) the once-a-second tick that calls onSettingsPoll.
+  void (*setSettingsPoll)(void* self, bool on) = nullptr;
+  // Whether the game client at that path runs (gamecfg's isGameRunning).
+  bool (*isGameRunning)(void* self, const std::wstring& executable) = nullptr;
 };
 
 struct Shell {
@@ -137,6 +153,9 @@ struct Shell {
 void onLauncherStatus(Shell& shell, int code, std::intptr_t lParam);
 // The 33 ms tick: animation clock, speed meter, repaint; stops the timer without a run.
 void onFrameTick(Shell& shell);
+// The settings pages' tick, once a second while they are open: whether the game client runs,
+// repainted when that changed. Stops the tick once the pages are closed.
+void onSettingsPoll(Shell& shell);
 // Under the state's lock, a copy of the news; outside it, the window's copy replaced.
 void copyNewsToUi(Shell& shell);
 // Speed 0, counter 0, last tick now.
@@ -144,6 +163,9 @@ void resetSpeed(Shell& shell);
 
 // What one frame shows, from the Launcher state and the window's values.
 FrameView makeFrameView(Shell& shell);
+// The client configuration's value of key as a decimal integer (the C library's conversion),
+// fallback's when the key is absent.
+long configuredNumber(const char* key, const char* fallback);
 
 // ---- input (positions in canvas units: client pixels divided by scale)
 
@@ -173,8 +195,15 @@ RectF popUpRect(const UiState& ui);
 
 // A completed click (or Enter and Escape) on a region: handed to the panel that owns the id.
 void dispatchAction(Shell& shell, int id, int index);
+// Re-reads the client configuration, rebuilds the pending values from it and shows the
+// settings pages at page (0..6) with nothing open; the pop-up list closes, and the poll of the
+// game client starts (at once and then every second).
+void openSettingsPages(Shell& shell, int page);
 // Closes the advanced settings pages with their option list and slider drag.
 void closeSettingsPages(UiState& ui);
+// The window's volumes from the client configuration (readMusicVolume, readVoiceVolume), kept
+// within 0..1 and 0..5; a music volume that is not a number counts as full.
+void refreshVolumes(UiState& ui);
 // Opens address in the browser when it starts with "http://" or "https://" (case-sensitive);
 // ignores anything else, the empty address included.
 bool isOpenableLink(const std::wstring& address);

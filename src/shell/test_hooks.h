@@ -6,18 +6,22 @@
 //                       one "name=value" a line (phase, running, speed, pid, title of the
 //                       finished states, message, error, iconic, args), whenever it changes;
 //                       written after each paint and each change of the window's size;
-//                       also the UI language and the number of news entries shown
+//                       also the UI language and the number of news entries shown, the
+//                       settings pages (open, page, game running, save notice, and while they
+//                       are open "value=KEY VALUE" per pending value) and what the
+//                       frame published: "region=ID ITEM LEFT TOP RIGHT BOTTOM ENABLED" per hit
+//                       region and "track=ID ITEM LEFT TOP RIGHT BOTTOM" per slider track, in
+//                       canvas units
 //   QM_E2E_OPENED_FILE  web addresses and folders the launcher would open are appended to
 //                       this file, one a line, instead of being opened
 #pragma once
 #include <string>
 
 struct UpdateSettings;
-struct LauncherState;
-struct UiState;
+struct Shell;
 
 void applyTestOverrides(UpdateSettings& settings);
 // True when the target was recorded instead of opened.
 bool interceptShellOpen(const std::wstring& target);
 // window: the launcher's HWND.
-void reportTestStatus(LauncherState& state, const UiState& ui, void* window);
+void reportTestStatus(const Shell& shell, void* window);

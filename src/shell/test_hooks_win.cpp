@@ -9,6 +9,7 @@
 
 #include "base/paths.h"
 #include "base/text.h"
+#include "gamecfg/config_model.h"
 #include "i18n/strings.h"
 #include "shell/shell.h"
 #include "update/update_settings.h"
@@ -56,10 +57,42 @@ bool interceptShellOpen(const std::wstring& target) {
   return true;
 }
 
-void reportTestStatus(LauncherState& state, const UiState& ui, void* window) {
+namespace {
+
+// The settings pages' state and the last frame's regions and tracks.
+std::string settingsAndFrame(const Shell& shell) {
+  const SettingsPagesState& settings = shell.ui.settings;
+  std::string text = std::string("settings=") + (settings.open ? "1" : "0") + "\n";
+  text += "page=" + std::to_string(settings.page) + "\n";
+  text += std::string("gamerunning=") + (settings.gameRunning ? "1" : "0") + "\n";
+  text += "notice=" + std::to_string(static_cast<int>(settings.notice)) + "\n";
+  if (settings.open) {
+    for (const auto& [key, value] : configValues()) text += "value=" + key + " " + value + "\n";
+  }
+  if (!shell.frame) return text;
+  char line[160];
+  for (const HitRegion& r : shell.frame->hitRegions) {
+    std::snprintf(line, sizeof line, "region=%d %d %.1f %.1f %.1f %.1f %d\n", r.actionId,
+                  r.itemIndex, r.rect.left, r.rect.top, r.rect.right, r.rect.bottom,
+                  r.enabled ? 1 : 0);
+    text += line;
+  }
+  for (const SliderTrack& t : shell.frame->sliderTracks) {
+    std::snprintf(line, sizeof line, "track=%d %d %.1f %.1f %.1f %.1f\n", t.actionId, t.itemIndex,
+                  t.track.left, t.track.top, t.track.right, t.track.bottom);
+    text += line;
+  }
+  return text;
+}
+
+}  // namespace
+
+void reportTestStatus(const Shell& shell, void* window) {
   static const std::wstring path = environment(L"QM_E2E_STATUS_FILE");
   static std::string last;
   if (path.empty()) return;
+  LauncherState& state = *shell.state;
+  const UiState& ui = shell.ui;
   char numbers[160];
   std::snprintf(numbers, sizeof numbers, "phase=%d\nrunning=%d\nspeed=%.0f\npid=%lu\n",
                 static_cast<int>(state.phase.load()), state.running.load() ? 1 : 0,
@@ -77,6 +110,7 @@ void reportTestStatus(LauncherState& state, const UiState& ui, void* window) {
   text += "args=" + wideToUtf8(GetCommandLineW()) + "\n";
   text += std::string("language=") + uiLanguageCode() + "\n";
   text += "news=" + std::to_string(ui.uiNews.size()) + "\n";
+  text += settingsAndFrame(shell);
   if (text == last) return;
   if (writeFileAtomically(path, text)) last = text;
 }
@@ -85,6 +119,6 @@ void reportTestStatus(LauncherState& state, const UiState& ui, void* window) {
 
 void applyTestOverrides(UpdateSettings&) {}
 bool interceptShellOpen(const std::wstring&) { return false; }
-void reportTestStatus(LauncherState&, const UiState&, void*) {}
+void reportTestStatus(const Shell&, void*) {}
 
 #endif

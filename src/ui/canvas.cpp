@@ -57,10 +57,9 @@ void addScrollArea(Canvas& c, ScrollKind kind, RectF area, float limit) {
   if (c.output) c.output->scrollAreas.push_back(ScrollArea{kind, area, limit});
 }
 
-void sectionHeading(Canvas& c, float x, float y, std::wstring_view text) {
+void sectionHeading(Canvas& c, float x, float y, std::wstring_view text, float right) {
   fillRect(c, {x, y + 3.0f, x + 3.0f, y + 19.0f}, colours::Gold, 1.0f);
-  drawText(c, text, TextFormat::Bold15, colours::LightGold, 1.0f,
-           {x + 12.0f, y, x + 400.0f, y + 22.0f});
+  drawText(c, text, TextFormat::Bold15, colours::LightGold, 1.0f, {x + 12.0f, y, right, y + 22.0f});
 }
 
 void chipButton(Canvas& c, int actionId, std::wstring_view label, wchar_t glyph, bool enabled,
@@ -112,6 +111,25 @@ void primaryButton(Canvas& c, int actionId, std::wstring_view label, TextFormat 
     drawText(c, label, format, colours::SecondaryText, 0.8f, r, HAlign::Centre, VAlign::Centre);
   }
   addHitRegion(c, actionId, r, enabled, -1);
+}
+
+void toggleSwitch(Canvas& c, RectF r, bool on, bool hovered) {
+  const std::uint32_t tint = on ? colours::Gold : colours::Peach;
+  roundRect(c, tint, hovered ? 0.35f : 0.12f, tint, on ? 0.55f : 0.18f, r, r.height() / 2.0f);
+  const float y = (r.top + r.bottom) / 2.0f;
+  fillEllipse(c, {on ? r.right - 12.0f : r.left + 12.0f, y}, 9.0f, 9.0f, colours::Knob, 1.0f);
+}
+
+void sliderBar(Canvas& c, RectF track, float fraction, bool active) {
+  const float t = std::clamp(fraction, 0.0f, 1.0f);
+  const float x = track.left + track.width() * t;
+  roundRect(c, colours::Track, 1.0f, 0, 0.0f, track, 2.0f);
+  if (t > 0)
+    roundRect(c, colours::Gold, 1.0f, 0, 0.0f, {track.left, track.top, x, track.bottom}, 2.0f);
+  const PointF knob = {x, (track.top + track.bottom) / 2.0f};
+  const float radius = active ? 9.0f : 8.0f;
+  fillEllipse(c, knob, radius, radius, colours::Knob, 1.0f);
+  strokeEllipse(c, knob, radius, radius, colours::Gold, 0.8f, 1.5f);
 }
 
 const HitRegion* findHitRegion(const std::vector<HitRegion>& regions, float x, float y) {

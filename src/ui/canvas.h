@@ -8,7 +8,8 @@
 //   Canvas, CanvasOps      a back end's primitives as a table of function pointers, plus the
 //                          frame output and the hover and press state of the frame
 //   primitives             free functions that forward to the back end
-//   widgets                gradientRect, chipButton, primaryButton
+//   widgets                gradientRect, sectionHeading, chipButton, primaryButton,
+//                          toggleSwitch, sliderBar
 //   publishing             addHitRegion, addSliderTrack, addScrollArea
 //   hit testing            findHitRegion
 //   glow pixels            the 256 x 256 premultiplied light the back ends stretch
@@ -62,6 +63,9 @@ inline constexpr std::uint32_t MessageText = 0xE2D6CC;
 inline constexpr std::uint32_t Track = 0x3A1A12;
 inline constexpr std::uint32_t ButtonInk = 0x2A1A05;
 inline constexpr std::uint32_t ButtonDisabled = 0x2A1410;
+// The panels' cards, and the knobs of switches and sliders.
+inline constexpr std::uint32_t Card = 0x1A0E0C;
+inline constexpr std::uint32_t Knob = 0xF2E6D8;
 }  // namespace colours
 
 enum class TextFormat : int {
@@ -126,7 +130,7 @@ struct SliderTrack {
 };
 
 // What the wheel scrolls over a scrollable area.
-enum class ScrollKind : int { NewsList, NewsBody, PopUpList };
+enum class ScrollKind : int { NewsList, NewsBody, PopUpList, SettingsPage, SettingsList };
 
 struct ScrollArea {
   ScrollKind kind = ScrollKind::NewsList;
@@ -246,16 +250,28 @@ inline void drawGradientText(Canvas& c, std::wstring_view text, TextFormat forma
 void gradientRect(Canvas& c, std::uint32_t rgb1, float opacity1, std::uint32_t rgb2, float opacity2,
                   RectF r, float radius, PointF start, PointF end);
 
-// The secondary button; glyph 0 draws the label alone.
-// A panel's heading at (x, y): a gold accent bar and the text in Bold15, LightGold.
-void sectionHeading(Canvas& c, float x, float y, std::wstring_view text);
+// A panel's heading at (x, y): a gold accent bar and the text in Bold15, LightGold, drawn
+// into (x + 12, y, right, y + 22).
+void sectionHeading(Canvas& c, float x, float y, std::wstring_view text, float right);
+inline void sectionHeading(Canvas& c, float x, float y, std::wstring_view text) {
+  sectionHeading(c, x, y, text, x + 400.0f);
+}
 
+// The secondary button; glyph 0 draws the label alone.
 void chipButton(Canvas& c, int actionId, std::wstring_view label, wchar_t glyph, bool enabled,
                 RectF r);
 
 // The large gold button. Hover and press come from the canvas's input state.
 void primaryButton(Canvas& c, int actionId, std::wstring_view label, TextFormat format,
                    bool enabled, RectF r);
+
+// An on/off switch filling r (46 x 24 where the screens draw it): a pill, Gold when on and
+// Peach when off, more opaque while hovered, and a round knob 12 units inside the end that
+// stands for the state (right: on).
+void toggleSwitch(Canvas& c, RectF r, bool on, bool hovered);
+// A slider along track (a bar 4 high): the Track-coloured bar, the Gold part up to fraction
+// (0..1) and the knob there, larger while active (hovered or dragged).
+void sliderBar(Canvas& c, RectF track, float fraction, bool active);
 
 // Appended to the canvas's frame output (nothing without one).
 void addHitRegion(Canvas& c, int actionId, RectF r, bool enabled, int itemIndex);

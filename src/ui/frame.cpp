@@ -31,13 +31,18 @@ void paintFrameContent(Canvas& c, const FrameView& view) {
   if (c.output) clearFrameOutput(*c.output);
   c.ops->clear(c.self, colours::Backdrop);
   paintBackdrop(c);
-  // Under everything: a click on nothing closes a pop-up list, and a drag there moves the
-  // window.
-  addHitRegion(c, kActionBackground, kCanvasRect, true, -1);
-  paintHeader(c, view.header);
-  paintNewsPanel(c, view.news);
-  paintStatusArea(c, view.main);
-  paintPopUpLayer(c, view.popUp);
+  if (view.settingsOpen) {
+    paintSettingsPages(c, view.settings);
+  } else {
+    // Under everything: a click on nothing closes a pop-up list, and a drag there moves the
+    // window.
+    addHitRegion(c, kActionBackground, kCanvasRect, true, -1);
+    paintHeader(c, view.header);
+    paintNewsPanel(c, view.news);
+    paintSidePanel(c, view.side);
+    paintStatusArea(c, view.main);
+    paintPopUpLayer(c, view.popUp);
+  }
   strokeRect(c, {0.5f, 0.5f, kCanvasWidth - 0.5f, kCanvasHeight - 0.5f}, 0, colours::Peach, 0.1f,
              1.0f);
 }

@@ -8,14 +8,20 @@
 #include "ui/main_screen.h"
 #include "ui/news.h"
 #include "ui/popups.h"
+#include "ui/settings_pages.h"
+#include "ui/side_panel.h"
 
 // Everything a frame shows, copied by the window before painting (the news entries are the
 // window's own list, pointed to).
 struct FrameView {
   HeaderView header;
   NewsPanelView news;
+  SidePanelView side;
   MainScreenView main;
   PopUpView popUp;
+  // The advanced settings pages cover the main screen while open.
+  bool settingsOpen = false;
+  SettingsPagesView settings;
   // Input state of the previous frame (hover and press feedback).
   int hoverId = 0;
   int hoverIndex = -1;
@@ -23,9 +29,9 @@ struct FrameView {
 };
 
 // Empties the canvas's frame output, clears to Backdrop, draws the background picture (or
-// two ember glows without one), the background region, the header, the news panel, the
-// status area, the pop-up layer over everything, and the border. The side panel keeps its
-// rectangle empty until it is drawn here.
+// two ember glows without one), then either the advanced settings pages or the main screen
+// (the background region, the header, the news panel, the side panel, the status area and the
+// pop-up layer over everything), and the border.
 void paintFrameContent(Canvas& c, const FrameView& view);
 
 // The backdrop alone: the picture scaled to cover the canvas, centred and cropped, under a

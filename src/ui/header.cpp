@@ -39,7 +39,8 @@ void paintLinks(Canvas& c, const HeaderView& view) {
   }
 }
 
-// Returns the right edge left over for the language selector.
+}  // namespace
+
 float paintWindowButtons(Canvas& c) {
   const float top = kHeaderControlsTop, bottom = kHeaderControlsBottom;
   float right = kWindowButtonsRight;
@@ -54,6 +55,8 @@ float paintWindowButtons(Canvas& c) {
   }
   return right;
 }
+
+namespace {
 
 void paintLanguageSelector(Canvas& c, const HeaderView& view, float right) {
   const RectF r = {right - 84.0f, kHeaderControlsTop, right - 6.0f, kHeaderControlsBottom};

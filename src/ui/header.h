@@ -22,3 +22,7 @@ struct HeaderView {
 // Draws the header and registers its regions: links (5, item = table index), the window
 // buttons (1 close, 2 minimise, 3 game folder) and the language selector (4).
 void paintHeader(Canvas& c, const HeaderView& view);
+// The window buttons alone (close, minimise, game folder, from the right edge inwards), as the
+// header draws them; the advanced settings pages draw them too, so that the window can be
+// closed and minimised from there. Returns the right edge left over beside them.
+float paintWindowButtons(Canvas& c);

@@ -40,7 +40,7 @@ struct Pen {
 };
 
 constexpr wchar_t kKnown[] = {0xE896, 0xE8BB, 0xE921, 0xE8B7, 0xE774, 0xE70D, 0xE70E, 0xE76B,
-                              0xE76C, 0xE713, 0xE72C, 0xE8BD, 0xE8AB, 0xE8A7, 0xE73E};
+                              0xE76C, 0xE713, 0xE72C, 0xE8BD, 0xE8AB, 0xE8A7, 0xE73E, 0xE7BA};
 }  // namespace
 
 bool hasIconShape(wchar_t glyph) {
@@ -127,6 +127,11 @@ bool drawIconShape(Canvas& c, wchar_t glyph, RectF rect, float size, std::uint32
       break;
     case 0xE73E:  // check mark
       p.poly({{-0.42f, 0.02f}, {-0.12f, 0.32f}, {0.44f, -0.3f}});
+      break;
+    case 0xE7BA:  // warning: a triangle with an exclamation mark
+      p.poly({{0, -0.46f}, {0.5f, 0.42f}, {-0.5f, 0.42f}, {0, -0.46f}});
+      p.line(0, -0.14f, 0, 0.12f);
+      p.line(0, 0.24f, 0, 0.3f);
       break;
     default:
       return false;

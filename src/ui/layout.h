@@ -6,10 +6,12 @@
 //   canvas         the window's client area
 //   header         the band of its controls
 //   news panel     the panel and its scrolling list
-//   side panel     the settings card
+//   side panel     the settings card and its resolution box
 //   pop-up lists   the resolution list and the language list, by their number of entries
 //   status area    the status and progress area and the main button
 //   window moving  where the borderless window is moved by a drag on nothing else
+//   settings pages the page tabs, the page's card, the footer and its buttons, the option
+//                  lists
 #pragma once
 #include <algorithm>
 #include <cstddef>
@@ -38,6 +40,11 @@ inline constexpr float kNewsRowPitch = 66.0f;
 inline constexpr float kNewsRowHeight = 58.0f;
 
 inline constexpr RectF kSidePanelRect = {796.0f, 74.0f, 1098.0f, 552.0f};
+// The controls of the side panel lie 20 units inside its edges.
+inline constexpr float kSidePanelInset = 20.0f;
+// The box that shows the configured resolution; the resolution list hangs from its bottom.
+inline constexpr RectF kResolutionBoxRect = {kSidePanelRect.left + kSidePanelInset, 160.0f,
+                                             kSidePanelRect.right - kSidePanelInset, 196.0f};
 
 // Pop-up lists hold one row per entry and 8 units of padding in all.
 inline constexpr float kPopUpRowHeight = 32.0f;
@@ -48,7 +55,8 @@ inline constexpr float kResolutionListMaxHeight = 260.0f;
 constexpr RectF resolutionListRect(std::size_t entries) {
   const float height = std::min(static_cast<float>(entries) * kPopUpRowHeight + kPopUpPadding,
                                 kResolutionListMaxHeight);
-  return {816.0f, 196.0f, 1078.0f, 196.0f + height};
+  return {kResolutionBoxRect.left, kResolutionBoxRect.bottom, kResolutionBoxRect.right,
+          kResolutionBoxRect.bottom + height};
 }
 // The language list hangs below the header's language selector, as long as its entries.
 constexpr RectF languageListRect(std::size_t entries) {
@@ -66,3 +74,17 @@ inline constexpr RectF kCaptionBand = {0.0f, 0.0f, kCanvasWidth, 170.0f};
 inline constexpr RectF kCaptionGap = {640.0f, kCaptionBand.bottom, 790.0f, kStatusTop};
 // With the advanced settings pages shown: the band at their top.
 inline constexpr RectF kSettingsCaptionBand = {0.0f, 0.0f, kCanvasWidth, 90.0f};
+
+// The advanced settings pages, in place of the main screen: the title in the caption band, the
+// page tabs in a card on the left, the page's card beside them (the same height as the main
+// screen's panels), and a footer over the status area whose "Save & play" stands where PLAY
+// stands.
+inline constexpr RectF kSettingsTabsRect = {36.0f, 96.0f, 296.0f, kSidePanelRect.bottom};
+inline constexpr RectF kSettingsPageRect = {308.0f, 96.0f, kSidePanelRect.right,
+                                            kSidePanelRect.bottom};
+inline constexpr float kSettingsTabPitch = 62.0f;
+inline constexpr float kSettingsTabHeight = 56.0f;
+inline constexpr RectF kSettingsFooterRect = kStatusArea;
+inline constexpr RectF kSaveAndPlayRect = kMainButtonRect;
+// An option list shows at most this many rows and scrolls the rest.
+inline constexpr int kSettingsListRows = 6;

@@ -14,7 +14,7 @@ int rowCount(const PopUpView& v) {
                                        : static_cast<int>(v.resolutionRows.size());
 }
 
-void paintRow(Canvas& c, int actionId, RectF row, RectF clip, int index, const std::wstring& label,
+void paintRow(Canvas& c, int actionId, RectF row, RectF clip, int index, std::wstring_view label,
               bool current) {
   const bool hovered = c.hoverId == actionId && c.hoverIndex == index;
   if (hovered || current) {
@@ -22,10 +22,8 @@ void paintRow(Canvas& c, int actionId, RectF row, RectF clip, int index, const s
               4.0f);
   }
   drawText(c, label, TextFormat::Semibold13_5,
-           current   ? colours::LightGold
-           : hovered ? colours::LightGold
-                     : colours::Text,
-           1.0f, {row.left + 12.0f, row.top, row.right - 30.0f, row.bottom}, HAlign::Default,
+           current || hovered ? colours::LightGold : colours::Text, 1.0f,
+           {row.left + 12.0f, row.top, row.right - 30.0f, row.bottom}, HAlign::Default,
            VAlign::Centre);
   if (current) {
     drawText(c, L"\uE73E", TextFormat::Icons10, colours::Gold, 1.0f,
@@ -38,6 +36,27 @@ void paintRow(Canvas& c, int actionId, RectF row, RectF clip, int index, const s
 }
 
 }  // namespace
+
+float listScrollLimit(int rows, float cardHeight) {
+  const float content = static_cast<float>(std::max(rows, 0)) * kPopUpRowHeight + kPopUpPadding;
+  return std::max(content - cardHeight, 0.0f);
+}
+
+void paintListCard(Canvas& c, int actionId, RectF card, const std::vector<std::wstring>& labels,
+                   int current, float scroll) {
+  // Opaque, so that nothing of what lies under the list shows through its rows.
+  roundRect(c, colours::Card, 1.0f, colours::Gold, 0.35f, card, 8.0f);
+  const RectF clip = {card.left, card.top + 4.0f, card.right, card.bottom - 4.0f};
+  pushClip(c, clip);
+  for (std::size_t i = 0; i < labels.size(); ++i) {
+    const float top = card.top + 4.0f + static_cast<float>(i) * kPopUpRowHeight - scroll;
+    if (top + kPopUpRowHeight <= card.top || top >= card.bottom) continue;
+    const RectF row = {card.left + 4.0f, top, card.right - 4.0f, top + kPopUpRowHeight};
+    paintRow(c, actionId, row, clip, static_cast<int>(i), labels[i],
+             static_cast<int>(i) == current);
+  }
+  popClip(c);
+}
 
 RectF popUpRect(PopUp kind, int rows) {
   const std::size_t n = static_cast<std::size_t>(std::max(rows, 0));
@@ -52,8 +71,7 @@ RectF popUpRect(PopUp kind, int rows) {
 }
 
 float popUpScrollLimit(PopUp kind, int rows) {
-  const float content = static_cast<float>(rows) * kPopUpRowHeight + kPopUpPadding;
-  return std::max(content - popUpRect(kind, rows).height(), 0.0f);
+  return listScrollLimit(rows, popUpRect(kind, rows).height());
 }
 
 void paintPopUpLayer(Canvas& c, const PopUpView& v) {
@@ -61,23 +79,14 @@ void paintPopUpLayer(Canvas& c, const PopUpView& v) {
   const int rows = rowCount(v);
   const RectF card = popUpRect(v.open, rows);
   addHitRegion(c, kActionBackground, kCanvasRect, true, -1);
-  roundRect(c, 0x1A0E0C, 0.98f, colours::Gold, 0.35f, card, 8.0f);
   const float scroll = std::clamp(v.scroll, 0.0f, popUpScrollLimit(v.open, rows));
-  const RectF clip = {card.left, card.top + 4.0f, card.right, card.bottom - 4.0f};
-  pushClip(c, clip);
-  for (int i = 0; i < rows; ++i) {
-    const float top = card.top + 4.0f + static_cast<float>(i) * kPopUpRowHeight - scroll;
-    if (top + kPopUpRowHeight <= card.top || top >= card.bottom) continue;
-    const RectF row = {card.left + 4.0f, top, card.right - 4.0f, top + kPopUpRowHeight};
-    if (v.open == PopUp::LanguageList) {
-      paintRow(c, kActionChooseLanguage, row, clip, i, clientLanguage(i).displayName,
-               i == v.currentLanguage);
-    } else {
-      paintRow(c, kActionChooseResolution, row, clip, i,
-               v.resolutionRows[static_cast<std::size_t>(i)], i == v.currentResolution);
-    }
-  }
-  popClip(c);
-  if (v.open == PopUp::ResolutionList)
+  if (v.open == PopUp::LanguageList) {
+    std::vector<std::wstring> names;
+    for (int i = 0; i < kClientLanguageCount; ++i)
+      names.emplace_back(clientLanguage(i).displayName);
+    paintListCard(c, kActionChooseLanguage, card, names, v.currentLanguage, scroll);
+  } else {
+    paintListCard(c, kActionChooseResolution, card, v.resolutionRows, v.currentResolution, scroll);
     addScrollArea(c, ScrollKind::PopUpList, card, popUpScrollLimit(v.open, rows));
+  }
 }

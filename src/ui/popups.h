@@ -25,3 +25,12 @@ float popUpScrollLimit(PopUp kind, int rows);
 // Registers the background (22) under the card, so that a click beside the list closes it,
 // then the card with one row per entry: 12 (mode) or 13 (client language).
 void paintPopUpLayer(Canvas& c, const PopUpView& view);
+
+// A list card as the pop-up lists and the settings pages' option lists draw it: the card, and
+// inside it, clipped, one kPopUpRowHeight row per label from 4 units below its top edge moved
+// up by scroll, the current one marked; each row that shows registers actionId with its
+// position, clipped to where it shows. scroll must lie within listScrollLimit.
+void paintListCard(Canvas& c, int actionId, RectF card, const std::vector<std::wstring>& labels,
+                   int current, float scroll);
+// How far a list card of that height scrolls for rows rows.
+float listScrollLimit(int rows, float cardHeight);

@@ -137,7 +137,8 @@ void doDrawText(void* self, std::wstring_view text, TextFormat format, std::uint
   c.vertical = vertical == VAlign::Default ? style.vertical : vertical;
 }
 
-TextSize doMeasureText(void*, std::wstring_view text, TextFormat format, float maxWidth) {
+TextSize doMeasureText(void* self, std::wstring_view text, TextFormat format, float maxWidth) {
+  if (rec(self).measure) return rec(self).measure(text, format, maxWidth);
   return recordedTextSize(text, format, maxWidth);
 }
 

@@ -71,6 +71,10 @@ struct RecordingCanvas {
   // The calls of one kind, in drawing order.
   std::vector<const DrawCall*> callsOf(DrawKind kind) const;
 
+  // Measures text in place of the fixed rule when set (a test that checks layouts against a
+  // real font's metrics).
+  TextSize (*measure)(std::wstring_view text, TextFormat format, float maxWidth) = nullptr;
+
   std::vector<DrawCall> calls;
   FrameOutput output;
   std::vector<RectF> clips;  // the clip stack while drawing

@@ -8,6 +8,7 @@
 #pragma once
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "ui/canvas.h"
@@ -40,6 +41,10 @@ bool paintFrameToPixels(const FrameView& view, unsigned width, unsigned height, 
 // Saves such pixels as a PNG file, replacing path whole.
 bool writePng(const std::wstring& path, unsigned width, unsigned height,
               const std::vector<std::uint32_t>& pixels);
+
+// Text measured as the frames measure it (DirectWrite's layout in canvas units, which does
+// not depend on the dpi); 0, 0 before initialise or without the format.
+TextSize measureText(std::wstring_view text, TextFormat format, float maxWidth);
 
 // The family the text formats use ("Segoe UI", or the fallback found on this system) and
 // whether the icon font is installed (without it icons are drawn as shapes).

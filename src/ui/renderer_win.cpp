@@ -547,6 +547,10 @@ bool writePng(const std::wstring& path, unsigned width, unsigned height,
   return ok;
 }
 
+TextSize measureText(std::wstring_view text, TextFormat format, float maxWidth) {
+  return opMeasureText(nullptr, text, format, maxWidth);
+}
+
 std::wstring textFamily() { return g.textFamily; }
 bool hasIconFont() { return g.iconFont; }
 bool hasImage(ImageId image) { return g.sources[static_cast<int>(image)] != nullptr; }

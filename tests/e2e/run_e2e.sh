@@ -14,12 +14,21 @@
 #               hooks record it), the card expands, the language list opens and Deutsch turns
 #               every text German and writes loca.cfg; the close button ends the launcher
 #   close       the close button during a download: exit 0, no temporary file left
+#   settings    the side panel's resolution list; "Advanced settings" and each of its seven
+#               pages; the wheel over a long page; one Choice, one List, one Toggle and one
+#               Slider (dragged) changed and saved: vessa.cfg differs in exactly those lines,
+#               its comments, blank lines, unknown keys and CR LF kept; the close button from
+#               the pages. Then with the fake game running, a start with --settings=1 shows the
+#               pages with the warning band, and "Save & play" saves and starts the game
 #
 # Screenshots of the window (PNG) go to OUT_DIR: ready.png, restored.png, error.png,
 # downloading.png, updated.png, front-page.png, news-expanded.png, language-list.png,
-# deutsch.png; each is taken once the window shows the colours expected at
-# the main screen's places. The state is read from the status file that the hooks write after
-# each painted frame; nothing waits a fixed time for something to happen.
+# deutsch.png, resolution-list.png, settings-page-0.png ... settings-page-6.png,
+# settings-edited.png, settings-warning.png; each is taken once the window shows the colours
+# expected at the screen's places. Controls of the settings are clicked where the last frame
+# put them: the hooks report its regions and slider tracks in the status file. The state is
+# read from the status file that the hooks write after each painted frame; nothing waits a
+# fixed time for something to happen.
 #
 # Usage: run_e2e.sh LAUNCHER_E2E_EXE PUBLISH_EXE FAKE_GAME_EXE OUT_DIR
 # Uses $DISPLAY and $WINEPREFIX when set (scripts/wine-env.sh sets both); otherwise starts
@@ -322,4 +331,125 @@ leftovers=$(find "$g6" -name '*.ap_tmp')
 [ -z "$leftovers" ] || fail "temporary files left: $leftovers"
 rm -f "$work/status-closing.txt"
 echo "ok: close during a download"
+
+# 9. the side panel and the advanced settings pages
+# region NAME ID ITEM: "X Y", the centre of the last frame's (topmost) region with that action
+# id and item; 1 when there is none.
+region() {
+  awk -v id="$2" -v item="$3" '
+    $1 == "region=" id && $2 == item { x = int(($3 + $5) / 2); y = int(($4 + $6) / 2); found = 1 }
+    END { if (!found) exit 1; print x, y }' "$work/status-$1.txt"
+}
+click_region() {  # NAME ID ITEM
+  local at
+  at=$(region "$@") || fail "no region $2 item $3 in the last frame"
+  window_origin
+  click ${at% *} ${at#* }
+}
+has_line() { grep -qx -- "$2" "$work/status-$1.txt" 2>/dev/null; }
+set_value() {  # NAME KEY VALUE: waits for the pending value
+  wait_for "$2 to become $3" 20 has_line "$1" "value=$2 $3"
+}
+# A client file with comments, blank lines, a key the launcher does not know and CR LF line
+# ends, and every key the pages save, so that a save changes only what the player changed.
+write_vessa() {
+  local lines=("# Quillmark client settings" "WIDTH 1024" "HEIGHT 768" "FREQUENCY 60" "WINDOWED 1"
+    "FPS_LIMIT 144" "SOFTWARE_CURSOR 0" "" "# graphics" "GRAPHICS_LEVEL 2" "VISIBILITY 3"
+    "SHADOW_QUALITY_LEVEL 2" "SHADOW_TARGET_LEVEL 3" "TERRAIN_SHADOW 1" "SHADOW_DETAILS 1"
+    "GRASS_TYPE 3" "SPECULAR 0" "SHARPNESS 0.00" "OBJECT_CULLING 1" "FOG_MODE_ON 0"
+    "NIGHT_MODE_ON 1" "SNOW_MODE_ON 1" "SNOW_TEXTURE_MODE 1" "RAIN_LEVEL 2" "EFFECT_LEVEL 0"
+    "DROP_ITEM_LEVEL 0" "BLOOD 1" "SHOW_DAMAGE 1" "FOV 30.00" "CAMERA_MODE 1" "" "# interface"
+    "ALWAYS_VIEW_NAME 1" "VIEW_CHAT 1" "SHOW_SALESTEXT 1" "SHOW_MOBLEVEL 1" "SHOW_MOBAIFLAG 1"
+    "USE_DEFAULT_IME 0" "CLIENT_MACRO_1 /wave hello  " "MUSIC_VOLUME 1.000" "VOICE_VOLUME 5"
+    "# end")
+  printf '%s\r\n' "${lines[@]}" > "$1"
+}
+g7=$(new_folder g7)
+write_vessa "$g7/vessa.cfg"
+cp "$g7/vessa.cfg" "$work/vessa-before.cfg"
+start_launcher settings "$g7" "$base/patch/"
+settings_pid=$last_pid
+wait_for "READY TO PLAY" 120 status_is settings $status_ready 0
+click_region settings 11 -1   # the resolution box
+# The list below the box: the configured size marked in gold with its check.
+screenshot resolution-list.png "${qm_ready_checks[@]}" "826 198 200 250 #FFD98A" "1040 198 36 250 #E8B04B"
+xdotool key Escape            # closes the list, nothing else
+click_region settings 17 -1   # "Advanced settings"
+wait_for "the settings pages" 20 has_line settings "settings=1"
+for page in 0 1 2 3 4 5 6; do
+  click_region settings 23 $page
+  wait_for "page $page" 20 has_line settings "page=$page"
+  screenshot "settings-page-$page.png" "46 $((120 + 62 * page)) 3 30 #E8B04B" "820 600 260 50 #E8B04B"
+done
+click_region settings 23 1
+wait_for "page 1" 20 has_line settings "page=1"
+click_region settings 24 80   # GRAPHICS_LEVEL (entry 5): Low
+set_value settings GRAPHICS_LEVEL 0
+click_region settings 25 6    # VISIBILITY's list
+wait_for "the open list" 20 bash -c "grep -q '^region=26 1 ' '$work/status-settings.txt'"
+click_region settings 26 1    # Short
+set_value settings VISIBILITY 1
+click_region settings 28 9    # TERRAIN_SHADOW
+set_value settings TERRAIN_SHADOW 0
+# The wheel over the page brings its last row (OBJECT_CULLING, entry 14) into view.
+window_origin
+xdotool mousemove $((x + 700)) $((y + 400))
+for _ in 1 2 3 4 5 6 7 8; do xdotool click 5; done
+wait_for "the page's last row" 20 bash -c "grep -q '^region=28 14 ' '$work/status-settings.txt'"
+click_region settings 23 4
+wait_for "page 4" 20 has_line settings "page=4"
+# FOV (entry 24) dragged along its track: down on the knob's side, past the right end, back to
+# the middle, up.
+track=$(sed -n 's/^track=29 24 //p' "$work/status-settings.txt")
+[ -n "$track" ] || fail "no slider track for FOV"
+read -r left top right bottom <<<"$track"
+mid_x=$(awk -v l="$left" -v r="$right" 'BEGIN { print int((l + r) / 2) }')
+mid_y=$(awk -v t="$top" -v b="$bottom" 'BEGIN { print int((t + b) / 2) }')
+fov=$(awk -v l="$left" -v r="$right" -v x="$mid_x" 'BEGIN { printf "%.2f", 10 + 90 * (x - l) / (r - l) }')
+window_origin
+xdotool mousemove $((x + ${left%.*} + 10)) $((y + mid_y)) mousedown 1
+xdotool mousemove $((x + ${right%.*} + 40)) $((y + mid_y + 30))
+set_value settings FOV 100.00
+xdotool mousemove $((x + mid_x)) $((y + mid_y)) mouseup 1
+set_value settings FOV "$fov"
+[ "$(tr -d '\r' <"$g7/vessa.cfg")" = "$(tr -d '\r' <"$work/vessa-before.cfg")" ] || fail "vessa.cfg written before Save"
+click_region settings 32 -1   # Save
+wait_for "Settings saved." 20 has_line settings "notice=1"
+screenshot settings-edited.png "36 600 200 60 #7BD88F"
+sed -e 's/^GRAPHICS_LEVEL 2\r$/GRAPHICS_LEVEL 0\r/' -e 's/^VISIBILITY 3\r$/VISIBILITY 1\r/' \
+    -e 's/^TERRAIN_SHADOW 1\r$/TERRAIN_SHADOW 0\r/' -e "s/^FOV 30.00\r\$/FOV $fov\r/" \
+    "$work/vessa-before.cfg" > "$work/vessa-expected.cfg"
+cmp -s "$work/vessa-expected.cfg" "$g7/vessa.cfg" ||
+  fail "vessa.cfg after Save: $(diff <(cat -A "$work/vessa-expected.cfg") <(cat -A "$g7/vessa.cfg"))"
+click_region settings 1 -1    # the close button, reachable from the pages
+wait_for "the launcher to close from the pages" 30 bash -c "! kill -0 $settings_pid 2>/dev/null"
+wait "$settings_pid"; code=$?
+[ $code -eq 0 ] || fail "exit code after closing from the pages: $code"
+rm -f "$work/status-settings.txt"
+echo "ok: side panel, seven pages, edits saved line for line, closed from the pages"
+
+# 10. the running game: the warning band, then "Save & play"
+touch "$g7/fake_game_hold"
+(cd "$g7" && exec wine "$g7/Play Quillmark.exe" </dev/null >/dev/null 2>&1) &
+started_pids+=("$!")
+wait_for "the fake game to run" 30 test -f "$g7/fake_game_record.txt"
+rm -f "$g7/fake_game_record.txt"
+cp "$g7/vessa.cfg" "$work/vessa-before.cfg"
+start_launcher warning "$g7" "$base/patch/" --settings=1
+warning_pid=$last_pid
+wait_for "the pages at page 1 from the command line" 60 bash -c "grep -qx 'settings=1' '$work/status-warning.txt' 2>/dev/null && grep -qx 'page=1' '$work/status-warning.txt'"
+wait_for "the warning band" 20 has_line warning "gamerunning=1"
+wait_for "READY TO PLAY behind the pages" 120 status_is warning $status_ready 0
+screenshot settings-warning.png "330 150 60 30 #FF6B6B" "820 600 260 50 #E8B04B"
+click_region warning 28 10    # SHADOW_DETAILS
+set_value warning SHADOW_DETAILS 0
+click_region warning 33 -1    # Save & play
+wait_for "the game started by Save & play" 30 test -f "$g7/fake_game_record.txt"
+wait_for "the launcher to exit after Save & play" 30 bash -c "! kill -0 $warning_pid 2>/dev/null"
+wait "$warning_pid"; code=$?
+[ $code -eq 0 ] || fail "exit code after Save & play: $code"
+sed -e 's/^SHADOW_DETAILS 1\r$/SHADOW_DETAILS 0\r/' "$work/vessa-before.cfg" > "$work/vessa-expected.cfg"
+cmp -s "$work/vessa-expected.cfg" "$g7/vessa.cfg" || fail "vessa.cfg after Save & play differs"
+rm -f "$g7/fake_game_hold" "$work/status-warning.txt"
+echo "ok: warning band while the game runs, Save & play"
 echo "PASS"

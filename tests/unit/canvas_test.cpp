@@ -177,7 +177,7 @@ TEST(Backdrop, WithoutPictureTwoEmberGlows) {
 
 TEST(IconShapes, EveryGlyphOfTheScreensIsDrawnInsideItsBox) {
   const wchar_t glyphs[] = {0xE896, 0xE8BB, 0xE921, 0xE8B7, 0xE774, 0xE70D,
-                            0xE713, 0xE72C, 0xE8BD, 0xE8AB, 0xE8A7};
+                            0xE713, 0xE72C, 0xE8BD, 0xE8AB, 0xE8A7, 0xE7BA};
   const RectF box = {100, 50, 114, 68};  // 14 x 18, centre (107, 59)
   for (wchar_t glyph : glyphs) {
     SCOPED_TRACE(static_cast<int>(glyph));

@@ -1,6 +1,7 @@
 // Starting programs for real (Windows, under Wine in CI): the shell start of the game and the
 // direct start of the launcher, with blanks in the folder, their working folders and command
-// lines as the started program sees them, failures as error codes, and the process check.
+// lines as the started program sees them, failures as error codes, and the single-instance
+// mutex.
 #include <windows.h>
 #include <gtest/gtest.h>
 
@@ -90,18 +91,6 @@ TEST(LaunchGame, ShellStartsTheClientWithTheTicketInItsFolder) {
             withoutTrailingSlash(wideToUtf8(folderOfPath(exe))));
   // (A start that fails is not tried here: the shell reports it with a dialog of its own,
   // which would wait for a click.)
-}
-
-TEST(GameRunning, FindsARunningProcessWhateverTheCase) {
-  wchar_t self[MAX_PATH];
-  const DWORD n = GetModuleFileNameW(nullptr, self, MAX_PATH);
-  std::wstring name = fileNameOfPath(std::wstring(self, n));
-  for (wchar_t& c : name) c = static_cast<wchar_t>(towupper(c));
-  EXPECT_TRUE(anyProcessNamed(name));
-  EXPECT_FALSE(anyProcessNamed(L"no-such-process-9f3a.exe"));
-
-  RunningCheck check;
-  EXPECT_TRUE(isGameRunning(check, tickCount(), L"C:\\Games\\" + name, anyProcessNamed));
 }
 
 TEST(SingleInstance, AMutexThatExistsOrMayNotBeOpenedMeansAnotherLauncher) {

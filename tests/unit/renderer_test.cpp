@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "base/text.h"
+#include "gamecfg/config_model.h"
 #include "i18n/strings.h"
 #include "ui/action_ids.h"
 #include "ui/layout.h"
@@ -150,8 +151,9 @@ TEST_F(Renderer, ReadyFrameShowsEveryElementOfTheStatusArea) {
   // The enabled button: a gold face with dark "PLAY" in the middle.
   EXPECT_TRUE(goldInk(at(810, 610)));
   EXPECT_TRUE(any({900, 615, 1000, 645}, darkInk));
-  // The side panel stays empty: no bright pixel in its rectangle.
-  EXPECT_FALSE(any(inset(kSidePanelRect, 4), brightText));
+  // The side panel: its heading in gold, its texts, the music track filled in gold.
+  EXPECT_TRUE(any({816, 92, 1000, 114}, goldInk));
+  EXPECT_TRUE(any(inset(kSidePanelRect, 4), brightText));
   // The hit region of the main button, as painted, above the background's.
   const std::vector<HitRegion>& regions = renderer::frameOutput().hitRegions;
   ASSERT_GE(regions.size(), 2u);
@@ -262,4 +264,48 @@ TEST_F(Renderer, HighDpiFrameKeepsTheLayoutInCanvasUnits) {
   EXPECT_TRUE(barGold(at(200, 631)));
   EXPECT_FALSE(barGold(at(500, 631)));
   EXPECT_TRUE(any({571, 598, 770, 616}, goldInk));
+}
+
+namespace {
+FrameView settingsView(int page) {
+  FrameView f;
+  f.settingsOpen = true;
+  f.settings.page = page;
+  loadConfigValues(GameConfigFile(), f.settings.values, true);
+  return f;
+}
+}  // namespace
+
+// The advanced settings pages in English and in Greek (the longest texts), at 96 and 144 dpi:
+// every page, the warning band and the saved notice on the first, an open option list.
+TEST_F(Renderer, SettingsPagesInEnglishAndGreek) {
+  for (const char* language : {"en", "gr"}) {
+    setUiLanguage(language);
+    for (const float dpi : {96.0f, 144.0f}) {
+      for (int page = 0; page < kConfigPageCount; ++page) {
+        SCOPED_TRACE(std::string(language) + " page " + std::to_string(page));
+        FrameView view = settingsView(page);
+        view.settings.gameRunning = page == 0;
+        view.settings.notice = page == 0 ? SaveNotice::Saved : SaveNotice::None;
+        const std::string name = std::string("settings_") + language + "_page" +
+                                 std::to_string(page) + (dpi > 96.0f ? "_144dpi" : "");
+        if (!paint(view, name.c_str(), dpi)) return;
+        const float tab = kSettingsTabsRect.top + 12 + page * kSettingsTabPitch;
+        EXPECT_TRUE(goldInk(at(kSettingsTabsRect.left + 11, tab + 20)));  // the selected tab
+        EXPECT_TRUE(any({kSettingsPageRect.left + 20, 200, 700, 300}, brightText));  // labels
+        EXPECT_TRUE(goldInk(at(810, 610)));  // "Save & play"
+        if (page == 0) {
+          EXPECT_TRUE(any({330, 150, 400, 180}, redText));   // the warning band
+          EXPECT_TRUE(any({36, 600, 300, 660}, greenText));  // "Settings saved."
+        }
+      }
+    }
+  }
+  setUiLanguage("en");
+  FrameView list = settingsView(1);
+  list.settings.openList = 6;  // VISIBILITY
+  list.settings.listItems = dropDownItems(list.settings.values, 6, {});
+  if (!paint(list, "settings_en_list")) return;
+  const RectF area = renderer::frameOutput().scrollAreas.back().rect;
+  EXPECT_TRUE(any({area.left, area.top, area.right, area.top + 40}, brightText));
 }

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "gamecfg/config_model.h"
 #include "gamecfg/game_config.h"
 #include "i18n/strings.h"
 #include "quillmark_config.h"
@@ -37,6 +38,10 @@ struct Recorder {
   std::vector<std::pair<std::wstring, std::wstring>> launches;
   std::uint32_t launchResult = 0;
   std::uint64_t now = 100000;
+  int noticeTimers = 0;
+  bool polling = false;
+  bool gameRunning = false;
+  std::vector<std::wstring> runningChecks;  // the executables asked about
 };
 
 ShellHost recordingHost(Recorder& r) {
@@ -60,6 +65,13 @@ ShellHost recordingHost(Recorder& r) {
   };
   h.restartLauncher = [](void* s) { ++static_cast<Recorder*>(s)->restarts; };
   h.now = [](void* s) { return static_cast<Recorder*>(s)->now; };
+  h.startSaveNoticeTimer = [](void* s) { ++static_cast<Recorder*>(s)->noticeTimers; };
+  h.setSettingsPoll = [](void* s, bool on) { static_cast<Recorder*>(s)->polling = on; };
+  h.isGameRunning = [](void* s, const std::wstring& exe) {
+    auto* r = static_cast<Recorder*>(s);
+    r->runningChecks.push_back(exe);
+    return r->gameRunning;
+  };
   return h;
 }
 
@@ -403,12 +415,24 @@ TEST_F(ShellTest, WheelScrollsWhatLiesUnderThePointer) {
   EXPECT_FLOAT_EQ(shell.ui.news.bodyScroll, 40.0f);
   EXPECT_FLOAT_EQ(shell.ui.news.scroll, 390.0f);
 
-  shell.ui.settings.open = true;
-  onMouseWheel(shell, 500, 300, -120);
+  // The settings pages scroll wherever the pointer is: the page, or its open option list,
+  // each within what its frame published.
+  openSettingsPages(shell, 1);  // Graphics, taller than its viewport
+  paintFrame();
+  onMouseWheel(shell, 10, 10, -120);
   EXPECT_FLOAT_EQ(shell.ui.settings.pageScroll, 40.0f);
-  shell.ui.settings.openList = 1;
-  onMouseWheel(shell, 500, 300, 60);
-  EXPECT_FLOAT_EQ(shell.ui.settings.listScroll, -20.0f);
+  for (int i = 0; i < 50; ++i) onMouseWheel(shell, 500, 300, -120);
+  const float limit = frame.scrollAreas.at(0).limit;
+  EXPECT_GT(limit, 40.0f);
+  EXPECT_FLOAT_EQ(shell.ui.settings.pageScroll, limit);
+  dispatchAction(shell, kActionSettingsPage, 0);
+  dispatchAction(shell, kActionSettingList, 1);  // seven refresh rates in six rows
+  paintFrame();
+  onMouseWheel(shell, 500, 300, 120);
+  EXPECT_FLOAT_EQ(shell.ui.settings.listScroll, 0.0f);
+  onMouseWheel(shell, 500, 300, -240);
+  EXPECT_FLOAT_EQ(shell.ui.settings.listScroll, kPopUpRowHeight);
+  EXPECT_FLOAT_EQ(shell.ui.settings.pageScroll, 0.0f);
 }
 
 TEST_F(ShellTest, VolumeDragFollowsTheTrackTheLastFramePublished) {
@@ -664,9 +688,11 @@ TEST_F(ShellTest, NewsAndSettingsStateActions) {
   EXPECT_TRUE(shell.ui.settings.open);
   dispatchAction(shell, kActionSettingsPage, 5);
   EXPECT_EQ(shell.ui.settings.page, 5);
-  dispatchAction(shell, kActionSettingList, 2);
-  EXPECT_EQ(shell.ui.settings.openList, 2);
-  dispatchAction(shell, kActionSettingList, 2);
+  dispatchAction(shell, kActionSettingList, 3);  // FPS_LIMIT's list
+  EXPECT_EQ(shell.ui.settings.openList, 3);
+  dispatchAction(shell, kActionSettingList, 3);
+  EXPECT_EQ(shell.ui.settings.openList, kNoSetting);
+  dispatchAction(shell, kActionSettingList, 2);  // WINDOWED is a Choice: it has no list
   EXPECT_EQ(shell.ui.settings.openList, kNoSetting);
   dispatchAction(shell, kActionCloseSettings, -1);
   EXPECT_FALSE(shell.ui.settings.open);
@@ -679,6 +705,138 @@ TEST_F(ShellTest, NewsAndSettingsStateActions) {
   EXPECT_EQ(rec.opened[0], dir.path());
   dispatchAction(shell, kActionClose, -1);
   EXPECT_EQ(rec.closes, 1);
+}
+
+// ---- the advanced settings pages
+
+namespace {
+
+// A client file with every key at its default between a comment, a blank line and a key the
+// launcher does not know, with CR LF line ends; value replaces one key's value.
+std::string fullConfig(const std::map<std::string, std::string>& changed = {}) {
+  ConfigValues values;
+  loadConfigValues(GameConfigFile(), values, true);
+  std::string text = "# written by the client\r\n";
+  for (const auto& [key, value] : values) {
+    const auto it = changed.find(key);
+    text += key + " " + (it == changed.end() ? value : it->second) + "\r\n";
+  }
+  return text + "\r\nCLIENT_ONLY 42\r\n";
+}
+
+const SliderTrack* trackOf(const FrameOutput& frame, int entry) {
+  for (const SliderTrack& t : frame.sliderTracks) {
+    if (t.actionId == kActionSettingSlider && t.itemIndex == entry) return &t;
+  }
+  return nullptr;
+}
+
+}  // namespace
+
+TEST_F(ShellTest, PagesEditOnlyTheirValuesUntilASaveWritesThoseLines) {
+  dir.write("vessa.cfg", fullConfig());
+  state.gameExe = L"Play Quillmark.exe";
+  dispatchAction(shell, kActionOpenSettings, -1);
+  EXPECT_TRUE(shell.ui.settings.open);
+  EXPECT_TRUE(rec.polling);
+  ASSERT_EQ(rec.runningChecks.size(), 1u);
+  EXPECT_EQ(rec.runningChecks[0], dir.path() + L"Play Quillmark.exe");
+  paintFrame();
+  EXPECT_TRUE(isCaption(shell, 400, 40)) << "the band above the pages moves the window";
+  EXPECT_FALSE(isCaption(shell, 1075, 31)) << "the close button stays a button";
+
+  dispatchAction(shell, kActionSettingsPage, 1);
+  dispatchAction(shell, kActionSettingOption, 5 * 16 + 0);  // GRAPHICS_LEVEL: Low
+  dispatchAction(shell, kActionSettingList, 6);             // VISIBILITY's list
+  EXPECT_EQ(shell.ui.settings.openList, 6);
+  dispatchAction(shell, kActionListOption, 1);  // Short
+  EXPECT_EQ(shell.ui.settings.openList, kNoSetting);
+  dispatchAction(shell, kActionSettingSwitch, 12);  // SPECULAR 0 (on) becomes 1
+  dispatchAction(shell, kActionSettingsPage, 6);
+  paintFrame();
+  // VOICE_VOLUME (entry 33) dragged along the track its frame published: 40 % gives 2.
+  const SliderTrack* voice = trackOf(frame, 33);
+  ASSERT_NE(voice, nullptr);
+  const float y = (voice->track.top + voice->track.bottom) / 2;
+  onButtonDown(shell, voice->track.left + 0.9f * voice->track.width(), y);
+  EXPECT_EQ(shell.ui.settings.sliderDrag, 33);
+  EXPECT_EQ(configValues().at("VOICE_VOLUME"), "5");
+  onMouseMove(shell, voice->track.left + 0.4f * voice->track.width(), y + 200);
+  EXPECT_EQ(configValues().at("VOICE_VOLUME"), "2");
+  EXPECT_EQ(shell.ui.pointer.hoverId, 0) << "a drag does not hover";
+  onButtonUp(shell, 0, 0);
+  EXPECT_EQ(shell.ui.settings.sliderDrag, kNoSetting);
+  EXPECT_EQ(rec.captures, rec.releases);
+  EXPECT_EQ(dir.read("vessa.cfg"), fullConfig()) << "nothing is written before a save";
+
+  dispatchAction(shell, kActionSaveSettings, -1);
+  EXPECT_EQ(dir.read("vessa.cfg"), fullConfig({{"GRAPHICS_LEVEL", "0"},
+                                               {"VISIBILITY", "1"},
+                                               {"SPECULAR", "1"},
+                                               {"VOICE_VOLUME", "2"}}));
+  EXPECT_EQ(shell.ui.volume.effects, 2) << "the side panel shows the saved volume";
+  EXPECT_EQ(rec.noticeTimers, 1);
+  EXPECT_EQ(makeFrameView(shell).settings.notice, SaveNotice::Saved);
+  rec.now += kSaveNoticeMilliseconds - 1;
+  EXPECT_EQ(makeFrameView(shell).settings.notice, SaveNotice::Saved);
+  rec.now += 1;
+  EXPECT_EQ(makeFrameView(shell).settings.notice, SaveNotice::None);
+
+  // Defaults and Cancel write nothing; the next opening reads the file again.
+  dispatchAction(shell, kActionRestoreDefaults, -1);
+  EXPECT_EQ(configValues().at("GRAPHICS_LEVEL"), "2");
+  dispatchAction(shell, kActionCloseSettings, -1);
+  EXPECT_FALSE(shell.ui.settings.open);
+  dispatchAction(shell, kActionOpenSettings, -1);
+  EXPECT_EQ(configValues().at("GRAPHICS_LEVEL"), "0");
+  EXPECT_EQ(shell.ui.settings.page, 0);
+}
+
+TEST_F(ShellTest, SaveAndPlaySavesThenStartsTheGameUnlessTheSaveFailed) {
+  ready();
+  dir.write("QuillmarkClient.exe", "MZ");
+  dir.write("vessa.cfg", fullConfig());
+  openSettingsPages(shell, 9);  // "--settings=9": the last page
+  EXPECT_EQ(shell.ui.settings.page, 6);
+  dispatchAction(shell, kActionSettingOption, 2 * 16 + 1);  // WINDOWED: Fullscreen
+  dispatchAction(shell, kActionSaveAndPlay, -1);
+  EXPECT_EQ(dir.read("vessa.cfg"), fullConfig({{"WINDOWED", "0"}}));
+  EXPECT_EQ(rec.launches.size(), 1u);
+  EXPECT_EQ(rec.closes, 1);
+  EXPECT_FALSE(shell.ui.settings.open);
+  EXPECT_EQ(rec.noticeTimers, 0);
+
+  // vessa.cfg that cannot be read cannot be saved: the pages stay with the failure, and the
+  // game is not started without the player's changes.
+  TempDir other;
+  other.write("vessa.cfg/x", "");
+  shell.gameDir = other.path();
+  other.write("QuillmarkClient.exe", "MZ");
+  openSettingsPages(shell, 0);
+  dispatchAction(shell, kActionSettingOption, 2 * 16 + 1);
+  dispatchAction(shell, kActionSaveAndPlay, -1);
+  EXPECT_TRUE(shell.ui.settings.open);
+  EXPECT_EQ(makeFrameView(shell).settings.notice, SaveNotice::Failed);
+  EXPECT_EQ(rec.noticeTimers, 1);
+  EXPECT_EQ(rec.launches.size(), 1u);
+}
+
+TEST_F(ShellTest, ThePollShowsTheRunningGameAndStopsWithThePages) {
+  openSettingsPages(shell, 0);
+  EXPECT_FALSE(makeFrameView(shell).settings.gameRunning);
+  rec.gameRunning = true;
+  const int repaints = rec.repaints;
+  onSettingsPoll(shell);
+  EXPECT_TRUE(makeFrameView(shell).settings.gameRunning);
+  EXPECT_EQ(rec.repaints, repaints + 1);
+  onSettingsPoll(shell);
+  EXPECT_EQ(rec.repaints, repaints + 1) << "no change, no repaint";
+  onKeyDown(shell, Key::Escape);
+  EXPECT_FALSE(shell.ui.settings.open);
+  const std::size_t checks = rec.runningChecks.size();
+  onSettingsPoll(shell);
+  EXPECT_FALSE(rec.polling);
+  EXPECT_EQ(rec.runningChecks.size(), checks) << "closed pages ask nothing";
 }
 
 // ---- command line, running check, taskbar
@@ -716,27 +874,6 @@ TEST(CommandLine, PathsAndCommandLinesOfStartedPrograms) {
   EXPECT_EQ(processCommandLine(L"C:\\My Games\\QuillmarkLauncher.exe", L"--updated"),
             L"\"C:\\My Games\\QuillmarkLauncher.exe\" --updated");
   EXPECT_EQ(processCommandLine(L"C:\\a.exe", L""), L"\"C:\\a.exe\"");
-}
-
-namespace {
-int g_snapshots = 0;
-bool countingSnapshot(const std::wstring& name) {
-  ++g_snapshots;
-  return name == L"Play Quillmark.exe";
-}
-}  // namespace
-
-TEST(GameRunning, OneSnapshotPerOneAndAHalfSeconds) {
-  g_snapshots = 0;
-  RunningCheck check;
-  const std::wstring path = L"C:\\Games\\Play Quillmark.exe";
-  EXPECT_TRUE(isGameRunning(check, 10000, path, countingSnapshot));
-  EXPECT_TRUE(isGameRunning(check, 11000, path, countingSnapshot));
-  EXPECT_EQ(g_snapshots, 1);
-  EXPECT_TRUE(isGameRunning(check, 11500, path, countingSnapshot));
-  EXPECT_EQ(g_snapshots, 2);
-  EXPECT_FALSE(isGameRunning(check, 20000, L"C:\\Games\\Other.exe", countingSnapshot));
-  EXPECT_EQ(g_snapshots, 3);
 }
 
 TEST(Taskbar, ProgressWhileCheckingOrDownloadingRedOnErrorNothingWhenReady) {
