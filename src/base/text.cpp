@@ -31,14 +31,25 @@ std::wstring utf8ToWide(std::string_view in) {
       ++i;
       continue;
     }
-    int extra = b >= 0xF0 && b <= 0xF4 ? 3 : b >= 0xE0 ? 2 : b >= 0xC2 && b < 0xE0 ? 1 : -1;
+    // Lead bytes C0, C1 (always overlong) and F5 to FF (beyond U+10FFFF, or no UTF-8 at all)
+    // start no sequence.
+    const int extra = b >= 0xF0 && b <= 0xF4   ? 3
+                      : b >= 0xE0 && b <= 0xEF ? 2
+                      : b >= 0xC2 && b <= 0xDF ? 1
+                                               : -1;
     char32_t c = extra == 3 ? (b & 0x07) : extra == 2 ? (b & 0x0F) : (b & 0x1F);
     std::size_t j = i + 1;
     bool ok = extra > 0;
     for (int k = 0; ok && k < extra; ++k, ++j) {
-      if (j >= in.size()) { ok = false; break; }
+      if (j >= in.size()) {
+        ok = false;
+        break;
+      }
       const auto cb = static_cast<std::uint8_t>(in[j]);
-      if ((cb & 0xC0) != 0x80) { ok = false; break; }
+      if ((cb & 0xC0) != 0x80) {
+        ok = false;
+        break;
+      }
       c = (c << 6) | (cb & 0x3F);
     }
     // Overlong forms, surrogates and values above U+10FFFF are not valid UTF-8.
@@ -63,7 +74,8 @@ std::string wideToUtf8(std::wstring_view in) {
   for (std::size_t i = 0; i < in.size(); ++i) {
     char32_t c = static_cast<char32_t>(in[i]);
     if constexpr (sizeof(wchar_t) == 2) {
-      if (c >= 0xD800 && c <= 0xDBFF && i + 1 < in.size() && in[i + 1] >= 0xDC00 && in[i + 1] <= 0xDFFF) {
+      if (c >= 0xD800 && c <= 0xDBFF && i + 1 < in.size() && in[i + 1] >= 0xDC00 &&
+          in[i + 1] <= 0xDFFF) {
         c = 0x10000 + ((c - 0xD800) << 10) + (static_cast<char32_t>(in[i + 1]) - 0xDC00);
         ++i;
       } else if (c >= 0xD800 && c <= 0xDFFF) {
