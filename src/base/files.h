@@ -21,7 +21,9 @@ struct FileInfo {
 };
 
 bool getFileInfo(const std::wstring& path, FileInfo& out);
-bool fileExists(const std::wstring& path);       // exists and is not a directory
+// Whether two names that differ only in letter case name two files (POSIX) or one (Windows).
+bool fileNamesAreCaseSensitive();
+bool fileExists(const std::wstring& path);  // exists and is not a directory
 bool directoryExists(const std::wstring& path);
 // Creates one directory; true if it exists as a directory afterwards.
 bool createDirectory(const std::wstring& path);

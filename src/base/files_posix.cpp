@@ -6,15 +6,15 @@
 // The engine builds paths with "\" separators; here every "\" becomes "/" and the text
 // becomes UTF-8 just before the system call. A last-write time is reported in FILETIME
 // units so that the hash cache means the same on every platform.
-#include <cerrno>
-#include <climits>
-#include <cstring>
-#include <vector>
-
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
+
+#include <cerrno>
+#include <climits>
+#include <cstring>
+#include <vector>
 
 #include "base/files.h"
 #include "base/text.h"
@@ -22,7 +22,6 @@
 namespace {
 
 thread_local FileError tlsLastError = FileError::None;
-
 
 FileError mapErrno(int error) {
   switch (error) {
@@ -90,6 +89,8 @@ void syncFile(const std::string& file) {
 }  // namespace
 
 FileError lastFileError() { return tlsLastError; }
+
+bool fileNamesAreCaseSensitive() { return true; }
 
 bool getFileInfo(const std::wstring& path, FileInfo& out) {
   struct stat st {};

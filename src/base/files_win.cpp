@@ -65,7 +65,9 @@ bool failWith(FileError error) {
   return false;
 }
 
-DWORD attributesOf(const std::wstring& path) { return GetFileAttributesW(systemPath(path).c_str()); }
+DWORD attributesOf(const std::wstring& path) {
+  return GetFileAttributesW(systemPath(path).c_str());
+}
 
 bool isReadOnlyFile(DWORD attributes) {
   return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY) != 0 &&
@@ -83,12 +85,15 @@ HANDLE asHandle(void* h) { return static_cast<HANDLE>(h); }
 
 FileError lastFileError() { return tlsLastError; }
 
+bool fileNamesAreCaseSensitive() { return false; }
+
 bool getFileInfo(const std::wstring& path, FileInfo& out) {
   WIN32_FILE_ATTRIBUTE_DATA data{};
   if (!GetFileAttributesExW(systemPath(path).c_str(), GetFileExInfoStandard, &data)) return fail();
   out.isDirectory = (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
-  out.size = out.isDirectory ? 0
-                             : (static_cast<std::uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+  out.size = out.isDirectory
+                 ? 0
+                 : (static_cast<std::uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
   out.lastWriteTime = (static_cast<std::uint64_t>(data.ftLastWriteTime.dwHighDateTime) << 32) |
                       data.ftLastWriteTime.dwLowDateTime;
   out.readOnly = (data.dwFileAttributes & FILE_ATTRIBUTE_READONLY) != 0;
@@ -151,7 +156,8 @@ bool moveFileReplace(const std::wstring& from, const std::wstring& to) {
   const DWORD attributes = GetFileAttributesW(target.c_str());
   const bool readOnly = isReadOnlyFile(attributes);
   if (readOnly && !SetFileAttributesW(target.c_str(), withoutReadOnly(attributes))) return fail();
-  if (MoveFileExW(source.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+  if (MoveFileExW(source.c_str(), target.c_str(),
+                  MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
     return true;
   }
   const DWORD error = GetLastError();
@@ -240,7 +246,8 @@ bool FileHandle::read(void* buffer, std::size_t count, std::size_t& got) {
   got = 0;
   if (!isOpen()) return failWith(FileError::Other);
   DWORD n = 0;
-  if (!ReadFile(asHandle(handle_), buffer, static_cast<DWORD>(std::min(count, kMaxIo)), &n, nullptr)) {
+  if (!ReadFile(asHandle(handle_), buffer, static_cast<DWORD>(std::min(count, kMaxIo)), &n,
+                nullptr)) {
     return fail();
   }
   got = n;
@@ -252,7 +259,8 @@ bool FileHandle::write(const void* buffer, std::size_t count) {
   const char* p = static_cast<const char*>(buffer);
   while (count > 0) {
     DWORD n = 0;
-    if (!WriteFile(asHandle(handle_), p, static_cast<DWORD>(std::min(count, kMaxIo)), &n, nullptr)) {
+    if (!WriteFile(asHandle(handle_), p, static_cast<DWORD>(std::min(count, kMaxIo)), &n,
+                   nullptr)) {
       return fail();
     }
     if (n == 0) return failWith(FileError::Other);

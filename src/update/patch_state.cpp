@@ -3,8 +3,8 @@
 
 #include <algorithm>
 #include <charconv>
-#include <cwctype>
 
+#include "base/case_fold.h"
 #include "base/files.h"
 #include "base/paths.h"
 #include "base/text.h"
@@ -47,26 +47,11 @@ std::int64_t parseProfileInt(const std::wstring& text) {
 
 }  // namespace
 
-std::wstring cacheKey(const std::wstring& widePath) {
-  std::wstring key(widePath);
-  // Every run makes a key per file two or three times; ASCII, nearly every character of a
-  // path, is lowered here without a call into the C library (which lowers it the same way).
-  for (wchar_t& c : key) {
-    if (c >= L'A' && c <= L'Z') {
-      c = static_cast<wchar_t>(c - L'A' + L'a');
-    } else if (c >= 0x80) {
-      c = static_cast<wchar_t>(std::towlower(static_cast<wint_t>(c)));
-    }
-  }
-  return key;
-}
+// Two paths that Windows takes for one file share a record on every platform, so that a cache
+// file means the same everywhere and a release's duplicate check and its cache agree.
+std::wstring cacheKey(const std::wstring& widePath) { return nameKey(widePath); }
 
-bool isOwnCacheKey(std::wstring_view widePath) {
-  for (wchar_t c : widePath) {
-    if ((c >= L'A' && c <= L'Z') || c >= 0x80) return false;
-  }
-  return true;
-}
+bool isOwnCacheKey(std::wstring_view widePath) { return isOwnNameKey(widePath); }
 
 const CacheRecord* findCacheRecord(const HashCache& cache, const std::wstring& widePath) {
   const auto it = isOwnCacheKey(widePath) ? cache.find(std::wstring_view(widePath))

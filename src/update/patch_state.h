@@ -26,7 +26,8 @@ struct CacheKeyHash {
   }
 };
 
-// Keyed by the entry's wide relative path ("\" separators) in lower case.
+// Keyed by the entry's wide relative path ("\" separators) as nameKey gives it: one key for
+// all the spellings that NTFS takes for one name.
 using HashCache = std::unordered_map<std::wstring, CacheRecord, CacheKeyHash, std::equal_to<>>;
 
 // The key of a relative path in the cache.

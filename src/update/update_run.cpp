@@ -5,20 +5,20 @@
 #include <algorithm>
 #include <atomic>
 #include <mutex>
-#include <unordered_set>
 #include <system_error>
 #include <thread>
+#include <unordered_set>
 
+#include "base/files.h"
+#include "base/paths.h"
+#include "base/sha256.h"
 #include "formats/json.h"
 #include "i18n/strings.h"
 #include "quillmark_config.h"
 #include "update/download.h"
-#include "base/files.h"
 #include "update/manifest.h"
 #include "update/patch_state.h"
-#include "base/paths.h"
 #include "update/self_update.h"
-#include "base/sha256.h"
 
 // ---- settings and game folder ----
 
@@ -159,7 +159,8 @@ void checkFiles(LauncherState& state, RunData& run) {
     setCurrentItem(state, entry.widePath);
     const std::string hash = HashFile(run.gameDir + entry.widePath, hashProgress, &state);
     if (hash != entry.hash) run.needsDownload[i] = 1;
-    if (!hash.empty()) storeRecord(state, entry.widePath, {run.stat[i].size, run.stat[i].writeTime, hash});
+    if (!hash.empty())
+      storeRecord(state, entry.widePath, {run.stat[i].size, run.stat[i].writeTime, hash});
     state.filesDone.fetch_add(1);
   });
 }
@@ -168,10 +169,14 @@ void checkFiles(LauncherState& state, RunData& run) {
 
 std::wstring downloadError(DownloadResult r) {
   switch (r) {
-    case DownloadResult::NetworkFailed: return uiText(kStrErrConnect);
-    case DownloadResult::Corrupted: return uiText(kStrErrCorrupted);
-    case DownloadResult::FileInUse: return uiText(kStrErrFileInUse);
-    default: return uiText(kStrErrWrite);
+    case DownloadResult::NetworkFailed:
+      return uiText(kStrErrConnect);
+    case DownloadResult::Corrupted:
+      return uiText(kStrErrCorrupted);
+    case DownloadResult::FileInUse:
+      return uiText(kStrErrFileInUse);
+    default:
+      return uiText(kStrErrWrite);
   }
 }
 
@@ -251,7 +256,8 @@ DownloadPaths downloadPaths(const RunData& run) {
   for (std::size_t i = 0; i < run.entries.size(); ++i) {
     if (run.needsDownload[i] == 0) continue;
     const std::wstring key = cacheKey(run.entries[i].widePath);
-    for (std::size_t sep = key.find(L'\\'); sep != std::wstring::npos; sep = key.find(L'\\', sep + 1)) {
+    for (std::size_t sep = key.find(L'\\'); sep != std::wstring::npos;
+         sep = key.find(L'\\', sep + 1)) {
       out.folders.insert(key.substr(0, sep));
     }
     out.files.insert(key);
@@ -263,7 +269,8 @@ DownloadPaths downloadPaths(const RunData& run) {
 // lies inside a folder that a downloaded file replaces.
 bool inTheWay(const DownloadPaths& pending, const std::wstring& key) {
   if (pending.folders.count(key) != 0) return true;
-  for (std::size_t sep = key.find(L'\\'); sep != std::wstring::npos; sep = key.find(L'\\', sep + 1)) {
+  for (std::size_t sep = key.find(L'\\'); sep != std::wstring::npos;
+       sep = key.find(L'\\', sep + 1)) {
     if (pending.files.count(key.substr(0, sep)) != 0) return true;
   }
   return false;
@@ -275,20 +282,27 @@ void applyDeletions(LauncherState& state, const JsonValue& root, const RunData& 
   const JsonValue& list = root.member("delete");
   if (list.kind != JsonKind::Array || list.elements.empty()) return;
   // A file the manifest also lists is part of the release; deleting it would leave the
-  // folder different from the manifest it has just been brought to.
-  std::unordered_set<std::wstring> listed;
-  listed.reserve(run.entries.size());
-  for (const FileEntry& entry : run.entries) listed.insert(cacheKey(entry.widePath));
+  // folder different from the manifest it has just been brought to. Where names differ by
+  // case (POSIX), "Readme.txt" is another file than a listed "readme.txt" and does go; the
+  // record they share as a cache key stays the listed file's.
+  const bool exactNames = fileNamesAreCaseSensitive();
+  std::unordered_set<std::wstring> listedKeys;
+  std::unordered_set<std::wstring> listedNames;
+  listedKeys.reserve(run.entries.size());
+  for (const FileEntry& entry : run.entries) {
+    listedKeys.insert(cacheKey(entry.widePath));
+    if (exactNames) listedNames.insert(entry.widePath);
+  }
   for (const JsonValue& element : list.elements) {
     std::wstring widePath;
     if (!isSafeRelativePath(element.asString(), widePath)) continue;
     const std::wstring key = cacheKey(widePath);
-    if (listed.count(key) != 0) continue;
+    const bool listed = exactNames ? listedNames.count(widePath) != 0 : listedKeys.count(key) != 0;
+    if (listed) continue;
     if (onlyInTheWayOf != nullptr && !inTheWay(*onlyInTheWayOf, key)) continue;
-    const std::wstring full = run.gameDir + widePath;
-    setReadOnly(full, false);
-    deleteFile(full);
-    {
+    // deleteFile removes a read-only file too, and a link itself, never what it points at.
+    deleteFile(run.gameDir + widePath);
+    if (listedKeys.count(key) == 0) {
       std::lock_guard<std::mutex> guard(state.cacheLock);
       state.cache.erase(key);
     }

@@ -1,12 +1,13 @@
 // The manifest step of a run against the test server: attempts and pauses, the signature,
 // the error text of every failure, rollback, and what is published into the Launcher state.
+#include "update/manifest.h"
+
 #include <gtest/gtest.h>
 
 #include <chrono>
 
 #include "i18n/strings.h"
 #include "run_support.h"
-#include "update/manifest.h"
 
 namespace {
 
@@ -82,7 +83,8 @@ TEST_F(ManifestTest, AFailedAttemptIsRetried) {
 TEST_F(ManifestTest, SignatureOfWrongLengthIsNeverVerified) {
   const std::string text = publishRelease(release, smallRelease());
   for (std::size_t length : {63u, 65u}) {
-    release.write("manifest.sig", signEd25519(testKey(), text).substr(0, 63) + std::string(length - 63, 'x'));
+    release.write("manifest.sig",
+                  signEd25519(testKey(), text).substr(0, 63) + std::string(length - 63, 'x'));
     LauncherState fresh;
     StatusRecorder rec;
     runToEnd(fresh, testSettings(server, game, &rec));
@@ -144,13 +146,18 @@ TEST_F(ManifestTest, ManifestErrors) {
        L"Invalid patch manifest. (path)"},
       // One file named twice: in other capitals, with the other separator, in non-ASCII
       // capitals, with the duplicate far from the first.
-      {R"({"format":1,"version":7,"files":[)" + okEntry + R"(,{"p":"A.TXT","h":")" + hash + R"("}]})",
+      {R"({"format":1,"version":7,"files":[)" + okEntry + R"(,{"p":"A.TXT","h":")" + hash +
+           R"("}]})",
        L"Invalid patch manifest. (path)"},
       {R"({"format":1,"version":7,"files":[{"p":"d/x","h":")" + hash + R"("},)" + okEntry +
            R"(,{"p":"d\\x","h":")" + hash + R"("}]})",
        L"Invalid patch manifest. (path)"},
       {R"({"format":1,"version":7,"files":[{"p":"Éa","h":")" + hash + R"("},)" + okEntry +
            R"(,{"p":"ÉA","h":")" + hash + R"("}]})",
+       L"Invalid patch manifest. (path)"},
+      // ... and in capitals beyond ASCII, which NTFS folds as well.
+      {R"({"format":1,"version":7,"files":[{"p":"É.txt","h":")" + hash + R"("},)" + okEntry +
+           R"(,{"p":"é.txt","h":")" + hash + R"("}]})",
        L"Invalid patch manifest. (path)"},
   };
   for (const auto& [text, error] : cases) {
@@ -206,10 +213,9 @@ TEST_F(ManifestTest, EqualVersionMissingOrNegativeInstalledVersionRunNormally) {
 
 TEST_F(ManifestTest, AcceptedManifestPublishesNewsLinksAndGameExecutable) {
   Release r = smallRelease();
-  r.extraMembers =
-      R"("news":[{"title":"Hello","title_en":"Hi","title_pt":"Olá","title_":"x",)"
-      R"("text_en":"Body","date":"2024-05-01","type":"evento","url":7},3],)"
-      R"("links":{"home":"https://example.test/","bad":5})";
+  r.extraMembers = R"("news":[{"title":"Hello","title_en":"Hi","title_pt":"Olá","title_":"x",)"
+                   R"("text_en":"Body","date":"2024-05-01","type":"evento","url":7},3],)"
+                   R"("links":{"home":"https://example.test/","bad":5})";
   publishRelease(release, r);
   {
     std::lock_guard<std::mutex> guard(state.lock);

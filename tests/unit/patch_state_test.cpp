@@ -1,9 +1,10 @@
 // patcher.ini and patcher_cache.dat: what a damaged or foreign file yields, and that what is
 // written reads back.
+#include "update/patch_state.h"
+
 #include <gtest/gtest.h>
 
 #include "test_support.h"
-#include "update/patch_state.h"
 #include "update/update_settings.h"
 
 namespace {
@@ -20,13 +21,13 @@ TEST(PatchStateTest, CacheLinesThatAreNotRecordsAreSkipped) {
   const std::string h(64, 'a'), g(64, 'b');
   dir.write("patcher_cache.dat",
             h + "\t10\t20\tData/One.bin\n" +                // read
-            h.substr(1) + "\t1\t2\tshort-hash.bin\n" +      // 63-character hash
-            h + "\t1\tthree-fields.bin\n" +                 // only three fields
-            g + "\t30\t40\tcrlf.bin\r\n" +                  // carriage return tolerated
-            h + "\tx\t-1\tnot-numbers.bin\n" +              // numbers that are not give 0
-            h + "\t1\t2\t../escape.bin\n" +                 // unsafe path
-            g + "\t11\t21\tdata/one.bin\n" +                // same key, later wins
-            "\n" + h + "\t5\t6\tno-final-newline.bin");
+                h.substr(1) + "\t1\t2\tshort-hash.bin\n" +  // 63-character hash
+                h + "\t1\tthree-fields.bin\n" +             // only three fields
+                g + "\t30\t40\tcrlf.bin\r\n" +              // carriage return tolerated
+                h + "\tx\t-1\tnot-numbers.bin\n" +          // numbers that are not give 0
+                h + "\t1\t2\t../escape.bin\n" +             // unsafe path
+                g + "\t11\t21\tdata/one.bin\n" +            // same key, later wins
+                "\n" + h + "\t5\t6\tno-final-newline.bin");
   HashCache cache;
   cache[L"stale"] = CacheRecord{1, 2, h};
   loadCache(normalizeGameDir(dir.path()), cache);
@@ -91,6 +92,10 @@ TEST(PatchStateTest, RecordsAreFoundByAnySpellingOfTheirPath) {
   const CacheRecord* accented = findCacheRecord(cache, L"\u00e9t\u00e9\\X.bin");
   ASSERT_NE(accented, nullptr);
   EXPECT_EQ(accented->size, 3u);
+  // Capitals beyond ASCII, and the three Greek sigmas, which NTFS upper-cases alike.
+  EXPECT_EQ(findCacheRecord(cache, L"\u00c9T\u00c9\\x.bin"), accented);
+  EXPECT_EQ(cacheKey(L"\u03c3\u03c2"), cacheKey(L"\u03a3\u03a3"));
+  EXPECT_NE(cacheKey(L"\u00df"), cacheKey(L"SS")) << "no expansion: \u00df stays one letter";
   EXPECT_EQ(findCacheRecord(cache, L"data\\plain.bi"), nullptr);
   EXPECT_TRUE(isOwnCacheKey(L"data\\plain.bin"));
   EXPECT_FALSE(isOwnCacheKey(L"Data\\plain.bin"));
