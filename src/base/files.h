@@ -84,6 +84,9 @@ class FileHandle {
 std::string nativePath(const std::wstring& path);
 #endif
 
+// A path of the engine ("data\\maps\\a.bin") as the system writes it, for messages.
+std::wstring displayPath(const std::wstring& enginePath);
+
 // The folder of the running executable, with a trailing separator, and its full path.
 std::wstring moduleDirectory();
 std::wstring modulePath();

@@ -11,6 +11,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <climits>
 #include <cstring>
@@ -316,6 +317,12 @@ std::wstring moduleDirectory() {
   const auto separator = path.find_last_of(L"\\/");
   if (separator == std::wstring::npos) return L".\\";
   return path.substr(0, separator + 1);
+}
+
+std::wstring displayPath(const std::wstring& enginePath) {
+  std::wstring out = enginePath;
+  std::replace(out.begin(), out.end(), L'\\', L'/');
+  return out;
 }
 
 std::string nativePath(const std::wstring& path) {

@@ -308,6 +308,8 @@ std::wstring modulePath() {
   return {};
 }
 
+std::wstring displayPath(const std::wstring& enginePath) { return enginePath; }
+
 std::wstring moduleDirectory() {
   const std::wstring path = modulePath();
   const auto separator = path.find_last_of(L"\\/");

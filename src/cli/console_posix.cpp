@@ -3,14 +3,13 @@
 #include <sys/ioctl.h>
 #include <unistd.h>
 
-#include <algorithm>
 #include <atomic>
 #include <cstdio>
 #include <cstdlib>
 
+#include "base/text.h"
 #include "cli/console.h"
 #include "cli/options.h"
-#include "base/text.h"
 
 namespace {
 
@@ -58,12 +57,6 @@ std::string systemLanguage() {
     if (value != nullptr && *value != '\0') return languageFromLocale(value);
   }
   return std::string();
-}
-
-std::wstring displayPath(const std::wstring& enginePath) {
-  std::wstring out = enginePath;
-  std::replace(out.begin(), out.end(), L'\\', L'/');
-  return out;
 }
 
 void installInterruptHandler() {

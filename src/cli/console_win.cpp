@@ -6,9 +6,9 @@
 #include <atomic>
 #include <cstdio>
 
+#include "base/text.h"
 #include "cli/console.h"
 #include "i18n/strings.h"
-#include "base/text.h"
 
 namespace {
 
@@ -77,8 +77,6 @@ std::size_t terminalColumns() {
 }
 
 std::string systemLanguage() { return uiLanguageForWindowsId(GetUserDefaultUILanguage() & 0x3FF); }
-
-std::wstring displayPath(const std::wstring& enginePath) { return enginePath; }
 
 void installInterruptHandler() { SetConsoleCtrlHandler(onConsoleEvent, TRUE); }
 

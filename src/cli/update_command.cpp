@@ -7,14 +7,15 @@
 #include <cstdint>
 #include <mutex>
 
+#include "base/files.h"
+#include "base/http.h"
+#include "base/paths.h"
+#include "base/text.h"
 #include "cli/console.h"
 #include "cli/options.h"
 #include "cli/progress.h"
 #include "i18n/strings.h"
-#include "base/http.h"
 #include "update/launcher_state.h"
-#include "base/paths.h"
-#include "base/text.h"
 #include "update/update_run.h"
 #include "update/update_settings.h"
 

@@ -1,12 +1,12 @@
 // Launcher self-update: compare, download ".new", swap through ".old", clean up ".old".
 #include "update/self_update.h"
 
+#include "base/files.h"
+#include "base/sha256.h"
 #include "i18n/strings.h"
 #include "update/download.h"
-#include "base/files.h"
 #include "update/manifest.h"
 #include "update/patch_state.h"
-#include "base/sha256.h"
 
 namespace {
 
@@ -17,7 +17,7 @@ std::wstring launcherDownloadError(DownloadResult r, const std::wstring& path) {
   if (r == DownloadResult::NetworkFailed) id = kStrErrConnect;
   if (r == DownloadResult::Corrupted) id = kStrErrCorrupted;
   if (r == DownloadResult::FileInUse) id = kStrErrFileInUse;
-  return std::wstring(uiText(id)) + L" " + path;
+  return std::wstring(uiText(id)) + L" " + displayPath(path);
 }
 
 }  // namespace
@@ -71,8 +71,8 @@ LauncherStep updateLauncher(LauncherState& state, const UpdateSettings& settings
   return LauncherStep::Replaced;
 }
 
-bool addLauncherAsGameFile(LauncherState& state, const std::wstring& gameDir,
-                           const JsonValue& root, std::vector<FileEntry>& entries) {
+bool addLauncherAsGameFile(LauncherState& state, const std::wstring& gameDir, const JsonValue& root,
+                           std::vector<FileEntry>& entries) {
   if (!root.hasMember("launcher") || developerKeyPresent(gameDir)) return true;
   FileEntry entry;
   if (!readFileEntry(root.member("launcher"), entry)) {

@@ -237,7 +237,8 @@ bool downloadFiles(LauncherState& state, const UpdateSettings& settings, RunData
       std::lock_guard<std::mutex> guard(failedPathLock);
       path = failedPath;
     }
-    setError(state, downloadError(static_cast<DownloadResult>(failure.load())) + L" " + path);
+    setError(state,
+             downloadError(static_cast<DownloadResult>(failure.load())) + L" " + displayPath(path));
     return false;
   }
   return !state.cancel.load();

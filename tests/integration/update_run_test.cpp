@@ -7,11 +7,11 @@
 #include <map>
 #include <sstream>
 
+#include "base/files.h"
+#include "base/text.h"
 #include "i18n/strings.h"
 #include "run_support.h"
-#include "base/files.h"
 #include "update/patch_state.h"
-#include "base/text.h"
 
 namespace fs = std::filesystem;
 
@@ -24,7 +24,8 @@ struct CacheLine {
 };
 
 // patcher_cache.dat as path -> record, in the order written.
-std::map<std::string, CacheLine> readCacheFile(const TempDir& game, std::vector<std::string>* order = nullptr) {
+std::map<std::string, CacheLine> readCacheFile(const TempDir& game,
+                                               std::vector<std::string>* order = nullptr) {
   std::map<std::string, CacheLine> out;
   std::istringstream in(game.read("patcher_cache.dat"));
   std::string line;
@@ -58,7 +59,9 @@ fs::file_time_type wholeSecond(fs::file_time_type t) {
       std::chrono::floor<std::chrono::seconds>(t));
 }
 
-fs::path fsPath(const TempDir& dir, const std::string& relative) { return fs::path(dir.file(relative)); }
+fs::path fsPath(const TempDir& dir, const std::string& relative) {
+  return fs::path(dir.file(relative));
+}
 
 class UpdateRunTest : public ::testing::Test {
  protected:
@@ -89,7 +92,8 @@ Release firstRelease() {
              {"data/sub/b.txt", "bee"},
              {"empty.dat", ""},
              {"keep.cfg", "defaults=1", true}};
-  for (int i = 0; i < 8; ++i) r.files.push_back({numbered("many/f", i, ".txt"), numbered("file ", i)});
+  for (int i = 0; i < 8; ++i)
+    r.files.push_back({numbered("many/f", i, ".txt"), numbered("file ", i)});
   return r;
 }
 
@@ -212,11 +216,13 @@ TEST_F(UpdateRunTest, DeletePhaseRemovesFilesAndEmptiedFolders) {
 
 TEST_F(UpdateRunTest, OneFailingDownloadStopsTheOthersAndFinishedOnesAreCached) {
   Release r;
-  for (int i = 0; i < 10; ++i) r.files.push_back({numbered("f", i, ".bin"), noiseBytes(1000, 100 + i)});
+  for (int i = 0; i < 10; ++i)
+    r.files.push_back({numbered("f", i, ".bin"), noiseBytes(1000, 100 + i)});
   publishRelease(release, r);
   fs::remove(fs::path(release.file(compressedPath(r.files[2].content))));  // f2 answers 404
   for (int i = 3; i < 10; ++i) {
-    server.setFault(urlPath(r.files[i].content), faultWith([](ServerFault& f) { f.stallBeforeAnswer = true; }));
+    server.setFault(urlPath(r.files[i].content),
+                    faultWith([](ServerFault& f) { f.stallBeforeAnswer = true; }));
   }
   UpdateSettings settings = testSettings(server, game);
   settings.downloadRetryPauseMs = 200;  // f0 and f1 finish long before f2 gives up
@@ -246,7 +252,8 @@ TEST_F(UpdateRunTest, CancellingDuringADownloadEndsQuietly) {
   Release r;
   r.files = {{"big.bin", noiseBytes(2 * 1024 * 1024, 9)}, {"small.txt", "s"}};
   publishRelease(release, r);
-  server.setFault(urlPath(r.files[0].content), faultWith([](ServerFault& f) { f.stallAfter = 300000; }));
+  server.setFault(urlPath(r.files[0].content),
+                  faultWith([](ServerFault& f) { f.stallAfter = 300000; }));
   StatusRecorder recorder;
   ASSERT_TRUE(startUpdate(state, false, testSettings(server, game, &recorder)));
   ASSERT_TRUE(pollUntil([&] { return server.stalledCount() == 1 && game.exists("small.txt"); }));
@@ -287,18 +294,24 @@ TEST_F(UpdateRunTest, UpToFourWorkers) {
 }
 
 TEST_F(UpdateRunTest, EachDownloadFailureHasItsText) {
+  // The path as the system writes it.
+#ifdef _WIN32
+  const std::wstring shown = L"data\\c.bin";
+#else
+  const std::wstring shown = L"data/c.bin";
+#endif
   Release r;
   r.files = {{"data/c.bin", "content"}};
   publishRelease(release, r);
   server.setBody(urlPath("content"), zlibStream("CONTENT"));
   run();
-  EXPECT_EQ(copyErrorText(state), L"File corrupted after download: data\\c.bin");
+  EXPECT_EQ(copyErrorText(state), L"File corrupted after download: " + shown);
 
   server.removeBody(urlPath("content"));
   fs::remove_all(fsPath(game, "data"));
   game.write("data", "a file where the folder should be");
   run();
-  EXPECT_EQ(copyErrorText(state), L"Could not write file: data\\c.bin");
+  EXPECT_EQ(copyErrorText(state), L"Could not write file: " + shown);
   fs::remove(fsPath(game, "data"));
 
 #ifdef _WIN32
@@ -307,7 +320,7 @@ TEST_F(UpdateRunTest, EachDownloadFailureHasItsText) {
   ASSERT_TRUE(held.openForRead(game.file("data/c.bin")));
   run();
   held.close();
-  EXPECT_EQ(copyErrorText(state), L"File in use - close the game and try again: data\\c.bin");
+  EXPECT_EQ(copyErrorText(state), L"File in use - close the game and try again: " + shown);
   EXPECT_EQ(game.read("data/c.bin"), "in use");
 #endif
   EXPECT_TRUE(temporaryFiles(game).empty());
@@ -317,7 +330,8 @@ TEST_F(UpdateRunTest, StartIsRefusedWhileARunIsGoing) {
   Release r;
   r.files = {{"a.txt", "a"}};
   publishRelease(release, r);
-  server.setFault("/patch/manifest.json", faultWith([](ServerFault& f) { f.stallBeforeAnswer = true; }));
+  server.setFault("/patch/manifest.json",
+                  faultWith([](ServerFault& f) { f.stallBeforeAnswer = true; }));
   ASSERT_TRUE(startUpdate(state, false, testSettings(server, game)));
   ASSERT_TRUE(pollUntil([&] { return server.stalledCount() == 1; }));
   EXPECT_FALSE(startUpdate(state, true, testSettings(server, game)));
