@@ -6,6 +6,7 @@
 
 #include <vector>
 
+#include "base/case_fold.h"
 #include "base/files.h"
 #include "base/text.h"
 
@@ -14,11 +15,11 @@ namespace {
 // A path from the server longer than this is refused before it is even converted.
 constexpr std::size_t kMaxRelativePathBytes = 400;
 
-constexpr wchar_t kTemporarySuffix[] = L".ap_tmp";
-
 bool isSeparator(wchar_t c) { return c == L'\\' || c == L'/'; }
 
-wchar_t asciiUpper(wchar_t c) { return c >= L'a' && c <= L'z' ? static_cast<wchar_t>(c - L'a' + L'A') : c; }
+wchar_t asciiUpper(wchar_t c) {
+  return c >= L'a' && c <= L'z' ? static_cast<wchar_t>(c - L'a' + L'A') : c;
+}
 
 bool equalsUpper(std::wstring_view name, std::wstring_view upper) {
   if (name.size() != upper.size()) return false;
@@ -38,7 +39,8 @@ bool isDeviceName(std::wstring_view component) {
   for (std::wstring_view device : {L"CON", L"PRN", L"AUX", L"NUL", L"CONIN$", L"CONOUT$"}) {
     if (equalsUpper(base, device)) return true;
   }
-  if (base.size() == 4 && (equalsUpper(base.substr(0, 3), L"COM") || equalsUpper(base.substr(0, 3), L"LPT"))) {
+  if (base.size() == 4 &&
+      (equalsUpper(base.substr(0, 3), L"COM") || equalsUpper(base.substr(0, 3), L"LPT"))) {
     const wchar_t digit = base[3];
     return (digit >= L'0' && digit <= L'9') || digit == static_cast<wchar_t>(0xB9) ||
            digit == static_cast<wchar_t>(0xB2) || digit == static_cast<wchar_t>(0xB3);
@@ -53,6 +55,22 @@ bool isSafeComponent(std::wstring_view component) {
 }
 
 }  // namespace
+
+bool isTemporaryPath(std::wstring_view path) {
+  const std::wstring_view suffix(kTemporarySuffix);
+  return path.size() >= suffix.size() &&
+         nameKey(path.substr(path.size() - suffix.size())) == suffix;
+}
+
+bool isLauncherOwnPath(std::wstring_view widePath) {
+  const std::wstring key = nameKey(widePath);
+  std::wstring_view name(key);
+  if (isTemporaryPath(name)) name.remove_suffix(std::wstring_view(kTemporarySuffix).size());
+  for (const wchar_t* own : {kProfileFileName, kCacheFileName, kLockFileName, kWriteTestFileName}) {
+    if (name == own) return true;
+  }
+  return false;
+}
 
 bool isSafeRelativePath(std::string_view utf8Path, std::wstring& widePath) {
   widePath.clear();
@@ -69,14 +87,24 @@ bool isSafeRelativePath(std::string_view utf8Path, std::wstring& widePath) {
   std::size_t start = 0;
   for (;;) {
     const std::size_t end = wide.find(L'\\', start);
-    const std::wstring_view component =
-        std::wstring_view(wide).substr(start, end == std::wstring::npos ? std::wstring::npos : end - start);
+    const std::wstring_view component = std::wstring_view(wide).substr(
+        start, end == std::wstring::npos ? std::wstring::npos : end - start);
     if (!isSafeComponent(component)) return false;
     if (end == std::wstring::npos) break;
     start = end + 1;
   }
   widePath = std::move(wide);
   return true;
+}
+
+std::wstring linkInPath(const std::wstring& root, const std::wstring& relative) {
+  for (std::size_t sep = relative.find(L'\\'); sep != std::wstring::npos;
+       sep = relative.find(L'\\', sep + 1)) {
+    FileInfo info;
+    if (!getEntryInfo(root + relative.substr(0, sep), info)) return std::wstring();
+    if (info.isLink) return relative.substr(0, sep);
+  }
+  return std::wstring();
 }
 
 bool ensureParentDirectory(const std::wstring& path) {
@@ -102,7 +130,7 @@ bool ensureParentDirectory(const std::wstring& path) {
 bool writeFileAtomically(const std::wstring& path, std::string_view bytes) {
   const std::wstring temporary = path + kTemporarySuffix;
   FileHandle file;
-  if (!file.createForWrite(temporary)) return false;
+  if (!file.createNew(temporary)) return false;
   // The data reaches the disk before the move, so that the new name never points at content
   // that a power cut could lose.
   if (!file.write(bytes.data(), bytes.size()) || !file.flush()) {

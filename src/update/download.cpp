@@ -23,7 +23,7 @@ DownloadResult downloadFile(LauncherState& state, const UpdateSettings& settings
     }
     if (!ensureParentDirectory(targetPath)) return DownloadResult::WriteFailed;
     FileHandle file;
-    if (!file.createForWrite(tempPath)) return DownloadResult::WriteFailed;
+    if (!file.createNew(tempPath)) return DownloadResult::WriteFailed;
 
     DownloadStream stream(entry, [&file](const std::uint8_t* bytes, std::size_t count) {
       return file.write(bytes, count);
@@ -58,7 +58,14 @@ DownloadResult downloadFile(LauncherState& state, const UpdateSettings& settings
       return DownloadResult::WriteFailed;
     }
     if (status == 200 && stream.verified()) {
-      // The move replaces a read-only target too, and leaves it as it was when it fails.
+      // A link where the file must go is removed itself, never followed (a move would replace
+      // a link to a file, but not one to a folder). The move replaces a read-only target too,
+      // and leaves it as it was when it fails.
+      FileInfo existing;
+      if (getEntryInfo(targetPath, existing) && !existing.isRegularFile() &&
+          !existing.isDirectory) {
+        deleteFile(targetPath);
+      }
       if (moveFileReplace(tempPath, targetPath)) return DownloadResult::Ok;
       const FileError error = lastFileError();
       deleteFile(tempPath);

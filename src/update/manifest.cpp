@@ -4,12 +4,12 @@
 #include <string_view>
 #include <unordered_set>
 
-#include "formats/signature.h"
-#include "i18n/strings.h"
 #include "base/http.h"
-#include "update/patch_state.h"
 #include "base/paths.h"
 #include "base/text.h"
+#include "formats/signature.h"
+#include "i18n/strings.h"
+#include "update/patch_state.h"
 
 namespace {
 
@@ -46,12 +46,23 @@ bool readEntry(Value& value, FileEntry& out) {
   for (auto& [name, member] : value.members) {
     if (name.size() != 1) continue;
     switch (name[0]) {
-      case 'p': path = &member; break;
-      case 'h': hash = &member; break;
-      case 's': size = &member; break;
-      case 'c': compressed = &member; break;
-      case 'k': keep = &member; break;
-      default: break;
+      case 'p':
+        path = &member;
+        break;
+      case 'h':
+        hash = &member;
+        break;
+      case 's':
+        size = &member;
+        break;
+      case 'c':
+        compressed = &member;
+        break;
+      case 'k':
+        keep = &member;
+        break;
+      default:
+        break;
     }
   }
   if (path != nullptr && path->kind == JsonKind::String) out.path = std::move(path->string);
@@ -124,7 +135,7 @@ StepResult fetchManifest(LauncherState& state, const UpdateSettings& settings, s
   if (manifestResult > 0) {
     // A signature body longer than 64 bytes is stopped by us (-1) after the server answered
     // 200; it is shown as the 200 it was, like a signature that is too short.
-    const int shown = manifestResult != 200 ? manifestResult
+    const int shown = manifestResult != 200   ? manifestResult
                       : signatureResult == -1 ? 200
                                               : signatureResult;
     message += L" (HTTP " + std::to_wstring(shown) + L")";
@@ -159,6 +170,8 @@ bool takeFileEntries(JsonValue& root, std::vector<FileEntry>& out) {
   out.resize(files->elements.size());
   for (std::size_t i = 0; i < out.size(); ++i) {
     if (!readEntry(files->elements[i], out[i])) return false;
+    // The launcher's own files are written by the launcher alone.
+    if (isLauncherOwnPath(out[i].widePath)) return false;
   }
   // The array's bulk is not needed again; it is not kept through the rest of the run.
   files->elements = std::vector<JsonValue>();
@@ -176,6 +189,14 @@ bool takeFileEntries(JsonValue& root, std::vector<FileEntry>& out) {
       key = lowered.back();
     }
     if (!seen.insert(key).second) return false;
+  }
+  // "p" and "p.ap_tmp" both listed: the first one's temporary file is the second one's file,
+  // so one download would overwrite the other's content while the cache recorded its hash.
+  const std::wstring_view suffix(kTemporarySuffix);
+  for (const std::wstring_view key : seen) {
+    if (isTemporaryPath(key) && seen.count(key.substr(0, key.size() - suffix.size())) != 0) {
+      return false;
+    }
   }
   return true;
 }

@@ -60,7 +60,8 @@ const CacheRecord* findCacheRecord(const HashCache& cache, const std::wstring& w
 }
 
 InstalledVersion installedVersion(const std::wstring& gameDir) {
-  const std::wstring text = readProfileString(gameDir + L"patcher.ini", L"patch", L"version", L"");
+  const std::wstring text =
+      readProfileString(gameDir + kProfileFileName, L"patch", L"version", L"");
   InstalledVersion result;
   if (text.empty()) return result;
   const std::int64_t value = parseProfileInt(text);
@@ -71,13 +72,18 @@ InstalledVersion installedVersion(const std::wstring& gameDir) {
 }
 
 void writeInstalledVersion(const std::wstring& gameDir, std::int32_t version) {
-  writeProfileString(gameDir + L"patcher.ini", L"patch", L"version", std::to_wstring(version));
+  const std::wstring path = gameDir + kProfileFileName;
+  // A link or a FIFO in its place is removed itself (the profile functions of Windows would
+  // write through a link); a folder is left and the write fails.
+  FileInfo info;
+  if (getEntryInfo(path, info) && !info.isRegularFile() && !info.isDirectory) deleteFile(path);
+  writeProfileString(path, L"patch", L"version", std::to_wstring(version));
 }
 
 void loadCache(const std::wstring& gameDir, HashCache& cache) {
   cache.clear();
   std::string text;
-  if (!readWholeFile(gameDir + L"patcher_cache.dat", kCacheMaxBytes, text)) return;
+  if (!readWholeFile(gameDir + kCacheFileName, kCacheMaxBytes, text)) return;
   // One record per line: the table is sized once instead of rehashing as it grows.
   cache.reserve(static_cast<std::size_t>(std::count(text.begin(), text.end(), '\n')) + 1);
   std::string_view rest(text);
@@ -126,9 +132,9 @@ void saveCache(const std::wstring& gameDir, const std::vector<FileEntry>& entrie
   }
   // A run that changed nothing would rewrite (and flush to disk) the same bytes; a file that
   // already holds them exactly is left alone.
-  const std::wstring path = gameDir + L"patcher_cache.dat";
+  const std::wstring path = gameDir + kCacheFileName;
   FileInfo info;
-  if (getFileInfo(path, info) && !info.isDirectory && info.size == text.size()) {
+  if (getEntryInfo(path, info) && info.isRegularFile() && info.size == text.size()) {
     std::string current;
     if (readWholeFile(path, kCacheMaxBytes, current) && current == text) return;
   }

@@ -7,9 +7,9 @@
 #include <vector>
 
 #include "base/files.h"
-#include "update/patch_state.h"
 #include "base/paths.h"
 #include "base/text.h"
+#include "update/patch_state.h"
 
 namespace {
 
@@ -18,7 +18,8 @@ constexpr std::uint64_t kProfileMaxBytes = 1048576;
 
 std::string_view trim(std::string_view s) {
   while (!s.empty() && (s.front() == ' ' || s.front() == '\t')) s.remove_prefix(1);
-  while (!s.empty() && (s.back() == ' ' || s.back() == '\t' || s.back() == '\r')) s.remove_suffix(1);
+  while (!s.empty() && (s.back() == ' ' || s.back() == '\t' || s.back() == '\r'))
+    s.remove_suffix(1);
   return s;
 }
 
@@ -89,7 +90,9 @@ bool writeProfileString(const std::wstring& path, const std::wstring& section,
                         const std::wstring& key, const std::wstring& value) {
   std::string text;
   if (!readWholeFile(path, kProfileMaxBytes, text)) {
-    if (fileExists(path)) return false;  // unreadable or oversized: leave it as it is
+    // An unreadable or oversized file is left as it is.
+    FileInfo info;
+    if (getEntryInfo(path, info) && info.isRegularFile()) return false;
     text.clear();
   }
   const std::string wantSection = wideToUtf8(section);

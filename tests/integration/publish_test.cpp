@@ -13,6 +13,9 @@
 #include <string>
 #include <vector>
 
+#include "base/paths.h"
+#include "base/sha256.h"
+#include "base/text.h"
 #include "cli.h"
 #include "formats/json.h"
 #include "formats/signature.h"
@@ -23,9 +26,6 @@
 #include "release_build.h"
 #include "release_verify.h"
 #include "test_support.h"
-#include "base/paths.h"
-#include "base/sha256.h"
-#include "base/text.h"
 
 namespace {
 
@@ -148,15 +148,24 @@ TEST(GlobTest, PatternsMatchNamesAtAnyDepthOrPathsFromTheTop) {
     const char* path;
     bool matches;
   } cases[] = {
-      {"*.log", "a/b/x.log", true},        {"*.log", "X.LOG", true},
-      {"*.log", "a/x.log.1", false},       {"logs", "logs/today.txt", true},
-      {"logs", "a/logs/x", true},          {"logs", "logsx/x", false},
-      {"/readme.txt", "readme.txt", true}, {"/readme.txt", "doc/readme.txt", false},
-      {"data/*.pak", "data/a.pak", true},  {"data/*.pak", "data/sub/a.pak", false},
-      {"data/**/*.pak", "data/a.pak", true}, {"data/**/*.pak", "data/x/y/a.pak", true},
-      {"**/a*", "x/ab/a", true},           {"d?ta/x", "data/x", true},
-      {"d?ta/x", "d/ta/x", false},         {"cache/", "cache/sub/f", true},
-      {"a*b", "a/b", false},               {"", "a", false},
+      {"*.log", "a/b/x.log", true},
+      {"*.log", "X.LOG", true},
+      {"*.log", "a/x.log.1", false},
+      {"logs", "logs/today.txt", true},
+      {"logs", "a/logs/x", true},
+      {"logs", "logsx/x", false},
+      {"/readme.txt", "readme.txt", true},
+      {"/readme.txt", "doc/readme.txt", false},
+      {"data/*.pak", "data/a.pak", true},
+      {"data/*.pak", "data/sub/a.pak", false},
+      {"data/**/*.pak", "data/a.pak", true},
+      {"data/**/*.pak", "data/x/y/a.pak", true},
+      {"**/a*", "x/ab/a", true},
+      {"d?ta/x", "data/x", true},
+      {"d?ta/x", "d/ta/x", false},
+      {"cache/", "cache/sub/f", true},
+      {"a*b", "a/b", false},
+      {"", "a", false},
   };
   for (const Case& c : cases) {
     EXPECT_EQ(pathMatches(c.pattern, c.path), c.matches) << c.pattern << " vs " << c.path;
@@ -232,9 +241,9 @@ TEST(KeysTest, SignaturesCoverMessagesOfAnyLength) {
   // Short messages agree with the launcher's check, both ways.
   for (const std::size_t n : {std::size_t{0}, std::size_t{1}, std::size_t{1000}}) {
     ASSERT_TRUE(signMessage(key, message.substr(0, n), sig, error));
-    EXPECT_EQ(verifyEd25519(key.publicKey, sig, reinterpret_cast<const std::uint8_t*>(message.data()),
-                            n),
-              0);
+    EXPECT_EQ(
+        verifyEd25519(key.publicKey, sig, reinterpret_cast<const std::uint8_t*>(message.data()), n),
+        0);
     EXPECT_TRUE(checkSignature(key.publicKey, sig, message.substr(0, n)));
     EXPECT_FALSE(checkSignature(key.publicKey, sig, message.substr(0, n + 1)));
   }
@@ -390,8 +399,9 @@ TEST_F(PublishFixture, RoundTripKeepsEveryFileByteForByte) {
   EXPECT_EQ(paths(m), expected);
   for (const JsonValue& e : m.member("files").elements) {
     const std::string p = e.member("p").string;
-    const std::string& content =
-        std::find_if(files.begin(), files.end(), [&](const auto& f) { return f.first == p; })->second;
+    const std::string& content = std::find_if(files.begin(), files.end(), [&](const auto& f) {
+                                   return f.first == p;
+                                 })->second;
     const std::string h = e.member("h").string;
     EXPECT_EQ(h, hashOf(content)) << p;
     EXPECT_EQ(h, HashFile(root.file("game/" + p))) << p;
@@ -475,6 +485,25 @@ TEST_F(PublishFixture, VerifyNamesEachKindOfTampering) {
   EXPECT_TRUE(anyContains(report.problems, "manifest.sig does not verify"));
 }
 
+TEST_F(PublishFixture, VerifyNamesWhatTheLauncherRefusesToWrite) {
+  // A manifest made by hand (its signature and objects fail too; those are not the point).
+  const std::string h(64, 'a');
+  const auto entry = [&h](const std::string& path) {
+    return R"({"p":")" + path + R"(","h":")" + h + R"(","s":1,"c":9})";
+  };
+  root.write("release/manifest.json", R"({"format":1,"version":1,"files":[)" + entry("a.bin") +
+                                          "," + entry("A.BIN.ap_tmp") + "," +
+                                          entry("patcher.lock") + "," + entry("É.txt") + "," +
+                                          entry("é.txt") + R"(],"delete":["patcher.ini"]})");
+  root.write("release/manifest.sig", std::string(64, 's'));
+  const auto problems = verify().problems;
+  EXPECT_TRUE(anyContains(problems, "\"A.BIN.ap_tmp\" is the temporary file of \"a.bin\""))
+      << joined(problems);
+  EXPECT_TRUE(anyContains(problems, "\"patcher.lock\" is a file the launcher keeps for itself"));
+  EXPECT_TRUE(anyContains(problems, "\"é.txt\" and \"É.txt\" name the same file on Windows"));
+  EXPECT_TRUE(anyContains(problems, "delete[0]: \"patcher.ini\" is a file the launcher keeps"));
+}
+
 TEST_F(PublishFixture, ManifestOverSixtyFourKibIsSignedWhole) {
   game("Play Quillmark.exe", "exe");
   for (int i = 0; i < 700; ++i) game("data/file" + std::to_string(i) + ".txt", std::to_string(i));
@@ -501,10 +530,10 @@ TEST_F(PublishFixture, VerifyComparesAGameFolderWithTheRelease) {
   buildOk(o);
   ASSERT_TRUE(verify(true).problems.empty()) << joined(verify(true).problems);
 
-  game("a.txt", "aaab");        // same size, other content
-  game("b.txt", "bb");          // other size
-  game("user.cfg", "mine");     // a keep file is the player's
-  game("old.txt", "old");       // deleted by the release
+  game("a.txt", "aaab");     // same size, other content
+  game("b.txt", "bb");       // other size
+  game("user.cfg", "mine");  // a keep file is the player's
+  game("old.txt", "old");    // deleted by the release
   std::filesystem::remove(std::filesystem::path(root.file("game/Play Quillmark.exe")));
   const auto problems = verify(true).problems;
   EXPECT_TRUE(anyContains(problems, "differs in the game folder: a.txt")) << joined(problems);
@@ -523,9 +552,9 @@ TEST_F(PublishFixture, DamagedStoreObjectIsMadeAgainNotReused) {
   const std::string object = "release/files/" + h.substr(0, 2) + "/" + h + ".z";
   const std::string good = root.read(object);
   // A cut copy of the store, and a stream of the wrong content under the right name.
-  for (const std::string& bad : {good.substr(0, good.size() / 2), root.read(
-                                     "release/files/" + hashOf("exe").substr(0, 2) + "/" +
-                                     hashOf("exe") + ".z")}) {
+  for (const std::string& bad :
+       {good.substr(0, good.size() / 2),
+        root.read("release/files/" + hashOf("exe").substr(0, 2) + "/" + hashOf("exe") + ".z")}) {
     root.write(object, bad);
     BuildReport report;
     buildOk(options(1), &report);
@@ -552,7 +581,7 @@ TEST_F(PublishFixture, PreviousManifestGivesTheDeleteList) {
   std::filesystem::remove_all(std::filesystem::path(root.file("game")));
   game("Play Quillmark.exe", "exe");
   game("keep.txt", "k");
-  game("renamed.txt", "r");          // only the letter case changed: must not be deleted
+  game("renamed.txt", "r");            // only the letter case changed: must not be deleted
   game("becomes/folder/inside", "i");  // a path that is now a folder
   BuildOptions o = options(2);
   o.previousManifest = root.file("v1.json");
@@ -602,6 +631,7 @@ TEST_F(PublishFixture, KeepExcludeLauncherAndTheLaunchersOwnFiles) {
   game("bin/debug.PDB", "pdb");
   game("patcher.ini", "[patch]\nversion=3\n");
   game("patcher_cache.dat", "cache");
+  game("patcher.lock", "completed\n");
   game("quillmark_dev.key", "");
   game("QuillmarkLauncher.exe", "old launcher in the folder");
   game("data/x.bin.ap_tmp", "half");
@@ -633,7 +663,7 @@ TEST_F(PublishFixture, KeepExcludeLauncherAndTheLaunchersOwnFiles) {
   EXPECT_EQ(m.member("news").elements.at(0).member("text").string, "Fixed \"bugs\"");
   EXPECT_EQ(m.member("news").elements.at(0).member("title_pt").string, "Correção");
   EXPECT_EQ(m.member("links").member("forum").string, "https://forum.example/");
-  for (const char* left : {"patcher.ini", "patcher_cache.dat", "quillmark_dev.key",
+  for (const char* left : {"patcher.ini", "patcher_cache.dat", "patcher.lock", "quillmark_dev.key",
                            "QuillmarkLauncher.exe", "data/x.bin.ap_tmp"}) {
     EXPECT_TRUE(anyContains(report.notes, std::string("left out ") + left)) << left;
   }
@@ -728,9 +758,12 @@ TEST(CommandLineTest, UsageErrorsExitTwoAndFailuresExitOne) {
 
   Captured c = run({"build", "--game", "g", "--out", "r", "--key", "k.key"});
   EXPECT_EQ(c.code, 2);
-  EXPECT_EQ(c.err, "quillmark-publish build: --version is required (see quillmark-publish build --help)\n");
+  EXPECT_EQ(
+      c.err,
+      "quillmark-publish build: --version is required (see quillmark-publish build --help)\n");
   EXPECT_EQ(run({"build", "--game", "g", "--out", "r", "--key", "k", "--version", "-1"}).code, 2);
-  EXPECT_EQ(run({"build", "--game", "g", "--out", "r", "--key", "k", "--version", "2147483648"}).code, 2);
+  EXPECT_EQ(
+      run({"build", "--game", "g", "--out", "r", "--key", "k", "--version", "2147483648"}).code, 2);
   EXPECT_EQ(run({"build", "--game=g", "--out=r", "--key=k", "--version=1", "--jobs", "0"}).code, 2);
   EXPECT_EQ(run({"build", "--game", "g", "--game", "h"}).code, 2);
   EXPECT_EQ(run({"verify", "--release", "r", "--bogus", "x"}).code, 2);
@@ -761,8 +794,8 @@ TEST(CommandLineTest, RealProgramPublishesAndVerifies) {
   EXPECT_EQ(dir.read("k.pub").size(), 65u);
   dir.write("game/Play Quillmark.exe", "exe");
   dir.write("game/données/ü.txt", "text");
-  ASSERT_EQ(program({L"build", L"--game", dir.file("game"), L"--out", dir.file("rel"),
-                     L"--version", L"9", L"--key", dir.file("k.key")}),
+  ASSERT_EQ(program({L"build", L"--game", dir.file("game"), L"--out", dir.file("rel"), L"--version",
+                     L"9", L"--key", dir.file("k.key")}),
             0)
       << dir.read("output.txt");
   EXPECT_NE(parsed(dir.read("rel/manifest.json")).member("files").elements.size(), 0u);

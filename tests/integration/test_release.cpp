@@ -6,8 +6,8 @@
 #include <algorithm>
 #include <filesystem>
 
-#include "keys.h"
 #include "base/sha256.h"
+#include "keys.h"
 
 namespace {
 
@@ -50,7 +50,8 @@ std::string signEd25519(const TestKey& key, std::string_view message) {
 bool publishFolder(const TempDir& source, const TempDir& releaseDir, std::int64_t version,
                    BuildOptions options) {
   static TempDir keys;
-  static const std::wstring keyFile = keys.write("test.key", secretKeyFileText(secretOf(testKey())));
+  static const std::wstring keyFile =
+      keys.write("test.key", secretKeyFileText(secretOf(testKey())));
   options.gameDir = source.path();
   options.releaseDir = releaseDir.path();
   options.keyFile = keyFile;
@@ -69,7 +70,10 @@ std::map<std::string, std::string> folderFiles(const TempDir& dir) {
   for (const auto& item : fs::recursive_directory_iterator(root)) {
     if (!item.is_regular_file()) continue;
     const std::string relative = item.path().lexically_relative(root).generic_string();
-    if (relative == "patcher.ini" || relative == "patcher_cache.dat") continue;
+    if (relative == "patcher.ini" || relative == "patcher_cache.dat" ||
+        relative == "patcher.lock") {
+      continue;
+    }
     out[relative] = dir.read(relative);
   }
   return out;
@@ -105,7 +109,8 @@ std::string fileEntryJson(const ReleaseFile& file) {
 }
 
 std::string manifestText(const Release& release) {
-  std::string text = "{\"format\":1,\"version\":" + std::to_string(release.version) + ",\"files\":[";
+  std::string text =
+      "{\"format\":1,\"version\":" + std::to_string(release.version) + ",\"files\":[";
   for (std::size_t i = 0; i < release.files.size(); ++i) {
     text += (i == 0 ? "\n" : ",\n") + fileEntryJson(release.files[i]);
   }

@@ -326,6 +326,33 @@ TEST_F(UpdateRunTest, EachDownloadFailureHasItsText) {
   EXPECT_TRUE(temporaryFiles(game).empty());
 }
 
+TEST_F(UpdateRunTest, ASecondRunOfTheSameFolderFailsAtOnce) {
+  // Two Launcher states, as two programs would have: the folder's lock, not the state, keeps
+  // the second out while the first waits for its manifest. Once the first has ended, the lock
+  // is free again.
+  Release r;
+  r.files = {{"a.txt", "a"}};
+  publishRelease(release, r);
+  server.setFault("/patch/manifest.json", faultWith([](ServerFault& f) {
+                    f.stallBeforeAnswer = true;
+                    f.times = 1;
+                  }));
+  ASSERT_TRUE(startUpdate(state, false, testSettings(server, game)));
+  ASSERT_TRUE(pollUntil([&] { return server.stalledCount() == 1; }));
+  LauncherState second;
+  StatusRecorder recorder;
+  runToEnd(second, testSettings(server, game, &recorder));
+  EXPECT_EQ(copyErrorText(second), L"Another update of this game folder is running.");
+  EXPECT_EQ(recorder.sequence(), "9 9");
+  EXPECT_EQ(server.requestCount("/patch/manifest.json"), 1) << "the second run fetched nothing";
+  server.releaseStalls();
+  joinUpdate(state);
+  EXPECT_EQ(state.phase.load(), kStatusReady);
+  LauncherState third;
+  runToEnd(third, testSettings(server, game));
+  EXPECT_EQ(third.phase.load(), kStatusReady);
+}
+
 TEST_F(UpdateRunTest, StartIsRefusedWhileARunIsGoing) {
   Release r;
   r.files = {{"a.txt", "a"}};

@@ -9,8 +9,8 @@
 #include <thread>
 #include <vector>
 
-#include "test_support.h"
 #include "base/files.h"
+#include "test_support.h"
 
 namespace {
 
@@ -26,7 +26,8 @@ std::string hashOf(const std::string& data) {
 // changes the digest.
 std::string patternedData() {
   std::string data(3 * 1048576 + 17, '\0');
-  for (std::size_t i = 0; i < data.size(); ++i) data[i] = static_cast<char>((i * 7 + (i >> 13)) & 0xff);
+  for (std::size_t i = 0; i < data.size(); ++i)
+    data[i] = static_cast<char>((i * 7 + (i >> 13)) & 0xff);
   return data;
 }
 const char kPatternedDigest[] = "2066565838242e7d45aa65abff90203af8b172e2ce8344d6677efdf97befe7d8";
@@ -138,7 +139,7 @@ TEST(Sha256, FileHeldOpenForWriting) {
   TempDir dir;
   const std::wstring path = dir.write("locked.bin", "abc");
   FileHandle writer;
-  ASSERT_TRUE(writer.createForWrite(path));  // truncated, held without sharing
+  ASSERT_TRUE(writer.createNew(path));  // truncated, held without sharing
 #ifdef _WIN32
   EXPECT_EQ(HashFile(path), "");
 #else

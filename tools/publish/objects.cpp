@@ -29,8 +29,7 @@ std::string objectName(const std::string& hash) {
 }
 
 std::wstring objectPath(const std::wstring& releaseDir, const std::string& hash) {
-  return releaseDir + L"files\\" + utf8ToWide(hash.substr(0, 2)) + L"\\" + utf8ToWide(hash) +
-         L".z";
+  return releaseDir + L"files\\" + utf8ToWide(hash.substr(0, 2)) + L"\\" + utf8ToWide(hash) + L".z";
 }
 
 bool hashFileAndSize(const std::wstring& path, std::string& hash, std::uint64_t& size,
@@ -143,8 +142,8 @@ ObjectState checkObject(const std::wstring& path, const std::string& hash, std::
     return ObjectState::Damaged;
   }
   if (inflated != size) {
-    problem = "inflates to " + std::to_string(inflated) + " bytes instead of " +
-              std::to_string(size);
+    problem =
+        "inflates to " + std::to_string(inflated) + " bytes instead of " + std::to_string(size);
     return ObjectState::Damaged;
   }
   const std::string got = hasher.finishHex();
@@ -170,7 +169,7 @@ bool compressToObject(const std::wstring& source, const std::wstring& target,
   }
   const std::wstring temp = target + L".ap_tmp";
   FileHandle out;
-  if (!out.createForWrite(temp)) {
+  if (!out.createNew(temp)) {
     error = "cannot create " + name(temp);
     return false;
   }

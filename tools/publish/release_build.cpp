@@ -14,6 +14,10 @@
 #include <set>
 #include <thread>
 
+#include "base/files.h"
+#include "base/paths.h"
+#include "base/sha256.h"
+#include "base/text.h"
 #include "formats/json.h"
 #include "glob.h"
 #include "keys.h"
@@ -21,10 +25,6 @@
 #include "objects.h"
 #include "parallel.h"
 #include "publish_platform.h"
-#include "base/files.h"
-#include "base/paths.h"
-#include "base/sha256.h"
-#include "base/text.h"
 
 namespace {
 
@@ -38,7 +38,7 @@ struct GameFile {
 
 // Names the launcher itself keeps in the game folder (its settings, its cache, its side files):
 // publishing them would overwrite every player's own copy on each run.
-const char* const kLauncherOwnFiles[] = {"patcher.ini", "patcher_cache.dat",
+const char* const kLauncherOwnFiles[] = {"patcher.ini", "patcher_cache.dat", "patcher.lock",
                                          "patcher_write_test.tmp", "quillmark_dev.key"};
 
 std::string fold(std::string s) {
@@ -138,7 +138,8 @@ struct Walk {
       const std::string name = wideToUtf8(wideName);
       const std::string path = prefix + name;
       if (wideName.find_first_of(L"\\/") != std::wstring::npos) {
-        error = "cannot publish \"" + path + "\": a name with a backslash is a folder path on Windows";
+        error =
+            "cannot publish \"" + path + "\": a name with a backslash is a folder path on Windows";
         return false;
       }
       if (wideName.find(L'\xFFFD') != std::wstring::npos) {
@@ -156,8 +157,10 @@ struct Walk {
       }
       std::wstring checked;
       if (!isSafeRelativePath(path, checked)) {
-        error = "cannot publish \"" + path + "\": the launcher refuses this path (over 400 bytes, "
-                "a reserved character, or a name ending in a dot or a blank); rename or --exclude it";
+        error =
+            "cannot publish \"" + path +
+            "\": the launcher refuses this path (over 400 bytes, "
+            "a reserved character, or a name ending in a dot or a blank); rename or --exclude it";
         return false;
       }
       if (isDirectory) {
@@ -282,8 +285,9 @@ bool buildRelease(const BuildOptions& options, BuildReport& report, std::string&
   manifest.version = options.version;
   manifest.news.kind = JsonKind::Array;
   manifest.links.kind = JsonKind::Object;
-  if (!options.newsFile.empty() && (!readJsonFile(options.newsFile, "--news", manifest.news, error) ||
-                                    !checkNews(manifest.news, error))) {
+  if (!options.newsFile.empty() &&
+      (!readJsonFile(options.newsFile, "--news", manifest.news, error) ||
+       !checkNews(manifest.news, error))) {
     return false;
   }
   if (!options.linksFile.empty() &&
@@ -324,8 +328,8 @@ bool buildRelease(const BuildOptions& options, BuildReport& report, std::string&
       return false;
     }
     if (!launcherAccepts(baseName(options.launcherFile), launcherPath)) {
-      error = "--launcher: the launcher refuses the file name \"" +
-              baseName(options.launcherFile) + "\"";
+      error = "--launcher: the launcher refuses the file name \"" + baseName(options.launcherFile) +
+              "\"";
       return false;
     }
   }
@@ -360,16 +364,15 @@ bool buildRelease(const BuildOptions& options, BuildReport& report, std::string&
         parseJson(text, served) && manifestVersion(served, servedVersion) &&
         options.version < servedVersion) {
       error = "version " + std::to_string(options.version) + " is lower than version " +
-              std::to_string(servedVersion) + " already in " +
-              shown(releaseDir + L"manifest.json");
+              std::to_string(servedVersion) + " already in " + shown(releaseDir + L"manifest.json");
       return false;
     }
   }
 
   // 2. The game folder, sorted by path so that the same folder gives the same manifest.
   std::vector<GameFile> files;
-  Walk walk{options, gameDir, launcherPath.empty() ? std::string() : fold(launcherPath),
-            files, report.notes, error};
+  Walk walk{options, gameDir,      launcherPath.empty() ? std::string() : fold(launcherPath),
+            files,   report.notes, error};
   if (!walk.folder("")) return false;
   std::sort(files.begin(), files.end(),
             [](const GameFile& a, const GameFile& b) { return a.path < b.path; });
@@ -417,7 +420,8 @@ bool buildRelease(const BuildOptions& options, BuildReport& report, std::string&
         jobsDone.fetch_add(1);
         return true;
       },
-      stop, [&] {
+      stop,
+      [&] {
         status("hashing " + std::to_string(jobsDone.load()) + "/" + std::to_string(hashJobs) +
                " files, " + mib(bytesDone.load()));
       });
@@ -447,7 +451,8 @@ bool buildRelease(const BuildOptions& options, BuildReport& report, std::string&
         const GameFile& f = *objectSource[i];
         const std::wstring target = objectPath(releaseDir, f.hash);
         std::string problem;
-        const ObjectState state = checkObject(target, f.hash, f.size, compressed[i], problem, counters);
+        const ObjectState state =
+            checkObject(target, f.hash, f.size, compressed[i], problem, counters);
         if (stop.load()) return false;
         if (state != ObjectState::Good) {
           if (state == ObjectState::Damaged) repaired[i] = problem;
@@ -460,7 +465,8 @@ bool buildRelease(const BuildOptions& options, BuildReport& report, std::string&
         jobsDone.fetch_add(1);
         return true;
       },
-      stop, [&] {
+      stop,
+      [&] {
         status("storing " + std::to_string(jobsDone.load()) + "/" +
                std::to_string(objectSource.size()) + " contents, " + mib(bytesDone.load()) +
                " of " + mib(storeTotal));
@@ -547,9 +553,9 @@ bool buildRelease(const BuildOptions& options, BuildReport& report, std::string&
     error = "cannot write " + shown(releaseDir + L"manifest.json");
     return false;
   }
-  if (!writeFileAtomically(releaseDir + L"manifest.sig",
-                           std::string_view(reinterpret_cast<const char*>(signature),
-                                            kSignatureSize))) {
+  if (!writeFileAtomically(
+          releaseDir + L"manifest.sig",
+          std::string_view(reinterpret_cast<const char*>(signature), kSignatureSize))) {
     error = "cannot write " + shown(releaseDir + L"manifest.sig") +
             ": manifest.json is new but unsigned; run build again";
     return false;

@@ -12,14 +12,15 @@
 #include <set>
 #include <thread>
 
+#include "base/case_fold.h"
+#include "base/files.h"
+#include "base/paths.h"
+#include "base/text.h"
 #include "formats/json.h"
 #include "keys.h"
 #include "objects.h"
 #include "parallel.h"
 #include "release_build.h"
-#include "base/files.h"
-#include "base/paths.h"
-#include "base/text.h"
 
 namespace {
 
@@ -32,13 +33,6 @@ struct Entry {
   std::uint64_t compressed = 0;
   bool keep = false;
 };
-
-std::string fold(std::string s) {
-  for (char& c : s) {
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-  }
-  return s;
-}
 
 std::wstring withSeparator(std::wstring dir) {
   if (dir.empty()) return L".\\";
@@ -78,12 +72,14 @@ bool readEntry(const JsonValue& v, const std::string& where, Entry& out,
     return false;
   }
   if (!isLowerHash(out.hash)) {
-    problems.push_back(out.label + ": \"h\" has upper-case digits, which never match the launcher's own");
+    problems.push_back(out.label +
+                       ": \"h\" has upper-case digits, which never match the launcher's own");
     return false;
   }
   const JsonValue& s = v.member("s");
   const JsonValue& c = v.member("c");
-  if (s.kind != JsonKind::Number || s.asInt64() < 0 || c.kind != JsonKind::Number || c.asInt64() < 0) {
+  if (s.kind != JsonKind::Number || s.asInt64() < 0 || c.kind != JsonKind::Number ||
+      c.asInt64() < 0) {
     problems.push_back(out.label + ": \"s\" and \"c\" must be sizes (numbers, not negative)");
     return false;
   }
@@ -152,7 +148,8 @@ bool verifyRelease(const VerifyOptions& options, VerifyReport& report, std::stri
   if (root.kind != JsonKind::Object || root.member("format").asInt64() != 1 ||
       root.member("files").kind != JsonKind::Array) {
     problems.push_back(
-        "manifest.json is not a release manifest (an object with \"format\" 1 and a \"files\" array)");
+        "manifest.json is not a release manifest (an object with \"format\" 1 and a \"files\" "
+        "array)");
     return true;
   }
   if (root.member("version").kind != JsonKind::Number) {
@@ -166,22 +163,34 @@ bool verifyRelease(const VerifyOptions& options, VerifyReport& report, std::stri
     }
   }
   std::vector<Entry> entries;
-  std::map<std::string, std::string> byFoldedPath;
+  std::map<std::wstring, std::string> byFoldedPath;
   const std::vector<JsonValue>& fileValues = root.member("files").elements;
   report.files = fileValues.size();
   for (std::size_t i = 0; i < fileValues.size(); ++i) {
     Entry e;
     if (!readEntry(fileValues[i], "files[" + std::to_string(i) + "]", e, problems)) continue;
-    const auto [it, added] = byFoldedPath.emplace(fold(wideToUtf8(e.widePath)), e.path);
+    if (isLauncherOwnPath(e.widePath)) {
+      problems.push_back("\"" + e.path + "\" is a file the launcher keeps for itself");
+    }
+    const auto [it, added] = byFoldedPath.emplace(nameKey(e.widePath), e.path);
     if (!added) {
-      problems.push_back("\"" + e.path + "\" and \"" + it->second + "\" name the same file on Windows");
+      problems.push_back("\"" + e.path + "\" and \"" + it->second +
+                         "\" name the same file on Windows");
     }
     entries.push_back(std::move(e));
+  }
+  for (const auto& [key, path] : byFoldedPath) {
+    const auto plain = byFoldedPath.find(key + kTemporarySuffix);
+    if (plain != byFoldedPath.end()) {
+      problems.push_back("\"" + plain->second + "\" is the temporary file of \"" + path +
+                         "\" while it is downloaded");
+    }
   }
   const std::size_t fileEntries = entries.size();
   if (root.member("launcher").kind != JsonKind::Null) {
     Entry e;
-    if (readEntry(root.member("launcher"), "launcher", e, problems)) entries.push_back(std::move(e));
+    if (readEntry(root.member("launcher"), "launcher", e, problems))
+      entries.push_back(std::move(e));
   }
   std::vector<std::pair<std::string, std::wstring>> deletes;
   const std::vector<JsonValue>& deleteValues = root.member("delete").elements;
@@ -189,10 +198,15 @@ bool verifyRelease(const VerifyOptions& options, VerifyReport& report, std::stri
     const std::string p = deleteValues[i].asString();
     std::wstring wide;
     if (!isSafeRelativePath(p, wide)) {
-      problems.push_back("delete[" + std::to_string(i) + "]: the launcher refuses the path \"" + p + "\"");
+      problems.push_back("delete[" + std::to_string(i) + "]: the launcher refuses the path \"" + p +
+                         "\"");
       continue;
     }
-    if (byFoldedPath.count(fold(wideToUtf8(wide))) > 0) {
+    if (isLauncherOwnPath(wide)) {
+      problems.push_back("delete[" + std::to_string(i) + "]: \"" + p +
+                         "\" is a file the launcher keeps for itself, which it never deletes");
+    }
+    if (byFoldedPath.count(nameKey(wide)) > 0) {
       problems.push_back("\"" + p + "\" is both a file of the release and in \"delete\"");
     }
     deletes.emplace_back(p, wide);
@@ -237,7 +251,8 @@ bool verifyRelease(const VerifyOptions& options, VerifyReport& report, std::stri
         done.fetch_add(1);
         return true;
       },
-      stop, [&] {
+      stop,
+      [&] {
         status("checking " + std::to_string(done.load()) + "/" + std::to_string(objects.size()) +
                " objects, " + std::to_string(bytesDone.load() >> 20) + " MiB");
       });
@@ -289,10 +304,10 @@ bool verifyRelease(const VerifyOptions& options, VerifyReport& report, std::stri
           done.fetch_add(1);
           return true;
         },
-        stop, [&] {
-          status("comparing " + std::to_string(done.load()) + "/" +
-                 std::to_string(toHash.size()) + " game files, " +
-                 std::to_string(bytesDone.load() >> 20) + " MiB");
+        stop,
+        [&] {
+          status("comparing " + std::to_string(done.load()) + "/" + std::to_string(toHash.size()) +
+                 " game files, " + std::to_string(bytesDone.load() >> 20) + " MiB");
         });
     status("");
     std::sort(problems.begin() + static_cast<std::ptrdiff_t>(unsortedFrom), problems.end());
