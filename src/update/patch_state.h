@@ -55,6 +55,10 @@ void loadCache(const std::wstring& gameDir, HashCache& cache);
 void saveCache(const std::wstring& gameDir, const std::vector<FileEntry>& entries,
                const HashCache& cache);
 
+// patcher.ini holds one value; a larger file is neither read (as if it were missing) nor
+// rewritten, so that a planted gigabyte costs no memory and no time.
+inline constexpr std::uint64_t kProfileMaxBytes = 1048576;
+
 // The private-profile reader and writer behind patcher.ini (GetPrivateProfileStringW and
 // WritePrivateProfileStringW on Windows; the same format read and written here elsewhere).
 // The default is returned when the file, section or key is missing.

@@ -13,9 +13,6 @@
 
 namespace {
 
-// patcher.ini holds one value; anything beyond this is not ours to rewrite.
-constexpr std::uint64_t kProfileMaxBytes = 1048576;
-
 std::string_view trim(std::string_view s) {
   while (!s.empty() && (s.front() == ' ' || s.front() == '\t')) s.remove_prefix(1);
   while (!s.empty() && (s.back() == ' ' || s.back() == '\t' || s.back() == '\r'))
