@@ -14,10 +14,13 @@ namespace {
 
 constexpr const wchar_t* kUserAgent = L"QuillmarkResselLauncher/2.0";
 constexpr DWORD kReceiveBufferBytes = 262144;
-constexpr DWORD kTls12And13 = WINHTTP_FLAG_SECURE_PROTOCOL_TLS1_2 | WINHTTP_FLAG_SECURE_PROTOCOL_TLS1_3;
+constexpr DWORD kTls12And13 =
+    WINHTTP_FLAG_SECURE_PROTOCOL_TLS1_2 | WINHTTP_FLAG_SECURE_PROTOCOL_TLS1_3;
 constexpr DWORD kTls12 = WINHTTP_FLAG_SECURE_PROTOCOL_TLS1_2;
 constexpr DWORD kHostChars = 256;
 constexpr DWORD kPathChars = 2048;
+// All header lines of an answer together, as on every platform.
+constexpr DWORD kMaxHeaderBytes = 262144;
 
 HINTERNET g_session = nullptr;
 
@@ -108,13 +111,23 @@ int HttpGet(const std::wstring& url, const DataSink& sink, bool noCache,
 
   InternetHandle connection(WinHttpConnect(g_session, host, parts.nPort, 0));
   if (!connection.handle) return 0;
-  InternetHandle request(WinHttpOpenRequest(connection.handle, L"GET", requestPath.c_str(),
-                                            nullptr, WINHTTP_NO_REFERER,
-                                            WINHTTP_DEFAULT_ACCEPT_TYPES, flags));
+  InternetHandle request(WinHttpOpenRequest(connection.handle, L"GET", requestPath.c_str(), nullptr,
+                                            WINHTTP_NO_REFERER, WINHTTP_DEFAULT_ACCEPT_TYPES,
+                                            flags));
   if (!request.handle) return 0;
+  // The floor's window (TransferFloor) counts from here; headers that do not arrive within one
+  // window are no answer, whatever pace they drip at.
+  const TransferFloor floorSettings = httpTransferFloor();
+  FloorCheck floor(floorSettings, steadyMs());
+  DWORD headerTimeoutMs = floorSettings.windowMs;
+  WinHttpSetOption(request.handle, WINHTTP_OPTION_RECEIVE_RESPONSE_TIMEOUT, &headerTimeoutMs,
+                   sizeof headerTimeoutMs);
+  DWORD maxHeaderBytes = kMaxHeaderBytes;
+  WinHttpSetOption(request.handle, WINHTTP_OPTION_MAX_RESPONSE_HEADER_SIZE, &maxHeaderBytes,
+                   sizeof maxHeaderBytes);
 
-  const wchar_t* headers = noCache ? L"Cache-Control: no-cache\r\nPragma: no-cache\r\n"
-                                   : WINHTTP_NO_ADDITIONAL_HEADERS;
+  const wchar_t* headers =
+      noCache ? L"Cache-Control: no-cache\r\nPragma: no-cache\r\n" : WINHTTP_NO_ADDITIONAL_HEADERS;
   if (!WinHttpSendRequest(request.handle, headers, noCache ? static_cast<DWORD>(-1) : 0,
                           WINHTTP_NO_REQUEST_DATA, 0, 0, 0) ||
       !WinHttpReceiveResponse(request.handle, nullptr)) {
@@ -144,6 +157,7 @@ int HttpGet(const std::wstring& url, const DataSink& sink, bool noCache,
     if (read == 0) break;
     received += read;
     if (!sink(buffer.get(), read)) return -1;
+    if (!floor.keepsUp(received, steadyMs())) return 0;
   }
   // A connection closed in order before the announced length is a lost answer, not a
   // complete one: a truncated body must never count as success.
