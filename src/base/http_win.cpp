@@ -5,6 +5,7 @@
 #include <windows.h>
 #include <winhttp.h>
 
+#include <algorithm>
 #include <cwchar>
 #include <memory>
 
@@ -149,8 +150,15 @@ int HttpGet(const std::wstring& url, const DataSink& sink, bool noCache,
   const std::unique_ptr<std::uint8_t[]> buffer(new std::uint8_t[kReceiveBufferBytes]);
   unsigned long long received = 0;
   for (;;) {
+    // What has arrived, waiting only for the first byte of it: a read of the whole buffer may
+    // wait until the buffer is full, which a server that drips would never let happen.
+    DWORD available = 0;
+    if (!WinHttpQueryDataAvailable(request.handle, &available)) return cancelled() ? -1 : 0;
+    if (cancelled()) return -1;
+    if (available == 0) break;
     DWORD read = 0;
-    if (!WinHttpReadData(request.handle, buffer.get(), kReceiveBufferBytes, &read)) {
+    if (!WinHttpReadData(request.handle, buffer.get(), std::min(available, kReceiveBufferBytes),
+                         &read)) {
       return cancelled() ? -1 : 0;
     }
     if (cancelled()) return -1;

@@ -123,7 +123,10 @@ TEST_F(HostileServerTest, EveryFaultEndsTheRunInTimeWithItsMessage) {
       if (!ended) cancelUpdate(state);
       joinUpdate(state);
       ++cases;
-      ASSERT_TRUE(ended) << "still running after 30 s";
+      if (!ended) {
+        ADD_FAILURE() << "still running after 30 s";
+        continue;
+      }
       EXPECT_LT(Clock::now() - start, std::chrono::seconds(20));
       if (before > 0) {
         EXPECT_LT(peakResidentKiB() - before, 400 * 1024) << "KiB more held";
