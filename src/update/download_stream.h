@@ -42,6 +42,8 @@ class DownloadStream {
   bool verified();
 
   bool writeFailed() const { return writeFailed_; }
+  // Whether the zlib stream reached its end with nothing failed on the way.
+  bool ended() const { return streamEnd_ && !inflateFailed_ && !writeFailed_; }
   std::uint64_t inflated() const { return inflated_; }
 
  private:

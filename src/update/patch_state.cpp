@@ -84,6 +84,11 @@ void loadCache(const std::wstring& gameDir, HashCache& cache) {
   cache.clear();
   std::string text;
   if (!readWholeFile(gameDir + kCacheFileName, kCacheMaxBytes, text)) return;
+  parseCacheText(text, cache);
+}
+
+void parseCacheText(std::string_view text, HashCache& cache) {
+  cache.clear();
   // One record per line: the table is sized once instead of rehashing as it grows.
   cache.reserve(static_cast<std::size_t>(std::count(text.begin(), text.end(), '\n')) + 1);
   std::string_view rest(text);
@@ -110,8 +115,7 @@ void loadCache(const std::wstring& gameDir, HashCache& cache) {
   }
 }
 
-void saveCache(const std::wstring& gameDir, const std::vector<FileEntry>& entries,
-               const HashCache& cache) {
+std::string cacheText(const std::vector<FileEntry>& entries, const HashCache& cache) {
   std::string text;
   char digits[24];
   const auto appendNumber = [&text, &digits](std::uint64_t value) {
@@ -130,6 +134,12 @@ void saveCache(const std::wstring& gameDir, const std::vector<FileEntry>& entrie
     text += entry.path;
     text += '\n';
   }
+  return text;
+}
+
+void saveCache(const std::wstring& gameDir, const std::vector<FileEntry>& entries,
+               const HashCache& cache) {
+  const std::string text = cacheText(entries, cache);
   // A run that changed nothing would rewrite (and flush to disk) the same bytes; a file that
   // already holds them exactly is left alone.
   const std::wstring path = gameDir + kCacheFileName;

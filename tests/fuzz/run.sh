@@ -1,0 +1,43 @@
+#!/usr/bin/env bash
+# Builds the libFuzzer targets (CMake preset "fuzz": clang, ASan, UBSan) and runs each for
+# SECONDS, starting from its seed corpus in tests/fuzz/corpus/<name> (the JSON reader also
+# from tests/data/json_test_parsing). New inputs go to build/fuzz/run/<target>-corpus, never
+# into the repository; a crash leaves its input in build/fuzz/run/artifacts and fails the run.
+# Prints the executions of each target.
+# Usage: tests/fuzz/run.sh SECONDS [TARGET...]   (JOBS=n for the build, default 2)
+set -uo pipefail
+cd "$(dirname "$0")/../.."
+
+seconds=${1:?usage: tests/fuzz/run.sh SECONDS [TARGET...]}
+shift
+targets=("$@")
+if [ ${#targets[@]} -eq 0 ]; then
+  targets=(json_fuzz paths_fuzz manifest_fuzz cache_fuzz profile_fuzz gamecfg_fuzz download_fuzz)
+fi
+
+cmake --preset fuzz >/dev/null || exit 1
+cmake --build build/fuzz -j "${JOBS:-2}" --target "${targets[@]}" || exit 1
+
+work=build/fuzz/run
+mkdir -p "$work/artifacts"
+status=0
+for t in "${targets[@]}"; do
+  name=${t%_fuzz}
+  corpus="$work/$t-corpus"
+  mkdir -p "$corpus"
+  seeds=("tests/fuzz/corpus/$name")
+  [ "$t" = json_fuzz ] && seeds+=(tests/data/json_test_parsing)
+  log="$work/$t.log"
+  if "build/fuzz/tests/fuzz/$t" -max_total_time="$seconds" -print_final_stats=1 -timeout=10 \
+      -rss_limit_mb=2048 -max_len=65536 -artifact_prefix="$work/artifacts/$t-" \
+      "$corpus" "${seeds[@]}" >"$log" 2>&1; then
+    executions=$(sed -n 's/^stat::number_of_executed_units: *//p' "$log")
+    printf '%-14s %12s executions in %s s, corpus of %s\n' "$t" "$executions" "$seconds" \
+      "$(find "$corpus" -type f | wc -l)"
+  else
+    echo "$t FAILED (log: $log)"
+    grep -E "^(==|SUMMARY|[a-z_]+_fuzz:)" "$log" | head -20
+    status=1
+  fi
+done
+exit $status
