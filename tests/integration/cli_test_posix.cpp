@@ -3,18 +3,15 @@
 // state: two runs at once, FIFOs and devices, a read-only folder, a huge patcher.ini. Each run
 // has a time limit; a program that hangs is killed and the test fails.
 #include <fcntl.h>
-#include <grp.h>
 #include <poll.h>
 #include <pty.h>
 #include <signal.h>
-#include <sys/resource.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
-#include <cerrno>
 #include <chrono>
 
+#include "child_process_posix.h"
 #include "cli_fixture.h"
 
 namespace {
@@ -36,50 +33,9 @@ std::vector<std::string> argvOf(const std::vector<std::wstring>& args) {
   ::_exit(127);
 }
 
-// A user without any rights in the test's folders, for a run as root.
-constexpr uid_t kNobody = 65534;
-
-// Starts the program with both output streams going to outputFile; withoutRoot drops root's
-// rights first (a read-only folder is read-only to root only by this).
 pid_t startProgram(const std::vector<std::wstring>& args, const std::wstring& outputFile,
                    bool withoutRoot = false) {
-  std::vector<std::string> text = argvOf(args);
-  const std::string output = wideToUtf8(outputFile);
-  const pid_t pid = ::fork();
-  if (pid == 0) {
-    const int in = ::open("/dev/null", O_RDONLY);
-    const int fd = ::open(output.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    if (in < 0 || fd < 0 || ::dup2(in, 0) < 0 || ::dup2(fd, 1) < 0 || ::dup2(fd, 2) < 0) {
-      ::_exit(127);
-    }
-    if (withoutRoot && ::geteuid() == 0 &&
-        (::setgroups(0, nullptr) != 0 || ::setgid(kNobody) != 0 || ::setuid(kNobody) != 0)) {
-      ::_exit(126);
-    }
-    execProgram(text);
-  }
-  return pid;
-}
-
-// The exit status, -1 when it died of a signal, -2 when it had not ended within timeout (it is
-// killed then, so that no test leaves a process behind). maxResidentKiB, when given, receives
-// the most memory the program held.
-int waitForExit(pid_t pid, std::chrono::milliseconds timeout, long* maxResidentKiB = nullptr) {
-  const auto deadline = Clock::now() + timeout;
-  for (;;) {
-    int status = 0;
-    rusage usage{};
-    const pid_t r = ::wait4(pid, &status, WNOHANG, &usage);
-    if (r == pid && maxResidentKiB != nullptr) *maxResidentKiB = usage.ru_maxrss;
-    if (r == pid) return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    if (r < 0 && errno != EINTR) return -1;
-    if (Clock::now() >= deadline) {
-      ::kill(pid, SIGKILL);
-      ::waitpid(pid, &status, 0);
-      return -2;
-    }
-    std::this_thread::sleep_for(std::chrono::milliseconds(5));
-  }
+  return ::startProgram(std::string(QM_UPDATE_EXE), args, outputFile, withoutRoot);
 }
 
 }  // namespace
