@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# Builds everything and runs all the tests: natively with AddressSanitizer and UBSan, the
-# update run under ThreadSanitizer, and the Windows build under Wine.
+# Builds everything and runs all the tests: natively with AddressSanitizer and UBSan (the
+# crash soak's short round among them), the update run under ThreadSanitizer, every fuzzer for
+# 20 s, and the Windows build under Wine.
 # Installs any missing Debian package first. Exits non-zero on any failure.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -25,6 +26,9 @@ cmake --preset linux-tsan >/dev/null
 cmake --build build/linux-tsan -j "$jobs" --target update_run_test self_update_test download_test manifest_test
 TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1 \
   ctest --test-dir build/linux-tsan --output-on-failure -j "$jobs" --timeout 600 -R "$tsan_tests"
+
+section "fuzz: every target for 20 s"
+JOBS=$jobs tests/fuzz/run.sh 20
 
 section "windows: build"
 cmake --preset windows >/dev/null
