@@ -21,9 +21,10 @@ ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1 \
 
 section "linux-tsan: update run"
 # Only the engine's integration tests: the update run's threads against real servers.
-tsan_tests='^(UpdateRunTest|SelfUpdateTest|DownloadTest|ManifestTest)\.'
+tsan_tests='^(UpdateRunTest|SelfUpdateTest|DownloadTest|ManifestTest|LocalStateTest)\.'
 cmake --preset linux-tsan >/dev/null
-cmake --build build/linux-tsan -j "$jobs" --target update_run_test self_update_test download_test manifest_test
+cmake --build build/linux-tsan -j "$jobs" --target update_run_test self_update_test download_test manifest_test \
+  local_state_test
 TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1 \
   ctest --test-dir build/linux-tsan --output-on-failure -j "$jobs" --timeout 600 -R "$tsan_tests"
 

@@ -166,8 +166,9 @@ void checkFiles(LauncherState& state, RunData& run) {
     setCurrentItem(state, entry.widePath);
     const std::string hash = HashFile(run.gameDir + entry.widePath, hashProgress, &state);
     if (hash != entry.hash) run.needsDownload[i] = 1;
-    if (!hash.empty())
+    if (!hash.empty()) {
       storeRecord(state, entry.widePath, {run.stat[i].size, run.stat[i].writeTime, hash});
+    }
     state.filesDone.fetch_add(1);
   });
 }
@@ -402,8 +403,8 @@ void runUpdate(LauncherState& state, bool repair, const UpdateSettings& settings
   RunData run;
   run.gameDir = state.gameDir.empty() ? resolveGameDir(settings) : state.gameDir;
   // One writer per game folder, whichever program: two runs writing the same files would
-  // damage them while each cache vouched for its own hash.
-  // A fresh install may go into a folder that does not exist yet.
+  // damage them while each cache vouched for its own hash. (A fresh install may go into a
+  // folder that does not exist yet.)
   const std::wstring lockPath = run.gameDir + kLockFileName;
   FolderLock folderLock;
   const FolderLock::Outcome locked =
