@@ -4,7 +4,8 @@
 # from tests/data/json_test_parsing). New inputs go to build/fuzz/run/<target>-corpus, never
 # into the repository; a crash leaves its input in build/fuzz/run/artifacts and fails the run.
 # Prints the executions of each target.
-# Usage: tests/fuzz/run.sh SECONDS [TARGET...]   (JOBS=n for the build, default 2)
+# Usage: tests/fuzz/run.sh SECONDS [TARGET...]   (JOBS=n for the build, default 2; RUNS=n
+# ends each target after n executions instead, when that comes first)
 set -uo pipefail
 cd "$(dirname "$0")/../.."
 
@@ -28,11 +29,18 @@ for t in "${targets[@]}"; do
   seeds=("tests/fuzz/corpus/$name")
   [ "$t" = json_fuzz ] && seeds+=(tests/data/json_test_parsing)
   log="$work/$t.log"
-  if "build/fuzz/tests/fuzz/$t" -max_total_time="$seconds" -print_final_stats=1 -timeout=10 \
-      -rss_limit_mb=2048 -max_len=65536 -artifact_prefix="$work/artifacts/$t-" \
+  # Inputs as long as the format needs: a stream of some blocks, a manifest of some entries.
+  case $t in
+    download_fuzz) max_len=65536 ;;
+    manifest_fuzz) max_len=16384 ;;
+    *) max_len=8192 ;;
+  esac
+  start=$SECONDS
+  if "build/fuzz/tests/fuzz/$t" -max_total_time="$seconds" -runs="${RUNS:--1}" -print_final_stats=1 -timeout=10 \
+      -rss_limit_mb=2048 -max_len="$max_len" -artifact_prefix="$work/artifacts/$t-" \
       "$corpus" "${seeds[@]}" >"$log" 2>&1; then
     executions=$(sed -n 's/^stat::number_of_executed_units: *//p' "$log")
-    printf '%-14s %12s executions in %s s, corpus of %s\n' "$t" "$executions" "$seconds" \
+    printf '%-14s %12s executions in %s s, corpus of %s\n' "$t" "$executions" "$((SECONDS - start))" \
       "$(find "$corpus" -type f | wc -l)"
   else
     echo "$t FAILED (log: $log)"
