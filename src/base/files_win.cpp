@@ -258,18 +258,23 @@ bool FileHandle::openForRead(const std::wstring& path, bool followLinks) {
   if (h == INVALID_HANDLE_VALUE) return fail();
   // Only a file on a disk: no pipe or device, and without following, no link itself.
   bool refused = GetFileType(h) != FILE_TYPE_DISK;
+  bool holdsItsData = true;
   if (!refused && !followLinks) {
     FILE_ATTRIBUTE_TAG_INFO tag{};
-    refused = !GetFileInformationByHandleEx(h, FileAttributeTagInfo, &tag, sizeof tag) ||
-              ((tag.FileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0 &&
-               isNameSurrogate(tag.ReparseTag));
+    refused = !GetFileInformationByHandleEx(h, FileAttributeTagInfo, &tag, sizeof tag);
+    if (!refused && (tag.FileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0) {
+      refused = isNameSurrogate(tag.ReparseTag);
+      holdsItsData = false;
+    }
   }
   if (refused) {
     CloseHandle(h);
     return failWith(FileError::AccessDenied);
   }
   handle_ = h;
-  return true;
+  // A cloud placeholder or a deduplicated file, opened as its reparse point, would read as
+  // its stub: it is opened again the ordinary way, which gives its content.
+  return holdsItsData || openForRead(path, true);
 }
 
 bool FileHandle::openForReadDenyWrite(const std::wstring& path) {
