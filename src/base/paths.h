@@ -39,6 +39,7 @@ bool ensureParentDirectory(const std::wstring& path);
 // and no temporary file remains.
 bool writeFileAtomically(const std::wstring& path, std::string_view bytes);
 
-// Reads a whole file of at most limit bytes (and under 4 GiB) into out; false (and out empty)
-// otherwise. Nobody may write the file while it is read.
+// Reads a whole regular file of at most limit bytes (and under 4 GiB) into out; false (and out
+// empty) otherwise, also for a FIFO or a device, which are never waited on. Nobody may write
+// the file while it is read.
 bool readWholeFile(const std::wstring& path, std::uint64_t limit, std::string& out);
