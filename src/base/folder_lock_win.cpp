@@ -8,9 +8,9 @@
 namespace {
 
 constexpr DWORD kMaxNote = 64;
-// The locked range lies beyond the note, so that the note is read and written through the
-// holder's handle without ever touching the locked bytes.
-constexpr DWORD kLockOffsetHigh = 1;
+// The locked byte lies beyond the note, so that the note is read and written through the
+// holder's handle without ever touching it (and within what FAT32 can address).
+constexpr DWORD kLockOffset = 1u << 20;
 
 HANDLE asHandle(void* h) { return static_cast<HANDLE>(h); }
 
@@ -26,7 +26,7 @@ HANDLE openLockFile(const std::wstring& path) {
 
 OVERLAPPED lockRange() {
   OVERLAPPED range{};
-  range.OffsetHigh = kLockOffsetHigh;
+  range.Offset = kLockOffset;
   return range;
 }
 
