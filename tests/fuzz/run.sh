@@ -5,7 +5,8 @@
 # into the repository; a crash leaves its input in build/fuzz/run/artifacts and fails the run.
 # Prints the executions of each target.
 # Usage: tests/fuzz/run.sh SECONDS [TARGET...]   (JOBS=n for the build, default 2; RUNS=n
-# ends each target after n executions instead, when that comes first)
+# ends each target after n executions instead, when that comes first; WORK=folder for the
+# corpora, logs and crashes instead of build/fuzz/run)
 set -uo pipefail
 cd "$(dirname "$0")/../.."
 
@@ -19,7 +20,7 @@ fi
 cmake --preset fuzz >/dev/null || exit 1
 cmake --build build/fuzz -j "${JOBS:-2}" --target "${targets[@]}" || exit 1
 
-work=build/fuzz/run
+work=${WORK:-build/fuzz/run}
 mkdir -p "$work/artifacts"
 status=0
 for t in "${targets[@]}"; do
