@@ -9,16 +9,12 @@ function(qm_library name)
   target_link_libraries(${name} PUBLIC ${A_LIBS} PRIVATE qm_warnings)
 endfunction()
 
-# The shared test vectors and fixtures, as a path the test process can open on its platform
-# (under Wine the Linux root is drive Z:).
-set(QM_SHARED_DIR "${PROJECT_SOURCE_DIR}/../shared")
-get_filename_component(QM_SHARED_DIR "${QM_SHARED_DIR}" ABSOLUTE)
+# The source and build folders as paths the test process can open on its platform (under
+# Wine the Linux root is drive Z:); the test data is in tests/data of the source folder.
 if(WIN32)
-  set(QM_TEST_SHARED_DIR "Z:${QM_SHARED_DIR}")
   set(QM_TEST_SOURCE_DIR "Z:${PROJECT_SOURCE_DIR}")
   set(QM_TEST_BINARY_DIR "Z:${PROJECT_BINARY_DIR}")
 else()
-  set(QM_TEST_SHARED_DIR "${QM_SHARED_DIR}")
   set(QM_TEST_SOURCE_DIR "${PROJECT_SOURCE_DIR}")
   set(QM_TEST_BINARY_DIR "${PROJECT_BINARY_DIR}")
 endif()

@@ -10,7 +10,7 @@ packages=(
   libgcrypt-mingw-w64-dev libgpg-error-mingw-w64-dev
   wine wine64 xvfb xauth imagemagick xdotool x11-apps
   nginx-light openssl curl time
-  clang-format-14
+  clang-format-14 clang-14 libclang-rt-14-dev
   "$@"
 )
 

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
-# Checks the formatting, then builds everything and runs all the tests: natively with
-# AddressSanitizer and UBSan, the update run under ThreadSanitizer, and the Windows build under
-# Wine.
+# Checks the formatting and the layers, then builds everything and runs all the tests: natively
+# with AddressSanitizer and UBSan (the crash soak's short round among them), the update run
+# under ThreadSanitizer, every fuzzer for 20 s, and the Windows build under Wine.
 # Installs any missing Debian package first. Exits non-zero on any failure.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -25,11 +25,15 @@ ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1 \
 
 section "linux-tsan: update run"
 # Only the engine's integration tests: the update run's threads against real servers.
-tsan_tests='^(UpdateRunTest|SelfUpdateTest|DownloadTest|ManifestTest)\.'
+tsan_tests='^(UpdateRunTest|SelfUpdateTest|DownloadTest|ManifestTest|LocalStateTest)\.'
 cmake --preset linux-tsan >/dev/null
-cmake --build build/linux-tsan -j "$jobs" --target update_run_test self_update_test download_test manifest_test
+cmake --build build/linux-tsan -j "$jobs" --target update_run_test self_update_test download_test manifest_test \
+  local_state_test
 TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1 \
   ctest --test-dir build/linux-tsan --output-on-failure -j "$jobs" --timeout 600 -R "$tsan_tests"
+
+section "fuzz: every target for 20 s"
+JOBS=$jobs tests/fuzz/run.sh 20
 
 section "windows: build"
 cmake --preset windows >/dev/null

@@ -18,16 +18,31 @@ struct FileInfo {
   std::uint64_t lastWriteTime = 0;  // FILETIME units: 100 ns since 1601-01-01 UTC
   bool isDirectory = false;
   bool readOnly = false;
+  // Only from getEntryInfo: a symbolic link, or on Windows a junction or another reparse point
+  // that names something elsewhere (not a cloud placeholder, which holds its own data).
+  bool isLink = false;
+  // Neither a file, a folder nor a link: a FIFO, a device, a socket.
+  bool isSpecial = false;
+
+  bool isRegularFile() const { return !isDirectory && !isLink && !isSpecial; }
 };
 
+// Attributes of what path names, following links.
 bool getFileInfo(const std::wstring& path, FileInfo& out);
+// Attributes of the entry path names itself: a link is reported as a link, never followed.
+bool getEntryInfo(const std::wstring& path, FileInfo& out);
+
+// Whether two names that differ only in letter case name two files (POSIX) or one (Windows).
+bool fileNamesAreCaseSensitive();
+
 bool fileExists(const std::wstring& path);  // exists and is not a directory
 bool directoryExists(const std::wstring& path);
 // Creates one directory; true if it exists as a directory afterwards.
 bool createDirectory(const std::wstring& path);
 // Removes a directory only when it is empty.
 bool removeEmptyDirectory(const std::wstring& path);
-// Deletes a file, a read-only one too (as unlink does on POSIX); a folder is refused.
+// Deletes a file, a read-only one too (as unlink does on POSIX); a folder is refused. A link
+// is deleted itself (a link to a folder too), never what it points at.
 bool deleteFile(const std::wstring& path);
 bool setReadOnly(const std::wstring& path, bool readOnly);
 // Moves from onto to, replacing it, and returns only once the move is on disk
@@ -52,13 +67,18 @@ class FileHandle {
   FileHandle(const FileHandle&) = delete;
   FileHandle& operator=(const FileHandle&) = delete;
 
-  // Read access, sharing read and write, sequential-scan hint.
-  bool openForRead(const std::wstring& path);
+  // Read access, sharing read and write, sequential-scan hint. Only a regular file opens, and
+  // the open never waits: a FIFO or a device is refused like a missing file. With
+  // followLinks false a link is refused too, instead of opening what it points at.
+  bool openForRead(const std::wstring& path, bool followLinks = true);
   // Read access sharing only reading: fails with InUse while another handle may write the
   // file, so that the content is never read half-written (Windows; as openForRead on POSIX).
   bool openForReadDenyWrite(const std::wstring& path);
-  // Write access, no sharing, created anew (truncating an existing file).
-  bool createForWrite(const std::wstring& path);
+  // A new file for writing, no sharing: an entry of that name left by an earlier crash (a
+  // file, or a link, never what it points at) is removed first, and the file is then created
+  // exclusively, so that two writers never share one file; the creation fails when the name
+  // reappears meanwhile. For temporary files.
+  bool createNew(const std::wstring& path);
   bool isOpen() const;
   // Reads up to count bytes; got receives how many (0 at the end). False on a read error.
   bool read(void* buffer, std::size_t count, std::size_t& got);
@@ -81,6 +101,9 @@ class FileHandle {
 // The path as the POSIX system call wants it: "\" turned into "/", the text into UTF-8.
 std::string nativePath(const std::wstring& path);
 #endif
+
+// A path of the engine ("data\\maps\\a.bin") as the system writes it, for messages.
+std::wstring displayPath(const std::wstring& enginePath);
 
 // The folder of the running executable, with a trailing separator, and its full path.
 std::wstring moduleDirectory();

@@ -11,6 +11,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <climits>
 #include <cstring>
@@ -90,13 +91,33 @@ void syncFile(const std::string& file) {
 
 FileError lastFileError() { return tlsLastError; }
 
+bool fileNamesAreCaseSensitive() { return true; }
+
+namespace {
+
+void describe(const struct stat& st, FileInfo& out) {
+  out = FileInfo();
+  out.isDirectory = S_ISDIR(st.st_mode);
+  out.isLink = S_ISLNK(st.st_mode);
+  out.isSpecial = !S_ISREG(st.st_mode) && !out.isDirectory && !out.isLink;
+  out.size = S_ISREG(st.st_mode) ? static_cast<std::uint64_t>(st.st_size) : 0;
+  out.lastWriteTime = toFileTime(st.st_mtim);
+  out.readOnly = (st.st_mode & S_IWUSR) == 0;
+}
+
+}  // namespace
+
 bool getFileInfo(const std::wstring& path, FileInfo& out) {
   struct stat st {};
   if (::stat(nativePath(path).c_str(), &st) != 0) return fail();
-  out.size = S_ISDIR(st.st_mode) ? 0 : static_cast<std::uint64_t>(st.st_size);
-  out.lastWriteTime = toFileTime(st.st_mtim);
-  out.isDirectory = S_ISDIR(st.st_mode);
-  out.readOnly = (st.st_mode & S_IWUSR) == 0;
+  describe(st, out);
+  return true;
+}
+
+bool getEntryInfo(const std::wstring& path, FileInfo& out) {
+  struct stat st {};
+  if (::lstat(nativePath(path).c_str(), &st) != 0) return fail();
+  describe(st, out);
   return true;
 }
 
@@ -213,16 +234,22 @@ FileHandle& FileHandle::operator=(FileHandle&& other) noexcept {
   return *this;
 }
 
-bool FileHandle::openForRead(const std::wstring& path) {
+bool FileHandle::openForRead(const std::wstring& path, bool followLinks) {
   close();
-  const int fd = ::open(nativePath(path).c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) return fail();
+  // O_NONBLOCK: opening a FIFO for reading would otherwise wait for a writer, for ever.
+  const int flags = O_RDONLY | O_CLOEXEC | O_NONBLOCK | (followLinks ? 0 : O_NOFOLLOW);
+  const int fd = ::open(nativePath(path).c_str(), flags);
+  if (fd < 0) return errno == ELOOP ? failWith(FileError::AccessDenied) : fail();
   struct stat st {};
-  if (::fstat(fd, &st) != 0 || S_ISDIR(st.st_mode)) {
-    // A folder is not a file to read, as on Windows.
+  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+    // A folder is not a file to read, as on Windows; a FIFO or a device (/dev/zero would
+    // never end) is no file of ours either.
+    const bool folder = S_ISDIR(st.st_mode);
     ::close(fd);
-    return failWith(FileError::AccessDenied);
+    return failWith(folder ? FileError::AccessDenied : FileError::NotFound);
   }
+  // Reads of a regular file never wait; the flag is dropped all the same.
+  ::fcntl(fd, F_SETFL, O_RDONLY);
   ::posix_fadvise(fd, 0, 0, POSIX_FADV_SEQUENTIAL);
   fd_ = fd;
   return true;
@@ -233,9 +260,12 @@ bool FileHandle::openForReadDenyWrite(const std::wstring& path) {
   return openForRead(path);
 }
 
-bool FileHandle::createForWrite(const std::wstring& path) {
+bool FileHandle::createNew(const std::wstring& path) {
   close();
-  const int fd = ::open(nativePath(path).c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+  const std::string native = nativePath(path);
+  // unlink removes a link itself, and refuses a folder (then the creation fails below).
+  if (::unlink(native.c_str()) != 0 && errno != ENOENT && errno != EISDIR) return fail();
+  const int fd = ::open(native.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
   if (fd < 0) return fail();
   fd_ = fd;
   return true;
@@ -314,6 +344,12 @@ std::wstring moduleDirectory() {
   const auto separator = path.find_last_of(L"\\/");
   if (separator == std::wstring::npos) return L".\\";
   return path.substr(0, separator + 1);
+}
+
+std::wstring displayPath(const std::wstring& enginePath) {
+  std::wstring out = enginePath;
+  std::replace(out.begin(), out.end(), L'\\', L'/');
+  return out;
 }
 
 std::string nativePath(const std::wstring& path) {

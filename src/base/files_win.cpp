@@ -81,9 +81,27 @@ DWORD withoutReadOnly(DWORD attributes) {
 
 HANDLE asHandle(void* h) { return static_cast<HANDLE>(h); }
 
+// Reparse points that name another place (symbolic links, junctions, mount points) carry this
+// bit in their tag; others (cloud placeholders, deduplicated files) hold their own data.
+constexpr DWORD kNameSurrogateBit = 0x20000000;
+
+bool isNameSurrogate(DWORD tag) { return (tag & kNameSurrogateBit) != 0; }
+
+// The reparse tag of the entry path names itself; a tag that cannot be read counts as a link.
+DWORD reparseTag(const std::wstring& path) {
+  WIN32_FIND_DATAW data{};
+  const HANDLE find = FindFirstFileExW(systemPath(path).c_str(), FindExInfoBasic, &data,
+                                       FindExSearchNameMatch, nullptr, 0);
+  if (find == INVALID_HANDLE_VALUE) return kNameSurrogateBit;
+  FindClose(find);
+  return (data.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0 ? data.dwReserved0 : 0;
+}
+
 }  // namespace
 
 FileError lastFileError() { return tlsLastError; }
+
+bool fileNamesAreCaseSensitive() { return false; }
 
 bool getFileInfo(const std::wstring& path, FileInfo& out) {
   WIN32_FILE_ATTRIBUTE_DATA data{};
@@ -95,6 +113,20 @@ bool getFileInfo(const std::wstring& path, FileInfo& out) {
   out.lastWriteTime = (static_cast<std::uint64_t>(data.ftLastWriteTime.dwHighDateTime) << 32) |
                       data.ftLastWriteTime.dwLowDateTime;
   out.readOnly = (data.dwFileAttributes & FILE_ATTRIBUTE_READONLY) != 0;
+  return true;
+}
+
+bool getEntryInfo(const std::wstring& path, FileInfo& out) {
+  out = FileInfo();
+  if (!getFileInfo(path, out)) return false;
+  // GetFileAttributesExW describes a link itself, never its target.
+  const DWORD attributes = attributesOf(path);
+  if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0 &&
+      isNameSurrogate(reparseTag(path))) {
+    out.isLink = true;
+    out.isDirectory = false;
+    out.size = 0;
+  }
   return true;
 }
 
@@ -126,6 +158,13 @@ bool removeEmptyDirectory(const std::wstring& path) {
 bool deleteFile(const std::wstring& path) {
   const std::wstring sys = systemPath(path);
   const DWORD attributes = GetFileAttributesW(sys.c_str());
+  // A junction or a link to a folder is removed as the folder entry it is; what it points at
+  // stays untouched. A real folder is refused.
+  const DWORD folderLink = FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT;
+  if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & folderLink) == folderLink) {
+    if (RemoveDirectoryW(sys.c_str())) return true;
+    return fail();
+  }
   const bool readOnly = isReadOnlyFile(attributes);
   if (readOnly && !SetFileAttributesW(sys.c_str(), withoutReadOnly(attributes))) return fail();
   if (DeleteFileW(sys.c_str())) return true;
@@ -211,13 +250,31 @@ FileHandle& FileHandle::operator=(FileHandle&& other) noexcept {
   return *this;
 }
 
-bool FileHandle::openForRead(const std::wstring& path) {
+bool FileHandle::openForRead(const std::wstring& path, bool followLinks) {
   close();
+  const DWORD flags = FILE_FLAG_SEQUENTIAL_SCAN | (followLinks ? 0 : FILE_FLAG_OPEN_REPARSE_POINT);
   HANDLE h = CreateFileW(systemPath(path).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                         nullptr, OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
+                         nullptr, OPEN_EXISTING, flags, nullptr);
   if (h == INVALID_HANDLE_VALUE) return fail();
+  // Only a file on a disk: no pipe or device, and without following, no link itself.
+  bool refused = GetFileType(h) != FILE_TYPE_DISK;
+  bool holdsItsData = true;
+  if (!refused && !followLinks) {
+    FILE_ATTRIBUTE_TAG_INFO tag{};
+    refused = !GetFileInformationByHandleEx(h, FileAttributeTagInfo, &tag, sizeof tag);
+    if (!refused && (tag.FileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0) {
+      refused = isNameSurrogate(tag.ReparseTag);
+      holdsItsData = false;
+    }
+  }
+  if (refused) {
+    CloseHandle(h);
+    return failWith(FileError::AccessDenied);
+  }
   handle_ = h;
-  return true;
+  // A cloud placeholder or a deduplicated file, opened as its reparse point, would read as
+  // its stub: it is opened again the ordinary way, which gives its content.
+  return holdsItsData || openForRead(path, true);
 }
 
 bool FileHandle::openForReadDenyWrite(const std::wstring& path) {
@@ -225,14 +282,22 @@ bool FileHandle::openForReadDenyWrite(const std::wstring& path) {
   HANDLE h = CreateFileW(systemPath(path).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
                          OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
   if (h == INVALID_HANDLE_VALUE) return fail();
+  if (GetFileType(h) != FILE_TYPE_DISK) {
+    CloseHandle(h);
+    return failWith(FileError::AccessDenied);
+  }
   handle_ = h;
   return true;
 }
 
-bool FileHandle::createForWrite(const std::wstring& path) {
+bool FileHandle::createNew(const std::wstring& path) {
   close();
-  HANDLE h = CreateFileW(systemPath(path).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                         FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
+  // A stale entry goes first (a link itself, never its target); a file another handle holds
+  // open is not deleted, and then the creation fails, as it does when the name reappears.
+  deleteFile(path);
+  HANDLE h = CreateFileW(
+      systemPath(path).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+      FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
   if (h == INVALID_HANDLE_VALUE) return fail();
   handle_ = h;
   return true;
@@ -305,6 +370,8 @@ std::wstring modulePath() {
   }
   return {};
 }
+
+std::wstring displayPath(const std::wstring& enginePath) { return enginePath; }
 
 std::wstring moduleDirectory() {
   const std::wstring path = modulePath();

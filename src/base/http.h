@@ -10,6 +10,35 @@
 // Takes a chunk of the body; returning false stops the transfer.
 using DataSink = std::function<bool(const std::uint8_t* bytes, std::uint32_t count)>;
 
+// The slowest a transfer may be: one that receives fewer than bytesPerSecond on average over
+// a whole window is given up as no answer (0), like a stalled one. A server that drips a byte
+// a second would otherwise hold a run for ever (the stall rule only sees silence). The floor,
+// 4 KiB/s over 60 s, is a sixteenth of a slow 64 KiB/s line: four parallel downloads sharing
+// such a line get 16 KiB/s each and always finish. The window counts from the request, so it
+// also bounds an answer whose headers drip.
+struct TransferFloor {
+  std::uint32_t bytesPerSecond = 4096;
+  std::uint32_t windowMs = 60000;
+};
+// Changes the floor for every later request (tests use a short window).
+void httpSetTransferFloor(const TransferFloor& floor);
+TransferFloor httpTransferFloor();
+
+// Tracks one transfer against the floor, in tumbling windows from its start.
+class FloorCheck {
+ public:
+  FloorCheck(const TransferFloor& floor, std::uint64_t startMs);
+  // receivedBytes so far, at nowMs; false once a whole window has passed below the floor.
+  bool keepsUp(std::uint64_t receivedBytes, std::uint64_t nowMs);
+
+ private:
+  TransferFloor floor_;
+  std::uint64_t windowStartMs_;
+  std::uint64_t windowStartBytes_ = 0;
+};
+// A monotonic clock in milliseconds for the checks.
+std::uint64_t steadyMs();
+
 // Opens the one session (user agent "QuillmarkResselLauncher/2.0", proxy, time-outs, TLS 1.2/1.3).
 // Without a session every request fails at once with 0.
 bool httpOpenSession();
@@ -21,6 +50,8 @@ void httpCloseSession();
 // cancel, when given, stops the transfer once it turns true (result -1): on Linux within about
 // a second even while the server sends nothing, so that a stalled server cannot hold up Ctrl+C
 // or a closing window for the whole stall time-out; on Windows between WinHTTP's calls.
+// A transfer below the floor (TransferFloor), and an answer whose headers pass 256 KiB, are
+// no answer.
 int HttpGet(const std::wstring& url, const DataSink& sink, bool noCache,
             const std::atomic<bool>* cancel = nullptr);
 

@@ -22,6 +22,9 @@ constexpr long kConnectTimeoutMs = 15000;
 // 30 s that bound each receive on Windows.
 constexpr long kStallSeconds = 30;
 constexpr long kMaxRedirects = 10;
+// All header lines of an answer (and of the redirects before it) together; nothing a patch
+// server sends comes near it, and a server that sends more is no patch server.
+constexpr std::size_t kMaxHeaderBytes = 262144;
 // Idle handles kept for reuse; more than the update run's four workers ever need.
 constexpr std::size_t kMaxIdleHandles = 8;
 
@@ -75,8 +78,12 @@ struct Transfer {
   CURL* easy = nullptr;
   const DataSink* sink = nullptr;
   const std::atomic<bool>* cancel = nullptr;
+  FloorCheck floor{httpTransferFloor(), steadyMs()};
+  std::uint64_t headerBytes = 0;
+  std::uint64_t bodyBytes = 0;
   long refusedStatus = 0;  // a final answer other than 200, stopped before its body
   bool sinkStopped = false;
+  bool noAnswer = false;  // below the floor, or headers beyond their cap
   std::exception_ptr sinkError;
 };
 
@@ -91,10 +98,15 @@ long responseCode(CURL* easy) {
 // (3xx, which curl follows when they name a Location) pass.
 size_t onHeader(char* data, size_t size, size_t count, void* user) {
   const size_t length = size * count;
+  auto* t = static_cast<Transfer*>(user);
+  t->headerBytes += length;
+  if (t->headerBytes > kMaxHeaderBytes) {
+    t->noAnswer = true;
+    return 0;
+  }
   const bool endOfHead =
       (length == 2 && data[0] == '\r' && data[1] == '\n') || (length == 1 && data[0] == '\n');
   if (!endOfHead) return length;
-  auto* t = static_cast<Transfer*>(user);
   const long code = responseCode(t->easy);
   if (code == 200 || (code >= 100 && code < 200) || (code >= 300 && code < 400)) return length;
   t->refusedStatus = code;
@@ -111,6 +123,7 @@ size_t onBody(char* data, size_t size, size_t count, void* user) {
     return 0;
   }
   if (length == 0) return 0;
+  t->bodyBytes += length;
   try {
     // length is at most the receive buffer (256 KiB), so it fits the sink's 32-bit count.
     if (!(*t->sink)(reinterpret_cast<const std::uint8_t*>(data),
@@ -127,11 +140,15 @@ size_t onBody(char* data, size_t size, size_t count, void* user) {
 }
 
 // Called by curl often while data flows and about once a second while it does not: the only
-// place where a stalled transfer can notice that it is no longer wanted.
+// place where a stalled transfer can notice that it is no longer wanted, or too slow.
 int onProgress(void* user, curl_off_t, curl_off_t, curl_off_t, curl_off_t) {
   auto* t = static_cast<Transfer*>(user);
   if (t->cancel != nullptr && t->cancel->load()) {
     t->sinkStopped = true;
+    return 1;
+  }
+  if (!t->floor.keepsUp(t->headerBytes + t->bodyBytes, steadyMs())) {
+    t->noAnswer = true;
     return 1;
   }
   return 0;
@@ -231,11 +248,9 @@ int HttpGet(const std::wstring& url, const DataSink& sink, bool noCache,
   curl_easy_setopt(easy, CURLOPT_HEADERDATA, &t);
   curl_easy_setopt(easy, CURLOPT_WRITEFUNCTION, onBody);
   curl_easy_setopt(easy, CURLOPT_WRITEDATA, &t);
-  if (cancel != nullptr) {
-    curl_easy_setopt(easy, CURLOPT_XFERINFOFUNCTION, onProgress);
-    curl_easy_setopt(easy, CURLOPT_XFERINFODATA, &t);
-    curl_easy_setopt(easy, CURLOPT_NOPROGRESS, 0L);
-  }
+  curl_easy_setopt(easy, CURLOPT_XFERINFOFUNCTION, onProgress);
+  curl_easy_setopt(easy, CURLOPT_XFERINFODATA, &t);
+  curl_easy_setopt(easy, CURLOPT_NOPROGRESS, 0L);
   if (headers) curl_easy_setopt(easy, CURLOPT_HTTPHEADER, headers);
 
   const CURLcode result = curl_easy_perform(easy);
@@ -248,6 +263,7 @@ int HttpGet(const std::wstring& url, const DataSink& sink, bool noCache,
 
   if (t.sinkError) std::rethrow_exception(t.sinkError);
   if (t.sinkStopped) return -1;
+  if (t.noAnswer) return 0;
   if (t.refusedStatus > 0) return static_cast<int>(t.refusedStatus);
   // Anything short of a complete transfer (connection lost, reset, a body shorter than its
   // Content-Length, a stall) is no answer, never a success.

@@ -5,6 +5,7 @@
 #include <windows.h>
 #include <winhttp.h>
 
+#include <algorithm>
 #include <cwchar>
 #include <memory>
 
@@ -19,6 +20,8 @@ constexpr DWORD kTls12And13 =
 constexpr DWORD kTls12 = WINHTTP_FLAG_SECURE_PROTOCOL_TLS1_2;
 constexpr DWORD kHostChars = 256;
 constexpr DWORD kPathChars = 2048;
+// All header lines of an answer together, as on every platform.
+constexpr DWORD kMaxHeaderBytes = 262144;
 
 HINTERNET g_session = nullptr;
 
@@ -113,6 +116,16 @@ int HttpGet(const std::wstring& url, const DataSink& sink, bool noCache,
                                             WINHTTP_NO_REFERER, WINHTTP_DEFAULT_ACCEPT_TYPES,
                                             flags));
   if (!request.handle) return 0;
+  // The floor's window (TransferFloor) counts from here; headers that do not arrive within one
+  // window are no answer, whatever pace they drip at.
+  const TransferFloor floorSettings = httpTransferFloor();
+  FloorCheck floor(floorSettings, steadyMs());
+  DWORD headerTimeoutMs = floorSettings.windowMs;
+  WinHttpSetOption(request.handle, WINHTTP_OPTION_RECEIVE_RESPONSE_TIMEOUT, &headerTimeoutMs,
+                   sizeof headerTimeoutMs);
+  DWORD maxHeaderBytes = kMaxHeaderBytes;
+  WinHttpSetOption(request.handle, WINHTTP_OPTION_MAX_RESPONSE_HEADER_SIZE, &maxHeaderBytes,
+                   sizeof maxHeaderBytes);
 
   const wchar_t* headers =
       noCache ? L"Cache-Control: no-cache\r\nPragma: no-cache\r\n" : WINHTTP_NO_ADDITIONAL_HEADERS;
@@ -137,14 +150,22 @@ int HttpGet(const std::wstring& url, const DataSink& sink, bool noCache,
   const std::unique_ptr<std::uint8_t[]> buffer(new std::uint8_t[kReceiveBufferBytes]);
   unsigned long long received = 0;
   for (;;) {
+    // What has arrived, waiting only for the first byte of it: a read of the whole buffer may
+    // wait until the buffer is full, which a server that drips would never let happen.
+    DWORD available = 0;
+    if (!WinHttpQueryDataAvailable(request.handle, &available)) return cancelled() ? -1 : 0;
+    if (cancelled()) return -1;
+    if (available == 0) break;
     DWORD read = 0;
-    if (!WinHttpReadData(request.handle, buffer.get(), kReceiveBufferBytes, &read)) {
+    if (!WinHttpReadData(request.handle, buffer.get(), std::min(available, kReceiveBufferBytes),
+                         &read)) {
       return cancelled() ? -1 : 0;
     }
     if (cancelled()) return -1;
     if (read == 0) break;
     received += read;
     if (!sink(buffer.get(), read)) return -1;
+    if (!floor.keepsUp(received, steadyMs())) return 0;
   }
   // A connection closed in order before the announced length is a lost answer, not a
   // complete one: a truncated body must never count as success.

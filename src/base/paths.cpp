@@ -6,6 +6,7 @@
 
 #include <vector>
 
+#include "base/case_fold.h"
 #include "base/files.h"
 #include "base/text.h"
 
@@ -13,8 +14,6 @@ namespace {
 
 // A path from the server longer than this is refused before it is even converted.
 constexpr std::size_t kMaxRelativePathBytes = 400;
-
-constexpr wchar_t kTemporarySuffix[] = L".ap_tmp";
 
 bool isSeparator(wchar_t c) { return c == L'\\' || c == L'/'; }
 
@@ -57,6 +56,22 @@ bool isSafeComponent(std::wstring_view component) {
 
 }  // namespace
 
+bool isTemporaryPath(std::wstring_view path) {
+  const std::wstring_view suffix(kTemporarySuffix);
+  return path.size() >= suffix.size() &&
+         nameKey(path.substr(path.size() - suffix.size())) == suffix;
+}
+
+bool isLauncherOwnPath(std::wstring_view widePath) {
+  const std::wstring key = nameKey(widePath);
+  std::wstring_view name(key);
+  if (isTemporaryPath(name)) name.remove_suffix(std::wstring_view(kTemporarySuffix).size());
+  for (const wchar_t* own : {kProfileFileName, kCacheFileName, kLockFileName, kWriteTestFileName}) {
+    if (name == own) return true;
+  }
+  return false;
+}
+
 bool isSafeRelativePath(std::string_view utf8Path, std::wstring& widePath) {
   widePath.clear();
   if (utf8Path.empty() || utf8Path.size() > kMaxRelativePathBytes) return false;
@@ -82,6 +97,16 @@ bool isSafeRelativePath(std::string_view utf8Path, std::wstring& widePath) {
   return true;
 }
 
+std::wstring linkInPath(const std::wstring& root, const std::wstring& relative) {
+  for (std::size_t sep = relative.find(L'\\'); sep != std::wstring::npos;
+       sep = relative.find(L'\\', sep + 1)) {
+    FileInfo info;
+    if (!getEntryInfo(root + relative.substr(0, sep), info)) return std::wstring();
+    if (info.isLink) return relative.substr(0, sep);
+  }
+  return std::wstring();
+}
+
 bool ensureParentDirectory(const std::wstring& path) {
   std::size_t separator = path.find_last_of(L"\\/");
   if (separator == std::wstring::npos) return true;
@@ -105,7 +130,7 @@ bool ensureParentDirectory(const std::wstring& path) {
 bool writeFileAtomically(const std::wstring& path, std::string_view bytes) {
   const std::wstring temporary = path + kTemporarySuffix;
   FileHandle file;
-  if (!file.createForWrite(temporary)) return false;
+  if (!file.createNew(temporary)) return false;
   // The data reaches the disk before the move, so that the new name never points at content
   // that a power cut could lose.
   if (!file.write(bytes.data(), bytes.size()) || !file.flush()) {

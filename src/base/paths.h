@@ -6,10 +6,30 @@
 #include <string>
 #include <string_view>
 
+// The files the launcher keeps for itself at the root of the game folder, and the suffix of
+// every temporary file (target + ".ap_tmp", moved over the target once complete).
+inline constexpr wchar_t kProfileFileName[] = L"patcher.ini";
+inline constexpr wchar_t kCacheFileName[] = L"patcher_cache.dat";
+inline constexpr wchar_t kLockFileName[] = L"patcher.lock";
+inline constexpr wchar_t kWriteTestFileName[] = L"patcher_write_test.tmp";
+inline constexpr wchar_t kTemporarySuffix[] = L".ap_tmp";
+
+// Whether a relative path ("\\" separators) names one of the launcher's own files or its
+// temporary file, in any case: a release may not list, replace or delete them.
+bool isLauncherOwnPath(std::wstring_view widePath);
+// Whether a path ends in the temporary suffix, in any case.
+bool isTemporaryPath(std::wstring_view path);
+
 // Validates a relative path from the manifest or the cache. On success widePath holds it with
 // "\" separators; on failure it is empty. Rejects absolute paths, "..", empty components,
 // reserved characters and Windows device names (CON, NUL, COM1, also as "nul.txt", any case).
 bool isSafeRelativePath(std::string_view utf8Path, std::wstring& widePath);
+
+// The first folder of relative (a path below root with "\\" separators, its last name left
+// out) that is a link, as a path relative to root; "" when there is none. The search ends at
+// the first folder that does not exist yet: it will be created as a real folder. Nothing is
+// created, replaced or deleted through a link, so that no write leaves the game folder.
+std::wstring linkInPath(const std::wstring& root, const std::wstring& relative);
 
 // Creates every missing folder above path (up to its last "\"); true if the parent is a folder
 // afterwards.
@@ -19,6 +39,7 @@ bool ensureParentDirectory(const std::wstring& path);
 // and no temporary file remains.
 bool writeFileAtomically(const std::wstring& path, std::string_view bytes);
 
-// Reads a whole file of at most limit bytes (and under 4 GiB) into out; false (and out empty)
-// otherwise. Nobody may write the file while it is read.
+// Reads a whole regular file of at most limit bytes (and under 4 GiB) into out; false (and out
+// empty) otherwise, also for a FIFO or a device, which are never waited on. Nobody may write
+// the file while it is read.
 bool readWholeFile(const std::wstring& path, std::uint64_t limit, std::string& out);

@@ -33,9 +33,10 @@ std::string toHex(const std::uint8_t* bytes, std::size_t count) {
 }
 
 std::string HashFile(const std::wstring& path, HashProgressCallback callback, void* context) {
-  // Read access, sharing read and write, sequential scan; a folder does not open.
+  // Read access, sharing read and write, sequential scan; a folder, a FIFO, a device and a
+  // link do not open: the engine hashes only the files really in the game folder.
   FileHandle file;
-  if (!file.openForRead(path)) return {};
+  if (!file.openForRead(path, false)) return {};
   Sha256Hasher hasher;
   if (!hasher.valid()) return {};
   std::unique_ptr<std::uint8_t[], AlignedFree> buffer(

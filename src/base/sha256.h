@@ -24,7 +24,8 @@ class Sha256Hasher {
 // Called after each chunk read with the chunk's size; returning false stops the hashing.
 using HashProgressCallback = bool (*)(void* context, std::uint64_t bytesRead);
 
-// SHA-256 of a file's contents read in 1 MiB chunks, or "" on any failure or stop.
+// SHA-256 of a regular file's contents read in 1 MiB chunks, or "" on any failure or stop, and
+// for a link, which is never followed.
 std::string HashFile(const std::wstring& path, HashProgressCallback callback = nullptr,
                      void* context = nullptr);
 

@@ -31,7 +31,12 @@ std::wstring utf8ToWide(std::string_view in) {
       ++i;
       continue;
     }
-    int extra = b >= 0xF0 && b <= 0xF4 ? 3 : b >= 0xE0 ? 2 : b >= 0xC2 && b < 0xE0 ? 1 : -1;
+    // Lead bytes C0, C1 (always overlong) and F5 to FF (beyond U+10FFFF, or no UTF-8 at all)
+    // start no sequence.
+    const int extra = b >= 0xF0 && b <= 0xF4   ? 3
+                      : b >= 0xE0 && b <= 0xEF ? 2
+                      : b >= 0xC2 && b <= 0xDF ? 1
+                                               : -1;
     char32_t c = extra == 3 ? (b & 0x07) : extra == 2 ? (b & 0x0F) : (b & 0x1F);
     std::size_t j = i + 1;
     bool ok = extra > 0;

@@ -26,9 +26,6 @@ std::size_t terminalColumns();
 // The system's UI language as a code of the string table ("de"), or "" when it has none.
 std::string systemLanguage();
 
-// A relative path of the engine ("data\maps\a.bin") with the system's separators.
-std::wstring displayPath(const std::wstring& enginePath);
-
 // Ctrl+C: installs the handler (SIGINT and SIGTERM on POSIX; a console control handler on
 // Windows). The handler only records the interrupt; the caller polls interruptStatus() and
 // cancels the run. When the console window is being closed (Windows), the handler also waits,

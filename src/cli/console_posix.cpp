@@ -3,7 +3,6 @@
 #include <sys/ioctl.h>
 #include <unistd.h>
 
-#include <algorithm>
 #include <atomic>
 #include <cstdio>
 #include <cstdlib>
@@ -60,18 +59,15 @@ std::string systemLanguage() {
   return std::string();
 }
 
-std::wstring displayPath(const std::wstring& enginePath) {
-  std::wstring out = enginePath;
-  std::replace(out.begin(), out.end(), L'\\', L'/');
-  return out;
-}
-
 void installInterruptHandler() {
   struct sigaction action {};
   action.sa_handler = onInterrupt;
   sigemptyset(&action.sa_mask);
   // Restarted system calls: an interrupted read or write of the engine goes on and notices
-  // the cancel flag at its next chunk instead of failing as a write error.
+  // the cancel flag at its next chunk instead of failing as a write error. Nothing the engine
+  // does waits without bound in a system call (files open without blocking, a FIFO is refused,
+  // the folder lock never waits, transfers look at the flag about once a second), so a
+  // restarted call never keeps Ctrl+C from taking effect.
   action.sa_flags = SA_RESTART;
   ::sigaction(SIGINT, &action, nullptr);
   ::sigaction(SIGTERM, &action, nullptr);

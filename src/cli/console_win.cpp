@@ -78,8 +78,6 @@ std::size_t terminalColumns() {
 
 std::string systemLanguage() { return uiLanguageForWindowsId(GetUserDefaultUILanguage() & 0x3FF); }
 
-std::wstring displayPath(const std::wstring& enginePath) { return enginePath; }
-
 void installInterruptHandler() { SetConsoleCtrlHandler(onConsoleEvent, TRUE); }
 
 int interruptStatus() { return g_status.load(); }

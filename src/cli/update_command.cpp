@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <mutex>
 
+#include "base/files.h"
 #include "base/http.h"
 #include "base/paths.h"
 #include "base/text.h"

@@ -76,12 +76,14 @@ void parseGameConfig(std::string_view content, std::vector<std::string>& lines,
     if (end == std::string_view::npos) {
       // A last line without a line break.
       std::string_view piece = content.substr(start);
-      if (!piece.empty() && piece.back() == '\r') piece.remove_suffix(1);
+      while (!piece.empty() && piece.back() == '\r') piece.remove_suffix(1);
       lines.emplace_back(piece);
       break;
     }
+    // Carriage returns end a line, however many: a line kept with one at its end would be
+    // written back as the end of a "\r\n" line and read back shorter.
     std::string_view piece = content.substr(start, end - start);
-    if (!piece.empty() && piece.back() == '\r') piece.remove_suffix(1);
+    while (!piece.empty() && piece.back() == '\r') piece.remove_suffix(1);
     lines.emplace_back(piece);
     start = end + 1;
   }

@@ -1,6 +1,6 @@
 // The UI string table and the client language list.
 //
-//   1. Texts: one array of 63 texts per UI language, in StringId order.
+//   1. Texts: one array of 64 texts per UI language, in StringId order.
 //   2. The UI language table (code, texts, decimal comma, Windows primary language id).
 //   3. The current UI language and its accessors.
 //   4. The game client's language list and the index chosen by loca.cfg.
@@ -84,6 +84,7 @@ const wchar_t* const kTextsPt[] = {
     L"Equipa",
     L"Feche o jogo para alterar as definições",
     L"Idioma",
+    L"Já está em curso outra atualização desta pasta do jogo.",
 };
 
 const wchar_t* const kTextsEn[] = {
@@ -150,6 +151,7 @@ const wchar_t* const kTextsEn[] = {
     L"Staff",
     L"Close the game to change settings",
     L"Language",
+    L"Another update of this game folder is running.",
 };
 
 const wchar_t* const kTextsEs[] = {
@@ -216,6 +218,7 @@ const wchar_t* const kTextsEs[] = {
     L"Equipo",
     L"Cierra el juego para cambiar los ajustes",
     L"Idioma",
+    L"Ya se está ejecutando otra actualización de esta carpeta del juego.",
 };
 
 // French puts a no-break space before a colon, so the colon never starts a line of its own.
@@ -283,6 +286,7 @@ const wchar_t* const kTextsFr[] = {
     L"Équipe",
     L"Fermez le jeu pour modifier les paramètres",
     L"Langue",
+    L"Une autre mise à jour de ce dossier de jeu est en cours.",
 };
 
 const wchar_t* const kTextsDe[] = {
@@ -349,6 +353,7 @@ const wchar_t* const kTextsDe[] = {
     L"Team",
     L"Schließe das Spiel, um Einstellungen zu ändern",
     L"Sprache",
+    L"Eine andere Aktualisierung dieses Spielordners läuft bereits.",
 };
 
 const wchar_t* const kTextsIt[] = {
@@ -415,6 +420,7 @@ const wchar_t* const kTextsIt[] = {
     L"Staff",
     L"Chiudi il gioco per modificare le impostazioni",
     L"Lingua",
+    L"È già in corso un altro aggiornamento di questa cartella di gioco.",
 };
 
 // Romanian with the comma-below letters (U+0218..U+021B), not the cedilla look-alikes.
@@ -482,6 +488,7 @@ const wchar_t* const kTextsRo[] = {
     L"Echipă",
     L"Închide jocul pentru a schimba setările",
     L"Limbă",
+    L"O altă actualizare a acestui dosar al jocului este în curs.",
 };
 
 const wchar_t* const kTextsPl[] = {
@@ -548,6 +555,7 @@ const wchar_t* const kTextsPl[] = {
     L"Ekipa",
     L"Zamknij grę, aby zmienić ustawienia",
     L"Język",
+    L"Trwa już inna aktualizacja tego folderu gry.",
 };
 
 const wchar_t* const kTextsCz[] = {
@@ -614,6 +622,7 @@ const wchar_t* const kTextsCz[] = {
     L"Tým",
     L"Pro změnu nastavení zavřete hru",
     L"Jazyk",
+    L"Již probíhá jiná aktualizace této složky hry.",
 };
 
 const wchar_t* const kTextsHu[] = {
@@ -680,6 +689,7 @@ const wchar_t* const kTextsHu[] = {
     L"Stáb",
     L"A beállítások módosításához zárd be a játékot",
     L"Nyelv",
+    L"A játékmappa egy másik frissítése már folyamatban van.",
 };
 
 const wchar_t* const kTextsTr[] = {
@@ -746,6 +756,7 @@ const wchar_t* const kTextsTr[] = {
     L"Ekip",
     L"Ayarları değiştirmek için oyunu kapatın",
     L"Dil",
+    L"Bu oyun klasörünün başka bir güncellemesi zaten çalışıyor.",
 };
 
 // Greek capitals without accents, as Greek typesetting writes all-capital text.
@@ -813,6 +824,7 @@ const wchar_t* const kTextsGr[] = {
     L"Προσωπικό",
     L"Κλείστε το παιχνίδι για να αλλάξετε ρυθμίσεις",
     L"Γλώσσα",
+    L"Εκτελείται ήδη άλλη ενημέρωση αυτού του φακέλου του παιχνιδιού.",
 };
 
 static_assert(std::size(kTextsPt) == kUiStringCount);

@@ -1,4 +1,4 @@
-// The UI string table: 63 texts in twelve languages, one current UI language, and the game
+// The UI string table: 64 texts in twelve languages, one current UI language, and the game
 // client's own language list (code pages for loca.cfg).
 #pragma once
 #include <cstddef>
@@ -68,14 +68,15 @@ enum StringId : int {
   kStrStaff = 60,                 // "Staff"
   kStrCloseGameForSettings = 61,  // "Close the game to change settings"
   kStrLanguage = 62,              // "Language"
+  kStrErrFolderBusy = 63,         // "Another update of this game folder is running."
 };
 
-inline constexpr int kUiStringCount = 63;
+inline constexpr int kUiStringCount = 64;
 inline constexpr int kUiLanguageCount = 12;
 
 // Makes the first UI language whose code matches (ASCII, any case) current; English otherwise.
 void setUiLanguage(std::string_view code);
-// The text of id in the current language; "" for an id outside 0..62.
+// The text of id in the current language; "" for an id outside 0..63.
 const wchar_t* uiText(int id);
 // The current language's code ("en") and whether it writes numbers with a decimal comma.
 const char* uiLanguageCode();

@@ -7,11 +7,15 @@
 //   shut-down   renderer, HTTP session, taskbar, COM, mutex
 #include <windows.h>
 // After windows.h:
+#include <windows.h>
 #include <objbase.h>
 #include <shellapi.h>
 
+#include <cmath>
+
 #include "base/files.h"
 #include "base/http.h"
+#include "base/paths.h"
 #include "gamecfg/game_config.h"
 #include "i18n/strings.h"
 #include "shell/command_line.h"
@@ -26,9 +30,14 @@ namespace {
 
 // True when this process should end because an elevated copy was started in its place.
 bool restartedElevated(const std::wstring& directory, std::wstring_view commandLine) {
-  const std::wstring probe = directory + L"patcher_write_test.tmp";
-  const HANDLE file = CreateFileW(probe.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                                  FILE_FLAG_DELETE_ON_CLOSE | FILE_ATTRIBUTE_TEMPORARY, nullptr);
+  const std::wstring probe = directory + kWriteTestFileName;
+  // A probe left by a crash goes first, a link itself and never what it points at; the probe
+  // is then made anew without following a link, since deleting it on close would otherwise
+  // delete whatever file a planted link names.
+  deleteFile(probe);
+  const HANDLE file = CreateFileW(
+      probe.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+      FILE_FLAG_DELETE_ON_CLOSE | FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
   if (file != INVALID_HANDLE_VALUE) {
     CloseHandle(file);  // deleted with its last handle
     return false;

@@ -170,6 +170,8 @@ bool takeFileEntries(JsonValue& root, std::vector<FileEntry>& out) {
   out.resize(files->elements.size());
   for (std::size_t i = 0; i < out.size(); ++i) {
     if (!readEntry(files->elements[i], out[i])) return false;
+    // The launcher's own files are written by the launcher alone.
+    if (isLauncherOwnPath(out[i].widePath)) return false;
   }
   // The array's bulk is not needed again; it is not kept through the rest of the run.
   files->elements = std::vector<JsonValue>();
@@ -187,6 +189,14 @@ bool takeFileEntries(JsonValue& root, std::vector<FileEntry>& out) {
       key = lowered.back();
     }
     if (!seen.insert(key).second) return false;
+  }
+  // "p" and "p.ap_tmp" both listed: the first one's temporary file is the second one's file,
+  // so one download would overwrite the other's content while the cache recorded its hash.
+  const std::wstring_view suffix(kTemporarySuffix);
+  for (const std::wstring_view key : seen) {
+    if (isTemporaryPath(key) && seen.count(key.substr(0, key.size() - suffix.size())) != 0) {
+      return false;
+    }
   }
   return true;
 }

@@ -3,8 +3,8 @@
 
 #include <algorithm>
 #include <charconv>
-#include <cwctype>
 
+#include "base/case_fold.h"
 #include "base/files.h"
 #include "base/paths.h"
 #include "base/text.h"
@@ -47,26 +47,11 @@ std::int64_t parseProfileInt(const std::wstring& text) {
 
 }  // namespace
 
-std::wstring cacheKey(const std::wstring& widePath) {
-  std::wstring key(widePath);
-  // Every run makes a key per file two or three times; ASCII, nearly every character of a
-  // path, is lowered here without a call into the C library (which lowers it the same way).
-  for (wchar_t& c : key) {
-    if (c >= L'A' && c <= L'Z') {
-      c = static_cast<wchar_t>(c - L'A' + L'a');
-    } else if (c >= 0x80) {
-      c = static_cast<wchar_t>(std::towlower(static_cast<wint_t>(c)));
-    }
-  }
-  return key;
-}
+// Two paths that Windows takes for one file share a record on every platform, so that a cache
+// file means the same everywhere and a release's duplicate check and its cache agree.
+std::wstring cacheKey(const std::wstring& widePath) { return nameKey(widePath); }
 
-bool isOwnCacheKey(std::wstring_view widePath) {
-  for (wchar_t c : widePath) {
-    if ((c >= L'A' && c <= L'Z') || c >= 0x80) return false;
-  }
-  return true;
-}
+bool isOwnCacheKey(std::wstring_view widePath) { return isOwnNameKey(widePath); }
 
 const CacheRecord* findCacheRecord(const HashCache& cache, const std::wstring& widePath) {
   const auto it = isOwnCacheKey(widePath) ? cache.find(std::wstring_view(widePath))
@@ -75,7 +60,8 @@ const CacheRecord* findCacheRecord(const HashCache& cache, const std::wstring& w
 }
 
 InstalledVersion installedVersion(const std::wstring& gameDir) {
-  const std::wstring text = readProfileString(gameDir + L"patcher.ini", L"patch", L"version", L"");
+  const std::wstring text =
+      readProfileString(gameDir + kProfileFileName, L"patch", L"version", L"");
   InstalledVersion result;
   if (text.empty()) return result;
   const std::int64_t value = parseProfileInt(text);
@@ -86,13 +72,23 @@ InstalledVersion installedVersion(const std::wstring& gameDir) {
 }
 
 void writeInstalledVersion(const std::wstring& gameDir, std::int32_t version) {
-  writeProfileString(gameDir + L"patcher.ini", L"patch", L"version", std::to_wstring(version));
+  const std::wstring path = gameDir + kProfileFileName;
+  // A link or a FIFO in its place is removed itself (the profile functions of Windows would
+  // write through a link); a folder is left and the write fails.
+  FileInfo info;
+  if (getEntryInfo(path, info) && !info.isRegularFile() && !info.isDirectory) deleteFile(path);
+  writeProfileString(path, L"patch", L"version", std::to_wstring(version));
 }
 
 void loadCache(const std::wstring& gameDir, HashCache& cache) {
   cache.clear();
   std::string text;
-  if (!readWholeFile(gameDir + L"patcher_cache.dat", kCacheMaxBytes, text)) return;
+  if (!readWholeFile(gameDir + kCacheFileName, kCacheMaxBytes, text)) return;
+  parseCacheText(text, cache);
+}
+
+void parseCacheText(std::string_view text, HashCache& cache) {
+  cache.clear();
   // One record per line: the table is sized once instead of rehashing as it grows.
   cache.reserve(static_cast<std::size_t>(std::count(text.begin(), text.end(), '\n')) + 1);
   std::string_view rest(text);
@@ -119,8 +115,7 @@ void loadCache(const std::wstring& gameDir, HashCache& cache) {
   }
 }
 
-void saveCache(const std::wstring& gameDir, const std::vector<FileEntry>& entries,
-               const HashCache& cache) {
+std::string cacheText(const std::vector<FileEntry>& entries, const HashCache& cache) {
   std::string text;
   char digits[24];
   const auto appendNumber = [&text, &digits](std::uint64_t value) {
@@ -139,11 +134,17 @@ void saveCache(const std::wstring& gameDir, const std::vector<FileEntry>& entrie
     text += entry.path;
     text += '\n';
   }
+  return text;
+}
+
+void saveCache(const std::wstring& gameDir, const std::vector<FileEntry>& entries,
+               const HashCache& cache) {
+  const std::string text = cacheText(entries, cache);
   // A run that changed nothing would rewrite (and flush to disk) the same bytes; a file that
   // already holds them exactly is left alone.
-  const std::wstring path = gameDir + L"patcher_cache.dat";
+  const std::wstring path = gameDir + kCacheFileName;
   FileInfo info;
-  if (getFileInfo(path, info) && !info.isDirectory && info.size == text.size()) {
+  if (getEntryInfo(path, info) && info.isRegularFile() && info.size == text.size()) {
     std::string current;
     if (readWholeFile(path, kCacheMaxBytes, current) && current == text) return;
   }

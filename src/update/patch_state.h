@@ -26,7 +26,8 @@ struct CacheKeyHash {
   }
 };
 
-// Keyed by the entry's wide relative path ("\" separators) in lower case.
+// Keyed by the entry's wide relative path ("\" separators) as nameKey gives it: one key for
+// all the spellings that NTFS takes for one name.
 using HashCache = std::unordered_map<std::wstring, CacheRecord, CacheKeyHash, std::equal_to<>>;
 
 // The key of a relative path in the cache.
@@ -46,6 +47,12 @@ InstalledVersion installedVersion(const std::wstring& gameDir);
 // Records the version in "patcher.ini"; failures are silent.
 void writeInstalledVersion(const std::wstring& gameDir, std::int32_t version);
 
+// Replaces the cache's contents with the records of a cache file's text; bad lines are
+// skipped, a later line for a path replaces an earlier one.
+void parseCacheText(std::string_view text, HashCache& cache);
+// The cache file's text for the manifest's files, in manifest order.
+std::string cacheText(const std::vector<FileEntry>& entries, const HashCache& cache);
+
 // Replaces the cache's contents with the records of gameDir + "patcher_cache.dat". A missing,
 // oversized or unreadable file gives an empty cache; bad lines are skipped.
 void loadCache(const std::wstring& gameDir, HashCache& cache);
@@ -53,6 +60,17 @@ void loadCache(const std::wstring& gameDir, HashCache& cache);
 // (replaced whole). Records of files the manifest no longer lists are dropped. Silent.
 void saveCache(const std::wstring& gameDir, const std::vector<FileEntry>& entries,
                const HashCache& cache);
+
+// patcher.ini holds one value; a larger file is neither read (as if it were missing) nor
+// rewritten, so that a planted gigabyte costs no memory and no time.
+inline constexpr std::uint64_t kProfileMaxBytes = 1048576;
+
+// The private-profile format as text, the way the Windows functions read and write it (used
+// where they are missing): the value of key in section, or def; and the text with key set.
+std::wstring profileValue(std::string_view text, const std::wstring& section,
+                          const std::wstring& key, const std::wstring& def);
+std::string withProfileValue(std::string_view text, const std::wstring& section,
+                             const std::wstring& key, const std::wstring& value);
 
 // The private-profile reader and writer behind patcher.ini (GetPrivateProfileStringW and
 // WritePrivateProfileStringW on Windows; the same format read and written here elsewhere).

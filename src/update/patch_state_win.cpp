@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "base/files.h"
 #include "update/patch_state.h"
 
 namespace {
@@ -19,10 +20,18 @@ std::wstring fullPath(const std::wstring& path) {
   return out;
 }
 
+// The profile functions read a whole file into memory; only a regular file of a sensible size
+// is given to them.
+bool fitsTheProfileFunctions(const std::wstring& path) {
+  FileInfo info;
+  return !getEntryInfo(path, info) || (info.isRegularFile() && info.size <= kProfileMaxBytes);
+}
+
 }  // namespace
 
 std::wstring readProfileString(const std::wstring& path, const std::wstring& section,
                                const std::wstring& key, const std::wstring& def) {
+  if (!fitsTheProfileFunctions(path)) return def;
   const std::wstring file = fullPath(path);
   // Grown by doubling until the value fits; a value this long is not a version.
   for (DWORD size = 256; size <= 65536; size *= 2) {
@@ -36,6 +45,7 @@ std::wstring readProfileString(const std::wstring& path, const std::wstring& sec
 
 bool writeProfileString(const std::wstring& path, const std::wstring& section,
                         const std::wstring& key, const std::wstring& value) {
+  if (!fitsTheProfileFunctions(path)) return false;
   const std::wstring file = fullPath(path);
   return WritePrivateProfileStringW(section.c_str(), key.c_str(), value.c_str(), file.c_str()) != 0;
 }

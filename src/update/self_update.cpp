@@ -2,6 +2,7 @@
 #include "update/self_update.h"
 
 #include "base/files.h"
+#include "base/paths.h"
 #include "base/sha256.h"
 #include "i18n/strings.h"
 #include "update/download.h"
@@ -17,7 +18,7 @@ std::wstring launcherDownloadError(DownloadResult r, const std::wstring& path) {
   if (r == DownloadResult::NetworkFailed) id = kStrErrConnect;
   if (r == DownloadResult::Corrupted) id = kStrErrCorrupted;
   if (r == DownloadResult::FileInUse) id = kStrErrFileInUse;
-  return std::wstring(uiText(id)) + L" " + path;
+  return std::wstring(uiText(id)) + L" " + displayPath(path);
 }
 
 }  // namespace
@@ -75,13 +76,21 @@ bool addLauncherAsGameFile(LauncherState& state, const std::wstring& gameDir, co
                            std::vector<FileEntry>& entries) {
   if (!root.hasMember("launcher") || developerKeyPresent(gameDir)) return true;
   FileEntry entry;
-  if (!readFileEntry(root.member("launcher"), entry)) {
+  if (!readFileEntry(root.member("launcher"), entry) || isLauncherOwnPath(entry.widePath)) {
     setError(state, uiText(kStrErrManifest));
     return false;
   }
+  // Named by a file entry already: that one stands. Paired with one as its temporary file:
+  // the two downloads would write each other's file.
   const std::wstring key = cacheKey(entry.widePath);
+  const std::wstring temporaryKey = key + kTemporarySuffix;
   for (const FileEntry& e : entries) {
-    if (cacheKey(e.widePath) == key) return true;
+    const std::wstring other = cacheKey(e.widePath);
+    if (other == key) return true;
+    if (other == temporaryKey || other + kTemporarySuffix == key) {
+      setError(state, uiText(kStrErrManifest));
+      return false;
+    }
   }
   entries.push_back(std::move(entry));
   return true;

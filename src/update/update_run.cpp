@@ -10,6 +10,7 @@
 #include <unordered_set>
 
 #include "base/files.h"
+#include "base/folder_lock.h"
 #include "base/paths.h"
 #include "base/sha256.h"
 #include "formats/json.h"
@@ -102,12 +103,18 @@ int scanEntry(const HashCache& cache, RunData& run, std::size_t i, std::wstring&
   const FileEntry& entry = run.entries[i];
   path.assign(run.gameDir).append(entry.widePath);
   FileInfo info;
-  if (!getFileInfo(path, info) || info.isDirectory) {
+  if (!getEntryInfo(path, info) || info.isDirectory) {
     run.needsDownload[i] = 1;
     return 1;
   }
   run.stat[i] = FileStat{info.size, info.lastWriteTime};
+  // An existing keep file is the player's, whatever it is; anything else that is not a regular
+  // file (a link, a FIFO) is replaced by the release's file, and never read.
   if (entry.keep) return 0;
+  if (!info.isRegularFile()) {
+    run.needsDownload[i] = 1;
+    return 1;
+  }
   if (info.size != entry.size) {
     run.needsDownload[i] = 1;
     return 1;
@@ -159,8 +166,9 @@ void checkFiles(LauncherState& state, RunData& run) {
     setCurrentItem(state, entry.widePath);
     const std::string hash = HashFile(run.gameDir + entry.widePath, hashProgress, &state);
     if (hash != entry.hash) run.needsDownload[i] = 1;
-    if (!hash.empty())
+    if (!hash.empty()) {
       storeRecord(state, entry.widePath, {run.stat[i].size, run.stat[i].writeTime, hash});
+    }
     state.filesDone.fetch_add(1);
   });
 }
@@ -206,10 +214,13 @@ bool downloadFiles(LauncherState& state, const UpdateSettings& settings, RunData
     const FileEntry& entry = run.entries[jobs[job]];
     const std::wstring target = run.gameDir + entry.widePath;
     setCurrentItem(state, entry.widePath);
-    const DownloadResult r = downloadFile(state, settings, entry, target);
+    // A folder on the way that is a link would take the file out of the game folder.
+    const DownloadResult r = linkInPath(run.gameDir, entry.widePath).empty()
+                                 ? downloadFile(state, settings, entry, target)
+                                 : DownloadResult::WriteFailed;
     if (r == DownloadResult::Ok) {
       FileInfo info;
-      if (getFileInfo(target, info) && !info.isDirectory) {
+      if (getEntryInfo(target, info) && info.isRegularFile()) {
         storeRecord(state, entry.widePath, {info.size, info.lastWriteTime, entry.hash});
       }
       state.filesDone.fetch_add(1);
@@ -237,7 +248,8 @@ bool downloadFiles(LauncherState& state, const UpdateSettings& settings, RunData
       std::lock_guard<std::mutex> guard(failedPathLock);
       path = failedPath;
     }
-    setError(state, downloadError(static_cast<DownloadResult>(failure.load())) + L" " + path);
+    setError(state,
+             downloadError(static_cast<DownloadResult>(failure.load())) + L" " + displayPath(path));
     return false;
   }
   return !state.cancel.load();
@@ -282,20 +294,30 @@ void applyDeletions(LauncherState& state, const JsonValue& root, const RunData& 
   const JsonValue& list = root.member("delete");
   if (list.kind != JsonKind::Array || list.elements.empty()) return;
   // A file the manifest also lists is part of the release; deleting it would leave the
-  // folder different from the manifest it has just been brought to.
-  std::unordered_set<std::wstring> listed;
-  listed.reserve(run.entries.size());
-  for (const FileEntry& entry : run.entries) listed.insert(cacheKey(entry.widePath));
+  // folder different from the manifest it has just been brought to. Where names differ by
+  // case (POSIX), "Readme.txt" is another file than a listed "readme.txt" and does go; the
+  // record they share as a cache key stays the listed file's.
+  const bool exactNames = fileNamesAreCaseSensitive();
+  std::unordered_set<std::wstring> listedKeys;
+  std::unordered_set<std::wstring> listedNames;
+  listedKeys.reserve(run.entries.size());
+  for (const FileEntry& entry : run.entries) {
+    listedKeys.insert(cacheKey(entry.widePath));
+    if (exactNames) listedNames.insert(entry.widePath);
+  }
   for (const JsonValue& element : list.elements) {
     std::wstring widePath;
     if (!isSafeRelativePath(element.asString(), widePath)) continue;
+    // The launcher's own files are not the release's to delete, and nothing is deleted
+    // through a link: that would delete outside the game folder.
+    if (isLauncherOwnPath(widePath) || !linkInPath(run.gameDir, widePath).empty()) continue;
     const std::wstring key = cacheKey(widePath);
-    if (listed.count(key) != 0) continue;
+    const bool listed = exactNames ? listedNames.count(widePath) != 0 : listedKeys.count(key) != 0;
+    if (listed) continue;
     if (onlyInTheWayOf != nullptr && !inTheWay(*onlyInTheWayOf, key)) continue;
-    const std::wstring full = run.gameDir + widePath;
-    setReadOnly(full, false);
-    deleteFile(full);
-    {
+    // deleteFile removes a read-only file too, and a link itself, never what it points at.
+    deleteFile(run.gameDir + widePath);
+    if (listedKeys.count(key) == 0) {
       std::lock_guard<std::mutex> guard(state.cacheLock);
       state.cache.erase(key);
     }
@@ -307,6 +329,40 @@ void applyDeletions(LauncherState& state, const JsonValue& root, const RunData& 
     }
   }
 }
+
+// Removes the temporary siblings of the manifest's files, of its delete list and of the
+// launcher's own files: what an interrupted run may have left. A sibling that is itself a file
+// of the release stays, and nothing is removed through a link.
+void removeTemporaries(const JsonValue& root, const RunData& run) {
+  std::vector<std::wstring> paths;
+  paths.reserve(run.entries.size() + 2);
+  std::unordered_set<std::wstring> listedKeys;
+  listedKeys.reserve(run.entries.size());
+  for (const FileEntry& entry : run.entries) {
+    paths.push_back(entry.widePath);
+    listedKeys.insert(cacheKey(entry.widePath));
+  }
+  for (const JsonValue& element : root.member("delete").elements) {
+    std::wstring widePath;
+    if (isSafeRelativePath(element.asString(), widePath)) paths.push_back(std::move(widePath));
+  }
+  paths.emplace_back(kProfileFileName);
+  paths.emplace_back(kCacheFileName);
+  runJobsInParallel((paths.size() + kScanBatch - 1) / kScanBatch, [&](std::size_t batch) {
+    const std::size_t end = std::min(paths.size(), (batch + 1) * kScanBatch);
+    for (std::size_t i = batch * kScanBatch; i < end; ++i) {
+      const std::wstring temporary = paths[i] + kTemporarySuffix;
+      if (listedKeys.count(cacheKey(temporary)) != 0) continue;
+      if (!linkInPath(run.gameDir, temporary).empty()) continue;
+      deleteFile(run.gameDir + temporary);
+    }
+  });
+}
+
+// The lock file's note while no run holds it: the last run completed, so it left no temporary
+// file behind. Any other note (a run that crashed leaves "") makes the next completed run
+// look for them.
+constexpr std::string_view kCompletedNote = "completed\n";
 
 // Reads patcher_cache.dat on a thread of its own while the manifest is fetched, checked and
 // read (or on the caller's thread when none can be started). The thread is always joined,
@@ -346,6 +402,25 @@ class CacheLoader {
 void runUpdate(LauncherState& state, bool repair, const UpdateSettings& settings) {
   RunData run;
   run.gameDir = state.gameDir.empty() ? resolveGameDir(settings) : state.gameDir;
+  // One writer per game folder, whichever program: two runs writing the same files would
+  // damage them while each cache vouched for its own hash. (A fresh install may go into a
+  // folder that does not exist yet.)
+  const std::wstring lockPath = run.gameDir + kLockFileName;
+  FolderLock folderLock;
+  const FolderLock::Outcome locked =
+      ensureParentDirectory(lockPath) ? folderLock.acquire(lockPath) : FolderLock::Outcome::Failed;
+  switch (locked) {
+    case FolderLock::Outcome::Held:
+      break;
+    case FolderLock::Outcome::Busy:
+      setError(state, uiText(kStrErrFolderBusy));
+      return;
+    case FolderLock::Outcome::Failed:
+      setError(state, std::wstring(uiText(kStrErrWrite)) + L" " + displayPath(lockPath));
+      return;
+  }
+  const bool sweepTemporaries = folderLock.note() != kCompletedNote;
+  folderLock.setNote(std::string_view());
   const std::wstring exePath =
       settings.executablePath.empty() ? modulePath() : settings.executablePath;
   const bool launcher = settings.launcherMode == LauncherMode::ReplaceOwnExecutable;
@@ -396,11 +471,13 @@ void runUpdate(LauncherState& state, bool repair, const UpdateSettings& settings
 
   postPhase(state, kStatusApplying);
   applyDeletions(state, root, run);
+  if (sweepTemporaries) removeTemporaries(root, run);
   {
     std::lock_guard<std::mutex> guard(state.cacheLock);
     saveCache(run.gameDir, run.entries, state.cache);
   }
   writeInstalledVersion(run.gameDir, state.version.load());
+  folderLock.setNote(kCompletedNote);
   setCurrentItem(state, std::wstring());
   postPhase(state, kStatusReady);
 }

@@ -7,7 +7,8 @@
 #   play        a click on PLAY starts the fake game (command line, working folder) and the
 #               launcher exits
 #   error       the server is down: ERROR with the connection message
-#   download    a slow server: mid-download, with speed, time left and transfer line
+#   download    a slow server: mid-download, with speed, time left and transfer line; meanwhile
+#               quillmark-update on the same folder is refused at once (one writer per folder)
 #   self-update the release names another launcher build: it replaces itself, restarts with
 #               --updated, finishes the update, and no .old file is left
 #   front page  the header and the news of the release: a link click reaches the shell (the
@@ -30,7 +31,7 @@
 # read from the status file that the hooks write after each painted frame; nothing waits a
 # fixed time for something to happen.
 #
-# Usage: run_e2e.sh LAUNCHER_E2E_EXE PUBLISH_EXE FAKE_GAME_EXE OUT_DIR
+# Usage: run_e2e.sh LAUNCHER_E2E_EXE PUBLISH_EXE FAKE_GAME_EXE UPDATE_EXE OUT_DIR
 # Uses $DISPLAY and $WINEPREFIX when set (scripts/wine-env.sh sets both); otherwise starts
 # Xvfb and uses a prefix beside OUT_DIR.
 set -uo pipefail
@@ -38,7 +39,8 @@ set -uo pipefail
 launcher_exe=$(realpath "$1")
 publish_exe=$(realpath "$2")
 fake_exe=$(realpath "$3")
-out_dir=$4
+update_exe=$(realpath "$4")
+out_dir=$5
 mkdir -p "$out_dir"
 out_dir=$(realpath "$out_dir")
 
@@ -271,6 +273,12 @@ g4=$(new_folder g4)
 start_launcher download "$g4" "$base/slow/patch/"
 wait_for "a download with a measured speed" 90 bash -c "grep -q '^phase=$status_downloading$' '$work/status-download.txt' 2>/dev/null && ! grep -q '^speed=0$' '$work/status-download.txt'"
 screenshot downloading.png "${qm_download_checks[@]}"
+busy=$(cd "$g4" && timeout 60 wine "$update_exe" --dir "$(winpath "$g4")" --patch-url "$base/slow/patch/" \
+  --public-key "$public_key" --lang en </dev/null 2>&1)
+code=$?
+[ $code -eq 1 ] || fail "quillmark-update beside a running launcher exited with $code: $busy"
+grep -q "Another update of this game folder is running." <<<"$busy" || fail "quillmark-update said: $busy"
+status_is download 4 1 || fail "the launcher's download did not go on"
 stop_launcher download
 echo "ok: mid-download"
 

@@ -1,15 +1,17 @@
-// quillmark-update on Linux: Ctrl+C (SIGINT) against a stalled server, and the redrawn line on
-// a real terminal (a pseudo-terminal of a given width).
+// quillmark-update on Linux: Ctrl+C (SIGINT) against a stalled server, the redrawn line on a
+// real terminal (a pseudo-terminal of a given width), and a game folder in a hostile local
+// state: two runs at once, FIFOs and devices, a read-only folder, a huge patcher.ini. Each run
+// has a time limit; a program that hangs is killed and the test fails.
 #include <fcntl.h>
 #include <poll.h>
 #include <pty.h>
 #include <signal.h>
-#include <sys/wait.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
-#include <cerrno>
 #include <chrono>
 
+#include "child_process_posix.h"
 #include "cli_fixture.h"
 
 namespace {
@@ -31,38 +33,9 @@ std::vector<std::string> argvOf(const std::vector<std::wstring>& args) {
   ::_exit(127);
 }
 
-// Starts the program with both output streams going to outputFile.
-pid_t startProgram(const std::vector<std::wstring>& args, const std::wstring& outputFile) {
-  std::vector<std::string> text = argvOf(args);
-  const std::string output = wideToUtf8(outputFile);
-  const pid_t pid = ::fork();
-  if (pid == 0) {
-    const int in = ::open("/dev/null", O_RDONLY);
-    const int fd = ::open(output.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    if (in < 0 || fd < 0 || ::dup2(in, 0) < 0 || ::dup2(fd, 1) < 0 || ::dup2(fd, 2) < 0) {
-      ::_exit(127);
-    }
-    execProgram(text);
-  }
-  return pid;
-}
-
-// The exit status, -1 when it died of a signal, -2 when it had not ended within timeout (it is
-// killed then, so that no test leaves a process behind).
-int waitForExit(pid_t pid, std::chrono::milliseconds timeout) {
-  const auto deadline = Clock::now() + timeout;
-  for (;;) {
-    int status = 0;
-    const pid_t r = ::waitpid(pid, &status, WNOHANG);
-    if (r == pid) return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    if (r < 0 && errno != EINTR) return -1;
-    if (Clock::now() >= deadline) {
-      ::kill(pid, SIGKILL);
-      ::waitpid(pid, &status, 0);
-      return -2;
-    }
-    std::this_thread::sleep_for(std::chrono::milliseconds(5));
-  }
+pid_t startProgram(const std::vector<std::wstring>& args, const std::wstring& outputFile,
+                   bool withoutRoot = false) {
+  return ::startProgram(std::string(QM_UPDATE_EXE), args, outputFile, withoutRoot);
 }
 
 }  // namespace
@@ -184,4 +157,112 @@ TEST_F(CliFixture, OnATerminalOneLineIsRedrawnWithinItsWidth) {
     start = i + 1;
   }
   EXPECT_LE(longest, 59u) << screen;
+}
+
+// ---- a hostile local state ----
+
+TEST_F(CliFixture, TwoRunsOfOneFolderTheSecondFailsAtOnceAndAKilledHolderFreesIt) {
+  work.write("src/Play Quillmark.exe", "game");
+  publish(1);
+  server.setFault("/patch/manifest.json", faultWith([](ServerFault& f) {
+                    f.stallBeforeAnswer = true;
+                    f.times = 1;
+                  }));
+  const pid_t first = startProgram({L"--dir", game.path(), L"--patch-url", server.patchUrl(),
+                                    L"--public-key", work.file("key.pub"), L"--quiet"},
+                                   work.file("first.txt"));
+  ASSERT_GT(first, 0);
+  const bool stalled = pollUntil([&] { return server.stalledCount() == 1; });
+  if (!stalled) ::kill(first, SIGKILL);
+  ASSERT_TRUE(stalled);
+
+  const auto started = Clock::now();
+  EXPECT_EQ(update(), 1) << output;
+  EXPECT_LT(Clock::now() - started, std::chrono::seconds(5));
+  EXPECT_NE(at(output, "ERROR: Another update of this game folder is running."), std::string::npos)
+      << output;
+  EXPECT_EQ(server.requestCount("/patch/manifest.json"), 1);
+
+  // The system drops a killed holder's lock; the next run has the folder to itself.
+  ::kill(first, SIGKILL);
+  EXPECT_EQ(waitForExit(first, std::chrono::seconds(10)), -1);
+  EXPECT_EQ(update(), 0) << output;
+  EXPECT_EQ(game.read("Play Quillmark.exe"), "game");
+  server.releaseStalls();
+}
+
+TEST_F(CliFixture, FifosAndDevicesInTheFolderAreNeverWaitedOnOrRead) {
+  work.write("src/Play Quillmark.exe", "game");
+  work.write("src/data/a.bin", "A");
+  publish(2);
+  // Opening a FIFO for reading waits for a writer, and /dev/zero never ends: a run that opens
+  // any of them hangs (and is killed at the time limit).
+  ASSERT_EQ(::mkdir(wideToUtf8(game.file("data")).c_str(), 0755), 0);
+  for (const char* fifo : {"patcher.ini", "patcher_cache.dat", "data/a.bin"}) {
+    ASSERT_EQ(::mkfifo(wideToUtf8(game.file(fifo)).c_str(), 0644), 0) << fifo;
+  }
+  ASSERT_EQ(::symlink("/dev/zero", wideToUtf8(game.file("Play Quillmark.exe")).c_str()), 0);
+
+  const pid_t pid = startProgram({L"--dir", game.path(), L"--patch-url", server.patchUrl(),
+                                  L"--public-key", work.file("key.pub"), L"--lang", L"en"},
+                                 work.file("output.txt"));
+  ASSERT_GT(pid, 0);
+  EXPECT_EQ(waitForExit(pid, std::chrono::seconds(30)), 0) << work.read("output.txt");
+  EXPECT_EQ(folderFiles(game), (std::map<std::string, std::string>{{"Play Quillmark.exe", "game"},
+                                                                   {"data/a.bin", "A"}}));
+  struct stat st {};
+  for (const char* own : {"patcher.ini", "patcher_cache.dat", "Play Quillmark.exe"}) {
+    ASSERT_EQ(::lstat(wideToUtf8(game.file(own)).c_str(), &st), 0) << own;
+    EXPECT_TRUE(S_ISREG(st.st_mode)) << own << " was replaced by a file";
+  }
+  EXPECT_NE(game.read("patcher.ini").find("version=2"), std::string::npos);
+}
+
+TEST_F(CliFixture, AReadOnlyFolderEndsWithAClearMessageAndAnUpToDateOneStillChecks) {
+  work.write("src/Play Quillmark.exe", "game");
+  publish(1);
+  const std::string folder = wideToUtf8(game.path());
+  const std::vector<std::wstring> args{
+      L"--dir",        game.path(),           L"--patch-url", server.patchUrl(),
+      L"--public-key", utf8ToWide(publicHex), L"--lang",      L"en"};
+  const auto runReadOnly = [&] {
+    const pid_t pid = startProgram(args, work.file("output.txt"), true);
+    const int code = waitForExit(pid, std::chrono::seconds(30));
+    output = work.read("output.txt");
+    return code;
+  };
+  ASSERT_EQ(::chmod(folder.c_str(), 0555), 0);
+  EXPECT_EQ(runReadOnly(), 1) << output;
+  EXPECT_NE(at(output, "ERROR: Could not write file: " + folder + "patcher.lock"),
+            std::string::npos)
+      << output;
+  EXPECT_TRUE(folderFiles(game).empty());
+
+  ASSERT_EQ(::chmod(folder.c_str(), 0755), 0);
+  ASSERT_EQ(update(), 0) << output;
+  ASSERT_EQ(::chmod(folder.c_str(), 0555), 0);
+  EXPECT_EQ(runReadOnly(), 0) << output;
+  EXPECT_NE(at(output, "Client up to date - Version 1"), std::string::npos) << output;
+  ::chmod(folder.c_str(), 0755);
+}
+
+TEST_F(CliFixture, AHugePatcherIniIsNeitherReadNorRewritten) {
+  work.write("src/Play Quillmark.exe", "game");
+  publish(1);
+  // 1 GiB of holes: instant to make, a gigabyte to anything that reads it.
+  const std::string ini = wideToUtf8(game.file("patcher.ini"));
+  const int fd = ::open(ini.c_str(), O_WRONLY | O_CREAT, 0644);
+  ASSERT_GE(fd, 0);
+  ASSERT_EQ(::ftruncate(fd, 1 << 30), 0);
+  ::close(fd);
+  const pid_t pid = startProgram({L"--dir", game.path(), L"--patch-url", server.patchUrl(),
+                                  L"--public-key", work.file("key.pub"), L"--quiet"},
+                                 work.file("output.txt"));
+  long maxKiB = 0;
+  EXPECT_EQ(waitForExit(pid, std::chrono::seconds(30), &maxKiB), 0) << work.read("output.txt");
+  EXPECT_LT(maxKiB, 256 * 1024) << "KiB held at most";
+  EXPECT_EQ(game.read("Play Quillmark.exe"), "game");
+  struct stat st {};
+  ASSERT_EQ(::stat(ini.c_str(), &st), 0);
+  EXPECT_EQ(st.st_size, 1 << 30);
 }

@@ -4,6 +4,7 @@
 #include "update/download.h"
 
 #include <gtest/gtest.h>
+#include <zlib.h>
 
 #include <atomic>
 #include <chrono>
@@ -13,6 +14,7 @@
 #include "base/files.h"
 #include "base/text.h"
 #include "run_support.h"
+#include "update/download_stream.h"
 
 namespace {
 
@@ -105,6 +107,7 @@ TEST_F(DownloadTest, BytesBeyondAnyStreamOfTheFileAreCutOff) {
   EXPECT_EQ(download(entry, "tail.bin"), DownloadResult::Ok);
   EXPECT_EQ(game.read("tail.bin"), file.content);
 
+  const std::uint64_t before = state.bytesDone.load();
   release.write(compressedPath(file.content), stream + noiseBytes(8 * 1024 * 1024));
   server.setFault(urlPath(entry),
                   faultWith([](ServerFault& f) { f.stallAfter = 2 * 1024 * 1024; }));
@@ -121,6 +124,43 @@ TEST_F(DownloadTest, BytesBeyondAnyStreamOfTheFileAreCutOff) {
   EXPECT_EQ(result, DownloadResult::NetworkFailed);
   EXPECT_FALSE(game.exists("fresh/tail.bin"));
   EXPECT_TRUE(temporaryFiles(game).empty());
+  EXPECT_EQ(state.bytesDone.load(), before) << "a stopped attempt takes back what it counted";
+}
+
+TEST_F(DownloadTest, StreamsOfEveryDeflateSettingAreAcceptedWithoutACompressedSize) {
+  // Incompressible content as stored blocks (large and, with the least memory, tiny ones) and
+  // as fixed-code blocks, which spend 9 bits on most bytes: all valid zlib streams, the last
+  // about 12 % longer than the content. The entries name no compressed size ("c" missing).
+  struct Setting {
+    int level, memLevel, strategy;
+  };
+  const std::string content = noiseBytes(300000, 9);
+  int n = 0;
+  for (const Setting s : {Setting{0, 8, Z_DEFAULT_STRATEGY}, Setting{0, 1, Z_DEFAULT_STRATEGY},
+                          Setting{9, 2, Z_FIXED}, Setting{1, 1, Z_FIXED}}) {
+    z_stream zs{};
+    ASSERT_EQ(deflateInit2(&zs, s.level, Z_DEFLATED, 15, s.memLevel, s.strategy), Z_OK);
+    std::string stream(deflateBound(&zs, content.size()), '\0');
+    zs.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(content.data()));
+    zs.avail_in = static_cast<uInt>(content.size());
+    zs.next_out = reinterpret_cast<Bytef*>(stream.data());
+    zs.avail_out = static_cast<uInt>(stream.size());
+    ASSERT_EQ(deflate(&zs, Z_FINISH), Z_STREAM_END);
+    stream.resize(zs.total_out);
+    deflateEnd(&zs);
+    EXPECT_LE(stream.size(), maxStreamBytes(content.size()));
+
+    FileEntry entry = entryFor({"f.bin", content});
+    entry.compressedSize = 0;
+    server.setBody(urlPath(entry), stream);
+    const std::string target = "setting" + std::to_string(n++) + ".bin";
+    EXPECT_EQ(download(entry, target), DownloadResult::Ok)
+        << "level " << s.level << ", memLevel " << s.memLevel << ", " << stream.size();
+    EXPECT_TRUE(game.read(target) == content);
+  }
+  // An empty file as one stored block: header, 5-byte block, trailer.
+  EXPECT_EQ(maxStreamBytes(0), 13u);
+  EXPECT_EQ(maxStreamBytes(~std::uint64_t{0}), ~std::uint64_t{0}) << "saturates";
 }
 
 TEST_F(DownloadTest, TruncatedStreamIsCorruptedAfterThreeAttemptsWithPauses) {

@@ -155,6 +155,21 @@ TEST_F(ManifestTest, ManifestErrors) {
       {R"({"format":1,"version":7,"files":[{"p":"Éa","h":")" + hash + R"("},)" + okEntry +
            R"(,{"p":"ÉA","h":")" + hash + R"("}]})",
        L"Invalid patch manifest. (path)"},
+      // A file and its temporary file (whose download would overwrite the other's), and the
+      // launcher's own files, in any case.
+      {R"({"format":1,"version":7,"files":[{"p":"d/a.bin","h":")" + hash + R"("},)" + okEntry +
+           R"(,{"p":"d/A.BIN.ap_tmp","h":")" + hash + R"("}]})",
+       L"Invalid patch manifest. (path)"},
+      {R"({"format":1,"version":7,"files":[)" + okEntry + R"(,{"p":"Patcher.Lock","h":")" + hash +
+           R"("}]})",
+       L"Invalid patch manifest. (path)"},
+      {R"({"format":1,"version":7,"files":[{"p":"patcher_cache.dat.ap_tmp","h":")" + hash +
+           R"("}]})",
+       L"Invalid patch manifest. (path)"},
+      // ... and in capitals beyond ASCII, which NTFS folds as well.
+      {R"({"format":1,"version":7,"files":[{"p":"É.txt","h":")" + hash + R"("},)" + okEntry +
+           R"(,{"p":"é.txt","h":")" + hash + R"("}]})",
+       L"Invalid patch manifest. (path)"},
   };
   for (const auto& [text, error] : cases) {
     writeSignedManifest(release, text);

@@ -152,15 +152,24 @@ TEST(GlobTest, PatternsMatchNamesAtAnyDepthOrPathsFromTheTop) {
     const char* path;
     bool matches;
   } cases[] = {
-      {"*.log", "a/b/x.log", true},        {"*.log", "X.LOG", true},
-      {"*.log", "a/x.log.1", false},       {"logs", "logs/today.txt", true},
-      {"logs", "a/logs/x", true},          {"logs", "logsx/x", false},
-      {"/readme.txt", "readme.txt", true}, {"/readme.txt", "doc/readme.txt", false},
-      {"data/*.pak", "data/a.pak", true},  {"data/*.pak", "data/sub/a.pak", false},
-      {"data/**/*.pak", "data/a.pak", true}, {"data/**/*.pak", "data/x/y/a.pak", true},
-      {"**/a*", "x/ab/a", true},           {"d?ta/x", "data/x", true},
-      {"d?ta/x", "d/ta/x", false},         {"cache/", "cache/sub/f", true},
-      {"a*b", "a/b", false},               {"", "a", false},
+      {"*.log", "a/b/x.log", true},
+      {"*.log", "X.LOG", true},
+      {"*.log", "a/x.log.1", false},
+      {"logs", "logs/today.txt", true},
+      {"logs", "a/logs/x", true},
+      {"logs", "logsx/x", false},
+      {"/readme.txt", "readme.txt", true},
+      {"/readme.txt", "doc/readme.txt", false},
+      {"data/*.pak", "data/a.pak", true},
+      {"data/*.pak", "data/sub/a.pak", false},
+      {"data/**/*.pak", "data/a.pak", true},
+      {"data/**/*.pak", "data/x/y/a.pak", true},
+      {"**/a*", "x/ab/a", true},
+      {"d?ta/x", "data/x", true},
+      {"d?ta/x", "d/ta/x", false},
+      {"cache/", "cache/sub/f", true},
+      {"a*b", "a/b", false},
+      {"", "a", false},
   };
   // clang-format on
   for (const Case& c : cases) {
@@ -595,6 +604,25 @@ TEST_F(PublishFixture, VerifyNamesEachKindOfTampering) {
   EXPECT_TRUE(anyContains(report.problems, "manifest.sig does not verify"));
 }
 
+TEST_F(PublishFixture, VerifyNamesWhatTheLauncherRefusesToWrite) {
+  // A manifest made by hand (its signature and objects fail too; those are not the point).
+  const std::string h(64, 'a');
+  const auto entry = [&h](const std::string& path) {
+    return R"({"p":")" + path + R"(","h":")" + h + R"(","s":1,"c":9})";
+  };
+  root.write("release/manifest.json", R"({"format":1,"version":1,"files":[)" + entry("a.bin") +
+                                          "," + entry("A.BIN.ap_tmp") + "," +
+                                          entry("patcher.lock") + "," + entry("É.txt") + "," +
+                                          entry("é.txt") + R"(],"delete":["patcher.ini"]})");
+  root.write("release/manifest.sig", std::string(64, 's'));
+  const auto problems = verify().problems;
+  EXPECT_TRUE(anyContains(problems, "\"A.BIN.ap_tmp\" is the temporary file of \"a.bin\""))
+      << joined(problems);
+  EXPECT_TRUE(anyContains(problems, "\"patcher.lock\" is a file the launcher keeps for itself"));
+  EXPECT_TRUE(anyContains(problems, "\"é.txt\" and \"É.txt\" name the same file on Windows"));
+  EXPECT_TRUE(anyContains(problems, "delete[0]: \"patcher.ini\" is a file the launcher keeps"));
+}
+
 TEST_F(PublishFixture, ManifestOverSixtyFourKibIsSignedWhole) {
   game("Play Quillmark.exe", "exe");
   for (int i = 0; i < 700; ++i) game("data/file" + std::to_string(i) + ".txt", std::to_string(i));
@@ -722,6 +750,7 @@ TEST_F(PublishFixture, KeepExcludeLauncherAndTheLaunchersOwnFiles) {
   game("bin/debug.PDB", "pdb");
   game("patcher.ini", "[patch]\nversion=3\n");
   game("patcher_cache.dat", "cache");
+  game("patcher.lock", "completed\n");
   game("quillmark_dev.key", "");
   game("QuillmarkLauncher.exe", "old launcher in the folder");
   game("data/x.bin.ap_tmp", "half");
@@ -753,7 +782,7 @@ TEST_F(PublishFixture, KeepExcludeLauncherAndTheLaunchersOwnFiles) {
   EXPECT_EQ(m.member("news").elements.at(0).member("text").string, "Fixed \"bugs\"");
   EXPECT_EQ(m.member("news").elements.at(0).member("title_pt").string, "Correção");
   EXPECT_EQ(m.member("links").member("forum").string, "https://forum.example/");
-  for (const char* left : {"patcher.ini", "patcher_cache.dat", "quillmark_dev.key",
+  for (const char* left : {"patcher.ini", "patcher_cache.dat", "patcher.lock", "quillmark_dev.key",
                            "QuillmarkLauncher.exe", "data/x.bin.ap_tmp"}) {
     EXPECT_TRUE(anyContains(report.notes, std::string("left out ") + left)) << left;
   }

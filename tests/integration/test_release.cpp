@@ -70,7 +70,10 @@ std::map<std::string, std::string> folderFiles(const TempDir& dir) {
   for (const auto& item : fs::recursive_directory_iterator(root)) {
     if (!item.is_regular_file()) continue;
     const std::string relative = item.path().lexically_relative(root).generic_string();
-    if (relative == "patcher.ini" || relative == "patcher_cache.dat") continue;
+    if (relative == "patcher.ini" || relative == "patcher_cache.dat" ||
+        relative == "patcher.lock") {
+      continue;
+    }
     out[relative] = dir.read(relative);
   }
   return out;

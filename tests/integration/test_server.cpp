@@ -340,6 +340,12 @@ void TestServer::acceptLoop() {
 
 // ---- answering a connection -------------------------------------------------------------
 
+bool TestServer::pause(int ms) {
+  std::unique_lock lock(mutex_);
+  stallWake_.wait_for(lock, std::chrono::milliseconds(ms), [&] { return stopping_; });
+  return !stopping_;
+}
+
 // Waits ms milliseconds (negative: until releaseStalls()); false when the server is stopping.
 bool TestServer::stall(int ms) {
   std::unique_lock lock(mutex_);
@@ -457,12 +463,39 @@ void TestServer::serveConnection(TestSocket s, Worker* self) {
       size = 0;
     }
 
-    std::string headers = "HTTP/1.1 " + std::to_string(status) + " " + reasonPhrase(status) +
-                          "\r\nContent-Length: " + std::to_string(size) + "\r\nContent-Type: " +
-                          (statusText.empty() ? contentType(request.path) : "text/plain") +
-                          "\r\nConnection: close\r\n" + fault.extraHeaders + "\r\n";
-    if (!sendAll(s, headers.data(), headers.size())) return End::Orderly;
+    const std::string length = fault.endlessChunks ? "\r\nTransfer-Encoding: chunked"
+                                                   : "\r\nContent-Length: " + std::to_string(size);
+    std::string headers =
+        "HTTP/1.1 " + std::to_string(status) + " " + reasonPhrase(status) + length +
+        "\r\nContent-Type: " + (statusText.empty() ? contentType(request.path) : "text/plain") +
+        "\r\nConnection: close\r\n" + fault.extraHeaders;
+    for (std::uint64_t n = 0; fault.headerFillerBytes > 0 && n < fault.headerFillerBytes;) {
+      const std::string line =
+          "X-Filler-" + std::to_string(n) + ": " + std::string(1000, 'f') + "\r\n";
+      headers += line;
+      n += line.size();
+    }
+    headers += "\r\n";
+    // Sends bytes, in drips when the fault asks for them; false when the client has gone.
+    const auto sendPaced = [&](const char* data, std::size_t count, bool drip) {
+      if (!drip || fault.dripBytes == 0) return sendAll(s, data, count);
+      for (std::size_t at = 0; at < count; at += fault.dripBytes) {
+        if (at > 0 && !pause(fault.dripEveryMs)) return false;
+        if (!sendAll(s, data + at, std::min<std::size_t>(fault.dripBytes, count - at)))
+          return false;
+      }
+      return true;
+    };
+    if (!sendPaced(headers.data(), headers.size(), fault.dripHeaders)) return End::Orderly;
     if (request.method == "HEAD") return End::Orderly;
+    if (fault.endlessChunks) {
+      std::string chunk = "10000\r\n" + std::string(0x10000, 'c') + "\r\n";
+      while (sendPaced(chunk.data(), chunk.size(), true)) {
+        std::lock_guard lock(mutex_);
+        if (stopping_) break;
+      }
+      return End::Orderly;
+    }
 
     // The body, in pieces that stop at each fault position.
     std::vector<char> chunk(kSendChunk);
@@ -499,7 +532,8 @@ void TestServer::serveConnection(TestSocket s, Worker* self) {
         // The file shrank while being served: end as a truncated answer would.
         return End::Orderly;
       }
-      if (!sendAll(s, chunk.data(), n)) return End::Orderly;
+      if (sent > 0 && fault.dripBytes > 0 && !pause(fault.dripEveryMs)) return End::Orderly;
+      if (!sendPaced(chunk.data(), n, true)) return End::Orderly;
       sent += n;
     }
     if (!fault.extraBytes.empty()) sendAll(s, fault.extraBytes.data(), fault.extraBytes.size());

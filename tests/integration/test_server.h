@@ -7,7 +7,9 @@
 //   2. a served folder (serveFolder): GET /patch/manifest.json gives <folder>/manifest.json;
 //   3. otherwise 404.
 // A fault (setFault) changes how a path is answered: another status, a body cut short, more
-// bytes than announced, a reset, a stall, and each for the first K requests only if wished.
+// bytes than announced, a reset, a stall, a drip (a few bytes now and then, headers too), a
+// chunked body without end, megabytes of headers, and each for the first K requests only if
+// wished. Redirect loops and redirects to other schemes are a status with a Location header.
 // Everything can be changed while the server runs; a request takes its path's settings when it
 // arrives. Paths are compared without the query ("/a?x=1" counts as "/a").
 //
@@ -56,6 +58,16 @@ struct ServerFault {
   std::int64_t stallAfter = -1;
   // How long a stall lasts; negative: until releaseStalls() (or the server stops).
   int stallMs = -1;
+  // > 0: the body goes out this many bytes at a time, dripEveryMs apart (and the headers too
+  // when dripHeaders is set), so that a transfer runs at any pace wished.
+  std::uint32_t dripBytes = 0;
+  int dripEveryMs = 0;
+  bool dripHeaders = false;
+  // A chunked body (no Content-Length) that never ends: chunks go out until the client
+  // leaves or the server stops.
+  bool endlessChunks = false;
+  // > 0: the answer carries this many bytes of extra header lines before the blank line.
+  std::uint64_t headerFillerBytes = 0;
   // > 0: the fault applies to the first `times` requests of the path only; later requests
   // are answered normally. 0: every request.
   int times = 0;
@@ -133,6 +145,8 @@ class TestServer {
   void acceptLoop();
   void serveConnection(TestSocket s, Worker* self);
   bool stall(int ms);
+  // Waits ms milliseconds; false when the server is stopping (waking at once).
+  bool pause(int ms);
   void reapFinishedWorkers();
 
   TestSocket listener_ = kNoSocket;

@@ -95,4 +95,28 @@ TEST_F(UpdateEdgeTest, ADeleteThatIsNotInTheWayStillWaitsForTheDownloads) {
   EXPECT_EQ(installedVersion(normalizeGameDir(game.path())).value, 1);
 }
 
+TEST_F(UpdateEdgeTest, ADeleteThatDiffersFromAListedFileOnlyInCase) {
+  // On Windows "Readme.txt" and "readme.txt" are one file, which the release keeps; elsewhere
+  // they are two, and the one the release deletes must go.
+  game.write("Readme.txt", "the old name");
+  Release r;
+  r.version = 2;
+  r.files = {{"readme.txt", "the new name"}};
+  r.deletes = {"Readme.txt"};
+  publishRelease(release, r);
+  EXPECT_EQ(run(), "1 2 2/1 3 4 5 8 8");
+  EXPECT_EQ(error, L"");
+  EXPECT_EQ(game.read("readme.txt"), "the new name");
+  std::vector<std::string> names;
+  for (const auto& e : fs::directory_iterator(fs::path(game.path()))) {
+    const std::string name = e.path().filename().string();
+    if (name.rfind("patcher", 0) != 0) names.push_back(name);
+  }
+  ASSERT_EQ(names.size(), 1u);
+  if (fileNamesAreCaseSensitive()) {
+    EXPECT_EQ(names[0], "readme.txt");
+  }
+  EXPECT_EQ(run(), "1 2 2/1 3 5 8 8") << "the cache still vouches for the listed file";
+}
+
 }  // namespace

@@ -294,18 +294,24 @@ TEST_F(UpdateRunTest, UpToFourWorkers) {
 }
 
 TEST_F(UpdateRunTest, EachDownloadFailureHasItsText) {
+  // The path as the system writes it.
+#ifdef _WIN32
+  const std::wstring shown = L"data\\c.bin";
+#else
+  const std::wstring shown = L"data/c.bin";
+#endif
   Release r;
   r.files = {{"data/c.bin", "content"}};
   publishRelease(release, r);
   server.setBody(urlPath("content"), zlibStream("CONTENT"));
   run();
-  EXPECT_EQ(copyErrorText(state), L"File corrupted after download: data\\c.bin");
+  EXPECT_EQ(copyErrorText(state), L"File corrupted after download: " + shown);
 
   server.removeBody(urlPath("content"));
   fs::remove_all(fsPath(game, "data"));
   game.write("data", "a file where the folder should be");
   run();
-  EXPECT_EQ(copyErrorText(state), L"Could not write file: data\\c.bin");
+  EXPECT_EQ(copyErrorText(state), L"Could not write file: " + shown);
   fs::remove(fsPath(game, "data"));
 
 #ifdef _WIN32
@@ -314,10 +320,37 @@ TEST_F(UpdateRunTest, EachDownloadFailureHasItsText) {
   ASSERT_TRUE(held.openForRead(game.file("data/c.bin")));
   run();
   held.close();
-  EXPECT_EQ(copyErrorText(state), L"File in use - close the game and try again: data\\c.bin");
+  EXPECT_EQ(copyErrorText(state), L"File in use - close the game and try again: " + shown);
   EXPECT_EQ(game.read("data/c.bin"), "in use");
 #endif
   EXPECT_TRUE(temporaryFiles(game).empty());
+}
+
+TEST_F(UpdateRunTest, ASecondRunOfTheSameFolderFailsAtOnce) {
+  // Two Launcher states, as two programs would have: the folder's lock, not the state, keeps
+  // the second out while the first waits for its manifest. Once the first has ended, the lock
+  // is free again.
+  Release r;
+  r.files = {{"a.txt", "a"}};
+  publishRelease(release, r);
+  server.setFault("/patch/manifest.json", faultWith([](ServerFault& f) {
+                    f.stallBeforeAnswer = true;
+                    f.times = 1;
+                  }));
+  ASSERT_TRUE(startUpdate(state, false, testSettings(server, game)));
+  ASSERT_TRUE(pollUntil([&] { return server.stalledCount() == 1; }));
+  LauncherState second;
+  StatusRecorder recorder;
+  runToEnd(second, testSettings(server, game, &recorder));
+  EXPECT_EQ(copyErrorText(second), L"Another update of this game folder is running.");
+  EXPECT_EQ(recorder.sequence(), "9 9");
+  EXPECT_EQ(server.requestCount("/patch/manifest.json"), 1) << "the second run fetched nothing";
+  server.releaseStalls();
+  joinUpdate(state);
+  EXPECT_EQ(state.phase.load(), kStatusReady);
+  LauncherState third;
+  runToEnd(third, testSettings(server, game));
+  EXPECT_EQ(third.phase.load(), kStatusReady);
 }
 
 TEST_F(UpdateRunTest, StartIsRefusedWhileARunIsGoing) {

@@ -40,7 +40,7 @@ std::string localRelative(const std::string& relative) {
 }
 }  // namespace
 
-std::string sharedVectorsDir() { return std::string(QM_TEST_SHARED_DIR) + "/vectors/"; }
+std::string testDataDir() { return std::string(QM_TEST_SOURCE_DIR) + "/tests/data/"; }
 
 std::string readTestFile(const std::string& utf8Path) {
   std::ifstream in(toPath(utf8ToWide(utf8Path)), std::ios::binary);

@@ -1,11 +1,11 @@
 // Helpers shared by the tests: a temporary folder removed at the end, file writing and
-// reading, and the location of the shared test vectors.
+// reading, and the location of the test data (public test vectors).
 #pragma once
 #include <cstdint>
 #include <string>
 
-// The shared vectors folder ("../shared/vectors" of the source tree), with a trailing "/".
-std::string sharedVectorsDir();
+// The test data folder (tests/data of the source tree), with a trailing "/".
+std::string testDataDir();
 // Reads a file given as a UTF-8 path in the platform's form; aborts the test on failure.
 std::string readTestFile(const std::string& utf8Path);
 

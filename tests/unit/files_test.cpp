@@ -12,6 +12,7 @@
 #include <string>
 
 #include "base/paths.h"
+#include "base/sha256.h"
 #include "base/text.h"
 #include "test_support.h"
 
@@ -195,7 +196,7 @@ TEST(FileHandle, AFileHeldWithoutSharingIsInUse) {
   TempDir dir;
   const std::wstring path = dir.write("locked.bin", "data");
   FileHandle writer;
-  ASSERT_TRUE(writer.createForWrite(path));
+  ASSERT_TRUE(writer.createNew(path));
   FileHandle reader;
   EXPECT_FALSE(reader.openForRead(path));
   EXPECT_EQ(lastFileError(), FileError::InUse);
@@ -246,7 +247,7 @@ TEST(FileHandle, WritesReadsAndTruncates) {
   const std::wstring path = dir.write("h.bin", std::string(5000, 'o'));
   {
     FileHandle out;
-    ASSERT_TRUE(out.createForWrite(path));  // truncates the 5000 bytes
+    ASSERT_TRUE(out.createNew(path));  // truncates the 5000 bytes
     ASSERT_TRUE(out.write("abc", 3));
     ASSERT_TRUE(out.write("", 0));
     ASSERT_TRUE(out.write("defgh", 5));
@@ -279,6 +280,37 @@ TEST(FileHandle, WritesReadsAndTruncates) {
   EXPECT_EQ(lastFileError(), FileError::NotFound);
   EXPECT_FALSE(in.openForRead(dir.path()));  // a folder is not a file
   EXPECT_FALSE(in.isOpen());
+}
+
+TEST(FileHandle, NewFilesReplaceWhatAnEarlierCrashLeftButNeverWriteThroughALink) {
+  TempDir dir;
+  TempDir outside;
+  const std::wstring stale = dir.write("a.ap_tmp", "stale, from a run that was killed");
+  FileHandle out;
+  ASSERT_TRUE(out.createNew(stale));
+  ASSERT_TRUE(out.write("new", 3));
+  out.close();
+  EXPECT_EQ(dir.read("a.ap_tmp"), "new");
+
+  dir.write("folder/x", "x");
+  EXPECT_FALSE(out.createNew(dir.file("folder")));
+  EXPECT_EQ(dir.read("folder/x"), "x");
+
+  const std::wstring victim = outside.write("victim.txt", "outside");
+  std::error_code ec;
+  std::filesystem::create_symlink(fsPath(victim), fsPath(dir.file("l.ap_tmp")), ec);
+  if (ec) GTEST_SKIP() << "no symbolic links here";
+  FileInfo info;
+  ASSERT_TRUE(getEntryInfo(dir.file("l.ap_tmp"), info));
+  EXPECT_TRUE(info.isLink);
+  EXPECT_EQ(HashFile(dir.file("l.ap_tmp")), "") << "a link is never hashed";
+  ASSERT_TRUE(out.createNew(dir.file("l.ap_tmp")));
+  ASSERT_TRUE(out.write("mine", 4));
+  out.close();
+  EXPECT_EQ(outside.read("victim.txt"), "outside");
+  ASSERT_TRUE(getEntryInfo(dir.file("l.ap_tmp"), info));
+  EXPECT_TRUE(info.isRegularFile());
+  EXPECT_EQ(dir.read("l.ap_tmp"), "mine");
 }
 
 TEST(LongPaths, DeepFoldersBeyond260CharactersWork) {

@@ -608,7 +608,7 @@ TEST(JsonSuite, AcceptsAndRejectsAsTheSuiteSays) {
       {"i_structure_UTF-8_BOM_empty_object.json", "valor invalido"},
   };
 
-  const std::filesystem::path dir = std::filesystem::path(sharedVectorsDir() + "json_test_parsing");
+  const std::filesystem::path dir = std::filesystem::path(testDataDir() + "json_test_parsing");
   ASSERT_TRUE(std::filesystem::is_directory(dir)) << dir.string();
   int accepted = 0;
   int rejected = 0;

@@ -92,6 +92,10 @@ TEST(PatchStateTest, RecordsAreFoundByAnySpellingOfTheirPath) {
   const CacheRecord* accented = findCacheRecord(cache, L"\u00e9t\u00e9\\X.bin");
   ASSERT_NE(accented, nullptr);
   EXPECT_EQ(accented->size, 3u);
+  // Capitals beyond ASCII, and the three Greek sigmas, which NTFS upper-cases alike.
+  EXPECT_EQ(findCacheRecord(cache, L"\u00c9T\u00c9\\x.bin"), accented);
+  EXPECT_EQ(cacheKey(L"\u03c3\u03c2"), cacheKey(L"\u03a3\u03a3"));
+  EXPECT_NE(cacheKey(L"\u00df"), cacheKey(L"SS")) << "no expansion: \u00df stays one letter";
   EXPECT_EQ(findCacheRecord(cache, L"data\\plain.bi"), nullptr);
   EXPECT_TRUE(isOwnCacheKey(L"data\\plain.bin"));
   EXPECT_FALSE(isOwnCacheKey(L"Data\\plain.bin"));

@@ -139,7 +139,7 @@ TEST(Sha256, FileHeldOpenForWriting) {
   TempDir dir;
   const std::wstring path = dir.write("locked.bin", "abc");
   FileHandle writer;
-  ASSERT_TRUE(writer.createForWrite(path));  // truncated, held without sharing
+  ASSERT_TRUE(writer.createNew(path));  // truncated, held without sharing
 #ifdef _WIN32
   EXPECT_EQ(HashFile(path), "");
 #else

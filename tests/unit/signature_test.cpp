@@ -72,7 +72,7 @@ Bytes addGroupOrder(Bytes sig) {
 }
 
 JsonValue loadWycheproof() {
-  const std::string text = readTestFile(sharedVectorsDir() + "ed25519_wycheproof.json");
+  const std::string text = readTestFile(testDataDir() + "ed25519_wycheproof.json");
   JsonValue root;
   std::string error;
   EXPECT_TRUE(parseJson(text, root, &error)) << error;

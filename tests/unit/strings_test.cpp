@@ -162,6 +162,7 @@ const wchar_t* const kEnglish[kUiStringCount] = {
     L"Staff",
     L"Close the game to change settings",
     L"Language",
+    L"Another update of this game folder is running.",
 };
 
 // Rows fixed in all twelve languages, in UI table order.
@@ -234,12 +235,12 @@ TEST(StringTable, EveryLanguageHasEveryTextWellFormed) {
 TEST(StringTable, OutOfRangeLookupsAreEmpty) {
   setUiLanguage("de");
   EXPECT_STREQ(uiText(kUiStringCount), L"");
-  EXPECT_STREQ(uiText(63), L"");
+  EXPECT_STREQ(uiText(64), L"");
   EXPECT_STREQ(uiText(1000), L"");
   EXPECT_STREQ(uiText(-1), L"");
   EXPECT_STREQ(uiTextIn(-1, 0), L"");
   EXPECT_STREQ(uiTextIn(kUiLanguageCount, 0), L"");
-  EXPECT_STREQ(uiTextIn(kEn, 63), L"");
+  EXPECT_STREQ(uiTextIn(kEn, 64), L"");
   EXPECT_STREQ(uiLanguageCodeAt(-1), "");
   EXPECT_STREQ(uiLanguageCodeAt(kUiLanguageCount), "");
 }

@@ -20,4 +20,10 @@ TEST(Text, InvalidSequencesBecomeReplacementCharacters) {
   EXPECT_EQ(cut[2], static_cast<wchar_t>(0xFFFD));
   // A replaced sequence never swallows the valid character after it.
   EXPECT_EQ(utf8ToWide("\xE2\x82z").back(), L'z');
+  // Lead bytes F5 to FF start no sequence: each is one U+FFFD, and so is each byte after it.
+  for (const char* bad : {"\xF8\x80\x80", "\xF5\x80\x80\x80", "\xFF\x80\x80", "\xFE"}) {
+    const std::wstring wide = utf8ToWide(bad);
+    EXPECT_EQ(wide, std::wstring(std::char_traits<char>::length(bad), static_cast<wchar_t>(0xFFFD)))
+        << static_cast<unsigned>(static_cast<unsigned char>(bad[0]));
+  }
 }

@@ -246,7 +246,7 @@ bool compressToObject(const std::wstring& source, const std::wstring& target,
     return false;
   }
   c.temp = target + L".ap_tmp";
-  if (!c.out.createForWrite(c.temp)) {
+  if (!c.out.createNew(c.temp)) {
     error = "cannot create " + name(c.temp);
     return false;
   }

@@ -13,6 +13,7 @@
 #include <set>
 #include <thread>
 
+#include "base/case_fold.h"
 #include "base/files.h"
 #include "base/paths.h"
 #include "base/text.h"
@@ -33,13 +34,6 @@ struct Entry {
   std::uint64_t compressed = 0;
   bool keep = false;
 };
-
-std::string fold(std::string s) {
-  for (char& c : s) {
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-  }
-  return s;
-}
 
 std::wstring withSeparator(std::wstring dir) {
   if (dir.empty()) return L".\\";
@@ -252,18 +246,28 @@ bool parseManifest(VerifyContext& c, JsonValue& root) {
 
 // byFoldedPath receives each file's path as Windows compares it.
 void readEntries(VerifyContext& c, const JsonValue& root,
-                 std::map<std::string, std::string>& byFoldedPath) {
+                 std::map<std::wstring, std::string>& byFoldedPath) {
   const std::vector<JsonValue>& fileValues = root.member("files").elements;
   c.report.files = fileValues.size();
   for (std::size_t i = 0; i < fileValues.size(); ++i) {
     Entry e;
     if (!readEntry(fileValues[i], "files[" + std::to_string(i) + "]", e, c.problems)) continue;
-    const auto [it, added] = byFoldedPath.emplace(fold(wideToUtf8(e.widePath)), e.path);
+    if (isLauncherOwnPath(e.widePath)) {
+      c.problems.push_back("\"" + e.path + "\" is a file the launcher keeps for itself");
+    }
+    const auto [it, added] = byFoldedPath.emplace(nameKey(e.widePath), e.path);
     if (!added) {
       c.problems.push_back("\"" + e.path + "\" and \"" + it->second +
                            "\" name the same file on Windows");
     }
     c.entries.push_back(std::move(e));
+  }
+  for (const auto& [key, path] : byFoldedPath) {
+    const auto plain = byFoldedPath.find(key + kTemporarySuffix);
+    if (plain != byFoldedPath.end()) {
+      c.problems.push_back("\"" + plain->second + "\" is the temporary file of \"" + path +
+                           "\" while it is downloaded");
+    }
   }
   c.fileEntries = c.entries.size();
   if (root.member("launcher").kind != JsonKind::Null) {
@@ -275,7 +279,7 @@ void readEntries(VerifyContext& c, const JsonValue& root,
 }
 
 void readDeletes(VerifyContext& c, const JsonValue& root,
-                 const std::map<std::string, std::string>& byFoldedPath) {
+                 const std::map<std::wstring, std::string>& byFoldedPath) {
   const std::vector<JsonValue>& deleteValues = root.member("delete").elements;
   for (std::size_t i = 0; i < deleteValues.size(); ++i) {
     const std::string p = deleteValues[i].asString();
@@ -285,7 +289,11 @@ void readDeletes(VerifyContext& c, const JsonValue& root,
                            p + "\"");
       continue;
     }
-    if (byFoldedPath.count(fold(wideToUtf8(wide))) > 0) {
+    if (isLauncherOwnPath(wide)) {
+      c.problems.push_back("delete[" + std::to_string(i) + "]: \"" + p +
+                           "\" is a file the launcher keeps for itself, which it never deletes");
+    }
+    if (byFoldedPath.count(nameKey(wide)) > 0) {
       c.problems.push_back("\"" + p + "\" is both a file of the release and in \"delete\"");
     }
     c.deletes.emplace_back(p, wide);
@@ -295,7 +303,7 @@ void readDeletes(VerifyContext& c, const JsonValue& root,
 Step readManifest(VerifyContext& c) {
   JsonValue root;
   if (!parseManifest(c, root)) return Step::Finished;
-  std::map<std::string, std::string> byFoldedPath;
+  std::map<std::wstring, std::string> byFoldedPath;
   readEntries(c, root, byFoldedPath);
   readDeletes(c, root, byFoldedPath);
   return Step::Next;
