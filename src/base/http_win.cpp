@@ -150,15 +150,20 @@ int HttpGet(const std::wstring& url, const DataSink& sink, bool noCache,
   const std::unique_ptr<std::uint8_t[]> buffer(new std::uint8_t[kReceiveBufferBytes]);
   unsigned long long received = 0;
   for (;;) {
+    // The body is what Content-Length announced: bytes a server sends after it are none of it
+    // (Wine may count them as available).
+    if (haveLength && received >= announced) break;
     // What has arrived, waiting only for the first byte of it: a read of the whole buffer may
     // wait until the buffer is full, which a server that drips would never let happen.
     DWORD available = 0;
     if (!WinHttpQueryDataAvailable(request.handle, &available)) return cancelled() ? -1 : 0;
     if (cancelled()) return -1;
     if (available == 0) break;
+    DWORD want = std::min(available, kReceiveBufferBytes);
+    if (haveLength)
+      want = static_cast<DWORD>(std::min<unsigned long long>(want, announced - received));
     DWORD read = 0;
-    if (!WinHttpReadData(request.handle, buffer.get(), std::min(available, kReceiveBufferBytes),
-                         &read)) {
+    if (!WinHttpReadData(request.handle, buffer.get(), want, &read)) {
       return cancelled() ? -1 : 0;
     }
     if (cancelled()) return -1;
