@@ -1,6 +1,8 @@
 // The HTTP client (libcurl natively, WinHTTP under Wine) against the fault-injecting test server
 // on loopback: results for statuses, bodies, sinks and faults; what reaches the server; large
 // and parallel transfers.
+#include "base/http.h"
+
 #include <gtest/gtest.h>
 
 #include <atomic>
@@ -10,10 +12,10 @@
 #include <thread>
 #include <vector>
 
+#include "base/text.h"
+#include "formats/utc_time.h"
 #include "test_server.h"
 #include "test_support.h"
-#include "base/http.h"
-#include "base/text.h"
 
 namespace {
 
@@ -107,32 +109,37 @@ TEST_F(HttpTest, BodiesArriveAsSentWithoutDecoding) {
 TEST_F(HttpTest, SinkRefusalStopsTheTransferWithMinusOne) {
   server.setPatternBody("/big", 4 * 1024 * 1024);
   int calls = 0;
-  EXPECT_EQ(HttpGet(server.url("/big"), [&](const std::uint8_t*, std::uint32_t) {
-                      ++calls;
-                      return false;
-                    },
-                    false),
+  EXPECT_EQ(HttpGet(
+                server.url("/big"),
+                [&](const std::uint8_t*, std::uint32_t) {
+                  ++calls;
+                  return false;
+                },
+                false),
             -1);
   EXPECT_EQ(calls, 1);
 
   // Refusing a later chunk is the same result.
   std::uint64_t seen = 0;
-  EXPECT_EQ(HttpGet(server.url("/big"),
-                    [&](const std::uint8_t*, std::uint32_t count) {
-                      seen += count;
-                      return seen < 1024 * 1024;
-                    },
-                    false),
+  EXPECT_EQ(HttpGet(
+                server.url("/big"),
+                [&](const std::uint8_t*, std::uint32_t count) {
+                  seen += count;
+                  return seen < 1024 * 1024;
+                },
+                false),
             -1);
   EXPECT_LT(seen, 4u * 1024 * 1024);
 }
 
 TEST_F(HttpTest, SinkExceptionPropagatesAndTheClientStaysUsable) {
   server.setBody("/x", bytesOf(1000));
-  EXPECT_THROW(HttpGet(server.url("/x"),
-                       [](const std::uint8_t*, std::uint32_t) -> bool { throw std::runtime_error("full"); },
-                       false),
-               std::runtime_error);
+  EXPECT_THROW(
+      HttpGet(
+          server.url("/x"),
+          [](const std::uint8_t*, std::uint32_t) -> bool { throw std::runtime_error("full"); },
+          false),
+      std::runtime_error);
   Received r;
   EXPECT_EQ(HttpGet(server.url("/x"), collectInto(r), false), 200);
   EXPECT_EQ(r.bytes, bytesOf(1000));
@@ -223,9 +230,9 @@ TEST_F(HttpTest, UnreachableServersAndUnusableAddressesAreNoAnswer) {
                     collectInto(r), true),
             0);
 
-  for (const std::wstring& bad : {std::wstring(L""), std::wstring(L"not a url"),
-                                  std::wstring(L"ftp://127.0.0.1/file"),
-                                  L"127.0.0.1:" + std::to_wstring(server.port()) + L"/x"}) {
+  for (const std::wstring& bad :
+       {std::wstring(L""), std::wstring(L"not a url"), std::wstring(L"ftp://127.0.0.1/file"),
+        L"127.0.0.1:" + std::to_wstring(server.port()) + L"/x"}) {
     EXPECT_EQ(HttpGet(bad, collectInto(r), false), 0) << wideToUtf8(bad);
   }
   EXPECT_EQ(r.calls, 0);
@@ -243,7 +250,9 @@ TEST_F(HttpTest, HttpsAddressMakesASecureRequest) {
   // The plain server cannot speak TLS: a secure request fails, and no plain GET arrives.
   server.setBody("/x", "plain");
   Received r;
-  EXPECT_EQ(HttpGet(L"https://127.0.0.1:" + std::to_wstring(server.port()) + L"/x", collectInto(r), false), 0);
+  EXPECT_EQ(HttpGet(L"https://127.0.0.1:" + std::to_wstring(server.port()) + L"/x", collectInto(r),
+                    false),
+            0);
   EXPECT_EQ(r.calls, 0);
   EXPECT_EQ(server.requestCount("/x"), 0);
 }
@@ -270,6 +279,38 @@ TEST_F(HttpTest, RedirectsAreFollowedToTheirTarget) {
   EXPECT_EQ(HttpGet(server.url("/patch/old.json"), collectInto(r), true), 200);
   EXPECT_EQ(r.bytes, "the real one");
   EXPECT_EQ(server.requestCount("/patch/real.json"), 1);
+}
+
+// The server's clock, from the Date of the answer that counts (the last of a redirect), for
+// any status; 0 without one.
+TEST_F(HttpTest, AnswersTellTheServersClock) {
+  constexpr std::int64_t kDays10 = 864000;
+  server.setBody("/now", "x");
+  ServerFault ahead, none, moved;
+  ahead.clockOffsetSeconds = kDays10;
+  none.noDate = true;
+  moved.status = 302;
+  moved.extraHeaders = "Location: /now\r\n";
+  moved.clockOffsetSeconds = -kDays10;
+  server.setFault("/ahead", ahead);
+  server.setFault("/none", none);
+  server.setFault("/moved", moved);
+  const std::pair<const char*, std::int64_t> cases[] = {
+      {"/now", 0}, {"/ahead", kDays10}, {"/moved", 0}, {"/missing", 0}};
+  for (const auto& [path, offset] : cases) {
+    Received r;
+    HttpAnswerInfo info;
+    info.serverTime = -1;
+    const std::int64_t before = utcNow();
+    HttpGet(server.url(path), collectInto(r), false, nullptr, &info);
+    EXPECT_GE(info.serverTime, before + offset - 2) << path;
+    EXPECT_LE(info.serverTime, utcNow() + offset + 2) << path;
+  }
+  Received r;
+  HttpAnswerInfo info;
+  info.serverTime = -1;
+  EXPECT_EQ(HttpGet(server.url("/none"), collectInto(r), false, nullptr, &info), 404);
+  EXPECT_EQ(info.serverTime, 0);
 }
 
 TEST_F(HttpTest, LargeBodyIsStreamedInBoundedChunks) {
@@ -310,15 +351,16 @@ TEST_F(HttpTest, ParallelRequestsEachGetTheirOwnBody) {
       for (int i = 0; i < kRequests; ++i) {
         std::uint64_t offset = 0;
         bool same = true;
-        const int result = HttpGet(server.url("/p" + std::to_string(t)),
-                                   [&](const std::uint8_t* d, std::uint32_t n) {
-                                     for (std::uint32_t k = 0; k < n; ++k) {
-                                       same = same && d[k] == testPatternByte(offset + k);
-                                     }
-                                     offset += n;
-                                     return true;
-                                   },
-                                   true);
+        const int result = HttpGet(
+            server.url("/p" + std::to_string(t)),
+            [&](const std::uint8_t* d, std::uint32_t n) {
+              for (std::uint32_t k = 0; k < n; ++k) {
+                same = same && d[k] == testPatternByte(offset + k);
+              }
+              offset += n;
+              return true;
+            },
+            true);
         if (result != 200 || offset != size || !same) ++failures;
       }
     });
@@ -383,11 +425,13 @@ TEST_F(HttpTest, ServerHoldsManyConnectionsInAStallUntilReleased) {
   for (int i = 0; i < kClients; ++i) {
     clients.emplace_back([&] {
       std::uint64_t n = 0;
-      if (HttpGet(server.url("/slow"), [&](const std::uint8_t*, std::uint32_t c) {
-                    n += c;
-                    return true;
-                  },
-                  false) == 200 &&
+      if (HttpGet(
+              server.url("/slow"),
+              [&](const std::uint8_t*, std::uint32_t c) {
+                n += c;
+                return true;
+              },
+              false) == 200 &&
           n == 5000) {
         ++ok;
       }

@@ -7,10 +7,10 @@
 #include <string>
 #include <vector>
 
+#include "base/http.h"
 #include "test_release.h"
 #include "test_server.h"
 #include "test_support.h"
-#include "base/http.h"
 #include "update/launcher_state.h"
 #include "update/manifest.h"
 #include "update/update_run.h"
@@ -45,8 +45,8 @@ inline UpdateSettings testSettings(const std::wstring& patchUrl, const TempDir& 
                                    StatusRecorder* recorder = nullptr) {
   ensureHttpSession();
   UpdateSettings s;
-  s.patchUrl = patchUrl;
-  s.publicKey = testKey().publicKey;
+  s.patchUrls = {patchUrl};
+  s.publicKeys = {testKey().publicKey};
   s.gameDir = game.path();
   // No launcher executable in the game folder unless a test puts one there.
   s.executablePath = game.file("QuillmarkLauncher.exe");
@@ -115,8 +115,8 @@ inline std::string noiseBytes(std::size_t count, std::uint64_t seed = 1) {
 inline std::vector<std::string> temporaryFiles(const TempDir& dir) {
   std::vector<std::string> found;
   std::error_code ec;
-  for (auto it = std::filesystem::recursive_directory_iterator(
-           std::filesystem::path(dir.path()), ec);
+  for (auto it =
+           std::filesystem::recursive_directory_iterator(std::filesystem::path(dir.path()), ec);
        it != std::filesystem::recursive_directory_iterator(); it.increment(ec)) {
     if (it->path().extension() == ".ap_tmp") found.push_back(it->path().string());
   }

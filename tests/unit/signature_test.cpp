@@ -178,9 +178,10 @@ TEST(Signature, AgreesWithEveryWycheproofCase) {
 }
 
 TEST(Signature, BuiltInKey) {
-  const Bytes builtIn(std::begin(quillmark::config::kPublicKey),
-                      std::end(quillmark::config::kPublicKey));
-  EXPECT_EQ(publicKeyConfigured(), builtIn != Bytes(32, 0));
+  const std::vector<PublicKey> keys = builtInPublicKeys();
+  EXPECT_EQ(keys.size(), quillmark::config::kPublicKeyCount);
+  EXPECT_EQ(publicKeyConfigured(), !keys.empty());
+  const Bytes builtIn = keys.empty() ? Bytes(32, 0) : Bytes(keys[0].begin(), keys[0].end());
   if (publicKeyConfigured()) {
     // The manifest check is the general check under the built-in key.
     const Bytes sig = fromHex(kRfc8032[2].signature), msg = fromHex(kRfc8032[2].message);
@@ -220,9 +221,11 @@ TEST(Signature, HostileKeysAreRefusedWithoutHarm) {
     key[0] = static_cast<std::uint8_t>(key[0] + v);
     keys.push_back(key);
   }
-  keys.push_back(fromHex("ecffffffffffffffffffffffffffffffffffffffffffffffffffffffffffff7f"));  // -1
+  keys.push_back(
+      fromHex("ecffffffffffffffffffffffffffffffffffffffffffffffffffffffffffff7f"));  // -1
   keys.push_back(fromHex("0000000000000000000000000000000000000000010000000000000000000000"));
-  keys.push_back(fromHex("3126711e11ef574692935381d2cd2bbab5dd113c4010f91fd7c4dd7b12bf431a"));  // x = 2
+  keys.push_back(
+      fromHex("3126711e11ef574692935381d2cd2bbab5dd113c4010f91fd7c4dd7b12bf431a"));  // x = 2
   // Just above the limit: ordinary points with a 193-bit y or x, no signature of ours.
   keys.push_back(fromHex("0200000000000000000000000000000000000000000000000100000000000080"));
   keys.push_back(fromHex("d6b120827250f473c86f495ddcdbf032719aa72c9ad5710817e905bce4dd8d53"));

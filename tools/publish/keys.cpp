@@ -9,12 +9,12 @@
 #include <cstring>
 #include <mutex>
 
-#include "formats/ed25519.h"
-#include "publish_platform.h"
 #include "base/files.h"
 #include "base/paths.h"
 #include "base/sha256.h"
 #include "base/text.h"
+#include "formats/ed25519.h"
+#include "publish_platform.h"
 
 namespace {
 
@@ -114,8 +114,8 @@ bool checkSignature(const std::uint8_t publicKey[kKeySize],
 
 std::string secretKeyFileText(const SecretKey& key) {
   return std::string(kSecretHeader) +
-         ". Keep it private: whoever holds it can publish releases.\n" +
-         toHex(key.seed, kKeySize) + "\n";
+         ". Keep it private: whoever holds it can publish releases.\n" + toHex(key.seed, kKeySize) +
+         "\n";
 }
 
 bool parseSecretKeyFile(std::string_view text, SecretKey& out, std::string& error) {
@@ -183,6 +183,31 @@ bool loadPublicKey(const std::wstring& hexOrPath, std::uint8_t out[kKeySize], st
   }
   if (!parseHexKey(text, out)) {
     error = narrow + " does not hold a public key (64 hex digits)";
+    return false;
+  }
+  return true;
+}
+
+bool loadPublicKeys(const std::wstring& list, std::vector<std::array<std::uint8_t, kKeySize>>& out,
+                    std::string& error) {
+  out.clear();
+  std::array<std::uint8_t, kKeySize> key{};
+  std::string ignored;
+  if (loadPublicKey(list, key.data(), ignored)) {
+    out.push_back(key);
+    return true;
+  }
+  for (std::size_t from = 0;;) {
+    const std::size_t comma = list.find(L',', from);
+    const std::wstring item =
+        list.substr(from, comma == std::wstring::npos ? std::wstring::npos : comma - from);
+    if (!loadPublicKey(item, key.data(), error)) return false;
+    out.push_back(key);
+    if (comma == std::wstring::npos) break;
+    from = comma + 1;
+  }
+  if (out.size() > kMaxPublicKeys) {
+    error = "at most four public keys; a launcher is built with no more";
     return false;
   }
   return true;

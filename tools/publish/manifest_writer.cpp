@@ -24,13 +24,27 @@ void appendJsonString(std::string& out, std::string_view s) {
   for (const char ch : s) {
     const unsigned char c = static_cast<unsigned char>(ch);
     switch (c) {
-      case '"': out += "\\\""; break;
-      case '\\': out += "\\\\"; break;
-      case '\b': out += "\\b"; break;
-      case '\f': out += "\\f"; break;
-      case '\n': out += "\\n"; break;
-      case '\r': out += "\\r"; break;
-      case '\t': out += "\\t"; break;
+      case '"':
+        out += "\\\"";
+        break;
+      case '\\':
+        out += "\\\\";
+        break;
+      case '\b':
+        out += "\\b";
+        break;
+      case '\f':
+        out += "\\f";
+        break;
+      case '\n':
+        out += "\\n";
+        break;
+      case '\r':
+        out += "\\r";
+        break;
+      case '\t':
+        out += "\\t";
+        break;
       default:
         if (c < 0x20) {
           out += "\\u00";
@@ -46,9 +60,15 @@ void appendJsonString(std::string& out, std::string_view s) {
 
 bool appendJsonValue(std::string& out, const JsonValue& value, std::string& error) {
   switch (value.kind) {
-    case JsonKind::Null: out += "null"; return true;
-    case JsonKind::Bool: out += value.boolean ? "true" : "false"; return true;
-    case JsonKind::String: appendJsonString(out, value.string); return true;
+    case JsonKind::Null:
+      out += "null";
+      return true;
+    case JsonKind::Bool:
+      out += value.boolean ? "true" : "false";
+      return true;
+    case JsonKind::String:
+      appendJsonString(out, value.string);
+      return true;
     case JsonKind::Number: {
       const double x = value.number;
       if (!std::isfinite(x)) {
@@ -96,7 +116,12 @@ bool appendJsonValue(std::string& out, const JsonValue& value, std::string& erro
 
 bool writeManifestText(const ManifestData& data, std::string& out, std::string& error) {
   out.clear();
-  out += "{\"format\":1,\"version\":" + std::to_string(data.version) + ",\"game_exe\":";
+  out += "{\"format\":1,\"version\":" + std::to_string(data.version);
+  if (!data.expires.empty()) {
+    out += ",\"expires\":";
+    appendJsonString(out, data.expires);
+  }
+  out += ",\"game_exe\":";
   appendJsonString(out, data.gameExe);
   out += ",\n";
   if (data.hasLauncher) {

@@ -19,6 +19,7 @@
 #include "base/sha256.h"
 #include "base/text.h"
 #include "formats/json.h"
+#include "formats/utc_time.h"
 #include "glob.h"
 #include "keys.h"
 #include "manifest_writer.h"
@@ -254,6 +255,10 @@ bool buildRelease(const BuildOptions& options, BuildReport& report, std::string&
     error = "the version must be a whole number from 0 to 2147483647";
     return false;
   }
+  if (options.expiresInDays < 0 || options.expiresInDays > kMaxExpiresInDays) {
+    error = "the release must expire in 1 to " + std::to_string(kMaxExpiresInDays) + " days";
+    return false;
+  }
   if (!directoryExists(gameDir)) {
     error = "the game folder " + shown(options.gameDir) + " does not exist";
     return false;
@@ -283,6 +288,7 @@ bool buildRelease(const BuildOptions& options, BuildReport& report, std::string&
 
   ManifestData manifest;
   manifest.version = options.version;
+
   manifest.news.kind = JsonKind::Array;
   manifest.links.kind = JsonKind::Object;
   if (!options.newsFile.empty() &&
@@ -531,6 +537,11 @@ bool buildRelease(const BuildOptions& options, BuildReport& report, std::string&
   std::sort(manifest.deletes.begin(), manifest.deletes.end());
   report.deletes = manifest.deletes.size();
 
+  if (options.expiresInDays > 0) {
+    // Counted from now, when the manifest is signed, not from the start of a long build.
+    report.expires = utcNow() + std::int64_t{options.expiresInDays} * 86400;
+    manifest.expires = formatUtcTime(report.expires);
+  }
   std::string text;
   if (!writeManifestText(manifest, text, error)) {
     error = "--news or --links: " + error;

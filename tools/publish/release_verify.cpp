@@ -1,6 +1,6 @@
 // verify, in the order it runs:
-//   1. the public key, manifest.json (size), manifest.sig (64 bytes) and the signature
-//   2. the manifest under the launcher's rules: format, paths, hashes, sizes, deletions
+//   1. the public keys, manifest.json (size), manifest.sig (64 bytes) and the signature
+//   2. the manifest under the launcher's rules: format, expiry, paths, hashes, sizes, deletions
 //   3. every distinct object: present, one zlib stream, inflating to its size and hash
 //   4. with --game: every file of the game folder against its entry
 #include "release_verify.h"
@@ -15,8 +15,10 @@
 #include "base/case_fold.h"
 #include "base/files.h"
 #include "base/paths.h"
+#include "base/sha256.h"
 #include "base/text.h"
 #include "formats/json.h"
+#include "formats/utc_time.h"
 #include "keys.h"
 #include "objects.h"
 #include "parallel.h"
@@ -102,9 +104,9 @@ bool verifyRelease(const VerifyOptions& options, VerifyReport& report, std::stri
     if (options.progress) options.progress(line);
   };
 
-  // 1. Key, files and signature.
-  std::uint8_t publicKey[kKeySize];
-  if (!loadPublicKey(options.publicKey, publicKey, error)) return false;
+  // 1. Keys, files and signature.
+  std::vector<std::array<std::uint8_t, kKeySize>> publicKeys;
+  if (!loadPublicKeys(options.publicKey, publicKeys, error)) return false;
 
   const std::wstring manifestPath = releaseDir + L"manifest.json";
   const std::wstring signaturePath = releaseDir + L"manifest.sig";
@@ -131,11 +133,19 @@ bool verifyRelease(const VerifyOptions& options, VerifyReport& report, std::stri
                        " bytes; a signature is exactly 64");
   } else if (!readWholeFile(signaturePath, kSignatureSize, signature)) {
     problems.push_back("manifest.sig cannot be read");
-  } else if (!checkSignature(publicKey, reinterpret_cast<const std::uint8_t*>(signature.data()),
-                             text)) {
-    problems.push_back(
-        "manifest.sig does not verify manifest.json under this public key (one of the two was "
-        "changed, or they were signed with another key)");
+  } else {
+    for (const auto& key : publicKeys) {
+      if (checkSignature(key.data(), reinterpret_cast<const std::uint8_t*>(signature.data()),
+                         text)) {
+        report.signedBy = toHex(key.data(), kKeySize);
+        break;
+      }
+    }
+    if (report.signedBy.empty()) {
+      problems.push_back(std::string("manifest.sig does not verify manifest.json under ") +
+                         (publicKeys.size() == 1 ? "this public key" : "any of these public keys") +
+                         " (one of the two was changed, or they were signed with another key)");
+    }
   }
 
   // 2. The manifest as the launcher reads it.
@@ -154,6 +164,23 @@ bool verifyRelease(const VerifyOptions& options, VerifyReport& report, std::stri
   }
   if (root.member("version").kind != JsonKind::Number) {
     problems.push_back("manifest.json has no \"version\" number");
+  }
+  switch (readManifestExpiry(root, report.expires)) {
+    case ManifestExpiry::None:
+      report.expires = 0;
+      break;
+    case ManifestExpiry::Malformed:
+      report.expires = 0;
+      problems.push_back(
+          "\"expires\" is not a UTC time of the form 2027-01-31T12:00:00Z; the launcher refuses "
+          "the manifest");
+      break;
+    case ManifestExpiry::At:
+      if (utcNow() > report.expires) {
+        problems.push_back("manifest.json expired on " + displayUtcTime(report.expires) +
+                           "; launchers refuse it as out of date: build the release again");
+      }
+      break;
   }
   {
     const JsonValue& exe = root.member("game_exe");
