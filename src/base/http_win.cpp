@@ -55,6 +55,24 @@ bool contentLength(HINTERNET request, unsigned long long& out) {
   return *p == L'\0';
 }
 
+// The answer's Date header in seconds since 1970 (UTC); 0 when there is none to read.
+std::int64_t serverTime(HINTERNET request) {
+  wchar_t text[64] = {};
+  DWORD size = sizeof text;
+  if (!WinHttpQueryHeaders(request, WINHTTP_QUERY_DATE, WINHTTP_HEADER_NAME_BY_INDEX, text, &size,
+                           WINHTTP_NO_HEADER_INDEX)) {
+    return 0;
+  }
+  SYSTEMTIME time{};
+  FILETIME file{};
+  if (!WinHttpTimeToSystemTime(text, &time) || !SystemTimeToFileTime(&time, &file)) return 0;
+  const unsigned long long ticks =
+      (static_cast<unsigned long long>(file.dwHighDateTime) << 32) | file.dwLowDateTime;
+  // FILETIME counts 100 ns from 1601; 11644473600 s lie between 1601 and 1970.
+  const long long seconds = static_cast<long long>(ticks / 10000000ull) - 11644473600ll;
+  return seconds > 0 ? seconds : 0;
+}
+
 }  // namespace
 
 // ---- session ------------------------------------------------------------------------------
@@ -89,7 +107,8 @@ void httpCloseSession() {
 // ---- HttpGet ------------------------------------------------------------------------------
 
 int HttpGet(const std::wstring& url, const DataSink& sink, bool noCache,
-            const std::atomic<bool>* cancel) {
+            const std::atomic<bool>* cancel, HttpAnswerInfo* info) {
+  if (info != nullptr) *info = HttpAnswerInfo();
   if (!g_session) return 0;
   auto cancelled = [cancel] { return cancel != nullptr && cancel->load(); };
 
@@ -135,6 +154,7 @@ int HttpGet(const std::wstring& url, const DataSink& sink, bool noCache,
     return cancelled() ? -1 : 0;
   }
   if (cancelled()) return -1;
+  if (info != nullptr) info->serverTime = serverTime(request.handle);
 
   DWORD status = 0;
   DWORD statusSize = sizeof status;
