@@ -44,6 +44,13 @@ std::uint64_t steadyMs();
 bool httpOpenSession();
 void httpCloseSession();
 
+// What an answer said besides its status and body.
+struct HttpAnswerInfo {
+  // The server's clock: the final answer's Date header in seconds since 1970 (UTC); 0 when it
+  // sent none that could be read.
+  std::int64_t serverTime = 0;
+};
+
 // 200: the whole body reached the sink; another positive number: the server's status (no body
 // read); 0: no answer (bad URL, connection, send, receive or read failure, no session);
 // -1: the sink stopped the transfer. noCache adds "Cache-Control: no-cache" and "Pragma: no-cache".
@@ -51,9 +58,9 @@ void httpCloseSession();
 // a second even while the server sends nothing, so that a stalled server cannot hold up Ctrl+C
 // or a closing window for the whole stall time-out; on Windows between WinHTTP's calls.
 // A transfer below the floor (TransferFloor), and an answer whose headers pass 256 KiB, are
-// no answer.
+// no answer. info, when given, receives what the answer's headers said (whatever the result).
 int HttpGet(const std::wstring& url, const DataSink& sink, bool noCache,
-            const std::atomic<bool>* cancel = nullptr);
+            const std::atomic<bool>* cancel = nullptr, HttpAnswerInfo* info = nullptr);
 
 // Collects the body into out (cleared first); -1 when it would grow beyond maxBytes.
 int HttpGetToString(const std::wstring& url, std::uint64_t maxBytes, std::string& out,

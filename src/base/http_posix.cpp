@@ -83,7 +83,8 @@ struct Transfer {
   std::uint64_t bodyBytes = 0;
   long refusedStatus = 0;  // a final answer other than 200, stopped before its body
   bool sinkStopped = false;
-  bool noAnswer = false;  // below the floor, or headers beyond their cap
+  bool noAnswer = false;        // below the floor, or headers beyond their cap
+  std::int64_t serverTime = 0;  // the Date header of the latest answer
   std::exception_ptr sinkError;
 };
 
@@ -91,6 +92,29 @@ long responseCode(CURL* easy) {
   long code = 0;
   if (curl_easy_getinfo(easy, CURLINFO_RESPONSE_CODE, &code) != CURLE_OK) return 0;
   return code;
+}
+
+bool startsWithNoCase(const std::string& text, const char* prefix) {
+  for (std::size_t i = 0; prefix[i] != '\0'; ++i) {
+    if (i >= text.size()) return false;
+    char c = text[i];
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    if (c != prefix[i]) return false;
+  }
+  return true;
+}
+
+// A status line starts the head of another answer (after a redirect or an interim one), whose
+// Date is the one that counts; a Date line is read with curl's parser of HTTP dates.
+void noteDate(Transfer& t, const std::string& line) {
+  if (startsWithNoCase(line, "http/")) {
+    t.serverTime = 0;
+  } else if (startsWithNoCase(line, "date:")) {
+    std::string value = line.substr(5);
+    while (!value.empty() && (value.back() == '\r' || value.back() == '\n')) value.pop_back();
+    const time_t parsed = curl_getdate(value.c_str(), nullptr);
+    t.serverTime = parsed > 0 ? static_cast<std::int64_t>(parsed) : 0;
+  }
 }
 
 // Sees every header line; at the blank line that ends a final answer other than 200 it stops
@@ -106,7 +130,10 @@ size_t onHeader(char* data, size_t size, size_t count, void* user) {
   }
   const bool endOfHead =
       (length == 2 && data[0] == '\r' && data[1] == '\n') || (length == 1 && data[0] == '\n');
-  if (!endOfHead) return length;
+  if (!endOfHead) {
+    noteDate(*t, std::string(data, length));
+    return length;
+  }
   const long code = responseCode(t->easy);
   if (code == 200 || (code >= 100 && code < 200) || (code >= 300 && code < 400)) return length;
   t->refusedStatus = code;
@@ -154,16 +181,6 @@ int onProgress(void* user, curl_off_t, curl_off_t, curl_off_t, curl_off_t) {
   return 0;
 }
 
-bool startsWithNoCase(const std::string& text, const char* prefix) {
-  for (std::size_t i = 0; prefix[i] != '\0'; ++i) {
-    if (i >= text.size()) return false;
-    char c = text[i];
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-    if (c != prefix[i]) return false;
-  }
-  return true;
-}
-
 }  // namespace
 
 bool httpOpenSession() {
@@ -199,7 +216,8 @@ void httpCloseSession() {
 }
 
 int HttpGet(const std::wstring& url, const DataSink& sink, bool noCache,
-            const std::atomic<bool>* cancel) {
+            const std::atomic<bool>* cancel, HttpAnswerInfo* info) {
+  if (info != nullptr) *info = HttpAnswerInfo();
   Session* session = g_session;
   if (!session) return 0;
   // Only absolute http and https addresses; curl would otherwise guess a scheme.
@@ -260,6 +278,7 @@ int HttpGet(const std::wstring& url, const DataSink& sink, bool noCache,
   curl_easy_setopt(easy, CURLOPT_HTTPHEADER, nullptr);
   curl_slist_free_all(headers);
   returnHandle(*session, easy);
+  if (info != nullptr) info->serverTime = t.serverTime;
 
   if (t.sinkError) std::rethrow_exception(t.sinkError);
   if (t.sinkStopped) return -1;

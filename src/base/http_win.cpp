@@ -66,6 +66,24 @@ bool headersWithinLimit(HINTERNET request) {
   return GetLastError() == ERROR_INSUFFICIENT_BUFFER && size / sizeof(wchar_t) <= kMaxHeaderBytes;
 }
 
+// The answer's Date header in seconds since 1970 (UTC); 0 when there is none to read.
+std::int64_t serverTime(HINTERNET request) {
+  wchar_t text[64] = {};
+  DWORD size = sizeof text;
+  if (!WinHttpQueryHeaders(request, WINHTTP_QUERY_DATE, WINHTTP_HEADER_NAME_BY_INDEX, text, &size,
+                           WINHTTP_NO_HEADER_INDEX)) {
+    return 0;
+  }
+  SYSTEMTIME time{};
+  FILETIME file{};
+  if (!WinHttpTimeToSystemTime(text, &time) || !SystemTimeToFileTime(&time, &file)) return 0;
+  const unsigned long long ticks =
+      (static_cast<unsigned long long>(file.dwHighDateTime) << 32) | file.dwLowDateTime;
+  // FILETIME counts 100 ns from 1601; 11644473600 s lie between 1601 and 1970.
+  const long long seconds = static_cast<long long>(ticks / 10000000ull) - 11644473600ll;
+  return seconds > 0 ? seconds : 0;
+}
+
 }  // namespace
 
 // ---- session ------------------------------------------------------------------------------
@@ -100,7 +118,8 @@ void httpCloseSession() {
 // ---- HttpGet ------------------------------------------------------------------------------
 
 int HttpGet(const std::wstring& url, const DataSink& sink, bool noCache,
-            const std::atomic<bool>* cancel) {
+            const std::atomic<bool>* cancel, HttpAnswerInfo* info) {
+  if (info != nullptr) *info = HttpAnswerInfo();
   if (!g_session) return 0;
   auto cancelled = [cancel] { return cancel != nullptr && cancel->load(); };
 
@@ -149,6 +168,7 @@ int HttpGet(const std::wstring& url, const DataSink& sink, bool noCache,
   // Headers that took longer than the floor's window are no answer, even where the response
   // time-out was only applied to each wait for the next bytes (as Wine does).
   if (!headersWithinLimit(request.handle) || !floor.keepsUp(0, steadyMs())) return 0;
+  if (info != nullptr) info->serverTime = serverTime(request.handle);
 
   DWORD status = 0;
   DWORD statusSize = sizeof status;

@@ -10,8 +10,8 @@
 #include "quillmark_config.h"
 
 const char* const kCliHelp =
-    "Usage: quillmark-update [--dir GAME_DIR] [--repair] [--patch-url URL]\n"
-    "                        [--public-key HEX|FILE] [--lang CODE] [--quiet]\n"
+    "Usage: quillmark-update [--dir GAME_DIR] [--repair] [--patch-url URL]...\n"
+    "                        [--public-key KEYS] [--lang CODE] [--quiet]\n"
     "\n"
     "Brings a Quillmark game folder up to date from the patch server: fetches the signed\n"
     "manifest, checks every file (from patcher_cache.dat where it can), downloads what is\n"
@@ -21,10 +21,14 @@ const char* const kCliHelp =
     "\n"
     "  --dir GAME_DIR        the game folder (default: the current folder; created when missing)\n"
     "  --repair              hash every file again instead of trusting patcher_cache.dat\n"
-    "  --patch-url URL       the patch server's base address, http:// or https://\n"
-    "                        (default: the address this program was built with)\n"
-    "  --public-key HEX|FILE the publisher's Ed25519 public key as 64 hex digits, or a .pub\n"
-    "                        file holding them (default: the key this program was built with)\n"
+    "  --patch-url URL       a patch server's base address, http:// or https://; up to four\n"
+    "                        times, tried in that order: the manifest comes from the first\n"
+    "                        that offers one, a file that fails on one comes from the next\n"
+    "                        (default: the addresses this program was built with)\n"
+    "  --public-key KEYS     the publisher's Ed25519 public keys, up to four separated by\n"
+    "                        commas, each 64 hex digits or a .pub file holding them; a\n"
+    "                        manifest signed by any of them is accepted (default: the keys\n"
+    "                        this program was built with)\n"
     "  --lang CODE           language of the messages: pt en es fr de it ro pl cz hu tr gr\n"
     "                        (default: the system's language, else en)\n"
     "  --quiet               no progress; print only the result\n"
@@ -40,6 +44,7 @@ const char* const kCliHelp =
 namespace {
 
 constexpr std::uint64_t kKeyFileLimit = 4096;
+constexpr std::size_t kMaxListed = 4;
 
 bool isHexDigit(char c) {
   return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F');
@@ -82,19 +87,45 @@ bool readPatchUrl(const std::wstring& text, std::wstring& out, std::string& erro
   return true;
 }
 
-bool readPublicKey(const std::wstring& value, std::array<std::uint8_t, 32>& out,
-                   std::string& error) {
+// One key: 64 hex digits, or a file holding them.
+bool readOneKey(const std::wstring& value, PublicKey& out) {
   const std::string narrow = wideToUtf8(value);
   if (parseKeyHex(narrow, out)) return true;
   std::string text;
   const bool looksLikeHex =
       !narrow.empty() && std::all_of(narrow.begin(), narrow.end(), isHexDigit);
-  if (!looksLikeHex && readWholeFile(value, kKeyFileLimit, text) && parseKeyHex(text, out)) {
+  return !looksLikeHex && readWholeFile(value, kKeyFileLimit, text) && parseKeyHex(text, out);
+}
+
+// Keys separated by commas; a value that is one key as it stands (a file whose name has a
+// comma) is taken whole.
+bool readPublicKeys(const std::wstring& value, std::vector<PublicKey>& out, std::string& error) {
+  out.clear();
+  PublicKey key{};
+  if (readOneKey(value, key)) {
+    out.push_back(key);
     return true;
   }
-  error = "--public-key must be 64 hexadecimal digits or a file holding them; \"" + narrow +
-          "\" is neither";
-  return false;
+  for (std::size_t from = 0;;) {
+    const std::size_t comma = value.find(L',', from);
+    const std::wstring item =
+        value.substr(from, comma == std::wstring::npos ? std::wstring::npos : comma - from);
+    if (!readOneKey(item, key)) {
+      error =
+          "--public-key takes up to four keys separated by commas, each 64 hexadecimal "
+          "digits or a file holding them; \"" +
+          wideToUtf8(item) + "\" is neither";
+      return false;
+    }
+    out.push_back(key);
+    if (comma == std::wstring::npos) break;
+    from = comma + 1;
+  }
+  if (out.size() > kMaxListed) {
+    error = "--public-key takes at most four keys";
+    return false;
+  }
+  return true;
 }
 
 bool readLanguage(const std::wstring& value, std::string& out, std::string& error) {
@@ -114,7 +145,7 @@ bool readLanguage(const std::wstring& value, std::string& out, std::string& erro
 
 }  // namespace
 
-bool parseKeyHex(const std::string& text, std::array<std::uint8_t, 32>& out) {
+bool parseKeyHex(const std::string& text, PublicKey& out) {
   std::size_t begin = 0;
   std::size_t end = text.size();
   auto blank = [](char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; };
@@ -148,9 +179,10 @@ std::string languageFromLocale(const std::string& locale) {
 ParseOutcome parseArguments(const std::vector<std::wstring>& args, CliOptions& out,
                             std::string& error) {
   out = CliOptions();
-  out.patchUrl = quillmark::config::kPatchUrl;
-  std::copy(std::begin(quillmark::config::kPublicKey), std::end(quillmark::config::kPublicKey),
-            out.publicKey.begin());
+  out.patchUrls.assign(std::begin(quillmark::config::kPatchUrls),
+                       std::end(quillmark::config::kPatchUrls));
+  out.publicKeys = builtInPublicKeys();
+  std::vector<std::wstring> givenUrls;
 
   // --help anywhere wins over everything else, even over mistakes in other arguments.
   for (const std::wstring& a : args) {
@@ -177,7 +209,7 @@ ParseOutcome parseArguments(const std::vector<std::wstring>& args, CliOptions& o
                                         : "unexpected argument \"" + option + "\"";
       return ParseOutcome::BadUsage;
     }
-    if (seen[option]) {
+    if (seen[option] && option != "--patch-url") {
       error = option + " is given twice";
       return ParseOutcome::BadUsage;
     }
@@ -203,13 +235,21 @@ ParseOutcome parseArguments(const std::vector<std::wstring>& args, CliOptions& o
       if (!ok) error = "--dir needs a folder";
       out.gameDir = value;
     } else if (option == "--patch-url") {
-      ok = readPatchUrl(value, out.patchUrl, error);
+      std::wstring url;
+      ok = readPatchUrl(value, url, error);
+      givenUrls.push_back(url);
+      if (ok && givenUrls.size() > kMaxListed) {
+        ok = false;
+        error = "--patch-url is given more than four times";
+      }
     } else if (option == "--public-key") {
-      ok = readPublicKey(value, out.publicKey, error);
+      ok = readPublicKeys(value, out.publicKeys, error);
     } else {
       ok = readLanguage(value, out.language, error);
     }
     if (!ok) return ParseOutcome::BadUsage;
   }
+  // Given addresses replace the built-in list whole.
+  if (!givenUrls.empty()) out.patchUrls = std::move(givenUrls);
   return ParseOutcome::Run;
 }

@@ -198,8 +198,8 @@ int runUpdateCommand(const std::vector<std::wstring>& args) {
   PostQueue queue;
   queue.state = &state;
   UpdateSettings settings;
-  settings.patchUrl = options.patchUrl;
-  settings.publicKey = options.publicKey;
+  settings.patchUrls = options.patchUrls;
+  settings.publicKeys = options.publicKeys;
   settings.gameDir = gameDir;
   settings.launcherMode = LauncherMode::GameFolderFile;
   settings.notify = &PostQueue::notify;

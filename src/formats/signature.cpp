@@ -1,6 +1,8 @@
 // Ed25519 check of the manifest signature (the arithmetic is in ed25519.cpp).
 #include "formats/signature.h"
 
+#include <algorithm>
+#include <iterator>
 #include <string_view>
 
 #include "formats/ed25519.h"
@@ -17,17 +19,47 @@ int verifyEd25519(const std::uint8_t* publicKey, const std::uint8_t* signature,
   return ed25519Verify(publicKey, signature, body) ? 0 : -1;
 }
 
-int verifyManifestSignature(const std::uint8_t* signature, const std::uint8_t* message,
-                            std::size_t length) {
-  // The all-zero key decodes to a point of order 4, under which signatures can be forged
-  // without any private key; a build without a configured key accepts nothing.
-  if (!publicKeyConfigured()) return -1;
-  return verifyEd25519(quillmark::config::kPublicKey, signature, message, length);
+namespace {
+
+bool isZero(const PublicKey& key) {
+  for (std::uint8_t b : key) {
+    if (b != 0) return false;
+  }
+  return true;
 }
 
-bool publicKeyConfigured() {
-  for (std::uint8_t b : quillmark::config::kPublicKey) {
-    if (b != 0) return true;
+}  // namespace
+
+int verifyUnderAnyKey(const std::vector<PublicKey>& publicKeys, const std::uint8_t* signature,
+                      const std::uint8_t* message, std::size_t length) {
+  for (std::size_t i = 0; i < publicKeys.size(); ++i) {
+    if (!isZero(publicKeys[i]) &&
+        verifyEd25519(publicKeys[i].data(), signature, message, length) == 0) {
+      return static_cast<int>(i);
+    }
+  }
+  return -1;
+}
+
+bool anyKeyConfigured(const std::vector<PublicKey>& publicKeys) {
+  for (const PublicKey& key : publicKeys) {
+    if (!isZero(key)) return true;
   }
   return false;
 }
+
+std::vector<PublicKey> builtInPublicKeys() {
+  std::vector<PublicKey> keys(quillmark::config::kPublicKeyCount);
+  for (std::size_t i = 0; i < keys.size(); ++i) {
+    std::copy(std::begin(quillmark::config::kPublicKeys[i]),
+              std::end(quillmark::config::kPublicKeys[i]), keys[i].begin());
+  }
+  return keys;
+}
+
+int verifyManifestSignature(const std::uint8_t* signature, const std::uint8_t* message,
+                            std::size_t length) {
+  return verifyUnderAnyKey(builtInPublicKeys(), signature, message, length) >= 0 ? 0 : -1;
+}
+
+bool publicKeyConfigured() { return anyKeyConfigured(builtInPublicKeys()); }

@@ -1,6 +1,6 @@
 // The UI string table and the client language list.
 //
-//   1. Texts: one array of 64 texts per UI language, in StringId order.
+//   1. Texts: one array of 65 texts per UI language, in StringId order.
 //   2. The UI language table (code, texts, decimal comma, Windows primary language id).
 //   3. The current UI language and its accessors.
 //   4. The game client's language list and the index chosen by loca.cfg.
@@ -85,6 +85,7 @@ const wchar_t* const kTextsPt[] = {
     L"Feche o jogo para alterar as definições",
     L"Idioma",
     L"Já está em curso outra atualização desta pasta do jogo.",
+    L"O servidor de patch está desatualizado: a versão que oferece expirou em %1.",
 };
 
 const wchar_t* const kTextsEn[] = {
@@ -152,6 +153,7 @@ const wchar_t* const kTextsEn[] = {
     L"Close the game to change settings",
     L"Language",
     L"Another update of this game folder is running.",
+    L"The patch server is out of date: the release it offers expired on %1.",
 };
 
 const wchar_t* const kTextsEs[] = {
@@ -219,6 +221,7 @@ const wchar_t* const kTextsEs[] = {
     L"Cierra el juego para cambiar los ajustes",
     L"Idioma",
     L"Ya se está ejecutando otra actualización de esta carpeta del juego.",
+    L"El servidor de parches está desactualizado: la versión que ofrece caducó el %1.",
 };
 
 // French puts a no-break space before a colon, so the colon never starts a line of its own.
@@ -287,6 +290,7 @@ const wchar_t* const kTextsFr[] = {
     L"Fermez le jeu pour modifier les paramètres",
     L"Langue",
     L"Une autre mise à jour de ce dossier de jeu est en cours.",
+    L"Le serveur de mise à jour n'est plus à jour\u00A0: la version qu'il propose a expiré le %1.",
 };
 
 const wchar_t* const kTextsDe[] = {
@@ -354,6 +358,7 @@ const wchar_t* const kTextsDe[] = {
     L"Schließe das Spiel, um Einstellungen zu ändern",
     L"Sprache",
     L"Eine andere Aktualisierung dieses Spielordners läuft bereits.",
+    L"Der Patch-Server ist veraltet: Die angebotene Version ist am %1 abgelaufen.",
 };
 
 const wchar_t* const kTextsIt[] = {
@@ -421,6 +426,7 @@ const wchar_t* const kTextsIt[] = {
     L"Chiudi il gioco per modificare le impostazioni",
     L"Lingua",
     L"È già in corso un altro aggiornamento di questa cartella di gioco.",
+    L"Il server delle patch non è aggiornato: la versione offerta è scaduta il %1.",
 };
 
 // Romanian with the comma-below letters (U+0218..U+021B), not the cedilla look-alikes.
@@ -489,6 +495,7 @@ const wchar_t* const kTextsRo[] = {
     L"Închide jocul pentru a schimba setările",
     L"Limbă",
     L"O altă actualizare a acestui dosar al jocului este în curs.",
+    L"Serverul de patch nu este actualizat: versiunea oferită a expirat la %1.",
 };
 
 const wchar_t* const kTextsPl[] = {
@@ -556,6 +563,7 @@ const wchar_t* const kTextsPl[] = {
     L"Zamknij grę, aby zmienić ustawienia",
     L"Język",
     L"Trwa już inna aktualizacja tego folderu gry.",
+    L"Serwer aktualizacji jest nieaktualny: oferowana wersja wygasła %1.",
 };
 
 const wchar_t* const kTextsCz[] = {
@@ -623,6 +631,7 @@ const wchar_t* const kTextsCz[] = {
     L"Pro změnu nastavení zavřete hru",
     L"Jazyk",
     L"Již probíhá jiná aktualizace této složky hry.",
+    L"Aktualizační server je zastaralý: nabízená verze vypršela %1.",
 };
 
 const wchar_t* const kTextsHu[] = {
@@ -690,6 +699,7 @@ const wchar_t* const kTextsHu[] = {
     L"A beállítások módosításához zárd be a játékot",
     L"Nyelv",
     L"A játékmappa egy másik frissítése már folyamatban van.",
+    L"A frissítési szerver elavult: a felkínált verzió lejárati ideje %1.",
 };
 
 const wchar_t* const kTextsTr[] = {
@@ -757,6 +767,7 @@ const wchar_t* const kTextsTr[] = {
     L"Ayarları değiştirmek için oyunu kapatın",
     L"Dil",
     L"Bu oyun klasörünün başka bir güncellemesi zaten çalışıyor.",
+    L"Yama sunucusu güncel değil: sunduğu sürümün süresi %1 tarihinde doldu.",
 };
 
 // Greek capitals without accents, as Greek typesetting writes all-capital text.
@@ -825,6 +836,7 @@ const wchar_t* const kTextsGr[] = {
     L"Κλείστε το παιχνίδι για να αλλάξετε ρυθμίσεις",
     L"Γλώσσα",
     L"Εκτελείται ήδη άλλη ενημέρωση αυτού του φακέλου του παιχνιδιού.",
+    L"Ο διακομιστής ενημερώσεων δεν είναι ενημερωμένος: η έκδοση που προσφέρει έληξε στις %1.",
 };
 
 static_assert(std::size(kTextsPt) == kUiStringCount);
@@ -934,6 +946,13 @@ const char* uiLanguageForWindowsId(unsigned primaryLanguageId) {
     if (row.windowsId == primary) return row.code;
   }
   return kUiLanguages[kEnglish].code;
+}
+
+std::wstring uiTextWith(int id, std::wstring_view value) {
+  std::wstring text = uiText(id);
+  const std::size_t at = text.find(L"%1");
+  if (at != std::wstring::npos) text.replace(at, 2, value);
+  return text;
 }
 
 const wchar_t* uiTextIn(int lang, int id) {

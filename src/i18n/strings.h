@@ -1,7 +1,8 @@
-// The UI string table: 64 texts in twelve languages, one current UI language, and the game
+// The UI string table: 65 texts in twelve languages, one current UI language, and the game
 // client's own language list (code pages for loca.cfg).
 #pragma once
 #include <cstddef>
+#include <string>
 #include <string_view>
 
 enum StringId : int {
@@ -69,15 +70,19 @@ enum StringId : int {
   kStrCloseGameForSettings = 61,  // "Close the game to change settings"
   kStrLanguage = 62,              // "Language"
   kStrErrFolderBusy = 63,         // "Another update of this game folder is running."
+  // "The patch server is out of date: the release it offers expired on %1." (%1: the date)
+  kStrErrExpired = 64,
 };
 
-inline constexpr int kUiStringCount = 64;
+inline constexpr int kUiStringCount = 65;
 inline constexpr int kUiLanguageCount = 12;
 
 // Makes the first UI language whose code matches (ASCII, any case) current; English otherwise.
 void setUiLanguage(std::string_view code);
-// The text of id in the current language; "" for an id outside 0..63.
+// The text of id in the current language; "" for an id outside 0..64.
 const wchar_t* uiText(int id);
+// The text of id with its "%1" replaced by value.
+std::wstring uiTextWith(int id, std::wstring_view value);
 // The current language's code ("en") and whether it writes numbers with a decimal comma.
 const char* uiLanguageCode();
 bool usesDecimalComma();

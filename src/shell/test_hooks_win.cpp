@@ -33,14 +33,16 @@ int hexDigit(wchar_t c) {
 
 void applyTestOverrides(UpdateSettings& settings) {
   const std::wstring url = environment(L"QM_E2E_PATCH_URL");
-  if (!url.empty()) settings.patchUrl = url;
+  if (!url.empty()) settings.patchUrls = {url};
   const std::wstring key = environment(L"QM_E2E_PUBLIC_KEY");
   if (key.size() == 64) {
+    PublicKey parsed{};
     for (std::size_t i = 0; i < 32; ++i) {
       const int high = hexDigit(key[2 * i]), low = hexDigit(key[2 * i + 1]);
       if (high < 0 || low < 0) return;
-      settings.publicKey[i] = static_cast<std::uint8_t>(high * 16 + low);
+      parsed[i] = static_cast<std::uint8_t>(high * 16 + low);
     }
+    settings.publicKeys = {parsed};
   }
 }
 

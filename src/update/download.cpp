@@ -1,4 +1,5 @@
-// downloadFile: attempts, the streaming inflate -> hash -> write pipeline, the final move.
+// downloadFile: servers in turn, attempts, the streaming inflate -> hash -> write pipeline, the
+// final move.
 #include "update/download.h"
 
 #include "base/files.h"
@@ -12,10 +13,32 @@ std::wstring fileUrl(const std::wstring& base, const std::string& hash) {
   return base + L"files/" + wideHash.substr(0, 2) + L"/" + wideHash + L".z";
 }
 
-DownloadResult downloadFile(LauncherState& state, const UpdateSettings& settings,
-                            const FileEntry& entry, const std::wstring& targetPath) {
+FileServers::FileServers(std::vector<std::wstring> urls)
+    : urls_(std::move(urls)), failed_(new std::atomic<bool>[urls_.size()]) {
+  for (std::size_t i = 0; i < urls_.size(); ++i) failed_[i].store(false);
+}
+
+std::vector<std::size_t> FileServers::order() const {
+  std::vector<std::size_t> out;
+  out.reserve(urls_.size());
+  for (int pass = 0; pass < 2; ++pass) {
+    for (std::size_t i = 0; i < urls_.size(); ++i) {
+      if (failed_[i].load() == (pass == 1)) out.push_back(i);
+    }
+  }
+  return out;
+}
+
+void FileServers::markFailed(std::size_t server) { failed_[server].store(true); }
+
+namespace {
+
+// The attempts on one server.
+DownloadResult downloadFrom(LauncherState& state, const UpdateSettings& settings,
+                            const std::wstring& baseUrl, const FileEntry& entry,
+                            const std::wstring& targetPath) {
   const std::wstring tempPath = targetPath + L".ap_tmp";
-  const std::wstring url = fileUrl(settings.patchUrl, entry.hash);
+  const std::wstring url = fileUrl(baseUrl, entry.hash);
   for (int attempt = 0; attempt < 3; ++attempt) {
     if (state.cancel.load()) return DownloadResult::Cancelled;
     if (attempt > 0 && !pauseUnlessCancelled(state, settings.downloadRetryPauseMs * attempt)) {
@@ -81,4 +104,20 @@ DownloadResult downloadFile(LauncherState& state, const UpdateSettings& settings
     }
   }
   return DownloadResult::NetworkFailed;
+}
+
+}  // namespace
+
+DownloadResult downloadFile(LauncherState& state, const UpdateSettings& settings,
+                            FileServers& servers, const FileEntry& entry,
+                            const std::wstring& targetPath) {
+  DownloadResult result = DownloadResult::NetworkFailed;
+  for (const std::size_t server : servers.order()) {
+    result = downloadFrom(state, settings, servers.url(server), entry, targetPath);
+    // Only the server's answers are worth another server's try; a file that cannot be written
+    // here cannot be written from anywhere.
+    if (result != DownloadResult::NetworkFailed && result != DownloadResult::Corrupted) break;
+    servers.markFailed(server);
+  }
+  return result;
 }

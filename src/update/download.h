@@ -1,8 +1,12 @@
-// One file of the manifest onto the disk: its zlib stream is fetched from the patch server,
+// One file of the manifest onto the disk: its zlib stream is fetched from a patch server,
 // inflated, hashed and written to a temporary sibling while it arrives, and moved over the
-// target only when size and SHA-256 are exactly the entry's.
+// target only when size and SHA-256 are exactly the entry's. When its attempts on one server
+// fail, the next server is asked.
 #pragma once
+#include <atomic>
+#include <memory>
 #include <string>
+#include <vector>
 
 #include "update/launcher_state.h"
 #include "update/manifest_types.h"
@@ -20,7 +24,31 @@ enum class DownloadResult : int {
 // base + "files/" + first two hash characters + "/" + hash + ".z".
 std::wstring fileUrl(const std::wstring& base, const std::string& hash);
 
+// The patch servers a run takes files from (base addresses), in the order it asks them. A
+// server that has failed a file is asked after the others for every later file of the run, so
+// that a server without the release's files costs its attempts once, not once per file. Shared
+// by the download workers.
+class FileServers {
+ public:
+  explicit FileServers(std::vector<std::wstring> urls);
+  FileServers(const FileServers&) = delete;
+  FileServers& operator=(const FileServers&) = delete;
+
+  // The order for the next file: the servers without a failure, then the others, each group
+  // in list order.
+  std::vector<std::size_t> order() const;
+  const std::wstring& url(std::size_t server) const { return urls_[server]; }
+  void markFailed(std::size_t server);
+
+ private:
+  std::vector<std::wstring> urls_;
+  std::unique_ptr<std::atomic<bool>[]> failed_;
+};
+
 // Downloads entry to targetPath (a full path), adding received bytes to state.bytesDone (and
-// taking them back when an attempt fails). No ".ap_tmp" file is left on any path.
+// taking them back when an attempt fails). Three attempts on a server; when they end in
+// NetworkFailed or Corrupted, the next server is asked, and the last server's result stands.
+// No ".ap_tmp" file is left on any path.
 DownloadResult downloadFile(LauncherState& state, const UpdateSettings& settings,
-                            const FileEntry& entry, const std::wstring& targetPath);
+                            FileServers& servers, const FileEntry& entry,
+                            const std::wstring& targetPath);

@@ -1,4 +1,5 @@
-// Manifest: fetch with attempts, signature, parsing of files/news/links, publication.
+// Manifest: fetch with attempts, signature, the choice among servers (freshness, version),
+// parsing of files/news/links, publication.
 #include "update/manifest.h"
 
 #include <string_view>
@@ -8,6 +9,7 @@
 #include "base/paths.h"
 #include "base/text.h"
 #include "formats/signature.h"
+#include "formats/utc_time.h"
 #include "i18n/strings.h"
 #include "update/patch_state.h"
 
@@ -89,9 +91,11 @@ bool startsWith(const std::string& text, const char* prefix, std::string& rest) 
 
 }  // namespace
 
-StepResult fetchManifest(LauncherState& state, const UpdateSettings& settings, std::string& text) {
-  const std::wstring manifestUrl = settings.patchUrl + L"manifest.json";
-  const std::wstring signatureUrl = settings.patchUrl + L"manifest.sig";
+StepResult fetchManifest(LauncherState& state, const UpdateSettings& settings,
+                         const std::wstring& baseUrl, ManifestAnswer& answer, std::wstring& error) {
+  const std::wstring manifestUrl = baseUrl + L"manifest.json";
+  const std::wstring signatureUrl = baseUrl + L"manifest.sig";
+  std::string& text = answer.text;
   int manifestResult = 0;
   int signatureResult = 0;
   bool signatureInvalid = false;
@@ -105,6 +109,7 @@ StepResult fetchManifest(LauncherState& state, const UpdateSettings& settings, s
     signature.clear();
     signatureResult = 0;
     signatureInvalid = false;
+    HttpAnswerInfo info;
     manifestResult = HttpGet(
         manifestUrl,
         [&text, &state](const std::uint8_t* bytes, std::uint32_t count) {
@@ -113,14 +118,15 @@ StepResult fetchManifest(LauncherState& state, const UpdateSettings& settings, s
           text.append(reinterpret_cast<const char*>(bytes), count);
           return true;
         },
-        true, &state.cancel);
+        true, &state.cancel, &info);
     if (manifestResult != 200) continue;
     signatureResult = HttpGetToString(signatureUrl, kSignatureBytes, signature, &state.cancel);
     if (signatureResult != 200 || signature.size() != kSignatureBytes) continue;
     postPhase(state, kStatusVerifying);
-    if (verifyEd25519(settings.publicKey.data(),
-                      reinterpret_cast<const std::uint8_t*>(signature.data()),
-                      reinterpret_cast<const std::uint8_t*>(text.data()), text.size()) == 0) {
+    if (verifyUnderAnyKey(settings.publicKeys,
+                          reinterpret_cast<const std::uint8_t*>(signature.data()),
+                          reinterpret_cast<const std::uint8_t*>(text.data()), text.size()) >= 0) {
+      answer.serverTime = info.serverTime;
       return StepResult::Ok;
     }
     signatureInvalid = true;
@@ -128,19 +134,89 @@ StepResult fetchManifest(LauncherState& state, const UpdateSettings& settings, s
   text.clear();
   if (state.cancel.load()) return StepResult::Cancelled;
   if (signatureInvalid) {
-    setError(state, uiText(kStrErrSignature));
+    error = uiText(kStrErrSignature);
     return StepResult::Failed;
   }
-  std::wstring message = uiText(kStrErrConnect);
+  error = uiText(kStrErrConnect);
   if (manifestResult > 0) {
     // A signature body longer than 64 bytes is stopped by us (-1) after the server answered
     // 200; it is shown as the 200 it was, like a signature that is too short.
     const int shown = manifestResult != 200   ? manifestResult
                       : signatureResult == -1 ? 200
                                               : signatureResult;
-    message += L" (HTTP " + std::to_wstring(shown) + L")";
+    error += L" (HTTP " + std::to_wstring(shown) + L")";
   }
-  setError(state, message);
+  return StepResult::Failed;
+}
+
+bool manifestExpired(std::int64_t expires, std::int64_t localNow, std::int64_t serverNow) {
+  return (serverNow > 0 ? serverNow : localNow) > expires;
+}
+
+namespace {
+
+// The "expires" member of a verified manifest: false, with the message, when it is malformed
+// (the publisher's tool never writes that; an unreadable limit is not taken for none) or past.
+bool checkExpiry(const JsonValue& root, const UpdateSettings& settings, std::int64_t serverTime,
+                 std::wstring& error) {
+  std::int64_t expires = 0;
+  switch (readManifestExpiry(root, expires)) {
+    case ManifestExpiry::None:
+      return true;
+    case ManifestExpiry::Malformed:
+      error = std::wstring(uiText(kStrErrManifest)) + L" ";
+      return false;
+    case ManifestExpiry::At:
+      break;
+  }
+  if (!manifestExpired(expires, utcNow() + settings.clockOffsetSeconds, serverTime)) return true;
+  error = uiTextWith(kStrErrExpired, utf8ToWide(displayUtcTime(expires)));
+  return false;
+}
+
+}  // namespace
+
+StepResult chooseManifest(LauncherState& state, const UpdateSettings& settings,
+                          const std::wstring& gameDir, ChosenManifest& out) {
+  const std::size_t count = settings.patchUrls.size();
+  out = ChosenManifest();
+  // The version each server's verified manifest showed, if it showed one.
+  std::vector<std::int32_t> shown(count, 0);
+  std::vector<bool> showed(count, false);
+  const InstalledVersion installed = installedVersion(gameDir);
+  std::wstring error = uiText(kStrErrConnect);
+  bool olderThanInstalled = false;
+  std::int32_t refusedVersion = 0;
+  for (std::size_t i = 0; i < count; ++i) {
+    olderThanInstalled = false;
+    ManifestAnswer answer;
+    const StepResult fetched = fetchManifest(state, settings, settings.patchUrls[i], answer, error);
+    if (fetched == StepResult::Cancelled) return StepResult::Cancelled;
+    if (fetched != StepResult::Ok) continue;
+    JsonValue root;
+    if (!parseManifest(answer.text, root, error)) continue;
+    answer.text = std::string();  // the tree holds what is needed
+    const std::int32_t version = static_cast<std::int32_t>(root.member("version").asInt64());
+    shown[i] = version;
+    showed[i] = true;
+    if (!checkExpiry(root, settings, answer.serverTime, error)) continue;
+    if (installed.present && version < installed.value) {
+      error = uiText(kStrErrRollback);
+      olderThanInstalled = true;
+      refusedVersion = version;
+      continue;
+    }
+    out.server = i;
+    out.root = std::move(root);
+    out.version = version;
+    out.older.assign(count, false);
+    for (std::size_t j = 0; j < count; ++j) out.older[j] = showed[j] && shown[j] < version;
+    return StepResult::Ok;
+  }
+  if (state.cancel.load()) return StepResult::Cancelled;
+  // As with one server: a manifest refused for its version still shows that version.
+  if (olderThanInstalled) state.version.store(refusedVersion);
+  setError(state, error);
   return StepResult::Failed;
 }
 
@@ -249,23 +325,11 @@ void publishManifest(const JsonValue& root, LauncherState& state) {
   state.links = std::move(links);
 }
 
-bool acceptManifest(LauncherState& state, const std::wstring& gameDir, const std::string& text,
-                    JsonValue& root, std::vector<FileEntry>& entries) {
-  std::wstring error;
-  if (!parseManifest(text, root, error)) {
-    setError(state, error);
-    return false;
-  }
-  const std::int32_t version = static_cast<std::int32_t>(root.member("version").asInt64());
-  state.version.store(version);
-  const InstalledVersion installed = installedVersion(gameDir);
-  if (installed.present && version < installed.value) {
-    setError(state, uiText(kStrErrRollback));
-    return false;
-  }
-  publishManifest(root, state);
+bool acceptManifest(LauncherState& state, ChosenManifest& chosen, std::vector<FileEntry>& entries) {
+  state.version.store(chosen.version);
+  publishManifest(chosen.root, state);
   postStatus(state, kStatusVerifying, kManifestAccepted);
-  if (!takeFileEntries(root, entries)) {
+  if (!takeFileEntries(chosen.root, entries)) {
     setError(state, std::wstring(uiText(kStrErrManifest)) + L" (path)");
     return false;
   }

@@ -28,8 +28,8 @@ bool developerKeyPresent(const std::wstring& gameDir) {
 }
 
 LauncherStep updateLauncher(LauncherState& state, const UpdateSettings& settings,
-                            const std::wstring& gameDir, const std::wstring& exePath,
-                            const JsonValue& root) {
+                            FileServers& servers, const std::wstring& gameDir,
+                            const std::wstring& exePath, const JsonValue& root) {
   if (!root.hasMember("launcher") || developerKeyPresent(gameDir)) {
     return LauncherStep::NotNeeded;
   }
@@ -50,7 +50,7 @@ LauncherStep updateLauncher(LauncherState& state, const UpdateSettings& settings
 
   const std::wstring newPath = exePath + L".new";
   const std::wstring oldPath = exePath + L".old";
-  const DownloadResult r = downloadFile(state, settings, entry, newPath);
+  const DownloadResult r = downloadFile(state, settings, servers, entry, newPath);
   if (r == DownloadResult::Cancelled) return LauncherStep::Cancelled;
   if (r != DownloadResult::Ok) {
     setError(state, launcherDownloadError(r, entry.widePath));

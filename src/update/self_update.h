@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "formats/json.h"
+#include "update/download.h"
 #include "update/launcher_state.h"
 #include "update/manifest_types.h"
 #include "update/update_settings.h"
@@ -20,8 +21,8 @@ bool developerKeyPresent(const std::wstring& gameDir);
 // Compares exePath with the manifest's "launcher" entry and swaps it when they differ
 // (phase 6, then 7). Errors are set on the state.
 LauncherStep updateLauncher(LauncherState& state, const UpdateSettings& settings,
-                            const std::wstring& gameDir, const std::wstring& exePath,
-                            const JsonValue& root);
+                            FileServers& servers, const std::wstring& gameDir,
+                            const std::wstring& exePath, const JsonValue& root);
 
 // For a program that is not the launcher: the "launcher" entry joins the game folder's files
 // (unless the developer key file is there or a file entry already names that path). False,

@@ -23,10 +23,9 @@
 
 // ---- settings and game folder ----
 
-UpdateSettings::UpdateSettings() : patchUrl(quillmark::config::kPatchUrl) {
-  std::copy(std::begin(quillmark::config::kPublicKey), std::end(quillmark::config::kPublicKey),
-            publicKey.begin());
-}
+UpdateSettings::UpdateSettings()
+    : patchUrls(std::begin(quillmark::config::kPatchUrls), std::end(quillmark::config::kPatchUrls)),
+      publicKeys(builtInPublicKeys()) {}
 
 std::wstring normalizeGameDir(const std::wstring& dir) {
   std::wstring out = dir.empty() ? std::wstring(L".") : dir;
@@ -39,6 +38,20 @@ namespace {
 
 std::wstring resolveGameDir(const UpdateSettings& settings) {
   return normalizeGameDir(settings.gameDir.empty() ? moduleDirectory() : settings.gameDir);
+}
+
+// The servers this run takes files from: the one whose manifest was chosen first, then those
+// after it and those before it, leaving out every server that showed an older manifest (it
+// is behind the release, or replaying one).
+std::vector<std::wstring> fileServerUrls(const UpdateSettings& settings,
+                                         const ChosenManifest& chosen) {
+  std::vector<std::wstring> urls;
+  const std::size_t count = settings.patchUrls.size();
+  for (std::size_t k = 0; k < count; ++k) {
+    const std::size_t i = (chosen.server + k) % count;
+    if (!chosen.older[i]) urls.push_back(settings.patchUrls[i]);
+  }
+  return urls;
 }
 
 }  // namespace
@@ -190,7 +203,8 @@ std::wstring downloadError(DownloadResult r) {
 
 // Downloads what the check found missing or wrong. False when the run must end (an error
 // was set, or the run was cancelled).
-bool downloadFiles(LauncherState& state, const UpdateSettings& settings, RunData& run) {
+bool downloadFiles(LauncherState& state, const UpdateSettings& settings, FileServers& servers,
+                   RunData& run) {
   std::vector<std::size_t> jobs;
   std::uint64_t total = 0;
   for (std::size_t i = 0; i < run.entries.size(); ++i) {
@@ -216,7 +230,7 @@ bool downloadFiles(LauncherState& state, const UpdateSettings& settings, RunData
     setCurrentItem(state, entry.widePath);
     // A folder on the way that is a link would take the file out of the game folder.
     const DownloadResult r = linkInPath(run.gameDir, entry.widePath).empty()
-                                 ? downloadFile(state, settings, entry, target)
+                                 ? downloadFile(state, settings, servers, entry, target)
                                  : DownloadResult::WriteFailed;
     if (r == DownloadResult::Ok) {
       FileInfo info;
@@ -426,8 +440,7 @@ void runUpdate(LauncherState& state, bool repair, const UpdateSettings& settings
   const bool launcher = settings.launcherMode == LauncherMode::ReplaceOwnExecutable;
 
   if (launcher) removeOldLauncher(state, exePath, settings.oldLauncherPauseMs);
-  if (std::all_of(settings.publicKey.begin(), settings.publicKey.end(),
-                  [](std::uint8_t b) { return b == 0; })) {
+  if (!anyKeyConfigured(settings.publicKeys)) {
     setError(state, uiText(kStrErrNoPublicKey));
     return;
   }
@@ -435,15 +448,15 @@ void runUpdate(LauncherState& state, bool repair, const UpdateSettings& settings
   // The cache file (10 MB for 100,000 files) is read meanwhile; a repair does not use it.
   CacheLoader cacheLoader(run.gameDir, !repair);
   postPhase(state, kStatusConnecting);
-  JsonValue root;
-  {
-    std::string text;
-    if (fetchManifest(state, settings, text) != StepResult::Ok) return;
-    if (!acceptManifest(state, run.gameDir, text, root, run.entries)) return;
-  }
+  ChosenManifest chosen;
+  if (chooseManifest(state, settings, run.gameDir, chosen) != StepResult::Ok) return;
+  if (!acceptManifest(state, chosen, run.entries)) return;
+  const JsonValue& root = chosen.root;
+  FileServers servers(fileServerUrls(settings, chosen));
 
   if (launcher) {
-    if (updateLauncher(state, settings, run.gameDir, exePath, root) != LauncherStep::NotNeeded) {
+    if (updateLauncher(state, settings, servers, run.gameDir, exePath, root) !=
+        LauncherStep::NotNeeded) {
       return;
     }
   } else if (!addLauncherAsGameFile(state, run.gameDir, root, run.entries)) {
@@ -467,7 +480,7 @@ void runUpdate(LauncherState& state, bool repair, const UpdateSettings& settings
     const DownloadPaths pending = downloadPaths(run);
     if (!pending.files.empty()) applyDeletions(state, root, run, &pending);
   }
-  if (!downloadFiles(state, settings, run)) return;
+  if (!downloadFiles(state, settings, servers, run)) return;
 
   postPhase(state, kStatusApplying);
   applyDeletions(state, root, run);

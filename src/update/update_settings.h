@@ -1,12 +1,18 @@
-// What one update run is given besides the Launcher state: where the patch server is, which
-// key the manifest must be signed with, the game folder, what to do with the manifest's
+// What one update run is given besides the Launcher state: where the patch servers are, which
+// keys the manifest may be signed with, the game folder, what to do with the manifest's
 // "launcher" entry, and the pauses between attempts.
 #pragma once
-#include <array>
+#include <cstddef>
 #include <cstdint>
 #include <string>
+#include <vector>
 
+#include "formats/signature.h"
 #include "update/launcher_state.h"
+
+// At most this many patch servers and this many trusted keys.
+inline constexpr std::size_t kMaxPatchServers = 4;
+inline constexpr std::size_t kMaxTrustedKeys = 4;
 
 enum class LauncherMode {
   // The launcher: compare the running executable with the "launcher" entry and swap it.
@@ -19,10 +25,13 @@ enum class LauncherMode {
 struct UpdateSettings {
   UpdateSettings();
 
-  // Base address of the patch server, ending in "/".
-  std::wstring patchUrl;
-  // The Ed25519 key the manifest must verify under; all zero means none was configured.
-  std::array<std::uint8_t, 32> publicKey{};
+  // Base addresses of the patch servers, each ending in "/", in the order they are tried: the
+  // manifest comes from the first that offers an acceptable one, and a file whose attempts
+  // fail on one server is fetched from the next.
+  std::vector<std::wstring> patchUrls;
+  // The Ed25519 keys the manifest may be signed with (any one of them); none, or only the
+  // all-zero placeholder, means that none was configured.
+  std::vector<PublicKey> publicKeys;
   // The game folder; empty means the folder of the running executable.
   std::wstring gameDir;
   // The launcher's own executable; empty means the running executable.
@@ -37,6 +46,10 @@ struct UpdateSettings {
   std::uint32_t manifestRetryPauseMs = 1500;
   std::uint32_t downloadRetryPauseMs = 1000;
   std::uint32_t oldLauncherPauseMs = 250;
+
+  // Added to the system clock where the manifest's "expires" is judged: a player's clock that
+  // is wrong, for tests.
+  std::int64_t clockOffsetSeconds = 0;
 };
 
 // The game folder as the engine uses it: "\" separators and a trailing "\".

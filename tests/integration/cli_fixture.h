@@ -27,13 +27,15 @@ class CliFixture : public ::testing::Test {
   }
 
   // Builds the game folder work/src into the release folder as version `version`.
-  void publish(std::int64_t version, const std::wstring& launcherFile = std::wstring()) {
+  void publish(std::int64_t version, const std::wstring& launcherFile = std::wstring(),
+               int expiresInDays = 0) {
     BuildOptions o;
     o.gameDir = work.file("src");
     o.releaseDir = work.file("release");
     o.keyFile = work.file("key.key");
     o.version = version;
     o.launcherFile = launcherFile;
+    o.expiresInDays = expiresInDays;
     o.jobs = 2;
     if (version > 1 && work.exists("release/manifest.json")) {
       // The previous manifest gives the release its delete list.

@@ -122,22 +122,141 @@ TEST_F(CliFixture, FollowsASecondReleaseAndRepairsWhatTheCacheCannotSee) {
   EXPECT_TRUE(inOrder(output, {"Checking\n", "Checking  100%", "Downloading\n"})) << output;
 }
 
-TEST_F(CliFixture, AWrongKeyFailsWithTheSignatureText) {
+TEST_F(CliFixture, AnyTrustedKeyWillDoAndNoOtherKey) {
   work.write("src/Play Quillmark.exe", "game");
   publish(1);
-  std::string otherHex;
+  std::string otherHex, thirdHex;
   std::string error;
   ASSERT_TRUE(makeKeyFiles(work.file("other"), otherHex, error)) << error;
-  ASSERT_EQ(run({L"--dir", game.path(), L"--public-key", utf8ToWide(otherHex)}), 1) << output;
+  ASSERT_TRUE(makeKeyFiles(work.file("third"), thirdHex, error)) << error;
+  ASSERT_EQ(run({L"--dir", game.path(), L"--public-key",
+                 utf8ToWide(otherHex) + L"," + work.file("third.pub")}),
+            1)
+      << output;
   EXPECT_NE(at(output, "ERROR: Invalid patch signature. Download refused.\n"), std::string::npos)
       << output;
   EXPECT_EQ(at(output, "Client up to date"), std::string::npos) << output;
   EXPECT_FALSE(game.exists("Play Quillmark.exe"));
   EXPECT_FALSE(game.exists("patcher.ini"));
 
-  // The right key as 64 hex digits (not a file) works on the same release.
-  ASSERT_EQ(run({L"--dir", game.path(), L"--public-key", utf8ToWide(publicHex)}), 0) << output;
+  // Signed with the second of two trusted keys (this one as 64 hex digits, not a file).
+  ASSERT_EQ(run({L"--dir", game.path(), L"--public-key",
+                 work.file("other.pub") + L"," + utf8ToWide(publicHex)}),
+            0)
+      << output;
   EXPECT_EQ(game.read("Play Quillmark.exe"), "game");
+}
+
+// Three servers: the first behind the release (it offers version 1 while version 2 is
+// installed, though it holds every file), the second with the manifest but without the files,
+// the third with everything. The manifest comes from the second, the files from the third, and
+// none from the first, even when no other server has them. Then a first server that is down,
+// or has nothing: the second serves all.
+TEST_F(CliFixture, FallsOverToTheNextServerAndNeverToOneBehindTheRelease) {
+  work.write("src/Play Quillmark.exe", "game 1");
+  work.write("src/data/a.bin", noiseBytes(40000, 1));
+  publish(1);
+  const std::string oldManifest = work.read("release/manifest.json");
+  const std::string oldSignature = work.read("release/manifest.sig");
+  work.write("src/data/a.bin", noiseBytes(40000, 2));
+  publish(2);
+  ASSERT_EQ(update({L"--quiet"}), 0) << output;
+  work.write("src/data/a.bin", noiseBytes(40000, 3));
+  work.write("src/data/b.bin", noiseBytes(50000, 4));
+  work.write("src/Play Quillmark.exe", "game 3");
+  publish(3);
+
+  TestServer behind, third;
+  ASSERT_TRUE(behind.ok() && third.ok());
+  behind.serveFolder(work.file("release"));
+  behind.setBody("/patch/manifest.json", oldManifest);
+  behind.setBody("/patch/manifest.sig", oldSignature);
+  third.serveFolder(work.file("release"));
+  server.setStatus("*", 404);
+  server.setFault("/patch/manifest.json", ServerFault());
+  server.setFault("/patch/manifest.sig", ServerFault());
+  auto servers = [&](std::vector<const TestServer*> list) {
+    std::vector<std::wstring> args{L"--dir",  game.path(), L"--public-key", work.file("key.pub"),
+                                   L"--lang", L"en"};
+    for (const TestServer* s : list) args.insert(args.end(), {L"--patch-url", s->patchUrl()});
+    return args;
+  };
+  const std::map<std::string, std::string> release3 = {
+      {"Play Quillmark.exe", "game 3"},
+      {"data/a.bin", noiseBytes(40000, 3)},
+      {"data/b.bin", noiseBytes(50000, 4)},
+  };
+  // Only the server behind is left with the files: it is not asked for them.
+  ASSERT_EQ(run(servers({&behind, &server}), false), 1) << output;
+  EXPECT_NE(at(output, "ERROR: Could not connect to the patch server. "), std::string::npos)
+      << output;
+  EXPECT_EQ(fileRequests(behind), 0);
+  EXPECT_EQ(game.read("Play Quillmark.exe"), "game 1");
+
+  ASSERT_EQ(run(servers({&behind, &server, &third}), false), 0) << output;
+  EXPECT_NE(at(output, "Client up to date - Version 3\n"), std::string::npos) << output;
+  EXPECT_EQ(at(output, "ERROR"), std::string::npos) << output;
+  EXPECT_EQ(folderFiles(game), release3);
+  // Which server served each file: the third, each once, and nobody else.
+  EXPECT_EQ(fileRequests(behind), 0);
+  EXPECT_EQ(third.requestCount("/patch/manifest.json"), 0);
+  for (const auto& [path, content] : release3) {
+    EXPECT_EQ(third.requestCount("/patch/" + compressedPath(content)), 1) << path;
+  }
+  EXPECT_EQ(fileRequests(third), 3);
+
+  server.clearFaults();
+  behind.stop();
+  TestServer empty;
+  for (TestServer* first : {&behind, &empty}) {
+    TempDir player;
+    const int filesBefore = fileRequests(server);
+    std::vector<std::wstring> args = servers({first, &server});
+    args[1] = player.path();
+    ASSERT_EQ(run(args, false), 0) << output;
+    EXPECT_EQ(at(output, "ERROR"), std::string::npos) << output;
+    EXPECT_EQ(folderFiles(player), release3);
+    EXPECT_EQ(fileRequests(server) - filesBefore, 3);
+  }
+  EXPECT_EQ(empty.requestCount("/patch/manifest.json"), 3);
+}
+
+// A manifest past its "expires" is refused with the date, and the folder stays as it was; one
+// that has not expired installs.
+TEST_F(CliFixture, AnExpiredManifestIsRefusedAndChangesNothing) {
+  work.write("src/Play Quillmark.exe", "game");
+  work.write("src/a.txt", "first");
+  publish(1, std::wstring(), 30);
+  ASSERT_EQ(update({L"--quiet"}), 0) << output;
+  EXPECT_EQ(output, "Client up to date - Version 1\n");
+
+  work.write("src/a.txt", "second");
+  publish(2, std::wstring(), 30);
+  std::string text = work.read("release/manifest.json");
+  const std::size_t stamp = text.find("\"expires\":\"") + 11;
+  text.replace(stamp, 20, "2020-01-01T00:00:00Z");
+  SecretKey key;
+  std::string error;
+  ASSERT_TRUE(loadSecretKey(work.file("key.key"), key, error)) << error;
+  std::uint8_t signature[kSignatureSize];
+  ASSERT_TRUE(signMessage(key, text, signature, error)) << error;
+  work.write("release/manifest.json", text);
+  work.write("release/manifest.sig", std::string(reinterpret_cast<char*>(signature), 64));
+
+  const std::map<std::string, std::string> before = folderFiles(game);
+  const std::string ini = game.read("patcher.ini");
+  const std::string cache = game.read("patcher_cache.dat");
+  const int filesBefore = fileRequests(server);
+  ASSERT_EQ(update(), 1) << output;
+  EXPECT_NE(at(output,
+               "ERROR: The patch server is out of date: the release it offers expired "
+               "on 2020-01-01 00:00 UTC.\n"),
+            std::string::npos)
+      << output;
+  EXPECT_EQ(folderFiles(game), before);
+  EXPECT_EQ(game.read("patcher.ini"), ini);
+  EXPECT_EQ(game.read("patcher_cache.dat"), cache);
+  EXPECT_EQ(fileRequests(server), filesBefore);
 }
 
 TEST_F(CliFixture, FailuresSpeakTheChosenLanguage) {
@@ -169,6 +288,11 @@ TEST_F(CliFixture, BadUsageExitsWithTwoAndTouchesNothing) {
       {L"--public-key", L"abcdef"},
       {L"--public-key", std::wstring(63, L'a') + L"g"},
       {L"--public-key", work.file("no such key.pub")},
+      {L"--public-key", utf8ToWide(publicHex) + L",,"},
+      {L"--public-key", utf8ToWide(publicHex + "," + publicHex + "," + publicHex + "," + publicHex +
+                                   "," + publicHex)},
+      {L"--patch-url", L"http://a/", L"--patch-url", L"http://b/", L"--patch-url", L"http://c/",
+       L"--patch-url", L"http://d/", L"--patch-url", L"http://e/"},
       {L"--lang", L"xx"},
   };
   for (const auto& args : bad) {
@@ -188,7 +312,7 @@ TEST_F(CliFixture, BadUsageExitsWithTwoAndTouchesNothing) {
   // --help wins over mistakes next to it.
   ASSERT_EQ(run({L"--bogus", L"--help"}, false), 0) << output;
   EXPECT_EQ(output.rfind("Usage: quillmark-update", 0), 0u) << output;
-  EXPECT_NE(at(output, "--public-key HEX|FILE"), std::string::npos);
+  EXPECT_NE(at(output, "--public-key KEYS"), std::string::npos);
 }
 
 // ---- texts, in-process ----
@@ -272,8 +396,9 @@ TEST_F(CliTexts, OptionsDefaultToTheBuildAndAcceptBothForms) {
   CliOptions o;
   std::string error;
   ASSERT_EQ(parseArguments({}, o, error), ParseOutcome::Run);
-  EXPECT_EQ(o.patchUrl, quillmark::config::kPatchUrl);
-  EXPECT_TRUE(std::equal(o.publicKey.begin(), o.publicKey.end(), quillmark::config::kPublicKey));
+  EXPECT_EQ(o.patchUrls, std::vector<std::wstring>(std::begin(quillmark::config::kPatchUrls),
+                                                   std::end(quillmark::config::kPatchUrls)));
+  EXPECT_EQ(o.publicKeys, builtInPublicKeys());
   EXPECT_TRUE(o.gameDir.empty());
   EXPECT_FALSE(o.repair || o.quiet);
 
@@ -283,14 +408,29 @@ TEST_F(CliTexts, OptionsDefaultToTheBuildAndAcceptBothForms) {
                            o, error),
             ParseOutcome::Run)
       << error;
-  EXPECT_EQ(o.patchUrl, L"HTTPS://cdn.example/patch/");
+  EXPECT_EQ(o.patchUrls, std::vector<std::wstring>{L"HTTPS://cdn.example/patch/"});
   EXPECT_EQ(o.gameDir, L"games/q");
   EXPECT_EQ(o.language, "pt");
-  EXPECT_EQ(o.publicKey[0], 0x00);
-  EXPECT_EQ(o.publicKey[1], 0x11);
-  EXPECT_EQ(o.publicKey[16], 0xFF);
-  EXPECT_EQ(o.publicKey[31], 0x00);
+  ASSERT_EQ(o.publicKeys.size(), 1u);
+  EXPECT_EQ(o.publicKeys[0][0], 0x00);
+  EXPECT_EQ(o.publicKeys[0][1], 0x11);
+  EXPECT_EQ(o.publicKeys[0][16], 0xFF);
+  EXPECT_EQ(o.publicKeys[0][31], 0x00);
   EXPECT_TRUE(o.repair && o.quiet);
+
+  // Several servers in the order given, replacing the built-in ones; several keys.
+  const std::string hex2(64, 'b');
+  ASSERT_EQ(parseArguments(
+                {L"--patch-url", L"http://a.example/patch/", L"--patch-url=https://b.example/p",
+                 L"--public-key", utf8ToWide(hex2 + "," + hex)},
+                o, error),
+            ParseOutcome::Run)
+      << error;
+  EXPECT_EQ(o.patchUrls,
+            (std::vector<std::wstring>{L"http://a.example/patch/", L"https://b.example/p/"}));
+  ASSERT_EQ(o.publicKeys.size(), 2u);
+  EXPECT_EQ(o.publicKeys[0][0], 0xBB);
+  EXPECT_EQ(o.publicKeys[1][1], 0x11);
 
   EXPECT_EQ(languageFromLocale("de_DE.UTF-8"), "de");
   EXPECT_EQ(languageFromLocale("cs_CZ"), "cz");

@@ -34,7 +34,9 @@ class DownloadTest : public ::testing::Test {
     return "/patch/files/" + entry.hash.substr(0, 2) + "/" + entry.hash + ".z";
   }
   DownloadResult download(const FileEntry& entry, const std::string& target) {
-    return downloadFile(state, settings, entry, normalizeGameDir(game.path()) + utf8ToWide(target));
+    FileServers servers(settings.patchUrls);
+    return downloadFile(state, settings, servers, entry,
+                        normalizeGameDir(game.path()) + utf8ToWide(target));
   }
 
   TempDir release;

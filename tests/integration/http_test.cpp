@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "base/text.h"
+#include "formats/utc_time.h"
 #include "test_server.h"
 #include "test_support.h"
 
@@ -278,6 +279,38 @@ TEST_F(HttpTest, RedirectsAreFollowedToTheirTarget) {
   EXPECT_EQ(HttpGet(server.url("/patch/old.json"), collectInto(r), true), 200);
   EXPECT_EQ(r.bytes, "the real one");
   EXPECT_EQ(server.requestCount("/patch/real.json"), 1);
+}
+
+// The server's clock, from the Date of the answer that counts (the last of a redirect), for
+// any status; 0 without one.
+TEST_F(HttpTest, AnswersTellTheServersClock) {
+  constexpr std::int64_t kDays10 = 864000;
+  server.setBody("/now", "x");
+  ServerFault ahead, none, moved;
+  ahead.clockOffsetSeconds = kDays10;
+  none.noDate = true;
+  moved.status = 302;
+  moved.extraHeaders = "Location: /now\r\n";
+  moved.clockOffsetSeconds = -kDays10;
+  server.setFault("/ahead", ahead);
+  server.setFault("/none", none);
+  server.setFault("/moved", moved);
+  const std::pair<const char*, std::int64_t> cases[] = {
+      {"/now", 0}, {"/ahead", kDays10}, {"/moved", 0}, {"/missing", 0}};
+  for (const auto& [path, offset] : cases) {
+    Received r;
+    HttpAnswerInfo info;
+    info.serverTime = -1;
+    const std::int64_t before = utcNow();
+    HttpGet(server.url(path), collectInto(r), false, nullptr, &info);
+    EXPECT_GE(info.serverTime, before + offset - 2) << path;
+    EXPECT_LE(info.serverTime, utcNow() + offset + 2) << path;
+  }
+  Received r;
+  HttpAnswerInfo info;
+  info.serverTime = -1;
+  EXPECT_EQ(HttpGet(server.url("/none"), collectInto(r), false, nullptr, &info), 404);
+  EXPECT_EQ(info.serverTime, 0);
 }
 
 TEST_F(HttpTest, LargeBodyIsStreamedInBoundedChunks) {

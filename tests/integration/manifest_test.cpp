@@ -6,6 +6,8 @@
 
 #include <chrono>
 
+#include "base/text.h"
+#include "formats/utc_time.h"
 #include "i18n/strings.h"
 #include "run_support.h"
 
@@ -41,7 +43,7 @@ Release smallRelease(std::int64_t version = 3) {
 TEST_F(ManifestTest, MissingPublicKeyEndsBeforeAnyRequest) {
   publishRelease(release, smallRelease());
   UpdateSettings settings = testSettings(server, game, &recorder);
-  settings.publicKey.fill(0);
+  settings.publicKeys = {PublicKey{}};
   runToEnd(state, settings);
   EXPECT_EQ(copyErrorText(state), L"Public key not configured (public_key).");
   EXPECT_EQ(server.totalRequests(), 0);
@@ -191,6 +193,70 @@ TEST_F(ManifestTest, ManifestErrors) {
     }
   }
   EXPECT_EQ(fileRequests(server), 0);
+}
+
+// "expires" is judged by the server's clock (its Date header), the player's only without one.
+// A refused manifest publishes nothing and fetches nothing more.
+TEST_F(ManifestTest, ExpiryFollowsTheServersClock) {
+  constexpr std::int64_t kDay = 86400;
+  struct Case {
+    std::int64_t expiresIn;    // from now
+    std::int64_t playerClock;  // the player's clock, off by this much
+    std::int64_t serverClock;  // the server's clock, off by this much
+    bool noDate;
+    bool refused;
+  };
+  const Case cases[] = {
+      {-3600, 0, 0, false, true},
+      {2 * kDay, 400 * kDay, 0, false, false},  // a player a year ahead: a fresh release installs
+      {-3600, -30 * kDay, 0, false, true},      // a player behind does not let an old one pass
+      {2 * kDay, 0, 30 * kDay, false, true},    // the server's clock is what counts
+      {2 * kDay, 400 * kDay, 0, true, true},    // no Date: the player's clock alone
+      {2 * kDay, 0, 0, true, false},
+  };
+  for (const Case& c : cases) {
+    const std::int64_t expires = utcNow() + c.expiresIn;
+    Release r = smallRelease();
+    r.extraMembers = "\"expires\":\"" + formatUtcTime(expires) + "\"";
+    publishRelease(release, r);
+    server.setFault("*", faultWith([&](ServerFault& f) {
+                      f.clockOffsetSeconds = c.serverClock;
+                      f.noDate = c.noDate;
+                    }));
+    TempDir player;
+    LauncherState fresh;
+    StatusRecorder rec;
+    UpdateSettings settings = testSettings(server, player, &rec);
+    settings.clockOffsetSeconds = c.playerClock;
+    runToEnd(fresh, settings);
+    const std::string row = std::to_string(c.expiresIn) + "/" + std::to_string(c.playerClock) +
+                            "/" + std::to_string(c.serverClock) + (c.noDate ? "/no Date" : "");
+    if (!c.refused) {
+      EXPECT_EQ(copyErrorText(fresh), L"") << row;
+      EXPECT_EQ(player.read("data/a.txt"), "alpha") << row;
+      continue;
+    }
+    EXPECT_EQ(copyErrorText(fresh),
+              L"The patch server is out of date: the release it offers expired on " +
+                  utf8ToWide(displayUtcTime(expires)) + L".")
+        << row;
+    EXPECT_EQ(rec.sequence(), "1 2 9 9") << row;
+    EXPECT_EQ(fresh.version.load(), 0) << row;
+    EXPECT_TRUE(folderFiles(player).empty()) << row;
+  }
+  EXPECT_EQ(fileRequests(server), 2) << "only the two accepted releases fetched their file";
+
+  // In the player's language; and a limit that cannot be read is no limit at all.
+  server.clearFaults();
+  Release r = smallRelease();
+  r.extraMembers = R"("expires":"2020-01-01T00:00:00Z")";
+  publishRelease(release, r);
+  setUiLanguage("de");
+  EXPECT_EQ(run(), uiTextWith(kStrErrExpired, L"2020-01-01 00:00 UTC"));
+  setUiLanguage("en");
+  r.extraMembers = R"("expires":"2999-01-01")";
+  publishRelease(release, r);
+  EXPECT_EQ(run(), L"Invalid patch manifest. ");
 }
 
 TEST_F(ManifestTest, FormatIsTruncatedToAnInteger) {

@@ -20,6 +20,7 @@
 #include "cli.h"
 #include "formats/json.h"
 #include "formats/signature.h"
+#include "formats/utc_time.h"
 #include "glob.h"
 #include "keys.h"
 #include "manifest_writer.h"
@@ -604,6 +605,58 @@ TEST_F(PublishFixture, VerifyNamesEachKindOfTampering) {
   EXPECT_TRUE(anyContains(report.problems, "manifest.sig does not verify"));
 }
 
+// --expires-in gives a signed "expires", and verify reads a release as launchers built with
+// several keys will: good under any of them, not once expired.
+TEST_F(PublishFixture, ExpiryAndSeveralKeysAsLaunchersSeeThem) {
+  game("Play Quillmark.exe", "exe");
+  BuildOptions o = options(1);
+  o.expiresInDays = 7;
+  const std::int64_t before = utcNow();
+  BuildReport report;
+  buildOk(o, &report);
+  const std::int64_t after = utcNow();
+  std::int64_t expires = 0;
+  ASSERT_TRUE(parseUtcTime(manifest().member("expires").asString(), expires));
+  EXPECT_EQ(expires, report.expires);
+  EXPECT_GE(expires, before + 7 * 86400);
+  EXPECT_LE(expires, after + 7 * 86400);
+
+  std::string otherHex, error;
+  ASSERT_TRUE(makeKeyFiles(root.file("other"), otherHex, error)) << error;
+  VerifyOptions v;
+  v.releaseDir = root.file("release");
+  v.publicKey = utf8ToWide(otherHex) + L"," + root.file("key.pub");
+  VerifyReport checked;
+  ASSERT_TRUE(verifyRelease(v, checked, error)) << error;
+  EXPECT_TRUE(checked.problems.empty()) << joined(checked.problems);
+  EXPECT_EQ(checked.signedBy, publicHex);
+  EXPECT_EQ(checked.expires, expires);
+  v.publicKey = root.file("other.pub") + L"," + utf8ToWide(std::string(63, '0') + "1");
+  ASSERT_TRUE(verifyRelease(v, checked, error)) << error;
+  EXPECT_TRUE(anyContains(checked.problems, "does not verify manifest.json under any of these"))
+      << joined(checked.problems);
+  v.publicKey = root.file("key.pub") + std::wstring(4, L',') + root.file("key.pub");
+  EXPECT_FALSE(verifyRelease(v, checked, error));
+  v.publicKey = root.file("key.pub");
+  for (int i = 0; i < 4; ++i) v.publicKey = root.file("key.pub") + L"," + v.publicKey;
+  EXPECT_FALSE(verifyRelease(v, checked, error));
+  EXPECT_NE(error.find("at most four"), std::string::npos) << error;
+
+  // Expired, signed by the right key: refused like an out-of-date server.
+  std::string text = root.read("release/manifest.json");
+  const std::string stamp = manifest().member("expires").asString();
+  text.replace(text.find(stamp), stamp.size(), "2021-03-04T05:06:07Z");
+  SecretKey key;
+  ASSERT_TRUE(loadSecretKey(root.file("key.key"), key, error)) << error;
+  std::uint8_t signature[kSignatureSize];
+  ASSERT_TRUE(signMessage(key, text, signature, error)) << error;
+  root.write("release/manifest.json", text);
+  root.write("release/manifest.sig", std::string(reinterpret_cast<char*>(signature), 64));
+  const auto problems = verify().problems;
+  ASSERT_EQ(problems.size(), 1u) << joined(problems);
+  EXPECT_NE(problems[0].find("expired on 2021-03-04 05:06 UTC"), std::string::npos) << problems[0];
+}
+
 TEST_F(PublishFixture, VerifyNamesWhatTheLauncherRefusesToWrite) {
   // A manifest made by hand (its signature and objects fail too; those are not the point).
   const std::string h(64, 'a');
@@ -884,6 +937,13 @@ TEST(CommandLineTest, UsageErrorsExitTwoAndFailuresExitOne) {
   EXPECT_EQ(
       run({"build", "--game", "g", "--out", "r", "--key", "k", "--version", "2147483648"}).code, 2);
   EXPECT_EQ(run({"build", "--game=g", "--out=r", "--key=k", "--version=1", "--jobs", "0"}).code, 2);
+  for (const char* days : {"0", "-3", "3651", "1.5"}) {
+    c = run({"build", "--game=g", "--out=r", "--key=k", "--version=1", "--expires-in", days});
+    EXPECT_EQ(c.code, 2) << days;
+    EXPECT_NE(c.err.find("--expires-in must be a whole number of days from 1 to 3650"),
+              std::string::npos)
+        << c.err;
+  }
   EXPECT_EQ(run({"build", "--game", "g", "--game", "h"}).code, 2);
   EXPECT_EQ(run({"verify", "--release", "r", "--bogus", "x"}).code, 2);
   EXPECT_EQ(run({"keygen", "--out"}).code, 2);
@@ -914,13 +974,24 @@ TEST(CommandLineTest, RealProgramPublishesAndVerifies) {
   dir.write("game/Play Quillmark.exe", "exe");
   dir.write("game/données/ü.txt", "text");
   ASSERT_EQ(program({L"build", L"--game", dir.file("game"), L"--out", dir.file("rel"), L"--version",
-                     L"9", L"--key", dir.file("k.key")}),
+                     L"9", L"--key", dir.file("k.key"), L"--expires-in", L"30"}),
             0)
+      << dir.read("output.txt");
+  // It says which key signed, and until when launchers take the release.
+  EXPECT_NE(
+      dir.read("output.txt")
+          .find("signed with the key whose public half is " + dir.read("k.pub").substr(0, 64)),
+      std::string::npos)
+      << dir.read("output.txt");
+  EXPECT_NE(dir.read("output.txt").find("launchers refuse it after " + std::string("20")),
+            std::string::npos)
       << dir.read("output.txt");
   EXPECT_NE(parsed(dir.read("rel/manifest.json")).member("files").elements.size(), 0u);
   EXPECT_EQ(program({L"verify", L"--release", dir.file("rel"), L"--public-key", dir.file("k.pub"),
                      L"--game", dir.file("game")}),
             0)
+      << dir.read("output.txt");
+  EXPECT_NE(dir.read("output.txt").find("; expires 20"), std::string::npos)
       << dir.read("output.txt");
   dir.write("game/données/ü.txt", "TEXT");
   EXPECT_EQ(program({L"verify", L"--release", dir.file("rel"), L"--public-key", dir.file("k.pub"),

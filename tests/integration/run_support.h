@@ -45,8 +45,8 @@ inline UpdateSettings testSettings(const std::wstring& patchUrl, const TempDir& 
                                    StatusRecorder* recorder = nullptr) {
   ensureHttpSession();
   UpdateSettings s;
-  s.patchUrl = patchUrl;
-  s.publicKey = testKey().publicKey;
+  s.patchUrls = {patchUrl};
+  s.publicKeys = {testKey().publicKey};
   s.gameDir = game.path();
   // No launcher executable in the game folder unless a test puts one there.
   s.executablePath = game.file("QuillmarkLauncher.exe");

@@ -8,6 +8,7 @@
 #include <fstream>
 
 #include "base/text.h"
+#include "formats/utc_time.h"
 
 namespace fs = std::filesystem;
 
@@ -147,6 +148,17 @@ const char* reasonPhrase(int status) {
     default:
       return "Status";
   }
+}
+
+// An HTTP date (IMF-fixdate), "Sun, 06 Nov 1994 08:49:37 GMT", of seconds since 1970.
+std::string httpDate(std::int64_t seconds) {
+  static const char* const kDays[] = {"Thu", "Fri", "Sat", "Sun", "Mon", "Tue", "Wed"};
+  static const char* const kMonths[] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
+                                        "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
+  const std::string iso = formatUtcTime(seconds);  // YYYY-MM-DDTHH:MM:SSZ
+  const int month = std::stoi(iso.substr(5, 2));
+  return std::string(kDays[(seconds / 86400) % 7]) + ", " + iso.substr(8, 2) + " " +
+         kMonths[month - 1] + " " + iso.substr(0, 4) + " " + iso.substr(11, 8) + " GMT";
 }
 
 std::string contentType(const std::string& path) {
@@ -469,6 +481,7 @@ void TestServer::serveConnection(TestSocket s, Worker* self) {
         "HTTP/1.1 " + std::to_string(status) + " " + reasonPhrase(status) + length +
         "\r\nContent-Type: " + (statusText.empty() ? contentType(request.path) : "text/plain") +
         "\r\nConnection: close\r\n" + fault.extraHeaders;
+    if (!fault.noDate) headers += "Date: " + httpDate(utcNow() + fault.clockOffsetSeconds) + "\r\n";
     for (std::uint64_t n = 0; fault.headerFillerBytes > 0 && n < fault.headerFillerBytes;) {
       const std::string line =
           "X-Filler-" + std::to_string(n) + ": " + std::string(1000, 'f') + "\r\n";

@@ -68,6 +68,10 @@ struct ServerFault {
   bool endlessChunks = false;
   // > 0: the answer carries this many bytes of extra header lines before the blank line.
   std::uint64_t headerFillerBytes = 0;
+  // Every answer carries a Date header from the machine's clock, as a real server's does; this
+  // many seconds are added to it (a server whose clock is wrong), or it is left out.
+  std::int64_t clockOffsetSeconds = 0;
+  bool noDate = false;
   // > 0: the fault applies to the first `times` requests of the path only; later requests
   // are answered normally. 0: every request.
   int times = 0;

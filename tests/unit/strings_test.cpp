@@ -163,6 +163,7 @@ const wchar_t* const kEnglish[kUiStringCount] = {
     L"Close the game to change settings",
     L"Language",
     L"Another update of this game folder is running.",
+    L"The patch server is out of date: the release it offers expired on %1.",
 };
 
 // Rows fixed in all twelve languages, in UI table order.
@@ -235,12 +236,12 @@ TEST(StringTable, EveryLanguageHasEveryTextWellFormed) {
 TEST(StringTable, OutOfRangeLookupsAreEmpty) {
   setUiLanguage("de");
   EXPECT_STREQ(uiText(kUiStringCount), L"");
-  EXPECT_STREQ(uiText(64), L"");
+  EXPECT_STREQ(uiText(65), L"");
   EXPECT_STREQ(uiText(1000), L"");
   EXPECT_STREQ(uiText(-1), L"");
   EXPECT_STREQ(uiTextIn(-1, 0), L"");
   EXPECT_STREQ(uiTextIn(kUiLanguageCount, 0), L"");
-  EXPECT_STREQ(uiTextIn(kEn, 64), L"");
+  EXPECT_STREQ(uiTextIn(kEn, 65), L"");
   EXPECT_STREQ(uiLanguageCodeAt(-1), "");
   EXPECT_STREQ(uiLanguageCodeAt(kUiLanguageCount), "");
 }
@@ -322,6 +323,12 @@ TEST(StringTable, TranslationsKeepTheShapeOfTheEnglishText) {
       }
       if (en.find(L"(public_key)") != std::wstring::npos) {
         EXPECT_NE(s.find(L"(public_key)"), std::wstring::npos) << where(lang, id);
+      }
+      // A value goes into the text at "%1": exactly once in every language.
+      if (en.find(L"%1") != std::wstring::npos) {
+        const std::size_t at = s.find(L"%1");
+        EXPECT_TRUE(at != std::wstring::npos && s.find(L"%1", at + 1) == std::wstring::npos)
+            << where(lang, id);
       }
       if (id == kStrTeam) {
         EXPECT_NE(s.find(L"Quillmark"), std::wstring::npos) << where(lang, id);

@@ -7,6 +7,7 @@
 #include <set>
 
 #include "base/text.h"
+#include "formats/utc_time.h"
 #include "keys.h"
 #include "release_build.h"
 #include "release_verify.h"
@@ -59,6 +60,9 @@ const char* const kBuildHelp =
     "  --exclude GLOB        files and folders left out of the release (repeatable)\n"
     "  --previous MANIFEST   the manifest.json of the release this one follows: its files that\n"
     "                        are gone now, and its own deletions, go into \"delete\"\n"
+    "  --expires-in DAYS     launchers refuse this manifest DAYS days (1 to 3650) after the\n"
+    "                        build, as a patch server that is out of date: build and upload\n"
+    "                        again before then (default: the manifest never expires)\n"
     "  --jobs N              files worked on at once (default: one per processor)\n"
     "\n"
     "GLOB: * any characters within a name, ** across folders, ? one character; a pattern\n"
@@ -67,16 +71,17 @@ const char* const kBuildHelp =
     "patcher_cache.dat, QuillmarkLauncher.exe, ...) are always left out.\n";
 
 const char* const kVerifyHelp =
-    "Usage: quillmark-publish verify --release RELEASE --public-key HEX|FILE [--game DIR]\n"
+    "Usage: quillmark-publish verify --release RELEASE --public-key KEYS [--game DIR]\n"
     "\n"
-    "Checks RELEASE as the launcher will read it: manifest.sig verifies manifest.json under the\n"
-    "public key; the manifest follows the launcher's rules; every object exists, is one zlib\n"
-    "stream, and inflates to its entry's size and SHA-256. With --game, also compares the game\n"
-    "folder DIR with the manifest and lists each file that is missing or differs.\n"
-    "Exits 0 only when everything holds.\n"
+    "Checks RELEASE as the launcher will read it: manifest.sig verifies manifest.json under one\n"
+    "of the public keys; the manifest follows the launcher's rules and has not expired; every\n"
+    "object exists, is one zlib stream, and inflates to its entry's size and SHA-256. With\n"
+    "--game, also compares the game folder DIR with the manifest and lists each file that is\n"
+    "missing or differs. Exits 0 only when everything holds.\n"
     "\n"
     "  --release RELEASE     the release folder\n"
-    "  --public-key HEX|FILE the public key as 64 hex digits, or its .pub file\n"
+    "  --public-key KEYS     the keys the launchers trust, up to four separated by commas, each\n"
+    "                        64 hex digits or a .pub file\n"
     "  --game DIR            a game folder to compare\n"
     "  --jobs N              files worked on at once (default: one per processor)\n";
 
@@ -221,7 +226,7 @@ int buildCommand(const std::vector<std::wstring>& args, const Console& c) {
   std::string error;
   if (!parseOptions(args, 1,
                     {"--game", "--out", "--version", "--key", "--game-exe", "--news", "--links",
-                     "--launcher", "--previous", "--jobs"},
+                     "--launcher", "--previous", "--jobs", "--expires-in"},
                     {"--keep", "--exclude"}, p, error)) {
     return usageError(c, "build", error);
   }
@@ -237,6 +242,15 @@ int buildCommand(const std::vector<std::wstring>& args, const Console& c) {
     return usageError(c, "build", "--version must be a whole number from 0 to 2147483647");
   }
   if (!parseJobs(p, o.jobs, error)) return usageError(c, "build", error);
+  if (p.single.count("--expires-in") > 0) {
+    long long days = 0;
+    if (!parseNumber(p.single["--expires-in"], 1, kMaxExpiresInDays, days)) {
+      return usageError(c, "build",
+                        "--expires-in must be a whole number of days from 1 to " +
+                            std::to_string(kMaxExpiresInDays));
+    }
+    o.expiresInDays = static_cast<int>(days);
+  }
   o.version = version;
   o.gameDir = p.single["--game"];
   o.releaseDir = p.single["--out"];
@@ -262,6 +276,10 @@ int buildCommand(const std::vector<std::wstring>& args, const Console& c) {
         " reused from the store; " + std::to_string(r.deletes) + " deletions; manifest.json " +
         sizeText(r.manifestBytes) + "\n");
   c.out("signed with the key whose public half is " + r.publicKeyHex + "\n");
+  if (r.expires != 0) {
+    c.out("launchers refuse it after " + displayUtcTime(r.expires) +
+          ": build and upload a release again before then\n");
+  }
   return 0;
 }
 
@@ -294,8 +312,10 @@ int verifyCommand(const std::vector<std::wstring>& args, const Console& c) {
           (r.problems.size() == 1 ? " problem\n" : " problems\n"));
     return 1;
   }
-  std::string summary = "release verified: signature good, " + std::to_string(r.files) +
-                        " files, " + std::to_string(r.objects) + " objects intact";
+  std::string summary = "release verified: signature good (by " + r.signedBy + "), " +
+                        std::to_string(r.files) + " files, " + std::to_string(r.objects) +
+                        " objects intact";
+  if (r.expires != 0) summary += "; expires " + displayUtcTime(r.expires);
   if (!o.gameDir.empty()) {
     summary += "; the game folder matches (" + std::to_string(r.gameFilesChecked) + " files)";
   }

@@ -187,3 +187,28 @@ bool loadPublicKey(const std::wstring& hexOrPath, std::uint8_t out[kKeySize], st
   }
   return true;
 }
+
+bool loadPublicKeys(const std::wstring& list, std::vector<std::array<std::uint8_t, kKeySize>>& out,
+                    std::string& error) {
+  out.clear();
+  std::array<std::uint8_t, kKeySize> key{};
+  std::string ignored;
+  if (loadPublicKey(list, key.data(), ignored)) {
+    out.push_back(key);
+    return true;
+  }
+  for (std::size_t from = 0;;) {
+    const std::size_t comma = list.find(L',', from);
+    const std::wstring item =
+        list.substr(from, comma == std::wstring::npos ? std::wstring::npos : comma - from);
+    if (!loadPublicKey(item, key.data(), error)) return false;
+    out.push_back(key);
+    if (comma == std::wstring::npos) break;
+    from = comma + 1;
+  }
+  if (out.size() > kMaxPublicKeys) {
+    error = "at most four public keys; a launcher is built with no more";
+    return false;
+  }
+  return true;
+}

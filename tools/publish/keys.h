@@ -2,10 +2,12 @@
 //   NAME.key  a comment line and the 32-byte secret seed as 64 hex digits (mode 0600)
 //   NAME.pub  the 32-byte public key as 64 hex digits, as the launcher's build expects it
 #pragma once
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <vector>
 
 inline constexpr std::size_t kKeySize = 32;
 inline constexpr std::size_t kSignatureSize = 64;
@@ -41,3 +43,8 @@ bool makeKeyFiles(const std::wstring& baseName, std::string& publicHex, std::str
 bool loadSecretKey(const std::wstring& path, SecretKey& out, std::string& error);
 // A public key given as 64 hex digits, or the path of a file holding them (a .pub file).
 bool loadPublicKey(const std::wstring& hexOrPath, std::uint8_t out[kKeySize], std::string& error);
+// Up to four such keys separated by commas, as launchers are built with them (a value that is
+// one key as it stands, such as a file whose name has a comma, is taken whole).
+inline constexpr std::size_t kMaxPublicKeys = 4;
+bool loadPublicKeys(const std::wstring& list, std::vector<std::array<std::uint8_t, kKeySize>>& out,
+                    std::string& error);

@@ -116,7 +116,12 @@ bool appendJsonValue(std::string& out, const JsonValue& value, std::string& erro
 
 bool writeManifestText(const ManifestData& data, std::string& out, std::string& error) {
   out.clear();
-  out += "{\"format\":1,\"version\":" + std::to_string(data.version) + ",\"game_exe\":";
+  out += "{\"format\":1,\"version\":" + std::to_string(data.version);
+  if (!data.expires.empty()) {
+    out += ",\"expires\":";
+    appendJsonString(out, data.expires);
+  }
+  out += ",\"game_exe\":";
   appendJsonString(out, data.gameExe);
   out += ",\n";
   if (data.hasLauncher) {

@@ -19,6 +19,7 @@ struct ManifestFile {
 
 struct ManifestData {
   std::int64_t version = 0;
+  std::string expires;  // "YYYY-MM-DDTHH:MM:SSZ", or "" for a manifest that never expires
   std::string gameExe;
   std::vector<ManifestFile> files;
   bool hasLauncher = false;

@@ -19,6 +19,7 @@
 #include "base/sha256.h"
 #include "base/text.h"
 #include "formats/json.h"
+#include "formats/utc_time.h"
 #include "glob.h"
 #include "keys.h"
 #include "manifest_writer.h"
@@ -291,6 +292,10 @@ struct BuildContext {
 bool checkVersionAndGameFolder(const BuildContext& c, std::string& error) {
   if (c.options.version < 0 || c.options.version > 2147483647) {
     error = "the version must be a whole number from 0 to 2147483647";
+    return false;
+  }
+  if (c.options.expiresInDays < 0 || c.options.expiresInDays > kMaxExpiresInDays) {
+    error = "the release must expire in 1 to " + std::to_string(kMaxExpiresInDays) + " days";
     return false;
   }
   if (!directoryExists(c.gameDir)) {
@@ -624,6 +629,11 @@ void listDeletions(BuildContext& c) {
 }
 
 bool manifestText(BuildContext& c, std::string& text, std::string& error) {
+  if (c.options.expiresInDays > 0) {
+    // Counted from now, when the manifest is signed, not from the start of a long build.
+    c.report.expires = utcNow() + std::int64_t{c.options.expiresInDays} * 86400;
+    c.manifest.expires = formatUtcTime(c.report.expires);
+  }
   if (!writeManifestText(c.manifest, text, error)) {
     error = "--news or --links: " + error;
     return false;

@@ -12,6 +12,7 @@
 inline constexpr const char* kLauncherExecutable = "QuillmarkLauncher.exe";
 inline constexpr const char* kDefaultGameExe = "Play Quillmark.exe";
 inline constexpr std::uint64_t kManifestLimit = 33554432;  // the launcher reads at most 32 MiB
+inline constexpr int kMaxExpiresInDays = 3650;
 
 struct BuildOptions {
   std::wstring gameDir;
@@ -23,6 +24,7 @@ struct BuildOptions {
   std::wstring linksFile;            // optional: a JSON object of link names and addresses
   std::wstring launcherFile;         // optional: the launcher executable to publish
   std::wstring previousManifest;     // optional: the manifest of the release this one follows
+  int expiresInDays = 0;             // > 0: launchers refuse the manifest that many days on
   std::vector<std::string> keep;     // patterns of files the launcher installs once only
   std::vector<std::string> exclude;  // patterns of files and folders left out
   unsigned jobs = 0;                 // 0: one per processor
@@ -39,6 +41,7 @@ struct BuildReport {
   std::size_t deletes = 0;
   std::uint64_t manifestBytes = 0;
   std::string publicKeyHex;        // the key that verifies this release
+  std::int64_t expires = 0;        // when launchers stop accepting it; 0: never
   std::vector<std::string> notes;  // what was skipped or repaired, one line each
 };
 

@@ -1,6 +1,6 @@
 // verify, in the order it runs: one function a step, handing a VerifyContext on
-//   1. readSignedManifest: public key, manifest.json (size), manifest.sig (64 bytes), signature
-//   2. readManifest: the launcher's rules: format, paths, hashes, sizes, deletions
+//   1. readSignedManifest: public keys, manifest.json (size), manifest.sig (64 bytes), signature
+//   2. readManifest: the launcher's rules: format, expiry, paths, hashes, sizes, deletions
 //   3. checkObjects: each distinct object present, one zlib stream, inflating to size and hash
 //   4. compareGameFolder: with --game, every file of the game folder against its entry
 #include "release_verify.h"
@@ -16,8 +16,10 @@
 #include "base/case_fold.h"
 #include "base/files.h"
 #include "base/paths.h"
+#include "base/sha256.h"
 #include "base/text.h"
 #include "formats/json.h"
+#include "formats/utc_time.h"
 #include "keys.h"
 #include "objects.h"
 #include "parallel.h"
@@ -190,7 +192,8 @@ bool readManifestFile(VerifyContext& c) {
   return true;
 }
 
-void checkSignatureFile(VerifyContext& c, const std::uint8_t publicKey[kKeySize]) {
+void checkSignatureFile(VerifyContext& c,
+                        const std::vector<std::array<std::uint8_t, kKeySize>>& publicKeys) {
   const std::wstring signaturePath = c.releaseDir + L"manifest.sig";
   FileInfo info;
   std::string signature;
@@ -201,19 +204,28 @@ void checkSignatureFile(VerifyContext& c, const std::uint8_t publicKey[kKeySize]
                          " bytes; a signature is exactly 64");
   } else if (!readWholeFile(signaturePath, kSignatureSize, signature)) {
     c.problems.push_back("manifest.sig cannot be read");
-  } else if (!checkSignature(publicKey, reinterpret_cast<const std::uint8_t*>(signature.data()),
-                             c.text)) {
-    c.problems.push_back(
-        "manifest.sig does not verify manifest.json under this public key (one of the two was "
-        "changed, or they were signed with another key)");
+  } else {
+    for (const auto& key : publicKeys) {
+      if (checkSignature(key.data(), reinterpret_cast<const std::uint8_t*>(signature.data()),
+                         c.text)) {
+        c.report.signedBy = toHex(key.data(), kKeySize);
+        break;
+      }
+    }
+    if (c.report.signedBy.empty()) {
+      c.problems.push_back(
+          std::string("manifest.sig does not verify manifest.json under ") +
+          (publicKeys.size() == 1 ? "this public key" : "any of these public keys") +
+          " (one of the two was changed, or they were signed with another key)");
+    }
   }
 }
 
 Step readSignedManifest(VerifyContext& c, std::string& error) {
-  std::uint8_t publicKey[kKeySize];
-  if (!loadPublicKey(c.options.publicKey, publicKey, error)) return Step::Failed;
+  std::vector<std::array<std::uint8_t, kKeySize>> publicKeys;
+  if (!loadPublicKeys(c.options.publicKey, publicKeys, error)) return Step::Failed;
   if (!readManifestFile(c)) return Step::Finished;
-  checkSignatureFile(c, publicKey);
+  checkSignatureFile(c, publicKeys);
   return Step::Next;
 }
 
@@ -235,6 +247,23 @@ bool parseManifest(VerifyContext& c, JsonValue& root) {
   }
   if (root.member("version").kind != JsonKind::Number) {
     c.problems.push_back("manifest.json has no \"version\" number");
+  }
+  switch (readManifestExpiry(root, c.report.expires)) {
+    case ManifestExpiry::None:
+      c.report.expires = 0;
+      break;
+    case ManifestExpiry::Malformed:
+      c.report.expires = 0;
+      c.problems.push_back(
+          "\"expires\" is not a UTC time of the form 2027-01-31T12:00:00Z; the launcher refuses "
+          "the manifest");
+      break;
+    case ManifestExpiry::At:
+      if (utcNow() > c.report.expires) {
+        c.problems.push_back("manifest.json expired on " + displayUtcTime(c.report.expires) +
+                             "; launchers refuse it as out of date: build the release again");
+      }
+      break;
   }
   const JsonValue& exe = root.member("game_exe");
   std::wstring ignored;
