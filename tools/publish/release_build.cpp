@@ -672,9 +672,9 @@ bool storeChunks(BuildContext& c, std::string& error) {
   for (StoredObject* o : large) {
     for (ManifestChunk& chunk : o->chunks) chunk.compressedSize = store.compressed[chunk.hash];
   }
-  c.report.objectsCompressed += store.made;
-  c.report.objectsReused += store.reused;
-  c.report.compressedBytes += store.madeBytes;
+  c.report.chunksCompressed = store.made;
+  c.report.chunksReused = store.reused;
+  c.report.chunkBytes = store.madeBytes;
   return true;
 }
 
