@@ -85,6 +85,8 @@ class FileHandle {
   // Writes all count bytes; false on a short or failed write.
   bool write(const void* buffer, std::size_t count);
   bool size(std::uint64_t& out) const;
+  // Moves the read position to offset bytes from the start.
+  bool seek(std::uint64_t offset);
   // Flushes written data to the disk.
   bool flush();
   void close();

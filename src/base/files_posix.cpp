@@ -310,6 +310,12 @@ bool FileHandle::size(std::uint64_t& out) const {
   return true;
 }
 
+bool FileHandle::seek(std::uint64_t offset) {
+  if (fd_ < 0) return failWith(FileError::Other);
+  if (::lseek(fd_, static_cast<off_t>(offset), SEEK_SET) < 0) return fail();
+  return true;
+}
+
 bool FileHandle::flush() {
   if (fd_ < 0) return failWith(FileError::Other);
   if (::fsync(fd_) != 0) return fail();

@@ -341,6 +341,14 @@ bool FileHandle::size(std::uint64_t& out) const {
   return true;
 }
 
+bool FileHandle::seek(std::uint64_t offset) {
+  if (!isOpen()) return failWith(FileError::Other);
+  LARGE_INTEGER to{};
+  to.QuadPart = static_cast<LONGLONG>(offset);
+  if (!SetFilePointerEx(asHandle(handle_), to, nullptr, FILE_BEGIN)) return fail();
+  return true;
+}
+
 bool FileHandle::flush() {
   if (!isOpen()) return failWith(FileError::Other);
   if (!FlushFileBuffers(asHandle(handle_))) return fail();

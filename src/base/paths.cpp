@@ -69,7 +69,9 @@ bool isLauncherOwnPath(std::wstring_view widePath) {
   for (const wchar_t* own : {kProfileFileName, kCacheFileName, kLockFileName, kWriteTestFileName}) {
     if (name == own) return true;
   }
-  return false;
+  const std::wstring_view staging(kChunkStagingFolder);
+  return std::wstring_view(key).substr(0, staging.size()) == staging &&
+         (key.size() == staging.size() || key[staging.size()] == L'\\');
 }
 
 bool isSafeRelativePath(std::string_view utf8Path, std::wstring& widePath) {

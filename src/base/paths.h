@@ -13,9 +13,13 @@ inline constexpr wchar_t kCacheFileName[] = L"patcher_cache.dat";
 inline constexpr wchar_t kLockFileName[] = L"patcher.lock";
 inline constexpr wchar_t kWriteTestFileName[] = L"patcher_write_test.tmp";
 inline constexpr wchar_t kTemporarySuffix[] = L".ap_tmp";
+// The folder where downloaded chunks wait until the run that needs them completes, so that an
+// interrupted run does not fetch them again.
+inline constexpr wchar_t kChunkStagingFolder[] = L"patcher_chunks";
 
 // Whether a relative path ("\\" separators) names one of the launcher's own files or its
-// temporary file, in any case: a release may not list, replace or delete them.
+// temporary file, or the chunk staging folder or anything in it, in any case: a release may
+// not list, replace or delete them.
 bool isLauncherOwnPath(std::wstring_view widePath);
 // Whether a path ends in the temporary suffix, in any case.
 bool isTemporaryPath(std::wstring_view path);

@@ -31,6 +31,22 @@ std::vector<std::size_t> FileServers::order() const {
 
 void FileServers::markFailed(std::size_t server) { failed_[server].store(true); }
 
+DownloadResult moveIntoPlace(const std::wstring& tempPath, const std::wstring& targetPath) {
+  // A link where the file must go is removed itself, never followed (a move would replace a
+  // link to a file, but not one to a folder). The move replaces a read-only target too, and
+  // leaves it as it was when it fails.
+  FileInfo existing;
+  if (getEntryInfo(targetPath, existing) && !existing.isRegularFile() && !existing.isDirectory) {
+    deleteFile(targetPath);
+  }
+  if (moveFileReplace(tempPath, targetPath)) return DownloadResult::Ok;
+  const FileError error = lastFileError();
+  deleteFile(tempPath);
+  return error == FileError::InUse || error == FileError::AccessDenied
+             ? DownloadResult::FileInUse
+             : DownloadResult::WriteFailed;
+}
+
 namespace {
 
 // The attempts on one server.
@@ -80,22 +96,7 @@ DownloadResult downloadFrom(LauncherState& state, const UpdateSettings& settings
       state.bytesDone.fetch_sub(counted);
       return DownloadResult::WriteFailed;
     }
-    if (status == 200 && stream.verified()) {
-      // A link where the file must go is removed itself, never followed (a move would replace
-      // a link to a file, but not one to a folder). The move replaces a read-only target too,
-      // and leaves it as it was when it fails.
-      FileInfo existing;
-      if (getEntryInfo(targetPath, existing) && !existing.isRegularFile() &&
-          !existing.isDirectory) {
-        deleteFile(targetPath);
-      }
-      if (moveFileReplace(tempPath, targetPath)) return DownloadResult::Ok;
-      const FileError error = lastFileError();
-      deleteFile(tempPath);
-      return error == FileError::InUse || error == FileError::AccessDenied
-                 ? DownloadResult::FileInUse
-                 : DownloadResult::WriteFailed;
-    }
+    if (status == 200 && stream.verified()) return moveIntoPlace(tempPath, targetPath);
     deleteFile(tempPath);
     state.bytesDone.fetch_sub(counted);
     if (state.cancel.load()) return DownloadResult::Cancelled;

@@ -45,6 +45,10 @@ class FileServers {
   std::unique_ptr<std::atomic<bool>[]> failed_;
 };
 
+// Moves a complete, verified temporary file over targetPath (a link there is removed itself,
+// never followed); on failure the temporary file is deleted.
+DownloadResult moveIntoPlace(const std::wstring& tempPath, const std::wstring& targetPath);
+
 // Downloads entry to targetPath (a full path), adding received bytes to state.bytesDone (and
 // taking them back when an attempt fails). Three attempts on a server; when they end in
 // NetworkFailed or Corrupted, the next server is asked, and the last server's result stands.

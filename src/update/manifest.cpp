@@ -8,6 +8,7 @@
 #include "base/http.h"
 #include "base/paths.h"
 #include "base/text.h"
+#include "formats/chunking.h"
 #include "formats/signature.h"
 #include "formats/utc_time.h"
 #include "i18n/strings.h"
@@ -34,6 +35,44 @@ std::uint64_t readSize(const JsonValue* value) {
   return n < 0 ? 0 : static_cast<std::uint64_t>(n);
 }
 
+// A chunk's "s": a whole number from 1 to the longest chunk; 0 for anything else.
+std::uint64_t readChunkSize(const JsonValue& value) {
+  if (value.kind != JsonKind::Number) return 0;
+  const std::int64_t n = value.asInt64();
+  if (n < 1 || static_cast<std::uint64_t>(n) > kChunkMaxBytes ||
+      static_cast<double>(n) != value.number) {
+    return 0;
+  }
+  return static_cast<std::uint64_t>(n);
+}
+
+// "chunks": an array of {"h", "s", "c"} whose sizes add up to the entry's size. Anything else,
+// a chunk list the launcher could not trust to rebuild the file with, refuses the entry.
+template <typename Value>
+bool readChunks(Value& list, FileEntry& out) {
+  if (list.kind != JsonKind::Array) return false;
+  out.chunks.resize(list.elements.size());
+  std::uint64_t total = 0;
+  for (std::size_t i = 0; i < out.chunks.size(); ++i) {
+    Value& element = list.elements[i];
+    ChunkRef& chunk = out.chunks[i];
+    if (element.kind != JsonKind::Object) return false;
+    for (auto& [name, member] : element.members) {
+      if (name == "h" && member.kind == JsonKind::String) {
+        chunk.hash = std::move(member.string);
+      } else if (name == "s") {
+        chunk.size = readChunkSize(member);
+      } else if (name == "c") {
+        chunk.compressedSize = readSize(&member);
+      }
+    }
+    if (!isHexHash(chunk.hash) || chunk.size == 0) return false;
+    total += chunk.size;
+    if (total > out.size) return false;
+  }
+  return total == out.size;
+}
+
 // One "files" element or the "launcher" object, its members found in one pass. Value is
 // JsonValue, whose path and hash strings are then moved out, or const JsonValue (copied).
 template <typename Value>
@@ -45,7 +84,9 @@ bool readEntry(Value& value, FileEntry& out) {
   const JsonValue* size = nullptr;
   const JsonValue* compressed = nullptr;
   const JsonValue* keep = nullptr;
+  Value* chunks = nullptr;
   for (auto& [name, member] : value.members) {
+    if (name == "chunks") chunks = &member;
     if (name.size() != 1) continue;
     switch (name[0]) {
       case 'p':
@@ -74,7 +115,7 @@ bool readEntry(Value& value, FileEntry& out) {
   out.size = readSize(size);
   out.compressedSize = readSize(compressed);
   out.keep = keep != nullptr && keep->kind == JsonKind::Number && keep->number != 0.0;
-  return true;
+  return chunks == nullptr || readChunks(*chunks, out);
 }
 
 std::wstring stringOr(const JsonValue& object, const char* name, const wchar_t* def) {

@@ -3,6 +3,14 @@
 #include <cstdint>
 #include <map>
 #include <string>
+#include <vector>
+
+// One element of a file entry's "chunks": a piece of the file, stored under its own hash.
+struct ChunkRef {
+  std::string hash;                  // "h": 64 hex digits
+  std::uint64_t size = 0;            // "s": 1 to kChunkMaxBytes
+  std::uint64_t compressedSize = 0;  // "c"
+};
 
 // One file of the manifest's "files" array, or its "launcher" entry.
 struct FileEntry {
@@ -12,6 +20,9 @@ struct FileEntry {
   std::uint64_t size = 0;            // "s": length of the content
   std::uint64_t compressedSize = 0;  // "c": length of the download, for progress totals
   bool keep = false;                 // "k": only downloaded when missing
+  // "chunks": the file's content-defined chunks in order, their sizes adding up to "size";
+  // empty when the entry has none.
+  std::vector<ChunkRef> chunks;
 };
 
 struct NewsItem {

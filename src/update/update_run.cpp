@@ -16,6 +16,7 @@
 #include "formats/json.h"
 #include "i18n/strings.h"
 #include "quillmark_config.h"
+#include "update/chunked_download.h"
 #include "update/download.h"
 #include "update/manifest.h"
 #include "update/patch_state.h"
@@ -91,6 +92,7 @@ struct RunData {
   std::vector<FileEntry> entries;
   std::vector<std::uint8_t> needsDownload;
   std::vector<FileStat> stat;
+  ChunkSources chunkSources;
 };
 
 void storeRecord(LauncherState& state, const std::wstring& widePath, const CacheRecord& record) {
@@ -210,7 +212,7 @@ bool downloadFiles(LauncherState& state, const UpdateSettings& settings, FileSer
   for (std::size_t i = 0; i < run.entries.size(); ++i) {
     if (run.needsDownload[i] == 0) continue;
     jobs.push_back(i);
-    total += run.entries[i].compressedSize;
+    total += downloadWeight(run.entries[i], settings);
   }
   if (jobs.empty()) return true;
 
@@ -229,9 +231,12 @@ bool downloadFiles(LauncherState& state, const UpdateSettings& settings, FileSer
     const std::wstring target = run.gameDir + entry.widePath;
     setCurrentItem(state, entry.widePath);
     // A folder on the way that is a link would take the file out of the game folder.
-    const DownloadResult r = linkInPath(run.gameDir, entry.widePath).empty()
-                                 ? downloadFile(state, settings, servers, entry, target)
-                                 : DownloadResult::WriteFailed;
+    DownloadResult r = DownloadResult::WriteFailed;
+    if (linkInPath(run.gameDir, entry.widePath).empty()) {
+      r = settings.useChunks && !entry.chunks.empty()
+              ? downloadChunkedFile(state, settings, servers, run.chunkSources, entry, target)
+              : downloadFile(state, settings, servers, entry, target);
+    }
     if (r == DownloadResult::Ok) {
       FileInfo info;
       if (getEntryInfo(target, info) && info.isRegularFile()) {
@@ -480,10 +485,14 @@ void runUpdate(LauncherState& state, bool repair, const UpdateSettings& settings
     const DownloadPaths pending = downloadPaths(run);
     if (!pending.files.empty()) applyDeletions(state, root, run, &pending);
   }
+  if (settings.useChunks) {
+    run.chunkSources = findChunkSources(run.gameDir, run.entries, run.needsDownload, root);
+  }
   if (!downloadFiles(state, settings, servers, run)) return;
 
   postPhase(state, kStatusApplying);
   applyDeletions(state, root, run);
+  removeChunkStaging(run.gameDir);
   if (sweepTemporaries) removeTemporaries(root, run);
   {
     std::lock_guard<std::mutex> guard(state.cacheLock);

@@ -50,6 +50,10 @@ struct UpdateSettings {
   // Added to the system clock where the manifest's "expires" is judged: a player's clock that
   // is wrong, for tests.
   std::int64_t clockOffsetSeconds = 0;
+
+  // Files with a chunk list are rebuilt from chunks; false fetches every file whole, as a
+  // launcher that knows nothing of chunks does (for tests).
+  bool useChunks = true;
 };
 
 // The game folder as the engine uses it: "\" separators and a trailing "\".

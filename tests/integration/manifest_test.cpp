@@ -131,6 +131,14 @@ TEST_F(ManifestTest, TamperedManifestIsRefused) {
 TEST_F(ManifestTest, ManifestErrors) {
   const std::string hash(64, 'a');
   const std::string okEntry = R"({"p":"a.txt","h":")" + hash + R"(","s":1})";
+  // A 10-byte file with the chunk list given.
+  const auto chunked = [&hash](const std::string& list) {
+    return R"({"format":1,"version":7,"files":[{"p":"a.txt","h":")" + hash +
+           R"(","s":10,"chunks":)" + list + "}]}";
+  };
+  const auto chunk = [](const std::string& h, const std::string& size) {
+    return R"({"h":")" + h + R"(","s":)" + size + R"(,"c":9})";
+  };
   const std::pair<std::string, std::wstring> cases[] = {
       {R"({"format":2,"version":1,"files":[]})", L"Invalid patch manifest. "},
       {R"({"format":1,"version":1,"files":{}})", L"Invalid patch manifest. "},
@@ -172,6 +180,18 @@ TEST_F(ManifestTest, ManifestErrors) {
       {R"({"format":1,"version":7,"files":[{"p":"É.txt","h":")" + hash + R"("},)" + okEntry +
            R"(,{"p":"é.txt","h":")" + hash + R"("}]})",
        L"Invalid patch manifest. (path)"},
+      // Chunk lists: sizes that do not add up to "s" (short, long), a bad hash, an empty chunk, a
+      // size that is no whole number, a list that is no array.
+      {chunked("[" + chunk(hash, "4") + "," + chunk(hash, "5") + "]"),
+       L"Invalid patch manifest. (path)"},
+      {chunked("[" + chunk(hash, "4") + "," + chunk(hash, "7") + "]"),
+       L"Invalid patch manifest. (path)"},
+      {chunked("[" + chunk(hash.substr(1), "10") + "]"), L"Invalid patch manifest. (path)"},
+      {chunked("[" + chunk(hash, "0") + "," + chunk(hash, "10") + "]"),
+       L"Invalid patch manifest. (path)"},
+      {chunked("[" + chunk(hash, "4.5") + "," + chunk(hash, "5.5") + "]"),
+       L"Invalid patch manifest. (path)"},
+      {chunked("{}"), L"Invalid patch manifest. (path)"},
   };
   for (const auto& [text, error] : cases) {
     writeSignedManifest(release, text);

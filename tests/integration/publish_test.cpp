@@ -110,10 +110,10 @@ TEST(ManifestTextTest, LayoutIsFixedAndReadsAsTheLauncherExpects) {
   ManifestData d;
   d.version = 42;
   d.gameExe = "bin/Game \"X\".exe";
-  d.files.push_back({"a/b.txt", std::string(64, 'a'), 5, 13, false});
-  d.files.push_back({"cfg/user.cfg", std::string(64, 'b'), 0, 8, true});
+  d.files.push_back({"a/b.txt", std::string(64, 'a'), 5, 13, false, {}});
+  d.files.push_back({"cfg/user.cfg", std::string(64, 'b'), 0, 8, true, {}});
   d.hasLauncher = true;
-  d.launcher = {"QuillmarkLauncher.exe", std::string(64, 'c'), 9000000000ull, 7, false};
+  d.launcher = {"QuillmarkLauncher.exe", std::string(64, 'c'), 9000000000ull, 7, false, {}};
   d.news = parsed(R"([{"title":"T","n":1.5,"big":12345678901,"u":null,"ok":true}])");
   d.links = parsed(R"({"site":"https://quillmark.example/"})");
   d.deletes = {"old/gone.txt"};

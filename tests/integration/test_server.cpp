@@ -454,6 +454,9 @@ void TestServer::serveConnection(TestSocket s, Worker* self) {
       status = fault.status;
       statusText = std::to_string(status) + " " + reasonPhrase(status) + "\n";
       size = statusText.size();
+    } else if (!fault.replacementBody.empty()) {
+      statusText = fault.replacementBody;
+      size = statusText.size();
     } else if (body) {
       size = body->pattern ? body->patternSize : body->bytes.size();
     } else if (haveFile) {

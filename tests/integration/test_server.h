@@ -41,6 +41,9 @@
 struct ServerFault {
   // Not 0: answer with this status and a short text body instead of the content.
   int status = 0;
+  // Not empty: answer 200 with these bytes instead of the content (a server that sends the
+  // wrong object).
+  std::string replacementBody;
   // Header lines added to the answer, each ending in "\r\n" ("Location: /b\r\n").
   std::string extraHeaders;
   // >= 0: Content-Length still announces the whole body, but only this many bytes are sent

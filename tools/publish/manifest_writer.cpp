@@ -13,6 +13,16 @@ void appendEntry(std::string& out, const ManifestFile& f) {
   out += ",\"s\":" + std::to_string(f.size);
   out += ",\"c\":" + std::to_string(f.compressedSize);
   if (f.keep) out += ",\"k\":1";
+  if (!f.chunks.empty()) {
+    out += ",\"chunks\":[";
+    for (std::size_t i = 0; i < f.chunks.size(); ++i) {
+      const ManifestChunk& chunk = f.chunks[i];
+      out += i == 0 ? "{\"h\":\"" : ",{\"h\":\"";
+      out += chunk.hash + "\",\"s\":" + std::to_string(chunk.size) +
+             ",\"c\":" + std::to_string(chunk.compressedSize) + '}';
+    }
+    out += ']';
+  }
   out += '}';
 }
 

@@ -9,12 +9,20 @@
 
 #include "formats/json.h"
 
+// One content-defined chunk of a large file, stored as an object of its own.
+struct ManifestChunk {
+  std::string hash;
+  std::uint64_t size = 0;
+  std::uint64_t compressedSize = 0;
+};
+
 struct ManifestFile {
   std::string path;  // UTF-8, "/" between names
   std::string hash;  // 64 lower-case hex digits
   std::uint64_t size = 0;
   std::uint64_t compressedSize = 0;
   bool keep = false;
+  std::vector<ManifestChunk> chunks;  // in order; empty for a file that is not cut
 };
 
 struct ManifestData {

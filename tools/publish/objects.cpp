@@ -271,3 +271,36 @@ bool compressToObject(const std::wstring& source, const std::wstring& target,
   if (!ok) deleteFile(c.temp);
   return ok;
 }
+
+bool compressBytesToObject(const std::uint8_t* bytes, std::size_t size, const std::wstring& target,
+                           std::uint64_t& compressedSize, std::string& error) {
+  compressedSize = 0;
+  uLongf length = compressBound(static_cast<uLong>(size));
+  std::vector<std::uint8_t> output(length);
+  if (compress2(output.data(), &length, bytes, static_cast<uLong>(size), Z_BEST_COMPRESSION) !=
+      Z_OK) {
+    error = "zlib failed on a chunk of " + name(target);
+    return false;
+  }
+  if (!ensureParentDirectory(target)) {
+    error = "cannot create the folder of " + name(target);
+    return false;
+  }
+  const std::wstring temp = target + L".ap_tmp";
+  FileHandle out;
+  bool ok = out.createNew(temp);
+  if (!ok) {
+    error = "cannot create " + name(temp);
+    return false;
+  }
+  ok = out.write(output.data(), length);
+  out.close();
+  if (!ok) error = "cannot write " + name(temp);
+  if (ok && !moveFileReplace(temp, target)) {
+    error = "cannot move " + name(temp) + " into place";
+    ok = false;
+  }
+  if (!ok) deleteFile(temp);
+  compressedSize = ok ? length : 0;
+  return ok;
+}

@@ -3,6 +3,7 @@
 // fixed-size chunks, so a file of any size needs the same small memory.
 #pragma once
 #include <atomic>
+#include <cstddef>
 #include <cstdint>
 #include <string>
 
@@ -37,3 +38,7 @@ ObjectState checkObject(const std::wstring& path, const std::string& hash, std::
 bool compressToObject(const std::wstring& source, const std::wstring& target,
                       const std::string& hash, std::uint64_t size, std::uint64_t& compressedSize,
                       std::string& error, const WorkCounters& counters = {});
+
+// Compresses bytes held in memory (a chunk) into target through target + ".ap_tmp".
+bool compressBytesToObject(const std::uint8_t* bytes, std::size_t size, const std::wstring& target,
+                           std::uint64_t& compressedSize, std::string& error);

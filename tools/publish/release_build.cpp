@@ -3,6 +3,7 @@
 //   2. walkGameFolder: sorted; excluded and launcher-owned names left out
 //   3. hashFiles: the hash pass, in parallel
 //   4. storeContents: the store pass, in parallel: each distinct content checked or compressed
+//      storeChunks: the large contents cut into chunks, each distinct chunk an object of its own
 //   5. writeManifest: manifest.json and manifest.sig, last and only after the launcher's check
 #include "release_build.h"
 
@@ -14,10 +15,12 @@
 #include <set>
 #include <thread>
 
+#include "base/chunk_file.h"
 #include "base/files.h"
 #include "base/paths.h"
 #include "base/sha256.h"
 #include "base/text.h"
+#include "formats/chunking.h"
 #include "formats/json.h"
 #include "formats/utc_time.h"
 #include "glob.h"
@@ -39,16 +42,18 @@ struct GameFile {
 
 // What the store pass found for one distinct content.
 struct StoredObject {
-  const GameFile* source = nullptr;  // the first file with this content
-  std::uint64_t compressed = 0;      // length of its object
-  bool made = false;                 // compressed by this build, not found in the store
-  std::string repaired;              // why a damaged object was made again; "" otherwise
+  const GameFile* source = nullptr;   // the first file with this content
+  std::uint64_t compressed = 0;       // length of its object
+  bool made = false;                  // compressed by this build, not found in the store
+  std::string repaired;               // why a damaged object was made again; "" otherwise
+  std::vector<ManifestChunk> chunks;  // a large content's chunks, in order
 };
 
 // Names the launcher itself keeps in the game folder (its settings, its cache, its side files):
 // publishing them would overwrite every player's own copy on each run.
-const char* const kLauncherOwnFiles[] = {"patcher.ini", "patcher_cache.dat", "patcher.lock",
-                                         "patcher_write_test.tmp", "quillmark_dev.key"};
+const char* const kLauncherOwnFiles[] = {"patcher.ini",       "patcher_cache.dat",
+                                         "patcher.lock",      "patcher_write_test.tmp",
+                                         "quillmark_dev.key", "patcher_chunks"};
 
 std::string fold(std::string s) {
   for (char& c : s) {
@@ -156,8 +161,8 @@ struct Walk {
         return false;
       }
       if (pathMatchesAny(options.exclude, path)) continue;
-      if (!isDirectory && prefix.empty() && isLauncherOwned(name)) {
-        notes.push_back("left out " + path + " (a file the launcher owns, not a game file)");
+      if (prefix.empty() && isLauncherOwned(name)) {
+        notes.push_back("left out " + path + " (the launcher's own, not a game file)");
         continue;
       }
       if (!isDirectory && endsWithFolded(name, ".ap_tmp")) {
@@ -579,6 +584,100 @@ bool storeContents(BuildContext& c, std::string& error) {
   return true;
 }
 
+// The chunk objects of one build: each distinct chunk is stored by the first worker to meet it.
+struct ChunkStore {
+  std::mutex mutex;
+  std::set<std::string> claimed;
+  std::map<std::string, std::uint64_t> compressed;  // hash -> length of its object
+  std::size_t made = 0;
+  std::size_t reused = 0;
+  std::uint64_t madeBytes = 0;
+
+  bool claim(const std::string& hash) {
+    std::lock_guard<std::mutex> lock(mutex);
+    return claimed.insert(hash).second;
+  }
+  void stored(const std::string& hash, std::uint64_t length, bool wasMade) {
+    std::lock_guard<std::mutex> lock(mutex);
+    compressed[hash] = length;
+    if (wasMade) {
+      ++made;
+      madeBytes += length;
+    } else {
+      ++reused;
+    }
+  }
+};
+
+bool storeChunk(const FileChunk& chunk, const std::wstring& releaseDir, ChunkStore& store,
+                Pass& pass) {
+  const std::wstring target = objectPath(releaseDir, chunk.hash);
+  std::uint64_t length = 0;
+  std::string problem;
+  const bool good =
+      checkObject(target, chunk.hash, chunk.size, length, problem) == ObjectState::Good;
+  if (!good && !compressBytesToObject(chunk.bytes, chunk.size, target, length, problem)) {
+    return pass.fail(problem);
+  }
+  store.stored(chunk.hash, length, !good);
+  return true;
+}
+
+// Cuts one content and stores its new chunks; the chunks must add up to the content that was
+// hashed, or the file changed meanwhile.
+bool chunkOne(StoredObject& o, const std::wstring& releaseDir, ChunkStore& store, Pass& pass) {
+  const GameFile& f = *o.source;
+  Sha256Hasher whole;
+  std::uint64_t total = 0;
+  const bool cut = cutFile(f.full, [&](const FileChunk& chunk) {
+    if (pass.stop.load()) return false;
+    whole.update(chunk.bytes, chunk.size);
+    total += chunk.size;
+    pass.bytesDone.fetch_add(chunk.size);
+    o.chunks.push_back(ManifestChunk{chunk.hash, chunk.size, 0});
+    return !store.claim(chunk.hash) || storeChunk(chunk, releaseDir, store, pass);
+  });
+  if (!cut) return pass.fail("cannot cut " + shown(f.full) + " into chunks");
+  if (total != f.size || whole.finishHex() != f.hash) {
+    return pass.fail(shown(f.full) + " changed while the release was being built");
+  }
+  pass.jobsDone.fetch_add(1);
+  return true;
+}
+
+bool storeChunks(BuildContext& c, std::string& error) {
+  std::vector<StoredObject*> large;
+  ChunkStore store;
+  for (StoredObject& o : c.objects) {
+    if (o.source->size > kChunkedFileMinBytes) large.push_back(&o);
+    // A chunk with the content of a whole file is that file's object, already stored.
+    store.claimed.insert(o.source->hash);
+    store.compressed[o.source->hash] = o.compressed;
+  }
+  if (large.empty()) return true;
+  Pass pass;
+  const bool cut = runParallel(
+      large.size(), c.jobs,
+      [&](std::size_t i) { return chunkOne(*large[i], c.releaseDir, store, pass); }, pass.stop,
+      [&] {
+        c.status("cutting " + std::to_string(pass.jobsDone.load()) + "/" +
+                 std::to_string(large.size()) + " large files into chunks, " +
+                 mib(pass.bytesDone.load()));
+      });
+  c.status("");
+  if (!cut) {
+    error = pass.errorOr("chunking stopped");
+    return false;
+  }
+  for (StoredObject* o : large) {
+    for (ManifestChunk& chunk : o->chunks) chunk.compressedSize = store.compressed[chunk.hash];
+  }
+  c.report.chunksCompressed = store.made;
+  c.report.chunksReused = store.reused;
+  c.report.chunkBytes = store.madeBytes;
+  return true;
+}
+
 // --- 5. the manifest -------------------------------------------------------------------------
 
 ManifestFile manifestEntry(const BuildContext& c, const GameFile& f) {
@@ -586,8 +685,10 @@ ManifestFile manifestEntry(const BuildContext& c, const GameFile& f) {
   m.path = f.path;
   m.hash = f.hash;
   m.size = f.size;
-  m.compressedSize = c.objects[c.objectIndex.find(f.hash)->second].compressed;
+  const StoredObject& o = c.objects[c.objectIndex.find(f.hash)->second];
+  m.compressedSize = o.compressed;
   m.keep = f.keep;
+  m.chunks = o.chunks;
   return m;
 }
 
@@ -601,6 +702,8 @@ void addManifestEntries(BuildContext& c) {
     c.manifest.hasLauncher = true;
     c.manifest.launcher = manifestEntry(c, c.launcher);
     c.manifest.launcher.keep = false;
+    // The launcher replaces itself whole.
+    c.manifest.launcher.chunks.clear();
   }
 }
 
@@ -683,5 +786,5 @@ bool buildRelease(const BuildOptions& options, BuildReport& report, std::string&
   report = BuildReport{};
   BuildContext c(options, report);
   return readInputs(c, error) && walkGameFolder(c, error) && hashFiles(c, error) &&
-         storeContents(c, error) && writeManifest(c, error);
+         storeContents(c, error) && storeChunks(c, error) && writeManifest(c, error);
 }

@@ -38,6 +38,9 @@ struct BuildReport {
   std::size_t objectsCompressed = 0;  // objects made by this build
   std::size_t objectsReused = 0;      // objects found in the store and checked
   std::uint64_t compressedBytes = 0;  // length of the objects made by this build
+  std::size_t chunksCompressed = 0;   // chunk objects made by this build
+  std::size_t chunksReused = 0;       // chunk objects found in the store (or whole-file ones)
+  std::uint64_t chunkBytes = 0;       // length of the chunk objects made by this build
   std::size_t deletes = 0;
   std::uint64_t manifestBytes = 0;
   std::string publicKeyHex;        // the key that verifies this release

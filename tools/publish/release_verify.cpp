@@ -1,7 +1,8 @@
 // verify, in the order it runs: one function a step, handing a VerifyContext on
 //   1. readSignedManifest: public keys, manifest.json (size), manifest.sig (64 bytes), signature
 //   2. readManifest: the launcher's rules: format, expiry, paths, hashes, sizes, deletions
-//   3. checkObjects: each distinct object present, one zlib stream, inflating to size and hash
+//   3. checkObjects: each distinct object (whole files and chunks) present, one zlib stream,
+//      inflating to size and hash
 //   4. compareGameFolder: with --game, every file of the game folder against its entry
 #include "release_verify.h"
 
@@ -18,6 +19,7 @@
 #include "base/paths.h"
 #include "base/sha256.h"
 #include "base/text.h"
+#include "formats/chunking.h"
 #include "formats/json.h"
 #include "formats/utc_time.h"
 #include "keys.h"
@@ -35,6 +37,7 @@ struct Entry {
   std::uint64_t size = 0;
   std::uint64_t compressed = 0;
   bool keep = false;
+  std::vector<Entry> chunks;  // "chunks", each labelled with its file and position
 };
 
 std::wstring withSeparator(std::wstring dir) {
@@ -53,6 +56,42 @@ bool isHash(const std::string& h) {
   return h.size() == 64 && std::all_of(h.begin(), h.end(), [](char c) {
            return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F');
          });
+}
+
+// "chunks" under the launcher's rules (which refuse the whole manifest for any fault here).
+bool readChunks(const JsonValue& list, Entry& out, std::vector<std::string>& problems) {
+  const std::string refused = out.label + ": \"chunks\" ";
+  if (list.kind != JsonKind::Array) {
+    problems.push_back(refused + "is not an array; the launcher refuses the manifest");
+    return false;
+  }
+  std::uint64_t total = 0;
+  for (std::size_t i = 0; i < list.elements.size(); ++i) {
+    const JsonValue& v = list.elements[i];
+    Entry chunk;
+    chunk.label = out.label + " chunk " + std::to_string(i + 1);
+    chunk.hash = v.member("h").asString();
+    const JsonValue& s = v.member("s");
+    const JsonValue& c = v.member("c");
+    if (!isLowerHash(chunk.hash) || s.kind != JsonKind::Number || s.asInt64() < 1 ||
+        static_cast<std::uint64_t>(s.asInt64()) > kChunkMaxBytes || c.kind != JsonKind::Number ||
+        c.asInt64() < 0) {
+      problems.push_back(chunk.label + " needs \"h\" (64 lower-case hex digits), \"s\" (1 to " +
+                         std::to_string(kChunkMaxBytes) +
+                         ") and \"c\"; the launcher refuses the manifest");
+      return false;
+    }
+    chunk.size = static_cast<std::uint64_t>(s.asInt64());
+    chunk.compressed = static_cast<std::uint64_t>(c.asInt64());
+    total += chunk.size;
+    out.chunks.push_back(std::move(chunk));
+  }
+  if (total != out.size) {
+    problems.push_back(refused + "add up to " + std::to_string(total) + " bytes, not " +
+                       std::to_string(out.size) + "; the launcher refuses the manifest");
+    return false;
+  }
+  return true;
 }
 
 // One "files" element or the "launcher" object under the launcher's rules; the problems go to
@@ -90,6 +129,8 @@ bool readEntry(const JsonValue& v, const std::string& where, Entry& out,
   out.compressed = static_cast<std::uint64_t>(c.asInt64());
   const JsonValue& k = v.member("k");
   out.keep = k.kind == JsonKind::Number && k.number != 0;
+  const JsonValue& chunks = v.member("chunks");
+  if (chunks.kind != JsonKind::Null && !readChunks(chunks, out, problems)) out.chunks.clear();
   return true;
 }
 
@@ -363,7 +404,10 @@ void checkObjectOf(const std::wstring& releaseDir, const std::vector<const Entry
 
 void checkObjects(VerifyContext& c) {
   std::map<std::string, std::vector<const Entry*>> users;
-  for (const Entry& e : c.entries) users[e.hash].push_back(&e);
+  for (const Entry& e : c.entries) {
+    users[e.hash].push_back(&e);
+    for (const Entry& chunk : e.chunks) users[chunk.hash].push_back(&chunk);
+  }
   std::vector<const std::vector<const Entry*>*> objects;
   for (const auto& [hash, list] : users) objects.push_back(&list);
   c.report.objects = objects.size();

@@ -1,0 +1,162 @@
+// Chunked files end to end: releases built by the publisher's own code, served by the test
+// server, installed and updated by whole runs of the engine. Requests are counted at the
+// server, so that reuse, resumption and refusals show up as what was fetched.
+#include <gtest/gtest.h>
+
+#include <set>
+
+#include "formats/json.h"
+#include "i18n/strings.h"
+#include "run_support.h"
+
+namespace {
+
+class ChunkedUpdateTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    setUiLanguage("en");
+    ASSERT_TRUE(server.ok());
+    server.serveFolder(release.path());
+  }
+
+  // Publishes source as version; the entries of its manifest by path.
+  std::map<std::string, FileEntry> publish(std::int64_t version) {
+    EXPECT_TRUE(publishFolder(source, release, version));
+    JsonValue root;
+    std::wstring error;
+    EXPECT_TRUE(parseManifest(release.read("manifest.json"), root, error));
+    std::vector<FileEntry> entries;
+    EXPECT_TRUE(takeFileEntries(root, entries));
+    std::map<std::string, FileEntry> byPath;
+    for (FileEntry& e : entries) byPath[e.path] = std::move(e);
+    return byPath;
+  }
+
+  std::wstring run(const TempDir& game, bool useChunks = true) {
+    LauncherState state;
+    UpdateSettings settings = testSettings(server, game);
+    settings.useChunks = useChunks;
+    runToEnd(state, settings);
+    return copyErrorText(state);
+  }
+
+  static std::string objectUrl(const std::string& hash) {
+    return "/patch/files/" + hash.substr(0, 2) + "/" + hash + ".z";
+  }
+
+  TempDir source;
+  TempDir release;
+  TestServer server;
+};
+
+// A release with a chunked file is installed exactly by the launcher that rebuilds it from
+// chunks, and by one that knows nothing of chunks and takes the whole-file object.
+TEST_F(ChunkedUpdateTest, BothPathsInstallAChunkedRelease) {
+  source.write("big.pak", noiseBytes(6 << 20, 1));
+  source.write("small.txt", "a file under the threshold");
+  std::map<std::string, FileEntry> entries = publish(1);
+  const FileEntry& big = entries["big.pak"];
+  ASSERT_GE(big.chunks.size(), 3u);
+  EXPECT_TRUE(entries["small.txt"].chunks.empty());
+
+  TempDir chunked;
+  EXPECT_EQ(run(chunked), L"");
+  EXPECT_EQ(folderFiles(chunked), folderFiles(source));
+  EXPECT_EQ(server.requestCount(objectUrl(big.hash)), 0);
+  for (const ChunkRef& chunk : big.chunks) EXPECT_EQ(server.requestCount(objectUrl(chunk.hash)), 1);
+  EXPECT_FALSE(chunked.exists("patcher_chunks"));
+
+  TempDir whole;
+  EXPECT_EQ(run(whole, false), L"");
+  EXPECT_EQ(folderFiles(whole), folderFiles(source));
+  EXPECT_EQ(server.requestCount(objectUrl(big.hash)), 1);
+  for (const ChunkRef& chunk : big.chunks) EXPECT_EQ(server.requestCount(objectUrl(chunk.hash)), 1);
+}
+
+// The next release edits a pack in place and adds a copy of another pack with an edit: only
+// the chunks that neither the old pack nor the other one holds are fetched.
+TEST_F(ChunkedUpdateTest, AnUpdateFetchesOnlyTheChunksTheFolderLacks) {
+  const std::string a = noiseBytes(6 << 20, 2);
+  const std::string b = noiseBytes(6 << 20, 3);
+  source.write("a.pak", a);
+  source.write("b.pak", b);
+  std::map<std::string, FileEntry> v1 = publish(1);
+  TempDir game;
+  ASSERT_EQ(run(game), L"");
+
+  std::string a2 = a;
+  a2.replace(3 << 20, 1000, noiseBytes(1000, 4));
+  a2.insert(1 << 20, noiseBytes(5000, 5));
+  std::string c = b;
+  c.replace(4 << 20, 2000, noiseBytes(2000, 6));
+  source.write("a.pak", a2);
+  source.write("data/c.pak", c);
+  std::map<std::string, FileEntry> v2 = publish(2);
+
+  std::set<std::string> held;
+  for (const auto& [path, entry] : v1) {
+    for (const ChunkRef& chunk : entry.chunks) held.insert(chunk.hash);
+  }
+  std::set<std::string> lacking;
+  std::size_t total = 0;
+  for (const std::string path : {"a.pak", "data/c.pak"}) {
+    for (const ChunkRef& chunk : v2[path].chunks) {
+      ++total;
+      if (held.count(chunk.hash) == 0) lacking.insert(chunk.hash);
+    }
+  }
+  ASSERT_GE(total, 8u);
+  ASSERT_LE(lacking.size(), 4u);
+  ASSERT_GE(lacking.size(), 2u);
+
+  const int before = fileRequests(server);
+  EXPECT_EQ(run(game), L"");
+  EXPECT_EQ(folderFiles(game), folderFiles(source));
+  EXPECT_EQ(fileRequests(server) - before, static_cast<int>(lacking.size()));
+  for (const std::string& hash : lacking) EXPECT_EQ(server.requestCount(objectUrl(hash)), 1);
+}
+
+// A connection lost in the middle of a chunked download (every server attempt at one chunk,
+// and at the whole file, fails): the next run fetches only the chunks not yet fetched.
+TEST_F(ChunkedUpdateTest, ALostConnectionResumesWithoutFetchingTheDoneChunks) {
+  source.write("big.pak", noiseBytes(8 << 20, 7));
+  const FileEntry big = publish(1)["big.pak"];
+  ASSERT_GE(big.chunks.size(), 5u);
+  const std::size_t lost = 3;
+  server.setStatus(objectUrl(big.chunks[lost].hash), 503);
+  server.setStatus(objectUrl(big.hash), 503);
+  TempDir game;
+  EXPECT_EQ(run(game).rfind(uiText(kStrErrConnect), 0), 0u);
+  EXPECT_FALSE(game.exists("big.pak"));
+  for (std::size_t i = 0; i < lost; ++i) {
+    EXPECT_TRUE(game.exists("patcher_chunks/" + big.chunks[i].hash)) << i;
+  }
+
+  server.clearFaults();
+  EXPECT_EQ(run(game), L"");
+  EXPECT_EQ(folderFiles(game), folderFiles(source));
+  for (std::size_t i = 0; i < big.chunks.size(); ++i) {
+    EXPECT_EQ(server.requestCount(objectUrl(big.chunks[i].hash)), i == lost ? 4 : 1) << i;
+  }
+  EXPECT_FALSE(game.exists("patcher_chunks"));
+  EXPECT_TRUE(temporaryFiles(game).empty());
+}
+
+// A server that sends another chunk's bytes once: refused by its hash and fetched again.
+TEST_F(ChunkedUpdateTest, AWrongChunkIsRefusedAndFetchedAgain) {
+  source.write("big.pak", noiseBytes(6 << 20, 8));
+  const FileEntry big = publish(1)["big.pak"];
+  ASSERT_GE(big.chunks.size(), 2u);
+  const std::string wrong = zlibStream(noiseBytes(big.chunks[1].size, 9));
+  server.setFault(objectUrl(big.chunks[1].hash), faultWith([&](ServerFault& f) {
+                    f.replacementBody = wrong;
+                    f.times = 1;
+                  }));
+  TempDir game;
+  EXPECT_EQ(run(game), L"");
+  EXPECT_EQ(folderFiles(game), folderFiles(source));
+  EXPECT_EQ(server.requestCount(objectUrl(big.chunks[1].hash)), 2);
+  EXPECT_EQ(server.requestCount(objectUrl(big.hash)), 0);
+}
+
+}  // namespace

@@ -1,0 +1,82 @@
+// The cutting rule the publisher and the launcher share: where it cuts must depend on the
+// bytes alone, stay within its bounds, and move only near an edit.
+#include "formats/chunking.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <vector>
+
+namespace {
+
+std::vector<std::uint8_t> noise(std::size_t count, std::uint64_t seed) {
+  std::vector<std::uint8_t> out(count);
+  std::uint64_t x = seed * 0x9E3779B97F4A7C15ull + 1;
+  for (std::uint8_t& b : out) {
+    x ^= x << 13;
+    x ^= x >> 7;
+    x ^= x << 17;
+    b = static_cast<std::uint8_t>(x >> 24);
+  }
+  return out;
+}
+
+// Every chunk's end, as a position in data.
+std::vector<std::size_t> cutPoints(const std::vector<std::uint8_t>& data) {
+  std::vector<std::size_t> ends;
+  for (std::size_t at = 0; at < data.size();) {
+    at += chunkLength(data.data() + at, data.size() - at);
+    ends.push_back(at);
+  }
+  return ends;
+}
+
+TEST(Chunking, CutsAreFixedByTheBytesAndStayWithinBounds) {
+  const std::vector<std::uint8_t> data = noise(24 << 20, 7);
+  const std::vector<std::size_t> ends = cutPoints(data);
+  EXPECT_EQ(cutPoints(data), ends);
+  // The same on every platform and in every build: a change here would make every launcher
+  // miss every chunk of the releases already published.
+  ASSERT_GE(ends.size(), 3u);
+  EXPECT_EQ(ends[0], 1197350u);
+  EXPECT_EQ(ends[1], 2251664u);
+  EXPECT_EQ(ends[2], 3451022u);
+  std::size_t start = 0;
+  for (std::size_t i = 0; i < ends.size(); ++i) {
+    const std::size_t length = ends[i] - start;
+    EXPECT_LE(length, kChunkMaxBytes);
+    if (i + 1 < ends.size()) {
+      EXPECT_GE(length, kChunkMinBytes);
+    }
+    start = ends[i];
+  }
+  EXPECT_EQ(ends.back(), data.size());
+  // About the average length, on data without structure.
+  const std::size_t average = data.size() / ends.size();
+  EXPECT_GT(average, kChunkAverageBytes / 2);
+  EXPECT_LT(average, kChunkAverageBytes * 2);
+
+  // Data that never meets the pattern is cut at the longest length; short data is one chunk.
+  const std::vector<std::uint8_t> zeros(9 << 20, 0);
+  EXPECT_EQ(cutPoints(zeros),
+            (std::vector<std::size_t>{kChunkMaxBytes, 2 * kChunkMaxBytes, zeros.size()}));
+  EXPECT_EQ(chunkLength(data.data(), 1000), 1000u);
+}
+
+TEST(Chunking, AnEditMovesOnlyTheCutsNearIt) {
+  const std::vector<std::uint8_t> data = noise(16 << 20, 3);
+  std::vector<std::uint8_t> edited = data;
+  const std::vector<std::uint8_t> inserted = noise(5000, 9);
+  edited.insert(edited.begin() + 300000, inserted.begin(), inserted.end());
+  const std::vector<std::size_t> before = cutPoints(data);
+  const std::vector<std::size_t> after = cutPoints(edited);
+  // Every cut of the original beyond the edit's chunk is found again, shifted by the insertion.
+  std::size_t kept = 0;
+  for (std::size_t i = 1; i < before.size(); ++i) {
+    for (const std::size_t end : after) kept += end == before[i] + inserted.size() ? 1 : 0;
+  }
+  EXPECT_EQ(kept, before.size() - 1);
+  EXPECT_EQ(after.size(), before.size());
+}
+
+}  // namespace
