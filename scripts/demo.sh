@@ -93,13 +93,18 @@ for i in 1 2 3 4 5 6; do random_file "$g/data/textures/pack_$i.pak" $((2000 + i)
 for i in 1 2 3 4; do random_file "$g/sound/music/track_$i.ogg" $((3000 + i)) $(((1 + i) * 1024 * 1024)); done
 for i in $(seq 1 90); do random_file "$g/sound/fx/fx_$i.wav" $((4000 + i)) $(((i * 7919) % 20000 + 1000)); done
 for i in $(seq 1 10); do random_file "$g/bin/plugins/plugin_$i.dll" $((5000 + i)) $((150 * 1024 + i * 4096)); done
+random_file "$g/data/world.pak" 6000 $((24 * 1024 * 1024))
 
-# Version 2: a new game executable, one texture pack and twelve maps changed, region 8 gone
-# (its folder empties and is removed), region 9 and a change log added.
+# Version 2: a new game executable, one texture pack and twelve maps changed, 1 MiB in the
+# middle of the world pack replaced, region 8 gone (its folder empties and is removed), region
+# 9 and a change log added.
 cp -a game-v1 game-v2
 g=game-v2
 random_file "$g/Play Quillmark.exe" 11 $((3 * 1024 * 1024 + 4096))
 random_file "$g/data/textures/pack_3.pak" 2103 $((6 * 1024 * 1024))
+random_file world-part.tmp 6001 $((1024 * 1024))
+dd if=world-part.tmp of="$g/data/world.pak" bs=1M seek=10 conv=notrunc status=none
+rm world-part.tmp
 for m in $(seq 1 12); do map_file "$g" 2 "$m" $((7000 + m)); done
 rm -rf "$g/data/maps/region_8"
 for m in $(seq 1 20); do map_file "$g" 9 "$m" $((1900 + m)); done
@@ -219,6 +224,14 @@ cp release/manifest.json manifests/v2.json
 requests_before=$(wc -l <nginx/access.log)
 run_update
 note "files fetched: $(tail -n +$((requests_before + 1)) nginx/access.log | grep -c '/patch/files/')"
+# Files above 4 MiB are listed as chunks too: of the world pack, only the chunks around the
+# replaced MiB are fetched; the rest is taken from the old file in the folder.
+tail -n +$((requests_before + 1)) nginx/access.log | python3 -c '
+import json, sys
+entry = next(f for f in json.load(open("manifests/v2.json"))["files"] if f["p"] == "data/world.pak")
+hashes = {entry["h"]} | {c["h"] for c in entry.get("chunks", [])}
+fetched = sum(int(line.split()[9]) for line in sys.stdin if line.split()[6].rsplit("/", 1)[-1][:64] in hashes)
+print("   data/world.pak: 1 MiB of %.0f MiB changed, %.1f MiB fetched for it" % (entry["s"] / 2**20, fetched / 2**20))'
 [ ! -e player/data/maps/region_8 ] && note "region_8 is gone, folder and all"
 verify_player
 

@@ -605,6 +605,27 @@ TEST_F(PublishFixture, VerifyNamesEachKindOfTampering) {
   EXPECT_TRUE(anyContains(report.problems, "manifest.sig does not verify"));
 }
 
+// A chunk object is checked as a whole-file object is, and named by its file and place.
+TEST_F(PublishFixture, VerifyNamesADamagedOrMissingChunkByItsFileAndPlace) {
+  game("Play Quillmark.exe", "exe");
+  game("data/big.pak", noiseBytes(9 << 20, 5));
+  buildOk(options(1));
+  ASSERT_TRUE(verify().problems.empty());
+  const JsonValue m = manifest();
+  const JsonValue& big = m.member("files").elements.at(1);
+  ASSERT_EQ(big.member("p").string, "data/big.pak");
+  const JsonValue& chunks = big.member("chunks");
+  ASSERT_GE(chunks.elements.size(), 3u);
+  const std::string h = chunks.elements[1].member("h").string;
+  const std::string object = "release/files/" + h.substr(0, 2) + "/" + h + ".z";
+  const std::string z = root.read(object);
+  corrupt(object, z.size() / 2);
+  EXPECT_TRUE(anyContains(verify().problems, h + ".z (data/big.pak chunk 2)"));
+  std::filesystem::remove(std::filesystem::path(root.file(object)));
+  const auto problems = verify().problems;
+  EXPECT_TRUE(anyContains(problems, h + ".z (data/big.pak chunk 2) missing")) << joined(problems);
+}
+
 // --expires-in gives a signed "expires", and verify reads a release as launchers built with
 // several keys will: good under any of them, not once expired.
 TEST_F(PublishFixture, ExpiryAndSeveralKeysAsLaunchersSeeThem) {

@@ -30,3 +30,16 @@ class TempDir {
  private:
   std::wstring path_;
 };
+
+// Bytes that do not compress: a ".z" about as large as the content.
+inline std::string noiseBytes(std::size_t count, std::uint64_t seed = 1) {
+  std::string out(count, '\0');
+  std::uint64_t x = seed * 0x9E3779B97F4A7C15ull + 1;
+  for (char& c : out) {
+    x ^= x << 13;
+    x ^= x >> 7;
+    x ^= x << 17;
+    c = static_cast<char>(x >> 24);
+  }
+  return out;
+}
