@@ -5,7 +5,7 @@
 # the time the bytes need on that bandwidth (bytes / bandwidth); the goal is a ratio of at
 # most 1.2, which only a client that keeps many requests in flight reaches (four requests at a
 # time wait for a round trip per four files). For reference, curl fetches the same files with
-# 16 requests in flight (fetching only: nothing inflated, hashed or written).
+# 16 and with 32 requests in flight (fetching only: nothing inflated, hashed or written).
 #
 # Usage: tests/bench/slow_link_bench.sh [BUILD_DIR] [WORK_DIR]
 #   BUILD_DIR  a build of the linux preset (default build/linux); the programs are built
@@ -166,14 +166,16 @@ measure() {
 say "install through the slow link ($rtt ms, $mbit Mbit/s; best of $runs)..."
 measure ours 'rm -rf install' \
   "$update" --dir install --patch-url "$base" --public-key "$pub" --quiet --lang en
-say "curl, 16 requests in flight, fetching only..."
+say "curl, 16 and 32 requests in flight, fetching only..."
 measure curl16 'rm -rf stage; mkdir -p stage' \
   curl --parallel --parallel-max 16 --fail -sS --config curl.cfg
+measure curl32 'rm -rf stage; mkdir -p stage' \
+  curl --parallel --parallel-max 32 --fail -sS --config curl.cfg
 rm -rf stage
 
 # shellcheck disable=SC2154  # set by measure
 awk -v bytes="$wire_bytes" -v mbit="$mbit" -v rtt="$rtt" -v ow="$ours_wall" -v ok="$ours_kib" \
-  -v cw="$curl16_wall" 'BEGIN {
+  -v cw="$curl16_wall" -v cw32="$curl32_wall" 'BEGIN {
     ideal = bytes * 8 / (mbit * 1000000)
     printf "\nslow link: %d ms round trip, %d Mbit/s; 2,000 files, %.1f MB on the wire: %.2f s at full bandwidth\n",
       rtt, mbit, bytes / 1e6, ideal
@@ -181,4 +183,5 @@ awk -v bytes="$wire_bytes" -v mbit="$mbit" -v rtt="$rtt" -v ow="$ours_wall" -v o
       "quillmark-update, cold install", ow, ow / ideal, ow / ideal <= 1.2 ? "ok" : "MISSED",
       ok / 1024, ok < 49152 ? "ok" : "MISSED"
     printf "%-40s %7.2f s  %5.2fx\n", "curl, 16 in flight, fetch only", cw, cw / ideal
+    printf "%-40s %7.2f s  %5.2fx\n", "curl, 32 in flight, fetch only", cw32, cw32 / ideal
   }'
