@@ -8,6 +8,8 @@
 #include <deque>
 #include <string>
 
+#include "base/text.h"
+
 namespace {
 
 using Clock = std::chrono::steady_clock;
@@ -166,6 +168,10 @@ DelayProxy::DelayProxy(std::uint16_t upstreamPort, LinkShape shape)
 
 DelayProxy::~DelayProxy() { stop(); }
 
+std::wstring DelayProxy::url(const std::string& path) const {
+  return utf8ToWide("http://127.0.0.1:" + std::to_string(port_) + path);
+}
+
 void DelayProxy::reapFinished() {
   std::list<std::unique_ptr<Connection>> finished;
   {
@@ -191,6 +197,7 @@ void DelayProxy::acceptLoop() {
         continue;
       }
     }
+    accepted_.fetch_add(1);
     const TestSocket server = connectLoopback(upstreamPort_);
     if (server == kNoSocket) {
       closeSocket(client);

@@ -5,13 +5,15 @@
 // Each direction of a connection holds at most kWindowBytes in flight, like a TCP window.
 //
 //   DelayProxy proxy(nginxPort, {.roundTripMs = 50, .bitsPerSecond = 100'000'000});
-//   ... HttpGet(L"http://127.0.0.1:" + proxy.port() + L"/...") ...
+//   ... HttpGet(proxy.url("/patch/manifest.json"), sink, true) ...
 #pragma once
+#include <atomic>
 #include <chrono>
 #include <cstdint>
 #include <list>
 #include <memory>
 #include <mutex>
+#include <string>
 #include <thread>
 
 #include "test_socket.h"
@@ -30,6 +32,10 @@ class DelayProxy {
 
   bool ok() const { return listener_ != kNoSocket; }
   std::uint16_t port() const { return port_; }
+  // "http://127.0.0.1:PORT" + path (path starts with "/").
+  std::wstring url(const std::string& path) const;
+  // Connections accepted so far: how many a client opened, and so how well it reuses them.
+  int connectionsAccepted() const { return accepted_.load(); }
   // Ends every connection and joins every thread; called by the destructor.
   void stop();
 
@@ -45,6 +51,7 @@ class DelayProxy {
   std::unique_ptr<Line> downstream_;
   TestSocket listener_ = kNoSocket;
   std::uint16_t port_ = 0;
+  std::atomic<int> accepted_{0};
   std::thread acceptor_;
   std::mutex mutex_;
   bool stopping_ = false;
