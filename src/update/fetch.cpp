@@ -1,31 +1,39 @@
-// WorkSlots, the process's body slots and fetchInto.
+// The body slots and fetchInto.
 #include "update/fetch.h"
 
-void WorkSlots::acquire() {
-  std::unique_lock lock(mutex_);
-  freed_.wait(lock, [this] { return free_ > 0; });
-  --free_;
-}
+#include <condition_variable>
+#include <mutex>
 
-void WorkSlots::release() {
-  {
-    std::lock_guard lock(mutex_);
-    ++free_;
+namespace {
+
+// A counting semaphore of kBodyWorkers, held for the length of one scope.
+class BodySlot {
+ public:
+  BodySlot() {
+    std::unique_lock lock(mutex_);
+    freed_.wait(lock, [] { return free_ > 0; });
+    --free_;
   }
-  freed_.notify_one();
-}
+  ~BodySlot() {
+    {
+      std::lock_guard lock(mutex_);
+      ++free_;
+    }
+    freed_.notify_one();
+  }
+  BodySlot(const BodySlot&) = delete;
+  BodySlot& operator=(const BodySlot&) = delete;
 
-WorkSlots& bodyWorkSlots() {
-  static WorkSlots slots(kBodyWorkers);
-  return slots;
-}
+ private:
+  static inline std::mutex mutex_;
+  static inline std::condition_variable freed_;
+  static inline std::size_t free_ = kBodyWorkers;
+};
+
+}  // namespace
 
 bool withBodySlot(const std::function<bool()>& work) {
-  struct Held {
-    WorkSlots& slots;
-    explicit Held(WorkSlots& s) : slots(s) { slots.acquire(); }
-    ~Held() { slots.release(); }
-  } held(bodyWorkSlots());
+  const BodySlot slot;
   return work();
 }
 
