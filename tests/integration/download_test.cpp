@@ -1,6 +1,6 @@
 // downloadFile against the test server: the streaming pipeline, each result code, retries
 // with their pauses, progress that goes back after a failed attempt, and no temporary file
-// left on any path.
+// left on any path; the slots that bound the work on bodies.
 #include "update/download.h"
 
 #include <gtest/gtest.h>
