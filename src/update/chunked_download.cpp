@@ -2,6 +2,7 @@
 // the folder, the staging folder or a server); rebuilding one file.
 #include "update/chunked_download.h"
 
+#include <condition_variable>
 #include <cstring>
 #include <mutex>
 
@@ -13,6 +14,7 @@
 #include "base/text.h"
 #include "formats/chunking.h"
 #include "update/download_stream.h"
+#include "update/fetch.h"
 #include "update/update_run.h"
 
 namespace {
@@ -237,7 +239,7 @@ DownloadResult fetchFrom(Rebuild& r, const std::wstring& baseUrl, const ChunkRef
     });
     if (!stream.ready()) return DownloadResult::WriteFailed;
     std::uint64_t counted = 0;
-    const int status = HttpGet(
+    const int status = fetchInto(
         url,
         [&](const std::uint8_t* data, std::uint32_t count) {
           if (r.state.cancel.load()) return false;
@@ -245,7 +247,7 @@ DownloadResult fetchFrom(Rebuild& r, const std::wstring& baseUrl, const ChunkRef
           r.state.bytesDone.fetch_add(count);
           return stream.feed(data, count);
         },
-        false, &r.state.cancel);
+        r.state.cancel);
     if (status == 200) stream.finish();
     if (status == 200 && stream.verified()) {
       r.counted += counted;
@@ -279,6 +281,34 @@ DownloadResult loadChunk(Rebuild& r, const ChunkRef& chunk, std::uint8_t* bytes)
 }
 
 // ---- rebuilding one file ----
+
+// A rebuild holds a chunk in memory (up to 4 MiB) from start to end, so only so many run at
+// once, whatever the transfers in flight. They take no body slot for that long: transfers
+// waiting for one would stop reading meanwhile and fall below the transfer floor.
+constexpr int kRebuildsAtOnce = 4;
+
+class RebuildSlot {
+ public:
+  RebuildSlot() {
+    std::unique_lock<std::mutex> lock(mutex_);
+    freed_.wait(lock, [] { return free_ > 0; });
+    --free_;
+  }
+  ~RebuildSlot() {
+    {
+      std::lock_guard<std::mutex> lock(mutex_);
+      ++free_;
+    }
+    freed_.notify_one();
+  }
+  RebuildSlot(const RebuildSlot&) = delete;
+  RebuildSlot& operator=(const RebuildSlot&) = delete;
+
+ private:
+  static inline std::mutex mutex_;
+  static inline std::condition_variable freed_;
+  static inline int free_ = kRebuildsAtOnce;
+};
 
 // The chunks in order into the temporary file, one chunk in memory at a time.
 DownloadResult rebuild(Rebuild& r, const std::wstring& targetPath) {
@@ -316,7 +346,11 @@ DownloadResult downloadChunkedFile(LauncherState& state, const UpdateSettings& s
                                    FileServers& servers, const ChunkSources& sources,
                                    const FileEntry& entry, const std::wstring& targetPath) {
   Rebuild r{state, settings, servers, sources, entry};
-  const DownloadResult result = rebuild(r, targetPath);
+  DownloadResult result = DownloadResult::WriteFailed;
+  {
+    const RebuildSlot slot;
+    result = rebuild(r, targetPath);
+  }
   if (result == DownloadResult::Ok) return result;
   state.bytesDone.fetch_sub(r.counted);
   // A server without the chunk objects, or with damaged ones, may still serve the whole file.

@@ -1,5 +1,5 @@
-// downloadFile: servers in turn, attempts, the streaming inflate -> hash -> write pipeline, the
-// final move.
+// downloadFile: servers in turn, attempts, the streaming inflate -> hash -> write pipeline (run
+// under a body slot, fetch.h), the final move.
 #include "update/download.h"
 
 #include "base/files.h"
@@ -7,6 +7,7 @@
 #include "base/paths.h"
 #include "base/text.h"
 #include "update/download_stream.h"
+#include "update/fetch.h"
 
 std::wstring fileUrl(const std::wstring& base, const std::string& hash) {
   const std::wstring wideHash = utf8ToWide(hash);
@@ -76,7 +77,7 @@ DownloadResult downloadFrom(LauncherState& state, const UpdateSettings& settings
     // Exactly what this attempt added to the progress, so that a failed attempt takes back
     // no more than it gave.
     std::uint64_t counted = 0;
-    const int status = HttpGet(
+    const int status = fetchInto(
         url,
         [&](const std::uint8_t* bytes, std::uint32_t count) {
           if (state.cancel.load()) return false;
@@ -84,8 +85,13 @@ DownloadResult downloadFrom(LauncherState& state, const UpdateSettings& settings
           state.bytesDone.fetch_add(count);
           return stream.feed(bytes, count);
         },
-        false, &state.cancel);
-    if (status == 200) stream.finish();
+        state.cancel);
+    if (status == 200) {
+      withBodySlot([&stream] {
+        stream.finish();
+        return true;
+      });
+    }
     // The content reaches the disk before the move, so a crash can never leave a target
     // that has its new name but not yet its data.
     const bool writeFailed = stream.writeFailed() || !file.flush();

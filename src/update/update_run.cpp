@@ -18,6 +18,7 @@
 #include "quillmark_config.h"
 #include "update/chunked_download.h"
 #include "update/download.h"
+#include "update/fetch.h"
 #include "update/manifest.h"
 #include "update/patch_state.h"
 #include "update/self_update.h"
@@ -59,17 +60,21 @@ std::vector<std::wstring> fileServerUrls(const UpdateSettings& settings,
 
 // ---- parallel jobs ----
 
-std::size_t workerCount(std::size_t count) { return std::min<std::size_t>(count, 4); }
+std::size_t workerCount(std::size_t count, std::size_t maxThreads) {
+  return std::min(count, std::max<std::size_t>(maxThreads, 1));
+}
 
-void runJobsInParallel(std::size_t count, const std::function<void(std::size_t)>& job) {
+void runJobsInParallel(std::size_t count, const std::function<void(std::size_t)>& job,
+                       std::size_t maxThreads) {
   if (count == 0) return;
   std::atomic<std::size_t> next{0};
   auto work = [&next, &job, count] {
     for (std::size_t i = next.fetch_add(1); i < count; i = next.fetch_add(1)) job(i);
   };
+  const std::size_t threads = workerCount(count, maxThreads);
   std::vector<std::thread> extra;
-  extra.reserve(workerCount(count) - 1);
-  for (std::size_t t = 1; t < workerCount(count); ++t) {
+  extra.reserve(threads - 1);
+  for (std::size_t t = 1; t < threads; ++t) {
     try {
       extra.emplace_back(work);
     } catch (const std::system_error&) {
@@ -225,37 +230,42 @@ bool downloadFiles(LauncherState& state, const UpdateSettings& settings, FileSer
   std::atomic<int> failure{0};
   std::mutex failedPathLock;
   std::wstring failedPath;
-  runJobsInParallel(jobs.size(), [&](std::size_t job) {
-    if (state.cancel.load() || failure.load() != 0) return;
-    const FileEntry& entry = run.entries[jobs[job]];
-    const std::wstring target = run.gameDir + entry.widePath;
-    setCurrentItem(state, entry.widePath);
-    // A folder on the way that is a link would take the file out of the game folder.
-    DownloadResult r = DownloadResult::WriteFailed;
-    if (linkInPath(run.gameDir, entry.widePath).empty()) {
-      r = settings.useChunks && !entry.chunks.empty()
-              ? downloadChunkedFile(state, settings, servers, run.chunkSources, entry, target)
-              : downloadFile(state, settings, servers, entry, target);
-    }
-    if (r == DownloadResult::Ok) {
-      FileInfo info;
-      if (getEntryInfo(target, info) && info.isRegularFile()) {
-        storeRecord(state, entry.widePath, {info.size, info.lastWriteTime, entry.hash});
-      }
-      state.filesDone.fetch_add(1);
-      return;
-    }
-    if (r == DownloadResult::Cancelled) return;
-    int expected = 0;
-    if (failure.compare_exchange_strong(expected, static_cast<int>(r))) {
-      {
-        std::lock_guard<std::mutex> guard(failedPathLock);
-        failedPath = entry.widePath;
-      }
-      // Jobs not yet started do nothing and running transfers stop at their next chunk.
-      state.cancel.store(true);
-    }
-  });
+  // Each job waits for its answer on a thread of its own; the inflate, hash and write of the
+  // bodies take turns on kBodyWorkers slots (fetch.h).
+  runJobsInParallel(
+      jobs.size(),
+      [&](std::size_t job) {
+        if (state.cancel.load() || failure.load() != 0) return;
+        const FileEntry& entry = run.entries[jobs[job]];
+        const std::wstring target = run.gameDir + entry.widePath;
+        setCurrentItem(state, entry.widePath);
+        // A folder on the way that is a link would take the file out of the game folder.
+        DownloadResult r = DownloadResult::WriteFailed;
+        if (linkInPath(run.gameDir, entry.widePath).empty()) {
+          r = settings.useChunks && !entry.chunks.empty()
+                  ? downloadChunkedFile(state, settings, servers, run.chunkSources, entry, target)
+                  : downloadFile(state, settings, servers, entry, target);
+        }
+        if (r == DownloadResult::Ok) {
+          FileInfo info;
+          if (getEntryInfo(target, info) && info.isRegularFile()) {
+            storeRecord(state, entry.widePath, {info.size, info.lastWriteTime, entry.hash});
+          }
+          state.filesDone.fetch_add(1);
+          return;
+        }
+        if (r == DownloadResult::Cancelled) return;
+        int expected = 0;
+        if (failure.compare_exchange_strong(expected, static_cast<int>(r))) {
+          {
+            std::lock_guard<std::mutex> guard(failedPathLock);
+            failedPath = entry.widePath;
+          }
+          // Jobs not yet started do nothing and running transfers stop at their next chunk.
+          state.cancel.store(true);
+        }
+      },
+      kRequestsInFlight);
 
   {
     std::lock_guard<std::mutex> guard(state.cacheLock);

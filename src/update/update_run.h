@@ -1,6 +1,7 @@
 // One update run: manifest, launcher step, check of the game folder (from the cache or by
 // hashing), downloads, deletions, cache and version. It runs on a thread of its own with up
-// to three extra workers, and reports only through the Launcher state and its notify hook.
+// to three extra workers (fifteen while downloading: fetch.h), and reports only through the
+// Launcher state and its notify hook.
 //
 // A progress display reads from the state: phase (the last status code), bytesDone and
 // bytesTotal (bytes hashed in phase 3, compressed bytes received in phases 4 and 6), filesDone
@@ -28,8 +29,9 @@ void joinUpdate(LauncherState& state);
 // Asks the run to stop and waits for it: no temporary file is left behind.
 void cancelUpdate(LauncherState& state);
 
-// Runs job(i) for i in 0..count-1 on min(count, 4) threads (the caller is one of them),
-// handing out indices in order from one atomic counter.
-void runJobsInParallel(std::size_t count, const std::function<void(std::size_t)>& job);
+// Runs job(i) for i in 0..count-1 on min(count, maxThreads) threads (the caller is one of
+// them), handing out indices in order from one atomic counter.
+void runJobsInParallel(std::size_t count, const std::function<void(std::size_t)>& job,
+                       std::size_t maxThreads = 4);
 // The number of threads runJobsInParallel uses for count jobs.
-std::size_t workerCount(std::size_t count);
+std::size_t workerCount(std::size_t count, std::size_t maxThreads = 4);

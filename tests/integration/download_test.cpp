@@ -1,6 +1,6 @@
 // downloadFile against the test server: the streaming pipeline, each result code, retries
 // with their pauses, progress that goes back after a failed attempt, and no temporary file
-// left on any path.
+// left on any path; the slots that bound the work on bodies.
 #include "update/download.h"
 
 #include <gtest/gtest.h>
@@ -9,12 +9,15 @@
 #include <atomic>
 #include <chrono>
 #include <filesystem>
+#include <stdexcept>
 #include <thread>
+#include <vector>
 
 #include "base/files.h"
 #include "base/text.h"
 #include "run_support.h"
 #include "update/download_stream.h"
+#include "update/fetch.h"
 
 namespace {
 
@@ -260,6 +263,35 @@ TEST_F(DownloadTest, TargetHeldOpenIsInUseWithoutRetry) {
   EXPECT_EQ(game.read("game.dll"), "running library");
   EXPECT_TRUE(temporaryFiles(game).empty());
 #endif
+}
+
+TEST(BodySlotTest, AtMostFourBodiesAreWorkedOnAtOnceAndAThrowGivesItsSlotBack) {
+  // Sixteen threads as many transfers; each body chunk keeps its slot for 2 ms, so that the
+  // holders overlap as much as the slots allow.
+  std::atomic<int> inside{0};
+  std::atomic<int> most{0};
+  auto work = [&] {
+    const int now = inside.fetch_add(1) + 1;
+    for (int seen = most.load(); now > seen && !most.compare_exchange_weak(seen, now);) {
+    }
+    const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(2);
+    while (std::chrono::steady_clock::now() < until) {
+    }
+    inside.fetch_sub(1);
+    return true;
+  };
+  for (int i = 0; i < 4; ++i) {
+    EXPECT_THROW(withBodySlot([]() -> bool { throw std::runtime_error("sink"); }),
+                 std::runtime_error);
+  }
+  std::vector<std::thread> threads;
+  for (int t = 0; t < 16; ++t) {
+    threads.emplace_back([&] {
+      for (int i = 0; i < 20; ++i) withBodySlot(work);
+    });
+  }
+  for (std::thread& t : threads) t.join();
+  EXPECT_EQ(most.load(), 4) << "the slots are four, and none was lost to a throw";
 }
 
 }  // namespace

@@ -1,7 +1,8 @@
 // Whole update runs against a hostile or broken patch server: each fault of the table, on the
 // manifest and on a content file, must end the run with the right message within a time
 // limit (and, where the system tells, within a memory limit). The transfer floor runs with a
-// short window here (4 KiB/s over 1.5 s instead of 60 s), so that a drip is given up quickly.
+// short window here (4 KiB/s over 1.5 s instead of 1 KiB/s over 60 s), so that a drip is given
+// up quickly.
 #include <gtest/gtest.h>
 
 #include <chrono>

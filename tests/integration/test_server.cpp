@@ -294,6 +294,11 @@ int TestServer::openConnections() const {
   return static_cast<int>(open_.size());
 }
 
+int TestServer::maxInFlight() const {
+  std::lock_guard lock(mutex_);
+  return maxInFlight_;
+}
+
 void TestServer::stop() {
   {
     std::lock_guard lock(mutex_);
@@ -407,6 +412,7 @@ void TestServer::serveConnection(TestSocket s, Worker* self) {
   if (parsed) {
     std::lock_guard lock(mutex_);
     ++total_;
+    maxInFlight_ = std::max(maxInFlight_, ++inFlight_);
     ++counts_[request.path];
     requests_.push_back(request);
     auto f = faults_.find(request.path);
@@ -556,6 +562,10 @@ void TestServer::serveConnection(TestSocket s, Worker* self) {
     return End::Orderly;
   };
   const End end = answer();
+  if (parsed) {
+    std::lock_guard lock(mutex_);
+    --inFlight_;
+  }
 
   if (end == End::Orderly) {
     // The client reads everything sent, then the end of the stream; waiting for its close

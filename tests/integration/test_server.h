@@ -137,6 +137,9 @@ class TestServer {
   bool lastRequest(const std::string& path, RecordedRequest& out) const;
   // Connections accepted and not yet finished.
   int openConnections() const;
+  // The most requests that were being answered at one moment (from the request's head to the
+  // answer's end): how many requests a client keeps in flight.
+  int maxInFlight() const;
 
   // Stops listening, wakes stalls, ends every connection and joins all threads. Afterwards the
   // port refuses connections. Called by the destructor.
@@ -172,6 +175,8 @@ class TestServer {
   std::map<std::string, int> counts_;
   std::vector<RecordedRequest> requests_;
   int total_ = 0;
+  int inFlight_ = 0;
+  int maxInFlight_ = 0;
   std::list<Worker> workers_;
   std::vector<TestSocket> open_;
 };

@@ -1,9 +1,11 @@
-// The engine against nginx serving releases made by the publisher: a first install, a no-change
-// run that fetches no file, and a second release that changes, adds and deletes files.
+// The engine against nginx serving releases made by the publisher: a first install over a link
+// with a round trip (its connections reused), a no-change run that fetches no file, and a
+// second release that changes, adds and deletes files.
 #include <gtest/gtest.h>
 
 #include <filesystem>
 
+#include "delay_proxy.h"
 #include "nginx_fixture.h"
 #include "run_support.h"
 #include "update/patch_state.h"
@@ -37,11 +39,20 @@ TEST(UpdateNginxTest, InstallNoChangeAndASecondRelease) {
   ASSERT_TRUE(nginx.start(release.path())) << nginx.error();
   const UpdateSettings settings = testSettings(nginx.patchUrl(), game);
 
-  LauncherState first;
-  runToEnd(first, settings);
-  EXPECT_EQ(copyErrorText(first), L"");
-  EXPECT_EQ(folderFiles(game), folderFiles(source));
-  EXPECT_EQ(first.bytesDone.load(), first.bytesTotal.load());
+  {
+    // The first install crosses a link with a round trip, and keeps its connections: the
+    // manifest's two requests and sixteen transfers need no more than one connection each,
+    // whatever the number of files (64).
+    DelayProxy proxy(nginx.port(), {.roundTripMs = 20, .bitsPerSecond = 0});
+    ASSERT_TRUE(proxy.ok());
+    LauncherState first;
+    runToEnd(first, testSettings(proxy.url("/patch/"), game));
+    EXPECT_EQ(copyErrorText(first), L"");
+    EXPECT_EQ(folderFiles(game), folderFiles(source));
+    EXPECT_EQ(first.bytesDone.load(), first.bytesTotal.load());
+    EXPECT_EQ(first.filesTotal.load(), 64);
+    EXPECT_LE(proxy.connectionsAccepted(), 18);
+  }
 
   const int fetchedBefore = countOccurrences(nginx.accessLog(), "/patch/files/");
   LauncherState second;

@@ -1,6 +1,6 @@
 // Whole update runs against the test server: phases, the hash cache (a no-change run reads no
 // file), repair, keep files, the delete phase, a failing download among several, cancellation,
-// the number of workers and the error text of each download failure.
+// the requests kept in flight and the error text of each download failure.
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -215,20 +215,22 @@ TEST_F(UpdateRunTest, DeletePhaseRemovesFilesAndEmptiedFolders) {
 }
 
 TEST_F(UpdateRunTest, OneFailingDownloadStopsTheOthersAndFinishedOnesAreCached) {
+  // Sixteen transfers: f0 and f1 finish and their threads move on to f16 and f17; f2 fails
+  // while the other fifteen wait in stalls (f3 to f17); then they are let go. f18 and later
+  // are never asked for.
   Release r;
-  for (int i = 0; i < 10; ++i)
+  for (int i = 0; i < 24; ++i)
     r.files.push_back({numbered("f", i, ".bin"), noiseBytes(1000, 100 + i)});
   publishRelease(release, r);
   fs::remove(fs::path(release.file(compressedPath(r.files[2].content))));  // f2 answers 404
-  for (int i = 3; i < 10; ++i) {
+  for (int i = 3; i < 24; ++i) {
     server.setFault(urlPath(r.files[i].content),
                     faultWith([](ServerFault& f) { f.stallBeforeAnswer = true; }));
   }
   UpdateSettings settings = testSettings(server, game);
   settings.downloadRetryPauseMs = 200;  // f0 and f1 finish long before f2 gives up
   ASSERT_TRUE(startUpdate(state, false, settings));
-  // f2 fails while the other three workers wait in stalls (f3, f4, f5); then they are let go.
-  ASSERT_TRUE(pollUntil([&] { return state.cancel.load() && server.stalledCount() == 3; }));
+  ASSERT_TRUE(pollUntil([&] { return state.cancel.load() && server.stalledCount() == 15; }));
   server.releaseStalls();
   joinUpdate(state);
 
@@ -236,11 +238,11 @@ TEST_F(UpdateRunTest, OneFailingDownloadStopsTheOthersAndFinishedOnesAreCached) 
   EXPECT_EQ(state.phase.load(), kStatusError);
   const auto cache = readCacheFile(game);
   EXPECT_EQ(cache.size(), 2u);
-  for (int i = 0; i < 10; ++i) {
+  for (int i = 0; i < 24; ++i) {
     const std::string name = r.files[i].path;
     EXPECT_EQ(game.exists(name), i < 2) << name;
     EXPECT_EQ(cache.count(name), i < 2 ? 1u : 0u) << name;
-    if (i >= 6) {
+    if (i >= 18) {
       EXPECT_EQ(server.requestCount(urlPath(r.files[i].content)), 0) << name;
     }
   }
@@ -268,8 +270,8 @@ TEST_F(UpdateRunTest, CancellingDuringADownloadEndsQuietly) {
   EXPECT_FALSE(game.exists("patcher.ini"));
 }
 
-TEST_F(UpdateRunTest, UpToFourWorkers) {
-  for (int files : {3, 10}) {
+TEST_F(UpdateRunTest, UpToSixteenRequestsInFlight) {
+  for (int files : {3, 40}) {
     Release r;
     for (int i = 0; i < files; ++i) r.files.push_back({numbered("w", i), numbered("worker ", i)});
     TempDir folder;
@@ -282,7 +284,7 @@ TEST_F(UpdateRunTest, UpToFourWorkers) {
     TempDir target;
     LauncherState st;
     ASSERT_TRUE(startUpdate(st, false, testSettings(s, target)));
-    const int expected = files < 4 ? files : 4;
+    const int expected = files < 16 ? files : 16;
     EXPECT_TRUE(pollUntil([&] { return s.stalledCount() == expected; })) << files;
     EXPECT_EQ(fileRequests(s), expected) << files;
     s.clearFaults();
@@ -290,7 +292,55 @@ TEST_F(UpdateRunTest, UpToFourWorkers) {
     joinUpdate(st);
     EXPECT_EQ(st.phase.load(), kStatusReady);
     EXPECT_EQ(fileRequests(s), files);
+    EXPECT_EQ(s.maxInFlight(), expected) << files;
   }
+}
+
+TEST_F(UpdateRunTest, ManyFilesOverASlowRoundTripKeepRequestsInFlight) {
+  // Every file is answered 60 ms late. Four at a time, 96 files would wait 24 such delays in
+  // a row; the server sees far more at once, never more than sixteen, and every byte lands.
+  Release r;
+  for (int i = 0; i < 96; ++i) {
+    r.files.push_back({numbered("slow/f", i, ".bin"), noiseBytes(3000 + 500 * i, 300 + i)});
+  }
+  publishRelease(release, r);
+  server.setFault("*", faultWith([](ServerFault& f) {
+                    f.stallBeforeAnswer = true;
+                    f.stallMs = 60;
+                  }));
+  EXPECT_EQ(run(), "1 2 2/1 3 4 5 8 8");
+  EXPECT_EQ(state.phase.load(), kStatusReady);
+  EXPECT_GT(server.maxInFlight(), 8);
+  EXPECT_LE(server.maxInFlight(), 16);
+  for (const ReleaseFile& f : r.files) EXPECT_TRUE(game.read(f.path) == f.content) << f.path;
+  EXPECT_EQ(state.filesDone.load(), 96);
+}
+
+TEST_F(UpdateRunTest, CancellingWithManyRequestsInFlightLeavesNoTemporaryFile) {
+  Release r;
+  for (int i = 0; i < 40; ++i)
+    r.files.push_back({numbered("c/f", i, ".bin"), noiseBytes(200000, 500 + i)});
+  publishRelease(release, r);
+  for (const ReleaseFile& f : r.files) {
+    server.setFault(urlPath(f.content),
+                    faultWith([](ServerFault& fault) { fault.stallAfter = 70000; }));
+  }
+  ASSERT_TRUE(startUpdate(state, false, testSettings(server, game)));
+  // Sixteen partial files on the disk, each transfer waiting for its next byte.
+  ASSERT_TRUE(pollUntil([&] { return server.stalledCount() == 16; }));
+  EXPECT_EQ(temporaryFiles(game).size(), 16u);
+#ifdef _WIN32
+  // WinHTTP notices the cancel between its calls: the stalled reads must return first.
+  state.cancel = true;
+  server.releaseStalls();
+#endif
+  cancelUpdate(state);
+  server.releaseStalls();
+  EXPECT_FALSE(state.running.load());
+  EXPECT_EQ(copyErrorText(state), L"");
+  EXPECT_TRUE(temporaryFiles(game).empty());
+  EXPECT_FALSE(game.exists("patcher.ini"));
+  EXPECT_EQ(fileRequests(server), 16) << "no file is asked for after the cancel";
 }
 
 TEST_F(UpdateRunTest, EachDownloadFailureHasItsText) {
