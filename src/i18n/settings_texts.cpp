@@ -26,8 +26,8 @@ const wchar_t* const kSettingsPt[] = {
     // Around the pages
     L"Definições",
     L"Gráficos, som e interface do Quillmark — aplicados no próximo arranque do jogo.",
-    L"O jogo está em execução — feche-o antes de guardar; caso contrário, ao sair, substituirá as "
-    L"alterações.",
+    (L"O jogo está em execução — feche-o antes de guardar; caso contrário, ao sair, substituirá as "
+     L"alterações."),
     L"Guarda em vessa.cfg",
     L"Definições guardadas.",
     L"Predefinições",
@@ -168,8 +168,8 @@ const wchar_t* const kSettingsEn[] = {
     // Around the pages
     L"Settings",
     L"Graphics, sound and interface for Quillmark — applied the next time the game starts.",
-    L"The game is running — close it before saving, otherwise it overwrites the changes when it "
-    L"exits.",
+    (L"The game is running — close it before saving, otherwise it overwrites the changes when it "
+     L"exits."),
     L"Saves to vessa.cfg",
     L"Settings saved.",
     L"Defaults",
@@ -452,8 +452,8 @@ const wchar_t* const kSettingsFr[] = {
     // Around the pages
     L"Paramètres",
     L"Graphismes, son et interface de Quillmark — appliqués au prochain lancement du jeu.",
-    L"Le jeu est en cours d'exécution — fermez-le avant d'enregistrer, sinon il écrasera les "
-    L"modifications en quittant.",
+    (L"Le jeu est en cours d'exécution — fermez-le avant d'enregistrer, sinon il écrasera les "
+     L"modifications en quittant."),
     L"Enregistre dans vessa.cfg",
     L"Paramètres enregistrés.",
     L"Par défaut",
@@ -594,8 +594,8 @@ const wchar_t* const kSettingsDe[] = {
     // Around the pages
     L"Einstellungen",
     L"Grafik, Sound und Oberfläche für Quillmark — gelten ab dem nächsten Spielstart.",
-    L"Das Spiel läuft — schließe es vor dem Speichern, sonst überschreibt es die Änderungen beim "
-    L"Beenden.",
+    (L"Das Spiel läuft — schließe es vor dem Speichern, sonst überschreibt es die Änderungen beim "
+     L"Beenden."),
     L"Speichert in vessa.cfg",
     L"Einstellungen gespeichert.",
     L"Standard",
@@ -736,8 +736,9 @@ const wchar_t* const kSettingsIt[] = {
     // Around the pages
     L"Impostazioni",
     L"Grafica, audio e interfaccia di Quillmark — applicate al prossimo avvio del gioco.",
-    L"Il gioco è in esecuzione — chiudilo prima di salvare, altrimenti alla chiusura sovrascriverà "
-    L"le modifiche.",
+    (L"Il gioco è in esecuzione — chiudilo prima di salvare, altrimenti alla chiusura "
+     L"sovrascriverà "
+     L"le modifiche."),
     L"Salva in vessa.cfg",
     L"Impostazioni salvate.",
     L"Predefinite",
@@ -879,8 +880,8 @@ const wchar_t* const kSettingsRo[] = {
     // Around the pages
     L"Setări",
     L"Grafică, sunet și interfață pentru Quillmark — se aplică la următoarea pornire a jocului.",
-    L"Jocul rulează — închide-l înainte de a salva, altfel îți va suprascrie modificările când se "
-    L"închide.",
+    (L"Jocul rulează — închide-l înainte de a salva, altfel îți va suprascrie modificările când se "
+     L"închide."),
     L"Se salvează în vessa.cfg",
     L"Setări salvate.",
     L"Implicite",
@@ -1444,8 +1445,8 @@ const wchar_t* const kSettingsTr[] = {
     // Around the pages
     L"Ayarlar",
     L"Quillmark için grafik, ses ve arayüz — oyunun bir sonraki açılışında uygulanır.",
-    L"Oyun çalışıyor — kaydetmeden önce oyunu kapatın, aksi halde oyun kapanırken değişikliklerin "
-    L"üzerine yazar.",
+    (L"Oyun çalışıyor — kaydetmeden önce oyunu kapatın, aksi halde oyun kapanırken değişikliklerin "
+     L"üzerine yazar."),
     L"vessa.cfg dosyasına kaydedilir",
     L"Ayarlar kaydedildi.",
     L"Varsayılanlar",
@@ -1586,10 +1587,10 @@ const wchar_t* const kSettingsTr[] = {
 const wchar_t* const kSettingsGr[] = {
     // Around the pages
     L"Ρυθμίσεις",
-    L"Γραφικά, ήχος και περιβάλλον χρήστη για το Quillmark — εφαρμόζονται στην επόμενη εκκίνηση "
-    L"του παιχνιδιού.",
-    L"Το παιχνίδι εκτελείται — κλείστε το πριν από την αποθήκευση, αλλιώς θα αντικαταστήσει τις "
-    L"αλλαγές όταν κλείσει.",
+    (L"Γραφικά, ήχος και περιβάλλον χρήστη για το Quillmark — εφαρμόζονται στην επόμενη εκκίνηση "
+     L"του παιχνιδιού."),
+    (L"Το παιχνίδι εκτελείται — κλείστε το πριν από την αποθήκευση, αλλιώς θα αντικαταστήσει τις "
+     L"αλλαγές όταν κλείσει."),
     L"Αποθήκευση στο vessa.cfg",
     L"Οι ρυθμίσεις αποθηκεύτηκαν.",
     L"Προεπιλογές",
