@@ -91,11 +91,46 @@ struct RunData {
   std::vector<FileEntry> entries;
   std::vector<std::uint8_t> needsDownload;
   std::vector<FileStat> stat;
+  // The last run of this folder did not complete: files it wrote may not be on disk yet
+  // (every completed run synced its writes before it ended).
+  bool previousRunInterrupted = false;
+  // The files recorded in the cache since the last sync whose bytes may still be only in
+  // memory (under state.cacheLock): those written by this run, and after an interrupted run
+  // those hashed, which that run may have written.
+  std::vector<std::wstring> unsynced;
 };
 
-void storeRecord(LauncherState& state, const std::wstring& widePath, const CacheRecord& record) {
+void storeRecord(LauncherState& state, RunData& run, const std::wstring& widePath,
+                 const CacheRecord& record, bool mayBeUnsynced) {
   std::lock_guard<std::mutex> guard(state.cacheLock);
   state.cache[cacheKey(widePath)] = record;
+  if (mayBeUnsynced) run.unsynced.push_back(widePath);
+}
+
+// Writes patcher_cache.dat, once the files it newly vouches for are on disk.
+//
+// Files are written and moved without waiting for the disk, and made durable here, once for
+// the whole run, before the cache names them. A power cut at any moment therefore converges
+// on the next run: a file moved but not yet synced has no record in the cache on disk (the
+// old cache names its old size and time, or nothing), so the next run finds its attributes
+// unknown and hashes it; whatever the cut left (the new bytes, zeros, the old file) is then
+// kept or downloaded again by its hash. A cut during the cache's own write leaves the old
+// cache whole (temporary file, flush, move). The version in patcher.ini is written after
+// the cache, so a folder is never marked up to date while a record is missing.
+void syncAndSaveCache(LauncherState& state, const UpdateSettings& settings, RunData& run) {
+  std::lock_guard<std::mutex> guard(state.cacheLock);
+  if (!run.unsynced.empty() && settings.syncWrites) {
+    std::vector<std::wstring> paths;
+    paths.reserve(run.unsynced.size());
+    for (const std::wstring& widePath : run.unsynced) paths.push_back(run.gameDir + widePath);
+    // A file that may not be on disk loses its record: the next run hashes it again.
+    for (const std::size_t i : syncWrittenFiles(run.gameDir, paths)) {
+      state.cache.erase(cacheKey(run.unsynced[i]));
+    }
+    if (settings.afterSync) settings.afterSync();
+  }
+  run.unsynced.clear();
+  saveCache(run.gameDir, run.entries, state.cache);
 }
 
 // ---- check phase ----
@@ -180,7 +215,8 @@ void checkFiles(LauncherState& state, RunData& run) {
     const std::string hash = HashFile(run.gameDir + entry.widePath, hashProgress, &state);
     if (hash != entry.hash) run.needsDownload[i] = 1;
     if (!hash.empty()) {
-      storeRecord(state, entry.widePath, {run.stat[i].size, run.stat[i].writeTime, hash});
+      storeRecord(state, run, entry.widePath, {run.stat[i].size, run.stat[i].writeTime, hash},
+                  run.previousRunInterrupted);
     }
     state.filesDone.fetch_add(1);
   });
@@ -235,7 +271,7 @@ bool downloadFiles(LauncherState& state, const UpdateSettings& settings, FileSer
     if (r == DownloadResult::Ok) {
       FileInfo info;
       if (getEntryInfo(target, info) && info.isRegularFile()) {
-        storeRecord(state, entry.widePath, {info.size, info.lastWriteTime, entry.hash});
+        storeRecord(state, run, entry.widePath, {info.size, info.lastWriteTime, entry.hash}, true);
       }
       state.filesDone.fetch_add(1);
       return;
@@ -252,10 +288,7 @@ bool downloadFiles(LauncherState& state, const UpdateSettings& settings, FileSer
     }
   });
 
-  {
-    std::lock_guard<std::mutex> guard(state.cacheLock);
-    saveCache(run.gameDir, run.entries, state.cache);
-  }
+  syncAndSaveCache(state, settings, run);
   if (failure.load() != 0) {
     std::wstring path;
     {
@@ -374,8 +407,8 @@ void removeTemporaries(const JsonValue& root, const RunData& run) {
 }
 
 // The lock file's note while no run holds it: the last run completed, so it left no temporary
-// file behind. Any other note (a run that crashed leaves "") makes the next completed run
-// look for them.
+// file behind and synced what it wrote. Any other note (a run that crashed leaves "") makes the
+// next completed run look for them.
 constexpr std::string_view kCompletedNote = "completed\n";
 
 // Reads patcher_cache.dat on a thread of its own while the manifest is fetched, checked and
@@ -433,7 +466,7 @@ void runUpdate(LauncherState& state, bool repair, const UpdateSettings& settings
       setError(state, std::wstring(uiText(kStrErrWrite)) + L" " + displayPath(lockPath));
       return;
   }
-  const bool sweepTemporaries = folderLock.note() != kCompletedNote;
+  run.previousRunInterrupted = folderLock.note() != kCompletedNote;
   folderLock.setNote(std::string_view());
   const std::wstring exePath =
       settings.executablePath.empty() ? modulePath() : settings.executablePath;
@@ -484,11 +517,8 @@ void runUpdate(LauncherState& state, bool repair, const UpdateSettings& settings
 
   postPhase(state, kStatusApplying);
   applyDeletions(state, root, run);
-  if (sweepTemporaries) removeTemporaries(root, run);
-  {
-    std::lock_guard<std::mutex> guard(state.cacheLock);
-    saveCache(run.gameDir, run.entries, state.cache);
-  }
+  if (run.previousRunInterrupted) removeTemporaries(root, run);
+  syncAndSaveCache(state, settings, run);
   writeInstalledVersion(run.gameDir, state.version.load());
   folderLock.setNote(kCompletedNote);
   setCurrentItem(state, std::wstring());
