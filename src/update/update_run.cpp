@@ -302,6 +302,27 @@ bool downloadFiles(LauncherState& state, const UpdateSettings& settings, FileSer
   return !state.cancel.load();
 }
 
+// Whether the downloads fit on the game folder's volume; when not, the run's error names
+// both sizes and nothing has been changed. Every byte of every download counts: each file is
+// written whole beside the one it replaces, which goes only at the move.
+bool enoughDiskSpace(LauncherState& state, const UpdateSettings& settings, const RunData& run) {
+  std::uint64_t needed = 0;
+  for (std::size_t i = 0; i < run.entries.size(); ++i) {
+    if (run.needsDownload[i] != 0) needed += run.entries[i].size;
+  }
+  if (needed == 0) return true;
+  std::uint64_t available = 0;
+  if (settings.pretendFreeBytes >= 0) {
+    available = static_cast<std::uint64_t>(settings.pretendFreeBytes);
+  } else if (!freeDiskSpace(run.gameDir, available)) {
+    return true;  // a system that cannot say lets the writes themselves tell
+  }
+  if (needed <= available) return true;
+  setError(state, uiTextWith(kStrErrDiskSpace, diskSizeText(needed, true),
+                             diskSizeText(available, false)));
+  return false;
+}
+
 // ---- apply phase ----
 
 // What the download phase will write, as cache keys: the files, and every folder above them.
@@ -504,7 +525,7 @@ void runUpdate(LauncherState& state, bool repair, const UpdateSettings& settings
     state.cache = std::move(loaded);
   }
   checkFiles(state, run);
-  if (state.cancel.load()) return;
+  if (state.cancel.load() || !enoughDiskSpace(state, settings, run)) return;
 
   // A release that turns a file into a folder, or a folder into a file, deletes the old form.
   // Left to the apply phase, that entry would make the new form's download fail on every run;

@@ -308,6 +308,45 @@ TEST_F(UpdateRunTest, TheCacheNamesOnlyFilesAsTheyWereAtTheLastSync) {
   EXPECT_EQ(syncs, 2);
 }
 
+// An update that does not fit on the volume stops before its first write: the message names
+// both sizes (needed rounded up, free rounded down, in the player's language), and the
+// folder, its version and its cache are as they were. Enough room lets the same run through.
+TEST_F(UpdateRunTest, AnUpdateThatDoesNotFitChangesNothing) {
+  Release r = firstRelease();
+  publishRelease(release, r);
+  run();
+  const auto before = folderFiles(game);
+  const std::string cacheBefore = game.read("patcher_cache.dat");
+
+  r.version = 2;
+  r.files[1].content = noiseBytes(1500000, 11);  // 1,500,000 bytes, replacing data/a.bin
+  r.files.push_back({"added.bin", std::string(100000, 'a')});
+  publishRelease(release, r);
+  const int requestsBefore = fileRequests(server);
+  UpdateSettings settings = testSettings(server, game);
+  settings.pretendFreeBytes = 1000000;
+  for (const char* language : {"en", "fr"}) {
+    setUiLanguage(language);
+    runToEnd(state, settings);
+    EXPECT_EQ(copyErrorText(state), std::string(language) == "en"
+                                        ? L"Not enough disk space for the update: it needs 1.6 MB, "
+                                          L"and 976 KB is free."
+                                        : L"Espace disque insuffisant pour la mise à jour\u00A0: "
+                                          L"1,6 MB nécessaires, 976 KB disponibles.");
+  }
+  setUiLanguage("en");
+  EXPECT_EQ(state.phase.load(), kStatusError);
+  EXPECT_EQ(fileRequests(server), requestsBefore);
+  EXPECT_EQ(folderFiles(game), before);
+  EXPECT_EQ(game.read("patcher_cache.dat"), cacheBefore);
+  EXPECT_EQ(installedVersion(normalizeGameDir(game.path())).value, 1);
+
+  settings.pretendFreeBytes = 1600000;  // 1,500,000 + 100,000 bytes exactly
+  runToEnd(state, settings);
+  EXPECT_EQ(copyErrorText(state), L"");
+  EXPECT_EQ(installedVersion(normalizeGameDir(game.path())).value, 2);
+}
+
 TEST_F(UpdateRunTest, CancellingDuringADownloadEndsQuietly) {
   Release r;
   r.files = {{"big.bin", noiseBytes(2 * 1024 * 1024, 9)}, {"small.txt", "s"}};
