@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <vector>
 
 // Why a file operation failed, as far as the engine needs to know.
 enum class FileError { None, NotFound, InUse, AccessDenied, Other };
@@ -45,12 +46,29 @@ bool removeEmptyDirectory(const std::wstring& path);
 // is deleted itself (a link to a folder too), never what it points at.
 bool deleteFile(const std::wstring& path);
 bool setReadOnly(const std::wstring& path, bool readOnly);
-// Moves from onto to, replacing it, and returns only once the move is on disk
-// (MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH; fsync of the file and the folder on
-// POSIX). A read-only target is replaced too, so that a game file marked read-only can be
-// updated; when the move fails, the target keeps its content and its attribute. A target
-// held open by another program fails with InUse or AccessDenied.
-bool moveFileReplace(const std::wstring& from, const std::wstring& to);
+// When a move reaches the disk: before moveFileReplace returns, or with the next
+// syncWrittenFiles of its folder (one sync for a run's thousands of files).
+enum class MoveSync { Now, Later };
+
+// Moves from onto to, replacing it. With MoveSync::Now it returns only once the content and
+// the move are on disk (MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH; fsync of the file
+// and the folder on POSIX). A read-only target is replaced too, so that a game file marked
+// read-only can be updated; when the move fails, the target keeps its content and its
+// attribute. A target held open by another program fails with InUse or AccessDenied.
+bool moveFileReplace(const std::wstring& from, const std::wstring& to,
+                     MoveSync sync = MoveSync::Now);
+
+// Makes the content and names of files in folder durable, those written or moved with
+// MoveSync::Later among them: one syncfs of the folder's file system on Linux (all of
+// files at once), FlushFileBuffers on each of files on Windows (whose file system journal
+// orders the moves before the next write-through move). Returns the indices of the files
+// that may not be on disk: none, or on Linux all of them when the sync failed.
+std::vector<std::size_t> syncWrittenFiles(const std::wstring& folder,
+                                          const std::vector<std::wstring>& files);
+
+// Bytes that an unprivileged writer may still use on the volume that holds path (which
+// exists); false when the system cannot say.
+bool freeDiskSpace(const std::wstring& path, std::uint64_t& bytes);
 
 // Calls visit(name, isDirectory) for every entry of a directory except "." and "..";
 // false when the directory cannot be read or visit returned false.

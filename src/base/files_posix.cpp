@@ -9,6 +9,7 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/statvfs.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -173,10 +174,10 @@ bool setReadOnly(const std::wstring& path, bool readOnly) {
   return true;
 }
 
-bool moveFileReplace(const std::wstring& from, const std::wstring& to) {
+bool moveFileReplace(const std::wstring& from, const std::wstring& to, MoveSync sync) {
   const std::string source = nativePath(from);
   const std::string target = nativePath(to);
-  syncFile(source);
+  if (sync == MoveSync::Now) syncFile(source);
   // rename replaces a read-only target as well: only the folder's permissions matter.
   if (::rename(source.c_str(), target.c_str()) != 0) {
     if (errno == EISDIR || errno == ENOTEMPTY || errno == EEXIST) {
@@ -184,10 +185,41 @@ bool moveFileReplace(const std::wstring& from, const std::wstring& to) {
     }
     return fail();
   }
+  if (sync == MoveSync::Later) return true;
   const std::string targetDir = parentOf(target);
   syncDirectory(targetDir);
   const std::string sourceDir = parentOf(source);
   if (sourceDir != targetDir) syncDirectory(sourceDir);
+  return true;
+}
+
+std::vector<std::size_t> syncWrittenFiles(const std::wstring& folder,
+                                          const std::vector<std::wstring>& files) {
+  std::vector<std::size_t> notSynced;
+  if (files.empty()) return notSynced;
+  const int fd = ::open(nativePath(folder).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  bool synced = false;
+  if (fd >= 0) {
+#ifdef __linux__
+    // Every file and folder entry of the file system, in one call: the kernel writes the
+    // run's dirty pages in the order it likes instead of one journal commit per file.
+    synced = ::syncfs(fd) == 0;
+#else
+    ::sync();
+    synced = true;
+#endif
+    ::close(fd);
+  }
+  if (!synced) {
+    for (std::size_t i = 0; i < files.size(); ++i) notSynced.push_back(i);
+  }
+  return notSynced;
+}
+
+bool freeDiskSpace(const std::wstring& path, std::uint64_t& bytes) {
+  struct statvfs st {};
+  if (::statvfs(nativePath(path).c_str(), &st) != 0) return fail();
+  bytes = static_cast<std::uint64_t>(st.f_bavail) * st.f_frsize;
   return true;
 }
 

@@ -185,7 +185,7 @@ bool setReadOnly(const std::wstring& path, bool readOnly) {
   return true;
 }
 
-bool moveFileReplace(const std::wstring& from, const std::wstring& to) {
+bool moveFileReplace(const std::wstring& from, const std::wstring& to, MoveSync sync) {
   const std::wstring source = systemPath(from);
   const std::wstring target = systemPath(to);
   // MoveFileExW refuses to replace a read-only file; the attribute is cleared first and put
@@ -193,14 +193,39 @@ bool moveFileReplace(const std::wstring& from, const std::wstring& to) {
   const DWORD attributes = GetFileAttributesW(target.c_str());
   const bool readOnly = isReadOnlyFile(attributes);
   if (readOnly && !SetFileAttributesW(target.c_str(), withoutReadOnly(attributes))) return fail();
-  if (MoveFileExW(source.c_str(), target.c_str(),
-                  MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
-    return true;
-  }
+  const DWORD flags = MOVEFILE_REPLACE_EXISTING |
+                      (sync == MoveSync::Now ? static_cast<DWORD>(MOVEFILE_WRITE_THROUGH) : 0);
+  if (MoveFileExW(source.c_str(), target.c_str(), flags)) return true;
   const DWORD error = GetLastError();
   if (readOnly) SetFileAttributesW(target.c_str(), attributes);
   tlsLastError = mapError(error);
   return false;
+}
+
+std::vector<std::size_t> syncWrittenFiles(const std::wstring& /*folder*/,
+                                          const std::vector<std::wstring>& files) {
+  // Flushing a whole volume needs administrator rights; each file is flushed instead. A
+  // file that cannot be opened for writing (read-only, or open in the game) stays unsynced.
+  std::vector<std::size_t> notSynced;
+  for (std::size_t i = 0; i < files.size(); ++i) {
+    const HANDLE file = CreateFileW(systemPath(files[i]).c_str(), GENERIC_WRITE,
+                                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                    OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+    bool flushed = false;
+    if (file != INVALID_HANDLE_VALUE) {
+      flushed = FlushFileBuffers(file) != 0;
+      CloseHandle(file);
+    }
+    if (!flushed) notSynced.push_back(i);
+  }
+  return notSynced;
+}
+
+bool freeDiskSpace(const std::wstring& path, std::uint64_t& bytes) {
+  ULARGE_INTEGER available{};
+  if (!GetDiskFreeSpaceExW(systemPath(path).c_str(), &available, nullptr, nullptr)) return fail();
+  bytes = available.QuadPart;
+  return true;
 }
 
 bool listDirectory(const std::wstring& dir,

@@ -32,6 +32,8 @@ const char* const kCliHelp =
     "  --lang CODE           language of the messages: pt en es fr de it ro pl cz hu tr gr\n"
     "                        (default: the system's language, else en)\n"
     "  --quiet               no progress; print only the result\n"
+    "  --no-sync             for measurements only: never wait for the disk (a power cut may\n"
+    "                        then leave files that the next run trusts without checking)\n"
     "  --help                this text\n"
     "\n"
     "Progress goes to standard output: one line redrawn in place on a terminal, otherwise a\n"
@@ -201,7 +203,7 @@ ParseOutcome parseArguments(const std::vector<std::wstring>& args, CliOptions& o
       inlineValue = true;
     }
     const std::string option = wideToUtf8(name);
-    const bool flag = option == "--repair" || option == "--quiet";
+    const bool flag = option == "--repair" || option == "--quiet" || option == "--no-sync";
     const bool valued = option == "--dir" || option == "--patch-url" || option == "--public-key" ||
                         option == "--lang";
     if (!flag && !valued) {
@@ -219,7 +221,7 @@ ParseOutcome parseArguments(const std::vector<std::wstring>& args, CliOptions& o
         error = option + " takes no value";
         return ParseOutcome::BadUsage;
       }
-      (option == "--repair" ? out.repair : out.quiet) = true;
+      (option == "--repair" ? out.repair : option == "--quiet" ? out.quiet : out.noSync) = true;
       continue;
     }
     if (!inlineValue) {

@@ -1,6 +1,6 @@
 // The command line of quillmark-update:
 //   quillmark-update [--dir GAME_DIR] [--repair] [--patch-url URL]... [--public-key KEYS]
-//                    [--lang CODE] [--quiet]
+//                    [--lang CODE] [--quiet] [--no-sync]
 // Options take their value as the next argument or after "=" (--dir=games/quillmark);
 // --patch-url may be given up to four times, KEYS is up to four keys separated by commas.
 #pragma once
@@ -23,6 +23,8 @@ struct CliOptions {
   // A UI language code ("de"); "" for the system's language.
   std::string language;
   bool quiet = false;
+  // The run's writes are not synced (to measure what the sync costs).
+  bool noSync = false;
 };
 
 enum class ParseOutcome { Run, Help, BadUsage };

@@ -202,6 +202,7 @@ int runUpdateCommand(const std::vector<std::wstring>& args) {
   settings.publicKeys = options.publicKeys;
   settings.gameDir = gameDir;
   settings.launcherMode = LauncherMode::GameFolderFile;
+  settings.syncWrites = !options.noSync;
   settings.notify = &PostQueue::notify;
   settings.notifyContext = &queue;
 

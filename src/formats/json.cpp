@@ -34,6 +34,7 @@ struct JsonReader {
   // so that an object's member list is allocated once, at its final size.
   std::vector<std::vector<JsonMember>> pending;
   std::vector<std::uint32_t> order;  // sorting scratch: indexes into a pending list
+  const JsonArrayVisitor* visitor = nullptr;
 
   bool atEnd() const { return pos == end; }
   std::size_t remaining() const { return static_cast<std::size_t>(end - pos); }
@@ -295,8 +296,9 @@ bool parseString(JsonReader& r, std::string& out) {
 
 // ---- arrays and objects ----
 
-bool parseArray(JsonReader& r, JsonValue& out) {
-  out.kind = JsonKind::Array;
+// The elements of an array, at its "[": each is read into slot() and then given to done().
+template <typename Slot, typename Done>
+bool readElements(JsonReader& r, Slot slot, Done done) {
   ++r.pos;
   r.skipWhitespace();
   if (!r.atEnd() && *r.pos == ']') {
@@ -304,8 +306,9 @@ bool parseArray(JsonReader& r, JsonValue& out) {
     return true;
   }
   for (;;) {
-    out.elements.emplace_back();
-    if (!parseValue(r, out.elements.back())) return false;
+    JsonValue& element = slot();
+    if (!parseValue(r, element)) return false;
+    done(element);
     r.skipWhitespace();
     if (r.atEnd()) return r.fail("array nao terminado");
     if (*r.pos == ',') {
@@ -318,6 +321,40 @@ bool parseArray(JsonReader& r, JsonValue& out) {
     }
     return r.fail("esperado , ou ]");
   }
+}
+
+bool parseArray(JsonReader& r, JsonValue& out) {
+  out.kind = JsonKind::Array;
+  return readElements(
+      r, [&out]() -> JsonValue& { return out.elements.emplace_back(); }, [](JsonValue&) {});
+}
+
+// The visitor's array: one element at a time, none kept. Counted as one level, like any value.
+bool parseVisitedArray(JsonReader& r, JsonValue& out) {
+  if (++r.depth > kMaxJsonDepth) {
+    --r.depth;
+    return r.fail("demasiado aninhado");
+  }
+  out = JsonValue();
+  out.kind = JsonKind::Array;
+  if (r.visitor->begin) r.visitor->begin();
+  JsonValue element;
+  const bool ok = readElements(
+      r,
+      [&element]() -> JsonValue& {
+        element = JsonValue();
+        return element;
+      },
+      [&r](JsonValue& read) { r.visitor->element(read); });
+  --r.depth;
+  return ok;
+}
+
+// Whether the member just named is the visitor's array (a member of the top-level object).
+bool isVisitedMember(JsonReader& r, const std::string& name) {
+  if (r.visitor == nullptr || r.depth != 1 || name != r.visitor->member) return false;
+  r.skipWhitespace();
+  return !r.atEnd() && *r.pos == '[';
 }
 
 // The members read, in document order, become the object's sorted list. The indexes are
@@ -360,7 +397,10 @@ bool parseObject(JsonReader& r, JsonValue& out) {
     r.skipWhitespace();
     if (r.atEnd() || *r.pos != ':') return r.fail("esperado :");
     ++r.pos;
-    if (!parseValue(r, read.back().value)) return false;
+    JsonMember& member = read.back();
+    const bool ok = isVisitedMember(r, member.name) ? parseVisitedArray(r, member.value)
+                                                    : parseValue(r, member.value);
+    if (!ok) return false;
     r.skipWhitespace();
     if (r.atEnd()) return r.fail("objeto nao terminado");
     if (*r.pos == ',') {
@@ -380,9 +420,12 @@ bool parseObject(JsonReader& r, JsonValue& out) {
 
 // ---- parseJson and the accessors ----
 
-bool parseJson(std::string_view text, JsonValue& out, std::string* error) {
+bool parseJson(std::string_view text, JsonValue& out, std::string* error,
+               const JsonArrayVisitor* visitor) {
   out = JsonValue();
   JsonReader r;
+  r.visitor =
+      visitor != nullptr && visitor->member != nullptr && visitor->element ? visitor : nullptr;
   r.pos = text.data();
   r.end = text.data() + text.size();
   // One list per level an object can sit at (1 to kMaxJsonDepth), made before reading so that

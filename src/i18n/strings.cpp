@@ -1,6 +1,6 @@
 // The UI string table and the client language list.
 //
-//   1. Texts: one array of 65 texts per UI language, in StringId order.
+//   1. Texts: one array of 66 texts per UI language, in StringId order.
 //   2. The UI language table (code, texts, decimal comma, Windows primary language id).
 //   3. The current UI language and its accessors.
 //   4. The game client's language list and the index chosen by loca.cfg.
@@ -9,6 +9,8 @@
 #include "i18n/strings.h"
 
 #include <atomic>
+#include <cmath>
+#include <cstdio>
 #include <iterator>
 
 namespace {
@@ -86,6 +88,7 @@ const wchar_t* const kTextsPt[] = {
     L"Idioma",
     L"Já está em curso outra atualização desta pasta do jogo.",
     L"O servidor de patch está desatualizado: a versão que oferece expirou em %1.",
+    L"Espaço em disco insuficiente para a atualização: são necessários %1 e há %2 livres.",
 };
 
 const wchar_t* const kTextsEn[] = {
@@ -154,6 +157,7 @@ const wchar_t* const kTextsEn[] = {
     L"Language",
     L"Another update of this game folder is running.",
     L"The patch server is out of date: the release it offers expired on %1.",
+    L"Not enough disk space for the update: it needs %1, and %2 is free.",
 };
 
 const wchar_t* const kTextsEs[] = {
@@ -222,6 +226,8 @@ const wchar_t* const kTextsEs[] = {
     L"Idioma",
     L"Ya se está ejecutando otra actualización de esta carpeta del juego.",
     L"El servidor de parches está desactualizado: la versión que ofrece caducó el %1.",
+    L"No hay espacio suficiente en el disco para la actualización: se necesitan %1 y hay %2 "
+    L"libres.",
 };
 
 // French puts a no-break space before a colon, so the colon never starts a line of its own.
@@ -291,6 +297,7 @@ const wchar_t* const kTextsFr[] = {
     L"Langue",
     L"Une autre mise à jour de ce dossier de jeu est en cours.",
     L"Le serveur de mise à jour n'est plus à jour\u00A0: la version qu'il propose a expiré le %1.",
+    L"Espace disque insuffisant pour la mise à jour\u00A0: %1 nécessaires, %2 disponibles.",
 };
 
 const wchar_t* const kTextsDe[] = {
@@ -359,6 +366,7 @@ const wchar_t* const kTextsDe[] = {
     L"Sprache",
     L"Eine andere Aktualisierung dieses Spielordners läuft bereits.",
     L"Der Patch-Server ist veraltet: Die angebotene Version ist am %1 abgelaufen.",
+    L"Nicht genug Speicherplatz für das Update: Benötigt werden %1, frei sind %2.",
 };
 
 const wchar_t* const kTextsIt[] = {
@@ -427,6 +435,7 @@ const wchar_t* const kTextsIt[] = {
     L"Lingua",
     L"È già in corso un altro aggiornamento di questa cartella di gioco.",
     L"Il server delle patch non è aggiornato: la versione offerta è scaduta il %1.",
+    L"Spazio su disco insufficiente per l'aggiornamento: servono %1 e ne sono liberi %2.",
 };
 
 // Romanian with the comma-below letters (U+0218..U+021B), not the cedilla look-alikes.
@@ -496,6 +505,8 @@ const wchar_t* const kTextsRo[] = {
     L"Limbă",
     L"O altă actualizare a acestui dosar al jocului este în curs.",
     L"Serverul de patch nu este actualizat: versiunea oferită a expirat la %1.",
+    L"Nu există suficient spațiu pe disc pentru actualizare: sunt necesari %1, iar liberi sunt "
+    L"doar %2.",
 };
 
 const wchar_t* const kTextsPl[] = {
@@ -564,6 +575,7 @@ const wchar_t* const kTextsPl[] = {
     L"Język",
     L"Trwa już inna aktualizacja tego folderu gry.",
     L"Serwer aktualizacji jest nieaktualny: oferowana wersja wygasła %1.",
+    L"Za mało miejsca na dysku, aby przeprowadzić aktualizację: potrzeba %1, wolne jest %2.",
 };
 
 const wchar_t* const kTextsCz[] = {
@@ -632,6 +644,7 @@ const wchar_t* const kTextsCz[] = {
     L"Jazyk",
     L"Již probíhá jiná aktualizace této složky hry.",
     L"Aktualizační server je zastaralý: nabízená verze vypršela %1.",
+    L"Na disku není dost místa pro aktualizaci: je potřeba %1, volných je %2.",
 };
 
 const wchar_t* const kTextsHu[] = {
@@ -700,6 +713,7 @@ const wchar_t* const kTextsHu[] = {
     L"Nyelv",
     L"A játékmappa egy másik frissítése már folyamatban van.",
     L"A frissítési szerver elavult: a felkínált verzió lejárati ideje %1.",
+    L"Nincs elég szabad hely a lemezen a frissítéshez: %1 szükséges, de csak %2 szabad.",
 };
 
 const wchar_t* const kTextsTr[] = {
@@ -768,6 +782,7 @@ const wchar_t* const kTextsTr[] = {
     L"Dil",
     L"Bu oyun klasörünün başka bir güncellemesi zaten çalışıyor.",
     L"Yama sunucusu güncel değil: sunduğu sürümün süresi %1 tarihinde doldu.",
+    L"Güncelleme için diskte yeterli alan yok: %1 gerekiyor, boş alan %2.",
 };
 
 // Greek capitals without accents, as Greek typesetting writes all-capital text.
@@ -837,6 +852,8 @@ const wchar_t* const kTextsGr[] = {
     L"Γλώσσα",
     L"Εκτελείται ήδη άλλη ενημέρωση αυτού του φακέλου του παιχνιδιού.",
     L"Ο διακομιστής ενημερώσεων δεν είναι ενημερωμένος: η έκδοση που προσφέρει έληξε στις %1.",
+    L"Δεν υπάρχει αρκετός χώρος στον δίσκο για την ενημέρωση: απαιτούνται %1, ενώ ελεύθερα είναι "
+    L"%2.",
 };
 
 static_assert(std::size(kTextsPt) == kUiStringCount);
@@ -953,6 +970,34 @@ std::wstring uiTextWith(int id, std::wstring_view value) {
   const std::size_t at = text.find(L"%1");
   if (at != std::wstring::npos) text.replace(at, 2, value);
   return text;
+}
+
+std::wstring uiTextWith(int id, std::wstring_view first, std::wstring_view second) {
+  std::wstring text = uiTextWith(id, first);
+  const std::size_t at = text.find(L"%2");
+  if (at != std::wstring::npos) text.replace(at, 2, second);
+  return text;
+}
+
+std::wstring diskSizeText(std::uint64_t bytes, bool roundUp) {
+  static constexpr const char* kUnits[] = {"KB", "MB", "GB", "TB"};
+  double value = static_cast<double>(bytes) / 1024.0;
+  std::size_t unit = 0;
+  while (value >= 1024.0 && unit + 1 < std::size(kUnits)) {
+    value /= 1024.0;
+    ++unit;
+  }
+  // One decimal below 100 units; rounded the given way, so that a size needed and a smaller
+  // size free never print alike.
+  const double scale = value < 100.0 ? 10.0 : 1.0;
+  value = roundUp ? std::ceil(value * scale - 1e-9) / scale : std::floor(value * scale) / scale;
+  char buffer[32];
+  std::snprintf(buffer, sizeof buffer, scale > 1.0 ? "%.1f %s" : "%.0f %s", value, kUnits[unit]);
+  std::wstring out;
+  for (const char* c = buffer; *c != '\0'; ++c) {
+    out += *c == '.' && usesDecimalComma() ? L',' : static_cast<wchar_t>(*c);
+  }
+  return out;
 }
 
 const wchar_t* uiTextIn(int lang, int id) {

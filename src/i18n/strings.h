@@ -1,7 +1,8 @@
-// The UI string table: 65 texts in twelve languages, one current UI language, and the game
+// The UI string table: 66 texts in twelve languages, one current UI language, and the game
 // client's own language list (code pages for loca.cfg).
 #pragma once
 #include <cstddef>
+#include <cstdint>
 #include <string>
 #include <string_view>
 
@@ -72,17 +73,25 @@ enum StringId : int {
   kStrErrFolderBusy = 63,         // "Another update of this game folder is running."
   // "The patch server is out of date: the release it offers expired on %1." (%1: the date)
   kStrErrExpired = 64,
+  // "Not enough disk space for the update: it needs %1, and %2 is free." (sizes, diskSizeText)
+  kStrErrDiskSpace = 65,
 };
 
-inline constexpr int kUiStringCount = 65;
+inline constexpr int kUiStringCount = 66;
 inline constexpr int kUiLanguageCount = 12;
 
 // Makes the first UI language whose code matches (ASCII, any case) current; English otherwise.
 void setUiLanguage(std::string_view code);
-// The text of id in the current language; "" for an id outside 0..64.
+// The text of id in the current language; "" for an id outside 0..65.
 const wchar_t* uiText(int id);
 // The text of id with its "%1" replaced by value.
 std::wstring uiTextWith(int id, std::wstring_view value);
+// The text of id with its "%1" and "%2" replaced.
+std::wstring uiTextWith(int id, std::wstring_view first, std::wstring_view second);
+// A size in the largest binary unit that keeps it at 1 or more, with the current language's
+// decimal mark: "1.4 GB", "350 MB", "12,5 KB". Rounded up (a size needed) or down (a size
+// available) to the digit shown.
+std::wstring diskSizeText(std::uint64_t bytes, bool roundUp);
 // The current language's code ("en") and whether it writes numbers with a decimal comma.
 const char* uiLanguageCode();
 bool usesDecimalComma();

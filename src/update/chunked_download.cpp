@@ -326,8 +326,8 @@ DownloadResult rebuild(Rebuild& r, const std::wstring& targetPath) {
     whole.update(bytes.data(), chunk.size);
     if (!file.write(bytes.data(), chunk.size)) result = DownloadResult::WriteFailed;
   }
-  // The content reaches the disk before the move, as for a file fetched whole.
-  if (result == DownloadResult::Ok && !file.flush()) result = DownloadResult::WriteFailed;
+  // The content reaches the disk with the one sync of the run's writes, as a file fetched whole
+  // does: until then no cache record names it.
   file.close();
   // Chunks that each hold but a file that does not: the manifest's list is wrong.
   if (result == DownloadResult::Ok && whole.finishHex() != r.entry.hash) {

@@ -40,7 +40,7 @@ DownloadResult moveIntoPlace(const std::wstring& tempPath, const std::wstring& t
   if (getEntryInfo(targetPath, existing) && !existing.isRegularFile() && !existing.isDirectory) {
     deleteFile(targetPath);
   }
-  if (moveFileReplace(tempPath, targetPath)) return DownloadResult::Ok;
+  if (moveFileReplace(tempPath, targetPath, MoveSync::Later)) return DownloadResult::Ok;
   const FileError error = lastFileError();
   deleteFile(tempPath);
   return error == FileError::InUse || error == FileError::AccessDenied
@@ -92,9 +92,9 @@ DownloadResult downloadFrom(LauncherState& state, const UpdateSettings& settings
         return true;
       });
     }
-    // The content reaches the disk before the move, so a crash can never leave a target
-    // that has its new name but not yet its data.
-    const bool writeFailed = stream.writeFailed() || !file.flush();
+    // The content reaches the disk later, with the one sync of the run's writes: until
+    // then no cache record names this file (see syncAndSaveCache).
+    const bool writeFailed = stream.writeFailed();
     file.close();
 
     if (writeFailed) {

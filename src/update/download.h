@@ -52,7 +52,8 @@ DownloadResult moveIntoPlace(const std::wstring& tempPath, const std::wstring& t
 // Downloads entry to targetPath (a full path), adding received bytes to state.bytesDone (and
 // taking them back when an attempt fails). Three attempts on a server; when they end in
 // NetworkFailed or Corrupted, the next server is asked, and the last server's result stands.
-// No ".ap_tmp" file is left on any path.
+// No ".ap_tmp" file is left on any path. The file is not yet durable: the caller syncs it
+// (syncWrittenFiles) before anything relies on its content surviving a power cut.
 DownloadResult downloadFile(LauncherState& state, const UpdateSettings& settings,
                             FileServers& servers, const FileEntry& entry,
                             const std::wstring& targetPath);

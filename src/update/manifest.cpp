@@ -2,6 +2,7 @@
 // parsing of files/news/links, publication.
 #include "update/manifest.h"
 
+#include <algorithm>
 #include <string_view>
 #include <unordered_set>
 
@@ -156,6 +157,11 @@ StepResult fetchManifest(LauncherState& state, const UpdateSettings& settings,
         [&text, &state](const std::uint8_t* bytes, std::uint32_t count) {
           if (state.cancel.load()) return false;
           if (text.size() + count > kManifestMaxBytes) return false;
+          // A quarter more at a time rather than double: the text of a large manifest stands
+          // beside its entries while they are read.
+          if (text.size() + count > text.capacity()) {
+            text.reserve(std::max(text.size() + count, text.size() + text.size() / 4));
+          }
           text.append(reinterpret_cast<const char*>(bytes), count);
           return true;
         },
@@ -234,9 +240,10 @@ StepResult chooseManifest(LauncherState& state, const UpdateSettings& settings,
     const StepResult fetched = fetchManifest(state, settings, settings.patchUrls[i], answer, error);
     if (fetched == StepResult::Cancelled) return StepResult::Cancelled;
     if (fetched != StepResult::Ok) continue;
-    JsonValue root;
-    if (!parseManifest(answer.text, root, error)) continue;
-    answer.text = std::string();  // the tree holds what is needed
+    ParsedManifest parsed;
+    if (!parseManifest(answer.text, parsed, error)) continue;
+    answer.text = std::string();  // the tree and the entries hold what is needed
+    const JsonValue& root = parsed.root;
     const std::int32_t version = static_cast<std::int32_t>(root.member("version").asInt64());
     shown[i] = version;
     showed[i] = true;
@@ -248,7 +255,7 @@ StepResult chooseManifest(LauncherState& state, const UpdateSettings& settings,
       continue;
     }
     out.server = i;
-    out.root = std::move(root);
+    out.manifest = std::move(parsed);
     out.version = version;
     out.older.assign(count, false);
     for (std::size_t j = 0; j < count; ++j) out.older[j] = showed[j] && shown[j] < version;
@@ -261,13 +268,38 @@ StepResult chooseManifest(LauncherState& state, const UpdateSettings& settings,
   return StepResult::Failed;
 }
 
-bool parseManifest(const std::string& text, JsonValue& root, std::wstring& error) {
+bool parseManifest(const std::string& text, ParsedManifest& out, std::wstring& error) {
+  out = ParsedManifest();
+  // Each "files" element becomes its FileEntry as soon as it is read; the first invalid one
+  // marks the list, and the run refuses it once the manifest has been accepted.
+  JsonArrayVisitor files;
+  files.member = "files";
+  files.begin = [&out] {
+    out.entries.clear();
+    out.entriesValid = true;
+  };
+  files.element = [&out](JsonValue& value) {
+    if (!out.entriesValid) return;
+    FileEntry& entry = out.entries.emplace_back();
+    // The launcher's own files are written by the launcher alone.
+    if (!readEntry(value, entry) || isLauncherOwnPath(entry.widePath)) {
+      out.entriesValid = false;
+      out.entries = std::vector<FileEntry>();
+    }
+  };
+  // Room for every entry at once: growing by doubling would leave, at its last step, the old
+  // and the new array side by side. Every entry is one object at least 80 bytes long (a path
+  // and 64 hex digits), and a document has no more objects than "{" bytes.
+  const std::size_t objects = static_cast<std::size_t>(std::count(text.begin(), text.end(), '{'));
+  out.entries.reserve(std::min(objects, text.size() / 80));
   std::string parserMessage;
-  const bool parsed = parseJson(text, root, &parserMessage);
+  const bool parsed = parseJson(text, out.root, &parserMessage, &files);
+  JsonValue& root = out.root;
   if (parsed && root.kind == JsonKind::Object && root.member("format").asInt64() == 1 &&
       root.member("files").kind == JsonKind::Array) {
     return true;
   }
+  out = ParsedManifest();
   error = std::wstring(uiText(kStrErrManifest)) + L" " +
           (parsed ? std::wstring() : utf8ToWide(parserMessage));
   return false;
@@ -275,33 +307,17 @@ bool parseManifest(const std::string& text, JsonValue& root, std::wstring& error
 
 bool readFileEntry(const JsonValue& value, FileEntry& out) { return readEntry(value, out); }
 
-bool takeFileEntries(JsonValue& root, std::vector<FileEntry>& out) {
-  out.clear();
-  JsonValue* files = nullptr;
-  if (root.kind == JsonKind::Object) {
-    for (auto& [name, value] : root.members) {
-      if (name == "files") files = &value;
-    }
-  }
-  if (files == nullptr || files->kind != JsonKind::Array) return false;
-  out.resize(files->elements.size());
-  for (std::size_t i = 0; i < out.size(); ++i) {
-    if (!readEntry(files->elements[i], out[i])) return false;
-    // The launcher's own files are written by the launcher alone.
-    if (isLauncherOwnPath(out[i].widePath)) return false;
-  }
-  // The array's bulk is not needed again; it is not kept through the rest of the run.
-  files->elements = std::vector<JsonValue>();
+bool fileEntriesAreDistinct(const std::vector<FileEntry>& entries) {
   // Two entries for one file (also differing only in case) would have two workers write the
   // same temporary file at once; such a manifest is refused. The keys are views of the
-  // entries' own paths, which no longer move, except for the few that lowering changes.
+  // entries' own paths, except for the few that lowering changes.
   std::vector<std::wstring> lowered;
   std::unordered_set<std::wstring_view> seen;
-  seen.reserve(out.size());
-  for (const FileEntry& entry : out) {
+  seen.reserve(entries.size());
+  for (const FileEntry& entry : entries) {
     std::wstring_view key = entry.widePath;
     if (!isOwnCacheKey(key)) {
-      if (lowered.capacity() == 0) lowered.reserve(out.size());
+      if (lowered.capacity() == 0) lowered.reserve(entries.size());
       lowered.push_back(cacheKey(entry.widePath));
       key = lowered.back();
     }
@@ -368,9 +384,10 @@ void publishManifest(const JsonValue& root, LauncherState& state) {
 
 bool acceptManifest(LauncherState& state, ChosenManifest& chosen, std::vector<FileEntry>& entries) {
   state.version.store(chosen.version);
-  publishManifest(chosen.root, state);
+  publishManifest(chosen.manifest.root, state);
   postStatus(state, kStatusVerifying, kManifestAccepted);
-  if (!takeFileEntries(chosen.root, entries)) {
+  entries = std::move(chosen.manifest.entries);
+  if (!chosen.manifest.entriesValid || !fileEntriesAreDistinct(entries)) {
     setError(state, std::wstring(uiText(kStrErrManifest)) + L" (path)");
     return false;
   }

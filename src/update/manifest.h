@@ -38,11 +38,21 @@ StepResult fetchManifest(LauncherState& state, const UpdateSettings& settings,
 // without a Date (serverNow 0) leaves the player's clock (localNow) to decide.
 bool manifestExpired(std::int64_t expires, std::int64_t localNow, std::int64_t serverNow);
 
+// A manifest as read: the document's tree without its "files" array (left empty), and the
+// file entries read from it one at a time, so that no tree of 100,000 entries is ever built.
+struct ParsedManifest {
+  JsonValue root;
+  // In manifest order; empty when an entry was invalid (a path that is not safe or names a
+  // file of the launcher, a hash that is not 64 hex digits).
+  std::vector<FileEntry> entries;
+  bool entriesValid = true;
+};
+
 // The manifest a run acts on: the first server's, in the settings' order, that verifies,
 // reads, has not expired and is not older than the installed version.
 struct ChosenManifest {
   std::size_t server = 0;  // index into settings.patchUrls
-  JsonValue root;
+  ParsedManifest manifest;
   std::int32_t version = 0;
   // Per server: it showed a verified manifest older than the chosen one, so it is not trusted
   // to serve this run's files.
@@ -55,20 +65,22 @@ StepResult chooseManifest(LauncherState& state, const UpdateSettings& settings,
                           const std::wstring& gameDir, ChosenManifest& out);
 
 // Parses the text and checks its shape ("format" 1, "files" an array). The error text on
-// failure is what setError would be given; nothing is reported here.
-bool parseManifest(const std::string& text, JsonValue& root, std::wstring& error);
+// failure is what setError would be given; nothing is reported here. An invalid file entry
+// does not fail the parse: it is refused once the manifest is accepted.
+bool parseManifest(const std::string& text, ParsedManifest& out, std::wstring& error);
 
-// Reads a "files" element or the "launcher" object; false when it is invalid.
+// Reads a "files" element or the "launcher" object; false when it is invalid. The one reader
+// of an entry's members.
 bool readFileEntry(const JsonValue& value, FileEntry& out);
-// The "files" array in manifest order; false when an entry is invalid or two name the same
-// file. The entries' strings are moved out of the tree and the array is emptied.
-bool takeFileEntries(JsonValue& root, std::vector<FileEntry>& out);
+// False when two entries name the same file (also by letter case alone), or one names
+// another's temporary file.
+bool fileEntriesAreDistinct(const std::vector<FileEntry>& entries);
 
 // The news list of a manifest root (nothing when "news" is not an array).
 std::vector<NewsItem> readNews(const JsonValue& root);
 
 // The chosen manifest's version into the state, publication of game executable, news and
-// links (then code 2 with lParam 1), and the file entries (taken out of root's "files").
+// links (then code 2 with lParam 1), and its file entries (moved out of it).
 // Errors are set on the state.
 bool acceptManifest(LauncherState& state, ChosenManifest& chosen, std::vector<FileEntry>& entries);
 

@@ -115,38 +115,75 @@ void parseCacheText(std::string_view text, HashCache& cache) {
   }
 }
 
-std::string cacheText(const std::vector<FileEntry>& entries, const HashCache& cache) {
-  std::string text;
+namespace {
+
+// One record's line: hash, size, time and the entry's path as the manifest writes it.
+void appendCacheLine(std::string& text, const FileEntry& entry, const CacheRecord& record) {
   char digits[24];
   const auto appendNumber = [&text, &digits](std::uint64_t value) {
     const auto result = std::to_chars(digits, digits + sizeof(digits), value);
     text.append(digits, result.ptr);
   };
+  text += record.hash;
+  text += '\t';
+  appendNumber(record.size);
+  text += '\t';
+  appendNumber(record.writeTime);
+  text += '\t';
+  text += entry.path;
+  text += '\n';
+}
+
+// Whether the file at path holds exactly the cache text of these records. Read and compared
+// a piece at a time: on a run that changed nothing, the 10 MB of a large folder's cache is
+// neither built nor read whole.
+bool cacheFileHolds(const std::wstring& path, const std::vector<FileEntry>& entries,
+                    const HashCache& cache) {
+  FileHandle file;
+  if (!file.openForRead(path, false)) return false;
+  std::string expected;
+  std::string read(65536, '\0');
+  const auto matchesFile = [&file, &expected, &read]() {
+    std::size_t offset = 0;
+    while (offset < expected.size()) {
+      std::size_t got = 0;
+      const std::size_t want = std::min(read.size(), expected.size() - offset);
+      if (!file.read(read.data(), want, got) || got == 0) return false;
+      if (std::string_view(read.data(), got) != std::string_view(expected).substr(offset, got)) {
+        return false;
+      }
+      offset += got;
+    }
+    expected.clear();
+    return true;
+  };
   for (const FileEntry& entry : entries) {
     const CacheRecord* record = findCacheRecord(cache, entry.widePath);
     if (record == nullptr) continue;
-    text += record->hash;
-    text += '\t';
-    appendNumber(record->size);
-    text += '\t';
-    appendNumber(record->writeTime);
-    text += '\t';
-    text += entry.path;
-    text += '\n';
+    appendCacheLine(expected, entry, *record);
+    if (expected.size() >= read.size() && !matchesFile()) return false;
+  }
+  if (!matchesFile()) return false;
+  std::size_t extra = 0;
+  return file.read(read.data(), 1, extra) && extra == 0;
+}
+
+}  // namespace
+
+std::string cacheText(const std::vector<FileEntry>& entries, const HashCache& cache) {
+  std::string text;
+  for (const FileEntry& entry : entries) {
+    const CacheRecord* record = findCacheRecord(cache, entry.widePath);
+    if (record != nullptr) appendCacheLine(text, entry, *record);
   }
   return text;
 }
 
 void saveCache(const std::wstring& gameDir, const std::vector<FileEntry>& entries,
                const HashCache& cache) {
-  const std::string text = cacheText(entries, cache);
   // A run that changed nothing would rewrite (and flush to disk) the same bytes; a file that
   // already holds them exactly is left alone.
   const std::wstring path = gameDir + kCacheFileName;
-  FileInfo info;
-  if (getEntryInfo(path, info) && info.isRegularFile() && info.size == text.size()) {
-    std::string current;
-    if (readWholeFile(path, kCacheMaxBytes, current) && current == text) return;
-  }
-  writeFileAtomically(path, text);
+  if (cacheFileHolds(path, entries, cache)) return;
+  writeFileAtomically(path, cacheText(entries, cache));
 }

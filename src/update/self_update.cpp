@@ -56,6 +56,14 @@ LauncherStep updateLauncher(LauncherState& state, const UpdateSettings& settings
     setError(state, launcherDownloadError(r, entry.widePath));
     return LauncherStep::Failed;
   }
+  // The launcher replaces itself and restarts at once: its new executable must be on disk
+  // before the swap, or a power cut could leave a player with no launcher that starts.
+  const std::wstring exeDir = newPath.substr(0, newPath.find_last_of(L"\\/") + 1);
+  if (!syncWrittenFiles(exeDir.empty() ? gameDir : exeDir, {newPath}).empty()) {
+    deleteFile(newPath);
+    setError(state, launcherDownloadError(DownloadResult::WriteFailed, entry.widePath));
+    return LauncherStep::Failed;
+  }
   std::uint32_t code = 0;
   if (!moveReplacing(exePath, oldPath, code)) {
     setError(state, std::wstring(uiText(kStrErrWrite)) + L" " + systemErrorText(code));

@@ -98,11 +98,46 @@ struct RunData {
   std::vector<std::uint8_t> needsDownload;
   std::vector<FileStat> stat;
   ChunkSources chunkSources;
+  // The last run of this folder did not complete: files it wrote may not be on disk yet
+  // (every completed run synced its writes before it ended).
+  bool previousRunInterrupted = false;
+  // The files recorded in the cache since the last sync whose bytes may still be only in
+  // memory (under state.cacheLock): those written by this run, and after an interrupted run
+  // those hashed, which that run may have written.
+  std::vector<std::wstring> unsynced;
 };
 
-void storeRecord(LauncherState& state, const std::wstring& widePath, const CacheRecord& record) {
+void storeRecord(LauncherState& state, RunData& run, const std::wstring& widePath,
+                 const CacheRecord& record, bool mayBeUnsynced) {
   std::lock_guard<std::mutex> guard(state.cacheLock);
   state.cache[cacheKey(widePath)] = record;
+  if (mayBeUnsynced) run.unsynced.push_back(widePath);
+}
+
+// Writes patcher_cache.dat, once the files it newly vouches for are on disk.
+//
+// Files are written and moved without waiting for the disk, and made durable here, once for
+// the whole run, before the cache names them. A power cut at any moment therefore converges
+// on the next run: a file moved but not yet synced has no record in the cache on disk (the
+// old cache names its old size and time, or nothing), so the next run finds its attributes
+// unknown and hashes it; whatever the cut left (the new bytes, zeros, the old file) is then
+// kept or downloaded again by its hash. A cut during the cache's own write leaves the old
+// cache whole (temporary file, flush, move). The version in patcher.ini is written after
+// the cache, so a folder is never marked up to date while a record is missing.
+void syncAndSaveCache(LauncherState& state, const UpdateSettings& settings, RunData& run) {
+  std::lock_guard<std::mutex> guard(state.cacheLock);
+  if (!run.unsynced.empty() && settings.syncWrites) {
+    std::vector<std::wstring> paths;
+    paths.reserve(run.unsynced.size());
+    for (const std::wstring& widePath : run.unsynced) paths.push_back(run.gameDir + widePath);
+    // A file that may not be on disk loses its record: the next run hashes it again.
+    for (const std::size_t i : syncWrittenFiles(run.gameDir, paths)) {
+      state.cache.erase(cacheKey(run.unsynced[i]));
+    }
+    if (settings.afterSync) settings.afterSync();
+  }
+  run.unsynced.clear();
+  saveCache(run.gameDir, run.entries, state.cache);
 }
 
 // ---- check phase ----
@@ -187,7 +222,8 @@ void checkFiles(LauncherState& state, RunData& run) {
     const std::string hash = HashFile(run.gameDir + entry.widePath, hashProgress, &state);
     if (hash != entry.hash) run.needsDownload[i] = 1;
     if (!hash.empty()) {
-      storeRecord(state, entry.widePath, {run.stat[i].size, run.stat[i].writeTime, hash});
+      storeRecord(state, run, entry.widePath, {run.stat[i].size, run.stat[i].writeTime, hash},
+                  run.previousRunInterrupted);
     }
     state.filesDone.fetch_add(1);
   });
@@ -249,7 +285,8 @@ bool downloadFiles(LauncherState& state, const UpdateSettings& settings, FileSer
         if (r == DownloadResult::Ok) {
           FileInfo info;
           if (getEntryInfo(target, info) && info.isRegularFile()) {
-            storeRecord(state, entry.widePath, {info.size, info.lastWriteTime, entry.hash});
+            storeRecord(state, run, entry.widePath, {info.size, info.lastWriteTime, entry.hash},
+                        true);
           }
           state.filesDone.fetch_add(1);
           return;
@@ -267,10 +304,7 @@ bool downloadFiles(LauncherState& state, const UpdateSettings& settings, FileSer
       },
       kRequestsInFlight);
 
-  {
-    std::lock_guard<std::mutex> guard(state.cacheLock);
-    saveCache(run.gameDir, run.entries, state.cache);
-  }
+  syncAndSaveCache(state, settings, run);
   if (failure.load() != 0) {
     std::wstring path;
     {
@@ -282,6 +316,27 @@ bool downloadFiles(LauncherState& state, const UpdateSettings& settings, FileSer
     return false;
   }
   return !state.cancel.load();
+}
+
+// Whether the downloads fit on the game folder's volume; when not, the run's error names
+// both sizes and nothing has been changed. Every byte of every download counts: each file is
+// written whole beside the one it replaces, which goes only at the move.
+bool enoughDiskSpace(LauncherState& state, const UpdateSettings& settings, const RunData& run) {
+  std::uint64_t needed = 0;
+  for (std::size_t i = 0; i < run.entries.size(); ++i) {
+    if (run.needsDownload[i] != 0) needed += run.entries[i].size;
+  }
+  if (needed == 0) return true;
+  std::uint64_t available = 0;
+  if (settings.pretendFreeBytes >= 0) {
+    available = static_cast<std::uint64_t>(settings.pretendFreeBytes);
+  } else if (!freeDiskSpace(run.gameDir, available)) {
+    return true;  // a system that cannot say lets the writes themselves tell
+  }
+  if (needed <= available) return true;
+  setError(state, uiTextWith(kStrErrDiskSpace, diskSizeText(needed, true),
+                             diskSizeText(available, false)));
+  return false;
 }
 
 // ---- apply phase ----
@@ -389,8 +444,8 @@ void removeTemporaries(const JsonValue& root, const RunData& run) {
 }
 
 // The lock file's note while no run holds it: the last run completed, so it left no temporary
-// file behind. Any other note (a run that crashed leaves "") makes the next completed run
-// look for them.
+// file behind and synced what it wrote. Any other note (a run that crashed leaves "") makes the
+// next completed run look for them.
 constexpr std::string_view kCompletedNote = "completed\n";
 
 // Reads patcher_cache.dat on a thread of its own while the manifest is fetched, checked and
@@ -448,7 +503,7 @@ void runUpdate(LauncherState& state, bool repair, const UpdateSettings& settings
       setError(state, std::wstring(uiText(kStrErrWrite)) + L" " + displayPath(lockPath));
       return;
   }
-  const bool sweepTemporaries = folderLock.note() != kCompletedNote;
+  run.previousRunInterrupted = folderLock.note() != kCompletedNote;
   folderLock.setNote(std::string_view());
   const std::wstring exePath =
       settings.executablePath.empty() ? modulePath() : settings.executablePath;
@@ -466,7 +521,7 @@ void runUpdate(LauncherState& state, bool repair, const UpdateSettings& settings
   ChosenManifest chosen;
   if (chooseManifest(state, settings, run.gameDir, chosen) != StepResult::Ok) return;
   if (!acceptManifest(state, chosen, run.entries)) return;
-  const JsonValue& root = chosen.root;
+  const JsonValue& root = chosen.manifest.root;
   FileServers servers(fileServerUrls(settings, chosen));
 
   if (launcher) {
@@ -486,7 +541,7 @@ void runUpdate(LauncherState& state, bool repair, const UpdateSettings& settings
     state.cache = std::move(loaded);
   }
   checkFiles(state, run);
-  if (state.cancel.load()) return;
+  if (state.cancel.load() || !enoughDiskSpace(state, settings, run)) return;
 
   // A release that turns a file into a folder, or a folder into a file, deletes the old form.
   // Left to the apply phase, that entry would make the new form's download fail on every run;
@@ -503,11 +558,8 @@ void runUpdate(LauncherState& state, bool repair, const UpdateSettings& settings
   postPhase(state, kStatusApplying);
   applyDeletions(state, root, run);
   removeChunkStaging(run.gameDir);
-  if (sweepTemporaries) removeTemporaries(root, run);
-  {
-    std::lock_guard<std::mutex> guard(state.cacheLock);
-    saveCache(run.gameDir, run.entries, state.cache);
-  }
+  if (run.previousRunInterrupted) removeTemporaries(root, run);
+  syncAndSaveCache(state, settings, run);
   writeInstalledVersion(run.gameDir, state.version.load());
   folderLock.setNote(kCompletedNote);
   setCurrentItem(state, std::wstring());

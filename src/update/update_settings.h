@@ -4,6 +4,7 @@
 #pragma once
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -54,6 +55,15 @@ struct UpdateSettings {
   // Files with a chunk list are rebuilt from chunks; false fetches every file whole, as a
   // launcher that knows nothing of chunks does (for tests).
   bool useChunks = true;
+
+  // Off only to measure what durability costs: the run's writes are then never synced and
+  // the cache may name files that a power cut would lose.
+  bool syncWrites = true;
+  // Called right after each sync of the run's writes, before the cache is written (tests).
+  std::function<void()> afterSync;
+  // Taken as the free space of the game folder's volume instead of asking the system, when
+  // set (tests: the real free space cannot be chosen).
+  std::int64_t pretendFreeBytes = -1;
 };
 
 // The game folder as the engine uses it: "\" separators and a trailing "\".

@@ -30,18 +30,19 @@ void check(bool condition, const char* what) {
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   const std::string text(reinterpret_cast<const char*>(data), size);
-  JsonValue root;
+  ParsedManifest manifest;
   std::wstring error;
-  if (!parseManifest(text, root, error)) {
+  if (!parseManifest(text, manifest, error)) {
     check(!error.empty(), "refused without a message");
     return 0;
   }
   LauncherState state;
-  publishManifest(root, state);
-  (void)readNews(root);
+  publishManifest(manifest.root, state);
+  (void)readNews(manifest.root);
 
-  std::vector<FileEntry> entries;
-  if (!takeFileEntries(root, entries)) return 0;
+  const std::vector<FileEntry>& entries = manifest.entries;
+  check(manifest.entriesValid || entries.empty(), "an invalid list kept entries");
+  if (!manifest.entriesValid || !fileEntriesAreDistinct(entries)) return 0;
   std::set<std::wstring> keys;
   for (const FileEntry& e : entries) {
     std::wstring again;

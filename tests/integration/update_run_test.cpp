@@ -250,6 +250,105 @@ TEST_F(UpdateRunTest, OneFailingDownloadStopsTheOthersAndFinishedOnesAreCached) 
   EXPECT_TRUE(temporaryFiles(game).empty());
 }
 
+// What the folder's files were at a moment: path -> size and last-write time.
+std::map<std::string, std::pair<std::uint64_t, std::uint64_t>> folderAttributes(
+    const TempDir& dir) {
+  std::map<std::string, std::pair<std::uint64_t, std::uint64_t>> out;
+  for (const auto& [path, content] : folderFiles(dir)) {
+    FileInfo info;
+    if (getEntryInfo(dir.file(path), info)) {
+      out[path] = {info.size, info.lastWriteTime};
+    }
+  }
+  return out;
+}
+
+// Every record of the cache file as it stands names a file as it was at the last sync before:
+// a record written before its file's sync would let a power cut leave a file that the cache
+// vouches for without its bytes. Checked at each sync (the cache then on disk was written
+// before it) and after each run, over a run that ends in a failed download and one that
+// completes.
+TEST_F(UpdateRunTest, TheCacheNamesOnlyFilesAsTheyWereAtTheLastSync) {
+  Release r = firstRelease();
+  publishRelease(release, r);
+  std::map<std::string, std::pair<std::uint64_t, std::uint64_t>> synced;
+  int syncs = 0;
+  const auto checkCache = [&](const char* when) {
+    if (!game.exists("patcher_cache.dat")) return;
+    for (const auto& [path, line] : readCacheFile(game)) {
+      const auto it = synced.find(path);
+      ASSERT_TRUE(it != synced.end()) << path << " recorded before any sync, " << when;
+      EXPECT_EQ(it->second, std::make_pair(line.size, line.time)) << path << ", " << when;
+    }
+  };
+  UpdateSettings settings = testSettings(server, game);
+  settings.afterSync = [&] {
+    checkCache("seen at a sync");
+    synced = folderAttributes(game);
+    ++syncs;
+  };
+  fs::remove(fs::path(release.file(compressedPath(r.files[3].content))));  // a 404 ends the run
+  runToEnd(state, settings);
+  EXPECT_EQ(state.phase.load(), kStatusError);
+  EXPECT_EQ(syncs, 1);
+  EXPECT_FALSE(readCacheFile(game).empty()) << "the files that did arrive are recorded";
+  checkCache("after the failed run");
+
+  r.version = 2;
+  r.files[1].content = noiseBytes(300000, 9);
+  r.files.push_back({"added.bin", "new in version 2"});
+  publishRelease(release, r);
+  game.write("many/f0.txt", "changed by the player");
+  runToEnd(state, settings);
+  EXPECT_EQ(copyErrorText(state), L"");
+  EXPECT_EQ(syncs, 2);
+  checkCache("after the completed run");
+  EXPECT_EQ(readCacheFile(game).count("added.bin"), 1u);
+
+  // Nothing written, nothing unknown hashed: nothing to sync.
+  runToEnd(state, settings);
+  EXPECT_EQ(syncs, 2);
+}
+
+// An update that does not fit on the volume stops before its first write: the message names
+// both sizes (needed rounded up, free rounded down, in the player's language), and the
+// folder, its version and its cache are as they were. Enough room lets the same run through.
+TEST_F(UpdateRunTest, AnUpdateThatDoesNotFitChangesNothing) {
+  Release r = firstRelease();
+  publishRelease(release, r);
+  run();
+  const auto before = folderFiles(game);
+  const std::string cacheBefore = game.read("patcher_cache.dat");
+
+  r.version = 2;
+  r.files[1].content = noiseBytes(1500000, 11);  // 1,500,000 bytes, replacing data/a.bin
+  r.files.push_back({"added.bin", std::string(100000, 'a')});
+  publishRelease(release, r);
+  const int requestsBefore = fileRequests(server);
+  UpdateSettings settings = testSettings(server, game);
+  settings.pretendFreeBytes = 1000000;
+  for (const char* language : {"en", "fr"}) {
+    setUiLanguage(language);
+    runToEnd(state, settings);
+    EXPECT_EQ(copyErrorText(state), std::string(language) == "en"
+                                        ? L"Not enough disk space for the update: it needs 1.6 MB, "
+                                          L"and 976 KB is free."
+                                        : L"Espace disque insuffisant pour la mise à jour\u00A0: "
+                                          L"1,6 MB nécessaires, 976 KB disponibles.");
+  }
+  setUiLanguage("en");
+  EXPECT_EQ(state.phase.load(), kStatusError);
+  EXPECT_EQ(fileRequests(server), requestsBefore);
+  EXPECT_EQ(folderFiles(game), before);
+  EXPECT_EQ(game.read("patcher_cache.dat"), cacheBefore);
+  EXPECT_EQ(installedVersion(normalizeGameDir(game.path())).value, 1);
+
+  settings.pretendFreeBytes = 1600000;  // 1,500,000 + 100,000 bytes exactly
+  runToEnd(state, settings);
+  EXPECT_EQ(copyErrorText(state), L"");
+  EXPECT_EQ(installedVersion(normalizeGameDir(game.path())).value, 2);
+}
+
 TEST_F(UpdateRunTest, CancellingDuringADownloadEndsQuietly) {
   Release r;
   r.files = {{"big.bin", noiseBytes(2 * 1024 * 1024, 9)}, {"small.txt", "s"}};

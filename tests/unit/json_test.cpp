@@ -547,6 +547,60 @@ TEST(JsonParse, ManifestShapedDocument) {
   EXPECT_EQ(m.member("launcher").member("size").asInt64(), 1500000);
 }
 
+// A visited array is read as the tree would hold it, element by element: the same outcome
+// and message for every document (errors inside the array and the nesting limit included),
+// the elements in order, a repeated name starting again, and only the top-level member
+// visited.
+TEST(JsonParse, VisitedArrayGivesTheTreesElementsOneAtATime) {
+  const std::string deep = nestedArrays(kMaxJsonDepth - 2, "1");
+  const std::string tooDeep = nestedArrays(kMaxJsonDepth - 1, "1");
+  const std::vector<std::string> documents = {
+      R"({"files": [{"p": "a", "n": [1, 2]}, 7, "x", [], {}], "other": [1]})",
+      R"({"files": [1, 2], "files": [3]})",
+      R"({"files": [1, 2], "files": []})",
+      R"({"files": [1], "files": 5})",
+      R"({"inner": {"files": [9]}, "files": []})",
+      R"([{"files": [1]}])",
+      R"({"files": [1, 2,]})",
+      R"({"files": [{"p": 1e999, "q": "\uZZZZ"}]})",
+      R"({"files": [1 2]})",
+      R"({"files": [1)",
+      "{\"files\": " + deep + "}",
+      "{\"files\": " + tooDeep + "}",
+  };
+  for (const std::string& text : documents) {
+    JsonValue tree;
+    std::string treeError;
+    const bool treeOk = parseJson(text, tree, &treeError);
+    std::vector<JsonValue> visited;
+    JsonArrayVisitor visitor;
+    visitor.member = "files";
+    visitor.begin = [&] { visited.clear(); };
+    visitor.element = [&](JsonValue& v) { visited.push_back(std::move(v)); };
+    JsonValue out;
+    std::string error;
+    ASSERT_EQ(parseJson(text, out, &error, &visitor), treeOk) << text;
+    EXPECT_EQ(error, treeError) << text;
+    if (!treeOk) continue;
+    const JsonValue& files = tree.member("files");
+    if (files.kind == JsonKind::Array) {
+      EXPECT_EQ(out.member("files").kind, JsonKind::Array) << text;
+      EXPECT_TRUE(out.member("files").elements.empty()) << text;
+      ASSERT_EQ(visited.size(), files.elements.size()) << text;
+      for (std::size_t i = 0; i < visited.size(); ++i) {
+        EXPECT_EQ(visited[i].kind, files.elements[i].kind) << text;
+        EXPECT_EQ(visited[i].number, files.elements[i].number) << text;
+        EXPECT_EQ(visited[i].member("p").asString(), files.elements[i].member("p").asString());
+      }
+    } else {
+      EXPECT_EQ(out.member("files").kind, files.kind) << text;
+    }
+    EXPECT_EQ(out.member("inner").member("files").elements.size(),
+              tree.member("inner").member("files").elements.size())
+        << "only the top level's member is visited: " << text;
+  }
+}
+
 // The public JSON parsing test suite: every y_ document parses and every n_ document fails,
 // except those that lenient number syntax explains. (The other deliberate departure, raw
 // string bytes kept without UTF-8 validation, only concerns the suite's i_ documents.)

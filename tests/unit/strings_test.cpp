@@ -164,6 +164,7 @@ const wchar_t* const kEnglish[kUiStringCount] = {
     L"Language",
     L"Another update of this game folder is running.",
     L"The patch server is out of date: the release it offers expired on %1.",
+    L"Not enough disk space for the update: it needs %1, and %2 is free.",
 };
 
 // Rows fixed in all twelve languages, in UI table order.
@@ -236,12 +237,12 @@ TEST(StringTable, EveryLanguageHasEveryTextWellFormed) {
 TEST(StringTable, OutOfRangeLookupsAreEmpty) {
   setUiLanguage("de");
   EXPECT_STREQ(uiText(kUiStringCount), L"");
-  EXPECT_STREQ(uiText(65), L"");
+  EXPECT_STREQ(uiText(66), L"");
   EXPECT_STREQ(uiText(1000), L"");
   EXPECT_STREQ(uiText(-1), L"");
   EXPECT_STREQ(uiTextIn(-1, 0), L"");
   EXPECT_STREQ(uiTextIn(kUiLanguageCount, 0), L"");
-  EXPECT_STREQ(uiTextIn(kEn, 65), L"");
+  EXPECT_STREQ(uiTextIn(kEn, 66), L"");
   EXPECT_STREQ(uiLanguageCodeAt(-1), "");
   EXPECT_STREQ(uiLanguageCodeAt(kUiLanguageCount), "");
 }
