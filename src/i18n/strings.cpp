@@ -226,8 +226,8 @@ const wchar_t* const kTextsEs[] = {
     L"Idioma",
     L"Ya se está ejecutando otra actualización de esta carpeta del juego.",
     L"El servidor de parches está desactualizado: la versión que ofrece caducó el %1.",
-    L"No hay espacio suficiente en el disco para la actualización: se necesitan %1 y hay %2 "
-    L"libres.",
+    (L"No hay espacio suficiente en el disco para la actualización: se necesitan %1 y hay %2 "
+     L"libres."),
 };
 
 // French puts a no-break space before a colon, so the colon never starts a line of its own.
@@ -505,8 +505,8 @@ const wchar_t* const kTextsRo[] = {
     L"Limbă",
     L"O altă actualizare a acestui dosar al jocului este în curs.",
     L"Serverul de patch nu este actualizat: versiunea oferită a expirat la %1.",
-    L"Nu există suficient spațiu pe disc pentru actualizare: sunt necesari %1, iar liberi sunt "
-    L"doar %2.",
+    (L"Nu există suficient spațiu pe disc pentru actualizare: sunt necesari %1, iar liberi sunt "
+     L"doar %2."),
 };
 
 const wchar_t* const kTextsPl[] = {
@@ -852,8 +852,8 @@ const wchar_t* const kTextsGr[] = {
     L"Γλώσσα",
     L"Εκτελείται ήδη άλλη ενημέρωση αυτού του φακέλου του παιχνιδιού.",
     L"Ο διακομιστής ενημερώσεων δεν είναι ενημερωμένος: η έκδοση που προσφέρει έληξε στις %1.",
-    L"Δεν υπάρχει αρκετός χώρος στον δίσκο για την ενημέρωση: απαιτούνται %1, ενώ ελεύθερα είναι "
-    L"%2.",
+    (L"Δεν υπάρχει αρκετός χώρος στον δίσκο για την ενημέρωση: απαιτούνται %1, ενώ ελεύθερα είναι "
+     L"%2."),
 };
 
 static_assert(std::size(kTextsPt) == kUiStringCount);
