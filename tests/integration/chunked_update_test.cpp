@@ -22,13 +22,12 @@ class ChunkedUpdateTest : public ::testing::Test {
   // Publishes source as version; the entries of its manifest by path.
   std::map<std::string, FileEntry> publish(std::int64_t version) {
     EXPECT_TRUE(publishFolder(source, release, version));
-    JsonValue root;
+    ParsedManifest parsed;
     std::wstring error;
-    EXPECT_TRUE(parseManifest(release.read("manifest.json"), root, error));
-    std::vector<FileEntry> entries;
-    EXPECT_TRUE(takeFileEntries(root, entries));
+    EXPECT_TRUE(parseManifest(release.read("manifest.json"), parsed, error));
+    EXPECT_TRUE(parsed.entriesValid);
     std::map<std::string, FileEntry> byPath;
-    for (FileEntry& e : entries) byPath[e.path] = std::move(e);
+    for (FileEntry& e : parsed.entries) byPath[e.path] = std::move(e);
     return byPath;
   }
 
