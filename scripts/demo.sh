@@ -223,7 +223,7 @@ step "5c. Publish version 2 (changed, added and deleted files) and update"
 cp release/manifest.json manifests/v2.json
 requests_before=$(wc -l <nginx/access.log)
 run_update
-note "files fetched: $(tail -n +$((requests_before + 1)) nginx/access.log | grep -c '/patch/files/')"
+note "objects fetched (whole files and chunks): $(tail -n +$((requests_before + 1)) nginx/access.log | grep -c '/patch/files/')"
 # Files above 4 MiB are listed as chunks too: of the world pack, only the chunks around the
 # replaced MiB are fetched; the rest is taken from the old file in the folder.
 tail -n +$((requests_before + 1)) nginx/access.log | python3 -c '
