@@ -70,7 +70,7 @@ struct LauncherState {
   std::wstring gameDir;
 
   std::mutex cacheLock;  // guards cache; never held together with lock
-  HashCache cache;
+  EntryCache cache;      // slot i for the run's file entry i
 };
 
 // The update thread's side. postStatus calls the notify hook; postPhase first stores code into

@@ -87,6 +87,145 @@ void loadCache(const std::wstring& gameDir, HashCache& cache) {
   parseCacheText(text, cache);
 }
 
+namespace {
+
+// The fields of one line of the cache file: hash, size, time and path, separated by tabs. A
+// trailing carriage return is tolerated; numbers that are not give 0.
+struct CacheLine {
+  std::string_view hash;
+  std::uint64_t size = 0;
+  std::uint64_t writeTime = 0;
+  std::string_view path;
+};
+
+bool splitCacheLine(std::string_view line, CacheLine& out) {
+  if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+  const std::size_t tab1 = line.find('\t');
+  if (tab1 != 64) return false;
+  const std::size_t tab2 = line.find('\t', tab1 + 1);
+  if (tab2 == std::string_view::npos) return false;
+  const std::size_t tab3 = line.find('\t', tab2 + 1);
+  if (tab3 == std::string_view::npos) return false;
+  out.hash = line.substr(0, 64);
+  out.size = parseDecimal(line.substr(tab1 + 1, tab2 - tab1 - 1));
+  out.writeTime = parseDecimal(line.substr(tab2 + 1, tab3 - tab2 - 1));
+  out.path = line.substr(tab3 + 1);
+  return true;
+}
+
+// Finds the entry a cache line's path names. Nearly every line spells its path exactly as the
+// manifest does (the cache is written from the entries' own text), so the bytes are looked up
+// as they stand, in a table of entry numbers; any other spelling goes by its cache key.
+class EntryIndex {
+ public:
+  explicit EntryIndex(const std::vector<FileEntry>& entries) : entries_(entries) {
+    std::size_t slots = 16;
+    while (slots < entries.size() * 2) slots *= 2;
+    table_.assign(slots, 0);
+    for (std::size_t i = 0; i < entries.size(); ++i) {
+      std::size_t at = probeStart(entries[i].path);
+      while (table_[at] != 0) at = (at + 1) & (table_.size() - 1);
+      table_[at] = static_cast<std::uint32_t>(i + 1);
+    }
+  }
+
+  // The entry's number, or the number of entries when none is named.
+  std::size_t find(std::string_view path) {
+    for (std::size_t at = probeStart(path); table_[at] != 0; at = (at + 1) & (table_.size() - 1)) {
+      const std::size_t i = table_[at] - 1;
+      if (entries_[i].path == path) return i;
+    }
+    std::wstring widePath;
+    if (!isSafeRelativePath(path, widePath)) return entries_.size();
+    if (byKey_.empty()) {
+      byKey_.reserve(entries_.size());
+      for (std::size_t i = 0; i < entries_.size(); ++i) {
+        byKey_.emplace(cacheKey(entries_[i].widePath), i);
+      }
+    }
+    const auto it =
+        isOwnCacheKey(widePath) ? byKey_.find(widePath) : byKey_.find(cacheKey(widePath));
+    return it == byKey_.end() ? entries_.size() : it->second;
+  }
+
+ private:
+  std::size_t probeStart(std::string_view path) const {
+    return std::hash<std::string_view>()(path) & (table_.size() - 1);
+  }
+
+  const std::vector<FileEntry>& entries_;
+  std::vector<std::uint32_t> table_;                     // entry number + 1; 0 for an empty place
+  std::unordered_map<std::wstring, std::size_t> byKey_;  // made at the first other spelling
+};
+
+// Hands each line of the file to take, reading a piece at a time; false when the file is
+// missing, larger than limit or unreadable (lines already handed out are then to be dropped).
+template <typename Take>
+bool forEachLineOfFile(const std::wstring& path, std::uint64_t limit, Take take) {
+  FileHandle file;
+  // Nobody may write the file while it is read, so the content is one consistent version.
+  if (!file.openForReadDenyWrite(path)) return false;
+  std::uint64_t size = 0;
+  if (!file.size(size) || size > limit) return false;
+  std::string buffer(65536, '\0');
+  std::string carry;  // the start of a line that continues in the next piece
+  std::uint64_t total = 0;
+  while (total < size) {
+    std::size_t got = 0;
+    const std::size_t want =
+        static_cast<std::size_t>(std::min<std::uint64_t>(buffer.size(), size - total));
+    if (!file.read(buffer.data(), want, got)) return false;
+    if (got == 0) return false;
+    total += got;
+    const std::string_view piece(buffer.data(), got);
+    std::size_t start = 0;
+    for (std::size_t end = piece.find('\n'); end != std::string_view::npos;
+         end = piece.find('\n', start)) {
+      if (carry.empty()) {
+        take(piece.substr(start, end - start));
+      } else {
+        carry.append(piece.substr(start, end - start));
+        take(std::string_view(carry));
+        carry.clear();
+      }
+      start = end + 1;
+    }
+    carry.append(piece.substr(start));
+  }
+  if (!carry.empty()) take(std::string_view(carry));
+  return true;
+}
+
+}  // namespace
+
+CacheSlot knownSlot(std::uint64_t size, std::uint64_t writeTime, std::string_view hash) {
+  CacheSlot slot;
+  slot.size = size;
+  slot.writeTime = writeTime;
+  std::copy_n(hash.begin(), std::min(hash.size(), slot.hash.size()), slot.hash.begin());
+  slot.known = true;
+  return slot;
+}
+
+bool slotHashIs(const CacheSlot& slot, const std::string& hash) {
+  return slot.known && std::string_view(slot.hash.data(), slot.hash.size()) == hash;
+}
+
+void loadEntryCache(const std::wstring& gameDir, const std::vector<FileEntry>& entries,
+                    EntryCache& cache) {
+  cache.assign(entries.size(), CacheSlot());
+  if (entries.empty()) return;
+  EntryIndex index(entries);
+  const bool read =
+      forEachLineOfFile(gameDir + kCacheFileName, kCacheMaxBytes, [&](std::string_view text) {
+        CacheLine line;
+        if (!splitCacheLine(text, line)) return;
+        const std::size_t i = index.find(line.path);
+        if (i < entries.size()) cache[i] = knownSlot(line.size, line.writeTime, line.hash);
+      });
+  if (!read) cache.assign(entries.size(), CacheSlot());
+}
+
 void parseCacheText(std::string_view text, HashCache& cache) {
   cache.clear();
   // One record per line: the table is sized once instead of rehashing as it grows.
@@ -94,21 +233,16 @@ void parseCacheText(std::string_view text, HashCache& cache) {
   std::string_view rest(text);
   while (!rest.empty()) {
     const std::size_t end = rest.find('\n');
-    std::string_view line = rest.substr(0, end);
+    const std::string_view piece = rest.substr(0, end);
     rest = end == std::string_view::npos ? std::string_view() : rest.substr(end + 1);
-    if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
-    const std::size_t tab1 = line.find('\t');
-    if (tab1 != 64) continue;
-    const std::size_t tab2 = line.find('\t', tab1 + 1);
-    if (tab2 == std::string_view::npos) continue;
-    const std::size_t tab3 = line.find('\t', tab2 + 1);
-    if (tab3 == std::string_view::npos) continue;
+    CacheLine line;
+    if (!splitCacheLine(piece, line)) continue;
     std::wstring widePath;
-    if (!isSafeRelativePath(line.substr(tab3 + 1), widePath)) continue;
+    if (!isSafeRelativePath(line.path, widePath)) continue;
     CacheRecord record;
-    record.hash = std::string(line.substr(0, 64));
-    record.size = parseDecimal(line.substr(tab1 + 1, tab2 - tab1 - 1));
-    record.writeTime = parseDecimal(line.substr(tab2 + 1, tab3 - tab2 - 1));
+    record.hash = std::string(line.hash);
+    record.size = line.size;
+    record.writeTime = line.writeTime;
     // A path already in lower case, nearly all of them, becomes the key itself.
     cache.insert_or_assign(isOwnCacheKey(widePath) ? std::move(widePath) : cacheKey(widePath),
                            std::move(record));
@@ -118,27 +252,31 @@ void parseCacheText(std::string_view text, HashCache& cache) {
 namespace {
 
 // One record's line: hash, size, time and the entry's path as the manifest writes it.
-void appendCacheLine(std::string& text, const FileEntry& entry, const CacheRecord& record) {
+void appendCacheLine(std::string& text, const FileEntry& entry, std::string_view hash,
+                     std::uint64_t size, std::uint64_t writeTime) {
   char digits[24];
   const auto appendNumber = [&text, &digits](std::uint64_t value) {
     const auto result = std::to_chars(digits, digits + sizeof(digits), value);
     text.append(digits, result.ptr);
   };
-  text += record.hash;
+  text += hash;
   text += '\t';
-  appendNumber(record.size);
+  appendNumber(size);
   text += '\t';
-  appendNumber(record.writeTime);
+  appendNumber(writeTime);
   text += '\t';
   text += entry.path;
   text += '\n';
 }
 
-// Whether the file at path holds exactly the cache text of these records. Read and compared
+// appendLine(text, i) appends entry i's line, if it has a record, to text.
+using AppendEntryLine = std::function<void(std::string&, std::size_t)>;
+
+// Whether the file at path holds exactly the cache text of the entries. Read and compared
 // a piece at a time: on a run that changed nothing, the 10 MB of a large folder's cache is
 // neither built nor read whole.
-bool cacheFileHolds(const std::wstring& path, const std::vector<FileEntry>& entries,
-                    const HashCache& cache) {
+bool cacheFileHolds(const std::wstring& path, std::size_t entries,
+                    const AppendEntryLine& appendLine) {
   FileHandle file;
   if (!file.openForRead(path, false)) return false;
   std::string expected;
@@ -157,10 +295,8 @@ bool cacheFileHolds(const std::wstring& path, const std::vector<FileEntry>& entr
     expected.clear();
     return true;
   };
-  for (const FileEntry& entry : entries) {
-    const CacheRecord* record = findCacheRecord(cache, entry.widePath);
-    if (record == nullptr) continue;
-    appendCacheLine(expected, entry, *record);
+  for (std::size_t i = 0; i < entries; ++i) {
+    appendLine(expected, i);
     if (expected.size() >= read.size() && !matchesFile()) return false;
   }
   if (!matchesFile()) return false;
@@ -168,22 +304,47 @@ bool cacheFileHolds(const std::wstring& path, const std::vector<FileEntry>& entr
   return file.read(read.data(), 1, extra) && extra == 0;
 }
 
+// Writes the cache text of the entries, unless the file already holds it: a run that changed
+// nothing would rewrite (and flush to disk) the same bytes.
+void saveCacheText(const std::wstring& gameDir, std::size_t entries,
+                   const AppendEntryLine& appendLine) {
+  const std::wstring path = gameDir + kCacheFileName;
+  if (cacheFileHolds(path, entries, appendLine)) return;
+  std::string text;
+  for (std::size_t i = 0; i < entries; ++i) appendLine(text, i);
+  writeFileAtomically(path, text);
+}
+
+AppendEntryLine mapLines(const std::vector<FileEntry>& entries, const HashCache& cache) {
+  return [&entries, &cache](std::string& text, std::size_t i) {
+    const CacheRecord* record = findCacheRecord(cache, entries[i].widePath);
+    if (record != nullptr) {
+      appendCacheLine(text, entries[i], record->hash, record->size, record->writeTime);
+    }
+  };
+}
+
 }  // namespace
 
 std::string cacheText(const std::vector<FileEntry>& entries, const HashCache& cache) {
   std::string text;
-  for (const FileEntry& entry : entries) {
-    const CacheRecord* record = findCacheRecord(cache, entry.widePath);
-    if (record != nullptr) appendCacheLine(text, entry, *record);
-  }
+  const AppendEntryLine appendLine = mapLines(entries, cache);
+  for (std::size_t i = 0; i < entries.size(); ++i) appendLine(text, i);
   return text;
 }
 
 void saveCache(const std::wstring& gameDir, const std::vector<FileEntry>& entries,
                const HashCache& cache) {
-  // A run that changed nothing would rewrite (and flush to disk) the same bytes; a file that
-  // already holds them exactly is left alone.
-  const std::wstring path = gameDir + kCacheFileName;
-  if (cacheFileHolds(path, entries, cache)) return;
-  writeFileAtomically(path, cacheText(entries, cache));
+  saveCacheText(gameDir, entries.size(), mapLines(entries, cache));
+}
+
+void saveEntryCache(const std::wstring& gameDir, const std::vector<FileEntry>& entries,
+                    const EntryCache& cache) {
+  saveCacheText(gameDir, entries.size(), [&entries, &cache](std::string& text, std::size_t i) {
+    const CacheSlot& slot = cache[i];
+    if (slot.known) {
+      appendCacheLine(text, entries[i], std::string_view(slot.hash.data(), slot.hash.size()),
+                      slot.size, slot.writeTime);
+    }
+  });
 }

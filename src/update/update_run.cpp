@@ -101,17 +101,17 @@ struct RunData {
   // The last run of this folder did not complete: files it wrote may not be on disk yet
   // (every completed run synced its writes before it ended).
   bool previousRunInterrupted = false;
-  // The files recorded in the cache since the last sync whose bytes may still be only in
+  // The entries recorded in the cache since the last sync whose bytes may still be only in
   // memory (under state.cacheLock): those written by this run, and after an interrupted run
   // those hashed, which that run may have written.
-  std::vector<std::wstring> unsynced;
+  std::vector<std::size_t> unsynced;
 };
 
-void storeRecord(LauncherState& state, RunData& run, const std::wstring& widePath,
-                 const CacheRecord& record, bool mayBeUnsynced) {
+void storeRecord(LauncherState& state, RunData& run, std::size_t i, const CacheSlot& slot,
+                 bool mayBeUnsynced) {
   std::lock_guard<std::mutex> guard(state.cacheLock);
-  state.cache[cacheKey(widePath)] = record;
-  if (mayBeUnsynced) run.unsynced.push_back(widePath);
+  state.cache[i] = slot;
+  if (mayBeUnsynced) run.unsynced.push_back(i);
 }
 
 // Writes patcher_cache.dat, once the files it newly vouches for are on disk.
@@ -129,15 +129,15 @@ void syncAndSaveCache(LauncherState& state, const UpdateSettings& settings, RunD
   if (!run.unsynced.empty() && settings.syncWrites) {
     std::vector<std::wstring> paths;
     paths.reserve(run.unsynced.size());
-    for (const std::wstring& widePath : run.unsynced) paths.push_back(run.gameDir + widePath);
+    for (const std::size_t i : run.unsynced) paths.push_back(run.gameDir + run.entries[i].widePath);
     // A file that may not be on disk loses its record: the next run hashes it again.
-    for (const std::size_t i : syncWrittenFiles(run.gameDir, paths)) {
-      state.cache.erase(cacheKey(run.unsynced[i]));
+    for (const std::size_t k : syncWrittenFiles(run.gameDir, paths)) {
+      state.cache[run.unsynced[k]].known = false;
     }
     if (settings.afterSync) settings.afterSync();
   }
   run.unsynced.clear();
-  saveCache(run.gameDir, run.entries, state.cache);
+  saveEntryCache(run.gameDir, run.entries, state.cache);
 }
 
 // ---- check phase ----
@@ -154,7 +154,7 @@ constexpr std::size_t kScanBatch = 256;
 // Decides entry i from its attributes and the cache, without reading the file: 0 nothing to
 // do, 1 download, 2 hash. Writes only needsDownload[i] and stat[i]; path is the caller's
 // buffer for the full path, reused from one entry to the next.
-int scanEntry(const HashCache& cache, RunData& run, std::size_t i, std::wstring& path) {
+int scanEntry(const EntryCache& cache, RunData& run, std::size_t i, std::wstring& path) {
   const FileEntry& entry = run.entries[i];
   path.assign(run.gameDir).append(entry.widePath);
   FileInfo info;
@@ -174,9 +174,9 @@ int scanEntry(const HashCache& cache, RunData& run, std::size_t i, std::wstring&
     run.needsDownload[i] = 1;
     return 1;
   }
-  const CacheRecord* record = findCacheRecord(cache, entry.widePath);
-  if (record != nullptr && record->size == info.size && record->writeTime == info.lastWriteTime) {
-    run.needsDownload[i] = record->hash != entry.hash ? 1 : 0;
+  const CacheSlot& record = cache[i];
+  if (record.known && record.size == info.size && record.writeTime == info.lastWriteTime) {
+    run.needsDownload[i] = slotHashIs(record, entry.hash) ? 0 : 1;
     return run.needsDownload[i];
   }
   return 2;
@@ -193,7 +193,7 @@ void checkFiles(LauncherState& state, RunData& run) {
     // the lock, held by this thread for the whole scan, keeps it that way, and the workers
     // only read it. Each entry's slots are written by the one job that owns its index.
     std::lock_guard<std::mutex> guard(state.cacheLock);
-    const HashCache& cache = state.cache;
+    const EntryCache& cache = state.cache;
     runJobsInParallel((n + kScanBatch - 1) / kScanBatch, [&](std::size_t batch) {
       const std::size_t end = std::min(n, (batch + 1) * kScanBatch);
       std::wstring path;
@@ -222,7 +222,7 @@ void checkFiles(LauncherState& state, RunData& run) {
     const std::string hash = HashFile(run.gameDir + entry.widePath, hashProgress, &state);
     if (hash != entry.hash) run.needsDownload[i] = 1;
     if (!hash.empty()) {
-      storeRecord(state, run, entry.widePath, {run.stat[i].size, run.stat[i].writeTime, hash},
+      storeRecord(state, run, i, knownSlot(run.stat[i].size, run.stat[i].writeTime, hash),
                   run.previousRunInterrupted);
     }
     state.filesDone.fetch_add(1);
@@ -285,7 +285,7 @@ bool downloadFiles(LauncherState& state, const UpdateSettings& settings, FileSer
         if (r == DownloadResult::Ok) {
           FileInfo info;
           if (getEntryInfo(target, info) && info.isRegularFile()) {
-            storeRecord(state, run, entry.widePath, {info.size, info.lastWriteTime, entry.hash},
+            storeRecord(state, run, jobs[job], knownSlot(info.size, info.lastWriteTime, entry.hash),
                         true);
           }
           state.filesDone.fetch_add(1);
@@ -373,7 +373,7 @@ bool inTheWay(const DownloadPaths& pending, const std::wstring& key) {
 }
 
 // The delete list; with onlyInTheWayOf, just its entries that would block those downloads.
-void applyDeletions(LauncherState& state, const JsonValue& root, const RunData& run,
+void applyDeletions(const JsonValue& root, const RunData& run,
                     const DownloadPaths* onlyInTheWayOf = nullptr) {
   const JsonValue& list = root.member("delete");
   if (list.kind != JsonKind::Array || list.elements.empty()) return;
@@ -401,10 +401,6 @@ void applyDeletions(LauncherState& state, const JsonValue& root, const RunData& 
     if (onlyInTheWayOf != nullptr && !inTheWay(*onlyInTheWayOf, key)) continue;
     // deleteFile removes a read-only file too, and a link itself, never what it points at.
     deleteFile(run.gameDir + widePath);
-    if (listedKeys.count(key) == 0) {
-      std::lock_guard<std::mutex> guard(state.cacheLock);
-      state.cache.erase(key);
-    }
     std::wstring folder = widePath;
     for (std::size_t sep = folder.find_last_of(L"\\/"); sep != std::wstring::npos;
          sep = folder.find_last_of(L"\\/")) {
@@ -448,37 +444,6 @@ void removeTemporaries(const JsonValue& root, const RunData& run) {
 // next completed run look for them.
 constexpr std::string_view kCompletedNote = "completed\n";
 
-// Reads patcher_cache.dat on a thread of its own while the manifest is fetched, checked and
-// read (or on the caller's thread when none can be started). The thread is always joined,
-// also when the run ends before the check phase.
-class CacheLoader {
- public:
-  CacheLoader(const std::wstring& gameDir, bool wanted) : gameDir_(gameDir) {
-    if (!wanted) return;
-    try {
-      thread_ = std::thread([this] { loadCache(gameDir_, cache_); });
-    } catch (const std::system_error&) {
-      loadCache(gameDir_, cache_);
-    }
-  }
-  CacheLoader(const CacheLoader&) = delete;
-  CacheLoader& operator=(const CacheLoader&) = delete;
-  ~CacheLoader() {
-    if (thread_.joinable()) thread_.join();
-  }
-
-  // The records read (none when not wanted); once.
-  HashCache take() {
-    if (thread_.joinable()) thread_.join();
-    return std::move(cache_);
-  }
-
- private:
-  const std::wstring gameDir_;
-  HashCache cache_;
-  std::thread thread_;
-};
-
 }  // namespace
 
 // ---- runUpdate ----
@@ -515,8 +480,6 @@ void runUpdate(LauncherState& state, bool repair, const UpdateSettings& settings
     return;
   }
 
-  // The cache file (10 MB for 100,000 files) is read meanwhile; a repair does not use it.
-  CacheLoader cacheLoader(run.gameDir, !repair);
   postPhase(state, kStatusConnecting);
   ChosenManifest chosen;
   if (chooseManifest(state, settings, run.gameDir, chosen) != StepResult::Ok) return;
@@ -536,7 +499,14 @@ void runUpdate(LauncherState& state, bool repair, const UpdateSettings& settings
 
   postPhase(state, kStatusChecking);
   {
-    HashCache loaded = cacheLoader.take();
+    // The cache file (10 MB for 100,000 files) is read into a slot per entry, now that the
+    // entries are known; a repair does not use it.
+    EntryCache loaded;
+    if (repair) {
+      loaded.assign(run.entries.size(), CacheSlot());
+    } else {
+      loadEntryCache(run.gameDir, run.entries, loaded);
+    }
     std::lock_guard<std::mutex> guard(state.cacheLock);
     state.cache = std::move(loaded);
   }
@@ -548,7 +518,7 @@ void runUpdate(LauncherState& state, bool repair, const UpdateSettings& settings
   // it goes first. Every other deletion waits until all downloads have succeeded.
   {
     const DownloadPaths pending = downloadPaths(run);
-    if (!pending.files.empty()) applyDeletions(state, root, run, &pending);
+    if (!pending.files.empty()) applyDeletions(root, run, &pending);
   }
   if (settings.useChunks) {
     run.chunkSources = findChunkSources(run.gameDir, run.entries, run.needsDownload, root);
@@ -556,7 +526,7 @@ void runUpdate(LauncherState& state, bool repair, const UpdateSettings& settings
   if (!downloadFiles(state, settings, servers, run)) return;
 
   postPhase(state, kStatusApplying);
-  applyDeletions(state, root, run);
+  applyDeletions(root, run);
   removeChunkStaging(run.gameDir);
   if (run.previousRunInterrupted) removeTemporaries(root, run);
   syncAndSaveCache(state, settings, run);

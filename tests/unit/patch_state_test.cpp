@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include "base/files.h"
 #include "test_support.h"
 #include "update/update_settings.h"
 
@@ -100,6 +101,45 @@ TEST(PatchStateTest, RecordsAreFoundByAnySpellingOfTheirPath) {
   EXPECT_TRUE(isOwnCacheKey(L"data\\plain.bin"));
   EXPECT_FALSE(isOwnCacheKey(L"Data\\plain.bin"));
   EXPECT_FALSE(isOwnCacheKey(L"\u00e9.bin"));
+}
+
+TEST(PatchStateTest, EntrySlotsAreFilledByAnySpellingAndWrittenBackInManifestOrder) {
+  TempDir dir;
+  const std::wstring gameDir = normalizeGameDir(dir.path());
+  const std::string h(64, 'f'), g(64, 'a');
+  // Lines of files the manifest no longer lists, longer together than one piece of the read:
+  // the lines after them, one of them across a piece's end, are read whole.
+  std::string unlisted;
+  for (int i = 0; i < 1000; ++i) unlisted += h + "\t7\t70\told/" + std::to_string(i) + ".bin\n";
+  dir.write("patcher_cache.dat", h + "\t1\t10\tdata/plain.bin\n" +  // as the entry spells it
+                                     h +
+                                     "\t2\t20\tDATA/\xC3\x89T\xC3\x89.bin\n" +  // another spelling
+                                     h + "\t3\t30\tgone.bin\n" +                // no such entry
+                                     h + "\t4\t40\t../escape.bin\n" +           // unsafe
+                                     unlisted + h + "\t5\t50\tlast.bin\n" + g +
+                                     "\t6\t60\tdata/plain.bin\r\n");  // later wins
+  const std::vector<FileEntry> entries = {
+      entry("new.bin", L"new.bin"), entry("Data/\xC3\xA9t\xC3\xA9.bin", L"Data\\\u00e9t\u00e9.bin"),
+      entry("data/plain.bin", L"data\\plain.bin"), entry("last.bin", L"last.bin")};
+  EntryCache cache;
+  loadEntryCache(gameDir, entries, cache);
+  ASSERT_EQ(cache.size(), 4u);
+  EXPECT_FALSE(cache[0].known);
+  EXPECT_TRUE(cache[1].known);
+  EXPECT_EQ(cache[1].writeTime, 20u);
+  EXPECT_TRUE(slotHashIs(cache[2], g));
+  EXPECT_EQ(cache[2].size, 6u);
+  EXPECT_EQ(cache[3].size, 5u);
+
+  saveEntryCache(gameDir, entries, cache);
+  EXPECT_EQ(dir.read("patcher_cache.dat"), h + "\t2\t20\tData/\xC3\xA9t\xC3\xA9.bin\n" + g +
+                                               "\t6\t60\tdata/plain.bin\n" + h +
+                                               "\t5\t50\tlast.bin\n");
+  // A missing file leaves every slot unknown.
+  deleteFile(dir.file("patcher_cache.dat"));
+  loadEntryCache(gameDir, entries, cache);
+  ASSERT_EQ(cache.size(), 4u);
+  EXPECT_FALSE(cache[1].known || cache[2].known || cache[3].known);
 }
 
 TEST(PatchStateTest, InstalledVersion) {
