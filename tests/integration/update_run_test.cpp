@@ -383,6 +383,7 @@ TEST_F(UpdateRunTest, UpToSixteenRequestsInFlight) {
     TempDir target;
     LauncherState st;
     ASSERT_TRUE(startUpdate(st, false, testSettings(s, target)));
+    // While every answer is held back, the requests the server has are all there are.
     const int expected = files < 16 ? files : 16;
     EXPECT_TRUE(pollUntil([&] { return s.stalledCount() == expected; })) << files;
     EXPECT_EQ(fileRequests(s), expected) << files;
@@ -391,13 +392,14 @@ TEST_F(UpdateRunTest, UpToSixteenRequestsInFlight) {
     joinUpdate(st);
     EXPECT_EQ(st.phase.load(), kStatusReady);
     EXPECT_EQ(fileRequests(s), files);
-    EXPECT_EQ(s.maxInFlight(), expected) << files;
   }
 }
 
 TEST_F(UpdateRunTest, ManyFilesOverASlowRoundTripKeepRequestsInFlight) {
   // Every file is answered 60 ms late. Four at a time, 96 files would wait 24 such delays in
-  // a row; the server sees far more at once, never more than sixteen, and every byte lands.
+  // a row; the server sees far more at once, and every byte lands. (The cap of sixteen is
+  // UpToSixteenRequestsInFlight's: here a request whose answer the client has read whole may
+  // still count at the server for a moment while its successor arrives.)
   Release r;
   for (int i = 0; i < 96; ++i) {
     r.files.push_back({numbered("slow/f", i, ".bin"), noiseBytes(3000 + 500 * i, 300 + i)});
@@ -410,7 +412,6 @@ TEST_F(UpdateRunTest, ManyFilesOverASlowRoundTripKeepRequestsInFlight) {
   EXPECT_EQ(run(), "1 2 2/1 3 4 5 8 8");
   EXPECT_EQ(state.phase.load(), kStatusReady);
   EXPECT_GT(server.maxInFlight(), 8);
-  EXPECT_LE(server.maxInFlight(), 16);
   for (const ReleaseFile& f : r.files) EXPECT_TRUE(game.read(f.path) == f.content) << f.path;
   EXPECT_EQ(state.filesDone.load(), 96);
 }
