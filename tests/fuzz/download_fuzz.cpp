@@ -4,8 +4,9 @@
 //   - no more content is ever written than the entry's size, and no stream longer than its
 //     bound is taken;
 //   - a stream is verified only with the right size and hash: fed again with the size and
-//     SHA-256 of what it inflated to, a stream that ended verifies (unless it runs past the
-//     bound for that size), and with one digit of the hash changed it does not.
+//     SHA-256 of what it inflated to, a stream that ended inflates the same and verifies
+//     (unless it runs past the bound for that size), and with one digit of the hash changed it
+//     does not.
 #include <algorithm>
 #include <cstdint>
 #include <cstdio>
@@ -80,8 +81,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   entry.size = first.written.size();
   entry.hash = sha256(first.written);
   const Outcome right = feed(entry, stream, streamSize, chunk);
-  check(right.written == first.written, "the same stream inflated differently");
-  check(right.verified || streamSize > maxStreamBytes(entry.size), "a good stream was refused");
+  // Against its own, smaller size the stream may run past the bound and be refused partway;
+  // within the bound it inflates to the same bytes and verifies.
+  if (streamSize <= maxStreamBytes(entry.size)) {
+    check(right.written == first.written, "the same stream inflated differently");
+    check(right.verified, "a good stream was refused");
+  }
   entry.hash[0] = entry.hash[0] == '0' ? '1' : '0';
   check(!feed(entry, stream, streamSize, chunk).verified, "a wrong hash was accepted");
   return 0;
