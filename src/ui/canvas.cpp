@@ -10,7 +10,7 @@ constexpr const wchar_t* kTextFamily = L"Segoe UI";
 constexpr const wchar_t* kIconFamily = L"Segoe MDL2 Assets";
 
 // In the order of TextFormat.
-constexpr TextFormatSpec kFormats[kTextFormatCount] = {
+constexpr TextFormatStyle kFormats[kTextFormatCount] = {
     {kTextFamily, 900, 50.0f, HAlign::Leading, VAlign::Top, false, false},    // Black50
     {kTextFamily, 400, 13.0f, HAlign::Leading, VAlign::Top, false, false},    // Regular13
     {kTextFamily, 600, 14.0f, HAlign::Leading, VAlign::Centre, true, false},  // Semibold14
@@ -28,7 +28,7 @@ constexpr TextFormatSpec kFormats[kTextFormatCount] = {
 };
 }  // namespace
 
-const TextFormatSpec& textFormatSpec(TextFormat format) {
+const TextFormatStyle& textFormatStyle(TextFormat format) {
   const int i = static_cast<int>(format);
   return kFormats[(i >= 0 && i < kTextFormatCount) ? i : 0];
 }

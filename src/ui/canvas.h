@@ -90,7 +90,7 @@ inline constexpr int kTextFormatCount = 14;
 enum class HAlign : int { Default, Leading, Trailing, Centre };
 enum class VAlign : int { Default, Top, Centre, Bottom };
 
-struct TextFormatSpec {
+struct TextFormatStyle {
   const wchar_t* family;  // "Segoe UI" or "Segoe MDL2 Assets"
   int weight;             // 300 light .. 900 black
   float size;             // canvas units
@@ -99,7 +99,7 @@ struct TextFormatSpec {
   bool trimmed;           // one line, trimmed with an ellipsis; otherwise wrapped
   bool icons;             // drawn from the icon font
 };
-const TextFormatSpec& textFormatSpec(TextFormat format);
+const TextFormatStyle& textFormatStyle(TextFormat format);
 
 struct TextSize {
   float width = 0, height = 0;

@@ -126,7 +126,7 @@ void doPopClip(void* self) {
 
 void doDrawText(void* self, std::wstring_view text, TextFormat format, std::uint32_t rgb,
                 float opacity, RectF rect, HAlign horizontal, VAlign vertical) {
-  const TextFormatSpec& style = textFormatSpec(format);
+  const TextFormatStyle& style = textFormatStyle(format);
   DrawCall& c = append(self, DrawKind::Text);
   c.text.assign(text);
   c.format = format;
@@ -160,7 +160,7 @@ constexpr CanvasOps kRecordingOps = {
 }  // namespace
 
 TextSize recordedTextSize(std::wstring_view text, TextFormat format, float maxWidth) {
-  const TextFormatSpec& style = textFormatSpec(format);
+  const TextFormatStyle& style = textFormatStyle(format);
   float width = static_cast<float>(text.size()) * style.size * kRecordedAdvance;
   // Wrapping formats break at the layout width; trimmed ones stay on one line.
   float lines = 1.0f;

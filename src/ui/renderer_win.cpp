@@ -104,7 +104,7 @@ void chooseFamilies() {
 
 void createTextFormats() {
   for (int i = 0; i < kTextFormatCount; ++i) {
-    const TextFormatSpec& style = textFormatSpec(static_cast<TextFormat>(i));
+    const TextFormatStyle& style = textFormatStyle(static_cast<TextFormat>(i));
     // Without the icon font, glyphs that have no drawn likeness fall back to the text family.
     const bool iconFamily = style.icons && g.iconFont;
     const wchar_t* family = iconFamily ? style.family : g.textFamily.c_str();
@@ -125,7 +125,7 @@ void createTextFormats() {
   // One ellipsis sign, made from the first trimmed format, shared by all trimmed formats.
   IDWriteInlineObject* ellipsis = nullptr;
   for (int i = 0; i < kTextFormatCount; ++i) {
-    if (!textFormatSpec(static_cast<TextFormat>(i)).trimmed || !g.formats[i]) continue;
+    if (!textFormatStyle(static_cast<TextFormat>(i)).trimmed || !g.formats[i]) continue;
     if (!ellipsis) g.dwrite->CreateEllipsisTrimmingSign(g.formats[i], &ellipsis);
     const DWRITE_TRIMMING trimming = {DWRITE_TRIMMING_GRANULARITY_CHARACTER, 0, 0};
     g.formats[i]->SetWordWrapping(DWRITE_WORD_WRAPPING_NO_WRAP);
@@ -382,7 +382,7 @@ Canvas direct2DCanvas(int hoverId, int hoverIndex, int pressedId) {
 
 void opDrawText(void*, std::wstring_view text, TextFormat format, std::uint32_t rgb, float opacity,
                 RectF r, HAlign horizontal, VAlign vertical) {
-  const TextFormatSpec& style = textFormatSpec(format);
+  const TextFormatStyle& style = textFormatStyle(format);
   if (style.icons && !g.iconFont && text.size() == 1) {
     Canvas c = direct2DCanvas(0, -1, 0);
     if (drawIconShape(c, text[0], r, style.size, rgb, opacity)) return;

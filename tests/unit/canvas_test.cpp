@@ -202,16 +202,16 @@ TEST(IconShapes, EveryGlyphOfTheScreensIsDrawnInsideItsBox) {
 }
 
 TEST(TextFormats, TableMatchesTheFormatsTheScreensName) {
-  EXPECT_EQ(textFormatSpec(TextFormat::Light44).weight, 300);
-  EXPECT_FLOAT_EQ(textFormatSpec(TextFormat::Light44).size, 44);
-  EXPECT_TRUE(textFormatSpec(TextFormat::Light44).trimmed);
-  EXPECT_EQ(textFormatSpec(TextFormat::Black50).weight, 900);
-  EXPECT_FLOAT_EQ(textFormatSpec(TextFormat::Regular13_5).size, 13.5f);
-  EXPECT_FALSE(textFormatSpec(TextFormat::Regular13_5).trimmed);
-  EXPECT_EQ(textFormatSpec(TextFormat::Bold22Centred).horizontal, HAlign::Centre);
-  EXPECT_TRUE(textFormatSpec(TextFormat::Icons10).icons);
-  EXPECT_FALSE(textFormatSpec(TextFormat::Icons10).trimmed);
+  EXPECT_EQ(textFormatStyle(TextFormat::Light44).weight, 300);
+  EXPECT_FLOAT_EQ(textFormatStyle(TextFormat::Light44).size, 44);
+  EXPECT_TRUE(textFormatStyle(TextFormat::Light44).trimmed);
+  EXPECT_EQ(textFormatStyle(TextFormat::Black50).weight, 900);
+  EXPECT_FLOAT_EQ(textFormatStyle(TextFormat::Regular13_5).size, 13.5f);
+  EXPECT_FALSE(textFormatStyle(TextFormat::Regular13_5).trimmed);
+  EXPECT_EQ(textFormatStyle(TextFormat::Bold22Centred).horizontal, HAlign::Centre);
+  EXPECT_TRUE(textFormatStyle(TextFormat::Icons10).icons);
+  EXPECT_FALSE(textFormatStyle(TextFormat::Icons10).trimmed);
   int trimmed = 0;
-  for (int i = 0; i < kTextFormatCount; ++i) trimmed += textFormatSpec(TextFormat(i)).trimmed;
+  for (int i = 0; i < kTextFormatCount; ++i) trimmed += textFormatStyle(TextFormat(i)).trimmed;
   EXPECT_EQ(trimmed, 8);
 }

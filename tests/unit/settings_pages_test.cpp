@@ -68,9 +68,9 @@ void expectTextsFit(const RecordingCanvas& rec, Measure m, const std::string& wh
                     bool apart = true) {
   std::vector<const DrawCall*> visible;
   for (const DrawCall* call : rec.texts()) {
-    const TextFormatSpec& spec = textFormatSpec(call->format);
-    if (spec.icons || call->text.empty()) continue;
-    const TextSize size = measured(m, *call, spec.trimmed ? 10000.0f : call->rect.width());
+    const TextFormatStyle& style = textFormatStyle(call->format);
+    if (style.icons || call->text.empty()) continue;
+    const TextSize size = measured(m, *call, style.trimmed ? 10000.0f : call->rect.width());
     EXPECT_LE(size.width, call->rect.width() + 0.5f) << where << ": " << narrow(call->text);
     EXPECT_LE(size.height, call->rect.height() + 0.5f) << where << ": " << narrow(call->text);
     const RectF r = shown(*call);
