@@ -1,6 +1,8 @@
-// chunkLength: a gear hash (one table lookup, shift and add a byte) with normalized chunking:
-// a stricter pattern before the average length and a looser one after it, which narrows the
-// spread of chunk lengths around the average.
+// chunkLength: a gear hash (one table lookup, shift and add a byte) tested against one
+// pattern everywhere past the shortest length. One pattern, not a stricter one before the
+// average and a looser one after it: a cut that depends only on the bytes before it, not on
+// how far the chunk has come, lets the cuts after an edit fall back onto the old ones at the
+// first old cut past the edit, where a position-dependent pattern drifts for several chunks.
 #include "formats/chunking.h"
 
 #include <algorithm>
@@ -24,11 +26,10 @@ constexpr std::array<std::uint64_t, 256> makeGearTable() {
 }
 constexpr std::array<std::uint64_t, 256> kGear = makeGearTable();
 
-// The hash shifts left once a byte, so its top bits depend on the last 64 bytes; the patterns
-// test top bits. 22 bits before the average length, 18 after (2^20 on average, normalized by
-// two bits each way).
-constexpr std::uint64_t kStrictMask = ~std::uint64_t{0} << (64 - 22);
-constexpr std::uint64_t kLooseMask = ~std::uint64_t{0} << (64 - 18);
+// The hash shifts left once a byte, so its top bits depend on the last 64 bytes; the pattern
+// tests 17 top bits (a cut every 2^17 bytes on average).
+constexpr std::uint64_t kPatternMask = ~std::uint64_t{0} << (64 - 17);
+static_assert(kChunkPatternBytes == std::size_t{1} << 17);
 // Bytes hashed before the first position that may end a chunk, so the hash there is already
 // a function of the content before it, not of where the chunk began.
 constexpr std::size_t kWindowBytes = 64;
@@ -38,17 +39,12 @@ constexpr std::size_t kWindowBytes = 64;
 std::size_t chunkLength(const std::uint8_t* data, std::size_t size) {
   const std::size_t limit = std::min(size, kChunkMaxBytes);
   if (limit <= kChunkMinBytes) return limit;
-  const std::size_t normal = std::min(limit, kChunkAverageBytes);
   std::uint64_t hash = 0;
   std::size_t i = kChunkMinBytes - kWindowBytes;
   for (; i < kChunkMinBytes; ++i) hash = (hash << 1) + kGear[data[i]];
-  for (; i < normal; ++i) {
-    hash = (hash << 1) + kGear[data[i]];
-    if ((hash & kStrictMask) == 0) return i + 1;
-  }
   for (; i < limit; ++i) {
     hash = (hash << 1) + kGear[data[i]];
-    if ((hash & kLooseMask) == 0) return i + 1;
+    if ((hash & kPatternMask) == 0) return i + 1;
   }
   return limit;
 }

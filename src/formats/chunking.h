@@ -9,11 +9,13 @@
 
 // Files larger than this are cut into chunks.
 inline constexpr std::uint64_t kChunkedFileMinBytes = 4194304;  // 4 MiB
-// No chunk is shorter (except the last of a file) or longer than these; cuts aim at about
-// kChunkAverageBytes.
-inline constexpr std::size_t kChunkMinBytes = 262144;       // 256 KiB
-inline constexpr std::size_t kChunkAverageBytes = 1048576;  // 1 MiB
-inline constexpr std::size_t kChunkMaxBytes = 4194304;      // 4 MiB
+// No chunk is shorter (except the last of a file) or longer than these. Between them a cut
+// comes where the pattern is met, on average kChunkPatternBytes after the shortest length:
+// small enough that a changed place of a pack costs little more than its own bytes, large
+// enough that the chunk list of a 1 GiB pack stays near half a megabyte of manifest.
+inline constexpr std::size_t kChunkMinBytes = 65536;       // 64 KiB
+inline constexpr std::size_t kChunkPatternBytes = 131072;  // 128 KiB
+inline constexpr std::size_t kChunkMaxBytes = 1048576;     // 1 MiB
 
 // The length of the chunk that starts at data[0]. size is how much data follows; it must be at
 // least kChunkMaxBytes unless the file ends within it. The result is never 0 for size > 0.
