@@ -13,8 +13,8 @@ using DataSink = std::function<bool(const std::uint8_t* bytes, std::uint32_t cou
 // The slowest a transfer may be: one that receives fewer than bytesPerSecond on average over
 // a whole window is given up as no answer (0), like a stalled one. A server that drips a byte
 // a second would otherwise hold a run for ever (the stall rule only sees silence). The floor,
-// 1 KiB/s over 60 s, is a sixty-fourth of a slow 64 KiB/s line: the sixteen downloads that a
-// run keeps in flight share such a line at 4 KiB/s each and always finish. The window counts
+// 1 KiB/s over 60 s, is a sixty-fourth of a slow 64 KiB/s line: the thirty-two downloads
+// that a run keeps in flight share such a line at 2 KiB/s each and always finish. The window counts
 // from the request, so it also bounds an answer whose headers drip.
 struct TransferFloor {
   std::uint32_t bytesPerSecond = 1024;

@@ -25,9 +25,9 @@ constexpr long kMaxRedirects = 10;
 // All header lines of an answer (and of the redirects before it) together; nothing a patch
 // server sends comes near it, and a server that sends more is no patch server.
 constexpr std::size_t kMaxHeaderBytes = 262144;
-// Idle handles kept for reuse: the download phase's sixteen transfers and the few requests
+// Idle handles kept for reuse: the download phase's thirty-two transfers and the few requests
 // beside them, so that each transfer finds a handle whose connection is still open.
-constexpr std::size_t kMaxIdleHandles = 20;
+constexpr std::size_t kMaxIdleHandles = 36;
 
 // ---- session ------------------------------------------------------------------------------
 

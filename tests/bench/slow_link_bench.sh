@@ -126,7 +126,7 @@ for _ in $(seq 1 100); do
 done
 "$proxy_exe" --upstream-port "$port" --rtt-ms "$rtt" --mbit "$mbit" >proxy.out 2>&1 &
 proxy_pid=$!
-for _ in $(seq 1 100); do
+for _ in $(seq 1 400); do  # up to 20 s on a loaded machine
   grep -q '^port ' proxy.out 2>/dev/null && break
   sleep 0.05
 done

@@ -3,6 +3,7 @@
 // the requests kept in flight and the error text of each download failure.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <map>
 #include <sstream>
@@ -11,6 +12,7 @@
 #include "base/text.h"
 #include "i18n/strings.h"
 #include "run_support.h"
+#include "update/fetch.h"
 #include "update/patch_state.h"
 
 namespace fs = std::filesystem;
@@ -215,22 +217,25 @@ TEST_F(UpdateRunTest, DeletePhaseRemovesFilesAndEmptiedFolders) {
 }
 
 TEST_F(UpdateRunTest, OneFailingDownloadStopsTheOthersAndFinishedOnesAreCached) {
-  // Sixteen transfers: f0 and f1 finish and their threads move on to f16 and f17; f2 fails
-  // while the other fifteen wait in stalls (f3 to f17); then they are let go. f18 and later
+  // A full set of transfers: f0 and f1 finish and their threads move on to the next two; f2
+  // fails while all the others wait in stalls; then they are let go. The files after those
   // are never asked for.
+  const int inFlight = static_cast<int>(kRequestsInFlight);
+  const int files = inFlight + 8;
   Release r;
-  for (int i = 0; i < 24; ++i)
+  for (int i = 0; i < files; ++i)
     r.files.push_back({numbered("f", i, ".bin"), noiseBytes(1000, 100 + i)});
   publishRelease(release, r);
   fs::remove(fs::path(release.file(compressedPath(r.files[2].content))));  // f2 answers 404
-  for (int i = 3; i < 24; ++i) {
+  for (int i = 3; i < files; ++i) {
     server.setFault(urlPath(r.files[i].content),
                     faultWith([](ServerFault& f) { f.stallBeforeAnswer = true; }));
   }
   UpdateSettings settings = testSettings(server, game);
   settings.downloadRetryPauseMs = 200;  // f0 and f1 finish long before f2 gives up
   ASSERT_TRUE(startUpdate(state, false, settings));
-  ASSERT_TRUE(pollUntil([&] { return state.cancel.load() && server.stalledCount() == 15; }));
+  ASSERT_TRUE(
+      pollUntil([&] { return state.cancel.load() && server.stalledCount() == inFlight - 1; }));
   server.releaseStalls();
   joinUpdate(state);
 
@@ -238,11 +243,11 @@ TEST_F(UpdateRunTest, OneFailingDownloadStopsTheOthersAndFinishedOnesAreCached) 
   EXPECT_EQ(state.phase.load(), kStatusError);
   const auto cache = readCacheFile(game);
   EXPECT_EQ(cache.size(), 2u);
-  for (int i = 0; i < 24; ++i) {
+  for (int i = 0; i < files; ++i) {
     const std::string name = r.files[i].path;
     EXPECT_EQ(game.exists(name), i < 2) << name;
     EXPECT_EQ(cache.count(name), i < 2 ? 1u : 0u) << name;
-    if (i >= 18) {
+    if (i >= inFlight + 2) {
       EXPECT_EQ(server.requestCount(urlPath(r.files[i].content)), 0) << name;
     }
   }
@@ -369,7 +374,7 @@ TEST_F(UpdateRunTest, CancellingDuringADownloadEndsQuietly) {
   EXPECT_FALSE(game.exists("patcher.ini"));
 }
 
-TEST_F(UpdateRunTest, UpToSixteenRequestsInFlight) {
+TEST_F(UpdateRunTest, RequestsInFlightStayWithinTheCap) {
   for (int files : {3, 40}) {
     Release r;
     for (int i = 0; i < files; ++i) r.files.push_back({numbered("w", i), numbered("worker ", i)});
@@ -384,7 +389,7 @@ TEST_F(UpdateRunTest, UpToSixteenRequestsInFlight) {
     LauncherState st;
     ASSERT_TRUE(startUpdate(st, false, testSettings(s, target)));
     // While every answer is held back, the requests the server has are all there are.
-    const int expected = files < 16 ? files : 16;
+    const int expected = std::min(files, static_cast<int>(kRequestsInFlight));
     EXPECT_TRUE(pollUntil([&] { return s.stalledCount() == expected; })) << files;
     EXPECT_EQ(fileRequests(s), expected) << files;
     s.clearFaults();
@@ -397,8 +402,8 @@ TEST_F(UpdateRunTest, UpToSixteenRequestsInFlight) {
 
 TEST_F(UpdateRunTest, ManyFilesOverASlowRoundTripKeepRequestsInFlight) {
   // Every file is answered 60 ms late. Four at a time, 96 files would wait 24 such delays in
-  // a row; the server sees far more at once, and every byte lands. (The cap of sixteen is
-  // UpToSixteenRequestsInFlight's: here a request whose answer the client has read whole may
+  // a row; the server sees far more at once, and every byte lands. (The cap itself is
+  // RequestsInFlightStayWithinTheCap's: here a request whose answer the client has read whole may
   // still count at the server for a moment while its successor arrives.)
   Release r;
   for (int i = 0; i < 96; ++i) {
@@ -426,9 +431,10 @@ TEST_F(UpdateRunTest, CancellingWithManyRequestsInFlightLeavesNoTemporaryFile) {
                     faultWith([](ServerFault& fault) { fault.stallAfter = 70000; }));
   }
   ASSERT_TRUE(startUpdate(state, false, testSettings(server, game)));
-  // Sixteen partial files on the disk, each transfer waiting for its next byte.
-  ASSERT_TRUE(pollUntil([&] { return server.stalledCount() == 16; }));
-  EXPECT_EQ(temporaryFiles(game).size(), 16u);
+  // A partial file on the disk for each transfer, each waiting for its next byte.
+  const int inFlight = static_cast<int>(kRequestsInFlight);
+  ASSERT_TRUE(pollUntil([&] { return server.stalledCount() == inFlight; }));
+  EXPECT_EQ(temporaryFiles(game).size(), kRequestsInFlight);
 #ifdef _WIN32
   // WinHTTP notices the cancel between its calls: the stalled reads must return first.
   state.cancel = true;
@@ -440,7 +446,7 @@ TEST_F(UpdateRunTest, CancellingWithManyRequestsInFlightLeavesNoTemporaryFile) {
   EXPECT_EQ(copyErrorText(state), L"");
   EXPECT_TRUE(temporaryFiles(game).empty());
   EXPECT_FALSE(game.exists("patcher.ini"));
-  EXPECT_EQ(fileRequests(server), 16) << "no file is asked for after the cancel";
+  EXPECT_EQ(fileRequests(server), inFlight) << "no file is asked for after the cancel";
 }
 
 TEST_F(UpdateRunTest, EachDownloadFailureHasItsText) {
