@@ -4,7 +4,9 @@
 //     the file on disk has that file's SHA-256), since the next run would trust it;
 // and after the normal run that follows (which must succeed)
 //   - the folder holds the release byte for byte, no ".ap_tmp" file is left, and every line
-//     of the cache holds the release's hash of a file with that size and time.
+//     of the cache holds the release's hash of a file with that size and time;
+//   - no chunk of a chunked file that the killed run had kept in the staging folder is
+//     fetched again (requests counted at the server).
 // The server sends at about 16 MB/s, so that a run lasts long enough to be killed anywhere.
 //
 // Usage: crash_soak [--kills N] [--seed S] [GoogleTest options]   (default 30 kills; CI)
@@ -51,8 +53,9 @@ const char* nameOf(Scenario s) {
   return "";
 }
 
-// The game as published: version 1, and version 2 that changes five files, adds four and
-// deletes four. About 8 MB each, most of it incompressible.
+// The game as published: version 1, and version 2 that changes five files, adds four, deletes
+// four and edits a large pack in place (cut into chunks). About 14 MB each, most of it
+// incompressible.
 Files releaseFiles(int version) {
   Files f;
   f["Play Quillmark.exe"] = noiseBytes(700 * 1024, 1);
@@ -65,6 +68,9 @@ Files releaseFiles(int version) {
   f["empty.dat"] = "";
   for (int i = 0; i < 4; ++i)
     f["old/gone" + std::to_string(i) + ".bin"] = noiseBytes(90000, 40 + i);
+  std::string world = noiseBytes(6 << 20, 70);
+  if (version == 2) world.replace(3 << 20, 300000, noiseBytes(320000, 71));
+  f["data/world.pak"] = world;
   if (version == 1) return f;
   for (int i = 0; i < 4; ++i) f.erase("old/gone" + std::to_string(i) + ".bin");
   for (int i = 0; i < 5; ++i)
@@ -156,11 +162,25 @@ class CrashSoak : public ::testing::Test {
     ASSERT_TRUE(publishFolder(source, release2, 2, o));
     server.serveFolder(release1.path(), "/one/");
     server.serveFolder(release2.path(), "/two/");
-    // About 16 MB/s: a run of 8 MB lasts about half a second.
+    // About 16 MB/s: a run of 14 MB lasts about a second.
     server.setFault("*", faultWith([](ServerFault& f) {
                       f.dripBytes = 65536;
                       f.dripEveryMs = 4;
                     }));
+  }
+
+  // The chunks a killed run kept in the staging folder, by the address of their object.
+  std::vector<std::string> stagedChunkUrls(const TempDir& game, int version) const {
+    std::vector<std::string> urls;
+    const fs::path staging(wideToUtf8(game.file("patcher_chunks")));
+    if (!fs::is_directory(staging)) return urls;
+    for (const auto& item : fs::directory_iterator(staging)) {
+      const std::string name = item.path().filename().string();
+      if (name.size() != 64) continue;  // a temporary file, cut short by the kill
+      urls.push_back((version == 1 ? "/one/files/" : "/two/files/") + name.substr(0, 2) + "/" +
+                     name + ".z");
+    }
+    return urls;
   }
 
   std::vector<std::wstring> args(const TempDir& game, int version, bool repair) const {
@@ -224,7 +244,7 @@ TEST_F(CrashSoak, KilledRunsNeverLeaveADamagedFolder) {
   }
 
   std::mt19937 random(g_seed);
-  int killed = 0, finishedFirst = 0, vouching = 0;
+  int killed = 0, finishedFirst = 0, vouching = 0, staged = 0;
   std::map<Scenario, int> perScenario;
   // Until as many runs have really been killed as asked (a run may finish before its moment).
   for (int i = 0; killed < g_kills && i < 3 * g_kills; ++i) {
@@ -248,8 +268,14 @@ TEST_F(CrashSoak, KilledRunsNeverLeaveADamagedFolder) {
       ++finishedFirst;
     }
     vouching += checkCacheVouchesTruly(game, "after the kill");
+    std::map<std::string, int> requestsBefore;
+    for (const std::string& url : stagedChunkUrls(game, version))
+      requestsBefore[url] = server.requestCount(url);
+    staged += static_cast<int>(requestsBefore.size());
 
     ASSERT_EQ(runToEnd(game, version), 0) << output.read("out.txt");
+    for (const auto& [url, count] : requestsBefore)
+      EXPECT_EQ(server.requestCount(url), count) << "a kept chunk was fetched again: " << url;
     EXPECT_EQ(folderFiles(game), version == 1 ? files1 : files2);
     EXPECT_TRUE(temporaryFiles(game).empty());
     const std::vector<CacheLine> lines = cacheLines(game);
@@ -263,9 +289,10 @@ TEST_F(CrashSoak, KilledRunsNeverLeaveADamagedFolder) {
   }
   std::printf(
       "crash soak (seed %u): %d runs killed (fresh install %d, upgrade %d, repair %d), %d finished "
-      "before their kill; %d cache lines matched their file after a kill, none wrongly\n",
+      "before their kill; %d cache lines matched their file after a kill, none wrongly; %d chunks "
+      "kept by killed runs, none fetched again\n",
       g_seed, killed, perScenario[Scenario::FreshInstall], perScenario[Scenario::Upgrade],
-      perScenario[Scenario::Repair], finishedFirst, vouching);
+      perScenario[Scenario::Repair], finishedFirst, vouching, staged);
   EXPECT_EQ(killed, g_kills) << "runs that finished before their moment came too often";
 }
 
