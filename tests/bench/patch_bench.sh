@@ -90,48 +90,13 @@ cp release/manifest.json v1-manifest.json
 cp -r release2/files/. release/files/
 
 # ---- nginx -------------------------------------------------------------------------------------
-port_free() { ! (exec 3<>"/dev/tcp/127.0.0.1/$1") 2>/dev/null; }
-port=
-for candidate in $(seq 18380 18479); do
-  if port_free "$candidate"; then port=$candidate; break; fi
-done
-[ -n "$port" ] || { say "no free port"; exit 1; }
-mkdir -p nginx/tmp
-cat >nginx/nginx.conf <<EOF
-daemon off;
-master_process off;
-worker_processes 1;
-pid "$work/nginx/nginx.pid";
-error_log "$work/nginx/error.log" warn;
-events { worker_connections 1024; }
-http {
-  log_format sent '\$request_uri \$bytes_sent';
-  access_log "$work/nginx/access.log" sent;
-  client_body_temp_path "$work/nginx/tmp/body";
-  proxy_temp_path "$work/nginx/tmp/proxy";
-  fastcgi_temp_path "$work/nginx/tmp/fastcgi";
-  uwsgi_temp_path "$work/nginx/tmp/uwsgi";
-  scgi_temp_path "$work/nginx/tmp/scgi";
-  default_type application/octet-stream;
-  server {
-    listen 127.0.0.1:$port;
-    location /patch/ { alias "$work/release/"; }
-  }
-}
-EOF
-nginx_pid=
-cleanup() {
-  if [ -n "$nginx_pid" ]; then kill "$nginx_pid" 2>/dev/null || true; wait "$nginx_pid" 2>/dev/null || true; fi
-}
-trap cleanup EXIT
-/usr/sbin/nginx -p "$work/nginx" -c "$work/nginx/nginx.conf" -e "$work/nginx/error.log" \
-  >nginx/output.log 2>&1 &
-nginx_pid=$!
-base=http://127.0.0.1:$port/patch/
-for _ in $(seq 1 100); do
-  curl -fsS -o /dev/null "${base}manifest.json" 2>/dev/null && break
-  sleep 0.1
-done
+# shellcheck source=tests/bench/nginx.sh
+. "$root/tests/bench/nginx.sh"
+trap nginx_stop EXIT
+nginx_access_log=on
+nginx_start /patch/="$work/release/"
+base=$nginx_base/patch/
+nginx_wait "${base}manifest.json"
 pub=$(cat key.pub)
 
 # ---- install release 1, update to release 2 ----------------------------------------------------

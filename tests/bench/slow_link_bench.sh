@@ -76,55 +76,17 @@ fi
 wire_bytes=$(du -cb --apparent-size release/manifest.json release/manifest.sig release/files | tail -1 | cut -f1)
 
 # ---- nginx and the proxy -------------------------------------------------------------------------
-port_free() { ! (exec 3<>"/dev/tcp/127.0.0.1/$1") 2>/dev/null; }
-port=
-for candidate in $(seq 18380 18479); do
-  if port_free "$candidate"; then port=$candidate; break; fi
-done
-[ -n "$port" ] || { say "no free port"; exit 1; }
-rm -rf nginx
-mkdir -p nginx/tmp
-cat >nginx/nginx.conf <<CONF
-daemon off;
-master_process off;
-worker_processes 1;
-pid "$work/nginx/nginx.pid";
-error_log "$work/nginx/error.log" warn;
-events { worker_connections 1024; }
-http {
-  access_log off;
-  client_body_temp_path "$work/nginx/tmp/body";
-  proxy_temp_path "$work/nginx/tmp/proxy";
-  fastcgi_temp_path "$work/nginx/tmp/fastcgi";
-  uwsgi_temp_path "$work/nginx/tmp/uwsgi";
-  scgi_temp_path "$work/nginx/tmp/scgi";
-  default_type application/octet-stream;
-  sendfile on;
-  tcp_nopush on;
-  keepalive_requests 1000000;
-  server {
-    listen 127.0.0.1:$port;
-    location /release/ { alias "$work/release/"; }
-  }
-}
-CONF
-nginx_pid=
+# shellcheck source=tests/bench/nginx.sh
+. "$root/tests/bench/nginx.sh"
 proxy_pid=
 cleanup() {
-  for pid in $proxy_pid $nginx_pid; do
-    kill "$pid" 2>/dev/null || true
-    wait "$pid" 2>/dev/null || true
-  done
+  if [ -n "$proxy_pid" ]; then kill "$proxy_pid" 2>/dev/null || true; wait "$proxy_pid" 2>/dev/null || true; fi
+  nginx_stop
 }
 trap cleanup EXIT
-/usr/sbin/nginx -p "$work/nginx" -c "$work/nginx/nginx.conf" -e "$work/nginx/error.log" \
-  >nginx/output.log 2>&1 &
-nginx_pid=$!
-for _ in $(seq 1 100); do
-  curl -fsS -o /dev/null "http://127.0.0.1:$port/release/manifest.json" 2>/dev/null && break
-  sleep 0.1
-done
-"$proxy_exe" --upstream-port "$port" --rtt-ms "$rtt" --mbit "$mbit" >proxy.out 2>&1 &
+nginx_start /release/="$work/release/"
+nginx_wait "$nginx_base/release/manifest.json"
+"$proxy_exe" --upstream-port "$nginx_port" --rtt-ms "$rtt" --mbit "$mbit" >proxy.out 2>&1 &
 proxy_pid=$!
 for _ in $(seq 1 400); do  # up to 20 s on a loaded machine
   grep -q '^port ' proxy.out 2>/dev/null && break

@@ -130,54 +130,12 @@ if wanted noop; then
 fi
 
 # ---- nginx -------------------------------------------------------------------------------------
-port_free() { ! (exec 3<>"/dev/tcp/127.0.0.1/$1") 2>/dev/null; }
-port=
-for candidate in $(seq 18280 18379); do
-  if port_free "$candidate"; then port=$candidate; break; fi
-done
-[ -n "$port" ] || { say "no free port"; exit 1; }
-rm -rf nginx
-mkdir -p nginx/tmp
-cat >nginx/nginx.conf <<EOF
-daemon off;
-master_process off;
-worker_processes 1;
-pid "$work/nginx/nginx.pid";
-error_log "$work/nginx/error.log" warn;
-events { worker_connections 1024; }
-http {
-  access_log off;
-  client_body_temp_path "$work/nginx/tmp/body";
-  proxy_temp_path "$work/nginx/tmp/proxy";
-  fastcgi_temp_path "$work/nginx/tmp/fastcgi";
-  uwsgi_temp_path "$work/nginx/tmp/uwsgi";
-  scgi_temp_path "$work/nginx/tmp/scgi";
-  default_type application/octet-stream;
-  sendfile on;
-  tcp_nopush on;
-  keepalive_requests 1000000;
-  server {
-    listen 127.0.0.1:$port;
-    location /big/ { alias "$work/big-release/"; }
-    location /small/ { alias "$work/small-release/"; }
-  }
-}
-EOF
-nginx_pid=
-cleanup() {
-  if [ -n "$nginx_pid" ]; then kill "$nginx_pid" 2>/dev/null || true; wait "$nginx_pid" 2>/dev/null || true; fi
-}
-trap cleanup EXIT
-/usr/sbin/nginx -p "$work/nginx" -c "$work/nginx/nginx.conf" -e "$work/nginx/error.log" \
-  >nginx/output.log 2>&1 &
-nginx_pid=$!
-base=http://127.0.0.1:$port
-probe=$base/$($big && echo big || echo small)/manifest.json
-for _ in $(seq 1 100); do
-  curl -fsS -o /dev/null "$probe" 2>/dev/null && break
-  sleep 0.1
-done
-curl -fsS -o /dev/null "$probe"
+# shellcheck source=tests/bench/nginx.sh
+. "$root/tests/bench/nginx.sh"
+trap nginx_stop EXIT
+nginx_start /big/="$work/big-release/" /small/="$work/small-release/"
+base=$nginx_base
+nginx_wait "$base/$($big && echo big || echo small)/manifest.json"
 pub=$(cat keys/bench.pub)
 
 # Both releases into the page cache, so neither side pays for the first read from disk.

@@ -24,20 +24,8 @@ fs::path fsPath(const std::wstring& wide) {
 #endif
 }
 
-class LocalStateTest : public ::testing::Test {
+class LocalStateTest : public GameRunTest {
  protected:
-  void SetUp() override {
-    setUiLanguage("en");
-    ASSERT_TRUE(server.ok());
-    server.serveFolder(release.path());
-  }
-  std::string run() {
-    StatusRecorder recorder;
-    LauncherState state;
-    runToEnd(state, testSettings(server, game, &recorder));
-    error = copyErrorText(state);
-    return recorder.sequence();
-  }
   // A link at game/relative to target; false where this system (or Wine) makes none.
   bool plantLink(const std::wstring& target, const std::string& relative, bool folder) {
     std::error_code ec;
@@ -53,11 +41,7 @@ class LocalStateTest : public ::testing::Test {
     return fs::is_symlink(fsPath(game.file(relative)), ec);
   }
 
-  TempDir release;
-  TempDir game;
   TempDir outside;
-  TestServer server;
-  std::wstring error;
 };
 
 TEST_F(LocalStateTest, LinksNeverLeadOutOfTheFolder) {

@@ -1,6 +1,8 @@
 // What the engine's integration tests share: the HTTP session, settings aimed at a test
 // server and a game folder, and a recorder of the status codes a run posts.
 #pragma once
+#include <gtest/gtest.h>
+
 #include <cstdint>
 #include <filesystem>
 #include <mutex>
@@ -8,6 +10,7 @@
 #include <vector>
 
 #include "base/http.h"
+#include "i18n/strings.h"
 #include "test_release.h"
 #include "test_server.h"
 #include "test_support.h"
@@ -109,3 +112,27 @@ inline std::vector<std::string> temporaryFiles(const TempDir& dir) {
   }
   return found;
 }
+
+// A release folder served by a test server and a game folder, for whole runs in English: run()
+// updates the game to what the release holds and returns the status sequence; error holds the
+// run's error text.
+class GameRunTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    setUiLanguage("en");
+    ASSERT_TRUE(server.ok());
+    server.serveFolder(release.path());
+  }
+  std::string run() {
+    StatusRecorder recorder;
+    LauncherState state;
+    runToEnd(state, testSettings(server, game, &recorder));
+    error = copyErrorText(state);
+    return recorder.sequence();
+  }
+
+  TempDir release;
+  TempDir game;
+  TestServer server;
+  std::wstring error;
+};

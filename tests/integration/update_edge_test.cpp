@@ -14,26 +14,7 @@ namespace fs = std::filesystem;
 
 namespace {
 
-class UpdateEdgeTest : public ::testing::Test {
- protected:
-  void SetUp() override {
-    setUiLanguage("en");
-    ASSERT_TRUE(server.ok());
-    server.serveFolder(release.path());
-  }
-  std::string run() {
-    StatusRecorder recorder;
-    LauncherState state;
-    runToEnd(state, testSettings(server, game, &recorder));
-    error = copyErrorText(state);
-    return recorder.sequence();
-  }
-
-  TempDir release;
-  TempDir game;
-  TestServer server;
-  std::wstring error;
-};
+class UpdateEdgeTest : public GameRunTest {};
 
 TEST_F(UpdateEdgeTest, AFileThatBecomesAFolder) {
   Release r;
