@@ -90,8 +90,8 @@ cp release/manifest.json v1-manifest.json
 cp -r release2/files/. release/files/
 
 # ---- nginx -------------------------------------------------------------------------------------
-# shellcheck source=tests/bench/nginx.sh
-. "$root/tests/bench/nginx.sh"
+# shellcheck source=tests/bench/bench_lib.sh
+. "$root/tests/bench/bench_lib.sh"
 trap nginx_stop EXIT
 nginx_access_log=on
 nginx_start /patch/="$work/release/"

@@ -76,8 +76,8 @@ fi
 wire_bytes=$(du -cb --apparent-size release/manifest.json release/manifest.sig release/files | tail -1 | cut -f1)
 
 # ---- nginx and the proxy -------------------------------------------------------------------------
-# shellcheck source=tests/bench/nginx.sh
-. "$root/tests/bench/nginx.sh"
+# shellcheck source=tests/bench/bench_lib.sh
+. "$root/tests/bench/bench_lib.sh"
 proxy_pid=
 cleanup() {
   if [ -n "$proxy_pid" ]; then kill "$proxy_pid" 2>/dev/null || true; wait "$proxy_pid" 2>/dev/null || true; fi
@@ -102,28 +102,6 @@ cat release/files/*/* >/dev/null  # into the page cache
 jq -r '.files[] | .h' release/manifest.json | awk -v base="$base" '{
   printf "url = \"%sfiles/%s/%s.z\"\noutput = \"stage/%s.z\"\n", base, substr($1, 1, 2), $1, $1
 }' >curl.cfg
-
-# ---- measuring ---------------------------------------------------------------------------------
-# measure NAME PREPARE COMMAND...: best wall time of the runs into <NAME>_wall, the peak
-# resident memory of that run (KiB) into <NAME>_kib.
-measure() {
-  local name=$1 prepare=$2
-  shift 2
-  local best='' best_kib=''
-  for _ in $(seq 1 "$runs"); do
-    eval "$prepare"
-    /usr/bin/time -v -o time.txt "$@" >run.log 2>&1 || { say "$name failed:"; cat run.log time.txt >&2; exit 1; }
-    local wall kib
-    wall=$(awk -F': ' '/Elapsed \(wall clock\)/ {
-      n = split($2, p, ":"); s = 0; for (i = 1; i <= n; i++) s = s * 60 + p[i]; print s }' time.txt)
-    kib=$(awk -F': ' '/Maximum resident set size/ { print $2 }' time.txt)
-    if [ -z "$best" ] || awk -v a="$wall" -v b="$best" 'BEGIN { exit !(a < b) }'; then
-      best=$wall best_kib=$kib
-    fi
-  done
-  printf -v "${name}_wall" '%s' "$best"
-  printf -v "${name}_kib" '%s' "$best_kib"
-}
 
 say "install through the slow link ($rtt ms, $mbit Mbit/s; best of $runs)..."
 measure ours 'rm -rf install' \

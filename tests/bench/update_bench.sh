@@ -130,8 +130,8 @@ if wanted noop; then
 fi
 
 # ---- nginx -------------------------------------------------------------------------------------
-# shellcheck source=tests/bench/nginx.sh
-. "$root/tests/bench/nginx.sh"
+# shellcheck source=tests/bench/bench_lib.sh
+. "$root/tests/bench/bench_lib.sh"
 trap nginx_stop EXIT
 nginx_start /big/="$work/big-release/" /small/="$work/small-release/"
 base=$nginx_base
@@ -171,28 +171,6 @@ EOF
 chmod +x scripts/alt_install.sh
 fi
 
-# ---- measuring ---------------------------------------------------------------------------------
-# measure NAME PREPARE COMMAND...: best wall time of the runs; sets <NAME>_wall and <NAME>_kib
-# (peak resident memory of that run, in KiB).
-measure() {
-  local name=$1 prepare=$2
-  shift 2
-  local best='' best_kib=''
-  for _ in $(seq 1 "$runs"); do
-    eval "$prepare"
-    /usr/bin/time -v -o time.txt "$@" >run.log 2>&1 || { say "$name failed:"; cat run.log time.txt >&2; exit 1; }
-    local wall kib
-    wall=$(awk -F': ' '/Elapsed \(wall clock\)/ {
-      n = split($2, p, ":"); s = 0; for (i = 1; i <= n; i++) s = s * 60 + p[i]; print s }' time.txt)
-    kib=$(awk -F': ' '/Maximum resident set size/ { print $2 }' time.txt)
-    if [ -z "$best" ] || awk -v a="$wall" -v b="$best" 'BEGIN { exit !(a < b) }'; then
-      best=$wall best_kib=$kib
-    fi
-  done
-  printf -v "${name}_wall" '%s' "$best"
-  printf -v "${name}_kib" '%s' "$best_kib"
-  say "  $name: $best s, $best_kib KiB"
-}
 
 if wanted install; then
   say "cold install (best of $runs)..."

@@ -1,5 +1,6 @@
-# shellcheck shell=bash disable=SC2154,SC2034  # $work is the sourcing script's; the nginx_ variables are its results
-# nginx on loopback for the benchmarks, sourced by them. Needs "$work" (an absolute path).
+# shellcheck shell=bash disable=SC2154,SC2034  # $work and $runs are the sourcing script's; the variables set are its results
+# What the benchmarks share, sourced by them: nginx on loopback, and timing a command. Needs
+# "$work" (an absolute path) and, for measure, "$runs".
 #
 #   nginx_start PREFIX=FOLDER...   serves each FOLDER under its URL PREFIX ("/patch/=$work/r/")
 #                                  on a free port from 18280; sets nginx_port and nginx_base
@@ -8,6 +9,10 @@
 #                                  "URI BYTES_SENT" when it ends.
 #   nginx_wait URL                 waits until nginx answers URL (up to 10 s), fails otherwise
 #   nginx_stop                     for the script's exit trap
+#   measure NAME PREPARE COMMAND...
+#                                  runs PREPARE (shell text) then COMMAND, $runs times, and
+#                                  sets <NAME>_wall (best wall time, s) and <NAME>_kib (the
+#                                  peak resident memory of that run)
 nginx_pid=
 nginx_access_log=${nginx_access_log:-off}
 
@@ -70,4 +75,24 @@ nginx_stop() {
     wait "$nginx_pid" 2>/dev/null || true
     nginx_pid=
   fi
+}
+
+measure() {
+  local name=$1 prepare=$2 _
+  shift 2
+  local best='' best_kib='' wall kib
+  for _ in $(seq 1 "$runs"); do
+    eval "$prepare"
+    /usr/bin/time -v -o time.txt "$@" >run.log 2>&1 ||
+      { echo "$name failed:" >&2; cat run.log time.txt >&2; exit 1; }
+    wall=$(awk -F': ' '/Elapsed \(wall clock\)/ {
+      n = split($2, p, ":"); s = 0; for (i = 1; i <= n; i++) s = s * 60 + p[i]; print s }' time.txt)
+    kib=$(awk -F': ' '/Maximum resident set size/ { print $2 }' time.txt)
+    if [ -z "$best" ] || awk -v a="$wall" -v b="$best" 'BEGIN { exit !(a < b) }'; then
+      best=$wall best_kib=$kib
+    fi
+  done
+  printf -v "${name}_wall" '%s' "$best"
+  printf -v "${name}_kib" '%s' "$best_kib"
+  echo "  $name: $best s, $best_kib KiB" >&2
 }
