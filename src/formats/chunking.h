@@ -16,6 +16,9 @@ inline constexpr std::uint64_t kChunkedFileMinBytes = 4194304;  // 4 MiB
 inline constexpr std::size_t kChunkMinBytes = 65536;       // 64 KiB
 inline constexpr std::size_t kChunkPatternBytes = 131072;  // 128 KiB
 inline constexpr std::size_t kChunkMaxBytes = 1048576;     // 1 MiB
+// The longest chunk a manifest may list: longer than this rule cuts, so that releases cut by
+// the earlier rule (chunks of up to 4 MiB) stay readable.
+inline constexpr std::uint64_t kChunkListedMaxBytes = 4194304;  // 4 MiB
 
 // The length of the chunk that starts at data[0]. size is how much data follows; it must be at
 // least kChunkMaxBytes unless the file ends within it. The result is never 0 for size > 0.

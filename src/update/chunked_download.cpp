@@ -2,6 +2,7 @@
 // the folder, the staging folder or a server); rebuilding one file.
 #include "update/chunked_download.h"
 
+#include <algorithm>
 #include <condition_variable>
 #include <cstring>
 #include <mutex>
@@ -317,7 +318,9 @@ DownloadResult rebuild(Rebuild& r, const std::wstring& targetPath) {
   FileHandle file;
   if (!file.createNew(tempPath)) return DownloadResult::WriteFailed;
   Sha256Hasher whole;
-  std::vector<std::uint8_t> bytes(kChunkMaxBytes);
+  std::uint64_t longest = 0;
+  for (const ChunkRef& chunk : r.entry.chunks) longest = std::max(longest, chunk.size);
+  std::vector<std::uint8_t> bytes(longest);
   DownloadResult result = whole.valid() ? DownloadResult::Ok : DownloadResult::WriteFailed;
   for (const ChunkRef& chunk : r.entry.chunks) {
     if (result != DownloadResult::Ok) break;

@@ -40,7 +40,7 @@ std::uint64_t readSize(const JsonValue* value) {
 std::uint64_t readChunkSize(const JsonValue& value) {
   if (value.kind != JsonKind::Number) return 0;
   const std::int64_t n = value.asInt64();
-  if (n < 1 || static_cast<std::uint64_t>(n) > kChunkMaxBytes ||
+  if (n < 1 || static_cast<std::uint64_t>(n) > kChunkListedMaxBytes ||
       static_cast<double>(n) != value.number) {
     return 0;
   }

@@ -8,7 +8,7 @@
 // One element of a file entry's "chunks": a piece of the file, stored under its own hash.
 struct ChunkRef {
   std::string hash;                  // "h": 64 hex digits
-  std::uint64_t size = 0;            // "s": 1 to kChunkMaxBytes
+  std::uint64_t size = 0;            // "s": 1 to kChunkListedMaxBytes
   std::uint64_t compressedSize = 0;  // "c"
 };
 

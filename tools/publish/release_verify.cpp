@@ -74,10 +74,10 @@ bool readChunks(const JsonValue& list, Entry& out, std::vector<std::string>& pro
     const JsonValue& s = v.member("s");
     const JsonValue& c = v.member("c");
     if (!isLowerHash(chunk.hash) || s.kind != JsonKind::Number || s.asInt64() < 1 ||
-        static_cast<std::uint64_t>(s.asInt64()) > kChunkMaxBytes || c.kind != JsonKind::Number ||
-        c.asInt64() < 0) {
+        static_cast<std::uint64_t>(s.asInt64()) > kChunkListedMaxBytes ||
+        c.kind != JsonKind::Number || c.asInt64() < 0) {
       problems.push_back(chunk.label + " needs \"h\" (64 lower-case hex digits), \"s\" (1 to " +
-                         std::to_string(kChunkMaxBytes) +
+                         std::to_string(kChunkListedMaxBytes) +
                          ") and \"c\"; the launcher refuses the manifest");
       return false;
     }
