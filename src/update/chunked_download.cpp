@@ -49,8 +49,8 @@ std::vector<FileToCut> filesToCut(const std::wstring& gameDir,
   std::vector<FileToCut> out;
   for (std::size_t i = 0; i < entries.size(); ++i) {
     if (needsDownload[i] != 0 && !entries[i].chunks.empty() &&
-        worthCutting(gameDir, entries[i].widePath)) {
-      out.push_back({entries[i].widePath, &entries[i]});
+        worthCutting(gameDir, entryWidePath(entries[i]))) {
+      out.push_back({entryWidePath(entries[i]), &entries[i]});
     }
   }
   for (const JsonValue& element : root.member("delete").elements) {
@@ -91,7 +91,7 @@ ChunkSources findChunkSources(const std::wstring& gameDir, const std::vector<Fil
     const FileEntry& entry = entries[i];
     if (needsDownload[i] != 0 || entry.keep || entry.chunks.empty()) continue;
     const std::size_t file = sources.files.size();
-    sources.files.push_back(gameDir + entry.widePath);
+    sources.files.push_back(gameDir + entryWidePath(entry));
     std::uint64_t offset = 0;
     for (const ChunkRef& chunk : entry.chunks) {
       addLocation(sources, chunk.hash, {file, offset, chunk.size, nullptr});

@@ -4,7 +4,6 @@
 
 #include <algorithm>
 #include <string_view>
-#include <unordered_set>
 
 #include "base/http.h"
 #include "base/paths.h"
@@ -77,7 +76,7 @@ bool readChunks(Value& list, FileEntry& out) {
 // One "files" element or the "launcher" object, its members found in one pass. Value is
 // JsonValue, whose path and hash strings are then moved out, or const JsonValue (copied).
 template <typename Value>
-bool readEntry(Value& value, FileEntry& out) {
+bool readEntry(Value& value, FileEntry& out, std::wstring& widePath) {
   if (value.kind != JsonKind::Object) return false;
   out = FileEntry();
   Value* path = nullptr;
@@ -110,7 +109,7 @@ bool readEntry(Value& value, FileEntry& out) {
     }
   }
   if (path != nullptr && path->kind == JsonKind::String) out.path = std::move(path->string);
-  if (!isSafeRelativePath(out.path, out.widePath)) return false;
+  if (!isSafeRelativePath(out.path, widePath)) return false;
   if (hash != nullptr && hash->kind == JsonKind::String) out.hash = std::move(hash->string);
   if (!isHexHash(out.hash)) return false;
   out.size = readSize(size);
@@ -158,9 +157,13 @@ StepResult fetchManifest(LauncherState& state, const UpdateSettings& settings,
           if (state.cancel.load()) return false;
           if (text.size() + count > kManifestMaxBytes) return false;
           // A quarter more at a time rather than double: the text of a large manifest stands
-          // beside its entries while they are read.
+          // beside its entries while they are read. (A string's reserve would double anyway,
+          // so the larger buffer is a new string.)
           if (text.size() + count > text.capacity()) {
-            text.reserve(std::max(text.size() + count, text.size() + text.size() / 4));
+            std::string larger;
+            larger.reserve(std::max(text.size() + count, text.size() + text.size() / 4));
+            larger.append(text);
+            text.swap(larger);
           }
           text.append(reinterpret_cast<const char*>(bytes), count);
           return true;
@@ -278,11 +281,12 @@ bool parseManifest(const std::string& text, ParsedManifest& out, std::wstring& e
     out.entries.clear();
     out.entriesValid = true;
   };
-  files.element = [&out](JsonValue& value) {
+  std::wstring widePath;
+  files.element = [&out, &widePath](JsonValue& value) {
     if (!out.entriesValid) return;
     FileEntry& entry = out.entries.emplace_back();
     // The launcher's own files are written by the launcher alone.
-    if (!readEntry(value, entry) || isLauncherOwnPath(entry.widePath)) {
+    if (!readEntry(value, entry, widePath) || isLauncherOwnPath(widePath)) {
       out.entriesValid = false;
       out.entries = std::vector<FileEntry>();
     }
@@ -305,30 +309,69 @@ bool parseManifest(const std::string& text, ParsedManifest& out, std::wstring& e
   return false;
 }
 
-bool readFileEntry(const JsonValue& value, FileEntry& out) { return readEntry(value, out); }
+bool readFileEntry(const JsonValue& value, FileEntry& out) {
+  std::wstring widePath;
+  return readEntry(value, out, widePath);
+}
+
+namespace {
+
+// The cache key of the entry's path, made in key (a buffer reused from one entry to the next).
+void makeEntryKey(const FileEntry& entry, std::wstring& key) {
+  key.clear();
+  appendWidePath(key, entry.path);
+  if (!isOwnCacheKey(key)) key = cacheKey(key);
+}
+
+std::size_t keyHash(std::wstring_view key) { return std::hash<std::wstring_view>()(key); }
+
+// Whether two of the entries share a key, among those whose keys have one hash.
+bool sameKeyAmong(const std::vector<FileEntry>& entries,
+                  const std::vector<std::pair<std::size_t, std::uint32_t>>& run) {
+  std::vector<std::wstring> keys(run.size());
+  for (std::size_t k = 0; k < run.size(); ++k) makeEntryKey(entries[run[k].second], keys[k]);
+  std::sort(keys.begin(), keys.end());
+  return std::adjacent_find(keys.begin(), keys.end()) != keys.end();
+}
+
+}  // namespace
 
 bool fileEntriesAreDistinct(const std::vector<FileEntry>& entries) {
   // Two entries for one file (also differing only in case) would have two workers write the
-  // same temporary file at once; such a manifest is refused. The keys are views of the
-  // entries' own paths, except for the few that lowering changes.
-  std::vector<std::wstring> lowered;
-  std::unordered_set<std::wstring_view> seen;
-  seen.reserve(entries.size());
-  for (const FileEntry& entry : entries) {
-    std::wstring_view key = entry.widePath;
-    if (!isOwnCacheKey(key)) {
-      if (lowered.capacity() == 0) lowered.reserve(entries.size());
-      lowered.push_back(cacheKey(entry.widePath));
-      key = lowered.back();
-    }
-    if (!seen.insert(key).second) return false;
+  // same temporary file at once; such a manifest is refused. The entries are sorted by the
+  // hash of their keys, and only keys of equal hash are made again and compared: 16 bytes an
+  // entry, where a table of 100,000 keys would cost over 100 each.
+  using KeyHash = std::pair<std::size_t, std::uint32_t>;  // hash of the key, entry number
+  std::vector<KeyHash> byHash;
+  byHash.reserve(entries.size());
+  std::wstring key;
+  for (std::size_t i = 0; i < entries.size(); ++i) {
+    makeEntryKey(entries[i], key);
+    byHash.emplace_back(keyHash(key), static_cast<std::uint32_t>(i));
+  }
+  std::sort(byHash.begin(), byHash.end());
+  const auto sameHash = [](const KeyHash& a, const KeyHash& b) { return a.first == b.first; };
+  for (auto run = std::adjacent_find(byHash.begin(), byHash.end(), sameHash); run != byHash.end();
+       run = std::adjacent_find(run, byHash.end(), sameHash)) {
+    const auto runEnd =
+        std::find_if(run, byHash.end(), [&](const KeyHash& k) { return k.first != run->first; });
+    if (sameKeyAmong(entries, std::vector<KeyHash>(run, runEnd))) return false;
+    run = runEnd;
   }
   // "p" and "p.ap_tmp" both listed: the first one's temporary file is the second one's file,
   // so one download would overwrite the other's content while the cache recorded its hash.
   const std::wstring_view suffix(kTemporarySuffix);
-  for (const std::wstring_view key : seen) {
-    if (isTemporaryPath(key) && seen.count(key.substr(0, key.size() - suffix.size())) != 0) {
-      return false;
+  std::wstring other;
+  for (const FileEntry& entry : entries) {
+    makeEntryKey(entry, key);
+    if (!isTemporaryPath(key)) continue;
+    const std::wstring_view stem = std::wstring_view(key).substr(0, key.size() - suffix.size());
+    const auto [from, to] =
+        std::equal_range(byHash.begin(), byHash.end(), KeyHash(keyHash(stem), 0),
+                         [](const KeyHash& a, const KeyHash& b) { return a.first < b.first; });
+    for (auto it = from; it != to; ++it) {
+      makeEntryKey(entries[it->second], other);
+      if (other == stem) return false;
     }
   }
   return true;

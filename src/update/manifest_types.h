@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "base/paths.h"
+
 // One element of a file entry's "chunks": a piece of the file, stored under its own hash.
 struct ChunkRef {
   std::string hash;                  // "h": 64 hex digits
@@ -14,8 +16,7 @@ struct ChunkRef {
 
 // One file of the manifest's "files" array, or its "launcher" entry.
 struct FileEntry {
-  std::string path;                  // "p" as written (UTF-8)
-  std::wstring widePath;             // the same with "\" separators
+  std::string path;                  // "p" as written (UTF-8), checked by isSafeRelativePath
   std::string hash;                  // "h": 64 hex digits
   std::uint64_t size = 0;            // "s": length of the content
   std::uint64_t compressedSize = 0;  // "c": length of the download, for progress totals
@@ -24,6 +25,10 @@ struct FileEntry {
   // empty when the entry has none.
   std::vector<ChunkRef> chunks;
 };
+
+// The entry's path with "\" separators, made where a file is opened or named: a folder of
+// 100,000 files would otherwise hold every path twice, the second at four bytes a character.
+inline std::wstring entryWidePath(const FileEntry& entry) { return widePathOf(entry.path); }
 
 struct NewsItem {
   std::wstring date;

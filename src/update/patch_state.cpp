@@ -140,7 +140,7 @@ class EntryIndex {
     if (byKey_.empty()) {
       byKey_.reserve(entries_.size());
       for (std::size_t i = 0; i < entries_.size(); ++i) {
-        byKey_.emplace(cacheKey(entries_[i].widePath), i);
+        byKey_.emplace(cacheKey(entryWidePath(entries_[i])), i);
       }
     }
     const auto it =
@@ -317,7 +317,7 @@ void saveCacheText(const std::wstring& gameDir, std::size_t entries,
 
 AppendEntryLine mapLines(const std::vector<FileEntry>& entries, const HashCache& cache) {
   return [&entries, &cache](std::string& text, std::size_t i) {
-    const CacheRecord* record = findCacheRecord(cache, entries[i].widePath);
+    const CacheRecord* record = findCacheRecord(cache, entryWidePath(entries[i]));
     if (record != nullptr) {
       appendCacheLine(text, entries[i], record->hash, record->size, record->writeTime);
     }

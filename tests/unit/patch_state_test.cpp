@@ -10,10 +10,9 @@
 
 namespace {
 
-FileEntry entry(const std::string& path, const std::wstring& widePath) {
+FileEntry entry(const std::string& path) {
   FileEntry e;
   e.path = path;
-  e.widePath = widePath;
   return e;
 }
 
@@ -60,9 +59,7 @@ TEST(PatchStateTest, SaveWritesTheManifestsFilesInOrderWithTheirOwnPathText) {
   cache[L"b\\two.txt"] = CacheRecord{2, 18446744073709551615ull, h};
   cache[L"a.txt"] = CacheRecord{1, 132000000000000000ull, h};
   cache[L"gone.txt"] = CacheRecord{3, 3, h};  // no longer in the manifest
-  const std::vector<FileEntry> entries = {entry("b/Two.txt", L"b\\Two.txt"),
-                                          entry("missing.txt", L"missing.txt"),
-                                          entry("A.txt", L"A.txt")};
+  const std::vector<FileEntry> entries = {entry("b/Two.txt"), entry("missing.txt"), entry("A.txt")};
   saveCache(gameDir, entries, cache);
   EXPECT_EQ(dir.read("patcher_cache.dat"),
             h + "\t2\t18446744073709551615\tb/Two.txt\n" + h + "\t1\t132000000000000000\tA.txt\n");
@@ -118,9 +115,8 @@ TEST(PatchStateTest, EntrySlotsAreFilledByAnySpellingAndWrittenBackInManifestOrd
                                      h + "\t4\t40\t../escape.bin\n" +           // unsafe
                                      unlisted + h + "\t5\t50\tlast.bin\n" + g +
                                      "\t6\t60\tdata/plain.bin\r\n");  // later wins
-  const std::vector<FileEntry> entries = {
-      entry("new.bin", L"new.bin"), entry("Data/\xC3\xA9t\xC3\xA9.bin", L"Data\\\u00e9t\u00e9.bin"),
-      entry("data/plain.bin", L"data\\plain.bin"), entry("last.bin", L"last.bin")};
+  const std::vector<FileEntry> entries = {entry("new.bin"), entry("Data/\xC3\xA9t\xC3\xA9.bin"),
+                                          entry("data/plain.bin"), entry("last.bin")};
   EntryCache cache;
   loadEntryCache(gameDir, entries, cache);
   ASSERT_EQ(cache.size(), 4u);
