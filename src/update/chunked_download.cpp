@@ -221,7 +221,7 @@ void stage(const Rebuild& r, const ChunkRef& chunk, const std::uint8_t* bytes) {
 DownloadResult fetchFrom(Rebuild& r, const std::wstring& baseUrl, const ChunkRef& chunk,
                          std::uint8_t* bytes) {
   FileEntry piece;
-  piece.hash = chunk.hash;
+  piece.hash.assign(chunk.hash);  // 64 hex digits: the entry was refused otherwise
   piece.size = chunk.size;
   const std::wstring url = fileUrl(baseUrl, chunk.hash);
   DownloadResult result = DownloadResult::NetworkFailed;
@@ -330,7 +330,7 @@ DownloadResult rebuild(Rebuild& r, const std::wstring& targetPath) {
   // does: until then no cache record names it.
   file.close();
   // Chunks that each hold but a file that does not: the manifest's list is wrong.
-  if (result == DownloadResult::Ok && whole.finishHex() != r.entry.hash) {
+  if (result == DownloadResult::Ok && !r.entry.hash.is(whole.finishHex())) {
     result = DownloadResult::Corrupted;
   }
   if (result != DownloadResult::Ok) {

@@ -3,6 +3,7 @@
 #include "update/manifest.h"
 
 #include <algorithm>
+#include <array>
 #include <string_view>
 
 #include "base/http.h"
@@ -16,7 +17,7 @@
 
 namespace {
 
-bool isHexHash(const std::string& hash) {
+bool isHexHash(std::string_view hash) {
   if (hash.size() != 64) return false;
   for (char c : hash) {
     const bool digit = c >= '0' && c <= '9';
@@ -110,8 +111,9 @@ bool readEntry(Value& value, FileEntry& out, std::wstring& widePath) {
   }
   if (path != nullptr && path->kind == JsonKind::String) out.path = std::move(path->string);
   if (!isSafeRelativePath(out.path, widePath)) return false;
-  if (hash != nullptr && hash->kind == JsonKind::String) out.hash = std::move(hash->string);
-  if (!isHexHash(out.hash)) return false;
+  if (hash == nullptr || hash->kind != JsonKind::String || !out.hash.assign(hash->string)) {
+    return false;
+  }
   out.size = readSize(size);
   out.compressedSize = readSize(compressed);
   out.keep = keep != nullptr && keep->kind == JsonKind::Number && keep->number != 0.0;
@@ -131,6 +133,60 @@ bool startsWith(const std::string& text, const char* prefix, std::string& rest) 
 }
 
 }  // namespace
+
+namespace {
+
+// The value of every byte as a hex digit, -1 for the bytes that are none.
+constexpr std::array<std::int8_t, 256> kHexValues = [] {
+  std::array<std::int8_t, 256> values{};
+  for (int c = 0; c < 256; ++c) {
+    values[c] = c >= '0' && c <= '9'   ? static_cast<std::int8_t>(c - '0')
+                : c >= 'a' && c <= 'f' ? static_cast<std::int8_t>(c - 'a' + 10)
+                : c >= 'A' && c <= 'F' ? static_cast<std::int8_t>(c - 'A' + 10)
+                                       : -1;
+  }
+  return values;
+}();
+
+}  // namespace
+
+bool EntryHash::assign(std::string_view text) {
+  if (text.size() != 64) return false;
+  std::array<std::uint8_t, 32> bytes;
+  std::uint64_t upper = 0;
+  for (std::size_t i = 0; i < 64; i += 2) {
+    const int high = kHexValues[static_cast<unsigned char>(text[i])];
+    const int low = kHexValues[static_cast<unsigned char>(text[i + 1])];
+    if (high < 0 || low < 0) return false;
+    bytes[i / 2] = static_cast<std::uint8_t>(high << 4 | low);
+    upper |= static_cast<std::uint64_t>(text[i] >= 'A' && text[i] <= 'F') << i;
+    upper |= static_cast<std::uint64_t>(text[i + 1] >= 'A' && text[i + 1] <= 'F') << (i + 1);
+  }
+  bytes_ = bytes;
+  upperDigits_ = upper;
+  return true;
+}
+
+void EntryHash::writeHex(char* out) const {
+  static constexpr char kLower[] = "0123456789abcdef";
+  static constexpr char kUpper[] = "0123456789ABCDEF";
+  for (std::size_t i = 0; i < 64; ++i) {
+    const int value = i % 2 == 0 ? bytes_[i / 2] >> 4 : bytes_[i / 2] & 15;
+    out[i] = ((upperDigits_ >> i) & 1) != 0 ? kUpper[value] : kLower[value];
+  }
+}
+
+std::string EntryHash::hex() const {
+  std::string text(64, '\0');
+  writeHex(text.data());
+  return text;
+}
+
+bool EntryHash::is(std::string_view text) const {
+  char digits[64];
+  writeHex(digits);
+  return text == std::string_view(digits, sizeof(digits));
+}
 
 StepResult fetchManifest(LauncherState& state, const UpdateSettings& settings,
                          const std::wstring& baseUrl, ManifestAnswer& answer, std::wstring& error) {

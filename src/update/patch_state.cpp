@@ -207,8 +207,8 @@ CacheSlot knownSlot(std::uint64_t size, std::uint64_t writeTime, std::string_vie
   return slot;
 }
 
-bool slotHashIs(const CacheSlot& slot, const std::string& hash) {
-  return slot.known && std::string_view(slot.hash.data(), slot.hash.size()) == hash;
+bool slotHashIs(const CacheSlot& slot, const EntryHash& hash) {
+  return slot.known && hash.is(std::string_view(slot.hash.data(), slot.hash.size()));
 }
 
 void loadEntryCache(const std::wstring& gameDir, const std::vector<FileEntry>& entries,

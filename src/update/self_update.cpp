@@ -39,7 +39,7 @@ LauncherStep updateLauncher(LauncherState& state, const UpdateSettings& settings
     return LauncherStep::Failed;
   }
   const std::string own = HashFile(exePath);
-  if (own.empty() || own == entry.hash) return LauncherStep::NotNeeded;
+  if (own.empty() || entry.hash.is(own)) return LauncherStep::NotNeeded;
 
   postPhase(state, kStatusSelfUpdate);
   setCurrentItem(state, entryWidePath(entry));

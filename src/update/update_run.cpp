@@ -223,7 +223,7 @@ void checkFiles(LauncherState& state, RunData& run) {
     const std::wstring widePath = entryWidePath(entry);
     setCurrentItem(state, widePath);
     const std::string hash = HashFile(run.gameDir + widePath, hashProgress, &state);
-    if (hash != entry.hash) run.needsDownload[i] = 1;
+    if (!entry.hash.is(hash)) run.needsDownload[i] = 1;
     if (!hash.empty()) {
       storeRecord(state, run, i, knownSlot(run.stat[i].size, run.stat[i].writeTime, hash),
                   run.previousRunInterrupted);
@@ -289,8 +289,8 @@ bool downloadFiles(LauncherState& state, const UpdateSettings& settings, FileSer
         if (r == DownloadResult::Ok) {
           FileInfo info;
           if (getEntryInfo(target, info) && info.isRegularFile()) {
-            storeRecord(state, run, jobs[job], knownSlot(info.size, info.lastWriteTime, entry.hash),
-                        true);
+            storeRecord(state, run, jobs[job],
+                        knownSlot(info.size, info.lastWriteTime, entry.hash.hex()), true);
           }
           state.filesDone.fetch_add(1);
           return;

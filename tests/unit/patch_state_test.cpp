@@ -168,4 +168,28 @@ TEST(PatchStateTest, WrittenVersionReadsBackAndKeepsTheRestOfTheFile) {
   EXPECT_EQ(readProfileString(ini, L"patch", L"absent", L"default"), L"default");
 }
 
+// An entry's hash is held as bytes, but spelled and compared exactly as the manifest wrote it:
+// a cache record (always lower case) vouches only for a lower-case hash of the same digits.
+TEST(PatchStateTest, AnEntryHashComparesAsTheManifestSpelledIt) {
+  const std::string lower = "0123456789abcdef00ff10e0" + std::string(40, '7');
+  std::string mixed = lower;
+  mixed[10] = 'A';
+  mixed[63] = 'F';  // the last digit, the last bit of the case mask
+  mixed[63 - 1] = '7';
+  const CacheSlot slot = knownSlot(1, 2, mixed);
+  EntryHash written;
+  ASSERT_TRUE(written.assign(mixed));
+  EXPECT_EQ(written.hex(), mixed);
+  EXPECT_TRUE(slotHashIs(slot, written));
+  EntryHash other;
+  ASSERT_TRUE(other.assign(lower));
+  EXPECT_EQ(other.hex(), lower);
+  EXPECT_FALSE(slotHashIs(slot, other));
+  EXPECT_FALSE(slotHashIs(CacheSlot(), other));
+  for (const std::string& bad : {lower.substr(1), lower + "0", "g" + lower.substr(1)}) {
+    EXPECT_FALSE(other.assign(bad)) << bad;
+  }
+  EXPECT_EQ(other.hex(), lower) << "a refused text leaves the hash as it was";
+}
+
 }  // namespace
