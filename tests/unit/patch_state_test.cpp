@@ -123,7 +123,9 @@ TEST(PatchStateTest, EntrySlotsAreFilledByAnySpellingAndWrittenBackInManifestOrd
   EXPECT_FALSE(cache[0].known);
   EXPECT_TRUE(cache[1].known);
   EXPECT_EQ(cache[1].writeTime, 20u);
-  EXPECT_TRUE(slotHashIs(cache[2], g));
+  EntryHash hashG;
+  ASSERT_TRUE(hashG.assign(g));
+  EXPECT_TRUE(slotHashIs(cache[2], hashG));
   EXPECT_EQ(cache[2].size, 6u);
   EXPECT_EQ(cache[3].size, 5u);
 
