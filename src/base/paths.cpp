@@ -4,6 +4,7 @@
 // atomic replacement; bounded reads.
 #include "base/paths.h"
 
+#include <algorithm>
 #include <vector>
 
 #include "base/case_fold.h"
@@ -97,6 +98,18 @@ bool isSafeRelativePath(std::string_view utf8Path, std::wstring& widePath) {
   }
   widePath = std::move(wide);
   return true;
+}
+
+std::wstring widePathOf(std::string_view utf8Path) {
+  std::wstring out;
+  appendWidePath(out, utf8Path);
+  return out;
+}
+
+void appendWidePath(std::wstring& out, std::string_view utf8Path) {
+  const std::size_t start = out.size();
+  appendUtf8AsWide(out, utf8Path);
+  std::replace(out.begin() + static_cast<std::ptrdiff_t>(start), out.end(), L'/', L'\\');
 }
 
 std::wstring linkInPath(const std::wstring& root, const std::wstring& relative) {

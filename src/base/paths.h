@@ -28,6 +28,10 @@ bool isTemporaryPath(std::wstring_view path);
 // "\" separators; on failure it is empty. Rejects absolute paths, "..", empty components,
 // reserved characters and Windows device names (CON, NUL, COM1, also as "nul.txt", any case).
 bool isSafeRelativePath(std::string_view utf8Path, std::wstring& widePath);
+// The wide path that isSafeRelativePath gives for a path it accepted; appendWidePath adds it
+// to out. Records keep the UTF-8 path alone and make the wide one where it is used.
+std::wstring widePathOf(std::string_view utf8Path);
+void appendWidePath(std::wstring& out, std::string_view utf8Path);
 
 // The first folder of relative (a path below root with "\\" separators, its last name left
 // out) that is a link, as a path relative to root; "" when there is none. The search ends at

@@ -22,7 +22,12 @@ void appendCodePoint(std::wstring& out, char32_t c) {
 
 std::wstring utf8ToWide(std::string_view in) {
   std::wstring out;
-  out.reserve(in.size());
+  appendUtf8AsWide(out, in);
+  return out;
+}
+
+void appendUtf8AsWide(std::wstring& out, std::string_view in) {
+  out.reserve(out.size() + in.size());
   std::size_t i = 0;
   while (i < in.size()) {
     const auto b = static_cast<std::uint8_t>(in[i]);
@@ -65,7 +70,6 @@ std::wstring utf8ToWide(std::string_view in) {
     appendCodePoint(out, c);
     i = j;
   }
-  return out;
 }
 
 std::string wideToUtf8(std::wstring_view in) {

@@ -5,4 +5,6 @@
 #include <string_view>
 
 std::wstring utf8ToWide(std::string_view utf8);
+// The same appended to out, whose buffer can then serve one conversion after another.
+void appendUtf8AsWide(std::wstring& out, std::string_view utf8);
 std::string wideToUtf8(std::wstring_view wide);

@@ -50,8 +50,8 @@ std::vector<FileToCut> filesToCut(const std::wstring& gameDir,
   std::vector<FileToCut> out;
   for (std::size_t i = 0; i < entries.size(); ++i) {
     if (needsDownload[i] != 0 && !entries[i].chunks.empty() &&
-        worthCutting(gameDir, entries[i].widePath)) {
-      out.push_back({entries[i].widePath, &entries[i]});
+        worthCutting(gameDir, entryWidePath(entries[i]))) {
+      out.push_back({entryWidePath(entries[i]), &entries[i]});
     }
   }
   for (const JsonValue& element : root.member("delete").elements) {
@@ -92,7 +92,7 @@ ChunkSources findChunkSources(const std::wstring& gameDir, const std::vector<Fil
     const FileEntry& entry = entries[i];
     if (needsDownload[i] != 0 || entry.keep || entry.chunks.empty()) continue;
     const std::size_t file = sources.files.size();
-    sources.files.push_back(gameDir + entry.widePath);
+    sources.files.push_back(gameDir + entryWidePath(entry));
     std::uint64_t offset = 0;
     for (const ChunkRef& chunk : entry.chunks) {
       addLocation(sources, chunk.hash, {file, offset, chunk.size, nullptr});
@@ -222,7 +222,7 @@ void stage(const Rebuild& r, const ChunkRef& chunk, const std::uint8_t* bytes) {
 DownloadResult fetchFrom(Rebuild& r, const std::wstring& baseUrl, const ChunkRef& chunk,
                          std::uint8_t* bytes) {
   FileEntry piece;
-  piece.hash = chunk.hash;
+  piece.hash.assign(chunk.hash);  // 64 hex digits: the entry was refused otherwise
   piece.size = chunk.size;
   const std::wstring url = fileUrl(baseUrl, chunk.hash);
   DownloadResult result = DownloadResult::NetworkFailed;
@@ -333,7 +333,7 @@ DownloadResult rebuild(Rebuild& r, const std::wstring& targetPath) {
   // does: until then no cache record names it.
   file.close();
   // Chunks that each hold but a file that does not: the manifest's list is wrong.
-  if (result == DownloadResult::Ok && whole.finishHex() != r.entry.hash) {
+  if (result == DownloadResult::Ok && !r.entry.hash.is(whole.finishHex())) {
     result = DownloadResult::Corrupted;
   }
   if (result != DownloadResult::Ok) {

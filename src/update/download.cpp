@@ -55,7 +55,7 @@ DownloadResult downloadFrom(LauncherState& state, const UpdateSettings& settings
                             const std::wstring& baseUrl, const FileEntry& entry,
                             const std::wstring& targetPath) {
   const std::wstring tempPath = targetPath + L".ap_tmp";
-  const std::wstring url = fileUrl(baseUrl, entry.hash);
+  const std::wstring url = fileUrl(baseUrl, entry.hash.hex());
   for (int attempt = 0; attempt < 3; ++attempt) {
     if (state.cancel.load()) return DownloadResult::Cancelled;
     if (attempt > 0 && !pauseUnlessCancelled(state, settings.downloadRetryPauseMs * attempt)) {

@@ -109,5 +109,5 @@ bool DownloadStream::verified() {
     return false;
   }
   const std::string hash = hasher_.finishHex();
-  return !hash.empty() && hash == entry_.hash;
+  return !hash.empty() && entry_.hash.is(hash);
 }

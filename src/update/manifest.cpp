@@ -3,8 +3,8 @@
 #include "update/manifest.h"
 
 #include <algorithm>
+#include <array>
 #include <string_view>
-#include <unordered_set>
 
 #include "base/http.h"
 #include "base/paths.h"
@@ -17,7 +17,7 @@
 
 namespace {
 
-bool isHexHash(const std::string& hash) {
+bool isHexHash(std::string_view hash) {
   if (hash.size() != 64) return false;
   for (char c : hash) {
     const bool digit = c >= '0' && c <= '9';
@@ -77,7 +77,7 @@ bool readChunks(Value& list, FileEntry& out) {
 // One "files" element or the "launcher" object, its members found in one pass. Value is
 // JsonValue, whose path and hash strings are then moved out, or const JsonValue (copied).
 template <typename Value>
-bool readEntry(Value& value, FileEntry& out) {
+bool readEntry(Value& value, FileEntry& out, std::wstring& widePath) {
   if (value.kind != JsonKind::Object) return false;
   out = FileEntry();
   Value* path = nullptr;
@@ -110,9 +110,10 @@ bool readEntry(Value& value, FileEntry& out) {
     }
   }
   if (path != nullptr && path->kind == JsonKind::String) out.path = std::move(path->string);
-  if (!isSafeRelativePath(out.path, out.widePath)) return false;
-  if (hash != nullptr && hash->kind == JsonKind::String) out.hash = std::move(hash->string);
-  if (!isHexHash(out.hash)) return false;
+  if (!isSafeRelativePath(out.path, widePath)) return false;
+  if (hash == nullptr || hash->kind != JsonKind::String || !out.hash.assign(hash->string)) {
+    return false;
+  }
   out.size = readSize(size);
   out.compressedSize = readSize(compressed);
   out.keep = keep != nullptr && keep->kind == JsonKind::Number && keep->number != 0.0;
@@ -132,6 +133,60 @@ bool startsWith(const std::string& text, const char* prefix, std::string& rest) 
 }
 
 }  // namespace
+
+namespace {
+
+// The value of every byte as a hex digit, -1 for the bytes that are none.
+constexpr std::array<std::int8_t, 256> kHexValues = [] {
+  std::array<std::int8_t, 256> values{};
+  for (int c = 0; c < 256; ++c) {
+    values[c] = c >= '0' && c <= '9'   ? static_cast<std::int8_t>(c - '0')
+                : c >= 'a' && c <= 'f' ? static_cast<std::int8_t>(c - 'a' + 10)
+                : c >= 'A' && c <= 'F' ? static_cast<std::int8_t>(c - 'A' + 10)
+                                       : -1;
+  }
+  return values;
+}();
+
+}  // namespace
+
+bool EntryHash::assign(std::string_view text) {
+  if (text.size() != 64) return false;
+  std::array<std::uint8_t, 32> bytes;
+  std::uint64_t upper = 0;
+  for (std::size_t i = 0; i < 64; i += 2) {
+    const int high = kHexValues[static_cast<unsigned char>(text[i])];
+    const int low = kHexValues[static_cast<unsigned char>(text[i + 1])];
+    if (high < 0 || low < 0) return false;
+    bytes[i / 2] = static_cast<std::uint8_t>(high << 4 | low);
+    upper |= static_cast<std::uint64_t>(text[i] >= 'A' && text[i] <= 'F') << i;
+    upper |= static_cast<std::uint64_t>(text[i + 1] >= 'A' && text[i + 1] <= 'F') << (i + 1);
+  }
+  bytes_ = bytes;
+  upperDigits_ = upper;
+  return true;
+}
+
+void EntryHash::writeHex(char* out) const {
+  static constexpr char kLower[] = "0123456789abcdef";
+  static constexpr char kUpper[] = "0123456789ABCDEF";
+  for (std::size_t i = 0; i < 64; ++i) {
+    const int value = i % 2 == 0 ? bytes_[i / 2] >> 4 : bytes_[i / 2] & 15;
+    out[i] = ((upperDigits_ >> i) & 1) != 0 ? kUpper[value] : kLower[value];
+  }
+}
+
+std::string EntryHash::hex() const {
+  std::string text(64, '\0');
+  writeHex(text.data());
+  return text;
+}
+
+bool EntryHash::is(std::string_view text) const {
+  char digits[64];
+  writeHex(digits);
+  return text == std::string_view(digits, sizeof(digits));
+}
 
 StepResult fetchManifest(LauncherState& state, const UpdateSettings& settings,
                          const std::wstring& baseUrl, ManifestAnswer& answer, std::wstring& error) {
@@ -158,9 +213,13 @@ StepResult fetchManifest(LauncherState& state, const UpdateSettings& settings,
           if (state.cancel.load()) return false;
           if (text.size() + count > kManifestMaxBytes) return false;
           // A quarter more at a time rather than double: the text of a large manifest stands
-          // beside its entries while they are read.
+          // beside its entries while they are read. (A string's reserve would double anyway,
+          // so the larger buffer is a new string.)
           if (text.size() + count > text.capacity()) {
-            text.reserve(std::max(text.size() + count, text.size() + text.size() / 4));
+            std::string larger;
+            larger.reserve(std::max(text.size() + count, text.size() + text.size() / 4));
+            larger.append(text);
+            text.swap(larger);
           }
           text.append(reinterpret_cast<const char*>(bytes), count);
           return true;
@@ -278,11 +337,12 @@ bool parseManifest(const std::string& text, ParsedManifest& out, std::wstring& e
     out.entries.clear();
     out.entriesValid = true;
   };
-  files.element = [&out](JsonValue& value) {
+  std::wstring widePath;
+  files.element = [&out, &widePath](JsonValue& value) {
     if (!out.entriesValid) return;
     FileEntry& entry = out.entries.emplace_back();
     // The launcher's own files are written by the launcher alone.
-    if (!readEntry(value, entry) || isLauncherOwnPath(entry.widePath)) {
+    if (!readEntry(value, entry, widePath) || isLauncherOwnPath(widePath)) {
       out.entriesValid = false;
       out.entries = std::vector<FileEntry>();
     }
@@ -305,30 +365,69 @@ bool parseManifest(const std::string& text, ParsedManifest& out, std::wstring& e
   return false;
 }
 
-bool readFileEntry(const JsonValue& value, FileEntry& out) { return readEntry(value, out); }
+bool readFileEntry(const JsonValue& value, FileEntry& out) {
+  std::wstring widePath;
+  return readEntry(value, out, widePath);
+}
+
+namespace {
+
+// The cache key of the entry's path, made in key (a buffer reused from one entry to the next).
+void makeEntryKey(const FileEntry& entry, std::wstring& key) {
+  key.clear();
+  appendWidePath(key, entry.path);
+  if (!isOwnCacheKey(key)) key = cacheKey(key);
+}
+
+std::size_t keyHash(std::wstring_view key) { return std::hash<std::wstring_view>()(key); }
+
+// Whether two of the entries share a key, among those whose keys have one hash.
+bool sameKeyAmong(const std::vector<FileEntry>& entries,
+                  const std::vector<std::pair<std::size_t, std::uint32_t>>& run) {
+  std::vector<std::wstring> keys(run.size());
+  for (std::size_t k = 0; k < run.size(); ++k) makeEntryKey(entries[run[k].second], keys[k]);
+  std::sort(keys.begin(), keys.end());
+  return std::adjacent_find(keys.begin(), keys.end()) != keys.end();
+}
+
+}  // namespace
 
 bool fileEntriesAreDistinct(const std::vector<FileEntry>& entries) {
   // Two entries for one file (also differing only in case) would have two workers write the
-  // same temporary file at once; such a manifest is refused. The keys are views of the
-  // entries' own paths, except for the few that lowering changes.
-  std::vector<std::wstring> lowered;
-  std::unordered_set<std::wstring_view> seen;
-  seen.reserve(entries.size());
-  for (const FileEntry& entry : entries) {
-    std::wstring_view key = entry.widePath;
-    if (!isOwnCacheKey(key)) {
-      if (lowered.capacity() == 0) lowered.reserve(entries.size());
-      lowered.push_back(cacheKey(entry.widePath));
-      key = lowered.back();
-    }
-    if (!seen.insert(key).second) return false;
+  // same temporary file at once; such a manifest is refused. The entries are sorted by the
+  // hash of their keys, and only keys of equal hash are made again and compared: 16 bytes an
+  // entry, where a table of 100,000 keys would cost over 100 each.
+  using KeyHash = std::pair<std::size_t, std::uint32_t>;  // hash of the key, entry number
+  std::vector<KeyHash> byHash;
+  byHash.reserve(entries.size());
+  std::wstring key;
+  for (std::size_t i = 0; i < entries.size(); ++i) {
+    makeEntryKey(entries[i], key);
+    byHash.emplace_back(keyHash(key), static_cast<std::uint32_t>(i));
+  }
+  std::sort(byHash.begin(), byHash.end());
+  const auto sameHash = [](const KeyHash& a, const KeyHash& b) { return a.first == b.first; };
+  for (auto run = std::adjacent_find(byHash.begin(), byHash.end(), sameHash); run != byHash.end();
+       run = std::adjacent_find(run, byHash.end(), sameHash)) {
+    const auto runEnd =
+        std::find_if(run, byHash.end(), [&](const KeyHash& k) { return k.first != run->first; });
+    if (sameKeyAmong(entries, std::vector<KeyHash>(run, runEnd))) return false;
+    run = runEnd;
   }
   // "p" and "p.ap_tmp" both listed: the first one's temporary file is the second one's file,
   // so one download would overwrite the other's content while the cache recorded its hash.
   const std::wstring_view suffix(kTemporarySuffix);
-  for (const std::wstring_view key : seen) {
-    if (isTemporaryPath(key) && seen.count(key.substr(0, key.size() - suffix.size())) != 0) {
-      return false;
+  std::wstring other;
+  for (const FileEntry& entry : entries) {
+    makeEntryKey(entry, key);
+    if (!isTemporaryPath(key)) continue;
+    const std::wstring_view stem = std::wstring_view(key).substr(0, key.size() - suffix.size());
+    const auto [from, to] =
+        std::equal_range(byHash.begin(), byHash.end(), KeyHash(keyHash(stem), 0),
+                         [](const KeyHash& a, const KeyHash& b) { return a.first < b.first; });
+    for (auto it = from; it != to; ++it) {
+      makeEntryKey(entries[it->second], other);
+      if (other == stem) return false;
     }
   }
   return true;

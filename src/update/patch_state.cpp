@@ -140,7 +140,7 @@ class EntryIndex {
     if (byKey_.empty()) {
       byKey_.reserve(entries_.size());
       for (std::size_t i = 0; i < entries_.size(); ++i) {
-        byKey_.emplace(cacheKey(entries_[i].widePath), i);
+        byKey_.emplace(cacheKey(entryWidePath(entries_[i])), i);
       }
     }
     const auto it =
@@ -207,8 +207,8 @@ CacheSlot knownSlot(std::uint64_t size, std::uint64_t writeTime, std::string_vie
   return slot;
 }
 
-bool slotHashIs(const CacheSlot& slot, const std::string& hash) {
-  return slot.known && std::string_view(slot.hash.data(), slot.hash.size()) == hash;
+bool slotHashIs(const CacheSlot& slot, const EntryHash& hash) {
+  return slot.known && hash.is(std::string_view(slot.hash.data(), slot.hash.size()));
 }
 
 void loadEntryCache(const std::wstring& gameDir, const std::vector<FileEntry>& entries,
@@ -317,7 +317,7 @@ void saveCacheText(const std::wstring& gameDir, std::size_t entries,
 
 AppendEntryLine mapLines(const std::vector<FileEntry>& entries, const HashCache& cache) {
   return [&entries, &cache](std::string& text, std::size_t i) {
-    const CacheRecord* record = findCacheRecord(cache, entries[i].widePath);
+    const CacheRecord* record = findCacheRecord(cache, entryWidePath(entries[i]));
     if (record != nullptr) {
       appendCacheLine(text, entries[i], record->hash, record->size, record->writeTime);
     }

@@ -67,8 +67,8 @@ using EntryCache = std::vector<CacheSlot>;
 
 // A known slot with these attributes and hash (64 characters; a shorter one is padded).
 CacheSlot knownSlot(std::uint64_t size, std::uint64_t writeTime, std::string_view hash);
-// Whether the slot is known and its hash is hash.
-bool slotHashIs(const CacheSlot& slot, const std::string& hash);
+// Whether the slot is known and its hash is the entry's hash as written.
+bool slotHashIs(const CacheSlot& slot, const EntryHash& hash);
 
 // The records of gameDir + "patcher_cache.dat" for the entries, slot for slot, read a piece
 // at a time: a line whose path is any spelling of an entry's path (as cacheKey sees it) fills

@@ -39,10 +39,10 @@ LauncherStep updateLauncher(LauncherState& state, const UpdateSettings& settings
     return LauncherStep::Failed;
   }
   const std::string own = HashFile(exePath);
-  if (own.empty() || own == entry.hash) return LauncherStep::NotNeeded;
+  if (own.empty() || entry.hash.is(own)) return LauncherStep::NotNeeded;
 
   postPhase(state, kStatusSelfUpdate);
-  setCurrentItem(state, entry.widePath);
+  setCurrentItem(state, entryWidePath(entry));
   state.bytesTotal.store(entry.compressedSize);
   state.bytesDone.store(0);
   state.filesTotal.store(1);
@@ -53,7 +53,7 @@ LauncherStep updateLauncher(LauncherState& state, const UpdateSettings& settings
   const DownloadResult r = downloadFile(state, settings, servers, entry, newPath);
   if (r == DownloadResult::Cancelled) return LauncherStep::Cancelled;
   if (r != DownloadResult::Ok) {
-    setError(state, launcherDownloadError(r, entry.widePath));
+    setError(state, launcherDownloadError(r, entryWidePath(entry)));
     return LauncherStep::Failed;
   }
   // The launcher replaces itself and restarts at once: its new executable must be on disk
@@ -61,7 +61,7 @@ LauncherStep updateLauncher(LauncherState& state, const UpdateSettings& settings
   const std::wstring exeDir = newPath.substr(0, newPath.find_last_of(L"\\/") + 1);
   if (!syncWrittenFiles(exeDir.empty() ? gameDir : exeDir, {newPath}).empty()) {
     deleteFile(newPath);
-    setError(state, launcherDownloadError(DownloadResult::WriteFailed, entry.widePath));
+    setError(state, launcherDownloadError(DownloadResult::WriteFailed, entryWidePath(entry)));
     return LauncherStep::Failed;
   }
   std::uint32_t code = 0;
@@ -84,16 +84,16 @@ bool addLauncherAsGameFile(LauncherState& state, const std::wstring& gameDir, co
                            std::vector<FileEntry>& entries) {
   if (!root.hasMember("launcher") || developerKeyPresent(gameDir)) return true;
   FileEntry entry;
-  if (!readFileEntry(root.member("launcher"), entry) || isLauncherOwnPath(entry.widePath)) {
+  if (!readFileEntry(root.member("launcher"), entry) || isLauncherOwnPath(entryWidePath(entry))) {
     setError(state, uiText(kStrErrManifest));
     return false;
   }
   // Named by a file entry already: that one stands. Paired with one as its temporary file:
   // the two downloads would write each other's file.
-  const std::wstring key = cacheKey(entry.widePath);
+  const std::wstring key = cacheKey(entryWidePath(entry));
   const std::wstring temporaryKey = key + kTemporarySuffix;
   for (const FileEntry& e : entries) {
-    const std::wstring other = cacheKey(e.widePath);
+    const std::wstring other = cacheKey(entryWidePath(e));
     if (other == key) return true;
     if (other == temporaryKey || other + kTemporarySuffix == key) {
       setError(state, uiText(kStrErrManifest));

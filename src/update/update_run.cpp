@@ -129,7 +129,8 @@ void syncAndSaveCache(LauncherState& state, const UpdateSettings& settings, RunD
   if (!run.unsynced.empty() && settings.syncWrites) {
     std::vector<std::wstring> paths;
     paths.reserve(run.unsynced.size());
-    for (const std::size_t i : run.unsynced) paths.push_back(run.gameDir + run.entries[i].widePath);
+    for (const std::size_t i : run.unsynced)
+      paths.push_back(run.gameDir + entryWidePath(run.entries[i]));
     // A file that may not be on disk loses its record: the next run hashes it again.
     for (const std::size_t k : syncWrittenFiles(run.gameDir, paths)) {
       state.cache[run.unsynced[k]].known = false;
@@ -156,7 +157,8 @@ constexpr std::size_t kScanBatch = 256;
 // buffer for the full path, reused from one entry to the next.
 int scanEntry(const EntryCache& cache, RunData& run, std::size_t i, std::wstring& path) {
   const FileEntry& entry = run.entries[i];
-  path.assign(run.gameDir).append(entry.widePath);
+  path.assign(run.gameDir);
+  appendWidePath(path, entry.path);
   FileInfo info;
   if (!getEntryInfo(path, info) || info.isDirectory) {
     run.needsDownload[i] = 1;
@@ -218,9 +220,10 @@ void checkFiles(LauncherState& state, RunData& run) {
     if (state.cancel.load()) return;
     const std::size_t i = hashJobs[job];
     const FileEntry& entry = run.entries[i];
-    setCurrentItem(state, entry.widePath);
-    const std::string hash = HashFile(run.gameDir + entry.widePath, hashProgress, &state);
-    if (hash != entry.hash) run.needsDownload[i] = 1;
+    const std::wstring widePath = entryWidePath(entry);
+    setCurrentItem(state, widePath);
+    const std::string hash = HashFile(run.gameDir + widePath, hashProgress, &state);
+    if (!entry.hash.is(hash)) run.needsDownload[i] = 1;
     if (!hash.empty()) {
       storeRecord(state, run, i, knownSlot(run.stat[i].size, run.stat[i].writeTime, hash),
                   run.previousRunInterrupted);
@@ -273,11 +276,12 @@ bool downloadFiles(LauncherState& state, const UpdateSettings& settings, FileSer
       [&](std::size_t job) {
         if (state.cancel.load() || failure.load() != 0) return;
         const FileEntry& entry = run.entries[jobs[job]];
-        const std::wstring target = run.gameDir + entry.widePath;
-        setCurrentItem(state, entry.widePath);
+        const std::wstring widePath = entryWidePath(entry);
+        const std::wstring target = run.gameDir + widePath;
+        setCurrentItem(state, widePath);
         // A folder on the way that is a link would take the file out of the game folder.
         DownloadResult r = DownloadResult::WriteFailed;
-        if (linkInPath(run.gameDir, entry.widePath).empty()) {
+        if (linkInPath(run.gameDir, widePath).empty()) {
           r = settings.useChunks && !entry.chunks.empty()
                   ? downloadChunkedFile(state, settings, servers, run.chunkSources, entry, target)
                   : downloadFile(state, settings, servers, entry, target);
@@ -285,8 +289,8 @@ bool downloadFiles(LauncherState& state, const UpdateSettings& settings, FileSer
         if (r == DownloadResult::Ok) {
           FileInfo info;
           if (getEntryInfo(target, info) && info.isRegularFile()) {
-            storeRecord(state, run, jobs[job], knownSlot(info.size, info.lastWriteTime, entry.hash),
-                        true);
+            storeRecord(state, run, jobs[job],
+                        knownSlot(info.size, info.lastWriteTime, entry.hash.hex()), true);
           }
           state.filesDone.fetch_add(1);
           return;
@@ -296,7 +300,7 @@ bool downloadFiles(LauncherState& state, const UpdateSettings& settings, FileSer
         if (failure.compare_exchange_strong(expected, static_cast<int>(r))) {
           {
             std::lock_guard<std::mutex> guard(failedPathLock);
-            failedPath = entry.widePath;
+            failedPath = widePath;
           }
           // Jobs not yet started do nothing and running transfers stop at their next chunk.
           state.cancel.store(true);
@@ -351,7 +355,7 @@ DownloadPaths downloadPaths(const RunData& run) {
   DownloadPaths out;
   for (std::size_t i = 0; i < run.entries.size(); ++i) {
     if (run.needsDownload[i] == 0) continue;
-    const std::wstring key = cacheKey(run.entries[i].widePath);
+    const std::wstring key = cacheKey(entryWidePath(run.entries[i]));
     for (std::size_t sep = key.find(L'\\'); sep != std::wstring::npos;
          sep = key.find(L'\\', sep + 1)) {
       out.folders.insert(key.substr(0, sep));
@@ -386,8 +390,9 @@ void applyDeletions(const JsonValue& root, const RunData& run,
   std::unordered_set<std::wstring> listedNames;
   listedKeys.reserve(run.entries.size());
   for (const FileEntry& entry : run.entries) {
-    listedKeys.insert(cacheKey(entry.widePath));
-    if (exactNames) listedNames.insert(entry.widePath);
+    std::wstring widePath = entryWidePath(entry);
+    listedKeys.insert(cacheKey(widePath));
+    if (exactNames) listedNames.insert(std::move(widePath));
   }
   for (const JsonValue& element : list.elements) {
     std::wstring widePath;
@@ -419,8 +424,8 @@ void removeTemporaries(const JsonValue& root, const RunData& run) {
   std::unordered_set<std::wstring> listedKeys;
   listedKeys.reserve(run.entries.size());
   for (const FileEntry& entry : run.entries) {
-    paths.push_back(entry.widePath);
-    listedKeys.insert(cacheKey(entry.widePath));
+    paths.push_back(entryWidePath(entry));
+    listedKeys.insert(cacheKey(paths.back()));
   }
   for (const JsonValue& element : root.member("delete").elements) {
     std::wstring widePath;

@@ -36,7 +36,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     // Bytes that were not UTF-8 became U+FFFD, three bytes each: such a key may be longer as
     // text than any path read.
     if (entry.path.size() > 400) continue;
-    check(isSafeRelativePath(entry.path, entry.widePath), "key of an unsafe path");
+    std::wstring widePath;
+    check(isSafeRelativePath(entry.path, widePath), "key of an unsafe path");
     entries.push_back(entry);
   }
   const std::string written = cacheText(entries, cache);
@@ -44,8 +45,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   parseCacheText(written, again);
   check(again.size() == entries.size(), "written records do not all read back");
   for (const FileEntry& entry : entries) {
-    const CacheRecord& record = cache.at(cacheKey(entry.widePath));
-    const auto it = again.find(cacheKey(entry.widePath));
+    const CacheRecord& record = cache.at(cacheKey(entryWidePath(entry)));
+    const auto it = again.find(cacheKey(entryWidePath(entry)));
     check(it != again.end(), "a record is lost in writing");
     check(it->second.hash == record.hash && it->second.size == record.size &&
               it->second.writeTime == record.writeTime,

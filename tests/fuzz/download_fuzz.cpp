@@ -69,7 +69,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const std::size_t chunk = 1 + data[4] * 97u;
   const std::uint8_t* stream = data + 5;
   const std::size_t streamSize = size - 5;
-  entry.hash = std::string(64, '0');
+  entry.hash.assign(std::string(64, '0'));
 
   const Outcome first = feed(entry, stream, streamSize, chunk);
   check(first.written.size() <= entry.size, "more content written than the entry's size");
@@ -79,7 +79,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   if (!first.ended) return 0;
 
   entry.size = first.written.size();
-  entry.hash = sha256(first.written);
+  std::string hash = sha256(first.written);
+  entry.hash.assign(hash);
   const Outcome right = feed(entry, stream, streamSize, chunk);
   // Against its own, smaller size the stream may run past the bound and be refused partway;
   // within the bound it inflates to the same bytes and verifies.
@@ -87,7 +88,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     check(right.written == first.written, "the same stream inflated differently");
     check(right.verified, "a good stream was refused");
   }
-  entry.hash[0] = entry.hash[0] == '0' ? '1' : '0';
+  hash[0] = hash[0] == '0' ? '1' : '0';
+  entry.hash.assign(hash);
   check(!feed(entry, stream, streamSize, chunk).verified, "a wrong hash was accepted");
   return 0;
 }

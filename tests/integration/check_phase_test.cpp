@@ -108,9 +108,7 @@ TEST(CheckPhaseTest, ACacheFileThatWouldNotChangeIsNotRewritten) {
   TempDir game;
   std::vector<FileEntry> entries(2);
   entries[0].path = "a.bin";
-  entries[0].widePath = L"a.bin";
   entries[1].path = "Data/B.bin";
-  entries[1].widePath = L"Data\\B.bin";
   HashCache cache;
   cache[cacheKey(L"a.bin")] = {1, 2, std::string(64, 'a')};
   cache[cacheKey(L"Data\\B.bin")] = {3, 4, std::string(64, 'b')};

@@ -61,14 +61,14 @@ TEST_F(ChunkedUpdateTest, BothPathsInstallAChunkedRelease) {
   TempDir chunked;
   EXPECT_EQ(run(chunked), L"");
   EXPECT_EQ(folderFiles(chunked), folderFiles(source));
-  EXPECT_EQ(server.requestCount(objectUrl(big.hash)), 0);
+  EXPECT_EQ(server.requestCount(objectUrl(big.hash.hex())), 0);
   for (const ChunkRef& chunk : big.chunks) EXPECT_EQ(server.requestCount(objectUrl(chunk.hash)), 1);
   EXPECT_FALSE(chunked.exists("patcher_chunks"));
 
   TempDir whole;
   EXPECT_EQ(run(whole, false), L"");
   EXPECT_EQ(folderFiles(whole), folderFiles(source));
-  EXPECT_EQ(server.requestCount(objectUrl(big.hash)), 1);
+  EXPECT_EQ(server.requestCount(objectUrl(big.hash.hex())), 1);
   for (const ChunkRef& chunk : big.chunks) EXPECT_EQ(server.requestCount(objectUrl(chunk.hash)), 1);
 }
 
@@ -123,7 +123,7 @@ TEST_F(ChunkedUpdateTest, ALostConnectionResumesWithoutFetchingTheDoneChunks) {
   ASSERT_GE(big.chunks.size(), 5u);
   const std::size_t lost = 3;
   server.setStatus(objectUrl(big.chunks[lost].hash), 503);
-  server.setStatus(objectUrl(big.hash), 503);
+  server.setStatus(objectUrl(big.hash.hex()), 503);
   TempDir game;
   EXPECT_EQ(run(game).rfind(uiText(kStrErrConnect), 0), 0u);
   EXPECT_FALSE(game.exists("big.pak"));
@@ -155,7 +155,7 @@ TEST_F(ChunkedUpdateTest, AWrongChunkIsRefusedAndFetchedAgain) {
   EXPECT_EQ(run(game), L"");
   EXPECT_EQ(folderFiles(game), folderFiles(source));
   EXPECT_EQ(server.requestCount(objectUrl(big.chunks[1].hash)), 2);
-  EXPECT_EQ(server.requestCount(objectUrl(big.hash)), 0);
+  EXPECT_EQ(server.requestCount(objectUrl(big.hash.hex())), 0);
 }
 
 }  // namespace

@@ -34,7 +34,8 @@ class DownloadTest : public ::testing::Test {
     return entryFor(file);
   }
   std::string urlPath(const FileEntry& entry) {
-    return "/patch/files/" + entry.hash.substr(0, 2) + "/" + entry.hash + ".z";
+    const std::string hash = entry.hash.hex();
+    return "/patch/files/" + hash.substr(0, 2) + "/" + hash + ".z";
   }
   DownloadResult download(const FileEntry& entry, const std::string& target) {
     FileServers servers(settings.patchUrls);
@@ -54,7 +55,8 @@ TEST_F(DownloadTest, LargeAndEmptyFilesArriveExactly) {
   const ReleaseFile empty{"empty.bin", ""};
   const FileEntry bigEntry = serve(big);
   const FileEntry emptyEntry = serve(empty);
-  EXPECT_EQ(emptyEntry.hash, "e3b0c44298fc1c149afbf4c8996fb92427ae41e4649b934ca495991b7852b855");
+  EXPECT_EQ(emptyEntry.hash.hex(),
+            "e3b0c44298fc1c149afbf4c8996fb92427ae41e4649b934ca495991b7852b855");
   EXPECT_EQ(download(bigEntry, "deep/er/big.bin"), DownloadResult::Ok);
   EXPECT_EQ(download(emptyEntry, "empty.bin"), DownloadResult::Ok);
   EXPECT_TRUE(game.read("deep/er/big.bin") == big.content);

@@ -10,10 +10,9 @@
 
 namespace {
 
-FileEntry entry(const std::string& path, const std::wstring& widePath) {
+FileEntry entry(const std::string& path) {
   FileEntry e;
   e.path = path;
-  e.widePath = widePath;
   return e;
 }
 
@@ -60,9 +59,7 @@ TEST(PatchStateTest, SaveWritesTheManifestsFilesInOrderWithTheirOwnPathText) {
   cache[L"b\\two.txt"] = CacheRecord{2, 18446744073709551615ull, h};
   cache[L"a.txt"] = CacheRecord{1, 132000000000000000ull, h};
   cache[L"gone.txt"] = CacheRecord{3, 3, h};  // no longer in the manifest
-  const std::vector<FileEntry> entries = {entry("b/Two.txt", L"b\\Two.txt"),
-                                          entry("missing.txt", L"missing.txt"),
-                                          entry("A.txt", L"A.txt")};
+  const std::vector<FileEntry> entries = {entry("b/Two.txt"), entry("missing.txt"), entry("A.txt")};
   saveCache(gameDir, entries, cache);
   EXPECT_EQ(dir.read("patcher_cache.dat"),
             h + "\t2\t18446744073709551615\tb/Two.txt\n" + h + "\t1\t132000000000000000\tA.txt\n");
@@ -118,16 +115,17 @@ TEST(PatchStateTest, EntrySlotsAreFilledByAnySpellingAndWrittenBackInManifestOrd
                                      h + "\t4\t40\t../escape.bin\n" +           // unsafe
                                      unlisted + h + "\t5\t50\tlast.bin\n" + g +
                                      "\t6\t60\tdata/plain.bin\r\n");  // later wins
-  const std::vector<FileEntry> entries = {
-      entry("new.bin", L"new.bin"), entry("Data/\xC3\xA9t\xC3\xA9.bin", L"Data\\\u00e9t\u00e9.bin"),
-      entry("data/plain.bin", L"data\\plain.bin"), entry("last.bin", L"last.bin")};
+  const std::vector<FileEntry> entries = {entry("new.bin"), entry("Data/\xC3\xA9t\xC3\xA9.bin"),
+                                          entry("data/plain.bin"), entry("last.bin")};
   EntryCache cache;
   loadEntryCache(gameDir, entries, cache);
   ASSERT_EQ(cache.size(), 4u);
   EXPECT_FALSE(cache[0].known);
   EXPECT_TRUE(cache[1].known);
   EXPECT_EQ(cache[1].writeTime, 20u);
-  EXPECT_TRUE(slotHashIs(cache[2], g));
+  EntryHash hashG;
+  ASSERT_TRUE(hashG.assign(g));
+  EXPECT_TRUE(slotHashIs(cache[2], hashG));
   EXPECT_EQ(cache[2].size, 6u);
   EXPECT_EQ(cache[3].size, 5u);
 
@@ -170,6 +168,30 @@ TEST(PatchStateTest, WrittenVersionReadsBackAndKeepsTheRestOfTheFile) {
   EXPECT_EQ(readProfileString(ini, L"new", L"k", L""), L"v");
   EXPECT_EQ(readProfileString(ini, L"patch", L"version", L""), L"12");
   EXPECT_EQ(readProfileString(ini, L"patch", L"absent", L"default"), L"default");
+}
+
+// An entry's hash is held as bytes, but spelled and compared exactly as the manifest wrote it:
+// a cache record (always lower case) vouches only for a lower-case hash of the same digits.
+TEST(PatchStateTest, AnEntryHashComparesAsTheManifestSpelledIt) {
+  const std::string lower = "0123456789abcdef00ff10e0" + std::string(40, '7');
+  std::string mixed = lower;
+  mixed[10] = 'A';
+  mixed[63] = 'F';  // the last digit, the last bit of the case mask
+  mixed[63 - 1] = '7';
+  const CacheSlot slot = knownSlot(1, 2, mixed);
+  EntryHash written;
+  ASSERT_TRUE(written.assign(mixed));
+  EXPECT_EQ(written.hex(), mixed);
+  EXPECT_TRUE(slotHashIs(slot, written));
+  EntryHash other;
+  ASSERT_TRUE(other.assign(lower));
+  EXPECT_EQ(other.hex(), lower);
+  EXPECT_FALSE(slotHashIs(slot, other));
+  EXPECT_FALSE(slotHashIs(CacheSlot(), other));
+  for (const std::string& bad : {lower.substr(1), lower + "0", "g" + lower.substr(1)}) {
+    EXPECT_FALSE(other.assign(bad)) << bad;
+  }
+  EXPECT_EQ(other.hex(), lower) << "a refused text leaves the hash as it was";
 }
 
 }  // namespace
