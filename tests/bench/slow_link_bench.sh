@@ -7,6 +7,10 @@
 # time wait for a round trip per four files). For reference, curl fetches the same files with
 # 16 and with 32 requests in flight (fetching only: nothing inflated, hashed or written).
 #
+# A second install fetches one pack of QM_PACK_MIB MiB (default 64) through the same link: a
+# file above the chunking threshold, so its chunks are what crosses the link; its goal is the
+# same ratio.
+#
 # Usage: tests/bench/slow_link_bench.sh [BUILD_DIR] [WORK_DIR]
 #   BUILD_DIR  a build of the linux preset (default build/linux); the programs are built
 #   WORK_DIR   where the release lives (default build/bench-slow-link); kept, so that later
@@ -72,7 +76,20 @@ if [ ! -f release/manifest.sig ] || [ src.done -nt release/manifest.sig ]; then
   "$publish" build --game src --out release --version 1 --key keys/bench.key \
     --game-exe pack_0/part_0/file_0.bin >/dev/null
 fi
-# What an install fetches: the manifest, its signature and every file's zlib stream.
+pack_mib=${QM_PACK_MIB:-64}
+if [ ! -f pack-release/manifest.sig ] || [ "$(cat pack.mib 2>/dev/null)" != "$pack_mib" ]; then
+  say "publishing one pack of $pack_mib MiB..."
+  rm -rf pack pack-release
+  mkdir -p pack
+  stream 7777 "$((pack_mib << 20))" >pack/world.pak
+  "$publish" build --game pack --out pack-release --version 1 --key keys/bench.key \
+    --game-exe world.pak >/dev/null
+  echo "$pack_mib" >pack.mib
+fi
+# What an install fetches: the manifest, its signature and every file's zlib stream (for the
+# pack, its chunks' streams).
+pack_wire=$(jq '[.files[].chunks[].c] | add' pack-release/manifest.json)
+pack_wire=$((pack_wire + $(stat -c %s pack-release/manifest.json) + $(stat -c %s pack-release/manifest.sig)))
 wire_bytes=$(du -cb --apparent-size release/manifest.json release/manifest.sig release/files | tail -1 | cut -f1)
 
 # ---- nginx and the proxy -------------------------------------------------------------------------
@@ -84,7 +101,7 @@ cleanup() {
   nginx_stop
 }
 trap cleanup EXIT
-nginx_start /release/="$work/release/"
+nginx_start /release/="$work/release/" /pack/="$work/pack-release/"
 nginx_wait "$nginx_base/release/manifest.json"
 "$proxy_exe" --upstream-port "$nginx_port" --rtt-ms "$rtt" --mbit "$mbit" >proxy.out 2>&1 &
 proxy_pid=$!
@@ -97,7 +114,7 @@ proxy_port=$(awk '/^port / { print $2 }' proxy.out)
 base=http://127.0.0.1:$proxy_port/release/
 curl -fsS -o /dev/null "${base}manifest.json"
 pub=$(cat keys/bench.pub)
-cat release/files/*/* >/dev/null  # into the page cache
+cat release/files/*/* pack-release/files/*/* >/dev/null  # into the page cache
 
 jq -r '.files[] | .h' release/manifest.json | awk -v base="$base" '{
   printf "url = \"%sfiles/%s/%s.z\"\noutput = \"stage/%s.z\"\n", base, substr($1, 1, 2), $1, $1
@@ -106,6 +123,10 @@ jq -r '.files[] | .h' release/manifest.json | awk -v base="$base" '{
 say "install through the slow link ($rtt ms, $mbit Mbit/s; best of $runs)..."
 measure ours 'rm -rf install' \
   "$update" --dir install --patch-url "$base" --public-key "$pub" --quiet --lang en
+say "install of the pack through the slow link (best of $runs)..."
+measure pack 'rm -rf install' \
+  "$update" --dir install --patch-url "http://127.0.0.1:$proxy_port/pack/" --public-key "$pub" \
+  --quiet --lang en
 say "curl, 16 and 32 requests in flight, fetching only..."
 measure curl16 'rm -rf stage; mkdir -p stage' \
   curl --parallel --parallel-max 16 --fail -sS --config curl.cfg
@@ -115,7 +136,8 @@ rm -rf stage
 
 # shellcheck disable=SC2154  # set by measure
 awk -v bytes="$wire_bytes" -v mbit="$mbit" -v rtt="$rtt" -v ow="$ours_wall" -v ok="$ours_kib" \
-  -v cw="$curl16_wall" -v cw32="$curl32_wall" 'BEGIN {
+  -v cw="$curl16_wall" -v cw32="$curl32_wall" -v pw="$pack_wall" -v pbytes="$pack_wire" \
+  -v pmib="$pack_mib" 'BEGIN {
     ideal = bytes * 8 / (mbit * 1000000)
     printf "\nslow link: %d ms round trip, %d Mbit/s; 2,000 files, %.1f MB on the wire: %.2f s at full bandwidth\n",
       rtt, mbit, bytes / 1e6, ideal
@@ -124,4 +146,8 @@ awk -v bytes="$wire_bytes" -v mbit="$mbit" -v rtt="$rtt" -v ow="$ours_wall" -v o
       ok / 1024, ok < 49152 ? "ok" : "MISSED"
     printf "%-40s %7.2f s  %5.2fx\n", "curl, 16 in flight, fetch only", cw, cw / ideal
     printf "%-40s %7.2f s  %5.2fx\n", "curl, 32 in flight, fetch only", cw32, cw32 / ideal
+    pideal = pbytes * 8 / (mbit * 1000000)
+    printf "one pack of %d MiB, %.1f MB on the wire: %.2f s at full bandwidth\n", pmib, pbytes / 1e6, pideal
+    printf "%-40s %7.2f s  %5.2fx  (goal <= 1.2) %s\n", "quillmark-update, cold install", pw,
+      pw / pideal, pw / pideal <= 1.2 ? "ok" : "MISSED"
   }'

@@ -188,7 +188,9 @@ TEST(PatchStateTest, AnEntryHashComparesAsTheManifestSpelledIt) {
   EXPECT_EQ(other.hex(), lower);
   EXPECT_FALSE(slotHashIs(slot, other));
   EXPECT_FALSE(slotHashIs(CacheSlot(), other));
-  for (const std::string& bad : {lower.substr(1), lower + "0", "g" + lower.substr(1)}) {
+  std::string notHex = lower;
+  notHex[0] = 'g';
+  for (const std::string& bad : {lower.substr(1), lower + "0", notHex}) {
     EXPECT_FALSE(other.assign(bad)) << bad;
   }
   EXPECT_EQ(other.hex(), lower) << "a refused text leaves the hash as it was";
