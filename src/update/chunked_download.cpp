@@ -3,9 +3,8 @@
 #include "update/chunked_download.h"
 
 #include <algorithm>
-#include <condition_variable>
-#include <cstring>
 #include <mutex>
+#include <unordered_set>
 
 #include "base/chunk_file.h"
 #include "base/files.h"
@@ -145,6 +144,56 @@ void removeChunkStaging(const std::wstring& gameDir) {
   removeEmptyDirectory(dir);
 }
 
+// ---- fetching the chunks the folder lacks ----
+
+namespace {
+
+// Whether the folder holds chunk where entry's rebuild may read it.
+bool inFolderFor(const ChunkSources& sources, const ChunkRef& chunk, const FileEntry& entry) {
+  const auto it = sources.chunks.find(chunk.hash);
+  return it != sources.chunks.end() && it->second.size == chunk.size &&
+         (it->second.replacedBy == nullptr || it->second.replacedBy == &entry);
+}
+
+bool staged(const ChunkSources& sources, const ChunkRef& chunk) {
+  FileInfo info;
+  return getEntryInfo(sources.staging + utf8ToWide(chunk.hash), info) && info.isRegularFile() &&
+         info.size == chunk.size;
+}
+
+}  // namespace
+
+std::vector<ChunkFetch> chunksToFetch(const ChunkSources& sources,
+                                      const std::vector<FileEntry>& entries,
+                                      const std::vector<std::uint8_t>& needsDownload) {
+  std::vector<ChunkFetch> out;
+  if (sources.staging.empty()) return out;
+  std::unordered_set<std::string> listed;
+  for (std::size_t i = 0; i < entries.size(); ++i) {
+    if (needsDownload[i] == 0) continue;
+    for (const ChunkRef& chunk : entries[i].chunks) {
+      if (inFolderFor(sources, chunk, entries[i]) || listed.count(chunk.hash) != 0 ||
+          staged(sources, chunk)) {
+        continue;
+      }
+      listed.insert(chunk.hash);
+      out.push_back({&chunk, &entries[i]});
+    }
+  }
+  return out;
+}
+
+bool fetchChunkToStaging(LauncherState& state, const UpdateSettings& settings, FileServers& servers,
+                         const ChunkSources& sources, const ChunkFetch& fetch) {
+  FileEntry piece;
+  piece.path = fetch.chunk->hash;
+  piece.hash.assign(fetch.chunk->hash);
+  piece.size = fetch.chunk->size;
+  piece.compressedSize = fetch.chunk->compressedSize;
+  return downloadFile(state, settings, servers, piece, sources.staging + utf8ToWide(piece.path)) ==
+         DownloadResult::Ok;
+}
+
 namespace {
 
 // ---- loading one chunk ----
@@ -152,11 +201,11 @@ namespace {
 // What one file's rebuild shares between its chunks.
 struct Rebuild {
   LauncherState& state;
-  const UpdateSettings& settings;
-  FileServers& servers;
   const ChunkSources& sources;
   const FileEntry& entry;
   std::uint64_t counted = 0;  // added to the progress, taken back if the rebuild fails
+  // Chunks this entry fetched before the rebuild, already counted once as they arrived.
+  std::unordered_set<std::string> countedByFetch;
 };
 
 bool hashIs(const std::uint8_t* bytes, std::size_t count, const std::string& hash) {
@@ -205,111 +254,37 @@ bool loadStaged(const Rebuild& r, const ChunkRef& chunk, std::uint8_t* bytes) {
   return false;
 }
 
-// Keeps a fetched chunk for a run that may follow this one; a chunk that cannot be kept is
-// only fetched again then.
-void stage(const Rebuild& r, const ChunkRef& chunk, const std::uint8_t* bytes) {
-  if (r.sources.staging.empty()) return;
-  const std::wstring path = r.sources.staging + utf8ToWide(chunk.hash);
-  const std::wstring temp = path + kTemporarySuffix;
-  FileHandle file;
-  if (!file.createNew(temp)) return;
-  const bool written = file.write(bytes, chunk.size);
-  file.close();
-  if (!written || !moveFileReplace(temp, path)) deleteFile(temp);
+bool fetchedBy(const ChunkSources& sources, const std::string& hash, const FileEntry& entry) {
+  const auto it = sources.fetchedBy.find(hash);
+  return it != sources.fetchedBy.end() && it->second == &entry;
 }
 
-// One server's attempts at a chunk's object, inflated and checked into bytes.
-DownloadResult fetchFrom(Rebuild& r, const std::wstring& baseUrl, const ChunkRef& chunk,
-                         std::uint8_t* bytes) {
-  FileEntry piece;
-  piece.hash.assign(chunk.hash);  // 64 hex digits: the entry was refused otherwise
-  piece.size = chunk.size;
-  const std::wstring url = fileUrl(baseUrl, chunk.hash);
-  DownloadResult result = DownloadResult::NetworkFailed;
-  for (int attempt = 0; attempt < 3; ++attempt) {
-    if (r.state.cancel.load()) return DownloadResult::Cancelled;
-    if (attempt > 0 && !pauseUnlessCancelled(r.state, r.settings.downloadRetryPauseMs * attempt)) {
-      return DownloadResult::Cancelled;
+// From the folder or the staging folder: a rebuild fetches nothing itself, the chunks the
+// folder lacked were fetched before it.
+bool loadChunk(Rebuild& r, const ChunkRef& chunk, std::uint8_t* bytes) {
+  if (!loadFromFolder(r, chunk, bytes) && !loadStaged(r, chunk, bytes)) return false;
+  // Progress: a chunk this entry fetched counted as it arrived, the first time it is used.
+  if (fetchedBy(r.sources, chunk.hash, r.entry) && r.countedByFetch.insert(chunk.hash).second) {
+    return true;
+  }
+  r.state.bytesDone.fetch_add(chunk.compressedSize);
+  r.counted += chunk.compressedSize;
+  return true;
+}
+
+// What this entry's fetched chunks added to the progress as they arrived.
+std::uint64_t fetchedBytes(const ChunkSources& sources, const FileEntry& entry) {
+  std::unordered_set<std::string> seen;
+  std::uint64_t total = 0;
+  for (const ChunkRef& chunk : entry.chunks) {
+    if (fetchedBy(sources, chunk.hash, entry) && seen.insert(chunk.hash).second) {
+      total += chunk.compressedSize;
     }
-    std::size_t filled = 0;
-    // The stream stops at the chunk's size, so the buffer never overflows.
-    DownloadStream stream(piece, [bytes, &filled](const std::uint8_t* data, std::size_t count) {
-      std::memcpy(bytes + filled, data, count);
-      filled += count;
-      return true;
-    });
-    if (!stream.ready()) return DownloadResult::WriteFailed;
-    std::uint64_t counted = 0;
-    const int status = fetchInto(
-        url,
-        [&](const std::uint8_t* data, std::uint32_t count) {
-          if (r.state.cancel.load()) return false;
-          counted += count;
-          r.state.bytesDone.fetch_add(count);
-          return stream.feed(data, count);
-        },
-        r.state.cancel);
-    if (status == 200) stream.finish();
-    if (status == 200 && stream.verified()) {
-      r.counted += counted;
-      return DownloadResult::Ok;
-    }
-    r.state.bytesDone.fetch_sub(counted);
-    if (r.state.cancel.load()) return DownloadResult::Cancelled;
-    result = status == 200 ? DownloadResult::Corrupted : DownloadResult::NetworkFailed;
   }
-  return result;
-}
-
-DownloadResult fetchChunk(Rebuild& r, const ChunkRef& chunk, std::uint8_t* bytes) {
-  DownloadResult result = DownloadResult::NetworkFailed;
-  for (const std::size_t server : r.servers.order()) {
-    result = fetchFrom(r, r.servers.url(server), chunk, bytes);
-    if (result != DownloadResult::NetworkFailed && result != DownloadResult::Corrupted) break;
-    r.servers.markFailed(server);
-  }
-  if (result == DownloadResult::Ok) stage(r, chunk, bytes);
-  return result;
-}
-
-DownloadResult loadChunk(Rebuild& r, const ChunkRef& chunk, std::uint8_t* bytes) {
-  if (loadFromFolder(r, chunk, bytes) || loadStaged(r, chunk, bytes)) {
-    r.state.bytesDone.fetch_add(chunk.compressedSize);
-    r.counted += chunk.compressedSize;
-    return DownloadResult::Ok;
-  }
-  return fetchChunk(r, chunk, bytes);
+  return total;
 }
 
 // ---- rebuilding one file ----
-
-// A rebuild holds a chunk in memory (up to 4 MiB) from start to end, so only so many run at
-// once, whatever the transfers in flight. They take no body slot for that long: transfers
-// waiting for one would stop reading meanwhile and fall below the transfer floor.
-constexpr int kRebuildsAtOnce = 4;
-
-class RebuildSlot {
- public:
-  RebuildSlot() {
-    std::unique_lock<std::mutex> lock(mutex_);
-    freed_.wait(lock, [] { return free_ > 0; });
-    --free_;
-  }
-  ~RebuildSlot() {
-    {
-      std::lock_guard<std::mutex> lock(mutex_);
-      ++free_;
-    }
-    freed_.notify_one();
-  }
-  RebuildSlot(const RebuildSlot&) = delete;
-  RebuildSlot& operator=(const RebuildSlot&) = delete;
-
- private:
-  static inline std::mutex mutex_;
-  static inline std::condition_variable freed_;
-  static inline int free_ = kRebuildsAtOnce;
-};
 
 // The chunks in order into the temporary file, one chunk in memory at a time.
 DownloadResult rebuild(Rebuild& r, const std::wstring& targetPath) {
@@ -324,7 +299,7 @@ DownloadResult rebuild(Rebuild& r, const std::wstring& targetPath) {
   DownloadResult result = whole.valid() ? DownloadResult::Ok : DownloadResult::WriteFailed;
   for (const ChunkRef& chunk : r.entry.chunks) {
     if (result != DownloadResult::Ok) break;
-    result = loadChunk(r, chunk, bytes.data());
+    if (!loadChunk(r, chunk, bytes.data())) result = DownloadResult::NetworkFailed;
     if (result != DownloadResult::Ok) break;
     whole.update(bytes.data(), chunk.size);
     if (!file.write(bytes.data(), chunk.size)) result = DownloadResult::WriteFailed;
@@ -348,15 +323,12 @@ DownloadResult rebuild(Rebuild& r, const std::wstring& targetPath) {
 DownloadResult downloadChunkedFile(LauncherState& state, const UpdateSettings& settings,
                                    FileServers& servers, const ChunkSources& sources,
                                    const FileEntry& entry, const std::wstring& targetPath) {
-  Rebuild r{state, settings, servers, sources, entry};
-  DownloadResult result = DownloadResult::WriteFailed;
-  {
-    const RebuildSlot slot;
-    result = rebuild(r, targetPath);
-  }
+  Rebuild r{state, sources, entry, 0, {}};
+  const DownloadResult result = rebuild(r, targetPath);
   if (result == DownloadResult::Ok) return result;
-  state.bytesDone.fetch_sub(r.counted);
-  // A server without the chunk objects, or with damaged ones, may still serve the whole file.
+  state.bytesDone.fetch_sub(r.counted + fetchedBytes(sources, entry));
+  // A chunk no server could give, or one that did not hold what its hash says: the whole-file
+  // object may still be had.
   if (result != DownloadResult::NetworkFailed && result != DownloadResult::Corrupted) {
     return result;
   }

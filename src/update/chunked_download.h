@@ -31,6 +31,9 @@ struct ChunkSources {
   std::vector<std::wstring> files;  // full paths
   std::unordered_map<std::string, ChunkLocation> chunks;
   std::wstring staging;  // the staging folder with a trailing separator; "" when unusable
+  // The chunks fetched into the staging folder by this run, and the entry whose progress
+  // counted each (filled once every fetch has ended).
+  std::unordered_map<std::string, const FileEntry*> fetchedBy;
 };
 
 // The chunks the folder holds for this run's downloads (nothing when none has chunks).
@@ -44,8 +47,28 @@ ChunkSources findChunkSources(const std::wstring& gameDir, const std::vector<Fil
 // is rebuilt from chunks, else its object's.
 std::uint64_t downloadWeight(const FileEntry& entry, const UpdateSettings& settings);
 
-// Rebuilds entry (which has chunks) at targetPath. When the chunks cannot be had from any
-// server, the whole-file object is fetched instead (downloadFile).
+// A chunk that neither the folder nor the staging folder holds, and the entry whose progress
+// counts it.
+struct ChunkFetch {
+  const ChunkRef* chunk = nullptr;
+  const FileEntry* owner = nullptr;
+};
+
+// The distinct chunks this run's chunked downloads must fetch (none when the staging folder is
+// unusable: those files are then fetched whole). They are fetched before any rebuild, as
+// transfers of their own beside the whole files, so that a large file's chunks keep as many
+// requests in flight as small files do.
+std::vector<ChunkFetch> chunksToFetch(const ChunkSources& sources,
+                                      const std::vector<FileEntry>& entries,
+                                      const std::vector<std::uint8_t>& needsDownload);
+
+// Fetches one chunk into the staging folder, checked by its hash, from the servers in turn.
+bool fetchChunkToStaging(LauncherState& state, const UpdateSettings& settings, FileServers& servers,
+                         const ChunkSources& sources, const ChunkFetch& fetch);
+
+// Rebuilds entry (which has chunks) at targetPath from the folder and the staging folder.
+// When a chunk is missing there (its fetch failed) or wrong, the whole-file object is fetched
+// instead (downloadFile).
 DownloadResult downloadChunkedFile(LauncherState& state, const UpdateSettings& settings,
                                    FileServers& servers, const ChunkSources& sources,
                                    const FileEntry& entry, const std::wstring& targetPath);

@@ -247,76 +247,113 @@ std::wstring downloadError(DownloadResult r) {
   }
 }
 
+// The number of chunked files rebuilt at once: each holds one chunk in memory (1 MiB, at most
+// 4 MiB) and reads and writes the disk, fetching nothing.
+constexpr std::size_t kRebuildsAtOnce = 4;
+
+// One download job's outcome, shared by the jobs of the download phase.
+struct DownloadJobs {
+  std::atomic<int> failure{0};
+  std::mutex failedPathLock;
+  std::wstring failedPath;
+};
+
+// Downloads (or rebuilds from chunks) entry i and records it; a failure stops the other jobs.
+void downloadEntry(LauncherState& state, const UpdateSettings& settings, FileServers& servers,
+                   RunData& run, std::size_t i, DownloadJobs& jobs) {
+  if (state.cancel.load() || jobs.failure.load() != 0) return;
+  const FileEntry& entry = run.entries[i];
+  const std::wstring widePath = entryWidePath(entry);
+  const std::wstring target = run.gameDir + widePath;
+  setCurrentItem(state, widePath);
+  // A folder on the way that is a link would take the file out of the game folder.
+  DownloadResult r = DownloadResult::WriteFailed;
+  if (linkInPath(run.gameDir, widePath).empty()) {
+    r = settings.useChunks && !entry.chunks.empty()
+            ? downloadChunkedFile(state, settings, servers, run.chunkSources, entry, target)
+            : downloadFile(state, settings, servers, entry, target);
+  }
+  if (r == DownloadResult::Ok) {
+    FileInfo info;
+    if (getEntryInfo(target, info) && info.isRegularFile()) {
+      storeRecord(state, run, i, knownSlot(info.size, info.lastWriteTime, entry.hash.hex()), true);
+    }
+    state.filesDone.fetch_add(1);
+    return;
+  }
+  if (r == DownloadResult::Cancelled) return;
+  int expected = 0;
+  if (jobs.failure.compare_exchange_strong(expected, static_cast<int>(r))) {
+    {
+      std::lock_guard<std::mutex> guard(jobs.failedPathLock);
+      jobs.failedPath = widePath;
+    }
+    // Jobs not yet started do nothing and running transfers stop at their next chunk.
+    state.cancel.store(true);
+  }
+}
+
 // Downloads what the check found missing or wrong. False when the run must end (an error
 // was set, or the run was cancelled).
 bool downloadFiles(LauncherState& state, const UpdateSettings& settings, FileServers& servers,
                    RunData& run) {
-  std::vector<std::size_t> jobs;
+  std::vector<std::size_t> whole;
+  std::vector<std::size_t> chunked;
   std::uint64_t total = 0;
   for (std::size_t i = 0; i < run.entries.size(); ++i) {
     if (run.needsDownload[i] == 0) continue;
-    jobs.push_back(i);
+    const bool fromChunks = settings.useChunks && !run.entries[i].chunks.empty();
+    (fromChunks ? chunked : whole).push_back(i);
     total += downloadWeight(run.entries[i], settings);
   }
-  if (jobs.empty()) return true;
+  if (whole.empty() && chunked.empty()) return true;
 
   postPhase(state, kStatusDownloading);
   state.bytesDone.store(0);
   state.bytesTotal.store(total);
-  state.filesTotal.store(static_cast<std::int32_t>(jobs.size()));
+  state.filesTotal.store(static_cast<std::int32_t>(whole.size() + chunked.size()));
   state.filesDone.store(0);
 
-  std::atomic<int> failure{0};
-  std::mutex failedPathLock;
-  std::wstring failedPath;
-  // Each job waits for its answer on a thread of its own; the inflate, hash and write of the
-  // bodies take turns on kBodyWorkers slots (fetch.h).
+  // First every transfer: the chunks the folder lacks (into the staging folder) and the files
+  // fetched whole. Each job waits for its answer on a thread of its own; the inflate, hash and
+  // write of the bodies take turns on kBodyWorkers slots (fetch.h).
+  DownloadJobs jobs;
+  const std::vector<ChunkFetch> fetches =
+      chunked.empty() ? std::vector<ChunkFetch>()
+                      : chunksToFetch(run.chunkSources, run.entries, run.needsDownload);
+  std::vector<std::uint8_t> fetched(fetches.size(), 0);
   runJobsInParallel(
-      jobs.size(),
+      fetches.size() + whole.size(),
       [&](std::size_t job) {
-        if (state.cancel.load() || failure.load() != 0) return;
-        const FileEntry& entry = run.entries[jobs[job]];
-        const std::wstring widePath = entryWidePath(entry);
-        const std::wstring target = run.gameDir + widePath;
-        setCurrentItem(state, widePath);
-        // A folder on the way that is a link would take the file out of the game folder.
-        DownloadResult r = DownloadResult::WriteFailed;
-        if (linkInPath(run.gameDir, widePath).empty()) {
-          r = settings.useChunks && !entry.chunks.empty()
-                  ? downloadChunkedFile(state, settings, servers, run.chunkSources, entry, target)
-                  : downloadFile(state, settings, servers, entry, target);
-        }
-        if (r == DownloadResult::Ok) {
-          FileInfo info;
-          if (getEntryInfo(target, info) && info.isRegularFile()) {
-            storeRecord(state, run, jobs[job],
-                        knownSlot(info.size, info.lastWriteTime, entry.hash.hex()), true);
-          }
-          state.filesDone.fetch_add(1);
+        if (job >= fetches.size()) {
+          downloadEntry(state, settings, servers, run, whole[job - fetches.size()], jobs);
           return;
         }
-        if (r == DownloadResult::Cancelled) return;
-        int expected = 0;
-        if (failure.compare_exchange_strong(expected, static_cast<int>(r))) {
-          {
-            std::lock_guard<std::mutex> guard(failedPathLock);
-            failedPath = widePath;
-          }
-          // Jobs not yet started do nothing and running transfers stop at their next chunk.
-          state.cancel.store(true);
-        }
+        if (state.cancel.load() || jobs.failure.load() != 0) return;
+        setCurrentItem(state, entryWidePath(*fetches[job].owner));
+        // A chunk that no server gives is not yet a failure: its file may be fetched whole.
+        fetched[job] =
+            fetchChunkToStaging(state, settings, servers, run.chunkSources, fetches[job]) ? 1 : 0;
       },
       kRequestsInFlight);
+  for (std::size_t k = 0; k < fetches.size(); ++k) {
+    if (fetched[k] != 0) run.chunkSources.fetchedBy[fetches[k].chunk->hash] = fetches[k].owner;
+  }
+  // Then the chunked files, rebuilt from the folder and the staging folder.
+  runJobsInParallel(
+      chunked.size(),
+      [&](std::size_t job) { downloadEntry(state, settings, servers, run, chunked[job], jobs); },
+      kRebuildsAtOnce);
 
   syncAndSaveCache(state, settings, run);
-  if (failure.load() != 0) {
+  if (jobs.failure.load() != 0) {
     std::wstring path;
     {
-      std::lock_guard<std::mutex> guard(failedPathLock);
-      path = failedPath;
+      std::lock_guard<std::mutex> guard(jobs.failedPathLock);
+      path = jobs.failedPath;
     }
-    setError(state,
-             downloadError(static_cast<DownloadResult>(failure.load())) + L" " + displayPath(path));
+    setError(state, downloadError(static_cast<DownloadResult>(jobs.failure.load())) + L" " +
+                        displayPath(path));
     return false;
   }
   return !state.cancel.load();

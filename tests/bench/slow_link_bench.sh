@@ -103,9 +103,10 @@ cleanup() {
 trap cleanup EXIT
 nginx_start /release/="$work/release/" /pack/="$work/pack-release/"
 nginx_wait "$nginx_base/release/manifest.json"
+rm -f proxy.out  # else the wait below may read the last run's before the shell empties it
 "$proxy_exe" --upstream-port "$nginx_port" --rtt-ms "$rtt" --mbit "$mbit" >proxy.out 2>&1 &
 proxy_pid=$!
-for _ in $(seq 1 400); do  # up to 20 s on a loaded machine
+for _ in $(seq 1 200); do
   grep -q '^port ' proxy.out 2>/dev/null && break
   sleep 0.05
 done
