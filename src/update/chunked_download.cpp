@@ -1,5 +1,5 @@
-// Sections: finding the chunks the folder holds; the staging folder; loading one chunk (from
-// the folder, the staging folder or a server); rebuilding one file.
+// Sections: finding the chunks the folder holds; the staging folder; fetching the chunks the
+// folder lacks; loading one chunk (from the folder or the staging folder); rebuilding one file.
 #include "update/chunked_download.h"
 
 #include <algorithm>
@@ -8,13 +8,10 @@
 
 #include "base/chunk_file.h"
 #include "base/files.h"
-#include "base/http.h"
 #include "base/paths.h"
 #include "base/sha256.h"
 #include "base/text.h"
 #include "formats/chunking.h"
-#include "update/download_stream.h"
-#include "update/fetch.h"
 #include "update/update_run.h"
 
 namespace {
