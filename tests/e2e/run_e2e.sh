@@ -137,8 +137,10 @@ build_release() {  # out launcher_stage [extra...]
 }
 build_release "$work/www/patch" "$work/stage"
 build_release "$work/www/self/patch" "$work/stage2"
-# The slow release has one large file more, so that its download lasts.
-head -c 16000000 /dev/urandom > "$game/data/levels/big.dat"
+# The slow release has one large file more, so that its download lasts: under the chunking
+# threshold, so that it is one transfer at the slow server's rate (chunks would be fetched 32
+# at a time, each at that rate), about 30 s.
+head -c 4000000 /dev/urandom > "$game/data/levels/big.dat"
 build_release "$work/www/slow/patch" "$work/stage"
 rm "$game/data/levels/big.dat"
 
@@ -165,7 +167,7 @@ $temps  default_type application/octet-stream;
   server {
     listen 127.0.0.1:$port;
     root $work/www;
-    location /slow/ { limit_rate 512k; }
+    location /slow/ { limit_rate 128k; }
   }
 }
 CONF
