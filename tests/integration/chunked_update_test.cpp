@@ -11,14 +11,9 @@
 
 namespace {
 
-class ChunkedUpdateTest : public ::testing::Test {
+// (The base's game folder goes unused: these tests compare several.)
+class ChunkedUpdateTest : public GameRunTest {
  protected:
-  void SetUp() override {
-    setUiLanguage("en");
-    ASSERT_TRUE(server.ok());
-    server.serveFolder(release.path());
-  }
-
   // Publishes source as version; the entries of its manifest by path.
   std::map<std::string, FileEntry> publish(std::int64_t version) {
     EXPECT_TRUE(publishFolder(source, release, version));
@@ -50,8 +45,6 @@ class ChunkedUpdateTest : public ::testing::Test {
   }
 
   TempDir source;
-  TempDir release;
-  TestServer server;
 };
 
 // A release with a chunked file is installed exactly by the launcher that rebuilds it from

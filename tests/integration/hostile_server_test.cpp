@@ -86,12 +86,10 @@ std::vector<HostileCase> hostileCases(std::uint16_t port) {
   return cases;
 }
 
-class HostileServerTest : public ::testing::Test {
+class HostileServerTest : public GameRunTest {
  protected:
   void SetUp() override {
-    setUiLanguage("en");
-    ASSERT_TRUE(server.ok());
-    server.serveFolder(release.path());
+    GameRunTest::SetUp();
     ensureHttpSession();
     httpSetTransferFloor({4096, 1500});
     Release r;
@@ -101,8 +99,6 @@ class HostileServerTest : public ::testing::Test {
   void TearDown() override { httpSetTransferFloor(TransferFloor()); }
 
   const std::string big = noiseBytes(192 * 1024, 11);
-  TempDir release;
-  TestServer server;
 };
 
 TEST_F(HostileServerTest, EveryFaultEndsTheRunInTimeWithItsMessage) {

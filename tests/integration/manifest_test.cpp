@@ -13,22 +13,14 @@
 
 namespace {
 
-class ManifestTest : public ::testing::Test {
+class ManifestTest : public GameRunTest {
  protected:
-  void SetUp() override {
-    setUiLanguage("en");
-    ASSERT_TRUE(server.ok());
-    server.serveFolder(release.path());
-  }
   // Runs once and returns the error text ("" when the run succeeded).
   std::wstring run() {
     runToEnd(state, testSettings(server, game, &recorder));
     return copyErrorText(state);
   }
 
-  TempDir release;
-  TempDir game;
-  TestServer server;
   LauncherState state;
   StatusRecorder recorder;
 };

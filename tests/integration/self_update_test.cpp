@@ -14,12 +14,10 @@ namespace fs = std::filesystem;
 
 namespace {
 
-class SelfUpdateTest : public ::testing::Test {
+class SelfUpdateTest : public GameRunTest {
  protected:
   void SetUp() override {
-    setUiLanguage("en");
-    ASSERT_TRUE(server.ok());
-    server.serveFolder(release.path());
+    GameRunTest::SetUp();
     r.version = 5;
     r.files = {{"Play Quillmark.exe", "game"}, {"data/d.txt", "d"}};
     r.hasLauncher = true;
@@ -35,11 +33,7 @@ class SelfUpdateTest : public ::testing::Test {
     return recorder.sequence();
   }
 
-  TempDir release;
-  TempDir game;
-  TestServer server;
   Release r;
-  std::wstring error;
 };
 
 TEST_F(SelfUpdateTest, SwapsTheExecutableAndTheNextRunRemovesTheOldOne) {

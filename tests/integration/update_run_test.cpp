@@ -65,13 +65,8 @@ fs::path fsPath(const TempDir& dir, const std::string& relative) {
   return fs::path(dir.file(relative));
 }
 
-class UpdateRunTest : public ::testing::Test {
+class UpdateRunTest : public GameRunTest {
  protected:
-  void SetUp() override {
-    setUiLanguage("en");
-    ASSERT_TRUE(server.ok());
-    server.serveFolder(release.path());
-  }
   // One run to its end; returns the posted sequence.
   std::string run(bool repair = false) {
     StatusRecorder recorder;
@@ -80,9 +75,6 @@ class UpdateRunTest : public ::testing::Test {
   }
   std::string urlPath(const std::string& content) { return "/patch/" + compressedPath(content); }
 
-  TempDir release;
-  TempDir game;
-  TestServer server;
   LauncherState state;
 };
 
