@@ -6,7 +6,8 @@
 
 namespace {
 
-constexpr std::size_t kOutputBytes = 524288;  // 512 KiB of inflated data at a time
+// 128 KiB of inflated data at a time: with 32 transfers in flight each holds one.
+constexpr std::size_t kOutputBytes = 131072;
 
 // The zlib header (2 bytes) and the Adler-32 trailer (4). A preset dictionary would add 4
 // more, but the launcher has none to offer, so such a stream fails anyway.
