@@ -23,6 +23,8 @@ function(qm_add_test name)
   cmake_parse_arguments(A "" "" "SOURCES;LIBS" ${ARGN})
   add_executable(${name} ${A_SOURCES})
   target_link_libraries(${name} PRIVATE ${A_LIBS} qm_testsupport GTest::gmock GTest::gtest_main qm_warnings)
+  # 600 s: under Wine on a loaded 2-core machine a test that takes a second alone has been seen
+  # to wait minutes for the Wine server; a hung test still ends.
   gtest_discover_tests(${name} DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 120
-                       PROPERTIES TIMEOUT 300)
+                       PROPERTIES TIMEOUT 600)
 endfunction()
