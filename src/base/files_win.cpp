@@ -298,7 +298,7 @@ bool FileHandle::openForRead(const std::wstring& path, bool followLinks) {
   }
   handle_ = h;
   // A cloud placeholder or a deduplicated file, opened as its reparse point, would read as
-  // its stub: it is opened again the ordinary way, which gives its content.
+  // its placeholder bytes: it is opened again the ordinary way, which gives its content.
   return holdsItsData || openForRead(path, true);
 }
 
