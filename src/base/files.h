@@ -97,6 +97,12 @@ class FileHandle {
   // exclusively, so that two writers never share one file; the creation fails when the name
   // reappears meanwhile. For temporary files.
   bool createNew(const std::wstring& path);
+  // An existing file for reading and writing at offsets (readAt, writeAt), such as a partial
+  // file kept from an earlier run: only a regular file with no second name, opened without
+  // following a link, so that nothing outside the folder (a link's target, a file hard-linked
+  // from elsewhere) is ever written through it. Shares reading and writing with other handles:
+  // several transfers write their own ranges of one file at once.
+  bool openForUpdate(const std::wstring& path);
   bool isOpen() const;
   // Reads up to count bytes; got receives how many (0 at the end). False on a read error.
   bool read(void* buffer, std::size_t count, std::size_t& got);
@@ -105,6 +111,13 @@ class FileHandle {
   bool size(std::uint64_t& out) const;
   // Moves the read position to offset bytes from the start.
   bool seek(std::uint64_t offset);
+  // Reads exactly count bytes at offset, or writes all count bytes there (the file grows as
+  // needed); neither uses nor moves the read position, so threads may share a handle.
+  bool readAt(std::uint64_t offset, void* buffer, std::size_t count);
+  bool writeAt(std::uint64_t offset, const void* buffer, std::size_t count);
+  // Makes a new file size bytes long and takes its space on the disk at once where the file
+  // system can, so that a full disk shows before the writes instead of in their middle.
+  bool allocate(std::uint64_t size);
   // Flushes written data to the disk.
   bool flush();
   void close();

@@ -303,6 +303,21 @@ bool FileHandle::createNew(const std::wstring& path) {
   return true;
 }
 
+bool FileHandle::openForUpdate(const std::wstring& path) {
+  close();
+  // O_NONBLOCK: a FIFO is refused below, never waited on.
+  const int fd = ::open(nativePath(path).c_str(), O_RDWR | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK);
+  if (fd < 0) return errno == ELOOP ? failWith(FileError::AccessDenied) : fail();
+  struct stat st {};
+  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || st.st_nlink != 1) {
+    ::close(fd);
+    return failWith(FileError::AccessDenied);
+  }
+  ::fcntl(fd, F_SETFL, O_RDWR);
+  fd_ = fd;
+  return true;
+}
+
 bool FileHandle::isOpen() const { return fd_ >= 0; }
 
 bool FileHandle::read(void* buffer, std::size_t count, std::size_t& got) {
@@ -345,6 +360,52 @@ bool FileHandle::size(std::uint64_t& out) const {
 bool FileHandle::seek(std::uint64_t offset) {
   if (fd_ < 0) return failWith(FileError::Other);
   if (::lseek(fd_, static_cast<off_t>(offset), SEEK_SET) < 0) return fail();
+  return true;
+}
+
+bool FileHandle::readAt(std::uint64_t offset, void* buffer, std::size_t count) {
+  if (fd_ < 0) return failWith(FileError::Other);
+  char* p = static_cast<char*>(buffer);
+  while (count > 0) {
+    const ssize_t n = ::pread(fd_, p, count, static_cast<off_t>(offset));
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      return fail();
+    }
+    if (n == 0) return failWith(FileError::Other);  // the file ends before the range does
+    p += n;
+    offset += static_cast<std::uint64_t>(n);
+    count -= static_cast<std::size_t>(n);
+  }
+  return true;
+}
+
+bool FileHandle::writeAt(std::uint64_t offset, const void* buffer, std::size_t count) {
+  if (fd_ < 0) return failWith(FileError::Other);
+  const char* p = static_cast<const char*>(buffer);
+  while (count > 0) {
+    const ssize_t n = ::pwrite(fd_, p, count, static_cast<off_t>(offset));
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      return fail();
+    }
+    if (n == 0) return failWith(FileError::Other);
+    p += n;
+    offset += static_cast<std::uint64_t>(n);
+    count -= static_cast<std::size_t>(n);
+  }
+  return true;
+}
+
+bool FileHandle::allocate(std::uint64_t size) {
+  if (fd_ < 0) return failWith(FileError::Other);
+#ifdef __linux__
+  // Blocks marked taken but unwritten: nothing is written, and ENOSPC comes now.
+  if (::fallocate(fd_, 0, 0, static_cast<off_t>(size)) == 0) return true;
+  if (errno != EOPNOTSUPP && errno != ENOSYS) return fail();
+#endif
+  // A file system without it gets a sparse file: the space is then taken as it is written.
+  if (::ftruncate(fd_, static_cast<off_t>(size)) != 0) return fail();
   return true;
 }
 

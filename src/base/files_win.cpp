@@ -328,6 +328,24 @@ bool FileHandle::createNew(const std::wstring& path) {
   return true;
 }
 
+bool FileHandle::openForUpdate(const std::wstring& path) {
+  close();
+  HANDLE h = CreateFileW(systemPath(path).c_str(), GENERIC_READ | GENERIC_WRITE,
+                         FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                         FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+  if (h == INVALID_HANDLE_VALUE) return fail();
+  // Opened as itself, a reparse point of any kind is refused: its data is not ours to write.
+  BY_HANDLE_FILE_INFORMATION info{};
+  if (GetFileType(h) != FILE_TYPE_DISK || !GetFileInformationByHandle(h, &info) ||
+      (info.dwFileAttributes & (FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DIRECTORY)) != 0 ||
+      info.nNumberOfLinks != 1) {
+    CloseHandle(h);
+    return failWith(FileError::AccessDenied);
+  }
+  handle_ = h;
+  return true;
+}
+
 bool FileHandle::isOpen() const { return asHandle(handle_) != INVALID_HANDLE_VALUE; }
 
 bool FileHandle::read(void* buffer, std::size_t count, std::size_t& got) {
@@ -371,6 +389,66 @@ bool FileHandle::seek(std::uint64_t offset) {
   LARGE_INTEGER to{};
   to.QuadPart = static_cast<LONGLONG>(offset);
   if (!SetFilePointerEx(asHandle(handle_), to, nullptr, FILE_BEGIN)) return fail();
+  return true;
+}
+
+namespace {
+
+// An offset for ReadFile and WriteFile on a handle opened for synchronous use: the call still
+// waits for its end, but reads or writes there instead of at the file pointer.
+OVERLAPPED at(std::uint64_t offset) {
+  OVERLAPPED o{};
+  o.Offset = static_cast<DWORD>(offset);
+  o.OffsetHigh = static_cast<DWORD>(offset >> 32);
+  return o;
+}
+
+}  // namespace
+
+bool FileHandle::readAt(std::uint64_t offset, void* buffer, std::size_t count) {
+  if (!isOpen()) return failWith(FileError::Other);
+  char* p = static_cast<char*>(buffer);
+  while (count > 0) {
+    OVERLAPPED o = at(offset);
+    DWORD n = 0;
+    if (!ReadFile(asHandle(handle_), p, static_cast<DWORD>(std::min(count, kMaxIo)), &n, &o)) {
+      return fail();  // ERROR_HANDLE_EOF when the range starts past the end
+    }
+    if (n == 0) return failWith(FileError::Other);
+    p += n;
+    offset += n;
+    count -= n;
+  }
+  return true;
+}
+
+bool FileHandle::writeAt(std::uint64_t offset, const void* buffer, std::size_t count) {
+  if (!isOpen()) return failWith(FileError::Other);
+  const char* p = static_cast<const char*>(buffer);
+  while (count > 0) {
+    OVERLAPPED o = at(offset);
+    DWORD n = 0;
+    if (!WriteFile(asHandle(handle_), p, static_cast<DWORD>(std::min(count, kMaxIo)), &n, &o)) {
+      return fail();
+    }
+    if (n == 0) return failWith(FileError::Other);
+    p += n;
+    offset += n;
+    count -= n;
+  }
+  return true;
+}
+
+bool FileHandle::allocate(std::uint64_t size) {
+  if (!isOpen()) return failWith(FileError::Other);
+  // Setting the end of a file that is not sparse takes its clusters on NTFS; nothing is
+  // written until the ranges are.
+  LARGE_INTEGER end{};
+  end.QuadPart = static_cast<LONGLONG>(size);
+  if (!SetFilePointerEx(asHandle(handle_), end, nullptr, FILE_BEGIN) ||
+      !SetEndOfFile(asHandle(handle_))) {
+    return fail();
+  }
   return true;
 }
 

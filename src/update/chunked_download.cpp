@@ -1,5 +1,5 @@
-// Sections: finding the chunks the folder holds; the staging folder; fetching the chunks the
-// folder lacks; loading one chunk (from the folder or the staging folder); rebuilding one file.
+// Sections: finding the chunks the folder holds; the partial files; fetching the chunks the
+// folder lacks; copying the others; finishing one file; the old staging folder.
 #include "update/chunked_download.h"
 
 #include <algorithm>
@@ -10,21 +10,12 @@
 #include "base/files.h"
 #include "base/paths.h"
 #include "base/sha256.h"
-#include "base/text.h"
 #include "formats/chunking.h"
 #include "update/update_run.h"
 
 namespace {
 
 // ---- finding the chunks the folder holds ----
-
-// A location of a file nobody replaces is preferred: every download may read it.
-void addLocation(ChunkSources& sources, const std::string& hash, const ChunkLocation& location) {
-  const auto [it, added] = sources.chunks.emplace(hash, location);
-  if (!added && it->second.replacedBy != nullptr && location.replacedBy == nullptr) {
-    it->second = location;
-  }
-}
 
 // A local file worth cutting: a regular file, reached through no link, long enough to hold a
 // chunk that is not the last of its file.
@@ -34,41 +25,25 @@ bool worthCutting(const std::wstring& gameDir, const std::wstring& widePath) {
          info.size > kChunkMinBytes && linkInPath(gameDir, widePath).empty();
 }
 
-struct FileToCut {
-  std::wstring widePath;
-  const FileEntry* replacedBy = nullptr;
-};
-
-std::vector<FileToCut> filesToCut(const std::wstring& gameDir,
-                                  const std::vector<FileEntry>& entries,
-                                  const std::vector<std::uint8_t>& needsDownload,
-                                  const JsonValue& root) {
-  std::vector<FileToCut> out;
+std::vector<std::wstring> filesToCut(const std::wstring& gameDir,
+                                     const std::vector<FileEntry>& entries,
+                                     const std::vector<std::uint8_t>& needsDownload,
+                                     const JsonValue& root) {
+  std::vector<std::wstring> out;
   for (std::size_t i = 0; i < entries.size(); ++i) {
     if (needsDownload[i] != 0 && !entries[i].chunks.empty() &&
         worthCutting(gameDir, entryWidePath(entries[i]))) {
-      out.push_back({entryWidePath(entries[i]), &entries[i]});
+      out.push_back(entryWidePath(entries[i]));
     }
   }
   for (const JsonValue& element : root.member("delete").elements) {
     std::wstring widePath;
     if (isSafeRelativePath(element.asString(), widePath) && !isLauncherOwnPath(widePath) &&
         worthCutting(gameDir, widePath)) {
-      out.push_back({std::move(widePath), nullptr});
+      out.push_back(std::move(widePath));
     }
   }
   return out;
-}
-
-// The staging folder, made a real folder: a file or a link of that name is removed first.
-std::wstring prepareStaging(const std::wstring& gameDir) {
-  const std::wstring dir = gameDir + kChunkStagingFolder;
-  FileInfo info;
-  if (getEntryInfo(dir, info) && !(info.isDirectory && !info.isLink)) deleteFile(dir);
-  if (!createDirectory(dir) || !getEntryInfo(dir, info) || info.isLink || !info.isDirectory) {
-    return std::wstring();
-  }
-  return dir + L"\\";
 }
 
 }  // namespace
@@ -82,7 +57,6 @@ ChunkSources findChunkSources(const std::wstring& gameDir, const std::vector<Fil
     anyChunked = anyChunked || (needsDownload[i] != 0 && !entries[i].chunks.empty());
   }
   if (!anyChunked) return sources;
-  sources.staging = prepareStaging(gameDir);
   // Files the check found good hold their chunks where their lists say.
   for (std::size_t i = 0; i < entries.size(); ++i) {
     const FileEntry& entry = entries[i];
@@ -91,18 +65,20 @@ ChunkSources findChunkSources(const std::wstring& gameDir, const std::vector<Fil
     sources.files.push_back(gameDir + entryWidePath(entry));
     std::uint64_t offset = 0;
     for (const ChunkRef& chunk : entry.chunks) {
-      addLocation(sources, chunk.hash, {file, offset, chunk.size, nullptr});
+      sources.chunks.emplace(chunk.hash, ChunkLocation{file, offset, chunk.size});
       offset += chunk.size;
     }
   }
   // Old files are cut as the publisher cut them, so chunks they share with the new ones match.
-  const std::vector<FileToCut> toCut = filesToCut(gameDir, entries, needsDownload, root);
+  // Every rebuild may read them: they are replaced or deleted only once every partial file is
+  // complete.
+  const std::vector<std::wstring> toCut = filesToCut(gameDir, entries, needsDownload, root);
   std::mutex lock;
   runJobsInParallel(toCut.size(), [&](std::size_t job) {
-    const std::wstring path = gameDir + toCut[job].widePath;
+    const std::wstring path = gameDir + toCut[job];
     std::vector<std::pair<std::string, ChunkLocation>> found;
     cutFile(path, [&found](const FileChunk& chunk) {
-      found.emplace_back(chunk.hash, ChunkLocation{0, chunk.offset, chunk.size, nullptr});
+      found.emplace_back(chunk.hash, ChunkLocation{0, chunk.offset, chunk.size});
       return true;
     });
     std::lock_guard<std::mutex> guard(lock);
@@ -110,8 +86,7 @@ ChunkSources findChunkSources(const std::wstring& gameDir, const std::vector<Fil
     sources.files.push_back(path);
     for (auto& [hash, location] : found) {
       location.file = file;
-      location.replacedBy = toCut[job].replacedBy;
-      addLocation(sources, hash, location);
+      sources.chunks.emplace(hash, location);
     }
   });
   return sources;
@@ -123,6 +98,206 @@ std::uint64_t downloadWeight(const FileEntry& entry, const UpdateSettings& setti
   for (const ChunkRef& chunk : entry.chunks) total += chunk.compressedSize;
   return total;
 }
+
+// ---- the partial files ----
+
+namespace {
+
+bool hashIs(const std::uint8_t* bytes, std::size_t count, const std::string& hash) {
+  Sha256Hasher hasher;
+  if (!hasher.valid()) return false;
+  hasher.update(bytes, count);
+  return hasher.finishHex() == hash;
+}
+
+std::uint64_t longestChunk(const FileEntry& entry) {
+  std::uint64_t longest = 0;
+  for (const ChunkRef& chunk : entry.chunks) longest = std::max(longest, chunk.size);
+  return longest;
+}
+
+// The chunks a kept partial file holds at their offsets; Cancelled when the run was cancelled
+// on the way (a partial file of many gigabytes takes a while to read).
+DownloadResult findKeptChunks(LauncherState& state, FileHandle& file, PartialFile& partial) {
+  std::vector<std::uint8_t> bytes(longestChunk(*partial.entry));
+  for (std::size_t j = 0; j < partial.present.size(); ++j) {
+    if (state.cancel.load()) return DownloadResult::Cancelled;
+    const ChunkRef& chunk = partial.entry->chunks[j];
+    if (file.readAt(partial.offsets[j], bytes.data(), chunk.size) &&
+        hashIs(bytes.data(), chunk.size, chunk.hash)) {
+      partial.present[j] = 1;
+      state.bytesDone.fetch_add(chunk.compressedSize);
+    }
+  }
+  return DownloadResult::Ok;
+}
+
+}  // namespace
+
+PartialFile partialFileFor(const FileEntry& entry, const std::wstring& target) {
+  PartialFile partial;
+  partial.entry = &entry;
+  partial.target = target;
+  partial.path = target + kTemporarySuffix;
+  partial.offsets.reserve(entry.chunks.size());
+  std::uint64_t offset = 0;
+  for (const ChunkRef& chunk : entry.chunks) {
+    partial.offsets.push_back(offset);
+    offset += chunk.size;
+  }
+  partial.present.assign(entry.chunks.size(), 0);
+  return partial;
+}
+
+bool openKeptPartial(FileHandle& file, const std::wstring& path, std::uint64_t size) {
+  std::uint64_t length = 0;
+  if (file.openForUpdate(path) && file.size(length) && length == size) return true;
+  file.close();
+  return false;
+}
+
+DownloadResult preparePartial(LauncherState& state, PartialFile& partial) {
+  if (!ensureParentDirectory(partial.target)) return DownloadResult::WriteFailed;
+  FileHandle file;
+  if (openKeptPartial(file, partial.path, partial.entry->size)) {
+    return findKeptChunks(state, file, partial);
+  }
+  // createNew removes whatever else has the name (a link itself, never its target).
+  if (file.createNew(partial.path) && file.allocate(partial.entry->size)) {
+    return DownloadResult::Ok;
+  }
+  file.close();
+  deleteFile(partial.path);
+  return DownloadResult::WriteFailed;
+}
+
+// ---- fetching the chunks the folder lacks ----
+
+namespace {
+
+bool inSources(const ChunkSources& sources, const ChunkRef& chunk) {
+  const auto it = sources.chunks.find(chunk.hash);
+  return it != sources.chunks.end() && it->second.size == chunk.size;
+}
+
+}  // namespace
+
+std::vector<ChunkFetch> chunksToFetch(const ChunkSources& sources,
+                                      const std::vector<PartialFile>& partials) {
+  // The chunks a partial file already holds, and then those listed: each is fetched once.
+  std::unordered_set<std::string> had;
+  for (const PartialFile& partial : partials) {
+    for (std::size_t j = 0; j < partial.present.size(); ++j) {
+      if (partial.present[j] != 0) had.insert(partial.entry->chunks[j].hash);
+    }
+  }
+  std::vector<ChunkFetch> out;
+  for (std::size_t k = 0; k < partials.size(); ++k) {
+    const std::vector<ChunkRef>& chunks = partials[k].entry->chunks;
+    for (std::size_t j = 0; j < chunks.size(); ++j) {
+      if (partials[k].present[j] != 0 || inSources(sources, chunks[j])) continue;
+      if (had.insert(chunks[j].hash).second) out.push_back({k, j});
+    }
+  }
+  return out;
+}
+
+void fetchChunk(LauncherState& state, const UpdateSettings& settings, FileServers& servers,
+                PartialFile& partial, std::size_t chunk) {
+  const ChunkRef& ref = partial.entry->chunks[chunk];
+  FileEntry piece;
+  piece.path = ref.hash;
+  piece.hash.assign(ref.hash);
+  piece.size = ref.size;
+  piece.compressedSize = ref.compressedSize;
+  if (downloadIntoPartial(state, settings, servers, piece, partial.path, partial.offsets[chunk]) ==
+      DownloadResult::Ok) {
+    partial.present[chunk] = 1;
+  }
+}
+
+// ---- copying the others ----
+
+void addPartialChunks(ChunkSources& sources, const std::vector<PartialFile>& partials) {
+  for (const PartialFile& partial : partials) {
+    const std::size_t file = sources.files.size();
+    sources.files.push_back(partial.path);
+    // Checked in this run: preferred to a place in an old file, which may have changed since.
+    for (std::size_t j = 0; j < partial.present.size(); ++j) {
+      const ChunkRef& chunk = partial.entry->chunks[j];
+      if (partial.present[j] != 0) {
+        sources.chunks.insert_or_assign(chunk.hash,
+                                        ChunkLocation{file, partial.offsets[j], chunk.size});
+      }
+    }
+  }
+}
+
+void copyChunks(LauncherState& state, const ChunkSources& sources, PartialFile& partial) {
+  FileHandle out;
+  std::vector<std::uint8_t> bytes;
+  for (std::size_t j = 0; j < partial.present.size(); ++j) {
+    if (state.cancel.load()) return;
+    const ChunkRef& chunk = partial.entry->chunks[j];
+    if (partial.present[j] != 0 || !inSources(sources, chunk)) continue;
+    if (!out.isOpen() && !out.openForUpdate(partial.path)) return;
+    const ChunkLocation& at = sources.chunks.at(chunk.hash);
+    bytes.resize(chunk.size);
+    FileHandle in;
+    // A source that no longer holds the chunk leaves it missing: the file is fetched whole.
+    if (!in.openForRead(sources.files[at.file], false) ||
+        !in.readAt(at.offset, bytes.data(), chunk.size) ||
+        !hashIs(bytes.data(), chunk.size, chunk.hash)) {
+      continue;
+    }
+    if (!out.writeAt(partial.offsets[j], bytes.data(), chunk.size)) return;
+    partial.present[j] = 1;
+    state.bytesDone.fetch_add(chunk.compressedSize);
+  }
+}
+
+// ---- finishing one file ----
+
+namespace {
+
+bool notCancelled(void* context, std::uint64_t) {
+  return !static_cast<LauncherState*>(context)->cancel.load();
+}
+
+}  // namespace
+
+DownloadResult finishChunkedFile(LauncherState& state, const UpdateSettings& settings,
+                                 FileServers& servers, PartialFile& partial) {
+  if (state.cancel.load()) return DownloadResult::Cancelled;
+  const FileEntry& entry = *partial.entry;
+  const bool complete =
+      std::find(partial.present.begin(), partial.present.end(), 0) == partial.present.end();
+  // Chunks that each hold but a whole that does not: the manifest's list is wrong.
+  if (complete && entry.hash.is(HashFile(partial.path, notCancelled, &state))) {
+    return moveIntoPlace(partial.path, partial.target);
+  }
+  if (state.cancel.load()) return DownloadResult::Cancelled;
+  // The whole-file object instead, written over the partial file: its content is the file's,
+  // so an interrupted download of it leaves every range it wrote good for the next run. Its
+  // transfer counts in the progress instead of the chunks.
+  std::uint64_t counted = 0;
+  for (std::size_t j = 0; j < partial.present.size(); ++j) {
+    if (partial.present[j] != 0) counted += entry.chunks[j].compressedSize;
+  }
+  state.bytesDone.fetch_sub(counted);
+  const DownloadResult result =
+      downloadIntoPartial(state, settings, servers, entry, partial.path, 0);
+  if (result != DownloadResult::Ok) return result;
+  const std::uint64_t weight = downloadWeight(entry, settings);
+  if (weight >= entry.compressedSize) {
+    state.bytesDone.fetch_add(weight - entry.compressedSize);
+  } else {
+    state.bytesDone.fetch_sub(entry.compressedSize - weight);
+  }
+  return moveIntoPlace(partial.path, partial.target);
+}
+
+// ---- the old staging folder ----
 
 void removeChunkStaging(const std::wstring& gameDir) {
   const std::wstring dir = gameDir + kChunkStagingFolder;
@@ -139,195 +314,4 @@ void removeChunkStaging(const std::wstring& gameDir) {
   });
   for (const std::wstring& name : names) deleteFile(dir + L"\\" + name);
   removeEmptyDirectory(dir);
-}
-
-// ---- fetching the chunks the folder lacks ----
-
-namespace {
-
-// Whether the folder holds chunk where entry's rebuild may read it.
-bool inFolderFor(const ChunkSources& sources, const ChunkRef& chunk, const FileEntry& entry) {
-  const auto it = sources.chunks.find(chunk.hash);
-  return it != sources.chunks.end() && it->second.size == chunk.size &&
-         (it->second.replacedBy == nullptr || it->second.replacedBy == &entry);
-}
-
-bool staged(const ChunkSources& sources, const ChunkRef& chunk) {
-  FileInfo info;
-  return getEntryInfo(sources.staging + utf8ToWide(chunk.hash), info) && info.isRegularFile() &&
-         info.size == chunk.size;
-}
-
-}  // namespace
-
-std::vector<ChunkFetch> chunksToFetch(const ChunkSources& sources,
-                                      const std::vector<FileEntry>& entries,
-                                      const std::vector<std::uint8_t>& needsDownload) {
-  std::vector<ChunkFetch> out;
-  if (sources.staging.empty()) return out;
-  std::unordered_set<std::string> listed;
-  for (std::size_t i = 0; i < entries.size(); ++i) {
-    if (needsDownload[i] == 0) continue;
-    for (const ChunkRef& chunk : entries[i].chunks) {
-      if (inFolderFor(sources, chunk, entries[i]) || listed.count(chunk.hash) != 0 ||
-          staged(sources, chunk)) {
-        continue;
-      }
-      listed.insert(chunk.hash);
-      out.push_back({&chunk, &entries[i]});
-    }
-  }
-  return out;
-}
-
-bool fetchChunkToStaging(LauncherState& state, const UpdateSettings& settings, FileServers& servers,
-                         const ChunkSources& sources, const ChunkFetch& fetch) {
-  FileEntry piece;
-  piece.path = fetch.chunk->hash;
-  piece.hash.assign(fetch.chunk->hash);
-  piece.size = fetch.chunk->size;
-  piece.compressedSize = fetch.chunk->compressedSize;
-  return downloadFile(state, settings, servers, piece, sources.staging + utf8ToWide(piece.path)) ==
-         DownloadResult::Ok;
-}
-
-namespace {
-
-// ---- loading one chunk ----
-
-// What one file's rebuild shares between its chunks.
-struct Rebuild {
-  LauncherState& state;
-  const ChunkSources& sources;
-  const FileEntry& entry;
-  std::uint64_t counted = 0;  // added to the progress, taken back if the rebuild fails
-  // Chunks this entry fetched before the rebuild, already counted once as they arrived.
-  std::unordered_set<std::string> countedByFetch;
-};
-
-bool hashIs(const std::uint8_t* bytes, std::size_t count, const std::string& hash) {
-  Sha256Hasher hasher;
-  if (!hasher.valid()) return false;
-  hasher.update(bytes, count);
-  return hasher.finishHex() == hash;
-}
-
-bool readExactly(FileHandle& file, std::uint8_t* bytes, std::size_t count) {
-  while (count > 0) {
-    std::size_t got = 0;
-    if (!file.read(bytes, count, got) || got == 0) return false;
-    bytes += got;
-    count -= got;
-  }
-  return true;
-}
-
-// From a file of the folder, when it still holds those bytes.
-bool loadFromFolder(const Rebuild& r, const ChunkRef& chunk, std::uint8_t* bytes) {
-  const auto it = r.sources.chunks.find(chunk.hash);
-  if (it == r.sources.chunks.end()) return false;
-  const ChunkLocation& at = it->second;
-  if (at.size != chunk.size || (at.replacedBy != nullptr && at.replacedBy != &r.entry)) {
-    return false;
-  }
-  FileHandle file;
-  return file.openForRead(r.sources.files[at.file], false) && file.seek(at.offset) &&
-         readExactly(file, bytes, chunk.size) && hashIs(bytes, chunk.size, chunk.hash);
-}
-
-// From the staging folder; a staged chunk that is not what its name says is removed.
-bool loadStaged(const Rebuild& r, const ChunkRef& chunk, std::uint8_t* bytes) {
-  if (r.sources.staging.empty()) return false;
-  const std::wstring path = r.sources.staging + utf8ToWide(chunk.hash);
-  FileHandle file;
-  std::uint64_t size = 0;
-  if (!file.openForRead(path, false)) return false;
-  if (file.size(size) && size == chunk.size && readExactly(file, bytes, chunk.size) &&
-      hashIs(bytes, chunk.size, chunk.hash)) {
-    return true;
-  }
-  file.close();
-  deleteFile(path);
-  return false;
-}
-
-bool fetchedBy(const ChunkSources& sources, const std::string& hash, const FileEntry& entry) {
-  const auto it = sources.fetchedBy.find(hash);
-  return it != sources.fetchedBy.end() && it->second == &entry;
-}
-
-// From the folder or the staging folder: a rebuild fetches nothing itself, the chunks the
-// folder lacked were fetched before it.
-bool loadChunk(Rebuild& r, const ChunkRef& chunk, std::uint8_t* bytes) {
-  if (!loadFromFolder(r, chunk, bytes) && !loadStaged(r, chunk, bytes)) return false;
-  // Progress: a chunk this entry fetched counted as it arrived, the first time it is used.
-  if (fetchedBy(r.sources, chunk.hash, r.entry) && r.countedByFetch.insert(chunk.hash).second) {
-    return true;
-  }
-  r.state.bytesDone.fetch_add(chunk.compressedSize);
-  r.counted += chunk.compressedSize;
-  return true;
-}
-
-// What this entry's fetched chunks added to the progress as they arrived.
-std::uint64_t fetchedBytes(const ChunkSources& sources, const FileEntry& entry) {
-  std::unordered_set<std::string> seen;
-  std::uint64_t total = 0;
-  for (const ChunkRef& chunk : entry.chunks) {
-    if (fetchedBy(sources, chunk.hash, entry) && seen.insert(chunk.hash).second) {
-      total += chunk.compressedSize;
-    }
-  }
-  return total;
-}
-
-// ---- rebuilding one file ----
-
-// The chunks in order into the temporary file, one chunk in memory at a time.
-DownloadResult rebuild(Rebuild& r, const std::wstring& targetPath) {
-  const std::wstring tempPath = targetPath + kTemporarySuffix;
-  if (!ensureParentDirectory(targetPath)) return DownloadResult::WriteFailed;
-  FileHandle file;
-  if (!file.createNew(tempPath)) return DownloadResult::WriteFailed;
-  Sha256Hasher whole;
-  std::uint64_t longest = 0;
-  for (const ChunkRef& chunk : r.entry.chunks) longest = std::max(longest, chunk.size);
-  std::vector<std::uint8_t> bytes(longest);
-  DownloadResult result = whole.valid() ? DownloadResult::Ok : DownloadResult::WriteFailed;
-  for (const ChunkRef& chunk : r.entry.chunks) {
-    if (result != DownloadResult::Ok) break;
-    if (!loadChunk(r, chunk, bytes.data())) result = DownloadResult::NetworkFailed;
-    if (result != DownloadResult::Ok) break;
-    whole.update(bytes.data(), chunk.size);
-    if (!file.write(bytes.data(), chunk.size)) result = DownloadResult::WriteFailed;
-  }
-  // The content reaches the disk with the one sync of the run's writes, as a file fetched whole
-  // does: until then no cache record names it.
-  file.close();
-  // Chunks that each hold but a file that does not: the manifest's list is wrong.
-  if (result == DownloadResult::Ok && !r.entry.hash.is(whole.finishHex())) {
-    result = DownloadResult::Corrupted;
-  }
-  if (result != DownloadResult::Ok) {
-    deleteFile(tempPath);
-    return result;
-  }
-  return moveIntoPlace(tempPath, targetPath);
-}
-
-}  // namespace
-
-DownloadResult downloadChunkedFile(LauncherState& state, const UpdateSettings& settings,
-                                   FileServers& servers, const ChunkSources& sources,
-                                   const FileEntry& entry, const std::wstring& targetPath) {
-  Rebuild r{state, sources, entry, 0, {}};
-  const DownloadResult result = rebuild(r, targetPath);
-  if (result == DownloadResult::Ok) return result;
-  state.bytesDone.fetch_sub(r.counted + fetchedBytes(sources, entry));
-  // A chunk no server could give, or one that did not hold what its hash says: the whole-file
-  // object may still be had.
-  if (result != DownloadResult::NetworkFailed && result != DownloadResult::Corrupted) {
-    return result;
-  }
-  return downloadFile(state, settings, servers, entry, targetPath);
 }

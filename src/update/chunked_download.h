@@ -1,16 +1,22 @@
 // A file with a chunk list is rebuilt from the chunks the game folder already holds plus the
 // ones fetched, instead of fetched whole. Sources of chunks: the files the check found good
 // (at the places their own chunk lists give), and the old local files about to be replaced or
-// deleted, cut with the publisher's rule. Every chunk, wherever it comes from, is checked
-// against its SHA-256 before use, and the whole file against its own before the move. Fetched
-// chunks wait in the staging folder until the run completes, so an interrupted run resumes
-// without fetching them again.
+// deleted, cut with the publisher's rule.
+//
+// Every chunk goes straight to its offset in the file's partial file (the target + ".ap_tmp",
+// given its full size when it is made): fetched chunks are inflated into it as they arrive,
+// the others copied in, each checked against its SHA-256; then the whole file is checked
+// against its own before the one move into place. A fresh install thus writes every byte once,
+// and the folder holds no more than the release beside the files it replaces. A partial file
+// outlives an interrupted run, so that the next run keeps the chunks it holds (each range
+// checked again) and fetches only the others.
 #pragma once
 #include <cstdint>
 #include <string>
 #include <unordered_map>
 #include <vector>
 
+#include "base/files.h"
 #include "formats/json.h"
 #include "update/download.h"
 #include "update/launcher_state.h"
@@ -22,18 +28,11 @@ struct ChunkLocation {
   std::size_t file = 0;  // index into ChunkSources::files
   std::uint64_t offset = 0;
   std::uint64_t size = 0;
-  // The entry whose download replaces this file, or null. Only that download reads it: another
-  // one holding it open would make the move over it fail on Windows.
-  const FileEntry* replacedBy = nullptr;
 };
 
 struct ChunkSources {
   std::vector<std::wstring> files;  // full paths
   std::unordered_map<std::string, ChunkLocation> chunks;
-  std::wstring staging;  // the staging folder with a trailing separator; "" when unusable
-  // The chunks fetched into the staging folder by this run, and the entry whose progress
-  // counted each (filled once every fetch has ended).
-  std::unordered_map<std::string, const FileEntry*> fetchedBy;
 };
 
 // The chunks the folder holds for this run's downloads (nothing when none has chunks).
@@ -47,31 +46,59 @@ ChunkSources findChunkSources(const std::wstring& gameDir, const std::vector<Fil
 // is rebuilt from chunks, else its object's.
 std::uint64_t downloadWeight(const FileEntry& entry, const UpdateSettings& settings);
 
-// A chunk that neither the folder nor the staging folder holds, and the entry whose progress
-// counts it.
-struct ChunkFetch {
-  const ChunkRef* chunk = nullptr;
-  const FileEntry* owner = nullptr;
+// The partial file of one chunked download, and which of its chunks it holds.
+struct PartialFile {
+  const FileEntry* entry = nullptr;
+  std::wstring target;                 // full path
+  std::wstring path;                   // target + ".ap_tmp"
+  std::vector<std::uint64_t> offsets;  // of each chunk
+  // Per chunk: 1 once its range holds it, checked by its hash. One writer per element.
+  std::vector<std::uint8_t> present;
 };
 
-// The distinct chunks this run's chunked downloads must fetch (none when the staging folder is
-// unusable: those files are then fetched whole). They are fetched before any rebuild, as
-// transfers of their own beside the whole files, so that a large file's chunks keep as many
-// requests in flight as small files do.
+PartialFile partialFileFor(const FileEntry& entry, const std::wstring& target);
+
+// Opens a partial file that a rebuild of a file of size bytes keeps: a regular file with no
+// other name, reached through no link, exactly size bytes long (as every partial file is made).
+bool openKeptPartial(FileHandle& file, const std::wstring& path, std::uint64_t size);
+
+// Keeps the partial file an earlier run left, finding the chunks it holds (they count as done
+// in the progress), or makes a new one of the file's size. Anything else of its name (a link,
+// a file with a second name, one of another size) is removed first.
+DownloadResult preparePartial(LauncherState& state, PartialFile& partial);
+
+// A chunk that neither the folder nor a partial file holds: chunk `chunk` of partials[file],
+// its first use in this run. Its progress counts for that file.
+struct ChunkFetch {
+  std::size_t file = 0;
+  std::size_t chunk = 0;
+};
+
+// The distinct chunks this run must fetch. They are fetched as transfers of their own beside
+// the whole files, so that a large file's chunks keep as many requests in flight as small
+// files do.
 std::vector<ChunkFetch> chunksToFetch(const ChunkSources& sources,
-                                      const std::vector<FileEntry>& entries,
-                                      const std::vector<std::uint8_t>& needsDownload);
+                                      const std::vector<PartialFile>& partials);
 
-// Fetches one chunk into the staging folder, checked by its hash, from the servers in turn.
-bool fetchChunkToStaging(LauncherState& state, const UpdateSettings& settings, FileServers& servers,
-                         const ChunkSources& sources, const ChunkFetch& fetch);
+// Fetches one chunk into its range of its partial file, from the servers in turn. A chunk that
+// no server gives stays missing: its file is then fetched whole.
+void fetchChunk(LauncherState& state, const UpdateSettings& settings, FileServers& servers,
+                PartialFile& partial, std::size_t chunk);
 
-// Rebuilds entry (which has chunks) at targetPath from the folder and the staging folder.
-// When a chunk is missing there (its fetch failed) or wrong, the whole-file object is fetched
-// instead (downloadFile).
-DownloadResult downloadChunkedFile(LauncherState& state, const UpdateSettings& settings,
-                                   FileServers& servers, const ChunkSources& sources,
-                                   const FileEntry& entry, const std::wstring& targetPath);
+// Adds the chunks the partial files hold to the sources, so that a chunk used at several
+// offsets, or by several files, is fetched once and copied.
+void addPartialChunks(ChunkSources& sources, const std::vector<PartialFile>& partials);
 
-// Removes the staging folder and the chunks in it (once a run has completed).
+// Copies into partial the chunks it lacks that the folder or a partial file holds, each checked
+// by its hash; stops between chunks once the run is cancelled. Moves nothing: the sources stay
+// in place until every partial file is complete.
+void copyChunks(LauncherState& state, const ChunkSources& sources, PartialFile& partial);
+
+// Moves a complete partial file into place once its whole hash is the entry's. When a chunk is
+// missing (no server gave it) or the whole is wrong, the whole-file object is fetched over the
+// partial file and moved. A cancelled run moves nothing: the partial file stays.
+DownloadResult finishChunkedFile(LauncherState& state, const UpdateSettings& settings,
+                                 FileServers& servers, PartialFile& partial);
+
+// Removes the folder where earlier versions of the launcher kept fetched chunks.
 void removeChunkStaging(const std::wstring& gameDir);

@@ -50,28 +50,46 @@ DownloadResult moveIntoPlace(const std::wstring& tempPath, const std::wstring& t
 
 namespace {
 
+// Where an object's content goes: a new temporary file, or (partial) the range that starts at
+// offset in an existing partial file, which stays whatever the attempts come to.
+struct Destination {
+  const std::wstring& path;
+  std::uint64_t offset = 0;
+  bool partial = false;
+};
+
+bool open(FileHandle& file, const Destination& to) {
+  if (to.partial) return file.openForUpdate(to.path);
+  return ensureParentDirectory(to.path) && file.createNew(to.path);
+}
+
+void discard(const Destination& to) {
+  if (!to.partial) deleteFile(to.path);
+}
+
 // The attempts on one server.
 DownloadResult downloadFrom(LauncherState& state, const UpdateSettings& settings,
                             const std::wstring& baseUrl, const FileEntry& entry,
-                            const std::wstring& targetPath) {
-  const std::wstring tempPath = targetPath + L".ap_tmp";
+                            const Destination& to) {
   const std::wstring url = fileUrl(baseUrl, entry.hash.hex());
   for (int attempt = 0; attempt < 3; ++attempt) {
     if (state.cancel.load()) return DownloadResult::Cancelled;
     if (attempt > 0 && !pauseUnlessCancelled(state, settings.downloadRetryPauseMs * attempt)) {
       return DownloadResult::Cancelled;
     }
-    if (!ensureParentDirectory(targetPath)) return DownloadResult::WriteFailed;
     FileHandle file;
-    if (!file.createNew(tempPath)) return DownloadResult::WriteFailed;
+    if (!open(file, to)) return DownloadResult::WriteFailed;
 
-    DownloadStream stream(entry, [&file](const std::uint8_t* bytes, std::size_t count) {
-      return file.write(bytes, count);
+    std::uint64_t at = to.offset;
+    DownloadStream stream(entry, [&file, &at](const std::uint8_t* bytes, std::size_t count) {
+      if (!file.writeAt(at, bytes, count)) return false;
+      at += count;
+      return true;
     });
     if (!stream.ready()) {
       // Without a stream or a hasher nothing can be verified; there is nothing to retry.
       file.close();
-      deleteFile(tempPath);
+      discard(to);
       return DownloadResult::WriteFailed;
     }
     // Exactly what this attempt added to the progress, so that a failed attempt takes back
@@ -98,12 +116,12 @@ DownloadResult downloadFrom(LauncherState& state, const UpdateSettings& settings
     file.close();
 
     if (writeFailed) {
-      deleteFile(tempPath);
+      discard(to);
       state.bytesDone.fetch_sub(counted);
       return DownloadResult::WriteFailed;
     }
-    if (status == 200 && stream.verified()) return moveIntoPlace(tempPath, targetPath);
-    deleteFile(tempPath);
+    if (status == 200 && stream.verified()) return DownloadResult::Ok;
+    discard(to);
     state.bytesDone.fetch_sub(counted);
     if (state.cancel.load()) return DownloadResult::Cancelled;
     if (attempt == 2) {
@@ -113,18 +131,34 @@ DownloadResult downloadFrom(LauncherState& state, const UpdateSettings& settings
   return DownloadResult::NetworkFailed;
 }
 
-}  // namespace
-
-DownloadResult downloadFile(LauncherState& state, const UpdateSettings& settings,
-                            FileServers& servers, const FileEntry& entry,
-                            const std::wstring& targetPath) {
+DownloadResult downloadFromServers(LauncherState& state, const UpdateSettings& settings,
+                                   FileServers& servers, const FileEntry& entry,
+                                   const Destination& to) {
   DownloadResult result = DownloadResult::NetworkFailed;
   for (const std::size_t server : servers.order()) {
-    result = downloadFrom(state, settings, servers.url(server), entry, targetPath);
+    result = downloadFrom(state, settings, servers.url(server), entry, to);
     // Only the server's answers are worth another server's try; a file that cannot be written
     // here cannot be written from anywhere.
     if (result != DownloadResult::NetworkFailed && result != DownloadResult::Corrupted) break;
     servers.markFailed(server);
   }
   return result;
+}
+
+}  // namespace
+
+DownloadResult downloadFile(LauncherState& state, const UpdateSettings& settings,
+                            FileServers& servers, const FileEntry& entry,
+                            const std::wstring& targetPath) {
+  const std::wstring tempPath = targetPath + kTemporarySuffix;
+  const DownloadResult result =
+      downloadFromServers(state, settings, servers, entry, Destination{tempPath, 0, false});
+  return result == DownloadResult::Ok ? moveIntoPlace(tempPath, targetPath) : result;
+}
+
+DownloadResult downloadIntoPartial(LauncherState& state, const UpdateSettings& settings,
+                                   FileServers& servers, const FileEntry& object,
+                                   const std::wstring& partialPath, std::uint64_t offset) {
+  return downloadFromServers(state, settings, servers, object,
+                             Destination{partialPath, offset, true});
 }

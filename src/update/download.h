@@ -57,3 +57,11 @@ DownloadResult moveIntoPlace(const std::wstring& tempPath, const std::wstring& t
 DownloadResult downloadFile(LauncherState& state, const UpdateSettings& settings,
                             FileServers& servers, const FileEntry& entry,
                             const std::wstring& targetPath);
+
+// Downloads object (a chunk, or a whole file: its hash and size) into the partial file at
+// partialPath (FileHandle::openForUpdate), from offset on, as downloadFile does but with no
+// move: the partial file stays on every path, and a failed attempt leaves in its range bytes
+// that nothing vouches for. Its caller checks the whole file and moves it.
+DownloadResult downloadIntoPartial(LauncherState& state, const UpdateSettings& settings,
+                                   FileServers& servers, const FileEntry& object,
+                                   const std::wstring& partialPath, std::uint64_t offset);

@@ -247,8 +247,8 @@ std::wstring downloadError(DownloadResult r) {
   }
 }
 
-// The number of chunked files rebuilt at once: each holds one chunk in memory (1 MiB, at most
-// 4 MiB) and reads and writes the disk, fetching nothing.
+// The number of partial files prepared, filled with copies or checked whole at once: each
+// holds one chunk in memory (1 MiB, at most 4 MiB) and reads and writes the disk.
 constexpr std::size_t kRebuildsAtOnce = 4;
 
 // One download job's outcome, shared by the jobs of the download phase.
@@ -256,26 +256,20 @@ struct DownloadJobs {
   std::atomic<int> failure{0};
   std::mutex failedPathLock;
   std::wstring failedPath;
+
+  bool stopped(const LauncherState& state) const {
+    return state.cancel.load() || failure.load() != 0;
+  }
 };
 
-// Downloads (or rebuilds from chunks) entry i and records it; a failure stops the other jobs.
-void downloadEntry(LauncherState& state, const UpdateSettings& settings, FileServers& servers,
-                   RunData& run, std::size_t i, DownloadJobs& jobs) {
-  if (state.cancel.load() || jobs.failure.load() != 0) return;
+// Records the outcome of entry i's download: a file in place goes into the cache, the first
+// failure stops the other jobs.
+void recordDownload(LauncherState& state, RunData& run, std::size_t i, DownloadResult r,
+                    DownloadJobs& jobs) {
   const FileEntry& entry = run.entries[i];
-  const std::wstring widePath = entryWidePath(entry);
-  const std::wstring target = run.gameDir + widePath;
-  setCurrentItem(state, widePath);
-  // A folder on the way that is a link would take the file out of the game folder.
-  DownloadResult r = DownloadResult::WriteFailed;
-  if (linkInPath(run.gameDir, widePath).empty()) {
-    r = settings.useChunks && !entry.chunks.empty()
-            ? downloadChunkedFile(state, settings, servers, run.chunkSources, entry, target)
-            : downloadFile(state, settings, servers, entry, target);
-  }
   if (r == DownloadResult::Ok) {
     FileInfo info;
-    if (getEntryInfo(target, info) && info.isRegularFile()) {
+    if (getEntryInfo(run.gameDir + entryWidePath(entry), info) && info.isRegularFile()) {
       storeRecord(state, run, i, knownSlot(info.size, info.lastWriteTime, entry.hash.hex()), true);
     }
     state.filesDone.fetch_add(1);
@@ -286,42 +280,90 @@ void downloadEntry(LauncherState& state, const UpdateSettings& settings, FileSer
   if (jobs.failure.compare_exchange_strong(expected, static_cast<int>(r))) {
     {
       std::lock_guard<std::mutex> guard(jobs.failedPathLock);
-      jobs.failedPath = widePath;
+      jobs.failedPath = entryWidePath(entry);
     }
     // Jobs not yet started do nothing and running transfers stop at their next chunk.
     state.cancel.store(true);
   }
 }
 
+// A folder on the way to entry i that is a link would take its file out of the game folder.
+bool safeTarget(const RunData& run, std::size_t i) {
+  return linkInPath(run.gameDir, entryWidePath(run.entries[i])).empty();
+}
+
+// Downloads entry i whole.
+void downloadEntry(LauncherState& state, const UpdateSettings& settings, FileServers& servers,
+                   RunData& run, std::size_t i, DownloadJobs& jobs) {
+  if (jobs.stopped(state)) return;
+  const FileEntry& entry = run.entries[i];
+  setCurrentItem(state, entryWidePath(entry));
+  const DownloadResult r = safeTarget(run, i) ? downloadFile(state, settings, servers, entry,
+                                                             run.gameDir + entryWidePath(entry))
+                                              : DownloadResult::WriteFailed;
+  recordDownload(state, run, i, r, jobs);
+}
+
+// The files rebuilt from chunks, and the partial file of each.
+struct ChunkedDownloads {
+  std::vector<std::size_t> entries;
+  std::vector<PartialFile> partials;
+};
+
 // Downloads what the check found missing or wrong. False when the run must end (an error
 // was set, or the run was cancelled).
+//
+// Chunked files go in four steps, each over all of them: their partial files are kept or made;
+// the transfers run (the chunks the folder lacks, into their places, and the files fetched
+// whole); the chunks the folder or a partial file holds are copied in; each file is checked
+// whole and moved. No file is moved before every copy is done, so that any old file, or any
+// partial file, can be read for a chunk while it lasts.
 bool downloadFiles(LauncherState& state, const UpdateSettings& settings, FileServers& servers,
                    RunData& run) {
   std::vector<std::size_t> whole;
-  std::vector<std::size_t> chunked;
+  ChunkedDownloads chunked;
   std::uint64_t total = 0;
   for (std::size_t i = 0; i < run.entries.size(); ++i) {
     if (run.needsDownload[i] == 0) continue;
-    const bool fromChunks = settings.useChunks && !run.entries[i].chunks.empty();
-    (fromChunks ? chunked : whole).push_back(i);
+    if (settings.useChunks && !run.entries[i].chunks.empty()) {
+      chunked.entries.push_back(i);
+      chunked.partials.push_back(
+          partialFileFor(run.entries[i], run.gameDir + entryWidePath(run.entries[i])));
+    } else {
+      whole.push_back(i);
+    }
     total += downloadWeight(run.entries[i], settings);
   }
-  if (whole.empty() && chunked.empty()) return true;
+  if (whole.empty() && chunked.entries.empty()) return true;
 
   postPhase(state, kStatusDownloading);
   state.bytesDone.store(0);
   state.bytesTotal.store(total);
-  state.filesTotal.store(static_cast<std::int32_t>(whole.size() + chunked.size()));
+  state.filesTotal.store(static_cast<std::int32_t>(whole.size() + chunked.entries.size()));
   state.filesDone.store(0);
 
-  // First every transfer: the chunks the folder lacks (into the staging folder) and the files
-  // fetched whole. Each job waits for its answer on a thread of its own; the inflate, hash and
-  // write of the bodies take turns on kBodyWorkers slots (fetch.h).
   DownloadJobs jobs;
+  std::vector<PartialFile>& partials = chunked.partials;
+  const auto forEachPartial = [&](const std::function<void(std::size_t, PartialFile&)>& step) {
+    runJobsInParallel(
+        partials.size(),
+        [&](std::size_t k) {
+          if (jobs.stopped(state)) return;
+          setCurrentItem(state, entryWidePath(*partials[k].entry));
+          step(chunked.entries[k], partials[k]);
+        },
+        kRebuildsAtOnce);
+  };
+  forEachPartial([&](std::size_t i, PartialFile& partial) {
+    const DownloadResult r =
+        safeTarget(run, i) ? preparePartial(state, partial) : DownloadResult::WriteFailed;
+    if (r != DownloadResult::Ok) recordDownload(state, run, i, r, jobs);
+  });
+
+  // Each transfer waits for its answer on a thread of its own; the inflate, hash and write of
+  // the bodies take turns on kBodyWorkers slots (fetch.h).
   const std::vector<ChunkFetch> fetches =
-      chunked.empty() ? std::vector<ChunkFetch>()
-                      : chunksToFetch(run.chunkSources, run.entries, run.needsDownload);
-  std::vector<std::uint8_t> fetched(fetches.size(), 0);
+      jobs.stopped(state) ? std::vector<ChunkFetch>() : chunksToFetch(run.chunkSources, partials);
   runJobsInParallel(
       fetches.size() + whole.size(),
       [&](std::size_t job) {
@@ -329,21 +371,19 @@ bool downloadFiles(LauncherState& state, const UpdateSettings& settings, FileSer
           downloadEntry(state, settings, servers, run, whole[job - fetches.size()], jobs);
           return;
         }
-        if (state.cancel.load() || jobs.failure.load() != 0) return;
-        setCurrentItem(state, entryWidePath(*fetches[job].owner));
-        // A chunk that no server gives is not yet a failure: its file may be fetched whole.
-        fetched[job] =
-            fetchChunkToStaging(state, settings, servers, run.chunkSources, fetches[job]) ? 1 : 0;
+        if (jobs.stopped(state)) return;
+        PartialFile& partial = partials[fetches[job].file];
+        setCurrentItem(state, entryWidePath(*partial.entry));
+        fetchChunk(state, settings, servers, partial, fetches[job].chunk);
       },
       kRequestsInFlight);
-  for (std::size_t k = 0; k < fetches.size(); ++k) {
-    if (fetched[k] != 0) run.chunkSources.fetchedBy[fetches[k].chunk->hash] = fetches[k].owner;
-  }
-  // Then the chunked files, rebuilt from the folder and the staging folder.
-  runJobsInParallel(
-      chunked.size(),
-      [&](std::size_t job) { downloadEntry(state, settings, servers, run, chunked[job], jobs); },
-      kRebuildsAtOnce);
+
+  addPartialChunks(run.chunkSources, partials);
+  forEachPartial(
+      [&](std::size_t, PartialFile& partial) { copyChunks(state, run.chunkSources, partial); });
+  forEachPartial([&](std::size_t i, PartialFile& partial) {
+    recordDownload(state, run, i, finishChunkedFile(state, settings, servers, partial), jobs);
+  });
 
   syncAndSaveCache(state, settings, run);
   if (jobs.failure.load() != 0) {
@@ -360,12 +400,23 @@ bool downloadFiles(LauncherState& state, const UpdateSettings& settings, FileSer
 }
 
 // Whether the downloads fit on the game folder's volume; when not, the run's error names
-// both sizes and nothing has been changed. Every byte of every download counts: each file is
-// written whole beside the one it replaces, which goes only at the move.
+// both sizes and nothing has been changed.
+//
+// Counted: the run's peak, every download's new size while the file it replaces still stands.
+// Each is written whole beside its old file (a temporary file, or a partial file made at its
+// full size from the start), and the old file goes only with the move; the chunked files are
+// all moved after the last one is complete. Less the partial files an interrupted run left
+// that this one keeps: they already have their full size on the disk.
 bool enoughDiskSpace(LauncherState& state, const UpdateSettings& settings, const RunData& run) {
   std::uint64_t needed = 0;
   for (std::size_t i = 0; i < run.entries.size(); ++i) {
-    if (run.needsDownload[i] != 0) needed += run.entries[i].size;
+    if (run.needsDownload[i] == 0) continue;
+    const FileEntry& entry = run.entries[i];
+    FileHandle kept;
+    const bool keepsPartial =
+        settings.useChunks && !entry.chunks.empty() && safeTarget(run, i) &&
+        openKeptPartial(kept, run.gameDir + entryWidePath(entry) + kTemporarySuffix, entry.size);
+    if (!keepsPartial) needed += entry.size;
   }
   if (needed == 0) return true;
   std::uint64_t available = 0;
