@@ -1,9 +1,13 @@
 // Chunked files end to end: releases built by the publisher's own code, served by the test
 // server, installed and updated by whole runs of the engine. Requests are counted at the
-// server, so that reuse, resumption and refusals show up as what was fetched.
+// server, so that reuse, resumption and refusals show up as what was fetched; the partial file
+// an interrupted run keeps is read back range by range.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <filesystem>
 #include <set>
+#include <thread>
 
 #include "formats/json.h"
 #include "i18n/strings.h"
@@ -26,10 +30,11 @@ class ChunkedUpdateTest : public GameRunTest {
     return byPath;
   }
 
-  std::wstring run(const TempDir& game, bool useChunks = true) {
+  std::wstring run(const TempDir& game, bool useChunks = true, std::int64_t pretendFree = -1) {
     LauncherState state;
     UpdateSettings settings = testSettings(server, game);
     settings.useChunks = useChunks;
+    settings.pretendFreeBytes = pretendFree;
     runToEnd(state, settings);
     const std::wstring error = copyErrorText(state);
     // Chunks fetched, chunks found and whole files each count once: the progress ends at its
@@ -42,6 +47,21 @@ class ChunkedUpdateTest : public GameRunTest {
 
   static std::string objectUrl(const std::string& hash) {
     return "/patch/files/" + hash.substr(0, 2) + "/" + hash + ".z";
+  }
+
+  // The chunks of entry that game's partial file of it holds at their offsets.
+  static std::vector<bool> chunksInPartial(const TempDir& game, const FileEntry& entry,
+                                           const std::string& content) {
+    const std::string partial =
+        game.exists(entry.path + ".ap_tmp") ? game.read(entry.path + ".ap_tmp") : "";
+    std::vector<bool> held;
+    std::uint64_t offset = 0;
+    for (const ChunkRef& chunk : entry.chunks) {
+      held.push_back(partial.size() == content.size() &&
+                     partial.compare(offset, chunk.size, content, offset, chunk.size) == 0);
+      offset += chunk.size;
+    }
+    return held;
   }
 
   TempDir source;
@@ -62,7 +82,7 @@ TEST_F(ChunkedUpdateTest, BothPathsInstallAChunkedRelease) {
   EXPECT_EQ(folderFiles(chunked), folderFiles(source));
   EXPECT_EQ(server.requestCount(objectUrl(big.hash.hex())), 0);
   for (const ChunkRef& chunk : big.chunks) EXPECT_EQ(server.requestCount(objectUrl(chunk.hash)), 1);
-  EXPECT_FALSE(chunked.exists("patcher_chunks"));
+  EXPECT_TRUE(temporaryFiles(chunked).empty());
 
   TempDir whole;
   EXPECT_EQ(run(whole, false), L"");
@@ -115,9 +135,11 @@ TEST_F(ChunkedUpdateTest, AnUpdateFetchesOnlyTheChunksTheFolderLacks) {
 }
 
 // A connection lost in the middle of a chunked download (every server attempt at one chunk,
-// and at the whole file, fails): the next run fetches only the chunks not yet fetched.
+// and at the whole file, fails): the partial file stays with every other chunk in place, and
+// the next run fetches only the missing one.
 TEST_F(ChunkedUpdateTest, ALostConnectionResumesWithoutFetchingTheDoneChunks) {
-  source.write("big.pak", noiseBytes(8 << 20, 7));
+  const std::string content = noiseBytes(8 << 20, 7);
+  source.write("big.pak", content);
   const FileEntry big = publish(1)["big.pak"];
   ASSERT_GE(big.chunks.size(), 5u);
   const std::size_t lost = 3;
@@ -126,9 +148,8 @@ TEST_F(ChunkedUpdateTest, ALostConnectionResumesWithoutFetchingTheDoneChunks) {
   TempDir game;
   EXPECT_EQ(run(game).rfind(uiText(kStrErrConnect), 0), 0u);
   EXPECT_FALSE(game.exists("big.pak"));
-  for (std::size_t i = 0; i < lost; ++i) {
-    EXPECT_TRUE(game.exists("patcher_chunks/" + big.chunks[i].hash)) << i;
-  }
+  const std::vector<bool> held = chunksInPartial(game, big, content);
+  for (std::size_t i = 0; i < held.size(); ++i) EXPECT_EQ(held[i], i != lost) << i;
 
   server.clearFaults();
   EXPECT_EQ(run(game), L"");
@@ -136,8 +157,79 @@ TEST_F(ChunkedUpdateTest, ALostConnectionResumesWithoutFetchingTheDoneChunks) {
   for (std::size_t i = 0; i < big.chunks.size(); ++i) {
     EXPECT_EQ(server.requestCount(objectUrl(big.chunks[i].hash)), i == lost ? 4 : 1) << i;
   }
-  EXPECT_FALSE(game.exists("patcher_chunks"));
+  EXPECT_EQ(server.requestCount(objectUrl(big.hash.hex())), 3);
   EXPECT_TRUE(temporaryFiles(game).empty());
+}
+
+// A run cancelled while one transfer of a large file hangs moves nothing. The next run keeps
+// the partial file: it fetches no chunk the file already holds, and needs no more free space,
+// since the kept file already has its full size.
+TEST_F(ChunkedUpdateTest, ACancelledRunKeepsItsPartialFileForTheNext) {
+  const std::string content = noiseBytes(10 << 20, 12);
+  source.write("big.pak", content);
+  const FileEntry big = publish(1)["big.pak"];
+  const std::size_t hung = big.chunks.size() - 2;
+  server.setFault(objectUrl(big.chunks[hung].hash),
+                  faultWith([](ServerFault& f) { f.stallBeforeAnswer = true; }));
+  TempDir game;
+  LauncherState state;
+  UpdateSettings settings = testSettings(server, game);
+  ASSERT_TRUE(startUpdate(state, false, settings));
+  std::uint64_t allButHung = 0;
+  for (const ChunkRef& chunk : big.chunks) allButHung += chunk.compressedSize;
+  allButHung -= big.chunks[hung].compressedSize;
+  ASSERT_TRUE(pollUntil(
+      [&] { return server.stalledCount() == 1 && state.bytesDone.load() == allButHung; }));
+  state.cancel = true;  // what closing the window does
+  server.releaseStalls();
+  cancelUpdate(state);
+  EXPECT_EQ(copyErrorText(state), L"");
+  EXPECT_FALSE(game.exists("big.pak"));
+  const std::vector<bool> held = chunksInPartial(game, big, content);
+  ASSERT_EQ(std::count(held.begin(), held.end(), true), static_cast<long>(held.size()) - 1);
+
+  server.clearFaults();
+  EXPECT_EQ(run(game, true, 0), L"");
+  EXPECT_EQ(game.read("big.pak"), content);
+  for (std::size_t i = 0; i < big.chunks.size(); ++i) {
+    EXPECT_EQ(server.requestCount(objectUrl(big.chunks[i].hash)), held[i] ? 1 : 2) << i;
+  }
+  EXPECT_TRUE(temporaryFiles(game).empty());
+}
+
+// A fresh install needs the room of the release once: it fits a volume that could not hold its
+// large file twice, and the folder never holds more than the release while it runs.
+TEST_F(ChunkedUpdateTest, AFreshInstallTakesTheReleasesSpaceOnce) {
+  source.write("big.pak", noiseBytes(8 << 20, 13));
+  source.write("small.bin", noiseBytes(300000, 14));
+  publish(1);
+  const std::uint64_t releaseBytes = (8 << 20) + 300000;
+  server.setFault("*", faultWith([](ServerFault& f) {
+                    f.dripBytes = 65536;
+                    f.dripEveryMs = 8;
+                  }));
+  TempDir game;
+  LauncherState state;
+  UpdateSettings settings = testSettings(server, game);
+  settings.pretendFreeBytes = static_cast<std::int64_t>(releaseBytes);
+  ASSERT_TRUE(startUpdate(state, false, settings));
+  std::uint64_t peak = 0;
+  while (state.running.load()) {
+    std::uint64_t bytes = 0;
+    std::error_code ec;
+    for (auto it = std::filesystem::recursive_directory_iterator(game.path(), ec);
+         it != std::filesystem::recursive_directory_iterator(); it.increment(ec)) {
+      const std::uintmax_t size = it->file_size(ec);
+      if (!ec && it->is_regular_file(ec)) bytes += size;
+    }
+    peak = std::max(peak, bytes);
+    std::this_thread::yield();
+  }
+  joinUpdate(state);
+  EXPECT_EQ(copyErrorText(state), L"");
+  EXPECT_EQ(folderFiles(game), folderFiles(source));
+  EXPECT_GE(peak, 8u << 20);
+  EXPECT_LE(peak, releaseBytes + 65536) << "the launcher's own files are all that may be added";
 }
 
 // A server that sends another chunk's bytes once: refused by its hash and fetched again.

@@ -313,6 +313,54 @@ TEST(FileHandle, NewFilesReplaceWhatAnEarlierCrashLeftButNeverWriteThroughALink)
   EXPECT_EQ(dir.read("l.ap_tmp"), "mine");
 }
 
+// Partial files: ranges written and read at offsets through several handles at once, the
+// space taken in one step, and a kept file opened only when it is a plain file of ours.
+TEST(FileHandle, PartialFilesAreWrittenAtOffsetsAndOpenedOnlyWhenPlain) {
+  TempDir dir;
+  const std::wstring path = dir.file("big.pak.ap_tmp");
+  {
+    FileHandle made;
+    ASSERT_TRUE(made.createNew(path));
+    ASSERT_TRUE(made.allocate(100000));
+  }
+  FileHandle a;
+  FileHandle b;
+  ASSERT_TRUE(a.openForUpdate(path));
+  ASSERT_TRUE(b.openForUpdate(path));  // transfers share the file
+  ASSERT_TRUE(b.writeAt(99990, "0123456789", 10));
+  ASSERT_TRUE(a.writeAt(5, "hello", 5));
+  char got[10] = {};
+  ASSERT_TRUE(b.readAt(5, got, 5));
+  EXPECT_EQ(std::string(got, 5), "hello");
+  EXPECT_FALSE(a.readAt(99995, got, 10)) << "a range past the end";
+  std::uint64_t size = 0;
+  ASSERT_TRUE(a.size(size));
+  EXPECT_EQ(size, 100000u);
+  a.close();
+  b.close();
+  const std::string content = dir.read("big.pak.ap_tmp");
+  EXPECT_EQ(content.substr(0, 10), std::string(5, '\0') + "hello");
+  EXPECT_EQ(content.substr(99990), "0123456789");
+
+  EXPECT_FALSE(a.openForUpdate(dir.file("missing")));
+  EXPECT_EQ(lastFileError(), FileError::NotFound);
+  dir.write("folder/x", "x");
+  EXPECT_FALSE(a.openForUpdate(dir.file("folder")));
+  TempDir outside;
+  const std::wstring victim = outside.write("victim.txt", "outside");
+  std::error_code ec;
+  std::filesystem::create_hard_link(fsPath(victim), fsPath(dir.file("hard.ap_tmp")), ec);
+  if (!ec) {
+    EXPECT_FALSE(a.openForUpdate(dir.file("hard.ap_tmp"))) << "a second name";
+  }
+  std::filesystem::create_symlink(fsPath(victim), fsPath(dir.file("soft.ap_tmp")), ec);
+  if (!ec) {
+    EXPECT_FALSE(a.openForUpdate(dir.file("soft.ap_tmp"))) << "a link";
+  }
+  EXPECT_FALSE(a.isOpen());
+  EXPECT_EQ(outside.read("victim.txt"), "outside");
+}
+
 TEST(LongPaths, DeepFoldersBeyond260CharactersWork) {
   TempDir dir;
   std::wstring relative;
