@@ -206,7 +206,6 @@ void fetchChunk(LauncherState& state, const UpdateSettings& settings, FileServer
                 PartialFile& partial, std::size_t chunk) {
   const ChunkRef& ref = partial.entry->chunks[chunk];
   FileEntry piece;
-  piece.path = ref.hash;
   piece.hash.assign(ref.hash);
   piece.size = ref.size;
   piece.compressedSize = ref.compressedSize;
