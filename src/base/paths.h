@@ -13,8 +13,8 @@ inline constexpr wchar_t kCacheFileName[] = L"patcher_cache.dat";
 inline constexpr wchar_t kLockFileName[] = L"patcher.lock";
 inline constexpr wchar_t kWriteTestFileName[] = L"patcher_write_test.tmp";
 inline constexpr wchar_t kTemporarySuffix[] = L".ap_tmp";
-// The folder where downloaded chunks wait until the run that needs them completes, so that an
-// interrupted run does not fetch them again.
+// The folder where older launchers kept fetched chunks until their run completed. A completed
+// run removes one it finds, and it stays the launcher's own name, which no release may use.
 inline constexpr wchar_t kChunkStagingFolder[] = L"patcher_chunks";
 
 // Whether a relative path ("\\" separators) names one of the launcher's own files or its
