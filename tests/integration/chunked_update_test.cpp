@@ -197,6 +197,24 @@ TEST_F(ChunkedUpdateTest, ACancelledRunKeepsItsPartialFileForTheNext) {
   EXPECT_TRUE(temporaryFiles(game).empty());
 }
 
+// A partial file that has a second name elsewhere (planted by someone with access to the
+// folder) is not kept: it would have every chunk written into the other file too.
+TEST_F(ChunkedUpdateTest, APartialFileWithASecondNameIsStartedAnew) {
+  source.write("big.pak", noiseBytes(6 << 20, 15));
+  const FileEntry big = publish(1)["big.pak"];
+  TempDir game;
+  TempDir outside;
+  const std::string theirs(big.size, 'x');
+  outside.write("theirs.bin", theirs);
+  std::error_code ec;
+  std::filesystem::create_hard_link(std::filesystem::path(outside.file("theirs.bin")),
+                                    std::filesystem::path(game.file("big.pak.ap_tmp")), ec);
+  if (ec) GTEST_SKIP() << "no hard links here";
+  EXPECT_EQ(run(game), L"");
+  EXPECT_EQ(folderFiles(game), folderFiles(source));
+  EXPECT_TRUE(outside.read("theirs.bin") == theirs);
+}
+
 // A fresh install needs the room of the release once: it fits a volume that could not hold its
 // large file twice, and the folder never holds more than the release while it runs.
 TEST_F(ChunkedUpdateTest, AFreshInstallTakesTheReleasesSpaceOnce) {
