@@ -173,7 +173,7 @@ int transfer(const HttpRequest& r, const DataSink& sink, HttpAnswer& answer) {
                    sizeof maxHeaderBytes);
 
   // WinHTTP then sends Accept-Encoding itself and decodes the body. Before Windows 8.1 the
-  // option is refused: nothing is offered and the body comes as it is.
+  // option is refused (and by Wine): nothing is offered and the body comes as it is.
   DWORD decompression = WINHTTP_DECOMPRESSION_FLAG_ALL;
   const bool decoding =
       r.acceptCompressed && WinHttpSetOption(request.handle, WINHTTP_OPTION_DECOMPRESSION,

@@ -115,8 +115,8 @@ TEST_F(HttpTest, BodiesArriveAsSentWithoutDecoding) {
 }
 
 // Offered, a compressed body is decoded before the sink, and the cap counts the decoded bytes.
-// WinHTTP decodes from Windows 8.1 on; where it cannot, nothing is offered and the body comes
-// as it is, which must work just as well.
+// WinHTTP decodes from Windows 8.1 on; where it cannot (before, and under Wine, which refuses
+// the option), nothing is offered and the body comes as it is, which must work just as well.
 TEST_F(HttpTest, CompressedTransferIsDecodedWhenOffered) {
   std::string text;
   while (text.size() < 400000)
