@@ -44,24 +44,43 @@ std::uint64_t steadyMs();
 bool httpOpenSession();
 void httpCloseSession();
 
-// What an answer said besides its status and body.
-struct HttpAnswerInfo {
+// One GET: what to ask for and how.
+struct HttpRequest {
+  // An absolute http or https address.
+  std::wstring url;
+  // Adds "Cache-Control: no-cache" and "Pragma: no-cache", so that no cache on the way answers
+  // with an old copy (the manifest and its signature).
+  bool noCache = false;
+  // Offers a compressed transfer (Accept-Encoding); the sink then receives the decoded bytes,
+  // so that its size cap and any check apply to the content itself. Without it the body
+  // reaches the sink exactly as sent (the files, which the callers inflate and hash
+  // themselves). Where the system cannot decode (WinHTTP before Windows 8.1) nothing is
+  // offered and the answer comes uncompressed.
+  bool acceptCompressed = false;
+  // When given, stops the transfer once it turns true (result -1): on Linux within about a
+  // second even while the server sends nothing, so that a stalled server cannot hold up
+  // Ctrl+C or a closing window for the whole stall time-out; on Windows between WinHTTP's calls.
+  const std::atomic<bool>* cancel = nullptr;
+};
+
+// What came back.
+struct HttpAnswer {
+  // 200: the whole body reached the sink; another positive number: the server's status (no
+  // body read); 0: no answer (bad URL, connection, send, receive or read failure, no session);
+  // -1: the sink or the cancel flag stopped the transfer. A transfer below the floor
+  // (TransferFloor), and an answer whose headers pass 256 KiB, are no answer.
+  int result = 0;
   // The server's clock: the final answer's Date header in seconds since 1970 (UTC); 0 when it
   // sent none that could be read.
   std::int64_t serverTime = 0;
+  // The body came with a Content-Encoding and was decoded before it reached the sink.
+  bool decoded = false;
 };
 
-// 200: the whole body reached the sink; another positive number: the server's status (no body
-// read); 0: no answer (bad URL, connection, send, receive or read failure, no session);
-// -1: the sink stopped the transfer. noCache adds "Cache-Control: no-cache" and "Pragma: no-cache".
-// cancel, when given, stops the transfer once it turns true (result -1): on Linux within about
-// a second even while the server sends nothing, so that a stalled server cannot hold up Ctrl+C
-// or a closing window for the whole stall time-out; on Windows between WinHTTP's calls.
-// A transfer below the floor (TransferFloor), and an answer whose headers pass 256 KiB, are
-// no answer. info, when given, receives what the answer's headers said (whatever the result).
-int HttpGet(const std::wstring& url, const DataSink& sink, bool noCache,
-            const std::atomic<bool>* cancel = nullptr, HttpAnswerInfo* info = nullptr);
+HttpAnswer HttpGet(const HttpRequest& request, const DataSink& sink);
 
-// Collects the body into out (cleared first); -1 when it would grow beyond maxBytes.
+// Collects the body into out (cleared first); result -1 when it would grow beyond maxBytes.
+HttpAnswer HttpGetToString(const HttpRequest& request, std::uint64_t maxBytes, std::string& out);
+// The same with no-cache, for the result alone.
 int HttpGetToString(const std::wstring& url, std::uint64_t maxBytes, std::string& out,
                     const std::atomic<bool>* cancel = nullptr);

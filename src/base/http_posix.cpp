@@ -88,6 +88,7 @@ struct Transfer {
   bool sinkStopped = false;
   bool noAnswer = false;        // below the floor, or headers beyond their cap
   std::int64_t serverTime = 0;  // the Date header of the latest answer
+  bool encoded = false;         // the latest answer named a Content-Encoding
   std::exception_ptr sinkError;
 };
 
@@ -107,16 +108,30 @@ bool startsWithNoCase(const std::string& text, const char* prefix) {
   return true;
 }
 
+// The value of a header line, without the name, the blanks around it and the line end.
+std::string headerValue(const std::string& line, std::size_t nameLength) {
+  std::size_t begin = nameLength;
+  std::size_t end = line.size();
+  while (begin < end && (line[begin] == ' ' || line[begin] == '\t')) ++begin;
+  while (end > begin && (line[end - 1] == '\r' || line[end - 1] == '\n' || line[end - 1] == ' ' ||
+                         line[end - 1] == '\t')) {
+    --end;
+  }
+  return line.substr(begin, end - begin);
+}
+
 // A status line starts the head of another answer (after a redirect or an interim one), whose
-// Date is the one that counts; a Date line is read with curl's parser of HTTP dates.
-void noteDate(Transfer& t, const std::string& line) {
+// headers are the ones that count; a Date line is read with curl's parser of HTTP dates.
+void noteHeader(Transfer& t, const std::string& line) {
   if (startsWithNoCase(line, "http/")) {
     t.serverTime = 0;
+    t.encoded = false;
   } else if (startsWithNoCase(line, "date:")) {
-    std::string value = line.substr(5);
-    while (!value.empty() && (value.back() == '\r' || value.back() == '\n')) value.pop_back();
-    const time_t parsed = curl_getdate(value.c_str(), nullptr);
+    const time_t parsed = curl_getdate(headerValue(line, 5).c_str(), nullptr);
     t.serverTime = parsed > 0 ? static_cast<std::int64_t>(parsed) : 0;
+  } else if (startsWithNoCase(line, "content-encoding:")) {
+    const std::string value = headerValue(line, 17);
+    t.encoded = !value.empty() && !startsWithNoCase(value, "identity");
   }
 }
 
@@ -134,7 +149,7 @@ size_t onHeader(char* data, size_t size, size_t count, void* user) {
   const bool endOfHead =
       (length == 2 && data[0] == '\r' && data[1] == '\n') || (length == 1 && data[0] == '\n');
   if (!endOfHead) {
-    noteDate(*t, std::string(data, length));
+    noteHeader(*t, std::string(data, length));
     return length;
   }
   const long code = responseCode(t->easy);
@@ -218,19 +233,20 @@ void httpCloseSession() {
   curl_global_cleanup();
 }
 
-int HttpGet(const std::wstring& url, const DataSink& sink, bool noCache,
-            const std::atomic<bool>* cancel, HttpAnswerInfo* info) {
-  if (info != nullptr) *info = HttpAnswerInfo();
+HttpAnswer HttpGet(const HttpRequest& request, const DataSink& sink) {
+  HttpAnswer answer;
   Session* session = g_session;
-  if (!session) return 0;
+  if (!session) return answer;
   // Only absolute http and https addresses; curl would otherwise guess a scheme.
-  const std::string address = wideToUtf8(url);
-  if (!startsWithNoCase(address, "http://") && !startsWithNoCase(address, "https://")) return 0;
+  const std::string address = wideToUtf8(request.url);
+  if (!startsWithNoCase(address, "http://") && !startsWithNoCase(address, "https://")) {
+    return answer;
+  }
 
   CURL* easy = takeHandle(*session);
-  if (!easy) return 0;
+  if (!easy) return answer;
   curl_slist* headers = nullptr;
-  if (noCache) {
+  if (request.noCache) {
     headers = curl_slist_append(headers, "Cache-Control: no-cache");
     if (headers) {
       curl_slist* more = curl_slist_append(headers, "Pragma: no-cache");
@@ -241,14 +257,14 @@ int HttpGet(const std::wstring& url, const DataSink& sink, bool noCache,
     }
     if (!headers) {
       returnHandle(*session, easy);
-      return 0;
+      return answer;
     }
   }
 
   Transfer t;
   t.easy = easy;
   t.sink = &sink;
-  t.cancel = cancel;
+  t.cancel = request.cancel;
   curl_easy_setopt(easy, CURLOPT_URL, address.c_str());
   curl_easy_setopt(easy, CURLOPT_SHARE, session->share);
   curl_easy_setopt(easy, CURLOPT_NOSIGNAL, 1L);
@@ -262,8 +278,13 @@ int HttpGet(const std::wstring& url, const DataSink& sink, bool noCache,
   curl_easy_setopt(easy, CURLOPT_LOW_SPEED_LIMIT, 1L);
   curl_easy_setopt(easy, CURLOPT_LOW_SPEED_TIME, kStallSeconds);
   curl_easy_setopt(easy, CURLOPT_BUFFERSIZE, kReceiveBufferBytes);
-  // Bodies reach the sink exactly as sent: the callers hash and inflate them themselves.
-  curl_easy_setopt(easy, CURLOPT_HTTP_CONTENT_DECODING, 0L);
+  if (request.acceptCompressed) {
+    // "": every encoding this libcurl can decode, which it then decodes.
+    curl_easy_setopt(easy, CURLOPT_ACCEPT_ENCODING, "");
+  } else {
+    // Bodies reach the sink exactly as sent: the callers hash and inflate them themselves.
+    curl_easy_setopt(easy, CURLOPT_HTTP_CONTENT_DECODING, 0L);
+  }
   curl_easy_setopt(easy, CURLOPT_SUPPRESS_CONNECT_HEADERS, 1L);
   curl_easy_setopt(easy, CURLOPT_HEADERFUNCTION, onHeader);
   curl_easy_setopt(easy, CURLOPT_HEADERDATA, &t);
@@ -281,14 +302,20 @@ int HttpGet(const std::wstring& url, const DataSink& sink, bool noCache,
   curl_easy_setopt(easy, CURLOPT_HTTPHEADER, nullptr);
   curl_slist_free_all(headers);
   returnHandle(*session, easy);
-  if (info != nullptr) info->serverTime = t.serverTime;
+  answer.serverTime = t.serverTime;
+  answer.decoded = request.acceptCompressed && t.encoded;
 
   if (t.sinkError) std::rethrow_exception(t.sinkError);
-  if (t.sinkStopped) return -1;
-  if (t.noAnswer) return 0;
-  if (t.refusedStatus > 0) return static_cast<int>(t.refusedStatus);
+  if (t.sinkStopped) {
+    answer.result = -1;
+  } else if (t.noAnswer) {
+    answer.result = 0;
+  } else if (t.refusedStatus > 0) {
+    answer.result = static_cast<int>(t.refusedStatus);
+  } else if (result == CURLE_OK && finalCode > 0) {
+    answer.result = static_cast<int>(finalCode);
+  }
   // Anything short of a complete transfer (connection lost, reset, a body shorter than its
-  // Content-Length, a stall) is no answer, never a success.
-  if (result != CURLE_OK) return 0;
-  return finalCode > 0 ? static_cast<int>(finalCode) : 0;
+  // Content-Length, a stream that does not decode, a stall) is no answer, never a success.
+  return answer;
 }

@@ -66,6 +66,18 @@ bool headersWithinLimit(HINTERNET request) {
   return GetLastError() == ERROR_INSUFFICIENT_BUFFER && size / sizeof(wchar_t) <= kMaxHeaderBytes;
 }
 
+// Whether the answer names a Content-Encoding other than identity.
+bool contentEncoded(HINTERNET request) {
+  wchar_t text[64] = {};
+  DWORD size = sizeof text;
+  if (!WinHttpQueryHeaders(request, WINHTTP_QUERY_CONTENT_ENCODING, WINHTTP_HEADER_NAME_BY_INDEX,
+                           text, &size, WINHTTP_NO_HEADER_INDEX)) {
+    // An encoding too long for the buffer is an encoding all the same.
+    return GetLastError() == ERROR_INSUFFICIENT_BUFFER;
+  }
+  return text[0] != L'\0' && _wcsicmp(text, L"identity") != 0;
+}
+
 // The answer's Date header in seconds since 1970 (UTC); 0 when there is none to read.
 std::int64_t serverTime(HINTERNET request) {
   wchar_t text[64] = {};
@@ -117,11 +129,14 @@ void httpCloseSession() {
 
 // ---- HttpGet ------------------------------------------------------------------------------
 
-int HttpGet(const std::wstring& url, const DataSink& sink, bool noCache,
-            const std::atomic<bool>* cancel, HttpAnswerInfo* info) {
-  if (info != nullptr) *info = HttpAnswerInfo();
+namespace {
+
+// The transfer of HttpGet, which only turns its result into an answer.
+int transfer(const HttpRequest& r, const DataSink& sink, HttpAnswer& answer) {
   if (!g_session) return 0;
+  const std::atomic<bool>* cancel = r.cancel;
   auto cancelled = [cancel] { return cancel != nullptr && cancel->load(); };
+  const std::wstring& url = r.url;
 
   wchar_t host[kHostChars] = {};
   wchar_t path[kPathChars] = {};
@@ -157,9 +172,16 @@ int HttpGet(const std::wstring& url, const DataSink& sink, bool noCache,
   WinHttpSetOption(request.handle, WINHTTP_OPTION_MAX_RESPONSE_HEADER_SIZE, &maxHeaderBytes,
                    sizeof maxHeaderBytes);
 
-  const wchar_t* headers =
-      noCache ? L"Cache-Control: no-cache\r\nPragma: no-cache\r\n" : WINHTTP_NO_ADDITIONAL_HEADERS;
-  if (!WinHttpSendRequest(request.handle, headers, noCache ? static_cast<DWORD>(-1) : 0,
+  // WinHTTP then sends Accept-Encoding itself and decodes the body. Before Windows 8.1 the
+  // option is refused (and by Wine): nothing is offered and the body comes as it is.
+  DWORD decompression = WINHTTP_DECOMPRESSION_FLAG_ALL;
+  const bool decoding =
+      r.acceptCompressed && WinHttpSetOption(request.handle, WINHTTP_OPTION_DECOMPRESSION,
+                                             &decompression, sizeof decompression);
+
+  const wchar_t* headers = r.noCache ? L"Cache-Control: no-cache\r\nPragma: no-cache\r\n"
+                                     : WINHTTP_NO_ADDITIONAL_HEADERS;
+  if (!WinHttpSendRequest(request.handle, headers, r.noCache ? static_cast<DWORD>(-1) : 0,
                           WINHTTP_NO_REQUEST_DATA, 0, 0, 0) ||
       !WinHttpReceiveResponse(request.handle, nullptr)) {
     return cancelled() ? -1 : 0;
@@ -168,7 +190,7 @@ int HttpGet(const std::wstring& url, const DataSink& sink, bool noCache,
   // Headers that took longer than the floor's window are no answer, even where the response
   // time-out was only applied to each wait for the next bytes (as Wine does).
   if (!headersWithinLimit(request.handle) || !floor.keepsUp(0, steadyMs())) return 0;
-  if (info != nullptr) info->serverTime = serverTime(request.handle);
+  answer.serverTime = serverTime(request.handle);
 
   DWORD status = 0;
   DWORD statusSize = sizeof status;
@@ -179,8 +201,11 @@ int HttpGet(const std::wstring& url, const DataSink& sink, bool noCache,
   }
   if (status != 200) return static_cast<int>(status);
 
+  // A decoded body is longer than the Content-Length, which counts the encoded bytes; its
+  // end is the end of the stream, and a stream cut short does not decode.
+  answer.decoded = decoding && contentEncoded(request.handle);
   unsigned long long announced = 0;
-  const bool haveLength = contentLength(request.handle, announced);
+  const bool haveLength = !answer.decoded && contentLength(request.handle, announced);
   const std::unique_ptr<std::uint8_t[]> buffer(new std::uint8_t[kReceiveBufferBytes]);
   unsigned long long received = 0;
   for (;;) {
@@ -210,4 +235,12 @@ int HttpGet(const std::wstring& url, const DataSink& sink, bool noCache,
   // complete one: a truncated body must never count as success.
   if (haveLength && received < announced) return 0;
   return 200;
+}
+
+}  // namespace
+
+HttpAnswer HttpGet(const HttpRequest& request, const DataSink& sink) {
+  HttpAnswer answer;
+  answer.result = transfer(request, sink, answer);
+  return answer;
 }

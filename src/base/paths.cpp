@@ -67,7 +67,8 @@ bool isLauncherOwnPath(std::wstring_view widePath) {
   const std::wstring key = nameKey(widePath);
   std::wstring_view name(key);
   if (isTemporaryPath(name)) name.remove_suffix(std::wstring_view(kTemporarySuffix).size());
-  for (const wchar_t* own : {kProfileFileName, kCacheFileName, kLockFileName, kWriteTestFileName}) {
+  for (const wchar_t* own : {kProfileFileName, kCacheFileName, kLockFileName, kKeptManifestFileName,
+                             kWriteTestFileName}) {
     if (name == own) return true;
   }
   const std::wstring_view staging(kChunkStagingFolder);
@@ -143,12 +144,19 @@ bool ensureParentDirectory(const std::wstring& path) {
 }
 
 bool writeFileAtomically(const std::wstring& path, std::string_view bytes) {
+  return writeFileAtomically(path, {bytes});
+}
+
+bool writeFileAtomically(const std::wstring& path, std::initializer_list<std::string_view> pieces) {
   const std::wstring temporary = path + kTemporarySuffix;
   FileHandle file;
   if (!file.createNew(temporary)) return false;
+  bool written = true;
+  for (const std::string_view piece : pieces)
+    written = written && file.write(piece.data(), piece.size());
   // The data reaches the disk before the move, so that the new name never points at content
   // that a power cut could lose.
-  if (!file.write(bytes.data(), bytes.size()) || !file.flush()) {
+  if (!written || !file.flush()) {
     file.close();
     deleteFile(temporary);
     return false;

@@ -3,6 +3,7 @@
 #pragma once
 #include <cstddef>
 #include <cstdint>
+#include <initializer_list>
 #include <string>
 #include <string_view>
 
@@ -11,6 +12,9 @@
 inline constexpr wchar_t kProfileFileName[] = L"patcher.ini";
 inline constexpr wchar_t kCacheFileName[] = L"patcher_cache.dat";
 inline constexpr wchar_t kLockFileName[] = L"patcher.lock";
+// The last manifest a run accepted, with its signature, so that an unchanged release costs a
+// start only its 64-byte signature.
+inline constexpr wchar_t kKeptManifestFileName[] = L"patcher_manifest.dat";
 inline constexpr wchar_t kWriteTestFileName[] = L"patcher_write_test.tmp";
 inline constexpr wchar_t kTemporarySuffix[] = L".ap_tmp";
 // The folder where older launchers kept fetched chunks until their run completed. A completed
@@ -44,8 +48,10 @@ std::wstring linkInPath(const std::wstring& root, const std::wstring& relative);
 bool ensureParentDirectory(const std::wstring& path);
 
 // Writes bytes to path + ".ap_tmp" and moves it onto path; on failure the target is untouched
-// and no temporary file remains.
+// and no temporary file remains. The second form writes the pieces one after the other, so
+// that a large file need not be put together in memory first.
 bool writeFileAtomically(const std::wstring& path, std::string_view bytes);
+bool writeFileAtomically(const std::wstring& path, std::initializer_list<std::string_view> pieces);
 
 // Reads a whole regular file of at most limit bytes (and under 4 GiB) into out; false (and out
 // empty) otherwise, also for a FIFO or a device, which are never waited on. Nobody may write

@@ -38,10 +38,12 @@ bool withBodySlot(const std::function<bool()>& work) {
 }
 
 int fetchInto(const std::wstring& url, const DataSink& sink, const std::atomic<bool>& cancel) {
-  return HttpGet(
-      url,
-      [&sink](const std::uint8_t* bytes, std::uint32_t count) {
-        return withBodySlot([&] { return sink(bytes, count); });
-      },
-      false, &cancel);
+  HttpRequest request;
+  request.url = url;
+  request.cancel = &cancel;
+  return HttpGet(request,
+                 [&sink](const std::uint8_t* bytes, std::uint32_t count) {
+                   return withBodySlot([&] { return sink(bytes, count); });
+                 })
+      .result;
 }

@@ -13,6 +13,7 @@
 #include "formats/signature.h"
 #include "formats/utc_time.h"
 #include "i18n/strings.h"
+#include "update/kept_manifest.h"
 #include "update/patch_state.h"
 
 namespace {
@@ -188,70 +189,107 @@ bool EntryHash::is(std::string_view text) const {
   return text == std::string_view(digits, sizeof(digits));
 }
 
+namespace {
+
+// A sink that collects the manifest up to its cap.
+DataSink manifestSink(LauncherState& state, std::string& text) {
+  return [&text, &state](const std::uint8_t* bytes, std::uint32_t count) {
+    if (state.cancel.load()) return false;
+    if (text.size() + count > kManifestMaxBytes) return false;
+    // A quarter more at a time rather than double: the text of a large manifest stands
+    // beside its entries while they are read. (A string's reserve would double anyway, so
+    // the larger buffer is a new string.)
+    if (text.size() + count > text.capacity()) {
+      std::string larger;
+      larger.reserve(std::max(text.size() + count, text.size() + text.size() / 4));
+      larger.append(text);
+      text.swap(larger);
+    }
+    text.append(reinterpret_cast<const char*>(bytes), count);
+    return true;
+  };
+}
+
+bool verifies(const UpdateSettings& settings, const std::string& signature,
+              const std::string& text) {
+  return verifyUnderAnyKey(settings.publicKeys,
+                           reinterpret_cast<const std::uint8_t*>(signature.data()),
+                           reinterpret_cast<const std::uint8_t*>(text.data()), text.size()) >= 0;
+}
+
+// The kept manifest when signature is its signature and it verifies (read and checked once a
+// run: a kept file that fails is not read again).
+bool useKeptManifest(LauncherState& state, const UpdateSettings& settings,
+                     const std::wstring& gameDir, KeptManifestState& kept,
+                     const std::string& signature, std::string& text) {
+  if (kept.refused || kept.signature.empty() || signature != kept.signature) return false;
+  postPhase(state, kStatusVerifying);
+  if (readKeptManifest(gameDir, signature, settings.publicKeys, text)) return true;
+  kept.refused = true;
+  return false;
+}
+
+}  // namespace
+
 StepResult fetchManifest(LauncherState& state, const UpdateSettings& settings,
-                         const std::wstring& baseUrl, ManifestAnswer& answer, std::wstring& error) {
-  const std::wstring manifestUrl = baseUrl + L"manifest.json";
-  const std::wstring signatureUrl = baseUrl + L"manifest.sig";
+                         const std::wstring& baseUrl, const std::wstring& gameDir,
+                         KeptManifestState& kept, ManifestAnswer& answer, std::wstring& error) {
+  HttpRequest signatureRequest;
+  signatureRequest.url = baseUrl + L"manifest.sig";
+  signatureRequest.noCache = true;
+  signatureRequest.cancel = &state.cancel;
+  HttpRequest manifestRequest = signatureRequest;
+  manifestRequest.url = baseUrl + L"manifest.json";
+  manifestRequest.acceptCompressed = true;
   std::string& text = answer.text;
-  int manifestResult = 0;
+  std::string& signature = answer.signature;
   int signatureResult = 0;
+  int manifestResult = 0;
   bool signatureInvalid = false;
-  std::string signature;
-  for (int attempt = 0; attempt < 3; ++attempt) {
+  bool mismatched = false;
+  for (int attempt = 0; attempt < (mismatched ? kManifestMismatchAttempts : kManifestAttempts);
+       ++attempt) {
     if (state.cancel.load()) return StepResult::Cancelled;
     if (attempt > 0 && !pauseUnlessCancelled(state, settings.manifestRetryPauseMs)) {
       return StepResult::Cancelled;
     }
     text.clear();
-    signature.clear();
-    signatureResult = 0;
     signatureInvalid = false;
-    HttpAnswerInfo info;
-    manifestResult = HttpGet(
-        manifestUrl,
-        [&text, &state](const std::uint8_t* bytes, std::uint32_t count) {
-          if (state.cancel.load()) return false;
-          if (text.size() + count > kManifestMaxBytes) return false;
-          // A quarter more at a time rather than double: the text of a large manifest stands
-          // beside its entries while they are read. (A string's reserve would double anyway,
-          // so the larger buffer is a new string.)
-          if (text.size() + count > text.capacity()) {
-            std::string larger;
-            larger.reserve(std::max(text.size() + count, text.size() + text.size() / 4));
-            larger.append(text);
-            text.swap(larger);
-          }
-          text.append(reinterpret_cast<const char*>(bytes), count);
-          return true;
-        },
-        true, &state.cancel, &info);
-    if (manifestResult != 200) continue;
-    signatureResult = HttpGetToString(signatureUrl, kSignatureBytes, signature, &state.cancel);
+    manifestResult = 0;
+    const HttpAnswer signatureAnswer =
+        HttpGetToString(signatureRequest, kSignatureBytes, signature);
+    signatureResult = signatureAnswer.result;
     if (signatureResult != 200 || signature.size() != kSignatureBytes) continue;
+    if (useKeptManifest(state, settings, gameDir, kept, signature, text)) {
+      answer.serverTime = signatureAnswer.serverTime;
+      answer.kept = true;
+      return StepResult::Ok;
+    }
+    const HttpAnswer fetched = HttpGet(manifestRequest, manifestSink(state, text));
+    manifestResult = fetched.result;
+    if (manifestResult != 200) continue;
     postPhase(state, kStatusVerifying);
-    if (verifyUnderAnyKey(settings.publicKeys,
-                          reinterpret_cast<const std::uint8_t*>(signature.data()),
-                          reinterpret_cast<const std::uint8_t*>(text.data()), text.size()) >= 0) {
-      answer.serverTime = info.serverTime;
+    if (verifies(settings, signature, text)) {
+      answer.serverTime = fetched.serverTime;
       return StepResult::Ok;
     }
     signatureInvalid = true;
+    mismatched = true;
   }
-  text.clear();
+  text = std::string();
   if (state.cancel.load()) return StepResult::Cancelled;
   if (signatureInvalid) {
     error = uiText(kStrErrSignature);
     return StepResult::Failed;
   }
+  // The status of the request that failed. A signature body longer than 64 bytes is stopped by
+  // us (-1) after the server answered 200; it is shown as the 200 it was, like a signature that
+  // is too short.
+  const int shown = signatureResult != 200 || signature.size() != kSignatureBytes
+                        ? (signatureResult == -1 ? 200 : signatureResult)
+                        : manifestResult;
   error = uiText(kStrErrConnect);
-  if (manifestResult > 0) {
-    // A signature body longer than 64 bytes is stopped by us (-1) after the server answered
-    // 200; it is shown as the 200 it was, like a signature that is too short.
-    const int shown = manifestResult != 200   ? manifestResult
-                      : signatureResult == -1 ? 200
-                                              : signatureResult;
-    error += L" (HTTP " + std::to_wstring(shown) + L")";
-  }
+  if (shown > 0) error += L" (HTTP " + std::to_wstring(shown) + L")";
   return StepResult::Failed;
 }
 
@@ -290,18 +328,20 @@ StepResult chooseManifest(LauncherState& state, const UpdateSettings& settings,
   std::vector<std::int32_t> shown(count, 0);
   std::vector<bool> showed(count, false);
   const InstalledVersion installed = installedVersion(gameDir);
+  KeptManifestState kept;
+  kept.signature = readKeptSignature(gameDir);
   std::wstring error = uiText(kStrErrConnect);
   bool olderThanInstalled = false;
   std::int32_t refusedVersion = 0;
   for (std::size_t i = 0; i < count; ++i) {
     olderThanInstalled = false;
     ManifestAnswer answer;
-    const StepResult fetched = fetchManifest(state, settings, settings.patchUrls[i], answer, error);
+    const StepResult fetched =
+        fetchManifest(state, settings, settings.patchUrls[i], gameDir, kept, answer, error);
     if (fetched == StepResult::Cancelled) return StepResult::Cancelled;
     if (fetched != StepResult::Ok) continue;
     ParsedManifest parsed;
     if (!parseManifest(answer.text, parsed, error)) continue;
-    answer.text = std::string();  // the tree and the entries hold what is needed
     const JsonValue& root = parsed.root;
     const std::int32_t version = static_cast<std::int32_t>(root.member("version").asInt64());
     shown[i] = version;
@@ -318,6 +358,9 @@ StepResult chooseManifest(LauncherState& state, const UpdateSettings& settings,
     out.version = version;
     out.older.assign(count, false);
     for (std::size_t j = 0; j < count; ++j) out.older[j] = showed[j] && shown[j] < version;
+    out.text = std::move(answer.text);
+    out.signature = std::move(answer.signature);
+    out.fromKeptFile = answer.kept;
     return StepResult::Ok;
   }
   if (state.cancel.load()) return StepResult::Cancelled;
@@ -460,6 +503,11 @@ std::vector<NewsItem> readNews(const JsonValue& root) {
     news.push_back(std::move(item));
   }
   return news;
+}
+
+void keepChosenManifest(const std::wstring& gameDir, ChosenManifest& chosen) {
+  if (!chosen.fromKeptFile) keepManifest(gameDir, chosen.signature, chosen.text);
+  chosen.text = std::string();
 }
 
 void publishManifest(const JsonValue& root, LauncherState& state) {

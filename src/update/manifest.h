@@ -1,7 +1,8 @@
-// The signed manifest: fetched from the first patch server that offers an acceptable one (up
-// to three attempts each), checked against the run's public keys, its freshness limit and the
-// installed version, read into FileEntry records, and its version, game executable, news and
-// links published into the Launcher state.
+// The signed manifest: taken from the first patch server that offers an acceptable one,
+// checked against the run's public keys, its freshness limit and the installed version, read
+// into FileEntry records, and its version, game executable, news and links published into the
+// Launcher state. Each server is asked for the 64-byte signature first: when it is the one of
+// the manifest kept from an earlier run, that manifest is used and the server sends nothing more.
 #pragma once
 #include <cstdint>
 #include <string>
@@ -18,18 +19,37 @@ inline constexpr std::uint64_t kSignatureBytes = 64;
 
 enum class StepResult { Ok, Failed, Cancelled };
 
+// Attempts at one server's manifest: as many when its answers fail; as many in all once a
+// manifest and a signature did not verify together, which is what a server shows for a moment
+// while a release is uploaded (the new manifest.json with the old manifest.sig, or the other
+// way round). Over its pauses, about nine seconds, the upload of the pair completes.
+inline constexpr int kManifestAttempts = 3;
+inline constexpr int kManifestMismatchAttempts = 7;
+
+// The manifest kept from an earlier run, as far as this run has looked at it.
+struct KeptManifestState {
+  std::string signature;  // empty: nothing kept
+  bool refused = false;   // its text was read and did not verify
+};
+
 // One server's manifest, its signature verified.
 struct ManifestAnswer {
   std::string text;
-  // The server's clock when it answered (its Date header), 0 when it gave none.
+  std::string signature;
+  // The server's clock when it answered (the Date header of the manifest's answer, or of the
+  // signature's when the kept manifest was used), 0 when it gave none.
   std::int64_t serverTime = 0;
+  // The text is the kept manifest's: the server sent only the signature.
+  bool kept = false;
 };
 
-// Fetches baseUrl's "manifest.json" and "manifest.sig" until the signature holds under one of
-// the settings' keys (3 attempts). On failure error is the message for it; nothing is set on
-// the state. Cancellation returns quietly.
+// Fetches baseUrl's "manifest.sig", then, unless it is the kept manifest's, "manifest.json",
+// until the pair verifies under one of the settings' keys (kManifestAttempts, or
+// kManifestMismatchAttempts once a pair did not verify). On failure error is the message for
+// it; nothing is set on the state and nothing is written. Cancellation returns quietly.
 StepResult fetchManifest(LauncherState& state, const UpdateSettings& settings,
-                         const std::wstring& baseUrl, ManifestAnswer& answer, std::wstring& error);
+                         const std::wstring& baseUrl, const std::wstring& gameDir,
+                         KeptManifestState& kept, ManifestAnswer& answer, std::wstring& error);
 
 // Whether a manifest that expires at `expires` is past that time. Players' clocks are often
 // wrong, by hours or by years; servers keep theirs synchronised. So the server's clock
@@ -57,6 +77,10 @@ struct ChosenManifest {
   // Per server: it showed a verified manifest older than the chosen one, so it is not trusted
   // to serve this run's files.
   std::vector<bool> older;
+  // The exact bytes and the signature, until keepChosenManifest has kept them.
+  std::string text;
+  std::string signature;
+  bool fromKeptFile = false;
 };
 // Asks the servers in turn. When none offers an acceptable manifest, the run's error is the
 // last server's failure (nothing else is shown while another server is left to ask);
@@ -83,6 +107,10 @@ std::vector<NewsItem> readNews(const JsonValue& root);
 // links (then code 2 with lParam 1), and its file entries (moved out of it).
 // Errors are set on the state.
 bool acceptManifest(LauncherState& state, ChosenManifest& chosen, std::vector<FileEntry>& entries);
+
+// Keeps the accepted manifest in the game folder for the next start (unless it came from
+// there), then frees its text.
+void keepChosenManifest(const std::wstring& gameDir, ChosenManifest& chosen);
 
 // Game executable, news and links into the state, in one locked section.
 void publishManifest(const JsonValue& root, LauncherState& state);

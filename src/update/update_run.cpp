@@ -577,6 +577,7 @@ void runUpdate(LauncherState& state, bool repair, const UpdateSettings& settings
   ChosenManifest chosen;
   if (chooseManifest(state, settings, run.gameDir, chosen) != StepResult::Ok) return;
   if (!acceptManifest(state, chosen, run.entries)) return;
+  keepChosenManifest(run.gameDir, chosen);
   const JsonValue& root = chosen.manifest.root;
   FileServers servers(fileServerUrls(settings, chosen));
 

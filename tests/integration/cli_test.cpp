@@ -218,7 +218,7 @@ TEST_F(CliFixture, FallsOverToTheNextServerAndNeverToOneBehindTheRelease) {
     EXPECT_EQ(folderFiles(player), release3);
     EXPECT_EQ(fileRequests(server) - filesBefore, 3);
   }
-  EXPECT_EQ(empty.requestCount("/patch/manifest.json"), 3);
+  EXPECT_EQ(empty.requestCount("/patch/manifest.sig"), 3);
 }
 
 // A manifest past its "expires" is refused with the date, and the folder stays as it was; one
@@ -260,7 +260,7 @@ TEST_F(CliFixture, AnExpiredManifestIsRefusedAndChangesNothing) {
 }
 
 TEST_F(CliFixture, FailuresSpeakTheChosenLanguage) {
-  // Nothing is published: the manifest is answered with 404, three times.
+  // Nothing is published: the signature is answered with 404, three times.
   const int de = languageRow("de");
   ASSERT_GE(de, 0);
   ASSERT_EQ(run({L"--dir", game.path(), L"--patch-url", server.patchUrl(), L"--public-key",
@@ -271,7 +271,7 @@ TEST_F(CliFixture, FailuresSpeakTheChosenLanguage) {
   const std::string expected = wideToUtf8(std::wstring(uiTextIn(de, kStrError)) + L": " +
                                           uiTextIn(de, kStrErrConnect) + L" (HTTP 404)\n");
   EXPECT_NE(at(output, expected), std::string::npos) << output;
-  EXPECT_EQ(server.requestCount("/patch/manifest.json"), 3);
+  EXPECT_EQ(server.requestCount("/patch/manifest.sig"), 3);
 }
 
 TEST_F(CliFixture, BadUsageExitsWithTwoAndTouchesNothing) {

@@ -46,6 +46,19 @@ TEST(HttpNginxTest, FetchesAReleaseFolderFromNginx) {
   EXPECT_EQ(HttpGetToString(nginx.patchUrl() + L"files/zz/missing.z", 1 << 20, out), 404);
   EXPECT_EQ(HttpGetToString(nginx.patchUrl() + L"manifest.json", 10, out), -1);
 
+  // A large manifest comes compressed when that is offered, and decoded to its exact bytes.
+  std::string large = "[";
+  while (large.size() < 300000) large += R"({"p":"data/)" + std::to_string(large.size()) + R"("},)";
+  large.back() = ']';
+  release.write("large.json", large);
+  HttpRequest request;
+  request.url = nginx.patchUrl() + L"large.json";
+  request.acceptCompressed = true;
+  const HttpAnswer answer = HttpGetToString(request, large.size(), out);
+  EXPECT_EQ(answer.result, 200);
+  EXPECT_TRUE(answer.decoded);
+  EXPECT_EQ(out, large);
+
   // Four workers, two files each, over connections nginx keeps alive.
   std::atomic<int> wrong{0};
   std::vector<std::thread> workers;

@@ -96,6 +96,24 @@ TEST_F(LocalStateTest, LinksNeverLeadOutOfTheFolder) {
   EXPECT_EQ(outside.read("victim.txt"), "victim");
 }
 
+// A kept manifest behind a link is neither read (it would spare the manifest's download) nor
+// written through: the link itself is replaced.
+TEST_F(LocalStateTest, AKeptManifestBehindALinkIsNotUsed) {
+  Release r;
+  r.files = {{"a.bin", "A"}};
+  const std::string text = publishRelease(release, r);
+  const std::string pair = signEd25519(testKey(), text) + text;
+  outside.write("kept.dat", pair);
+  if (!plantLink(outside.file("kept.dat"), "patcher_manifest.dat", false)) {
+    GTEST_SKIP() << "no symbolic links here";
+  }
+  EXPECT_EQ(run(), "1 2 2/1 3 4 5 8 8");
+  EXPECT_EQ(error, L"");
+  EXPECT_EQ(server.requestCount("/patch/manifest.json"), 1);
+  EXPECT_FALSE(isLink("patcher_manifest.dat"));
+  EXPECT_EQ(game.read("patcher_manifest.dat"), pair);
+}
+
 TEST_F(LocalStateTest, TemporaryFilesOfAKilledRunGoWithTheNextCompletedRun) {
   Release r;
   r.version = 1;

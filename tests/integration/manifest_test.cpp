@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <map>
 
 #include "base/text.h"
 #include "formats/utc_time.h"
@@ -50,12 +51,14 @@ TEST_F(ManifestTest, ThreeAttemptsWithPausesThenTheLastStatusIsShown) {
   // Two pauses of 30 ms lie between the three attempts.
   EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(60));
   EXPECT_EQ(server.requestCount("/patch/manifest.json"), 3);
-  EXPECT_EQ(server.requestCount("/patch/manifest.sig"), 0);
+  EXPECT_EQ(server.requestCount("/patch/manifest.sig"), 3);
   EXPECT_EQ(recorder.sequence(), "1 9 9");
-  RecordedRequest request;
-  ASSERT_TRUE(server.lastRequest("/patch/manifest.json", request));
-  EXPECT_EQ(request.header("Cache-Control"), "no-cache");
-  EXPECT_EQ(request.header("Pragma"), "no-cache");
+  for (const char* path : {"/patch/manifest.json", "/patch/manifest.sig"}) {
+    RecordedRequest request;
+    ASSERT_TRUE(server.lastRequest(path, request));
+    EXPECT_EQ(request.header("Cache-Control"), "no-cache") << path;
+    EXPECT_EQ(request.header("Pragma"), "no-cache") << path;
+  }
 }
 
 TEST_F(ManifestTest, AFailedAttemptIsRetried) {
@@ -70,7 +73,9 @@ TEST_F(ManifestTest, AFailedAttemptIsRetried) {
                   }));
   EXPECT_EQ(run(), L"");
   EXPECT_EQ(state.phase.load(), kStatusReady);
-  EXPECT_EQ(server.requestCount("/patch/manifest.json"), 3);
+  // The signature first: its reset leaves the manifest unasked on the first attempt.
+  EXPECT_EQ(server.requestCount("/patch/manifest.sig"), 3);
+  EXPECT_EQ(server.requestCount("/patch/manifest.json"), 2);
   EXPECT_EQ(game.read("data/a.txt"), "alpha");
 }
 
@@ -99,17 +104,34 @@ TEST_F(ManifestTest, NoServerGivesNoStatus) {
   EXPECT_EQ(run(), L"Could not connect to the patch server.");
 }
 
+// Also when it comes compressed: the cap counts the decoded bytes (32 MiB of blanks travel as
+// 32 KiB).
 TEST_F(ManifestTest, OversizedManifestIsRefusedWithoutStatus) {
+  server.setBody("/patch/manifest.sig", std::string(kSignatureBytes, 's'));
   server.setPatternBody("/patch/manifest.json", kManifestMaxBytes + 1);
   EXPECT_EQ(run(), L"Could not connect to the patch server.");
-  EXPECT_EQ(server.requestCount("/patch/manifest.sig"), 0);
+  EXPECT_EQ(recorder.sequence(), "1 9 9") << "nothing was verified";
+  server.setBody("/patch/manifest.json", std::string(kManifestMaxBytes + 1, ' '));
+  server.setFault("/patch/manifest.json",
+                  faultWith([](ServerFault& f) { f.gzipWhenAsked = true; }));
+  EXPECT_EQ(run(), L"Could not connect to the patch server.");
+  EXPECT_EQ(server.requestCount("/patch/manifest.json"), 6);
+#ifndef _WIN32
+  // (Wine's WinHTTP refuses to decode, as Windows before 8.1 does: the blanks come as they are.)
+  RecordedRequest request;
+  ASSERT_TRUE(server.lastRequest("/patch/manifest.json", request));
+  EXPECT_NE(request.header("Accept-Encoding").find("gzip"), std::string::npos);
+#endif
 }
 
 TEST_F(ManifestTest, SignatureUnderAnotherKeyIsRefused) {
   publishRelease(release, smallRelease(), otherTestKey());
   EXPECT_EQ(run(), L"Invalid patch signature. Download refused.");
-  EXPECT_EQ(recorder.sequence(), "1 2 2 2 9 9");
+  std::string verifications;
+  for (int i = 0; i < kManifestMismatchAttempts; ++i) verifications += " 2";
+  EXPECT_EQ(recorder.sequence(), "1" + verifications + " 9 9");
   EXPECT_FALSE(game.exists("data/a.txt"));
+  EXPECT_FALSE(game.exists("patcher_manifest.dat"));
 }
 
 TEST_F(ManifestTest, TamperedManifestIsRefused) {
@@ -117,6 +139,115 @@ TEST_F(ManifestTest, TamperedManifestIsRefused) {
   text[text.find("alpha") == std::string::npos ? 0 : 1] = ' ';  // one byte changed, still JSON
   release.write("manifest.json", text);
   EXPECT_EQ(run(), L"Invalid patch signature. Download refused.");
+}
+
+// ---- the manifest kept from the last accepted run ----
+
+std::string keptPair(const std::string& text) { return signEd25519(testKey(), text) + text; }
+
+TEST_F(ManifestTest, AnUnchangedStartAsksForTheSignatureAlone) {
+  const std::string v3 = publishRelease(release, smallRelease(3));
+  EXPECT_EQ(run(), L"");
+  EXPECT_EQ(game.read("patcher_manifest.dat"), keptPair(v3));
+  for (int start = 0; start < 2; ++start) {
+    const int before = server.totalRequests();
+    LauncherState fresh;
+    StatusRecorder rec;
+    runToEnd(fresh, testSettings(server, game, &rec));
+    EXPECT_EQ(copyErrorText(fresh), L"");
+    EXPECT_EQ(rec.sequence(), "1 2 2/1 3 5 8 8");
+    EXPECT_EQ(fresh.version.load(), 3);
+    EXPECT_EQ(server.totalRequests() - before, 1) << "manifest.sig, nothing else";
+  }
+  EXPECT_EQ(server.requestCount("/patch/manifest.json"), 1);
+
+  // A new release is fetched, installed and kept instead.
+  Release next = smallRelease(4);
+  next.files = {{"data/a.txt", "beta"}};
+  const std::string v4 = publishRelease(release, next);
+  EXPECT_EQ(run(), L"");
+  EXPECT_EQ(game.read("data/a.txt"), "beta");
+  EXPECT_EQ(game.read("patcher_manifest.dat"), keptPair(v4));
+  EXPECT_EQ(server.requestCount("/patch/manifest.json"), 2);
+}
+
+// The freshness limit by the Date of the signature's answer, and the version floor.
+TEST_F(ManifestTest, AKeptManifestPassesTheSameChecks) {
+  Release r = smallRelease(3);
+  r.extraMembers = "\"expires\":\"" + formatUtcTime(utcNow() + 2 * 86400) + "\"";
+  publishRelease(release, r);
+  EXPECT_EQ(run(), L"");
+  server.setFault("/patch/manifest.sig",
+                  faultWith([](ServerFault& f) { f.clockOffsetSeconds = 30 * 86400; }));
+  EXPECT_EQ(run().rfind(L"The patch server is out of date", 0), 0u) << copyErrorText(state);
+  server.clearFaults();
+  game.write("patcher.ini", "[patch]\r\nversion=5\r\n");
+  EXPECT_EQ(run(), L"The server sent an older version than the installed one.");
+  EXPECT_EQ(server.requestCount("/patch/manifest.json"), 1);
+}
+
+// What a server shows for a moment while a release is uploaded: the new signature with the old
+// manifest, or the other way round.
+TEST_F(ManifestTest, APairFromTwoReleasesIsFetchedAgainThenRefused) {
+  const std::string v3 = publishRelease(release, smallRelease(3));
+  EXPECT_EQ(run(), L"");
+  Release next = smallRelease(4);
+  next.files = {{"data/a.txt", "beta"}};
+  publishRelease(release, next);
+  release.write("manifest.json", v3);
+  const std::map<std::string, std::string> files = folderFiles(game);
+  const std::string ini = game.read("patcher.ini");
+  const std::string cache = game.read("patcher_cache.dat");
+  const int manifests = server.requestCount("/patch/manifest.json");
+  const auto start = std::chrono::steady_clock::now();
+  EXPECT_EQ(run(), L"Invalid patch signature. Download refused.");
+  EXPECT_GE(std::chrono::steady_clock::now() - start,
+            std::chrono::milliseconds(30 * (kManifestMismatchAttempts - 1)));
+  EXPECT_EQ(server.requestCount("/patch/manifest.json") - manifests, kManifestMismatchAttempts);
+  EXPECT_EQ(folderFiles(game), files);
+  EXPECT_EQ(game.read("patcher.ini"), ini);
+  EXPECT_EQ(game.read("patcher_cache.dat"), cache);
+  EXPECT_EQ(game.read("patcher_manifest.dat"), keptPair(v3));
+}
+
+TEST_F(ManifestTest, AnUploadInProgressShowsNoSignatureError) {
+  const std::string v3 = publishRelease(release, smallRelease(3));
+  EXPECT_EQ(run(), L"");
+  Release next = smallRelease(4);
+  next.files = {{"data/a.txt", "beta"}};
+  const std::string v4 = publishRelease(release, next);
+  // The old signature still: the kept release is used, and the next start finds the new one.
+  server.setFault("/patch/manifest.sig", faultWith([&](ServerFault& f) {
+                    f.replacementBody = signEd25519(testKey(), v3);
+                    f.times = 1;
+                  }));
+  EXPECT_EQ(run(), L"");
+  EXPECT_EQ(state.version.load(), 3);
+  EXPECT_EQ(game.read("data/a.txt"), "alpha");
+  // The old manifest still, twice: the third attempt finds the pair whole.
+  server.setFault("/patch/manifest.json", faultWith([&](ServerFault& f) {
+                    f.replacementBody = v3;
+                    f.times = 2;
+                  }));
+  EXPECT_EQ(run(), L"");
+  EXPECT_EQ(state.version.load(), 4);
+  EXPECT_EQ(game.read("data/a.txt"), "beta");
+  EXPECT_EQ(game.read("patcher_manifest.dat"), keptPair(v4));
+}
+
+TEST_F(ManifestTest, ADamagedKeptManifestIsIgnoredAndReplaced) {
+  const std::string v3 = publishRelease(release, smallRelease(3));
+  EXPECT_EQ(run(), L"");
+  std::string flipped = keptPair(v3);
+  flipped[flipped.size() - 3] ^= 1;
+  for (const std::string& damaged :
+       {flipped, keptPair(v3).substr(0, 70), keptPair(v3).substr(0, 63), std::string()}) {
+    game.write("patcher_manifest.dat", damaged);
+    const int manifests = server.requestCount("/patch/manifest.json");
+    EXPECT_EQ(run(), L"") << damaged.size();
+    EXPECT_EQ(server.requestCount("/patch/manifest.json"), manifests + 1) << damaged.size();
+    EXPECT_EQ(game.read("patcher_manifest.dat"), keptPair(v3)) << damaged.size();
+  }
 }
 
 // Errors of a verified manifest: its shape, its file entries, its version.

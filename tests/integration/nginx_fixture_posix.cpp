@@ -129,6 +129,9 @@ std::string configuration(const std::string& dir, const std::string& folder, std
          confString(dir + "tmp/body") + ";\n" + temps +
          "  default_type application/octet-stream;\n"
          "  types { application/json json; }\n"
+         // As a publisher serves the manifest: compressed for clients that offer to decode it.
+         "  gzip on;\n"
+         "  gzip_types application/json;\n"
          "  sendfile on;\n"
          "  tcp_nopush on;\n"
          "  keepalive_requests 100000;\n"

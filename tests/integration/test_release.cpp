@@ -71,7 +71,7 @@ std::map<std::string, std::string> folderFiles(const TempDir& dir) {
     if (!item.is_regular_file()) continue;
     const std::string relative = item.path().lexically_relative(root).generic_string();
     if (relative == "patcher.ini" || relative == "patcher_cache.dat" ||
-        relative == "patcher.lock") {
+        relative == "patcher.lock" || relative == "patcher_manifest.dat") {
       continue;
     }
     out[relative] = dir.read(relative);

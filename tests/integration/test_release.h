@@ -58,7 +58,8 @@ bool publishFolder(const TempDir& source, const TempDir& releaseDir, std::int64_
                    BuildOptions options = BuildOptions());
 
 // Every file below a folder (relative path with "/" -> content), leaving out the names the
-// launcher keeps for itself (patcher.ini, patcher_cache.dat, patcher.lock).
+// launcher keeps for itself (patcher.ini, patcher_cache.dat, patcher.lock,
+// patcher_manifest.dat).
 std::map<std::string, std::string> folderFiles(const TempDir& dir);
 
 // The path of a file's ".z" below the release folder ("files/ab/<hash>.z").

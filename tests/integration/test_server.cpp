@@ -2,10 +2,13 @@
 // and queries, the accept loop, answering a connection, pollUntil.
 #include "test_server.h"
 
+#include <zlib.h>
+
 #include <algorithm>
 #include <cctype>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 
 #include "base/text.h"
 #include "formats/utc_time.h"
@@ -159,6 +162,21 @@ std::string httpDate(std::int64_t seconds) {
   const int month = std::stoi(iso.substr(5, 2));
   return std::string(kDays[(seconds / 86400) % 7]) + ", " + iso.substr(8, 2) + " " +
          kMonths[month - 1] + " " + iso.substr(0, 4) + " " + iso.substr(11, 8) + " GMT";
+}
+
+// The bytes as a gzip file (RFC 1952), as Content-Encoding: gzip carries them.
+std::string gzipped(const std::string& bytes) {
+  z_stream z{};
+  std::string out(deflateBound(&z, static_cast<uLong>(bytes.size())) + 64, '\0');
+  if (deflateInit2(&z, 6, Z_DEFLATED, 16 + MAX_WBITS, 8, Z_DEFAULT_STRATEGY) != Z_OK) return {};
+  z.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(bytes.data()));
+  z.avail_in = static_cast<uInt>(bytes.size());
+  z.next_out = reinterpret_cast<Bytef*>(out.data());
+  z.avail_out = static_cast<uInt>(out.size());
+  const bool done = deflate(&z, Z_FINISH) == Z_STREAM_END;
+  out.resize(done ? z.total_out : 0);
+  deflateEnd(&z);
+  return out;
 }
 
 std::string contentType(const std::string& path) {
@@ -483,13 +501,30 @@ void TestServer::serveConnection(TestSocket s, Worker* self) {
       statusText.clear();  // answers that never carry a body
       size = 0;
     }
+    // The whole content, compressed, is then sent from memory like a status text.
+    const bool gzip = fault.gzipWhenAsked && status == 200 && statusText.empty() &&
+                      request.header("Accept-Encoding").find("gzip") != std::string::npos;
+    if (gzip) {
+      std::string content;
+      if (body && body->pattern) {
+        for (std::uint64_t i = 0; i < size; ++i)
+          content.push_back(static_cast<char>(testPatternByte(i)));
+      } else if (body) {
+        content = body->bytes;
+      } else {
+        content.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+      }
+      statusText = gzipped(content);
+      size = statusText.size();
+    }
 
     const std::string length = fault.endlessChunks ? "\r\nTransfer-Encoding: chunked"
                                                    : "\r\nContent-Length: " + std::to_string(size);
-    std::string headers =
-        "HTTP/1.1 " + std::to_string(status) + " " + reasonPhrase(status) + length +
-        "\r\nContent-Type: " + (statusText.empty() ? contentType(request.path) : "text/plain") +
-        "\r\nConnection: close\r\n" + fault.extraHeaders;
+    std::string headers = "HTTP/1.1 " + std::to_string(status) + " " + reasonPhrase(status) +
+                          length + "\r\nContent-Type: " +
+                          (statusText.empty() || gzip ? contentType(request.path) : "text/plain") +
+                          "\r\nConnection: close\r\n" + (gzip ? "Content-Encoding: gzip\r\n" : "") +
+                          fault.extraHeaders;
     if (!fault.noDate) headers += "Date: " + httpDate(utcNow() + fault.clockOffsetSeconds) + "\r\n";
     for (std::uint64_t n = 0; fault.headerFillerBytes > 0 && n < fault.headerFillerBytes;) {
       const std::string line =

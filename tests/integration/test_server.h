@@ -9,9 +9,10 @@
 // A fault (setFault) changes how a path is answered: another status, a body cut short, more
 // bytes than announced, a reset, a stall, a drip (a few bytes now and then, headers too), a
 // chunked body without end, megabytes of headers, and each for the first K requests only if
-// wished. Redirect loops and redirects to other schemes are a status with a Location header.
-// Everything can be changed while the server runs; a request takes its path's settings when it
-// arrives. Paths are compared without the query ("/a?x=1" counts as "/a").
+// wished; and a compressed answer to a client that offers to decode one. Redirect loops and
+// redirects to other schemes are a status with a Location header. Everything can be changed while
+// the server runs; a request takes its path's settings when it arrives. Paths are compared without
+// the query ("/a?x=1" counts as "/a").
 //
 //   TestServer server;
 //   ASSERT_TRUE(server.ok());
@@ -75,6 +76,10 @@ struct ServerFault {
   // many seconds are added to it (a server whose clock is wrong), or it is left out.
   std::int64_t clockOffsetSeconds = 0;
   bool noDate = false;
+  // A request whose Accept-Encoding names gzip is answered with the body gzip-compressed
+  // ("Content-Encoding: gzip"; Content-Length and the body positions above count the
+  // compressed bytes), as a web server that compresses its JSON does.
+  bool gzipWhenAsked = false;
   // > 0: the fault applies to the first `times` requests of the path only; later requests
   // are answered normally. 0: every request.
   int times = 0;

@@ -51,9 +51,10 @@ struct StoredObject {
 
 // Names the launcher itself keeps in the game folder (its settings, its cache, its side files):
 // publishing them would overwrite every player's own copy on each run.
-const char* const kLauncherOwnFiles[] = {"patcher.ini",       "patcher_cache.dat",
-                                         "patcher.lock",      "patcher_write_test.tmp",
-                                         "quillmark_dev.key", "patcher_chunks"};
+const char* const kLauncherOwnFiles[] = {
+    "patcher.ini",          "patcher_cache.dat",      "patcher.lock",
+    "patcher_manifest.dat", "patcher_write_test.tmp", "quillmark_dev.key",
+    "patcher_chunks"};
 
 std::string fold(std::string s) {
   for (char& c : s) {

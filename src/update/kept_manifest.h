@@ -1,0 +1,24 @@
+// The last manifest a run accepted, kept in the game folder ("patcher_manifest.dat": its 64
+// signature bytes, then its exact bytes), so that a start whose release has not changed asks
+// the server for the signature alone. The file is a hint, never trusted as it stands: its
+// text is verified again under the run's keys before it is used, and a file that is missing,
+// damaged, too large or a link counts as none.
+#pragma once
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "formats/signature.h"
+
+// The signature at the head of gameDir's kept file; empty when there is no file to use.
+std::string readKeptSignature(const std::wstring& gameDir);
+
+// The kept manifest's text, when the file still begins with signature and the text verifies
+// under one of keys; false (and text empty) otherwise.
+bool readKeptManifest(const std::wstring& gameDir, std::string_view signature,
+                      const std::vector<PublicKey>& keys, std::string& text);
+
+// Replaces the kept file with this pair (written whole, then moved over the old one). Silent:
+// a file that cannot be written costs the next start a whole manifest, nothing more.
+void keepManifest(const std::wstring& gameDir, std::string_view signature, std::string_view text);
