@@ -1,8 +1,20 @@
-// DownloadStream: streaming inflate -> size check -> hash -> writer.
+// DownloadStream: a body held whole and inflated by libdeflate, or streamed through zlib; then
+// size check -> hash -> writer.
+//
+//   maxStreamBytes
+//   the whole-body budget
+//   feed and finish: choosing the path, switching to zlib
+//   the two inflates, and what both do with the content
 #include "update/download_stream.h"
 
+#include <libdeflate.h>
+
 #include <algorithm>
+#include <atomic>
+#include <cstring>
 #include <limits>
+
+#include "formats/chunking.h"
 
 namespace {
 
@@ -17,6 +29,27 @@ std::uint64_t saturatingAdd(std::uint64_t a, std::uint64_t b) {
   return a > std::numeric_limits<std::uint64_t>::max() - b
              ? std::numeric_limits<std::uint64_t>::max()
              : a + b;
+}
+
+// ---- the whole-body budget ----
+// A body held whole costs its compressed bytes while it arrives and its content while it is
+// inflated: both are taken from this budget, shared by every transfer of the process, before
+// the first byte is held. A transfer that finds too little left streams through zlib instead
+// (128 KiB of output and zlib's 39 KiB), so whatever the release and however many transfers
+// are in flight, bodies held whole never take more than these 16 MiB. Only objects up to the
+// largest chunk a manifest lists (4 MiB, which small files are below too) are held: a larger
+// one would leave too little of the budget for the others.
+constexpr std::uint64_t kWholeBodyBudgetBytes = std::uint64_t{16} << 20;
+constexpr std::uint64_t kWholeBodyMaxSize = kChunkListedMaxBytes;
+
+std::atomic<std::uint64_t> wholeBodyBytesHeld{0};
+
+bool takeFromBudget(std::uint64_t bytes) {
+  std::uint64_t held = wholeBodyBytesHeld.load();
+  do {
+    if (bytes > kWholeBodyBudgetBytes - held) return false;
+  } while (!wholeBodyBytesHeld.compare_exchange_weak(held, held + bytes));
+  return true;
 }
 
 }  // namespace
@@ -37,27 +70,35 @@ std::uint64_t maxStreamBytes(std::uint64_t size) {
 }
 
 DownloadStream::DownloadStream(const FileEntry& entry, Writer writer)
-    : entry_(entry), writer_(std::move(writer)), out_(new std::uint8_t[kOutputBytes]) {
+    : entry_(entry), writer_(std::move(writer)) {
   ready_ = inflateInit(&zs_) == Z_OK && hasher_.valid();
 }
 
-DownloadStream::~DownloadStream() { inflateEnd(&zs_); }
+DownloadStream::~DownloadStream() {
+  releaseHold();
+  inflateEnd(&zs_);
+}
 
-// Hashes and writes what the last inflate call produced; false stops the stream. The content
-// is cut off as soon as it passes the entry's size, so a hostile server cannot fill the disk.
-bool DownloadStream::consume(std::size_t produced) {
-  if (produced == 0) return true;
-  inflated_ += produced;
-  if (inflated_ > entry_.size) {
-    inflateFailed_ = true;
-    return false;
-  }
-  hasher_.update(out_.get(), produced);
-  if (!writer_(out_.get(), produced)) {
-    writeFailed_ = true;
-    return false;
-  }
+// ---- feed and finish ----
+
+// A body is held whole when its object is small enough and the budget has room for the
+// manifest's compressed size (or, without one, the longest stream of its size) and its content.
+bool DownloadStream::holdWhole() {
+  if (entry_.size > kWholeBodyMaxSize) return false;
+  const std::uint64_t longest = maxStreamBytes(entry_.size);
+  const std::uint64_t capacity =
+      entry_.compressedSize > 0 ? std::min(entry_.compressedSize, longest) : longest;
+  if (!takeFromBudget(capacity + entry_.size)) return false;
+  held_ = capacity + entry_.size;
+  bodyCapacity_ = capacity;
+  body_.reset(new std::uint8_t[capacity]);
   return true;
+}
+
+void DownloadStream::releaseHold() {
+  body_.reset();
+  wholeBodyBytesHeld.fetch_sub(held_);
+  held_ = 0;
 }
 
 bool DownloadStream::feed(const std::uint8_t* bytes, std::uint32_t count) {
@@ -67,35 +108,41 @@ bool DownloadStream::feed(const std::uint8_t* bytes, std::uint32_t count) {
     inflateFailed_ = true;
     return false;
   }
-  zs_.next_in = const_cast<Bytef*>(bytes);
-  zs_.avail_in = count;
-  // Also loop while the output buffer came back full: inflate may hold more for us.
-  while (!streamEnd_ && (zs_.avail_in > 0 || zs_.avail_out == 0)) {
-    zs_.next_out = out_.get();
-    zs_.avail_out = static_cast<uInt>(kOutputBytes);
-    const int rc = inflate(&zs_, Z_NO_FLUSH);
-    if (!consume(kOutputBytes - zs_.avail_out)) return false;
-    if (rc == Z_STREAM_END) {
-      streamEnd_ = true;
-    } else if (rc == Z_BUF_ERROR) {
-      return true;  // no progress possible until more input arrives
-    } else if (rc != Z_OK) {
-      inflateFailed_ = true;
-      return false;
+  if (path_ == Path::Undecided) path_ = holdWhole() ? Path::Whole : Path::Streamed;
+  if (path_ == Path::Whole) {
+    if (count <= bodyCapacity_ - bodyBytes_) {
+      std::memcpy(body_.get() + bodyBytes_, bytes, count);
+      bodyBytes_ += count;
+      return true;
     }
+    // Longer than the manifest said (data after the stream's end, or another valid stream
+    // of the same content): what is held goes to zlib, and so does the rest.
+    if (!startStreaming()) return false;
   }
-  return true;
+  return inflateStreamed(bytes, count);
+}
+
+bool DownloadStream::startStreaming() {
+  path_ = Path::Streamed;
+  const bool going = inflateStreamed(body_.get(), bodyBytes_);
+  releaseHold();
+  return going;
 }
 
 void DownloadStream::finish() {
+  if (path_ == Path::Whole) {
+    inflateWhole();
+    return;
+  }
   while (ready_ && !streamEnd_ && !inflateFailed_ && !writeFailed_) {
+    if (!out_) out_.reset(new std::uint8_t[kOutputBytes]);
     zs_.next_in = nullptr;
     zs_.avail_in = 0;
     zs_.next_out = out_.get();
     zs_.avail_out = static_cast<uInt>(kOutputBytes);
     const int rc = inflate(&zs_, Z_FINISH);
     const std::size_t produced = kOutputBytes - zs_.avail_out;
-    if (!consume(produced)) return;
+    if (!consume(out_.get(), produced)) return;
     if (rc == Z_STREAM_END) {
       streamEnd_ = true;
     } else if (rc != Z_OK && rc != Z_BUF_ERROR) {
@@ -111,4 +158,68 @@ bool DownloadStream::verified() {
   }
   const std::string hash = hasher_.finishHex();
   return !hash.empty() && entry_.hash.is(hash);
+}
+
+// ---- the two inflates ----
+
+// The held body in one call, into a buffer of exactly the entry's size: content past it fails
+// the call, as do a broken stream and a wrong Adler-32. Bytes after the stream's end are
+// allowed, as zlib allows them.
+void DownloadStream::inflateWhole() {
+  const std::unique_ptr<std::uint8_t[]> content(
+      new std::uint8_t[std::max<std::uint64_t>(entry_.size, 1)]);
+  libdeflate_decompressor* const inflater = libdeflate_alloc_decompressor();
+  std::size_t produced = 0;
+  const libdeflate_result rc =
+      inflater == nullptr
+          ? LIBDEFLATE_BAD_DATA
+          : libdeflate_zlib_decompress_ex(inflater, body_.get(), bodyBytes_, content.get(),
+                                          entry_.size, nullptr, &produced);
+  libdeflate_free_decompressor(inflater);
+  releaseHold();
+  if (rc != LIBDEFLATE_SUCCESS) {
+    inflateFailed_ = true;
+    return;
+  }
+  streamEnd_ = true;
+  consume(content.get(), produced);
+}
+
+bool DownloadStream::inflateStreamed(const std::uint8_t* bytes, std::size_t count) {
+  if (!out_) out_.reset(new std::uint8_t[kOutputBytes]);
+  zs_.next_in = const_cast<Bytef*>(bytes);
+  zs_.avail_in = static_cast<uInt>(count);
+  // Also loop while the output buffer came back full: inflate may hold more for us.
+  while (!streamEnd_ && (zs_.avail_in > 0 || zs_.avail_out == 0)) {
+    zs_.next_out = out_.get();
+    zs_.avail_out = static_cast<uInt>(kOutputBytes);
+    const int rc = inflate(&zs_, Z_NO_FLUSH);
+    if (!consume(out_.get(), kOutputBytes - zs_.avail_out)) return false;
+    if (rc == Z_STREAM_END) {
+      streamEnd_ = true;
+    } else if (rc == Z_BUF_ERROR) {
+      return true;  // no progress possible until more input arrives
+    } else if (rc != Z_OK) {
+      inflateFailed_ = true;
+      return false;
+    }
+  }
+  return true;
+}
+
+// Hashes and writes a piece of content; false stops the stream. The content is cut off as soon
+// as it passes the entry's size, so a hostile server cannot fill the disk.
+bool DownloadStream::consume(const std::uint8_t* bytes, std::size_t count) {
+  if (count == 0) return true;
+  inflated_ += count;
+  if (inflated_ > entry_.size) {
+    inflateFailed_ = true;
+    return false;
+  }
+  hasher_.update(bytes, count);
+  if (!writer_(bytes, count)) {
+    writeFailed_ = true;
+    return false;
+  }
+  return true;
 }
