@@ -26,6 +26,12 @@
 // blocks. Saturates instead of wrapping.
 std::uint64_t maxStreamBytes(std::uint64_t size);
 
+// Memory lent by the whole-body budget (download_stream.cpp).
+struct HeldBlock {
+  std::uint8_t* bytes = nullptr;
+  std::uint64_t size = 0;
+};
+
 class DownloadStream {
  public:
   // Takes each piece of inflated content; false stops the stream as a write failure.
@@ -55,8 +61,8 @@ class DownloadStream {
   enum class Path { Undecided, Whole, Streamed };
 
   bool holdWhole();
-  void releaseHold();
-  void inflateWhole();
+  void releaseBody();
+  bool inflateWhole();
   bool startStreaming();
   bool inflateStreamed(const std::uint8_t* bytes, std::size_t count);
   bool consume(const std::uint8_t* bytes, std::size_t count);
@@ -66,11 +72,10 @@ class DownloadStream {
   z_stream zs_{};
   Sha256Hasher hasher_;
   Path path_ = Path::Undecided;
-  // Whole: the body so far, in a buffer of its manifest size; held_ bytes of the budget.
-  std::unique_ptr<std::uint8_t[]> body_;
+  // Whole: the body so far, in a block of the budget of at least its manifest size.
+  HeldBlock body_;
   std::uint64_t bodyCapacity_ = 0;
   std::uint64_t bodyBytes_ = 0;
-  std::uint64_t held_ = 0;
   // Streamed: zlib's output, a piece at a time.
   std::unique_ptr<std::uint8_t[]> out_;
   std::uint64_t received_ = 0;
