@@ -49,7 +49,6 @@ std::uint64_t saturatingAdd(std::uint64_t a, std::uint64_t b) {
 // ever-changing sizes on 32 threads, left the C allocator holding more than the whole budget
 // besides; pages mapped and unmapped for each body cost more system time than the inflate
 // saved.)
-constexpr std::uint64_t kWholeBodyBudgetBytes = std::uint64_t{8} << 20;
 constexpr std::uint64_t kWholeBodyMaxSize = kChunkListedMaxBytes;
 constexpr std::uint64_t kGranuleBytes = 16384;
 constexpr std::size_t kGranules = kWholeBodyBudgetBytes / kGranuleBytes;

@@ -26,7 +26,10 @@
 // blocks. Saturates instead of wrapping.
 std::uint64_t maxStreamBytes(std::uint64_t size);
 
-// Memory lent by the whole-body budget (download_stream.cpp).
+// What bodies held whole may take at once, process-wide (see download_stream.cpp).
+inline constexpr std::uint64_t kWholeBodyBudgetBytes = std::uint64_t{8} << 20;
+
+// Memory lent by the whole-body budget.
 struct HeldBlock {
   std::uint8_t* bytes = nullptr;
   std::uint64_t size = 0;
