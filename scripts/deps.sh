@@ -35,7 +35,7 @@ fi
 # ---- libdeflate's source for the Windows build ---------------------------------------------------
 # Debian ships no mingw build of libdeflate; the Windows build compiles the same version from
 # Debian's source package. third_party/ is not committed; the stamp names the version fetched.
-version=$(dpkg-query -W -f='${Version}' libdeflate-dev)
+version=$(dpkg-query -W -f='${source:Version}' libdeflate-dev)
 stamp=third_party/libdeflate/debian-version
 [ "$(cat "$stamp" 2>/dev/null)" = "$version" ] && exit 0
 
