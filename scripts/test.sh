@@ -39,7 +39,7 @@ section "windows: build"
 cmake --preset windows >/dev/null
 cmake --build build/windows -j "$jobs"
 for exe in $(find build/windows -name '*.exe' -not -path '*/wineprefix/*'); do
-  if x86_64-w64-mingw32-objdump -p "$exe" | grep 'DLL Name' | grep -qiE 'libgcc|libstdc|winpthread|zlib|gcrypt|gpg-error'; then
+  if x86_64-w64-mingw32-objdump -p "$exe" | grep 'DLL Name' | grep -qiE 'libgcc|libstdc|winpthread|zlib|deflate|gcrypt|gpg-error'; then
     echo "$exe imports a non-system DLL:"; x86_64-w64-mingw32-objdump -p "$exe" | grep 'DLL Name'; exit 1
   fi
 done

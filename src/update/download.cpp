@@ -1,5 +1,5 @@
-// downloadFile: servers in turn, attempts, the streaming inflate -> hash -> write pipeline (run
-// under a body slot, fetch.h), the final move.
+// downloadFile: servers in turn, attempts, the inflate -> hash -> write pipeline (run under a
+// body slot, fetch.h), the final move.
 #include "update/download.h"
 
 #include "base/files.h"

@@ -7,7 +7,8 @@
 //
 // A body is worked on by the thread that receives it, one receive buffer at a time, under a
 // slot: nothing is queued between the network and the disk, so a run holds at most one
-// receive buffer and one inflate stream per transfer, whatever the file sizes.
+// receive buffer and one inflate stream per transfer, whatever the file sizes, besides the
+// bodies held whole within their process-wide budget (download_stream.h).
 #pragma once
 #include <atomic>
 #include <cstddef>

@@ -6,14 +6,19 @@
 //   - a stream is verified only with the right size and hash: fed again with the size and
 //     SHA-256 of what it inflated to, a stream that ended inflates the same and verifies
 //     (unless it runs past the bound for that size), and with one digit of the hash changed it
-//     does not.
+//     does not;
+//   - held whole (libdeflate) or streamed (zlib, the whole-body budget being spent), a stream
+//     that both inflaters take to its end inflates to the same bytes.
 #include <algorithm>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <memory>
 #include <string>
+#include <vector>
 
 #include "base/sha256.h"
+#include "formats/chunking.h"
 #include "update/download_stream.h"
 
 namespace {
@@ -52,6 +57,23 @@ Outcome feed(const FileEntry& entry, const std::uint8_t* stream, std::size_t siz
   return out;
 }
 
+// Bodies of the largest size held whole, each given its first byte, until they fill the
+// whole-body budget: while they live, every other stream goes through zlib.
+struct BudgetSpent {
+  FileEntry hog;
+  std::vector<std::unique_ptr<DownloadStream>> streams;
+  BudgetSpent() {
+    hog.size = kChunkListedMaxBytes;
+    hog.compressedSize = kChunkListedMaxBytes;
+    const std::uint8_t first = 0x78;
+    for (std::uint64_t taken = 0; taken < kWholeBodyBudgetBytes; taken += hog.compressedSize) {
+      streams.push_back(std::make_unique<DownloadStream>(
+          hog, [](const std::uint8_t*, std::size_t) { return true; }));
+      streams.back()->feed(&first, 1);
+    }
+  }
+};
+
 std::string sha256(const std::string& bytes) {
   Sha256Hasher h;
   h.update(bytes.data(), bytes.size());
@@ -61,6 +83,11 @@ std::string sha256(const std::string& bytes) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  // Alive for the whole run, as a download phase keeps streams alive, so that the region of
+  // the bodies held whole is not allocated and freed (and poisoned by ASan) for every stream.
+  static const FileEntry idleEntry;
+  static const DownloadStream idle(idleEntry,
+                                   [](const std::uint8_t*, std::size_t) { return true; });
   if (size < 5) return 0;
   FileEntry entry;
   entry.size = (std::uint32_t{data[0]} | std::uint32_t{data[1]} << 8 |
@@ -72,9 +99,17 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   entry.hash.assign(std::string(64, '0'));
 
   const Outcome first = feed(entry, stream, streamSize, chunk);
-  check(first.written.size() <= entry.size, "more content written than the entry's size");
-  check(first.fed <= maxStreamBytes(entry.size), "a stream longer than its bound was taken");
-  check(!first.verified || first.written.size() == entry.size, "verified with a wrong size");
+  const Outcome streamed = [&] {
+    const BudgetSpent spent;
+    return feed(entry, stream, streamSize, chunk);
+  }();
+  for (const Outcome* o : {&first, &streamed}) {
+    check(o->written.size() <= entry.size, "more content written than the entry's size");
+    check(o->fed <= maxStreamBytes(entry.size), "a stream longer than its bound was taken");
+    check(!o->verified || o->written.size() == entry.size, "verified with a wrong size");
+  }
+  check(!first.ended || !streamed.ended || first.written == streamed.written,
+        "held whole and streamed, the stream inflated differently");
   // A stream that ended was not cut off by the size: what it inflated to is its whole file.
   if (!first.ended) return 0;
 

@@ -187,6 +187,53 @@ TEST_F(DownloadTest, TruncatedStreamIsCorruptedAfterThreeAttemptsWithPauses) {
   EXPECT_TRUE(temporaryFiles(game).empty());
 }
 
+TEST_F(DownloadTest, EachBodyEndsAlikeHeldWholeOrStreamed) {
+  // Held whole, a body is inflated by libdeflate once complete; one longer than its entry's
+  // compressed size says (here 1 byte: it outgrows its first 16 KiB block) goes to zlib from
+  // there on. Both must take and refuse the same bodies. What zlib finds wrong while the body
+  // arrives (content past the entry's size, the Adler-32 in the last bytes) stops the transfer,
+  // so the attempt failed on the network; held whole, it is found in a complete body.
+  const std::string content = noiseBytes(200000, 5);
+  const std::string good = zlibStream(content);
+  std::string otherContent = content;
+  otherContent[100000] ^= 1;
+  std::string badAdler = good;
+  badAdler.back() ^= 1;
+  struct Case {
+    const char* what;
+    std::string body;
+    DownloadResult whole, streamed;
+  };
+  const Case cases[] = {
+      {"good", good, DownloadResult::Ok, DownloadResult::Ok},
+      {"bytes after the end", good + "xyz", DownloadResult::Ok, DownloadResult::Ok},
+      {"Adler-32 mismatch", badAdler, DownloadResult::Corrupted, DownloadResult::NetworkFailed},
+      {"truncated", good.substr(0, good.size() - 5), DownloadResult::Corrupted,
+       DownloadResult::Corrupted},
+      {"same size, other content", zlibStream(otherContent), DownloadResult::Corrupted,
+       DownloadResult::Corrupted},
+      {"one byte past the size", zlibStream(content + "!"), DownloadResult::Corrupted,
+       DownloadResult::NetworkFailed},
+  };
+  FileEntry entry = entryFor({"f.bin", content});
+  int n = 0;
+  for (const Case& c : cases) {
+    server.setBody(urlPath(entry), c.body);
+    for (const bool streamed : {false, true}) {
+      entry.compressedSize = streamed ? 1 : c.body.size();
+      const std::string target = "case" + std::to_string(n++) + ".bin";
+      EXPECT_EQ(download(entry, target), streamed ? c.streamed : c.whole)
+          << c.what << (streamed ? ", streamed" : ", held whole");
+      bool exists = false;
+      const std::string written = game.read(target, &exists);
+      EXPECT_EQ(exists && written == content,
+                (streamed ? c.streamed : c.whole) == DownloadResult::Ok)
+          << c.what;
+    }
+  }
+  EXPECT_TRUE(temporaryFiles(game).empty());
+}
+
 TEST_F(DownloadTest, WrongContentIsCorrupted) {
   const ReleaseFile file{"w.txt", "the right text"};
   const FileEntry entry = entryFor(file);
