@@ -227,6 +227,12 @@ if wanted install; then
       --game-exe data/f1.dat >/dev/null
   fi
   nginx_wait "$base/small/manifest.sig"
+  # The sparse packs cut into chunks of the longest size; real data is cut about five times
+  # finer, so what chunks cost a manifest shows here.
+  jq -r --argjson m "$(stat -c %s small-release/manifest.json)" '
+    [.files[] | select(.s > 4194304)] | (map(.s) | add) as $b
+    | "manifest of the real-data release: \($m) bytes; its \(length) large files take \(map(tojson | length + 1) | add) of them for \($b / 1073741824 * 100 | round / 100) GiB"' \
+    small-release/manifest.json
   say "fresh install of $install_gib GiB of large files..."
   rm -rf small-install peak.txt
   mkdir -p small-install
