@@ -4,29 +4,19 @@
 
 #include <algorithm>
 #include <array>
+#include <memory>
 #include <string_view>
 
 #include "base/http.h"
 #include "base/paths.h"
 #include "base/text.h"
-#include "formats/chunking.h"
+#include "formats/chunk_list.h"
 #include "formats/signature.h"
 #include "formats/utc_time.h"
 #include "i18n/strings.h"
 #include "update/patch_state.h"
 
 namespace {
-
-bool isHexHash(std::string_view hash) {
-  if (hash.size() != 64) return false;
-  for (char c : hash) {
-    const bool digit = c >= '0' && c <= '9';
-    const bool lower = c >= 'a' && c <= 'f';
-    const bool upper = c >= 'A' && c <= 'F';
-    if (!digit && !lower && !upper) return false;
-  }
-  return true;
-}
 
 // "s" and "c": a missing member, a non-number, a negative number or one out of range counts
 // as 0.
@@ -36,42 +26,27 @@ std::uint64_t readSize(const JsonValue* value) {
   return n < 0 ? 0 : static_cast<std::uint64_t>(n);
 }
 
-// A chunk's "s": a whole number from 1 to the longest chunk; 0 for anything else.
-std::uint64_t readChunkSize(const JsonValue& value) {
-  if (value.kind != JsonKind::Number) return 0;
-  const std::int64_t n = value.asInt64();
-  if (n < 1 || static_cast<std::uint64_t>(n) > kChunkListedMaxBytes ||
-      static_cast<double>(n) != value.number) {
-    return 0;
+// "chunk_list": {"h", "s", "c"} naming the object that lists the file's chunks, its length no
+// more than a list of a file of this size can have. Anything else refuses the entry: the run
+// would otherwise fetch and hold whatever length the member claimed.
+bool readChunkList(const JsonValue& value, FileEntry& out) {
+  if (value.kind != JsonKind::Object) return false;
+  ChunkListRef list;
+  const JsonValue& hash = value.member("h");
+  const JsonValue& size = value.member("s");
+  if (hash.kind != JsonKind::String || !list.hash.assign(hash.string) ||
+      size.kind != JsonKind::Number) {
+    return false;
   }
-  return static_cast<std::uint64_t>(n);
-}
-
-// "chunks": an array of {"h", "s", "c"} whose sizes add up to the entry's size. Anything else,
-// a chunk list the launcher could not trust to rebuild the file with, refuses the entry.
-template <typename Value>
-bool readChunks(Value& list, FileEntry& out) {
-  if (list.kind != JsonKind::Array) return false;
-  out.chunks.resize(list.elements.size());
-  std::uint64_t total = 0;
-  for (std::size_t i = 0; i < out.chunks.size(); ++i) {
-    Value& element = list.elements[i];
-    ChunkRef& chunk = out.chunks[i];
-    if (element.kind != JsonKind::Object) return false;
-    for (auto& [name, member] : element.members) {
-      if (name == "h" && member.kind == JsonKind::String) {
-        chunk.hash = std::move(member.string);
-      } else if (name == "s") {
-        chunk.size = readChunkSize(member);
-      } else if (name == "c") {
-        chunk.compressedSize = readSize(&member);
-      }
-    }
-    if (!isHexHash(chunk.hash) || chunk.size == 0) return false;
-    total += chunk.size;
-    if (total > out.size) return false;
+  const std::int64_t n = size.asInt64();
+  if (n < 1 || static_cast<std::uint64_t>(n) > chunkListMaxBytes(out.size) ||
+      static_cast<double>(n) != size.number) {
+    return false;
   }
-  return total == out.size;
+  list.size = static_cast<std::uint64_t>(n);
+  list.compressedSize = readSize(&value.member("c"));
+  out.chunkList = std::make_unique<ChunkListRef>(list);
+  return true;
 }
 
 // One "files" element or the "launcher" object, its members found in one pass. Value is
@@ -85,9 +60,9 @@ bool readEntry(Value& value, FileEntry& out, std::wstring& widePath) {
   const JsonValue* size = nullptr;
   const JsonValue* compressed = nullptr;
   const JsonValue* keep = nullptr;
-  Value* chunks = nullptr;
+  const JsonValue* chunkList = nullptr;
   for (auto& [name, member] : value.members) {
-    if (name == "chunks") chunks = &member;
+    if (name == "chunk_list") chunkList = &member;
     if (name.size() != 1) continue;
     switch (name[0]) {
       case 'p':
@@ -117,7 +92,7 @@ bool readEntry(Value& value, FileEntry& out, std::wstring& widePath) {
   out.size = readSize(size);
   out.compressedSize = readSize(compressed);
   out.keep = keep != nullptr && keep->kind == JsonKind::Number && keep->number != 0.0;
-  return chunks == nullptr || readChunks(*chunks, out);
+  return chunkList == nullptr || readChunkList(*chunkList, out);
 }
 
 std::wstring stringOr(const JsonValue& object, const char* name, const wchar_t* def) {
@@ -196,8 +171,11 @@ StepResult fetchManifest(LauncherState& state, const UpdateSettings& settings,
   int manifestResult = 0;
   int signatureResult = 0;
   bool signatureInvalid = false;
+  // A manifest over the limit stays over it: no other attempt is made, and the message says
+  // what is wrong with the server's release rather than with the connection.
+  bool tooLarge = false;
   std::string signature;
-  for (int attempt = 0; attempt < 3; ++attempt) {
+  for (int attempt = 0; attempt < 3 && !tooLarge; ++attempt) {
     if (state.cancel.load()) return StepResult::Cancelled;
     if (attempt > 0 && !pauseUnlessCancelled(state, settings.manifestRetryPauseMs)) {
       return StepResult::Cancelled;
@@ -209,9 +187,12 @@ StepResult fetchManifest(LauncherState& state, const UpdateSettings& settings,
     HttpAnswerInfo info;
     manifestResult = HttpGet(
         manifestUrl,
-        [&text, &state](const std::uint8_t* bytes, std::uint32_t count) {
+        [&text, &state, &settings, &tooLarge](const std::uint8_t* bytes, std::uint32_t count) {
           if (state.cancel.load()) return false;
-          if (text.size() + count > kManifestMaxBytes) return false;
+          if (text.size() + count > settings.manifestMaxBytes) {
+            tooLarge = true;
+            return false;
+          }
           // A quarter more at a time rather than double: the text of a large manifest stands
           // beside its entries while they are read. (A string's reserve would double anyway,
           // so the larger buffer is a new string.)
@@ -241,6 +222,10 @@ StepResult fetchManifest(LauncherState& state, const UpdateSettings& settings,
   if (state.cancel.load()) return StepResult::Cancelled;
   if (signatureInvalid) {
     error = uiText(kStrErrSignature);
+    return StepResult::Failed;
+  }
+  if (tooLarge) {
+    error = std::wstring(uiText(kStrErrManifest)) + L" (size)";
     return StepResult::Failed;
   }
   error = uiText(kStrErrConnect);

@@ -14,7 +14,8 @@ namespace {
 // (The base's game folder goes unused: these tests compare several.)
 class ChunkedUpdateTest : public GameRunTest {
  protected:
-  // Publishes source as version; the entries of its manifest by path.
+  // Publishes source as version; the entries of its manifest by path, with the chunks their
+  // lists name.
   std::map<std::string, FileEntry> publish(std::int64_t version) {
     EXPECT_TRUE(publishFolder(source, release, version));
     ParsedManifest parsed;
@@ -22,7 +23,10 @@ class ChunkedUpdateTest : public GameRunTest {
     EXPECT_TRUE(parseManifest(release.read("manifest.json"), parsed, error));
     EXPECT_TRUE(parsed.entriesValid);
     std::map<std::string, FileEntry> byPath;
-    for (FileEntry& e : parsed.entries) byPath[e.path] = std::move(e);
+    for (FileEntry& e : parsed.entries) {
+      e.chunks = releaseChunks(release, e);
+      byPath[e.path] = std::move(e);
+    }
     return byPath;
   }
 
@@ -43,6 +47,9 @@ class ChunkedUpdateTest : public GameRunTest {
   static std::string objectUrl(const std::string& hash) {
     return "/patch/files/" + hash.substr(0, 2) + "/" + hash + ".z";
   }
+  static std::string listUrl(const FileEntry& entry) {
+    return objectUrl(entry.chunkList->hash.hex());
+  }
 
   TempDir source;
 };
@@ -55,12 +62,13 @@ TEST_F(ChunkedUpdateTest, BothPathsInstallAChunkedRelease) {
   std::map<std::string, FileEntry> entries = publish(1);
   const FileEntry& big = entries["big.pak"];
   ASSERT_GE(big.chunks.size(), 3u);
-  EXPECT_TRUE(entries["small.txt"].chunks.empty());
+  EXPECT_FALSE(entries["small.txt"].chunkList);
 
   TempDir chunked;
   EXPECT_EQ(run(chunked), L"");
   EXPECT_EQ(folderFiles(chunked), folderFiles(source));
   EXPECT_EQ(server.requestCount(objectUrl(big.hash.hex())), 0);
+  EXPECT_EQ(server.requestCount(listUrl(big)), 1);
   for (const ChunkRef& chunk : big.chunks) EXPECT_EQ(server.requestCount(objectUrl(chunk.hash)), 1);
   EXPECT_FALSE(chunked.exists("patcher_chunks"));
 
@@ -68,11 +76,13 @@ TEST_F(ChunkedUpdateTest, BothPathsInstallAChunkedRelease) {
   EXPECT_EQ(run(whole, false), L"");
   EXPECT_EQ(folderFiles(whole), folderFiles(source));
   EXPECT_EQ(server.requestCount(objectUrl(big.hash.hex())), 1);
+  EXPECT_EQ(server.requestCount(listUrl(big)), 1);
   for (const ChunkRef& chunk : big.chunks) EXPECT_EQ(server.requestCount(objectUrl(chunk.hash)), 1);
 }
 
 // The next release edits a pack in place and adds a copy of another pack with an edit: only
-// the chunks that neither the old pack nor the other one holds are fetched.
+// the chunks that neither the old pack nor the other one holds are fetched, and the lists of
+// the two files to rebuild (the unchanged pack's is not).
 TEST_F(ChunkedUpdateTest, AnUpdateFetchesOnlyTheChunksTheFolderLacks) {
   const std::string a = noiseBytes(6 << 20, 2);
   const std::string b = noiseBytes(6 << 20, 3);
@@ -110,7 +120,8 @@ TEST_F(ChunkedUpdateTest, AnUpdateFetchesOnlyTheChunksTheFolderLacks) {
   const int before = fileRequests(server);
   EXPECT_EQ(run(game), L"");
   EXPECT_EQ(folderFiles(game), folderFiles(source));
-  EXPECT_EQ(fileRequests(server) - before, static_cast<int>(lacking.size()));
+  EXPECT_EQ(fileRequests(server) - before, static_cast<int>(lacking.size()) + 2);
+  EXPECT_EQ(server.requestCount(listUrl(v2["b.pak"])), 1);
   for (const std::string& hash : lacking) EXPECT_EQ(server.requestCount(objectUrl(hash)), 1);
 }
 
@@ -118,7 +129,7 @@ TEST_F(ChunkedUpdateTest, AnUpdateFetchesOnlyTheChunksTheFolderLacks) {
 // and at the whole file, fails): the next run fetches only the chunks not yet fetched.
 TEST_F(ChunkedUpdateTest, ALostConnectionResumesWithoutFetchingTheDoneChunks) {
   source.write("big.pak", noiseBytes(8 << 20, 7));
-  const FileEntry big = publish(1)["big.pak"];
+  const FileEntry big = std::move(publish(1)["big.pak"]);
   ASSERT_GE(big.chunks.size(), 5u);
   const std::size_t lost = 3;
   server.setStatus(objectUrl(big.chunks[lost].hash), 503);
@@ -143,7 +154,7 @@ TEST_F(ChunkedUpdateTest, ALostConnectionResumesWithoutFetchingTheDoneChunks) {
 // A server that sends another chunk's bytes once: refused by its hash and fetched again.
 TEST_F(ChunkedUpdateTest, AWrongChunkIsRefusedAndFetchedAgain) {
   source.write("big.pak", noiseBytes(6 << 20, 8));
-  const FileEntry big = publish(1)["big.pak"];
+  const FileEntry big = std::move(publish(1)["big.pak"]);
   ASSERT_GE(big.chunks.size(), 2u);
   const std::string wrong = zlibStream(noiseBytes(big.chunks[1].size, 9));
   server.setFault(objectUrl(big.chunks[1].hash), faultWith([&](ServerFault& f) {
@@ -155,6 +166,47 @@ TEST_F(ChunkedUpdateTest, AWrongChunkIsRefusedAndFetchedAgain) {
   EXPECT_EQ(folderFiles(game), folderFiles(source));
   EXPECT_EQ(server.requestCount(objectUrl(big.chunks[1].hash)), 2);
   EXPECT_EQ(server.requestCount(objectUrl(big.hash.hex())), 0);
+}
+
+// A list that no server gives: its file comes whole.
+TEST_F(ChunkedUpdateTest, AFileWhoseListIsMissingComesWhole) {
+  source.write("big.pak", noiseBytes(6 << 20, 10));
+  const FileEntry big = std::move(publish(1)["big.pak"]);
+  server.setStatus(listUrl(big), 404);
+  TempDir game;
+  EXPECT_EQ(run(game), L"");
+  EXPECT_EQ(folderFiles(game), folderFiles(source));
+  EXPECT_EQ(server.requestCount(objectUrl(big.hash.hex())), 1);
+  for (const ChunkRef& chunk : big.chunks) EXPECT_EQ(server.requestCount(objectUrl(chunk.hash)), 0);
+}
+
+// A list that holds what its hash says but whose chunks do not add up to its file (a fault of
+// the publisher's) refuses the release before anything is written.
+TEST_F(ChunkedUpdateTest, AListThatIsNoListOfItsFileRefusesTheRelease) {
+  source.write("big.pak", noiseBytes(6 << 20, 11));
+  source.write("small.txt", "a file under the threshold");
+  const FileEntry big = std::move(publish(1)["big.pak"]);
+  std::vector<ChunkRef> chunks = big.chunks;
+  chunks.back().size += 1;
+  const std::string text = chunkListText(chunks);
+  release.write(compressedPath(text), zlibStream(text));
+  const auto member = [](const std::string& hash, std::size_t size, std::size_t compressed) {
+    return "\"chunk_list\":{\"h\":\"" + hash + "\",\"s\":" + std::to_string(size) +
+           ",\"c\":" + std::to_string(compressed) + "}";
+  };
+  std::string manifest = release.read("manifest.json");
+  const std::string old =
+      member(big.chunkList->hash.hex(), big.chunkList->size, big.chunkList->compressedSize);
+  ASSERT_NE(manifest.find(old), std::string::npos);
+  manifest.replace(manifest.find(old), old.size(),
+                   member(sha256Hex(text), text.size(), zlibStream(text).size()));
+  writeSignedManifest(release, manifest);
+
+  TempDir game;
+  EXPECT_EQ(run(game), L"Invalid patch manifest. (chunk list)");
+  EXPECT_TRUE(folderFiles(game).empty());
+  EXPECT_FALSE(game.exists("patcher_chunks"));
+  EXPECT_EQ(fileRequests(server), 1);
 }
 
 }  // namespace
