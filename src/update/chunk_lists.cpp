@@ -30,21 +30,9 @@ bool fetchListFrom(LauncherState& state, const std::wstring& baseUrl, const File
   });
   if (!stream.ready()) return false;
   std::uint64_t counted = 0;
-  const int status = fetchInto(
-      fileUrl(baseUrl, object.hash.hex()),
-      [&](const std::uint8_t* bytes, std::uint32_t count) {
-        if (state.cancel.load()) return false;
-        counted += count;
-        state.bytesDone.fetch_add(count);
-        return stream.feed(bytes, count);
-      },
-      state.cancel);
-  if (status == 200) {
-    withBodySlot([&stream] {
-      stream.finish();
-      return true;
-    });
-    if (stream.verified()) return true;
+  if (fetchIntoStream(state, fileUrl(baseUrl, object.hash.hex()), stream, counted) == 200 &&
+      stream.verified()) {
+    return true;
   }
   state.bytesDone.fetch_sub(counted);
   return false;

@@ -72,9 +72,9 @@ void readChunkList(const JsonValue& v, Entry& out, std::vector<std::string>& pro
   if (!isLowerHash(list->hash) || s.kind != JsonKind::Number || s.asInt64() < 1 ||
       static_cast<std::uint64_t>(s.asInt64()) > longest || c.kind != JsonKind::Number ||
       c.asInt64() < 0) {
-    problems.push_back(
-        out.label + ": \"chunk_list\" needs \"h\" (64 lower-case hex digits), \"s\" " + "(1 to " +
-        std::to_string(longest) + ") and \"c\"; the launcher refuses the manifest");
+    problems.push_back(out.label +
+                       ": \"chunk_list\" needs \"h\" (64 lower-case hex digits), \"s\" (1 to " +
+                       std::to_string(longest) + ") and \"c\"; the launcher refuses the manifest");
     return;
   }
   list->size = static_cast<std::uint64_t>(s.asInt64());
