@@ -628,6 +628,11 @@ TEST_F(PublishFixture, VerifyNamesADamagedOrMissingChunkOrListByItsFileAndPlace)
   std::vector<ChunkRef> chunks;
   ASSERT_TRUE(parseChunkList(text, 9 << 20, chunks, &problem)) << problem;
   ASSERT_GE(chunks.size(), 3u);
+  // Built again into the same folder: every chunk, and the list, is found and reused.
+  BuildReport again;
+  buildOk(options(2), &again);
+  EXPECT_EQ(again.chunksCompressed, 0u);
+  EXPECT_EQ(again.chunksReused, chunks.size() + 1);
   const std::string h = chunks[1].hash;
   const std::string object = "release/files/" + h.substr(0, 2) + "/" + h + ".z";
   const std::string z = root.read(object);
