@@ -224,12 +224,17 @@ cp release/manifest.json manifests/v2.json
 requests_before=$(wc -l <nginx/access.log)
 run_update
 note "objects fetched (whole files and chunks): $(tail -n +$((requests_before + 1)) nginx/access.log | grep -c '/patch/files/')"
-# Files above 4 MiB are listed as chunks too: of the world pack, only the chunks around the
-# replaced MiB are fetched; the rest is taken from the old file in the folder.
+# Files above 4 MiB are cut into chunks too, listed in an object of their own ("chunk_list"):
+# of the world pack, only its list and the chunks around the replaced MiB are fetched; the rest
+# is taken from the old file in the folder.
 tail -n +$((requests_before + 1)) nginx/access.log | python3 -c '
-import json, sys
+import json, sys, zlib
 entry = next(f for f in json.load(open("manifests/v2.json"))["files"] if f["p"] == "data/world.pak")
-hashes = {entry["h"]} | {c["h"] for c in entry.get("chunks", [])}
+hashes = {entry["h"]}
+if "chunk_list" in entry:
+    h = entry["chunk_list"]["h"]
+    text = zlib.decompress(open("release/files/%s/%s.z" % (h[:2], h), "rb").read()).decode()
+    hashes |= {h} | {line.split()[0] for line in text.splitlines()}
 fetched = sum(int(line.split()[9]) for line in sys.stdin if line.split()[6].rsplit("/", 1)[-1][:64] in hashes)
 print("   data/world.pak: 1 MiB of %.0f MiB changed, %.1f MiB fetched for it" % (entry["s"] / 2**20, fetched / 2**20))'
 [ ! -e player/data/maps/region_8 ] && note "region_8 is gone, folder and all"

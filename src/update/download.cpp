@@ -48,6 +48,26 @@ DownloadResult moveIntoPlace(const std::wstring& tempPath, const std::wstring& t
              : DownloadResult::WriteFailed;
 }
 
+int fetchIntoStream(LauncherState& state, const std::wstring& url, DownloadStream& stream,
+                    std::uint64_t& counted) {
+  const int status = fetchInto(
+      url,
+      [&](const std::uint8_t* bytes, std::uint32_t count) {
+        if (state.cancel.load()) return false;
+        counted += count;
+        state.bytesDone.fetch_add(count);
+        return stream.feed(bytes, count);
+      },
+      state.cancel);
+  if (status == 200) {
+    withBodySlot([&stream] {
+      stream.finish();
+      return true;
+    });
+  }
+  return status;
+}
+
 namespace {
 
 // Where an object's content goes: a new temporary file, or (partial) the range that starts at
@@ -92,24 +112,8 @@ DownloadResult downloadFrom(LauncherState& state, const UpdateSettings& settings
       discard(to);
       return DownloadResult::WriteFailed;
     }
-    // Exactly what this attempt added to the progress, so that a failed attempt takes back
-    // no more than it gave.
     std::uint64_t counted = 0;
-    const int status = fetchInto(
-        url,
-        [&](const std::uint8_t* bytes, std::uint32_t count) {
-          if (state.cancel.load()) return false;
-          counted += count;
-          state.bytesDone.fetch_add(count);
-          return stream.feed(bytes, count);
-        },
-        state.cancel);
-    if (status == 200) {
-      withBodySlot([&stream] {
-        stream.finish();
-        return true;
-      });
-    }
+    const int status = fetchIntoStream(state, url, stream, counted);
     // The content reaches the disk later, with the one sync of the run's writes: until
     // then no cache record names this file (see syncAndSaveCache).
     const bool writeFailed = stream.writeFailed();

@@ -49,6 +49,13 @@ class FileServers {
 // never followed); on failure the temporary file is deleted.
 DownloadResult moveIntoPlace(const std::wstring& tempPath, const std::wstring& targetPath);
 
+class DownloadStream;
+// One transfer of url into stream, which is finished after a complete body. The bytes received
+// are added to state.bytesDone and to counted: exactly what the attempt added to the progress,
+// so that a failed one takes back no more than it gave. Returns HttpGet's result.
+int fetchIntoStream(LauncherState& state, const std::wstring& url, DownloadStream& stream,
+                    std::uint64_t& counted);
+
 // Downloads entry to targetPath (a full path), adding received bytes to state.bytesDone (and
 // taking them back when an attempt fails). Three attempts on a server; when they end in
 // NetworkFailed or Corrupted, the next server is asked, and the last server's result stands.

@@ -4,12 +4,13 @@
 
 #include <algorithm>
 #include <array>
+#include <memory>
 #include <string_view>
 
 #include "base/http.h"
 #include "base/paths.h"
 #include "base/text.h"
-#include "formats/chunking.h"
+#include "formats/chunk_list.h"
 #include "formats/signature.h"
 #include "formats/utc_time.h"
 #include "i18n/strings.h"
@@ -17,17 +18,6 @@
 #include "update/patch_state.h"
 
 namespace {
-
-bool isHexHash(std::string_view hash) {
-  if (hash.size() != 64) return false;
-  for (char c : hash) {
-    const bool digit = c >= '0' && c <= '9';
-    const bool lower = c >= 'a' && c <= 'f';
-    const bool upper = c >= 'A' && c <= 'F';
-    if (!digit && !lower && !upper) return false;
-  }
-  return true;
-}
 
 // "s" and "c": a missing member, a non-number, a negative number or one out of range counts
 // as 0.
@@ -37,42 +27,27 @@ std::uint64_t readSize(const JsonValue* value) {
   return n < 0 ? 0 : static_cast<std::uint64_t>(n);
 }
 
-// A chunk's "s": a whole number from 1 to the longest chunk; 0 for anything else.
-std::uint64_t readChunkSize(const JsonValue& value) {
-  if (value.kind != JsonKind::Number) return 0;
-  const std::int64_t n = value.asInt64();
-  if (n < 1 || static_cast<std::uint64_t>(n) > kChunkListedMaxBytes ||
-      static_cast<double>(n) != value.number) {
-    return 0;
+// "chunk_list": {"h", "s", "c"} naming the object that lists the file's chunks, its length no
+// more than a list of a file of this size can have. Anything else refuses the entry: the run
+// would otherwise fetch and hold whatever length the member claimed.
+bool readChunkList(const JsonValue& value, FileEntry& out) {
+  if (value.kind != JsonKind::Object) return false;
+  ChunkListRef list;
+  const JsonValue& hash = value.member("h");
+  const JsonValue& size = value.member("s");
+  if (hash.kind != JsonKind::String || !list.hash.assign(hash.string) ||
+      size.kind != JsonKind::Number) {
+    return false;
   }
-  return static_cast<std::uint64_t>(n);
-}
-
-// "chunks": an array of {"h", "s", "c"} whose sizes add up to the entry's size. Anything else,
-// a chunk list the launcher could not trust to rebuild the file with, refuses the entry.
-template <typename Value>
-bool readChunks(Value& list, FileEntry& out) {
-  if (list.kind != JsonKind::Array) return false;
-  out.chunks.resize(list.elements.size());
-  std::uint64_t total = 0;
-  for (std::size_t i = 0; i < out.chunks.size(); ++i) {
-    Value& element = list.elements[i];
-    ChunkRef& chunk = out.chunks[i];
-    if (element.kind != JsonKind::Object) return false;
-    for (auto& [name, member] : element.members) {
-      if (name == "h" && member.kind == JsonKind::String) {
-        chunk.hash = std::move(member.string);
-      } else if (name == "s") {
-        chunk.size = readChunkSize(member);
-      } else if (name == "c") {
-        chunk.compressedSize = readSize(&member);
-      }
-    }
-    if (!isHexHash(chunk.hash) || chunk.size == 0) return false;
-    total += chunk.size;
-    if (total > out.size) return false;
+  const std::int64_t n = size.asInt64();
+  if (n < 1 || static_cast<std::uint64_t>(n) > chunkListMaxBytes(out.size) ||
+      static_cast<double>(n) != size.number) {
+    return false;
   }
-  return total == out.size;
+  list.size = static_cast<std::uint64_t>(n);
+  list.compressedSize = readSize(&value.member("c"));
+  out.chunkList = std::make_unique<ChunkListRef>(list);
+  return true;
 }
 
 // One "files" element or the "launcher" object, its members found in one pass. Value is
@@ -86,9 +61,9 @@ bool readEntry(Value& value, FileEntry& out, std::wstring& widePath) {
   const JsonValue* size = nullptr;
   const JsonValue* compressed = nullptr;
   const JsonValue* keep = nullptr;
-  Value* chunks = nullptr;
+  const JsonValue* chunkList = nullptr;
   for (auto& [name, member] : value.members) {
-    if (name == "chunks") chunks = &member;
+    if (name == "chunk_list") chunkList = &member;
     if (name.size() != 1) continue;
     switch (name[0]) {
       case 'p':
@@ -118,7 +93,7 @@ bool readEntry(Value& value, FileEntry& out, std::wstring& widePath) {
   out.size = readSize(size);
   out.compressedSize = readSize(compressed);
   out.keep = keep != nullptr && keep->kind == JsonKind::Number && keep->number != 0.0;
-  return chunks == nullptr || readChunks(*chunks, out);
+  return chunkList == nullptr || readChunkList(*chunkList, out);
 }
 
 std::wstring stringOr(const JsonValue& object, const char* name, const wchar_t* def) {
@@ -191,11 +166,15 @@ bool EntryHash::is(std::string_view text) const {
 
 namespace {
 
-// A sink that collects the manifest up to its cap.
-DataSink manifestSink(LauncherState& state, std::string& text) {
-  return [&text, &state](const std::uint8_t* bytes, std::uint32_t count) {
+// A sink that collects the manifest up to its cap; tooLarge tells why it stopped.
+DataSink manifestSink(LauncherState& state, std::uint64_t maxBytes, std::string& text,
+                      bool& tooLarge) {
+  return [&text, &state, maxBytes, &tooLarge](const std::uint8_t* bytes, std::uint32_t count) {
     if (state.cancel.load()) return false;
-    if (text.size() + count > kManifestMaxBytes) return false;
+    if (text.size() + count > maxBytes) {
+      tooLarge = true;
+      return false;
+    }
     // A quarter more at a time rather than double: the text of a large manifest stands
     // beside its entries while they are read. (A string's reserve would double anyway, so
     // the larger buffer is a new string.)
@@ -247,7 +226,11 @@ StepResult fetchManifest(LauncherState& state, const UpdateSettings& settings,
   int manifestResult = 0;
   bool signatureInvalid = false;
   bool mismatched = false;
-  for (int attempt = 0; attempt < (mismatched ? kManifestMismatchAttempts : kManifestAttempts);
+  // A manifest over the limit stays over it: no other attempt is made, and the message says
+  // what is wrong with the server's release rather than with the connection.
+  bool tooLarge = false;
+  for (int attempt = 0;
+       attempt < (mismatched ? kManifestMismatchAttempts : kManifestAttempts) && !tooLarge;
        ++attempt) {
     if (state.cancel.load()) return StepResult::Cancelled;
     if (attempt > 0 && !pauseUnlessCancelled(state, settings.manifestRetryPauseMs)) {
@@ -265,7 +248,8 @@ StepResult fetchManifest(LauncherState& state, const UpdateSettings& settings,
       answer.kept = true;
       return StepResult::Ok;
     }
-    const HttpAnswer fetched = HttpGet(manifestRequest, manifestSink(state, text));
+    const HttpAnswer fetched =
+        HttpGet(manifestRequest, manifestSink(state, settings.manifestMaxBytes, text, tooLarge));
     manifestResult = fetched.result;
     if (manifestResult != 200) continue;
     postPhase(state, kStatusVerifying);
@@ -280,6 +264,10 @@ StepResult fetchManifest(LauncherState& state, const UpdateSettings& settings,
   if (state.cancel.load()) return StepResult::Cancelled;
   if (signatureInvalid) {
     error = uiText(kStrErrSignature);
+    return StepResult::Failed;
+  }
+  if (tooLarge) {
+    error = std::wstring(uiText(kStrErrManifest)) + L" (size)";
     return StepResult::Failed;
   }
   // The status of the request that failed. A signature body longer than 64 bytes is stopped by

@@ -13,8 +13,6 @@
 #include "update/manifest_types.h"
 #include "update/update_settings.h"
 
-// The manifest is capped so that a hostile server cannot exhaust memory.
-inline constexpr std::uint64_t kManifestMaxBytes = 33554432;  // 32 MiB
 inline constexpr std::uint64_t kSignatureBytes = 64;
 
 enum class StepResult { Ok, Failed, Cancelled };

@@ -3,18 +3,13 @@
 #include <array>
 #include <cstdint>
 #include <map>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "base/paths.h"
-
-// One element of a file entry's "chunks": a piece of the file, stored under its own hash.
-struct ChunkRef {
-  std::string hash;                  // "h": 64 hex digits
-  std::uint64_t size = 0;            // "s": 1 to kChunkListedMaxBytes
-  std::uint64_t compressedSize = 0;  // "c"
-};
+#include "formats/chunk_list.h"
 
 // A SHA-256 as the manifest spells it, in 40 bytes where a string of 64 digits costs 112: the
 // 32 bytes, and which digits were upper case, so that the text comes back exactly as written
@@ -35,6 +30,13 @@ class EntryHash {
   std::uint64_t upperDigits_ = 0;  // bit i: digit i was upper case
 };
 
+// A file entry's "chunk_list": the object that lists the file's chunks (formats/chunk_list.h).
+struct ChunkListRef {
+  EntryHash hash;                    // "h"
+  std::uint64_t size = 0;            // "s": the list's length, 1 to chunkListMaxBytes(file size)
+  std::uint64_t compressedSize = 0;  // "c"
+};
+
 // One file of the manifest's "files" array, or its "launcher" entry.
 struct FileEntry {
   std::string path;                  // "p" as written (UTF-8), checked by isSafeRelativePath
@@ -42,8 +44,11 @@ struct FileEntry {
   std::uint64_t size = 0;            // "s": length of the content
   std::uint64_t compressedSize = 0;  // "c": length of the download, for progress totals
   bool keep = false;                 // "k": only downloaded when missing
-  // "chunks": the file's content-defined chunks in order, their sizes adding up to "size";
-  // empty when the entry has none.
+  // Null for a file without a chunk list (most files: 8 bytes where the reference would cost 56).
+  std::unique_ptr<ChunkListRef> chunkList;
+  // The file's content-defined chunks in order, their sizes adding up to "size": read from its
+  // list (fetchChunkLists) once the run knows it must download the file; empty until then, and
+  // when the list could not be had.
   std::vector<ChunkRef> chunks;
 };
 

@@ -16,6 +16,7 @@
 #include "formats/json.h"
 #include "i18n/strings.h"
 #include "quillmark_config.h"
+#include "update/chunk_lists.h"
 #include "update/chunked_download.h"
 #include "update/download.h"
 #include "update/fetch.h"
@@ -414,7 +415,7 @@ bool enoughDiskSpace(LauncherState& state, const UpdateSettings& settings, const
     const FileEntry& entry = run.entries[i];
     FileHandle kept;
     const bool keepsPartial =
-        settings.useChunks && !entry.chunks.empty() && safeTarget(run, i) &&
+        settings.useChunks && entry.chunkList && safeTarget(run, i) &&
         openKeptPartial(kept, run.gameDir + entryWidePath(entry) + kTemporarySuffix, entry.size);
     if (!keepsPartial) needed += entry.size;
   }
@@ -606,6 +607,10 @@ void runUpdate(LauncherState& state, bool repair, const UpdateSettings& settings
   }
   checkFiles(state, run);
   if (state.cancel.load() || !enoughDiskSpace(state, settings, run)) return;
+  if (settings.useChunks &&
+      !fetchChunkLists(state, settings, servers, run.entries, run.needsDownload)) {
+    return;
+  }
 
   // A release that turns a file into a folder, or a folder into a file, deletes the old form.
   // Left to the apply phase, that entry would make the new form's download fail on every run;

@@ -14,6 +14,11 @@
 // At most this many patch servers and this many trusted keys.
 inline constexpr std::size_t kMaxPatchServers = 4;
 inline constexpr std::size_t kMaxTrustedKeys = 4;
+// The manifest is capped so that a hostile server cannot exhaust memory. Its entries cost 130 to
+// 150 bytes a file (chunk lists are objects of their own), so 256 MiB holds a release of
+// 1,000,000 files with room to spare, and stays a size a player's machine can hold while the
+// entries are read.
+inline constexpr std::uint64_t kManifestMaxBytes = 268435456;  // 256 MiB
 
 enum class LauncherMode {
   // The launcher: compare the running executable with the "launcher" entry and swap it.
@@ -51,6 +56,10 @@ struct UpdateSettings {
   // Added to the system clock where the manifest's "expires" is judged: a player's clock that
   // is wrong, for tests.
   std::int64_t clockOffsetSeconds = 0;
+
+  // The longest manifest read; lower only in tests, which then see it refused without being
+  // sent hundreds of megabytes.
+  std::uint64_t manifestMaxBytes = kManifestMaxBytes;
 
   // Files with a chunk list are rebuilt from chunks; false fetches every file whole, as a
   // launcher that knows nothing of chunks does (for tests).

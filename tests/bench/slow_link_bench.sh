@@ -87,8 +87,13 @@ if [ ! -f pack-release/manifest.sig ] || [ "$(cat pack.mib 2>/dev/null)" != "$pa
   echo "$pack_mib" >pack.mib
 fi
 # What an install fetches: the manifest, its signature and every file's zlib stream (for the
-# pack, its chunks' streams).
-pack_wire=$(jq '[.files[].chunks[].c] | add' pack-release/manifest.json)
+# pack, its chunk list's and its chunks' streams).
+pack_wire=$(python3 -c '
+import json, zlib
+for f in json.load(open("pack-release/manifest.json"))["files"]:
+    h, c = f["chunk_list"]["h"], f["chunk_list"]["c"]
+    text = zlib.decompress(open("pack-release/files/%s/%s.z" % (h[:2], h), "rb").read()).decode()
+    print(c + sum(int(line.split()[2]) for line in text.splitlines()))')
 pack_wire=$((pack_wire + $(stat -c %s pack-release/manifest.json) + $(stat -c %s pack-release/manifest.sig)))
 wire_bytes=$(du -cb --apparent-size release/manifest.json release/manifest.sig release/files | tail -1 | cut -f1)
 

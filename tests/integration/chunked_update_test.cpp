@@ -18,15 +18,19 @@ namespace {
 // (The base's game folder goes unused: these tests compare several.)
 class ChunkedUpdateTest : public GameRunTest {
  protected:
-  // Publishes source as version; the entries of its manifest by path.
-  std::map<std::string, FileEntry> publish(std::int64_t version) {
-    EXPECT_TRUE(publishFolder(source, release, version));
+  // Publishes source as version; the entries of its manifest by path, with the chunks their
+  // lists name.
+  std::map<std::string, FileEntry> publish(std::int64_t version, BuildOptions options = {}) {
+    EXPECT_TRUE(publishFolder(source, release, version, options));
     ParsedManifest parsed;
     std::wstring error;
     EXPECT_TRUE(parseManifest(release.read("manifest.json"), parsed, error));
     EXPECT_TRUE(parsed.entriesValid);
     std::map<std::string, FileEntry> byPath;
-    for (FileEntry& e : parsed.entries) byPath[e.path] = std::move(e);
+    for (FileEntry& e : parsed.entries) {
+      e.chunks = releaseChunks(release, e);
+      byPath[e.path] = std::move(e);
+    }
     return byPath;
   }
 
@@ -47,6 +51,9 @@ class ChunkedUpdateTest : public GameRunTest {
 
   static std::string objectUrl(const std::string& hash) {
     return "/patch/files/" + hash.substr(0, 2) + "/" + hash + ".z";
+  }
+  static std::string listUrl(const FileEntry& entry) {
+    return objectUrl(entry.chunkList->hash.hex());
   }
 
   // The chunks of entry that game's partial file of it holds at their offsets.
@@ -75,12 +82,15 @@ TEST_F(ChunkedUpdateTest, BothPathsInstallAChunkedRelease) {
   std::map<std::string, FileEntry> entries = publish(1);
   const FileEntry& big = entries["big.pak"];
   ASSERT_GE(big.chunks.size(), 3u);
-  EXPECT_TRUE(entries["small.txt"].chunks.empty());
+  EXPECT_FALSE(entries["small.txt"].chunkList);
 
   TempDir chunked;
   EXPECT_EQ(run(chunked), L"");
   EXPECT_EQ(folderFiles(chunked), folderFiles(source));
   EXPECT_EQ(server.requestCount(objectUrl(big.hash.hex())), 0);
+  // Fetched for the install; a run that finds the file good needs no list.
+  EXPECT_EQ(run(chunked), L"");
+  EXPECT_EQ(server.requestCount(listUrl(big)), 1);
   for (const ChunkRef& chunk : big.chunks) EXPECT_EQ(server.requestCount(objectUrl(chunk.hash)), 1);
   EXPECT_TRUE(temporaryFiles(chunked).empty());
 
@@ -88,11 +98,13 @@ TEST_F(ChunkedUpdateTest, BothPathsInstallAChunkedRelease) {
   EXPECT_EQ(run(whole, false), L"");
   EXPECT_EQ(folderFiles(whole), folderFiles(source));
   EXPECT_EQ(server.requestCount(objectUrl(big.hash.hex())), 1);
+  EXPECT_EQ(server.requestCount(listUrl(big)), 1);
   for (const ChunkRef& chunk : big.chunks) EXPECT_EQ(server.requestCount(objectUrl(chunk.hash)), 1);
 }
 
-// The next release edits a pack in place and adds a copy of another pack with an edit: only
-// the chunks that neither the old pack nor the other one holds are fetched.
+// The next release edits a pack in place and moves another pack with an edit (deleting the old
+// one): only the chunks that neither old pack holds are fetched, besides the lists of the two
+// files to rebuild.
 TEST_F(ChunkedUpdateTest, AnUpdateFetchesOnlyTheChunksTheFolderLacks) {
   const std::string a = noiseBytes(6 << 20, 2);
   const std::string b = noiseBytes(6 << 20, 3);
@@ -109,7 +121,12 @@ TEST_F(ChunkedUpdateTest, AnUpdateFetchesOnlyTheChunksTheFolderLacks) {
   c.replace(4 << 20, 2000, noiseBytes(2000, 6));
   source.write("a.pak", a2);
   source.write("data/c.pak", c);
-  std::map<std::string, FileEntry> v2 = publish(2);
+  std::filesystem::remove(std::filesystem::path(source.file("b.pak")));
+  TempDir previous;
+  previous.write("v1.json", release.read("manifest.json"));
+  BuildOptions options;
+  options.previousManifest = previous.file("v1.json");
+  std::map<std::string, FileEntry> v2 = publish(2, options);
 
   std::set<std::string> held;
   for (const auto& [path, entry] : v1) {
@@ -130,7 +147,7 @@ TEST_F(ChunkedUpdateTest, AnUpdateFetchesOnlyTheChunksTheFolderLacks) {
   const int before = fileRequests(server);
   EXPECT_EQ(run(game), L"");
   EXPECT_EQ(folderFiles(game), folderFiles(source));
-  EXPECT_EQ(fileRequests(server) - before, static_cast<int>(lacking.size()));
+  EXPECT_EQ(fileRequests(server) - before, static_cast<int>(lacking.size()) + 2);
   for (const std::string& hash : lacking) EXPECT_EQ(server.requestCount(objectUrl(hash)), 1);
 }
 
@@ -140,7 +157,7 @@ TEST_F(ChunkedUpdateTest, AnUpdateFetchesOnlyTheChunksTheFolderLacks) {
 TEST_F(ChunkedUpdateTest, ALostConnectionResumesWithoutFetchingTheDoneChunks) {
   const std::string content = noiseBytes(8 << 20, 7);
   source.write("big.pak", content);
-  const FileEntry big = publish(1)["big.pak"];
+  const FileEntry big = std::move(publish(1)["big.pak"]);
   ASSERT_GE(big.chunks.size(), 5u);
   const std::size_t lost = 3;
   server.setStatus(objectUrl(big.chunks[lost].hash), 503);
@@ -167,7 +184,7 @@ TEST_F(ChunkedUpdateTest, ALostConnectionResumesWithoutFetchingTheDoneChunks) {
 TEST_F(ChunkedUpdateTest, ACancelledRunKeepsItsPartialFileForTheNext) {
   const std::string content = noiseBytes(10 << 20, 12);
   source.write("big.pak", content);
-  const FileEntry big = publish(1)["big.pak"];
+  const FileEntry big = std::move(publish(1)["big.pak"]);
   const std::size_t hung = big.chunks.size() - 2;
   server.setFault(objectUrl(big.chunks[hung].hash),
                   faultWith([](ServerFault& f) { f.stallBeforeAnswer = true; }));
@@ -201,7 +218,7 @@ TEST_F(ChunkedUpdateTest, ACancelledRunKeepsItsPartialFileForTheNext) {
 // folder) is not kept: it would have every chunk written into the other file too.
 TEST_F(ChunkedUpdateTest, APartialFileWithASecondNameIsStartedAnew) {
   source.write("big.pak", noiseBytes(6 << 20, 15));
-  const FileEntry big = publish(1)["big.pak"];
+  const FileEntry big = std::move(publish(1)["big.pak"]);
   TempDir game;
   TempDir outside;
   const std::string theirs(big.size, 'x');
@@ -253,7 +270,7 @@ TEST_F(ChunkedUpdateTest, AFreshInstallTakesTheReleasesSpaceOnce) {
 // A server that sends another chunk's bytes once: refused by its hash and fetched again.
 TEST_F(ChunkedUpdateTest, AWrongChunkIsRefusedAndFetchedAgain) {
   source.write("big.pak", noiseBytes(6 << 20, 8));
-  const FileEntry big = publish(1)["big.pak"];
+  const FileEntry big = std::move(publish(1)["big.pak"]);
   ASSERT_GE(big.chunks.size(), 2u);
   const std::string wrong = zlibStream(noiseBytes(big.chunks[1].size, 9));
   server.setFault(objectUrl(big.chunks[1].hash), faultWith([&](ServerFault& f) {
@@ -265,6 +282,47 @@ TEST_F(ChunkedUpdateTest, AWrongChunkIsRefusedAndFetchedAgain) {
   EXPECT_EQ(folderFiles(game), folderFiles(source));
   EXPECT_EQ(server.requestCount(objectUrl(big.chunks[1].hash)), 2);
   EXPECT_EQ(server.requestCount(objectUrl(big.hash.hex())), 0);
+}
+
+// A list that no server gives: its file comes whole.
+TEST_F(ChunkedUpdateTest, AFileWhoseListIsMissingComesWhole) {
+  source.write("big.pak", noiseBytes(6 << 20, 10));
+  const FileEntry big = std::move(publish(1)["big.pak"]);
+  server.setStatus(listUrl(big), 404);
+  TempDir game;
+  EXPECT_EQ(run(game), L"");
+  EXPECT_EQ(folderFiles(game), folderFiles(source));
+  EXPECT_EQ(server.requestCount(objectUrl(big.hash.hex())), 1);
+  for (const ChunkRef& chunk : big.chunks) EXPECT_EQ(server.requestCount(objectUrl(chunk.hash)), 0);
+}
+
+// A list that holds what its hash says but whose chunks do not add up to its file (a fault of
+// the publisher's) refuses the release before anything is written.
+TEST_F(ChunkedUpdateTest, AListThatIsNoListOfItsFileRefusesTheRelease) {
+  source.write("big.pak", noiseBytes(6 << 20, 11));
+  source.write("small.txt", "a file under the threshold");
+  const FileEntry big = std::move(publish(1)["big.pak"]);
+  std::vector<ChunkRef> chunks = big.chunks;
+  chunks.back().size += 1;
+  const std::string text = chunkListText(chunks);
+  release.write(compressedPath(text), zlibStream(text));
+  const auto member = [](const std::string& hash, std::size_t size, std::size_t compressed) {
+    return "\"chunk_list\":{\"h\":\"" + hash + "\",\"s\":" + std::to_string(size) +
+           ",\"c\":" + std::to_string(compressed) + "}";
+  };
+  std::string manifest = release.read("manifest.json");
+  const std::string old =
+      member(big.chunkList->hash.hex(), big.chunkList->size, big.chunkList->compressedSize);
+  ASSERT_NE(manifest.find(old), std::string::npos);
+  manifest.replace(manifest.find(old), old.size(),
+                   member(sha256Hex(text), text.size(), zlibStream(text).size()));
+  writeSignedManifest(release, manifest);
+
+  TempDir game;
+  EXPECT_EQ(run(game), L"Invalid patch manifest. (chunk list)");
+  EXPECT_TRUE(folderFiles(game).empty());
+  EXPECT_FALSE(game.exists("patcher_chunks"));
+  EXPECT_EQ(fileRequests(server), 1);
 }
 
 }  // namespace

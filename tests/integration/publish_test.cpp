@@ -18,6 +18,7 @@
 #include "base/sha256.h"
 #include "base/text.h"
 #include "cli.h"
+#include "formats/chunk_list.h"
 #include "formats/json.h"
 #include "formats/signature.h"
 #include "formats/utc_time.h"
@@ -605,8 +606,9 @@ TEST_F(PublishFixture, VerifyNamesEachKindOfTampering) {
   EXPECT_TRUE(anyContains(report.problems, "manifest.sig does not verify"));
 }
 
-// A chunk object is checked as a whole-file object is, and named by its file and place.
-TEST_F(PublishFixture, VerifyNamesADamagedOrMissingChunkByItsFileAndPlace) {
+// A chunk list and a chunk object are checked as a whole-file object is, and named by their
+// file (and place).
+TEST_F(PublishFixture, VerifyNamesADamagedOrMissingChunkOrListByItsFileAndPlace) {
   game("Play Quillmark.exe", "exe");
   game("data/big.pak", noiseBytes(9 << 20, 5));
   buildOk(options(1));
@@ -614,16 +616,60 @@ TEST_F(PublishFixture, VerifyNamesADamagedOrMissingChunkByItsFileAndPlace) {
   const JsonValue m = manifest();
   const JsonValue& big = m.member("files").elements.at(1);
   ASSERT_EQ(big.member("p").string, "data/big.pak");
-  const JsonValue& chunks = big.member("chunks");
-  ASSERT_GE(chunks.elements.size(), 3u);
-  const std::string h = chunks.elements[1].member("h").string;
+  const JsonValue& list = big.member("chunk_list");
+  const std::string l = list.member("h").string;
+  const std::string listObject = "release/files/" + l.substr(0, 2) + "/" + l + ".z";
+  std::string text, problem;
+  std::uint64_t length = 0;
+  ASSERT_EQ(
+      checkObject(root.file(listObject), l, list.member("s").asInt64(), length, problem, {}, &text),
+      ObjectState::Good)
+      << problem;
+  std::vector<ChunkRef> chunks;
+  ASSERT_TRUE(parseChunkList(text, 9 << 20, chunks, &problem)) << problem;
+  ASSERT_GE(chunks.size(), 3u);
+  // Built again into the same folder: every chunk, and the list, is found and reused.
+  BuildReport again;
+  buildOk(options(2), &again);
+  EXPECT_EQ(again.chunksCompressed, 0u);
+  EXPECT_EQ(again.chunksReused, chunks.size() + 1);
+  const std::string h = chunks[1].hash;
   const std::string object = "release/files/" + h.substr(0, 2) + "/" + h + ".z";
   const std::string z = root.read(object);
   corrupt(object, z.size() / 2);
   EXPECT_TRUE(anyContains(verify().problems, h + ".z (data/big.pak chunk 2)"));
   std::filesystem::remove(std::filesystem::path(root.file(object)));
-  const auto problems = verify().problems;
+  auto problems = verify().problems;
   EXPECT_TRUE(anyContains(problems, h + ".z (data/big.pak chunk 2) missing")) << joined(problems);
+
+  root.write(object, z);
+  corrupt(listObject, length / 2);
+  problems = verify().problems;
+  ASSERT_EQ(problems.size(), 1u) << joined(problems);
+  EXPECT_TRUE(anyContains(problems, l + ".z (data/big.pak chunk list)"));
+  std::filesystem::remove(std::filesystem::path(root.file(listObject)));
+  problems = verify().problems;
+  EXPECT_TRUE(anyContains(problems, l + ".z (data/big.pak chunk list) missing"))
+      << joined(problems);
+}
+
+// An entry costs the same whatever its file's size: a large file's chunks are listed in an
+// object of their own, which the entry names in one member.
+TEST_F(PublishFixture, ManifestEntriesDoNotGrowWithTheirFiles) {
+  game("Play Quillmark.exe", "exe");
+  game("a.pak", std::string(64 << 10, 'a'));
+  game("b.pak", std::string(64 << 20, 'b'));
+  buildOk(options(1));
+  const std::string text = root.read("release/manifest.json");
+  const auto line = [&text](const std::string& path) {
+    const std::size_t at = text.find("{\"p\":\"" + path + "\"");
+    return at == std::string::npos ? std::string() : text.substr(at, text.find('\n', at) - at);
+  };
+  ASSERT_FALSE(line("a.pak").empty());
+  // The "chunk_list" member and longer numbers: 64 chunks listed inline were 6.7 KB.
+  EXPECT_LE(line("b.pak").size(), line("a.pak").size() + 120) << line("b.pak");
+  EXPECT_NE(line("b.pak").find("\"chunk_list\""), std::string::npos);
+  EXPECT_TRUE(verify().problems.empty());
 }
 
 // --expires-in gives a signed "expires", and verify reads a release as launchers built with

@@ -101,6 +101,22 @@ std::string compressedPath(const std::string& content) {
   return "files/" + hash.substr(0, 2) + "/" + hash + ".z";
 }
 
+std::vector<ChunkRef> releaseChunks(const TempDir& releaseDir, const FileEntry& entry) {
+  std::vector<ChunkRef> chunks;
+  if (!entry.chunkList) return chunks;
+  const std::string hash = entry.chunkList->hash.hex();
+  const std::string object = releaseDir.read("files/" + hash.substr(0, 2) + "/" + hash + ".z");
+  std::string text(entry.chunkList->size, '\0');
+  uLongf length = static_cast<uLongf>(text.size());
+  if (uncompress(reinterpret_cast<Bytef*>(text.data()), &length,
+                 reinterpret_cast<const Bytef*>(object.data()),
+                 static_cast<uLong>(object.size())) == Z_OK) {
+    text.resize(length);
+    parseChunkList(text, entry.size, chunks);
+  }
+  return chunks;
+}
+
 std::string fileEntryJson(const ReleaseFile& file) {
   return "{\"p\":\"" + file.path + "\",\"h\":\"" + sha256Hex(file.content) +
          "\",\"s\":" + std::to_string(file.content.size()) +

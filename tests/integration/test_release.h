@@ -11,6 +11,7 @@
 
 #include "release_build.h"
 #include "test_support.h"
+#include "update/manifest_types.h"
 
 struct TestKey {
   std::array<std::uint8_t, 32> seed;
@@ -64,3 +65,6 @@ std::map<std::string, std::string> folderFiles(const TempDir& dir);
 
 // The path of a file's ".z" below the release folder ("files/ab/<hash>.z").
 std::string compressedPath(const std::string& content);
+// The chunks that the list object of a file of the release names, read as the launcher reads
+// them (nothing when the entry has no list, or its object is missing or no list of the file).
+std::vector<ChunkRef> releaseChunks(const TempDir& releaseDir, const FileEntry& entry);

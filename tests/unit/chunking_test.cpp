@@ -1,11 +1,15 @@
 // The cutting rule the publisher and the launcher share: where it cuts must depend on the
-// bytes alone, stay within its bounds, and move only near an edit.
+// bytes alone, stay within its bounds, and move only near an edit. And the chunk list they
+// share: read back exactly as written, and nothing else read at all.
 #include "formats/chunking.h"
 
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <string>
 #include <vector>
+
+#include "formats/chunk_list.h"
 
 namespace {
 
@@ -81,6 +85,53 @@ TEST(Chunking, AnEditMovesOnlyTheCutsNearIt) {
   EXPECT_GE(kept, before.size() - 1);
   // The inserted bytes may hold one new cut of their own; nothing else is new.
   EXPECT_LE(after.size(), before.size() + 1);
+}
+
+TEST(ChunkListTest, ReadsBackWhatIsWrittenAndNothingElse) {
+  const std::string a(64, 'a');
+  const std::string b = "0123456789abcdef" + std::string(48, 'f');
+  const std::vector<ChunkRef> chunks = {{a, 65536, 70000}, {b, 4194304, 0}, {a, 7, 8388608}};
+  const std::uint64_t size = 65536 + 4194304 + 7;
+  const std::string text = chunkListText(chunks);
+  std::vector<ChunkRef> back;
+  ASSERT_TRUE(parseChunkList(text, size, back));
+  ASSERT_EQ(back.size(), 3u);
+  EXPECT_EQ(chunkListText(back), text);
+  EXPECT_EQ(back[1].hash, b);
+  EXPECT_EQ(back[2].compressedSize, 8388608u);
+
+  // Lines of 10 bytes for a 10-byte file; of 65536 bytes where a list has room for two.
+  const std::string line = a + " 65536 9\n";
+  constexpr std::uint64_t k = 65536;
+  const struct {
+    std::string text;
+    std::uint64_t size;
+    const char* why;
+  } refused[] = {
+      {line, k + 1, "adds up to 65536 bytes, not 65537"},
+      {line + line, 2 * k - 1, "adds up to 131072 bytes, not 131071"},
+      {line + line + line, k, "longer than the list of a 65536-byte file can be"},
+      {a + " 10 9", 10, "line 1"},                                 // no line feed
+      {a + " 10 9\r\n", 10, "line 1"},                             // CR LF
+      {a + "  10 9\n", 10, "line 1"},                              // two spaces
+      {a + " 010 9\n", 10, "line 1"},                              // a leading zero
+      {a + " 4194305 9\n", 4194305, "line 1"},                     // longer than any chunk
+      {a + " 10 8388609\n", 10, "line 1"},                         // longer than its stream can be
+      {line + a + " 0 9\n", k, "line 2"},                          // an empty chunk
+      {line + std::string(63, 'A') + "a 1 1\n", k + 1, "line 2"},  // upper-case digits
+      {line + a.substr(1) + " 1 1\n", k + 1, "line 2"},            // 63 digits
+      {line + "\n", k, "line 2"},                                  // an empty line
+  };
+  for (const auto& c : refused) {
+    std::string why;
+    back.assign(1, ChunkRef());
+    EXPECT_FALSE(parseChunkList(c.text, c.size, back, &why)) << c.text;
+    EXPECT_NE(why.find(c.why), std::string::npos) << why;
+    EXPECT_TRUE(back.empty());
+  }
+  // One line a chunk, and every chunk but the last at least kChunkMinBytes long.
+  EXPECT_EQ(chunkListMaxBytes(3 * kChunkMinBytes - 1), 3 * kChunkListLineMaxBytes);
+  EXPECT_EQ(chunkListMaxBytes(std::uint64_t{1} << 50), kChunkListMaxBytes);
 }
 
 }  // namespace

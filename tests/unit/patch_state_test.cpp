@@ -10,10 +10,12 @@
 
 namespace {
 
-FileEntry entry(const std::string& path) {
-  FileEntry e;
-  e.path = path;
-  return e;
+// Entries of these paths (a FileEntry moves, it is not copied out of a list).
+std::vector<FileEntry> entriesOf(std::initializer_list<std::string> paths) {
+  std::vector<FileEntry> out(paths.size());
+  std::size_t i = 0;
+  for (const std::string& path : paths) out[i++].path = path;
+  return out;
 }
 
 TEST(PatchStateTest, CacheLinesThatAreNotRecordsAreSkipped) {
@@ -59,7 +61,7 @@ TEST(PatchStateTest, SaveWritesTheManifestsFilesInOrderWithTheirOwnPathText) {
   cache[L"b\\two.txt"] = CacheRecord{2, 18446744073709551615ull, h};
   cache[L"a.txt"] = CacheRecord{1, 132000000000000000ull, h};
   cache[L"gone.txt"] = CacheRecord{3, 3, h};  // no longer in the manifest
-  const std::vector<FileEntry> entries = {entry("b/Two.txt"), entry("missing.txt"), entry("A.txt")};
+  const std::vector<FileEntry> entries = entriesOf({"b/Two.txt", "missing.txt", "A.txt"});
   saveCache(gameDir, entries, cache);
   EXPECT_EQ(dir.read("patcher_cache.dat"),
             h + "\t2\t18446744073709551615\tb/Two.txt\n" + h + "\t1\t132000000000000000\tA.txt\n");
@@ -115,8 +117,8 @@ TEST(PatchStateTest, EntrySlotsAreFilledByAnySpellingAndWrittenBackInManifestOrd
                                      h + "\t4\t40\t../escape.bin\n" +           // unsafe
                                      unlisted + h + "\t5\t50\tlast.bin\n" + g +
                                      "\t6\t60\tdata/plain.bin\r\n");  // later wins
-  const std::vector<FileEntry> entries = {entry("new.bin"), entry("Data/\xC3\xA9t\xC3\xA9.bin"),
-                                          entry("data/plain.bin"), entry("last.bin")};
+  const std::vector<FileEntry> entries =
+      entriesOf({"new.bin", "Data/\xC3\xA9t\xC3\xA9.bin", "data/plain.bin", "last.bin"});
   EntryCache cache;
   loadEntryCache(gameDir, entries, cache);
   ASSERT_EQ(cache.size(), 4u);

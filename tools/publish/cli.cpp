@@ -276,8 +276,9 @@ int buildCommand(const std::vector<std::wstring>& args, const Console& c) {
         " reused from the store; " + std::to_string(r.deletes) + " deletions; manifest.json " +
         sizeText(r.manifestBytes) + "\n");
   if (r.chunksCompressed + r.chunksReused > 0) {
-    c.out("chunks of the large files: " + std::to_string(r.chunksCompressed) + " compressed (" +
-          sizeText(r.chunkBytes) + "), " + std::to_string(r.chunksReused) + " reused\n");
+    c.out("chunks and chunk lists of the large files: " + std::to_string(r.chunksCompressed) +
+          " compressed (" + sizeText(r.chunkBytes) + "), " + std::to_string(r.chunksReused) +
+          " reused\n");
   }
   c.out("signed with the key whose public half is " + r.publicKeyHex + "\n");
   if (r.expires != 0) {

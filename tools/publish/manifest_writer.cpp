@@ -13,15 +13,12 @@ void appendEntry(std::string& out, const ManifestFile& f) {
   out += ",\"s\":" + std::to_string(f.size);
   out += ",\"c\":" + std::to_string(f.compressedSize);
   if (f.keep) out += ",\"k\":1";
-  if (!f.chunks.empty()) {
-    out += ",\"chunks\":[";
-    for (std::size_t i = 0; i < f.chunks.size(); ++i) {
-      const ManifestChunk& chunk = f.chunks[i];
-      out += i == 0 ? "{\"h\":\"" : ",{\"h\":\"";
-      out += chunk.hash + "\",\"s\":" + std::to_string(chunk.size) +
-             ",\"c\":" + std::to_string(chunk.compressedSize) + '}';
-    }
-    out += ']';
+  // After the members every launcher reads: one that knows no chunk lists skips it and fetches
+  // the whole-file object.
+  if (!f.chunkList.hash.empty()) {
+    out += ",\"chunk_list\":{\"h\":\"" + f.chunkList.hash +
+           "\",\"s\":" + std::to_string(f.chunkList.size) +
+           ",\"c\":" + std::to_string(f.chunkList.compressedSize) + '}';
   }
   out += '}';
 }

@@ -7,14 +7,8 @@
 #include <string_view>
 #include <vector>
 
+#include "formats/chunk_list.h"
 #include "formats/json.h"
-
-// One content-defined chunk of a large file, stored as an object of its own.
-struct ManifestChunk {
-  std::string hash;
-  std::uint64_t size = 0;
-  std::uint64_t compressedSize = 0;
-};
 
 struct ManifestFile {
   std::string path;  // UTF-8, "/" between names
@@ -22,7 +16,9 @@ struct ManifestFile {
   std::uint64_t size = 0;
   std::uint64_t compressedSize = 0;
   bool keep = false;
-  std::vector<ManifestChunk> chunks;  // in order; empty for a file that is not cut
+  // The object listing a large file's chunks ("chunk_list": hash, length of the list's text,
+  // length of its object); hash "" for a file that is not cut.
+  ChunkRef chunkList;
 };
 
 struct ManifestData {

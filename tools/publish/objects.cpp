@@ -29,6 +29,7 @@ struct Inflation {
   std::vector<std::uint8_t> output = std::vector<std::uint8_t>(kOutChunk);
   std::uint64_t inflated = 0;
   bool streamEnd = false;
+  std::string* content = nullptr;  // receives what was inflated, when given
 };
 
 // Inflates one chunk read from the object; false with the problem once the stream is damaged,
@@ -50,6 +51,7 @@ bool inflateChunk(Inflation& s, std::uint8_t* input, std::size_t got, std::uint6
       return false;
     }
     s.hasher.update(s.output.data(), produced);
+    if (s.content != nullptr) s.content->append(reinterpret_cast<char*>(s.output.data()), produced);
     if (r == Z_STREAM_END) {
       s.streamEnd = true;
     } else if (r != Z_OK && r != Z_BUF_ERROR) {
@@ -195,8 +197,9 @@ bool hashFileAndSize(const std::wstring& path, std::string& hash, std::uint64_t&
 
 ObjectState checkObject(const std::wstring& path, const std::string& hash, std::uint64_t size,
                         std::uint64_t& compressedSize, std::string& problem,
-                        const WorkCounters& counters) {
+                        const WorkCounters& counters, std::string* content) {
   compressedSize = 0;
+  if (content != nullptr) content->clear();
   FileInfo info;
   if (!getFileInfo(path, info) || info.isDirectory) {
     problem = "missing";
@@ -208,6 +211,7 @@ ObjectState checkObject(const std::wstring& path, const std::string& hash, std::
     return ObjectState::Damaged;
   }
   Inflation s;
+  s.content = content;
   if (inflateInit(&s.z) != Z_OK) {
     problem = "zlib cannot start";
     return ObjectState::Damaged;

@@ -27,10 +27,11 @@ enum class ObjectState { Good, Missing, Damaged };
 
 // Inflates the object at path as the launcher does: Good when it is one complete zlib stream,
 // with nothing after it, whose content has exactly size bytes and the given hash.
-// compressedSize receives the object's length; problem says what is wrong otherwise.
+// compressedSize receives the object's length; problem says what is wrong otherwise. content,
+// when given, receives the inflated bytes (never more than size).
 ObjectState checkObject(const std::wstring& path, const std::string& hash, std::uint64_t size,
                         std::uint64_t& compressedSize, std::string& problem,
-                        const WorkCounters& counters = {});
+                        const WorkCounters& counters = {}, std::string* content = nullptr);
 
 // Compresses source (zlib, best compression) into target through target + ".ap_tmp", and
 // moves it into place only when what was read still has the expected size and hash (a file

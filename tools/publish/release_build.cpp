@@ -3,7 +3,8 @@
 //   2. walkGameFolder: sorted; excluded and launcher-owned names left out
 //   3. hashFiles: the hash pass, in parallel
 //   4. storeContents: the store pass, in parallel: each distinct content checked or compressed
-//      storeChunks: the large contents cut into chunks, each distinct chunk an object of its own
+//      storeChunks: the large contents cut into chunks, each distinct chunk an object of its own,
+//      and each large content's chunk list an object too
 //   5. writeManifest: manifest.json and manifest.sig, last and only after the launcher's check
 #include "release_build.h"
 
@@ -20,6 +21,7 @@
 #include "base/paths.h"
 #include "base/sha256.h"
 #include "base/text.h"
+#include "formats/chunk_list.h"
 #include "formats/chunking.h"
 #include "formats/json.h"
 #include "formats/utc_time.h"
@@ -42,11 +44,12 @@ struct GameFile {
 
 // What the store pass found for one distinct content.
 struct StoredObject {
-  const GameFile* source = nullptr;   // the first file with this content
-  std::uint64_t compressed = 0;       // length of its object
-  bool made = false;                  // compressed by this build, not found in the store
-  std::string repaired;               // why a damaged object was made again; "" otherwise
-  std::vector<ManifestChunk> chunks;  // a large content's chunks, in order
+  const GameFile* source = nullptr;  // the first file with this content
+  std::uint64_t compressed = 0;      // length of its object
+  bool made = false;                 // compressed by this build, not found in the store
+  std::string repaired;              // why a damaged object was made again; "" otherwise
+  std::vector<ChunkRef> chunks;      // a large content's chunks, in order
+  ChunkRef chunkList;                // their list's object; hash "" without one
 };
 
 // Names the launcher itself keeps in the game folder (its settings, its cache, its side files):
@@ -97,7 +100,8 @@ bool readJsonFile(const std::wstring& path, const std::string& what, JsonValue& 
                   std::string& error) {
   std::string text;
   if (!readWholeFile(path, kManifestLimit, text)) {
-    error = what + ": cannot read " + shown(path) + " (missing, or over 32 MiB)";
+    error =
+        what + ": cannot read " + shown(path) + " (missing, or over " + mib(kManifestLimit) + ")";
     return false;
   }
   std::string why;
@@ -635,7 +639,7 @@ bool chunkOne(StoredObject& o, const std::wstring& releaseDir, ChunkStore& store
     whole.update(chunk.bytes, chunk.size);
     total += chunk.size;
     pass.bytesDone.fetch_add(chunk.size);
-    o.chunks.push_back(ManifestChunk{chunk.hash, chunk.size, 0});
+    o.chunks.push_back(ChunkRef{chunk.hash, chunk.size, 0});
     return !store.claim(chunk.hash) || storeChunk(chunk, releaseDir, store, pass);
   });
   if (!cut) return pass.fail("cannot cut " + shown(f.full) + " into chunks");
@@ -643,6 +647,22 @@ bool chunkOne(StoredObject& o, const std::wstring& releaseDir, ChunkStore& store
     return pass.fail(shown(f.full) + " changed while the release was being built");
   }
   pass.jobsDone.fetch_add(1);
+  return true;
+}
+
+// The list of one content's chunks, stored as a chunk is (so a list already in the store is
+// reused). A list longer than launchers read is not stored: that file comes whole.
+bool storeChunkList(StoredObject& o, const std::wstring& releaseDir, ChunkStore& store,
+                    Pass& pass) {
+  const std::string text = chunkListText(o.chunks);
+  if (text.size() > kChunkListMaxBytes) return true;
+  Sha256Hasher hasher;
+  hasher.update(text.data(), text.size());
+  const FileChunk list{0, text.size(), hasher.finishHex(),
+                       reinterpret_cast<const std::uint8_t*>(text.data())};
+  if (list.hash.empty()) return pass.fail("SHA-256 is not available");
+  if (store.claim(list.hash) && !storeChunk(list, releaseDir, store, pass)) return false;
+  o.chunkList = ChunkRef{list.hash, text.size(), 0};
   return true;
 }
 
@@ -671,7 +691,24 @@ bool storeChunks(BuildContext& c, std::string& error) {
     return false;
   }
   for (StoredObject* o : large) {
-    for (ManifestChunk& chunk : o->chunks) chunk.compressedSize = store.compressed[chunk.hash];
+    for (ChunkRef& chunk : o->chunks) chunk.compressedSize = store.compressed[chunk.hash];
+  }
+  // The lists name their chunks' object lengths, so they are made once every chunk is stored.
+  const bool listed = runParallel(
+      large.size(), c.jobs,
+      [&](std::size_t i) { return storeChunkList(*large[i], c.releaseDir, store, pass); },
+      pass.stop, [] {});
+  if (!listed) {
+    error = pass.errorOr("chunking stopped");
+    return false;
+  }
+  for (StoredObject* o : large) {
+    if (o->chunkList.hash.empty()) {
+      c.report.notes.push_back(o->source->path +
+                               " is published without its chunk list, longer "
+                               "than launchers read: it is downloaded whole");
+    }
+    o->chunkList.compressedSize = store.compressed[o->chunkList.hash];
   }
   c.report.chunksCompressed = store.made;
   c.report.chunksReused = store.reused;
@@ -689,7 +726,7 @@ ManifestFile manifestEntry(const BuildContext& c, const GameFile& f) {
   const StoredObject& o = c.objects[c.objectIndex.find(f.hash)->second];
   m.compressedSize = o.compressed;
   m.keep = f.keep;
-  m.chunks = o.chunks;
+  m.chunkList = o.chunkList;
   return m;
 }
 
@@ -704,7 +741,7 @@ void addManifestEntries(BuildContext& c) {
     c.manifest.launcher = manifestEntry(c, c.launcher);
     c.manifest.launcher.keep = false;
     // The launcher replaces itself whole.
-    c.manifest.launcher.chunks.clear();
+    c.manifest.launcher.chunkList = ChunkRef();
   }
 }
 
@@ -745,8 +782,13 @@ bool manifestText(BuildContext& c, std::string& text, std::string& error) {
   c.report.manifestBytes = text.size();
   if (text.size() > kManifestLimit) {
     error = "manifest.json would be " + std::to_string(text.size()) +
-            " bytes; the launcher reads at most 33554432";
+            " bytes; the launcher reads at most " + std::to_string(kManifestLimit);
     return false;
+  }
+  if (text.size() > kManifestLimitBefore) {
+    c.report.notes.push_back("manifest.json is " + mib(text.size()) +
+                             ": launchers that read at most 32 MiB cannot update to this release, "
+                             "nor replace themselves from it");
   }
   return true;
 }

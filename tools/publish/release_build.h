@@ -11,7 +11,9 @@
 // Names the launcher writes into its own folder: never game files.
 inline constexpr const char* kLauncherExecutable = "QuillmarkLauncher.exe";
 inline constexpr const char* kDefaultGameExe = "Play Quillmark.exe";
-inline constexpr std::uint64_t kManifestLimit = 33554432;  // the launcher reads at most 32 MiB
+inline constexpr std::uint64_t kManifestLimit = 268435456;  // the launcher reads at most 256 MiB
+// What launchers read before chunk lists left the manifest.
+inline constexpr std::uint64_t kManifestLimitBefore = 33554432;
 inline constexpr int kMaxExpiresInDays = 3650;
 
 struct BuildOptions {
@@ -38,9 +40,11 @@ struct BuildReport {
   std::size_t objectsCompressed = 0;  // objects made by this build
   std::size_t objectsReused = 0;      // objects found in the store and checked
   std::uint64_t compressedBytes = 0;  // length of the objects made by this build
-  std::size_t chunksCompressed = 0;   // chunk objects made by this build
-  std::size_t chunksReused = 0;       // chunk objects found in the store (or whole-file ones)
-  std::uint64_t chunkBytes = 0;       // length of the chunk objects made by this build
+  // Chunk objects and chunk list objects: made by this build, found in the store (or whole-file
+  // ones), and the length of those made.
+  std::size_t chunksCompressed = 0;
+  std::size_t chunksReused = 0;
+  std::uint64_t chunkBytes = 0;
   std::size_t deletes = 0;
   std::uint64_t manifestBytes = 0;
   std::string publicKeyHex;        // the key that verifies this release

@@ -1,15 +1,17 @@
 // verify, in the order it runs: one function a step, handing a VerifyContext on
 //   1. readSignedManifest: public keys, manifest.json (size), manifest.sig (64 bytes), signature
 //   2. readManifest: the launcher's rules: format, expiry, paths, hashes, sizes, deletions
-//   3. checkObjects: each distinct object (whole files and chunks) present, one zlib stream,
+//   3. checkChunkLists: each chunk list's object as below, then read as the launcher reads it
+//   4. checkObjects: each distinct object (whole files and chunks) present, one zlib stream,
 //      inflating to size and hash
-//   4. compareGameFolder: with --game, every file of the game folder against its entry
+//   5. compareGameFolder: with --game, every file of the game folder against its entry
 #include "release_verify.h"
 
 #include <algorithm>
 #include <atomic>
 #include <functional>
 #include <map>
+#include <memory>
 #include <mutex>
 #include <set>
 #include <thread>
@@ -19,7 +21,7 @@
 #include "base/paths.h"
 #include "base/sha256.h"
 #include "base/text.h"
-#include "formats/chunking.h"
+#include "formats/chunk_list.h"
 #include "formats/json.h"
 #include "formats/utc_time.h"
 #include "keys.h"
@@ -37,7 +39,8 @@ struct Entry {
   std::uint64_t size = 0;
   std::uint64_t compressed = 0;
   bool keep = false;
-  std::vector<Entry> chunks;  // "chunks", each labelled with its file and position
+  std::unique_ptr<Entry> chunkList;  // "chunk_list": the object of the list, "<path> chunk list"
+  std::vector<Entry> chunks;  // read from that list, each labelled with its file and position
 };
 
 std::wstring withSeparator(std::wstring dir) {
@@ -58,40 +61,25 @@ bool isHash(const std::string& h) {
          });
 }
 
-// "chunks" under the launcher's rules (which refuse the whole manifest for any fault here).
-bool readChunks(const JsonValue& list, Entry& out, std::vector<std::string>& problems) {
-  const std::string refused = out.label + ": \"chunks\" ";
-  if (list.kind != JsonKind::Array) {
-    problems.push_back(refused + "is not an array; the launcher refuses the manifest");
-    return false;
+// "chunk_list" under the launcher's rules (which refuse the whole manifest for any fault here).
+void readChunkList(const JsonValue& v, Entry& out, std::vector<std::string>& problems) {
+  auto list = std::make_unique<Entry>();
+  list->label = out.label + " chunk list";
+  list->hash = v.member("h").asString();
+  const JsonValue& s = v.member("s");
+  const JsonValue& c = v.member("c");
+  const std::uint64_t longest = chunkListMaxBytes(out.size);
+  if (!isLowerHash(list->hash) || s.kind != JsonKind::Number || s.asInt64() < 1 ||
+      static_cast<std::uint64_t>(s.asInt64()) > longest || c.kind != JsonKind::Number ||
+      c.asInt64() < 0) {
+    problems.push_back(out.label +
+                       ": \"chunk_list\" needs \"h\" (64 lower-case hex digits), \"s\" (1 to " +
+                       std::to_string(longest) + ") and \"c\"; the launcher refuses the manifest");
+    return;
   }
-  std::uint64_t total = 0;
-  for (std::size_t i = 0; i < list.elements.size(); ++i) {
-    const JsonValue& v = list.elements[i];
-    Entry chunk;
-    chunk.label = out.label + " chunk " + std::to_string(i + 1);
-    chunk.hash = v.member("h").asString();
-    const JsonValue& s = v.member("s");
-    const JsonValue& c = v.member("c");
-    if (!isLowerHash(chunk.hash) || s.kind != JsonKind::Number || s.asInt64() < 1 ||
-        static_cast<std::uint64_t>(s.asInt64()) > kChunkListedMaxBytes ||
-        c.kind != JsonKind::Number || c.asInt64() < 0) {
-      problems.push_back(chunk.label + " needs \"h\" (64 lower-case hex digits), \"s\" (1 to " +
-                         std::to_string(kChunkListedMaxBytes) +
-                         ") and \"c\"; the launcher refuses the manifest");
-      return false;
-    }
-    chunk.size = static_cast<std::uint64_t>(s.asInt64());
-    chunk.compressed = static_cast<std::uint64_t>(c.asInt64());
-    total += chunk.size;
-    out.chunks.push_back(std::move(chunk));
-  }
-  if (total != out.size) {
-    problems.push_back(refused + "add up to " + std::to_string(total) + " bytes, not " +
-                       std::to_string(out.size) + "; the launcher refuses the manifest");
-    return false;
-  }
-  return true;
+  list->size = static_cast<std::uint64_t>(s.asInt64());
+  list->compressed = static_cast<std::uint64_t>(c.asInt64());
+  out.chunkList = std::move(list);
 }
 
 // One "files" element or the "launcher" object under the launcher's rules; the problems go to
@@ -129,8 +117,8 @@ bool readEntry(const JsonValue& v, const std::string& where, Entry& out,
   out.compressed = static_cast<std::uint64_t>(c.asInt64());
   const JsonValue& k = v.member("k");
   out.keep = k.kind == JsonKind::Number && k.number != 0;
-  const JsonValue& chunks = v.member("chunks");
-  if (chunks.kind != JsonKind::Null && !readChunks(chunks, out, problems)) out.chunks.clear();
+  const JsonValue& chunkList = v.member("chunk_list");
+  if (chunkList.kind != JsonKind::Null) readChunkList(chunkList, out, problems);
   return true;
 }
 
@@ -223,7 +211,7 @@ bool readManifestFile(VerifyContext& c) {
   }
   if (info.size > kManifestLimit) {
     c.problems.push_back("manifest.json is " + std::to_string(info.size) +
-                         " bytes; the launcher reads at most 33554432");
+                         " bytes; the launcher reads at most " + std::to_string(kManifestLimit));
     return false;
   }
   if (!readWholeFile(manifestPath, kManifestLimit, c.text)) {
@@ -381,18 +369,19 @@ Step readManifest(VerifyContext& c) {
 
 // --- 3. the objects, each distinct hash once -------------------------------------------------
 
-// One object, inflated once for all the entries that use it.
-void checkObjectOf(const std::wstring& releaseDir, const std::vector<const Entry*>& users,
-                   ParallelCheck& p) {
+// One object, inflated once for all the entries that use it (into content, when given); false
+// when it does not hold what they name.
+bool checkObjectOf(const std::wstring& releaseDir, const std::vector<const Entry*>& users,
+                   ParallelCheck& p, std::string* content = nullptr) {
   const Entry& e = *users.front();
   std::uint64_t length = 0;
   std::string problem;
   std::string usedBy;
   for (const Entry* u : users) usedBy += (usedBy.empty() ? "" : ", ") + u->label;
-  if (checkObject(objectPath(releaseDir, e.hash), e.hash, e.size, length, problem, p.counters) !=
-      ObjectState::Good) {
+  if (checkObject(objectPath(releaseDir, e.hash), e.hash, e.size, length, problem, p.counters,
+                  content) != ObjectState::Good) {
     p.addProblem(objectName(e.hash) + " (" + usedBy + ") " + problem);
-    return;
+    return false;
   }
   for (const Entry* u : users) {
     if (u->compressed != length) {
@@ -400,6 +389,43 @@ void checkObjectOf(const std::wstring& releaseDir, const std::vector<const Entry
                    objectName(e.hash) + " is " + std::to_string(length) + " bytes");
     }
   }
+  return true;
+}
+
+// The chunks of an entry from its list's text, as the launcher reads them.
+void readChunks(const std::string& text, Entry& e, ParallelCheck& p) {
+  std::vector<ChunkRef> chunks;
+  std::string why;
+  if (!parseChunkList(text, e.size, chunks, &why)) {
+    p.addProblem(e.chunkList->label + " " + why + "; the launcher refuses the manifest");
+    return;
+  }
+  for (ChunkRef& ref : chunks) {
+    Entry chunk;
+    chunk.label = e.label + " chunk " + std::to_string(e.chunks.size() + 1);
+    chunk.hash = std::move(ref.hash);
+    chunk.size = ref.size;
+    chunk.compressed = ref.compressedSize;
+    e.chunks.push_back(std::move(chunk));
+  }
+}
+
+// Each distinct list inflated once, for the entries that name it (one job owns them).
+void checkChunkLists(VerifyContext& c) {
+  std::map<std::string, std::vector<Entry*>> named;
+  for (Entry& e : c.entries) {
+    if (e.chunkList) named[e.chunkList->hash].push_back(&e);
+  }
+  std::vector<std::vector<Entry*>*> lists;
+  for (auto& [hash, entries] : named) lists.push_back(&entries);
+  c.report.objects += lists.size();
+  runChecks(c, lists.size(), "reading", "chunk lists", [&](std::size_t i, ParallelCheck& p) {
+    std::vector<const Entry*> users;
+    for (const Entry* e : *lists[i]) users.push_back(e->chunkList.get());
+    std::string text;
+    if (!checkObjectOf(c.releaseDir, users, p, &text)) return;
+    for (Entry* e : *lists[i]) readChunks(text, *e, p);
+  });
 }
 
 void checkObjects(VerifyContext& c) {
@@ -410,7 +436,7 @@ void checkObjects(VerifyContext& c) {
   }
   std::vector<const std::vector<const Entry*>*> objects;
   for (const auto& [hash, list] : users) objects.push_back(&list);
-  c.report.objects = objects.size();
+  c.report.objects += objects.size();
   runChecks(c, objects.size(), "checking", "objects",
             [&](std::size_t i, ParallelCheck& p) { checkObjectOf(c.releaseDir, *objects[i], p); });
 }
@@ -480,6 +506,7 @@ bool verifyRelease(const VerifyOptions& options, VerifyReport& report, std::stri
   Step step = readSignedManifest(c, error);
   if (step == Step::Next) step = readManifest(c);
   if (step == Step::Next) {
+    checkChunkLists(c);
     checkObjects(c);
     step = compareGameFolder(c, error);
   }
