@@ -212,10 +212,13 @@ rm -rf player
 run_update
 verify_player
 
-step "5b. The same again: the cache (patcher_cache.dat) answers, nothing is read or fetched"
+step "5b. The same again: the kept manifest and the cache answer, nothing is read or fetched"
 requests_before=$(wc -l <nginx/access.log)
 run_update
-note "requests to nginx: $(($(wc -l <nginx/access.log) - requests_before)) (manifest.json and manifest.sig)"
+# The body bytes nginx sent (the log's tenth field), per file asked for.
+tail -n +$((requests_before + 1)) nginx/access.log |
+  awk '{ n++; bytes += $10; split($7, p, "/"); names = names (n > 1 ? ", " : "") p[length(p)] }
+       END { printf "   the unchanged start: %d request(s), %d bytes (%s)\n", n, bytes, names }'
 
 step "5c. Publish version 2 (changed, added and deleted files) and update"
 "$publish" build --game game-v2 --out release --version 2 --key keys/demo.key --keep vessa.cfg \
@@ -267,7 +270,7 @@ note "keys/demo.key, keys/demo.pub  the publisher's key pair (the secret one is 
 note "game-v1/, game-v2/            the sample game as the publisher has it"
 note "release/                      what a web server or CDN serves: manifest.json, manifest.sig, files/"
 note "manifests/v1.json, v2.json    each version's manifest (v1 gave v2 its delete list)"
-note "player/                       the player's game folder, with patcher.ini and patcher_cache.dat"
+note "player/                       the player's game folder, with patcher.ini, patcher_cache.dat and patcher_manifest.dat"
 note "nginx/                        nginx's configuration and logs (nginx stops as the demo ends)"
 note "launcher/                     the game folder QuillmarkLauncher.exe brought up to date under Wine"
 note "screenshots/                  the launcher's window: launcher-ready.png (READY TO PLAY) and,"

@@ -7,47 +7,50 @@
 
 namespace {
 
-// The first `count` bytes of the kept file, or all of it (count 0), after its size is checked
-// against what a kept manifest can be. The file is opened as itself: a link in its place is
-// refused, never followed out of the game folder.
-bool readKeptFile(const std::wstring& gameDir, std::uint64_t count, std::string& out) {
-  out.clear();
-  FileHandle file;
+// The kept file opened as itself (a link in its place is refused, never followed out of the
+// game folder), with the length of the text after its signature when that can be a kept
+// manifest of at most maxBytes.
+bool openKeptFile(const std::wstring& gameDir, std::uint64_t maxBytes, FileHandle& file,
+                  std::uint64_t& textBytes) {
   std::uint64_t size = 0;
   if (!file.openForRead(gameDir + kKeptManifestFileName, false) || !file.size(size) ||
-      size < kSignatureBytes || size > kSignatureBytes + kManifestMaxBytes) {
+      size < kSignatureBytes || size - kSignatureBytes > maxBytes) {
     return false;
   }
-  std::string bytes(static_cast<std::size_t>(count == 0 ? size : count), '\0');
-  std::size_t total = 0;
-  while (total < bytes.size()) {
-    std::size_t got = 0;
-    if (!file.read(bytes.data() + total, bytes.size() - total, got) || got == 0) return false;
-    total += got;
-  }
-  out = std::move(bytes);
+  textBytes = size - kSignatureBytes;
   return true;
 }
 
 }  // namespace
 
 std::string readKeptSignature(const std::wstring& gameDir) {
-  std::string signature;
-  readKeptFile(gameDir, kSignatureBytes, signature);
+  FileHandle file;
+  std::uint64_t textBytes = 0;
+  std::string signature(kSignatureBytes, '\0');
+  if (!openKeptFile(gameDir, kManifestMaxBytes, file, textBytes) ||
+      !file.readAt(0, signature.data(), signature.size())) {
+    return std::string();
+  }
   return signature;
 }
 
 bool readKeptManifest(const std::wstring& gameDir, std::string_view signature,
-                      const std::vector<PublicKey>& keys, std::string& text) {
-  if (signature.size() != kSignatureBytes || !readKeptFile(gameDir, 0, text) ||
-      std::string_view(text).substr(0, kSignatureBytes) != signature ||
-      verifyUnderAnyKey(keys, reinterpret_cast<const std::uint8_t*>(signature.data()),
-                        reinterpret_cast<const std::uint8_t*>(text.data()) + kSignatureBytes,
-                        text.size() - kSignatureBytes) < 0) {
+                      std::uint64_t maxBytes, const std::vector<PublicKey>& keys,
+                      std::string& text) {
+  text = std::string();
+  FileHandle file;
+  std::uint64_t textBytes = 0;
+  std::string kept(kSignatureBytes, '\0');
+  if (signature.size() != kSignatureBytes || !openKeptFile(gameDir, maxBytes, file, textBytes) ||
+      !file.readAt(0, kept.data(), kept.size()) || kept != signature) {
+    return false;
+  }
+  text.resize(static_cast<std::size_t>(textBytes));
+  if (!file.readAt(kSignatureBytes, text.data(), text.size()) ||
+      !manifestVerifies(keys, signature, text)) {
     text = std::string();
     return false;
   }
-  text.erase(0, kSignatureBytes);
   return true;
 }
 

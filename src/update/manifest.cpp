@@ -189,13 +189,6 @@ DataSink manifestSink(LauncherState& state, std::uint64_t maxBytes, std::string&
   };
 }
 
-bool verifies(const UpdateSettings& settings, const std::string& signature,
-              const std::string& text) {
-  return verifyUnderAnyKey(settings.publicKeys,
-                           reinterpret_cast<const std::uint8_t*>(signature.data()),
-                           reinterpret_cast<const std::uint8_t*>(text.data()), text.size()) >= 0;
-}
-
 // The kept manifest when signature is its signature and it verifies (read and checked once a
 // run: a kept file that fails is not read again).
 bool useKeptManifest(LauncherState& state, const UpdateSettings& settings,
@@ -203,12 +196,20 @@ bool useKeptManifest(LauncherState& state, const UpdateSettings& settings,
                      const std::string& signature, std::string& text) {
   if (kept.refused || kept.signature.empty() || signature != kept.signature) return false;
   postPhase(state, kStatusVerifying);
-  if (readKeptManifest(gameDir, signature, settings.publicKeys, text)) return true;
+  if (readKeptManifest(gameDir, signature, settings.manifestMaxBytes, settings.publicKeys, text))
+    return true;
   kept.refused = true;
   return false;
 }
 
 }  // namespace
+
+bool manifestVerifies(const std::vector<PublicKey>& keys, std::string_view signature,
+                      std::string_view text) {
+  return signature.size() == kSignatureBytes &&
+         verifyUnderAnyKey(keys, reinterpret_cast<const std::uint8_t*>(signature.data()),
+                           reinterpret_cast<const std::uint8_t*>(text.data()), text.size()) >= 0;
+}
 
 StepResult fetchManifest(LauncherState& state, const UpdateSettings& settings,
                          const std::wstring& baseUrl, const std::wstring& gameDir,
@@ -253,7 +254,7 @@ StepResult fetchManifest(LauncherState& state, const UpdateSettings& settings,
     manifestResult = fetched.result;
     if (manifestResult != 200) continue;
     postPhase(state, kStatusVerifying);
-    if (verifies(settings, signature, text)) {
+    if (manifestVerifies(settings.publicKeys, signature, text)) {
       answer.serverTime = fetched.serverTime;
       return StepResult::Ok;
     }

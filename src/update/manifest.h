@@ -6,6 +6,7 @@
 #pragma once
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "formats/json.h"
@@ -45,6 +46,10 @@ struct ManifestAnswer {
 // until the pair verifies under one of the settings' keys (kManifestAttempts, or
 // kManifestMismatchAttempts once a pair did not verify). On failure error is the message for
 // it; nothing is set on the state and nothing is written. Cancellation returns quietly.
+// True when signature (64 bytes) is valid for text under one of keys.
+bool manifestVerifies(const std::vector<PublicKey>& keys, std::string_view signature,
+                      std::string_view text);
+
 StepResult fetchManifest(LauncherState& state, const UpdateSettings& settings,
                          const std::wstring& baseUrl, const std::wstring& gameDir,
                          KeptManifestState& kept, ManifestAnswer& answer, std::wstring& error);

@@ -120,6 +120,7 @@ TEST_F(ManifestTest, OversizedManifestIsRefusedForItsSize) {
   EXPECT_EQ(copyErrorText(refused), L"Invalid patch manifest. (size)");
   EXPECT_EQ(server.requestCount("/patch/manifest.json"), 2);
 
+  server.setBody("/patch/manifest.sig", std::string(kSignatureBytes, 's'));
   server.setBody("/patch/manifest.json", std::string((1 << 20) + 1, ' '));
   server.setFault("/patch/manifest.json",
                   faultWith([](ServerFault& f) { f.gzipWhenAsked = true; }));
@@ -134,7 +135,6 @@ TEST_F(ManifestTest, OversizedManifestIsRefusedForItsSize) {
   ASSERT_TRUE(server.lastRequest("/patch/manifest.json", request));
   EXPECT_NE(request.header("Accept-Encoding").find("gzip"), std::string::npos);
 #endif
-}
 }
 
 TEST_F(ManifestTest, SignatureUnderAnotherKeyIsRefused) {
