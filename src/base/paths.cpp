@@ -123,6 +123,52 @@ std::wstring linkInPath(const std::wstring& root, const std::wstring& relative) 
   return std::wstring();
 }
 
+namespace {
+
+void walkBelow(const std::wstring& root, const std::wstring& relative,
+               const std::function<void(const std::wstring&, bool)>& visit) {
+  // Files are handed out as they are listed; folders once the listing is done, since the walk
+  // goes into each before handing it out.
+  std::vector<std::wstring> folders;
+  listDirectory(root + relative, [&](const std::wstring& name, bool isDirectory) {
+    std::wstring path = relative.empty() ? name : relative + L"\\" + name;
+    FileInfo info;
+    if (isDirectory && getEntryInfo(root + path, info) && info.isDirectory && !info.isLink) {
+      folders.push_back(std::move(path));
+    } else {
+      visit(path, false);
+    }
+    return true;
+  });
+  for (const std::wstring& folder : folders) {
+    walkBelow(root, folder, visit);
+    visit(folder, true);
+  }
+}
+
+}  // namespace
+
+void walkFolder(const std::wstring& root,
+                const std::function<void(const std::wstring& relative, bool isFolder)>& visit) {
+  walkBelow(root.empty() || isSeparator(root.back()) ? root : root + L"\\", std::wstring(), visit);
+}
+
+bool removeTree(const std::wstring& path) {
+  FileInfo info;
+  if (!getEntryInfo(path, info)) return lastFileError() == FileError::NotFound;
+  if (!info.isDirectory || info.isLink) return deleteFile(path);
+  const std::wstring base = isSeparator(path.back()) ? path : path + L"\\";
+  walkFolder(base, [&base](const std::wstring& relative, bool isFolder) {
+    const std::wstring full = base + relative;
+    if (isFolder) {
+      removeEmptyDirectory(full);
+    } else {
+      deleteFile(full);
+    }
+  });
+  return removeEmptyDirectory(path);
+}
+
 bool ensureParentDirectory(const std::wstring& path) {
   std::size_t separator = path.find_last_of(L"\\/");
   if (separator == std::wstring::npos) return true;
