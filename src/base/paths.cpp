@@ -215,6 +215,21 @@ bool writeFileAtomically(const std::wstring& path, std::initializer_list<std::st
   return true;
 }
 
+namespace {
+
+// Fills bytes from the file's read position; false when the file ends first or a read fails.
+bool readInto(FileHandle& file, std::string& bytes) {
+  std::size_t total = 0;
+  while (total < bytes.size()) {
+    std::size_t got = 0;
+    if (!file.read(bytes.data() + total, bytes.size() - total, got) || got == 0) return false;
+    total += got;
+  }
+  return true;
+}
+
+}  // namespace
+
 bool readWholeFile(const std::wstring& path, std::uint64_t limit, std::string& out) {
   out.clear();
   FileHandle file;
@@ -223,14 +238,20 @@ bool readWholeFile(const std::wstring& path, std::uint64_t limit, std::string& o
   std::uint64_t size = 0;
   if (!file.size(size) || (size >> 32) != 0 || size > limit) return false;
   std::string bytes(static_cast<std::size_t>(size), '\0');
-  std::size_t total = 0;
-  while (total < bytes.size()) {
-    std::size_t got = 0;
-    if (!file.read(bytes.data() + total, bytes.size() - total, got)) return false;
-    if (got == 0) break;
-    total += got;
-  }
-  if (total != bytes.size()) return false;
+  if (!readInto(file, bytes)) return false;
+  out = std::move(bytes);
+  return true;
+}
+
+bool readFileStart(const std::wstring& path, std::uint64_t limit, std::string& out, bool& more) {
+  out.clear();
+  more = false;
+  FileHandle file;
+  std::uint64_t size = 0;
+  if (!file.openForRead(path, false) || !file.size(size)) return false;
+  more = size > limit;
+  std::string bytes(static_cast<std::size_t>(std::min(size, limit)), '\0');
+  if (!readInto(file, bytes)) return false;
   out = std::move(bytes);
   return true;
 }

@@ -68,3 +68,6 @@ bool writeFileAtomically(const std::wstring& path, std::initializer_list<std::st
 // empty) otherwise, also for a FIFO or a device, which are never waited on. Nobody may write
 // the file while it is read.
 bool readWholeFile(const std::wstring& path, std::uint64_t limit, std::string& out);
+// Reads the first limit bytes of a regular file (all of a shorter one) into out, never through
+// a link; more tells whether the file holds more. False (and out empty) when it cannot be read.
+bool readFileStart(const std::wstring& path, std::uint64_t limit, std::string& out, bool& more);

@@ -71,28 +71,6 @@ InstalledVersion parseVersion(const std::wstring& text) {
   return result;
 }
 
-// Up to kProfileMaxBytes from the start of patcher.ini, never through a link; oversized when
-// the file holds more (its text then ends at its last whole line).
-bool readProfilePrefix(const std::wstring& path, std::string& text, bool& oversized) {
-  text.clear();
-  oversized = false;
-  FileHandle file;
-  std::uint64_t size = 0;
-  if (!file.openForRead(path, false) || !file.size(size)) return false;
-  oversized = size > kProfileMaxBytes;
-  text.resize(static_cast<std::size_t>(std::min(size, kProfileMaxBytes)));
-  std::size_t total = 0;
-  while (total < text.size()) {
-    std::size_t got = 0;
-    if (!file.read(text.data() + total, text.size() - total, got)) return false;
-    if (got == 0) break;
-    total += got;
-  }
-  text.resize(total);
-  if (oversized) text.resize(text.find_last_of('\n') + 1);  // npos + 1 is 0
-  return true;
-}
-
 bool writeRecord(const std::wstring& gameDir, PatchRecord& record, std::string text) {
   const std::wstring path = gameDir + kProfileFileName;
   // A link or a FIFO in its place is removed itself; a folder is left and the write fails.
@@ -109,7 +87,11 @@ bool writeRecord(const std::wstring& gameDir, PatchRecord& record, std::string t
 PatchRecord readPatchRecord(const std::wstring& gameDir) {
   PatchRecord record;
   std::string text;
-  if (!readProfilePrefix(gameDir + kProfileFileName, text, record.oversized)) return record;
+  if (!readFileStart(gameDir + kProfileFileName, kProfileMaxBytes, text, record.oversized)) {
+    return record;
+  }
+  // The start of an oversized file ends at its last whole line.
+  if (record.oversized) text.resize(text.find_last_of('\n') + 1);  // npos + 1 is 0
   record.installed = parseVersion(profileValue(text, L"patch", L"version", L""));
   record.applying = parseVersion(profileValue(text, L"patch", L"applying", L""));
   if (!record.oversized) {
