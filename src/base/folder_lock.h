@@ -1,19 +1,22 @@
-// One writer per game folder: an exclusive lock on a lock file in the folder, held for a whole
-// update run by the launcher and quillmark-update alike (flock on POSIX, LockFileEx on
-// Windows). The system releases it when its holder ends, a crashed one too, so a lock never
-// outlives its run. The file also keeps a short note between runs (whether the last run
-// completed), read and written only by the holder.
+// One writer per game folder: an exclusive lock held on the folder itself for a whole update
+// run, by the launcher and quillmark-update alike. On POSIX it is a flock on a descriptor of
+// the folder; on Windows a named kernel object whose name is the folder's identity (volume
+// serial number and file index), which exists exactly as long as its holder keeps it open.
+//
+// Either way the system releases the lock when its holder ends, a crashed one too; taking it
+// writes nothing, so a run that refuses its manifest leaves the folder as it found it; and
+// nothing in the folder can be deleted or replaced to take it from under a run, as a lock file
+// could be (`rm patcher.lock`, and the second run starts).
 #pragma once
 #include <cstdint>
 #include <string>
-#include <string_view>
 
 class FolderLock {
  public:
   enum class Outcome {
     Held,    // this object holds the lock
     Busy,    // another holder has it; nothing waited
-    Failed,  // the lock file could not be opened or is not a file (a link, a FIFO, a folder)
+    Failed,  // the folder could not be opened
   };
 
   FolderLock() = default;
@@ -21,19 +24,14 @@ class FolderLock {
   FolderLock(const FolderLock&) = delete;
   FolderLock& operator=(const FolderLock&) = delete;
 
-  // Opens (creating it when missing) the lock file at path, never following a link and never
-  // waiting, and tries to take the lock.
-  Outcome acquire(const std::wstring& path);
-  // The note the file holds (at most 64 bytes); "" when there is none or no lock is held.
-  std::string note() const;
-  // Replaces the note; false when it cannot be written (a read-only folder, say).
-  bool setNote(std::string_view text);
-  // Gives the lock up (the destructor does too); the file stays for the next holder.
+  // Tries to take the lock of the folder (which exists), never waiting.
+  Outcome acquire(const std::wstring& folder);
+  // Gives the lock up (the destructor does too).
   void release();
 
  private:
 #ifdef _WIN32
-  void* handle_ = reinterpret_cast<void*>(static_cast<std::intptr_t>(-1));
+  void* handle_ = nullptr;
 #else
   int fd_ = -1;
 #endif

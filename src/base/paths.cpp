@@ -123,6 +123,52 @@ std::wstring linkInPath(const std::wstring& root, const std::wstring& relative) 
   return std::wstring();
 }
 
+namespace {
+
+void walkBelow(const std::wstring& root, const std::wstring& relative,
+               const std::function<void(const std::wstring&, bool)>& visit) {
+  // Files are handed out as they are listed; folders once the listing is done, since the walk
+  // goes into each before handing it out.
+  std::vector<std::wstring> folders;
+  listDirectory(root + relative, [&](const std::wstring& name, bool isDirectory) {
+    std::wstring path = relative.empty() ? name : relative + L"\\" + name;
+    FileInfo info;
+    if (isDirectory && getEntryInfo(root + path, info) && info.isDirectory && !info.isLink) {
+      folders.push_back(std::move(path));
+    } else {
+      visit(path, false);
+    }
+    return true;
+  });
+  for (const std::wstring& folder : folders) {
+    walkBelow(root, folder, visit);
+    visit(folder, true);
+  }
+}
+
+}  // namespace
+
+void walkFolder(const std::wstring& root,
+                const std::function<void(const std::wstring& relative, bool isFolder)>& visit) {
+  walkBelow(root.empty() || isSeparator(root.back()) ? root : root + L"\\", std::wstring(), visit);
+}
+
+bool removeTree(const std::wstring& path) {
+  FileInfo info;
+  if (!getEntryInfo(path, info)) return lastFileError() == FileError::NotFound;
+  if (!info.isDirectory || info.isLink) return deleteFile(path);
+  const std::wstring base = isSeparator(path.back()) ? path : path + L"\\";
+  walkFolder(base, [&base](const std::wstring& relative, bool isFolder) {
+    const std::wstring full = base + relative;
+    if (isFolder) {
+      removeEmptyDirectory(full);
+    } else {
+      deleteFile(full);
+    }
+  });
+  return removeEmptyDirectory(path);
+}
+
 bool ensureParentDirectory(const std::wstring& path) {
   std::size_t separator = path.find_last_of(L"\\/");
   if (separator == std::wstring::npos) return true;
@@ -169,6 +215,21 @@ bool writeFileAtomically(const std::wstring& path, std::initializer_list<std::st
   return true;
 }
 
+namespace {
+
+// Fills bytes from the file's read position; false when the file ends first or a read fails.
+bool readInto(FileHandle& file, std::string& bytes) {
+  std::size_t total = 0;
+  while (total < bytes.size()) {
+    std::size_t got = 0;
+    if (!file.read(bytes.data() + total, bytes.size() - total, got) || got == 0) return false;
+    total += got;
+  }
+  return true;
+}
+
+}  // namespace
+
 bool readWholeFile(const std::wstring& path, std::uint64_t limit, std::string& out) {
   out.clear();
   FileHandle file;
@@ -177,14 +238,20 @@ bool readWholeFile(const std::wstring& path, std::uint64_t limit, std::string& o
   std::uint64_t size = 0;
   if (!file.size(size) || (size >> 32) != 0 || size > limit) return false;
   std::string bytes(static_cast<std::size_t>(size), '\0');
-  std::size_t total = 0;
-  while (total < bytes.size()) {
-    std::size_t got = 0;
-    if (!file.read(bytes.data() + total, bytes.size() - total, got)) return false;
-    if (got == 0) break;
-    total += got;
-  }
-  if (total != bytes.size()) return false;
+  if (!readInto(file, bytes)) return false;
+  out = std::move(bytes);
+  return true;
+}
+
+bool readFileStart(const std::wstring& path, std::uint64_t limit, std::string& out, bool& more) {
+  out.clear();
+  more = false;
+  FileHandle file;
+  std::uint64_t size = 0;
+  if (!file.openForRead(path, false) || !file.size(size)) return false;
+  more = size > limit;
+  std::string bytes(static_cast<std::size_t>(std::min(size, limit)), '\0');
+  if (!readInto(file, bytes)) return false;
   out = std::move(bytes);
   return true;
 }

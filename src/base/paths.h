@@ -3,6 +3,7 @@
 #pragma once
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <initializer_list>
 #include <string>
 #include <string_view>
@@ -43,6 +44,16 @@ void appendWidePath(std::wstring& out, std::string_view utf8Path);
 // created, replaced or deleted through a link, so that no write leaves the game folder.
 std::wstring linkInPath(const std::wstring& root, const std::wstring& relative);
 
+// Calls visit(relative, isFolder) for every entry below root (relative paths with "\\"
+// separators), the entries of a folder before the folder itself, so that visit may delete what
+// it is given. A link, to a folder too, is an entry of its own and never entered: the walk stays
+// inside root.
+void walkFolder(const std::wstring& root,
+                const std::function<void(const std::wstring& relative, bool isFolder)>& visit);
+// Removes path whatever it is: a file, a link itself (never what it points at), or a folder with
+// everything in it. True when nothing of that name is left.
+bool removeTree(const std::wstring& path);
+
 // Creates every missing folder above path (up to its last "\"); true if the parent is a folder
 // afterwards.
 bool ensureParentDirectory(const std::wstring& path);
@@ -57,3 +68,6 @@ bool writeFileAtomically(const std::wstring& path, std::initializer_list<std::st
 // empty) otherwise, also for a FIFO or a device, which are never waited on. Nobody may write
 // the file while it is read.
 bool readWholeFile(const std::wstring& path, std::uint64_t limit, std::string& out);
+// Reads the first limit bytes of a regular file (all of a shorter one) into out, never through
+// a link; more tells whether the file holds more. False (and out empty) when it cannot be read.
+bool readFileStart(const std::wstring& path, std::uint64_t limit, std::string& out, bool& more);

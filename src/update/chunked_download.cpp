@@ -203,15 +203,19 @@ std::vector<ChunkFetch> chunksToFetch(const ChunkSources& sources,
 }
 
 void fetchChunk(LauncherState& state, const UpdateSettings& settings, FileServers& servers,
-                PartialFile& partial, std::size_t chunk) {
+                PartialFile& partial, std::size_t chunk, std::atomic<int>& missing) {
+  if (missing.load() >= kMissingChunksBeforeWhole) return;
   const ChunkRef& ref = partial.entry->chunks[chunk];
   FileEntry piece;
   piece.hash.assign(ref.hash);
   piece.size = ref.size;
   piece.compressedSize = ref.compressedSize;
-  if (downloadIntoPartial(state, settings, servers, piece, partial.path, partial.offsets[chunk]) ==
-      DownloadResult::Ok) {
+  const DownloadResult r =
+      downloadIntoPartial(state, settings, servers, piece, partial.path, partial.offsets[chunk]);
+  if (r == DownloadResult::Ok) {
     partial.present[chunk] = 1;
+  } else if (r == DownloadResult::NetworkFailed || r == DownloadResult::Corrupted) {
+    missing.fetch_add(1);
   }
 }
 
@@ -299,18 +303,6 @@ DownloadResult finishChunkedFile(LauncherState& state, const UpdateSettings& set
 // ---- the old staging folder ----
 
 void removeChunkStaging(const std::wstring& gameDir) {
-  const std::wstring dir = gameDir + kChunkStagingFolder;
-  FileInfo info;
-  if (!getEntryInfo(dir, info)) return;
-  if (info.isLink || !info.isDirectory) {
-    deleteFile(dir);
-    return;
-  }
-  std::vector<std::wstring> names;
-  listDirectory(dir, [&names](const std::wstring& name, bool isDirectory) {
-    if (!isDirectory) names.push_back(name);
-    return true;
-  });
-  for (const std::wstring& name : names) deleteFile(dir + L"\\" + name);
-  removeEmptyDirectory(dir);
+  // Whatever was planted in it (folders, links to folders) goes too; nothing through a link.
+  removeTree(gameDir + kChunkStagingFolder);
 }

@@ -11,6 +11,7 @@
 // outlives an interrupted run, so that the next run keeps the chunks it holds (each range
 // checked again) and fetches only the others.
 #pragma once
+#include <atomic>
 #include <cstdint>
 #include <string>
 #include <unordered_map>
@@ -80,10 +81,16 @@ struct ChunkFetch {
 std::vector<ChunkFetch> chunksToFetch(const ChunkSources& sources,
                                       const std::vector<PartialFile>& partials);
 
-// Fetches one chunk into its range of its partial file, from the servers in turn. A chunk that
-// no server gives stays missing: its file is then fetched whole.
+// Once this many chunks of a run came from no server, the servers are taken to hold no chunk
+// objects at all (a mirror that copies whole files only): the chunks not yet asked for are left
+// missing at once, and their files fetched whole, instead of each costing its attempts.
+inline constexpr int kMissingChunksBeforeWhole = 4;
+
+// Fetches one chunk into its range of its partial file, from the servers in turn, unless
+// `missing` (the run's count of chunks no server gave) has reached kMissingChunksBeforeWhole. A
+// chunk that no server gives stays missing, and counts: its file is then fetched whole.
 void fetchChunk(LauncherState& state, const UpdateSettings& settings, FileServers& servers,
-                PartialFile& partial, std::size_t chunk);
+                PartialFile& partial, std::size_t chunk, std::atomic<int>& missing);
 
 // Adds the chunks the partial files hold to the sources, so that a chunk used at several
 // offsets, or by several files, is fetched once and copied.

@@ -316,7 +316,8 @@ StepResult chooseManifest(LauncherState& state, const UpdateSettings& settings,
   // The version each server's verified manifest showed, if it showed one.
   std::vector<std::int32_t> shown(count, 0);
   std::vector<bool> showed(count, false);
-  const InstalledVersion installed = installedVersion(gameDir);
+  // Not below the installed version, nor below one that a run began to apply.
+  const InstalledVersion installed = versionFloor(readPatchRecord(gameDir));
   KeptManifestState kept;
   kept.signature = readKeptSignature(gameDir);
   std::wstring error = uiText(kStrErrConnect);

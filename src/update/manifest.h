@@ -72,7 +72,8 @@ struct ParsedManifest {
 };
 
 // The manifest a run acts on: the first server's, in the settings' order, that verifies,
-// reads, has not expired and is not older than the installed version.
+// reads, has not expired and is not older than the installed version (nor than one that a run
+// began to apply: PatchRecord).
 struct ChosenManifest {
   std::size_t server = 0;  // index into settings.patchUrls
   ParsedManifest manifest;

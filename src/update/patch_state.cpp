@@ -59,9 +59,9 @@ const CacheRecord* findCacheRecord(const HashCache& cache, const std::wstring& w
   return it == cache.end() ? nullptr : &it->second;
 }
 
-InstalledVersion installedVersion(const std::wstring& gameDir) {
-  const std::wstring text =
-      readProfileString(gameDir + kProfileFileName, L"patch", L"version", L"");
+namespace {
+
+InstalledVersion parseVersion(const std::wstring& text) {
   InstalledVersion result;
   if (text.empty()) return result;
   const std::int64_t value = parseProfileInt(text);
@@ -71,13 +71,76 @@ InstalledVersion installedVersion(const std::wstring& gameDir) {
   return result;
 }
 
-void writeInstalledVersion(const std::wstring& gameDir, std::int32_t version) {
+bool writeRecord(const std::wstring& gameDir, PatchRecord& record, std::string text) {
   const std::wstring path = gameDir + kProfileFileName;
-  // A link or a FIFO in its place is removed itself (the profile functions of Windows would
-  // write through a link); a folder is left and the write fails.
+  // A link or a FIFO in its place is removed itself; a folder is left and the write fails.
   FileInfo info;
   if (getEntryInfo(path, info) && !info.isRegularFile() && !info.isDirectory) deleteFile(path);
-  writeProfileString(path, L"patch", L"version", std::to_wstring(version));
+  if (!writeFileAtomically(path, text)) return false;
+  record.text = std::move(text);
+  record.oversized = false;
+  return true;
+}
+
+}  // namespace
+
+PatchRecord readPatchRecord(const std::wstring& gameDir) {
+  PatchRecord record;
+  std::string text;
+  if (!readFileStart(gameDir + kProfileFileName, kProfileMaxBytes, text, record.oversized)) {
+    return record;
+  }
+  // The start of an oversized file ends at its last whole line.
+  if (record.oversized) text.resize(text.find_last_of('\n') + 1);  // npos + 1 is 0
+  record.installed = parseVersion(profileValue(text, L"patch", L"version", L""));
+  record.applying = parseVersion(profileValue(text, L"patch", L"applying", L""));
+  if (!record.oversized) {
+    record.text = std::move(text);
+    return record;
+  }
+  // An oversized file is replaced by a fresh one at the next write, which keeps what it named.
+  for (const auto& [key, version] :
+       {std::pair{L"version", record.installed}, std::pair{L"applying", record.applying}}) {
+    if (version.present) {
+      record.text = withProfileValue(record.text, L"patch", key, std::to_wstring(version.value));
+    }
+  }
+  return record;
+}
+
+InstalledVersion installedVersion(const std::wstring& gameDir) {
+  return readPatchRecord(gameDir).installed;
+}
+
+InstalledVersion versionFloor(const PatchRecord& record) {
+  if (!record.applying.present) return record.installed;
+  if (!record.installed.present) return record.applying;
+  return record.applying.value > record.installed.value ? record.applying : record.installed;
+}
+
+bool recordApplying(const std::wstring& gameDir, PatchRecord& record, std::int32_t version) {
+  if (record.applying.present && record.applying.value == version) return true;
+  if (!writeRecord(
+          gameDir, record,
+          withProfileValue(record.text, L"patch", L"applying", std::to_wstring(version)))) {
+    return false;
+  }
+  record.applying = InstalledVersion{true, version};
+  return true;
+}
+
+bool recordCompleted(const std::wstring& gameDir, PatchRecord& record, std::int32_t version) {
+  if (record.installed.present && record.installed.value == version && !record.applying.present &&
+      !record.oversized) {
+    return true;  // nothing to change: a run that changed nothing writes nothing
+  }
+  const std::string text = withoutProfileKey(
+      withProfileValue(record.text, L"patch", L"version", std::to_wstring(version)), L"patch",
+      L"applying");
+  if (!writeRecord(gameDir, record, text)) return false;
+  record.installed = InstalledVersion{true, version};
+  record.applying = InstalledVersion();
+  return true;
 }
 
 void loadCache(const std::wstring& gameDir, HashCache& cache) {

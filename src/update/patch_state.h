@@ -43,10 +43,33 @@ struct InstalledVersion {
   std::int32_t value = 0;
 };
 
-// The version recorded in gameDir + "patcher.ini"; absent when missing or negative.
+// What patcher.ini records in its [patch] section: "version", the version of the last run that
+// completed, and "applying", the version a run began to apply, recorded before its first write
+// and removed when it completes. A run that was killed or failed leaves "applying" behind, so
+// the next run knows that temporary files may be left and that files it finds may not be on
+// disk yet; and no later run accepts a version below it, so that a mirror that lags behind
+// cannot mix an older release into a folder that holds part of a newer one. Older files, with
+// "version" alone, read as they always did.
+struct PatchRecord {
+  InstalledVersion installed;
+  InstalledVersion applying;
+  // The file's text, whose other lines a rewrite keeps; empty when the file is larger than
+  // kProfileMaxBytes, which is read from its start only and replaced by a fresh file.
+  std::string text;
+  bool oversized = false;
+};
+
+// patcher.ini as it stands: missing, unreadable, a link or a FIFO read as an empty record.
+PatchRecord readPatchRecord(const std::wstring& gameDir);
+// The version in gameDir + "patcher.ini"; absent when missing or negative.
 InstalledVersion installedVersion(const std::wstring& gameDir);
-// Records the version in "patcher.ini"; failures are silent.
-void writeInstalledVersion(const std::wstring& gameDir, std::int32_t version);
+// The lowest version a manifest may have: the higher of "version" and "applying".
+InstalledVersion versionFloor(const PatchRecord& record);
+// Records that a run applies version (unless the record already says so) or that it completed
+// it, in the record and in patcher.ini, replaced whole: a kill at any moment leaves the old
+// record or the new one. False when the file could not be written.
+bool recordApplying(const std::wstring& gameDir, PatchRecord& record, std::int32_t version);
+bool recordCompleted(const std::wstring& gameDir, PatchRecord& record, std::int32_t version);
 
 // Replaces the cache's contents with the records of a cache file's text; bad lines are
 // skipped, a later line for a path replaces an earlier one.
@@ -89,21 +112,15 @@ void loadCache(const std::wstring& gameDir, HashCache& cache);
 void saveCache(const std::wstring& gameDir, const std::vector<FileEntry>& entries,
                const HashCache& cache);
 
-// patcher.ini holds one value; a larger file is neither read (as if it were missing) nor
-// rewritten, so that a planted gigabyte costs no memory and no time.
+// patcher.ini holds two values; only this much of a larger file is read, so that a planted
+// gigabyte costs no memory and no time.
 inline constexpr std::uint64_t kProfileMaxBytes = 1048576;
 
-// The private-profile format as text, the way the Windows functions read and write it (used
-// where they are missing): the value of key in section, or def; and the text with key set.
+// The private-profile format as text, the way the Windows functions read and write it: the
+// value of key in section, or def; the text with key set; the text without key.
 std::wstring profileValue(std::string_view text, const std::wstring& section,
                           const std::wstring& key, const std::wstring& def);
 std::string withProfileValue(std::string_view text, const std::wstring& section,
                              const std::wstring& key, const std::wstring& value);
-
-// The private-profile reader and writer behind patcher.ini (GetPrivateProfileStringW and
-// WritePrivateProfileStringW on Windows; the same format read and written here elsewhere).
-// The default is returned when the file, section or key is missing.
-std::wstring readProfileString(const std::wstring& path, const std::wstring& section,
-                               const std::wstring& key, const std::wstring& def);
-bool writeProfileString(const std::wstring& path, const std::wstring& section,
-                        const std::wstring& key, const std::wstring& value);
+std::string withoutProfileKey(std::string_view text, const std::wstring& section,
+                              const std::wstring& key);

@@ -123,3 +123,23 @@ std::string withProfileValue(std::string_view text, const std::wstring& section,
   }
   return result;
 }
+
+std::string withoutProfileKey(std::string_view text, const std::wstring& section,
+                              const std::wstring& key) {
+  const std::string wantSection = wideToUtf8(section);
+  const std::string wantKey = wideToUtf8(key);
+  std::string result;
+  bool inSection = false;
+  for (std::string_view line : splitLines(text)) {
+    if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+    std::string_view name, k, v;
+    if (sectionName(line, name)) {
+      inSection = sameName(name, wantSection);
+    } else if (inSection && keyValue(line, k, v) && sameName(k, wantKey)) {
+      continue;
+    }
+    result += line;
+    result += "\r\n";
+  }
+  return result;
+}

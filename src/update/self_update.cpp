@@ -29,7 +29,8 @@ bool developerKeyPresent(const std::wstring& gameDir) {
 
 LauncherStep updateLauncher(LauncherState& state, const UpdateSettings& settings,
                             FileServers& servers, const std::wstring& gameDir,
-                            const std::wstring& exePath, const JsonValue& root) {
+                            const std::wstring& exePath, const JsonValue& root,
+                            const std::function<bool()>& beforeWriting) {
   if (!root.hasMember("launcher") || developerKeyPresent(gameDir)) {
     return LauncherStep::NotNeeded;
   }
@@ -40,6 +41,7 @@ LauncherStep updateLauncher(LauncherState& state, const UpdateSettings& settings
   }
   const std::string own = HashFile(exePath);
   if (own.empty() || entry.hash.is(own)) return LauncherStep::NotNeeded;
+  if (!beforeWriting()) return LauncherStep::Failed;
 
   postPhase(state, kStatusSelfUpdate);
   setCurrentItem(state, entryWidePath(entry));

@@ -3,6 +3,7 @@
 // to ".old" and the new one moved in; the next start removes the ".old" file.
 #pragma once
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -19,10 +20,12 @@ inline constexpr const wchar_t* kDeveloperKeyFile = L"quillmark_dev.key";
 bool developerKeyPresent(const std::wstring& gameDir);
 
 // Compares exePath with the manifest's "launcher" entry and swaps it when they differ
-// (phase 6, then 7). Errors are set on the state.
+// (phase 6, then 7), calling beforeWriting first: when that returns false (it has set the
+// error), nothing is written. Errors are set on the state.
 LauncherStep updateLauncher(LauncherState& state, const UpdateSettings& settings,
                             FileServers& servers, const std::wstring& gameDir,
-                            const std::wstring& exePath, const JsonValue& root);
+                            const std::wstring& exePath, const JsonValue& root,
+                            const std::function<bool()>& beforeWriting);
 
 // For a program that is not the launcher: the "launcher" entry joins the game folder's files
 // (unless the developer key file is there or a file entry already names that path). False,

@@ -365,6 +365,7 @@ bool downloadFiles(LauncherState& state, const UpdateSettings& settings, FileSer
   // the bodies take turns on kBodyWorkers slots (fetch.h).
   const std::vector<ChunkFetch> fetches =
       jobs.stopped(state) ? std::vector<ChunkFetch>() : chunksToFetch(run.chunkSources, partials);
+  std::atomic<int> missingChunks{0};
   runJobsInParallel(
       fetches.size() + whole.size(),
       [&](std::size_t job) {
@@ -375,7 +376,7 @@ bool downloadFiles(LauncherState& state, const UpdateSettings& settings, FileSer
         if (jobs.stopped(state)) return;
         PartialFile& partial = partials[fetches[job].file];
         setCurrentItem(state, entryWidePath(*partial.entry));
-        fetchChunk(state, settings, servers, partial, fetches[job].chunk);
+        fetchChunk(state, settings, servers, partial, fetches[job].chunk, missingChunks);
       },
       kRequestsInFlight);
 
@@ -407,7 +408,9 @@ bool downloadFiles(LauncherState& state, const UpdateSettings& settings, FileSer
 // Each is written whole beside its old file (a temporary file, or a partial file made at its
 // full size from the start), and the old file goes only with the move; the chunked files are
 // all moved after the last one is complete. Less the partial files an interrupted run left
-// that this one keeps: they already have their full size on the disk.
+// that this one keeps: they already have their full size on the disk. The sizes come from the
+// manifest, so the sum stops at the largest number rather than wrap: four signed entries of
+// 2^62 bytes would otherwise need nothing.
 bool enoughDiskSpace(LauncherState& state, const UpdateSettings& settings, const RunData& run) {
   std::uint64_t needed = 0;
   for (std::size_t i = 0; i < run.entries.size(); ++i) {
@@ -417,7 +420,7 @@ bool enoughDiskSpace(LauncherState& state, const UpdateSettings& settings, const
     const bool keepsPartial =
         settings.useChunks && entry.chunkList && safeTarget(run, i) &&
         openKeptPartial(kept, run.gameDir + entryWidePath(entry) + kTemporarySuffix, entry.size);
-    if (!keepsPartial) needed += entry.size;
+    if (!keepsPartial) needed = entry.size > UINT64_MAX - needed ? UINT64_MAX : needed + entry.size;
   }
   if (needed == 0) return true;
   std::uint64_t available = 0;
@@ -504,39 +507,32 @@ void applyDeletions(const JsonValue& root, const RunData& run,
   }
 }
 
-// Removes the temporary siblings of the manifest's files, of its delete list and of the
-// launcher's own files: what an interrupted run may have left. A sibling that is itself a file
-// of the release stays, and nothing is removed through a link.
-void removeTemporaries(const JsonValue& root, const RunData& run) {
-  std::vector<std::wstring> paths;
-  paths.reserve(run.entries.size() + 2);
+// Removes every temporary file below the game folder: what an interrupted run may have left
+// beside this release's files or an earlier release's, which this one may no longer name. A
+// temporary name that is itself a file of the release stays, and no linked folder is entered.
+void removeTemporaries(const RunData& run) {
   std::unordered_set<std::wstring> listedKeys;
-  listedKeys.reserve(run.entries.size());
   for (const FileEntry& entry : run.entries) {
-    paths.push_back(entryWidePath(entry));
-    listedKeys.insert(cacheKey(paths.back()));
+    const std::wstring widePath = entryWidePath(entry);
+    if (isTemporaryPath(widePath)) listedKeys.insert(cacheKey(widePath));
   }
-  for (const JsonValue& element : root.member("delete").elements) {
-    std::wstring widePath;
-    if (isSafeRelativePath(element.asString(), widePath)) paths.push_back(std::move(widePath));
-  }
-  paths.emplace_back(kProfileFileName);
-  paths.emplace_back(kCacheFileName);
-  runJobsInParallel((paths.size() + kScanBatch - 1) / kScanBatch, [&](std::size_t batch) {
-    const std::size_t end = std::min(paths.size(), (batch + 1) * kScanBatch);
-    for (std::size_t i = batch * kScanBatch; i < end; ++i) {
-      const std::wstring temporary = paths[i] + kTemporarySuffix;
-      if (listedKeys.count(cacheKey(temporary)) != 0) continue;
-      if (!linkInPath(run.gameDir, temporary).empty()) continue;
-      deleteFile(run.gameDir + temporary);
+  walkFolder(run.gameDir, [&](const std::wstring& relative, bool isFolder) {
+    if (!isFolder && isTemporaryPath(relative) && listedKeys.count(cacheKey(relative)) == 0) {
+      deleteFile(run.gameDir + relative);
     }
   });
 }
 
-// The lock file's note while no run holds it: the last run completed, so it left no temporary
-// file behind and synced what it wrote. Any other note (a run that crashed leaves "") makes the
-// next completed run look for them.
-constexpr std::string_view kCompletedNote = "completed\n";
+// What a completed run removes besides: the temporary files of the launcher's own files (a run
+// that changes nothing records no version it applies, yet may rewrite the cache or the kept
+// manifest), and what older launchers kept in the folder.
+void removeLauncherLeftovers(const std::wstring& gameDir) {
+  for (const wchar_t* own : {kProfileFileName, kCacheFileName, kKeptManifestFileName}) {
+    deleteFile(gameDir + own + kTemporarySuffix);
+  }
+  removeChunkStaging(gameDir);
+  deleteFile(gameDir + kLockFileName);
+}
 
 }  // namespace
 
@@ -548,10 +544,10 @@ void runUpdate(LauncherState& state, bool repair, const UpdateSettings& settings
   // One writer per game folder, whichever program: two runs writing the same files would
   // damage them while each cache vouched for its own hash. (A fresh install may go into a
   // folder that does not exist yet.)
-  const std::wstring lockPath = run.gameDir + kLockFileName;
   FolderLock folderLock;
-  const FolderLock::Outcome locked =
-      ensureParentDirectory(lockPath) ? folderLock.acquire(lockPath) : FolderLock::Outcome::Failed;
+  const FolderLock::Outcome locked = ensureParentDirectory(run.gameDir)
+                                         ? folderLock.acquire(run.gameDir)
+                                         : FolderLock::Outcome::Failed;
   switch (locked) {
     case FolderLock::Outcome::Held:
       break;
@@ -559,11 +555,13 @@ void runUpdate(LauncherState& state, bool repair, const UpdateSettings& settings
       setError(state, uiText(kStrErrFolderBusy));
       return;
     case FolderLock::Outcome::Failed:
-      setError(state, std::wstring(uiText(kStrErrWrite)) + L" " + displayPath(lockPath));
+      setError(state, std::wstring(uiText(kStrErrWrite)) + L" " + displayPath(run.gameDir));
       return;
   }
-  run.previousRunInterrupted = folderLock.note() != kCompletedNote;
-  folderLock.setNote(std::string_view());
+  // Nothing is written until the manifest is accepted and the update fits on the disk: a run
+  // that refuses either leaves every file of the folder as it was.
+  PatchRecord record = readPatchRecord(run.gameDir);
+  run.previousRunInterrupted = record.applying.present;
   const std::wstring exePath =
       settings.executablePath.empty() ? modulePath() : settings.executablePath;
   const bool launcher = settings.launcherMode == LauncherMode::ReplaceOwnExecutable;
@@ -578,12 +576,21 @@ void runUpdate(LauncherState& state, bool repair, const UpdateSettings& settings
   ChosenManifest chosen;
   if (chooseManifest(state, settings, run.gameDir, chosen) != StepResult::Ok) return;
   if (!acceptManifest(state, chosen, run.entries)) return;
-  keepChosenManifest(run.gameDir, chosen);
+  // A manifest read from the kept file is not written again: its text goes at once.
+  if (chosen.fromKeptFile) keepChosenManifest(run.gameDir, chosen);
   const JsonValue& root = chosen.manifest.root;
   FileServers servers(fileServerUrls(settings, chosen));
+  const std::wstring profilePath = run.gameDir + kProfileFileName;
+  // The version this run applies is recorded before its first write, so that a run killed
+  // from here on holds the folder at that version (see PatchRecord).
+  const auto beginWriting = [&] {
+    if (recordApplying(run.gameDir, record, chosen.version)) return true;
+    setError(state, std::wstring(uiText(kStrErrWrite)) + L" " + displayPath(profilePath));
+    return false;
+  };
 
   if (launcher) {
-    if (updateLauncher(state, settings, servers, run.gameDir, exePath, root) !=
+    if (updateLauncher(state, settings, servers, run.gameDir, exePath, root, beginWriting) !=
         LauncherStep::NotNeeded) {
       return;
     }
@@ -612,13 +619,17 @@ void runUpdate(LauncherState& state, bool repair, const UpdateSettings& settings
     return;
   }
 
+  // A run that neither downloads nor brings a new version (a start with nothing to do) records
+  // nothing; any other writes from here on.
+  const DownloadPaths pending = downloadPaths(run);
+  const bool atThisVersion = record.installed.present && record.installed.value == chosen.version;
+  if ((!atThisVersion || !pending.files.empty()) && !beginWriting()) return;
+  keepChosenManifest(run.gameDir, chosen);
+
   // A release that turns a file into a folder, or a folder into a file, deletes the old form.
   // Left to the apply phase, that entry would make the new form's download fail on every run;
   // it goes first. Every other deletion waits until all downloads have succeeded.
-  {
-    const DownloadPaths pending = downloadPaths(run);
-    if (!pending.files.empty()) applyDeletions(root, run, &pending);
-  }
+  if (!pending.files.empty()) applyDeletions(root, run, &pending);
   if (settings.useChunks) {
     run.chunkSources = findChunkSources(run.gameDir, run.entries, run.needsDownload, root);
   }
@@ -626,11 +637,15 @@ void runUpdate(LauncherState& state, bool repair, const UpdateSettings& settings
 
   postPhase(state, kStatusApplying);
   applyDeletions(root, run);
-  removeChunkStaging(run.gameDir);
-  if (run.previousRunInterrupted) removeTemporaries(root, run);
+  if (run.previousRunInterrupted) removeTemporaries(run);
+  removeLauncherLeftovers(run.gameDir);
   syncAndSaveCache(state, settings, run);
-  writeInstalledVersion(run.gameDir, state.version.load());
-  folderLock.setNote(kCompletedNote);
+  // A folder whose version cannot be recorded is not up to date: the next run must not take
+  // it for one, nor lose the version it holds to a lagging server.
+  if (!recordCompleted(run.gameDir, record, chosen.version)) {
+    setError(state, std::wstring(uiText(kStrErrWrite)) + L" " + displayPath(profilePath));
+    return;
+  }
   setCurrentItem(state, std::wstring());
   postPhase(state, kStatusReady);
 }

@@ -12,6 +12,8 @@
 #include "formats/json.h"
 #include "i18n/strings.h"
 #include "run_support.h"
+#include "update/chunked_download.h"
+#include "update/fetch.h"
 
 namespace {
 
@@ -323,6 +325,57 @@ TEST_F(ChunkedUpdateTest, AListThatIsNoListOfItsFileRefusesTheRelease) {
   EXPECT_TRUE(folderFiles(game).empty());
   EXPECT_FALSE(game.exists("patcher_chunks"));
   EXPECT_EQ(fileRequests(server), 1);
+}
+
+// A server without the chunk objects (a mirror that copies whole files only): after a few
+// chunks that no server gives, the others are not asked for and the file comes whole.
+TEST_F(ChunkedUpdateTest, AServerWithoutChunksCostsAFewAttemptsThenTheWholeFile) {
+  source.write("big.pak", noiseBytes(16 << 20, 16));
+  const FileEntry big = std::move(publish(1)["big.pak"]);
+  const int chunks = static_cast<int>(big.chunks.size());
+  for (const ChunkRef& chunk : big.chunks) server.setStatus(objectUrl(chunk.hash), 404);
+  TempDir game;
+  EXPECT_EQ(run(game), L"");
+  EXPECT_EQ(folderFiles(game), folderFiles(source));
+  EXPECT_EQ(server.requestCount(objectUrl(big.hash.hex())), 1);
+  // Each chunk asked for costs three attempts; those in flight when the fourth failed finish.
+  // (The other two requests: the chunk list and the whole file.)
+  const int limit = 3 * (static_cast<int>(kRequestsInFlight) + kMissingChunksBeforeWhole);
+  ASSERT_GT(3 * chunks, limit) << "too few chunks to tell";
+  EXPECT_LE(fileRequests(server) - 2, limit);
+}
+
+// Cancelled while the file is rebuilt from the chunks the folder holds: nothing is moved, the
+// old file stands, and the next run finds the fetched chunk in the partial file.
+TEST_F(ChunkedUpdateTest, ACancelledRebuildMovesNothing) {
+  const std::string v1 = noiseBytes(32 << 20, 17);
+  source.write("big.pak", v1);
+  std::set<std::string> held;
+  const FileEntry old = std::move(publish(1)["big.pak"]);
+  for (const ChunkRef& chunk : old.chunks) held.insert(chunk.hash);
+  TempDir game;
+  ASSERT_EQ(run(game), L"");
+  std::string v2 = v1;
+  v2.replace(20 << 20, 1000, noiseBytes(1000, 18));
+  source.write("big.pak", v2);
+  std::uint64_t fetched = 0;
+  const FileEntry edited = std::move(publish(2)["big.pak"]);
+  for (const ChunkRef& chunk : edited.chunks) {
+    if (held.count(chunk.hash) == 0) fetched += chunk.compressedSize;
+  }
+  ASSERT_GT(fetched, 0u);
+  LauncherState state;
+  ASSERT_TRUE(startUpdate(state, false, testSettings(server, game)));
+  // Past the fetched chunks the progress counts the copied ones: the rebuild has begun, and
+  // copying the other 32 MiB, then checking them, leaves time to cancel it.
+  ASSERT_TRUE(pollUntil([&] { return state.bytesDone.load() > fetched; }));
+  cancelUpdate(state);
+  EXPECT_EQ(copyErrorText(state), L"");
+  EXPECT_TRUE(game.read("big.pak") == v1);
+  const int before = fileRequests(server);
+  EXPECT_EQ(run(game), L"");
+  EXPECT_TRUE(game.read("big.pak") == v2);
+  EXPECT_EQ(fileRequests(server), before);
 }
 
 }  // namespace

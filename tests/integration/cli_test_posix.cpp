@@ -77,7 +77,8 @@ TEST_F(CliFixture, CtrlCStopsAStalledDownloadAtOnceAndLeavesNoTemporaryFile) {
   EXPECT_TRUE(temporaryFiles(game).empty());
   EXPECT_FALSE(game.exists("big.bin"));
   EXPECT_EQ(game.read("Play Quillmark.exe"), "game") << "a finished file stays";
-  EXPECT_FALSE(game.exists("patcher.ini")) << "the version belongs to a completed run";
+  EXPECT_EQ(game.read("patcher.ini"), "[patch]\r\napplying=1\r\n")
+      << "the version belongs to a completed run";
   server.releaseStalls();
 }
 
@@ -164,6 +165,7 @@ TEST_F(CliFixture, OnATerminalOneLineIsRedrawnWithinItsWidth) {
 TEST_F(CliFixture, TwoRunsOfOneFolderTheSecondFailsAtOnceAndAKilledHolderFreesIt) {
   work.write("src/Play Quillmark.exe", "game");
   publish(1);
+  game.write("patcher.lock", "");  // as an older launcher left it
   server.setFault("/patch/manifest.json", faultWith([](ServerFault& f) {
                     f.stallBeforeAnswer = true;
                     f.times = 1;
@@ -176,6 +178,8 @@ TEST_F(CliFixture, TwoRunsOfOneFolderTheSecondFailsAtOnceAndAKilledHolderFreesIt
   if (!stalled) ::kill(first, SIGKILL);
   ASSERT_TRUE(stalled);
 
+  // The lock is the folder's: no file in it lets a second run in.
+  ::unlink(wideToUtf8(game.file("patcher.lock")).c_str());
   const auto started = Clock::now();
   EXPECT_EQ(update(), 1) << output;
   EXPECT_LT(Clock::now() - started, std::chrono::seconds(5));
@@ -233,8 +237,7 @@ TEST_F(CliFixture, AReadOnlyFolderEndsWithAClearMessageAndAnUpToDateOneStillChec
   };
   ASSERT_EQ(::chmod(folder.c_str(), 0555), 0);
   EXPECT_EQ(runReadOnly(), 1) << output;
-  EXPECT_NE(at(output, "ERROR: Could not write file: " + folder + "patcher.lock"),
-            std::string::npos)
+  EXPECT_NE(at(output, "ERROR: Could not write file: " + folder + "patcher.ini"), std::string::npos)
       << output;
   EXPECT_TRUE(folderFiles(game).empty());
 
@@ -246,23 +249,83 @@ TEST_F(CliFixture, AReadOnlyFolderEndsWithAClearMessageAndAnUpToDateOneStillChec
   ::chmod(folder.c_str(), 0755);
 }
 
-TEST_F(CliFixture, AHugePatcherIniIsNeitherReadNorRewritten) {
+TEST_F(CliFixture, AHugePatcherIniIsReadFromItsStartAndReplaced) {
   work.write("src/Play Quillmark.exe", "game");
-  publish(1);
-  // 1 GiB of holes: instant to make, a gigabyte to anything that reads it.
+  publish(3);
+  // 1 GiB, mostly holes: instant to make, a gigabyte to anything that reads it whole. The
+  // version it names at its start still holds the folder there.
   const std::string ini = wideToUtf8(game.file("patcher.ini"));
-  const int fd = ::open(ini.c_str(), O_WRONLY | O_CREAT, 0644);
-  ASSERT_GE(fd, 0);
-  ASSERT_EQ(::ftruncate(fd, 1 << 30), 0);
-  ::close(fd);
-  const pid_t pid = startProgram({L"--dir", game.path(), L"--patch-url", server.patchUrl(),
-                                  L"--public-key", work.file("key.pub"), L"--quiet"},
-                                 work.file("output.txt"));
+  game.write("patcher.ini", "[patch]\r\nversion=5\r\n");
+  ASSERT_EQ(::truncate(ini.c_str(), 1 << 30), 0);
+  const std::vector<std::wstring> args{
+      L"--dir",        game.path(),          L"--patch-url", server.patchUrl(),
+      L"--public-key", work.file("key.pub"), L"--lang",      L"en"};
   long maxKiB = 0;
+  pid_t pid = startProgram(args, work.file("output.txt"));
+  EXPECT_EQ(waitForExit(pid, std::chrono::seconds(30), &maxKiB), 1) << work.read("output.txt");
+  EXPECT_NE(work.read("output.txt").find("ERROR: The server sent an older version"),
+            std::string::npos)
+      << work.read("output.txt");
+  EXPECT_LT(maxKiB, 256 * 1024) << "KiB held at most";
+  struct stat st {};
+  ASSERT_EQ(::stat(ini.c_str(), &st), 0);
+  EXPECT_EQ(st.st_size, 1 << 30) << "a refusal changes nothing";
+
+  publish(6);
+  pid = startProgram(args, work.file("output.txt"));
   EXPECT_EQ(waitForExit(pid, std::chrono::seconds(30), &maxKiB), 0) << work.read("output.txt");
   EXPECT_LT(maxKiB, 256 * 1024) << "KiB held at most";
   EXPECT_EQ(game.read("Play Quillmark.exe"), "game");
-  struct stat st {};
-  ASSERT_EQ(::stat(ini.c_str(), &st), 0);
-  EXPECT_EQ(st.st_size, 1 << 30);
+  EXPECT_EQ(game.read("patcher.ini"), "[patch]\r\nversion=6\r\n");
+}
+
+// Mirrors that disagree: A serves version 6, B version 7, which adds files. A run while A is
+// down takes 7 from B and is killed once the small files are in place; the next run, with A
+// back, must not take 6 (above the installed 5, but below the 7 that was begun) and leave 7's
+// files beside it: it finishes 7 from B.
+TEST_F(CliFixture, AKilledRunHoldsTheFolderAtTheVersionItBegan) {
+  work.write("src/Play Quillmark.exe", "game 5");
+  publish(5);
+  ASSERT_EQ(update({L"--quiet"}), 0) << output;
+  work.write("src/Play Quillmark.exe", "game 6");
+  publish(6);
+  TestServer mirrorA;
+  ASSERT_TRUE(mirrorA.ok());
+  mirrorA.serveFolder(work.file("release"));
+  mirrorA.setBody("/patch/manifest.json", work.read("release/manifest.json"));
+  mirrorA.setBody("/patch/manifest.sig", work.read("release/manifest.sig"));
+  const std::string big = noiseBytes(1 << 20, 21);
+  work.write("src/Play Quillmark.exe", "game 7");
+  work.write("src/plugins/new_v7.dll", "new in 7");
+  work.write("src/big_v7.bin", big);
+  publish(7);
+  const std::map<std::string, std::string> release7 = {
+      {"Play Quillmark.exe", "game 7"}, {"plugins/new_v7.dll", "new in 7"}, {"big_v7.bin", big}};
+
+  mirrorA.setStatus("*", 503);
+  server.setFault("/patch/" + compressedPath(big),
+                  faultWith([](ServerFault& f) { f.stallAfter = 65536; }));
+  const std::vector<std::wstring> args{
+      L"--dir",          game.path(),     L"--patch-url",       mirrorA.patchUrl(), L"--patch-url",
+      server.patchUrl(), L"--public-key", work.file("key.pub"), L"--lang",          L"en"};
+  const pid_t pid = startProgram(args, work.file("output.txt"));
+  ASSERT_GT(pid, 0);
+  const bool landed = pollUntil(
+      [&] {
+        return server.stalledCount() == 1 && game.exists("plugins/new_v7.dll") &&
+               game.read("Play Quillmark.exe") == "game 7";
+      },
+      std::chrono::seconds(30));
+  ::kill(pid, SIGKILL);
+  EXPECT_EQ(waitForExit(pid, std::chrono::seconds(10)), -1);
+  ASSERT_TRUE(landed) << work.read("output.txt");
+  server.releaseStalls();
+
+  mirrorA.clearFaults();
+  server.clearFaults();
+  ASSERT_EQ(run(args, false), 0) << output;
+  EXPECT_NE(at(output, "Client up to date - Version 7\n"), std::string::npos) << output;
+  EXPECT_EQ(folderFiles(game), release7);
+  EXPECT_TRUE(temporaryFiles(game).empty());
+  EXPECT_EQ(fileRequests(mirrorA), 0) << "the mirror behind serves no file";
 }

@@ -1,5 +1,5 @@
 // Whole runs over a game folder that a local user has tampered with: links planted where the
-// run writes, deletes or keeps its lock, and the temporary files of a run that was killed.
+// run writes or deletes, and what a run that was killed left.
 // (FIFOs, a read-only folder, a huge patcher.ini and two programs at once are in
 // cli_test_posix.cpp, where a hung run can be killed.)
 #include <gtest/gtest.h>
@@ -86,13 +86,18 @@ TEST_F(LocalStateTest, LinksNeverLeadOutOfTheFolder) {
   EXPECT_EQ(outside.read("data/a.bin"), "outside a");
   EXPECT_TRUE(temporaryFiles(outside).empty());
 
-  // The lock file itself as a link: no run at all.
+  // The lock file of an older launcher, as a link or as a second name of a file outside: the
+  // lock is held on the folder and never written; a completed run removes the name alone.
   fs::remove(fsPath(game.file("data")));
-  fs::remove(fsPath(game.file("patcher.lock")));
   ASSERT_TRUE(plantLink(outside.file("victim.txt"), "patcher.lock", false));
-  EXPECT_EQ(run(), "9 9");
-  EXPECT_EQ(error, L"Could not write file: " + displayPath(normalizeGameDir(game.path())) +
-                       L"patcher.lock");
+  EXPECT_EQ(run(), "1 2 2/1 3 4 5 8 8");
+  EXPECT_FALSE(isLink("patcher.lock"));
+  std::error_code ec;
+  fs::create_hard_link(fsPath(outside.file("victim.txt")), fsPath(game.file("patcher.lock")), ec);
+  r.version = 3;
+  publishRelease(release, r);
+  EXPECT_EQ(run(), "1 2 2/1 3 5 8 8");
+  EXPECT_FALSE(game.exists("patcher.lock"));
   EXPECT_EQ(outside.read("victim.txt"), "victim");
 }
 
@@ -114,31 +119,34 @@ TEST_F(LocalStateTest, AKeptManifestBehindALinkIsNotUsed) {
   EXPECT_EQ(game.read("patcher_manifest.dat"), pair);
 }
 
-TEST_F(LocalStateTest, TemporaryFilesOfAKilledRunGoWithTheNextCompletedRun) {
+TEST_F(LocalStateTest, WhatAKilledRunLeftGoesWithTheNextCompletedRun) {
   Release r;
   r.version = 1;
   r.files = {{"a.bin", "A"}, {"gone.txt", "G"}};
   publishRelease(release, r);
   ASSERT_EQ(run(), "1 2 2/1 3 4 5 8 8");
-  // What a run killed while writing leaves: its temporary files, and a lock file whose note
-  // does not say that the run completed.
-  for (const char* left :
-       {"a.bin.ap_tmp", "gone.txt.ap_tmp", "patcher_cache.dat.ap_tmp", "not-ours.bin.ap_tmp"}) {
+  // What a run of version 2 killed while writing leaves: the version it began to apply, its
+  // temporary files, also of files that the release it ends up with no longer names; and the
+  // staging folder of an older launcher, with a folder and a link to a folder planted in it.
+  game.write("patcher.ini", "[patch]\r\nversion=1\r\napplying=2\r\n");
+  for (const char* left : {"a.bin.ap_tmp", "gone.txt.ap_tmp", "patcher_cache.dat.ap_tmp",
+                           "dropped/old.pak.ap_tmp", "patcher_chunks/sub/ab.chunk"}) {
     game.write(left, "half");
   }
-  game.write("patcher.lock", "");
+  outside.write("kept/x.bin", "outside");
+  plantLink(outside.file("kept"), "patcher_chunks/sub/link", true);
 
   r.version = 2;
-  r.files = {{"a.bin", "A"}, {"new.bin", "N"}};
+  r.files = {{"a.bin", "A"}, {"new.bin", "N"}, {"listed.ap_tmp", "L"}};
   r.deletes = {"gone.txt"};
   publishRelease(release, r);
   EXPECT_EQ(run(), "1 2 2/1 3 4 5 8 8");
   EXPECT_EQ(error, L"");
-  // Only what the release names (and the launcher's own files) is the run's to remove.
-  EXPECT_EQ(temporaryFiles(game).size(), 1u);
-  EXPECT_EQ(folderFiles(game),
-            (std::map<std::string, std::string>{
-                {"a.bin", "A"}, {"new.bin", "N"}, {"not-ours.bin.ap_tmp", "half"}}));
+  EXPECT_EQ(folderFiles(game), (std::map<std::string, std::string>{
+                                   {"a.bin", "A"}, {"new.bin", "N"}, {"listed.ap_tmp", "L"}}));
+  EXPECT_FALSE(fs::exists(fsPath(game.file("patcher_chunks"))));
+  EXPECT_EQ(outside.read("kept/x.bin"), "outside");
+  EXPECT_EQ(game.read("patcher.ini"), "[patch]\r\nversion=2\r\n");
 }
 
 }  // namespace

@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <map>
 #include <mutex>
 #include <string>
 #include <vector>
@@ -111,6 +112,24 @@ inline std::vector<std::string> temporaryFiles(const TempDir& dir) {
     if (it->path().extension() == ".ap_tmp") found.push_back(it->path().string());
   }
   return found;
+}
+
+// Every entry below a folder, the launcher's own files and temporary files too, as its relative
+// path -> its content and last-write time ("<folder>" for a folder): what "changes nothing"
+// compares.
+inline std::map<std::string, std::pair<std::string, std::filesystem::file_time_type>> everyFile(
+    const TempDir& dir) {
+  namespace fs = std::filesystem;
+  std::map<std::string, std::pair<std::string, fs::file_time_type>> out;
+  const fs::path root(dir.path());
+  std::error_code ec;
+  for (auto it = fs::recursive_directory_iterator(root, ec);
+       it != fs::recursive_directory_iterator(); it.increment(ec)) {
+    const std::string relative = it->path().lexically_relative(root).generic_string();
+    const bool file = it->is_regular_file(ec);
+    out[relative] = {file ? dir.read(relative) : "<folder>", fs::last_write_time(it->path(), ec)};
+  }
+  return out;
 }
 
 // A release folder served by a test server and a game folder, for whole runs in English: run()

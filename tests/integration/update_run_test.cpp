@@ -243,7 +243,9 @@ TEST_F(UpdateRunTest, OneFailingDownloadStopsTheOthersAndFinishedOnesAreCached) 
       EXPECT_EQ(server.requestCount(urlPath(r.files[i].content)), 0) << name;
     }
   }
-  EXPECT_FALSE(game.exists("patcher.ini")) << "the version is written only by a completed run";
+  EXPECT_EQ(game.read("patcher.ini"), "[patch]\r\napplying=1\r\n")
+      << "the version is written only by a completed run, the one it applies before its first "
+         "write";
   EXPECT_TRUE(temporaryFiles(game).empty());
 }
 
@@ -314,8 +316,7 @@ TEST_F(UpdateRunTest, AnUpdateThatDoesNotFitChangesNothing) {
   Release r = firstRelease();
   publishRelease(release, r);
   run();
-  const auto before = folderFiles(game);
-  const std::string cacheBefore = game.read("patcher_cache.dat");
+  const auto before = everyFile(game);
 
   r.version = 2;
   r.files[1].content = noiseBytes(1500000, 11);  // 1,500,000 bytes, replacing data/a.bin
@@ -336,14 +337,82 @@ TEST_F(UpdateRunTest, AnUpdateThatDoesNotFitChangesNothing) {
   setUiLanguage("en");
   EXPECT_EQ(state.phase.load(), kStatusError);
   EXPECT_EQ(fileRequests(server), requestsBefore);
-  EXPECT_EQ(folderFiles(game), before);
-  EXPECT_EQ(game.read("patcher_cache.dat"), cacheBefore);
-  EXPECT_EQ(installedVersion(normalizeGameDir(game.path())).value, 1);
+  EXPECT_TRUE(everyFile(game) == before) << "not one file, not the launcher's own, was touched";
 
   settings.pretendFreeBytes = 1600000;  // 1,500,000 + 100,000 bytes exactly
   runToEnd(state, settings);
   EXPECT_EQ(copyErrorText(state), L"");
   EXPECT_EQ(installedVersion(normalizeGameDir(game.path())).value, 2);
+}
+
+// A manifest refused for any reason leaves every file of the folder as it was, the launcher's
+// own ones included, in a fresh folder as in one with a version: below the installed version,
+// below one that an interrupted run began to apply, below the one an oversized patcher.ini
+// names, expired, or signed by another key.
+TEST_F(UpdateRunTest, ARefusedManifestChangesNoFile) {
+  Release r = firstRelease();
+  publishRelease(release, r, otherTestKey());
+  run();
+  EXPECT_EQ(state.phase.load(), kStatusError);
+  EXPECT_TRUE(everyFile(game).empty());
+  publishRelease(release, r);
+  ASSERT_EQ(run(), "1 2 2/1 3 4 5 8 8");
+  struct Refusal {
+    const char* name;
+    std::int64_t version;
+    const char* patcherIni;  // replaces patcher.ini when not null
+    const char* expires;     // an "expires" member when not null
+    const char* error;       // the start of the run's error
+  };
+  const std::string padding(kProfileMaxBytes, ';');
+  const Refusal refusals[] = {
+      {"older", 0, nullptr, nullptr, "The server sent an older version"},
+      {"below applying", 2, "[patch]\r\nversion=1\r\napplying=3\r\n", nullptr,
+       "The server sent an older version"},
+      {"expired", 3, "[patch]\r\nversion=1\r\n", "2020-01-01T00:00:00Z",
+       "The patch server is out of date"},
+      {"below an oversized record", 4, nullptr, nullptr, "The server sent an older version"},
+  };
+  for (const Refusal& refusal : refusals) {
+    SCOPED_TRACE(refusal.name);
+    if (refusal.patcherIni != nullptr) game.write("patcher.ini", refusal.patcherIni);
+    if (std::string(refusal.name) == "below an oversized record") {
+      game.write("patcher.ini", "[patch]\r\nversion=5\r\n" + padding);
+    }
+    r.version = refusal.version;
+    r.extraMembers =
+        refusal.expires == nullptr ? "" : std::string("\"expires\":\"") + refusal.expires + "\"";
+    publishRelease(release, r);
+    const auto before = everyFile(game);
+    const int requests = fileRequests(server);
+    run();
+    EXPECT_EQ(wideToUtf8(copyErrorText(state)).rfind(refusal.error, 0), 0u)
+        << wideToUtf8(copyErrorText(state));
+    EXPECT_TRUE(everyFile(game) == before);
+    EXPECT_EQ(fileRequests(server), requests);
+  }
+  // The oversized record is replaced once a run completes, keeping no more than the version.
+  r.version = 5;
+  r.extraMembers.clear();
+  publishRelease(release, r);
+  EXPECT_EQ(run(), "1 2 2/1 3 5 8 8");
+  EXPECT_EQ(game.read("patcher.ini"), "[patch]\r\nversion=5\r\n");
+}
+
+// A run that cannot record the version it completed (a volume that filled up) says so and is
+// not up to date; the version it began to apply stays the floor.
+TEST_F(UpdateRunTest, AVersionThatCannotBeRecordedIsAnError) {
+  Release r = firstRelease();
+  publishRelease(release, r);
+  UpdateSettings settings = testSettings(server, game);
+  // What stands in for the full volume: the record's temporary file cannot be made.
+  settings.afterSync = [this] { game.write("patcher.ini.ap_tmp/full", ""); };
+  runToEnd(state, settings);
+  EXPECT_EQ(state.phase.load(), kStatusError);
+  EXPECT_EQ(copyErrorText(state), L"Could not write file: " +
+                                      displayPath(normalizeGameDir(game.path())) + L"patcher.ini");
+  EXPECT_EQ(game.read("patcher.ini"), "[patch]\r\napplying=1\r\n");
+  EXPECT_TRUE(game.read("data/a.bin") == r.files[1].content);
 }
 
 TEST_F(UpdateRunTest, CancellingDuringADownloadEndsQuietly) {
@@ -363,7 +432,7 @@ TEST_F(UpdateRunTest, CancellingDuringADownloadEndsQuietly) {
   EXPECT_FALSE(game.exists("big.bin"));
   EXPECT_TRUE(temporaryFiles(game).empty());
   EXPECT_EQ(readCacheFile(game).count("small.txt"), 1u) << "finished downloads are remembered";
-  EXPECT_FALSE(game.exists("patcher.ini"));
+  EXPECT_FALSE(installedVersion(normalizeGameDir(game.path())).present);
 }
 
 TEST_F(UpdateRunTest, RequestsInFlightStayWithinTheCap) {
@@ -437,7 +506,7 @@ TEST_F(UpdateRunTest, CancellingWithManyRequestsInFlightLeavesNoTemporaryFile) {
   EXPECT_FALSE(state.running.load());
   EXPECT_EQ(copyErrorText(state), L"");
   EXPECT_TRUE(temporaryFiles(game).empty());
-  EXPECT_FALSE(game.exists("patcher.ini"));
+  EXPECT_FALSE(installedVersion(normalizeGameDir(game.path())).present);
   EXPECT_EQ(fileRequests(server), inFlight) << "no file is asked for after the cancel";
 }
 

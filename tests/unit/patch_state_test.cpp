@@ -155,21 +155,33 @@ TEST(PatchStateTest, InstalledVersion) {
   EXPECT_EQ(installedVersion(gameDir).value, 42);
 }
 
-TEST(PatchStateTest, WrittenVersionReadsBackAndKeepsTheRestOfTheFile) {
+// A run records the version it applies, then the one it completed, in one file replaced whole
+// that keeps the rest of its lines; the floor is the higher of the two.
+TEST(PatchStateTest, TheRecordReadsBackAndKeepsTheRestOfTheFile) {
   TempDir dir;
   const std::wstring gameDir = normalizeGameDir(dir.path());
-  writeInstalledVersion(gameDir, 7);
-  EXPECT_EQ(installedVersion(gameDir).value, 7);
   dir.write("patcher.ini", "[first]\r\nkey=value\r\n\r\n[patch]\r\nversion=3\r\nnote=kept\r\n");
-  writeInstalledVersion(gameDir, 12);
-  EXPECT_EQ(installedVersion(gameDir).value, 12);
-  const std::wstring ini = dir.file("patcher.ini");
-  EXPECT_EQ(readProfileString(ini, L"first", L"key", L""), L"value");
-  EXPECT_EQ(readProfileString(ini, L"patch", L"note", L""), L"kept");
-  writeProfileString(ini, L"new", L"k", L"v");
-  EXPECT_EQ(readProfileString(ini, L"new", L"k", L""), L"v");
-  EXPECT_EQ(readProfileString(ini, L"patch", L"version", L""), L"12");
-  EXPECT_EQ(readProfileString(ini, L"patch", L"absent", L"default"), L"default");
+  PatchRecord record = readPatchRecord(gameDir);
+  ASSERT_TRUE(recordApplying(gameDir, record, 7));
+  EXPECT_EQ(dir.read("patcher.ini"),
+            "[first]\r\nkey=value\r\n\r\n[patch]\r\nversion=3\r\nnote=kept\r\napplying=7\r\n");
+  const PatchRecord interrupted = readPatchRecord(gameDir);
+  EXPECT_EQ(interrupted.installed.value, 3);
+  EXPECT_EQ(versionFloor(interrupted).value, 7);
+  ASSERT_TRUE(recordCompleted(gameDir, record, 7));
+  EXPECT_EQ(dir.read("patcher.ini"),
+            "[first]\r\nkey=value\r\n\r\n[patch]\r\nversion=7\r\nnote=kept\r\n");
+  EXPECT_FALSE(readPatchRecord(gameDir).applying.present);
+
+  // Larger than a record can be: read from its start, and replaced by a fresh file that keeps
+  // the versions it named.
+  dir.write("patcher.ini", "[patch]\r\nversion=5\r\napplying=6\r\n" +
+                               std::string(kProfileMaxBytes, ';') + "\r\nversion=1\r\n");
+  record = readPatchRecord(gameDir);
+  EXPECT_TRUE(record.oversized);
+  EXPECT_EQ(versionFloor(record).value, 6);
+  ASSERT_TRUE(recordCompleted(gameDir, record, 6));
+  EXPECT_EQ(dir.read("patcher.ini"), "[patch]\r\nversion=6\r\n");
 }
 
 // An entry's hash is held as bytes, but spelled and compared exactly as the manifest wrote it:
