@@ -57,3 +57,8 @@ bool writeFileAtomically(const std::wstring& path, std::initializer_list<std::st
 // empty) otherwise, also for a FIFO or a device, which are never waited on. Nobody may write
 // the file while it is read.
 bool readWholeFile(const std::wstring& path, std::uint64_t limit, std::string& out);
+
+// The folder of an executable's path: up to and including its last "\" or "/", ".\" when it
+// has neither. moduleDirectory is the running executable's.
+std::wstring moduleDirectoryOf(std::wstring_view modulePath);
+std::wstring moduleDirectory();

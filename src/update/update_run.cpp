@@ -1,5 +1,5 @@
-// The update run. Sections: settings and game folder; parallel jobs; check phase; download
-// phase; apply phase; runUpdate; the run's thread (startUpdate, joinUpdate, cancelUpdate).
+// The update run. Sections: settings and game folder; check phase; download phase; apply
+// phase; runUpdate; the run's thread (startUpdate, joinUpdate, cancelUpdate).
 #include "update/update_run.h"
 
 #include <algorithm>
@@ -11,6 +11,7 @@
 
 #include "base/files.h"
 #include "base/folder_lock.h"
+#include "base/parallel.h"
 #include "base/paths.h"
 #include "base/sha256.h"
 #include "formats/json.h"
@@ -57,33 +58,6 @@ std::vector<std::wstring> fileServerUrls(const UpdateSettings& settings,
 }
 
 }  // namespace
-
-// ---- parallel jobs ----
-
-std::size_t workerCount(std::size_t count, std::size_t maxThreads) {
-  return std::min(count, std::max<std::size_t>(maxThreads, 1));
-}
-
-void runJobsInParallel(std::size_t count, const std::function<void(std::size_t)>& job,
-                       std::size_t maxThreads) {
-  if (count == 0) return;
-  std::atomic<std::size_t> next{0};
-  auto work = [&next, &job, count] {
-    for (std::size_t i = next.fetch_add(1); i < count; i = next.fetch_add(1)) job(i);
-  };
-  const std::size_t threads = workerCount(count, maxThreads);
-  std::vector<std::thread> extra;
-  extra.reserve(threads - 1);
-  for (std::size_t t = 1; t < threads; ++t) {
-    try {
-      extra.emplace_back(work);
-    } catch (const std::system_error&) {
-      break;  // fewer helpers; the jobs are still all done by those that exist
-    }
-  }
-  work();
-  for (std::thread& t : extra) t.join();
-}
 
 namespace {
 

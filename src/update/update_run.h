@@ -28,10 +28,3 @@ void runUpdate(LauncherState& state, bool repair, const UpdateSettings& settings
 void joinUpdate(LauncherState& state);
 // Asks the run to stop and waits for it: no temporary file is left behind.
 void cancelUpdate(LauncherState& state);
-
-// Runs job(i) for i in 0..count-1 on min(count, maxThreads) threads (the caller is one of
-// them), handing out indices in order from one atomic counter.
-void runJobsInParallel(std::size_t count, const std::function<void(std::size_t)>& job,
-                       std::size_t maxThreads = 4);
-// The number of threads runJobsInParallel uses for count jobs.
-std::size_t workerCount(std::size_t count, std::size_t maxThreads = 4);

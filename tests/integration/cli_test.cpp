@@ -237,7 +237,7 @@ TEST_F(CliFixture, AnExpiredManifestIsRefusedAndChangesNothing) {
   text.replace(stamp, 20, "2020-01-01T00:00:00Z");
   SecretKey key;
   std::string error;
-  ASSERT_TRUE(loadSecretKey(work.file("key.key"), key, error)) << error;
+  ASSERT_TRUE(parseSecretKeyFile(work.read("key.key"), key, error)) << error;
   std::uint8_t signature[kSignatureSize];
   ASSERT_TRUE(signMessage(key, text, signature, error)) << error;
   work.write("release/manifest.json", text);

@@ -10,6 +10,8 @@
 #include <vector>
 
 #include "base/http.h"
+#include "base/paths.h"
+#include "base/text.h"
 #include "i18n/strings.h"
 #include "test_release.h"
 #include "test_server.h"
@@ -101,14 +103,20 @@ inline FileEntry entryFor(const ReleaseFile& file) {
   return entry;
 }
 
-// Every ".ap_tmp" file below a folder.
+// The temporary sibling of a file, as the tests' UTF-8 paths write it.
+inline std::string temporaryOf(const std::string& path) {
+  return path + wideToUtf8(kTemporarySuffix);
+}
+
+// Every temporary file below a folder.
 inline std::vector<std::string> temporaryFiles(const TempDir& dir) {
   std::vector<std::string> found;
   std::error_code ec;
   for (auto it =
            std::filesystem::recursive_directory_iterator(std::filesystem::path(dir.path()), ec);
        it != std::filesystem::recursive_directory_iterator(); it.increment(ec)) {
-    if (it->path().extension() == ".ap_tmp") found.push_back(it->path().string());
+    if (it->path().extension() == std::filesystem::path(kTemporarySuffix))
+      found.push_back(it->path().string());
   }
   return found;
 }

@@ -1,10 +1,10 @@
-// patcher.ini on POSIX systems: the private-profile format (profile_text.cpp) on whole files,
+// patcher.ini on POSIX systems: the private-profile format (profile.cpp) on whole files,
 // replaced atomically.
 #include <string>
 
 #include "base/files.h"
 #include "base/paths.h"
-#include "update/patch_state.h"
+#include "update/profile.h"
 
 std::wstring readProfileString(const std::wstring& path, const std::wstring& section,
                                const std::wstring& key, const std::wstring& def) {

@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "base/files.h"
-#include "update/patch_state.h"
+#include "update/profile.h"
 
 namespace {
 
