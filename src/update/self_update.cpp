@@ -41,7 +41,7 @@ LauncherStep updateLauncher(LauncherState& state, const UpdateSettings& settings
   const std::string own = HashFile(exePath);
   if (own.empty() || entry.hash.is(own)) return LauncherStep::NotNeeded;
 
-  postPhase(state, kStatusSelfUpdate);
+  postPhase(state, kPhaseSelfUpdate);
   setCurrentItem(state, entryWidePath(entry));
   state.bytesTotal.store(entry.compressedSize);
   state.bytesDone.store(0);
@@ -76,7 +76,7 @@ LauncherStep updateLauncher(LauncherState& state, const UpdateSettings& settings
     return LauncherStep::Failed;
   }
   state.filesDone.store(1);
-  postPhase(state, kStatusRestart);
+  postPhase(state, kPhaseRestart);
   return LauncherStep::Replaced;
 }
 

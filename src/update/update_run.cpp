@@ -310,7 +310,7 @@ bool downloadFiles(LauncherState& state, const UpdateSettings& settings, FileSer
   }
   if (whole.empty() && chunked.entries.empty()) return true;
 
-  postPhase(state, kStatusDownloading);
+  postPhase(state, kPhaseDownloading);
   state.bytesDone.store(0);
   state.bytesTotal.store(total);
   state.filesTotal.store(static_cast<std::int32_t>(whole.size() + chunked.entries.size()));
@@ -547,7 +547,7 @@ void runUpdate(LauncherState& state, bool repair, const UpdateSettings& settings
     return;
   }
 
-  postPhase(state, kStatusConnecting);
+  postPhase(state, kPhaseConnecting);
   ChosenManifest chosen;
   if (chooseManifest(state, settings, run.gameDir, chosen) != StepResult::Ok) return;
   if (!acceptManifest(state, chosen, run.entries)) return;
@@ -565,7 +565,7 @@ void runUpdate(LauncherState& state, bool repair, const UpdateSettings& settings
   }
   if (state.cancel.load()) return;
 
-  postPhase(state, kStatusChecking);
+  postPhase(state, kPhaseChecking);
   {
     // The cache file (10 MB for 100,000 files) is read into a slot per entry, now that the
     // entries are known; a repair does not use it.
@@ -593,7 +593,7 @@ void runUpdate(LauncherState& state, bool repair, const UpdateSettings& settings
   }
   if (!downloadFiles(state, settings, servers, run)) return;
 
-  postPhase(state, kStatusApplying);
+  postPhase(state, kPhaseApplying);
   applyDeletions(root, run);
   removeChunkStaging(run.gameDir);
   if (run.previousRunInterrupted) removeTemporaries(root, run);
@@ -601,7 +601,7 @@ void runUpdate(LauncherState& state, bool repair, const UpdateSettings& settings
   writeInstalledVersion(run.gameDir, state.version.load());
   folderLock.setNote(kCompletedNote);
   setCurrentItem(state, std::wstring());
-  postPhase(state, kStatusReady);
+  postPhase(state, kPhaseReady);
 }
 
 // ---- the run's thread ----
@@ -627,7 +627,7 @@ bool startUpdate(LauncherState& state, bool repair, const UpdateSettings& settin
     state.worker = std::thread([&state, repair, settings] {
       runUpdate(state, repair, settings);
       state.running.store(false);
-      postStatus(state, state.phase.load(), 0);
+      notifyPhase(state, state.phase.load(), 0);
     });
   } catch (const std::system_error&) {
     state.running.store(false);

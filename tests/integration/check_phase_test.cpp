@@ -28,9 +28,9 @@ std::string name(int i) {
 struct HashJobCounter {
   LauncherState* state = nullptr;
   std::atomic<int> hashJobs{-1};
-  static void notify(void* context, int code, std::intptr_t lParam) {
+  static void notify(void* context, int phase, int detail) {
     auto* self = static_cast<HashJobCounter*>(context);
-    if (code == kStatusDownloading && lParam == 0) self->hashJobs = self->state->filesTotal.load();
+    if (phase == kPhaseDownloading && detail == 0) self->hashJobs = self->state->filesTotal.load();
   }
 };
 
@@ -51,7 +51,7 @@ TEST(CheckPhaseTest, ABigFolderIsDecidedAsOneScanInManifestOrderWould) {
   {
     LauncherState state;
     runToEnd(state, testSettings(server, game));
-    ASSERT_EQ(state.phase.load(), kStatusReady) << wideToUtf8(copyErrorText(state));
+    ASSERT_EQ(state.phase.load(), kPhaseReady) << wideToUtf8(copyErrorText(state));
   }
 
   // Missing ones at the batch edges, resized ones, same-size changes with a new time (hashed),
@@ -89,7 +89,7 @@ TEST(CheckPhaseTest, ABigFolderIsDecidedAsOneScanInManifestOrderWould) {
   settings.notify = &HashJobCounter::notify;
   settings.notifyContext = &counter;
   runToEnd(state, settings);
-  ASSERT_EQ(state.phase.load(), kStatusReady) << wideToUtf8(copyErrorText(state));
+  ASSERT_EQ(state.phase.load(), kPhaseReady) << wideToUtf8(copyErrorText(state));
 
   EXPECT_EQ(counter.hashJobs.load(), 2) << "only the rewritten files are read";
   EXPECT_EQ(fileRequests(server) - before,

@@ -1,5 +1,5 @@
 // What the engine's integration tests share: the HTTP session, settings aimed at a test
-// server and a game folder, and a recorder of the status codes a run posts.
+// server and a game folder, and a recorder of the phases a run posts.
 #pragma once
 #include <gtest/gtest.h>
 
@@ -26,16 +26,16 @@ inline void ensureHttpSession() {
   (void)opened;
 }
 
-// Every status code a run posts, in order, as text: "1 2 2/1 3 4 5 8 8".
-struct StatusRecorder {
+// Every phase a run posts, in order, as text (a detail after a slash): "1 2 2/1 3 4 5 8 8".
+struct PhaseRecorder {
   std::mutex mutex;
   std::vector<std::string> posts;
 
-  static void notify(void* context, int code, std::intptr_t lParam) {
-    auto* self = static_cast<StatusRecorder*>(context);
+  static void notify(void* context, int phase, int detail) {
+    auto* self = static_cast<PhaseRecorder*>(context);
     std::lock_guard<std::mutex> guard(self->mutex);
-    self->posts.push_back(lParam == 0 ? std::to_string(code)
-                                      : std::to_string(code) + "/" + std::to_string(lParam));
+    self->posts.push_back(detail == 0 ? std::to_string(phase)
+                                      : std::to_string(phase) + "/" + std::to_string(detail));
   }
   std::string sequence() {
     std::lock_guard<std::mutex> guard(mutex);
@@ -47,7 +47,7 @@ struct StatusRecorder {
 
 // Settings for a run against patchUrl into game, with short pauses.
 inline UpdateSettings testSettings(const std::wstring& patchUrl, const TempDir& game,
-                                   StatusRecorder* recorder = nullptr) {
+                                   PhaseRecorder* recorder = nullptr) {
   ensureHttpSession();
   UpdateSettings s;
   s.patchUrls = {patchUrl};
@@ -59,14 +59,14 @@ inline UpdateSettings testSettings(const std::wstring& patchUrl, const TempDir& 
   s.downloadRetryPauseMs = 20;
   s.oldLauncherPauseMs = 5;
   if (recorder != nullptr) {
-    s.notify = &StatusRecorder::notify;
+    s.notify = &PhaseRecorder::notify;
     s.notifyContext = recorder;
   }
   return s;
 }
 
 inline UpdateSettings testSettings(const TestServer& server, const TempDir& game,
-                                   StatusRecorder* recorder = nullptr) {
+                                   PhaseRecorder* recorder = nullptr) {
   return testSettings(server.patchUrl(), game, recorder);
 }
 
@@ -132,7 +132,7 @@ class GameRunTest : public ::testing::Test {
     server.serveFolder(release.path());
   }
   std::string run() {
-    StatusRecorder recorder;
+    PhaseRecorder recorder;
     LauncherState state;
     runToEnd(state, testSettings(server, game, &recorder));
     error = copyErrorText(state);
