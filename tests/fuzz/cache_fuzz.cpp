@@ -37,8 +37,12 @@ void removeFolder() {
 
 const std::wstring& gameDir() {
   static const std::wstring dir = [] {
-    char name[] = "/tmp/cache_fuzz.XXXXXX";
-    check(::mkdtemp(name) != nullptr, "no temporary folder");
+    // In memory where the system has such a folder: every write is synced, as a run syncs it.
+    char inMemory[] = "/dev/shm/cache_fuzz.XXXXXX";
+    char onDisk[] = "/tmp/cache_fuzz.XXXXXX";
+    const char* name = ::mkdtemp(inMemory);
+    if (name == nullptr) name = ::mkdtemp(onDisk);
+    check(name != nullptr, "no temporary folder");
     g_folder = name;
     std::atexit(removeFolder);
     return normalizeGameDir(utf8ToWide(name));
