@@ -41,11 +41,6 @@ wchar_t keyOf(wchar_t c) {
 
 }  // namespace
 
-wchar_t simpleUpperCase(wchar_t c) {
-  if (c < 0x80) return c >= L'a' && c <= L'z' ? static_cast<wchar_t>(c - L'a' + L'A') : c;
-  return upperOfNonAscii(c);
-}
-
 std::wstring nameKey(std::wstring_view name) {
   std::wstring key(name);
   for (wchar_t& c : key) c = keyOf(c);

@@ -6,9 +6,6 @@
 #include <string>
 #include <string_view>
 
-// The simple upper case of one character; the character itself when it has none.
-wchar_t simpleUpperCase(wchar_t c);
-
 // A key under which two names are equal exactly when NTFS takes them for one name: the simple
 // upper case of every character, with A to Z then lowered, so that a name in lower-case ASCII
 // (nearly every path of a game) is its own key.

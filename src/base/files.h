@@ -138,6 +138,8 @@ std::string nativePath(const std::wstring& path);
 // A path of the engine ("data\\maps\\a.bin") as the system writes it, for messages.
 std::wstring displayPath(const std::wstring& enginePath);
 
-// The folder of the running executable, with a trailing separator, and its full path.
-std::wstring moduleDirectory();
+// The running program: its full path (its folder: moduleDirectory in paths.h), and its
+// arguments after its own name, as wide strings (the UTF-16 command line on Windows, so that
+// any file name survives; argv converted from UTF-8 elsewhere).
 std::wstring modulePath();
+std::vector<std::wstring> commandLineArguments(int argc, char** argv);

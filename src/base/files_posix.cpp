@@ -422,7 +422,7 @@ void FileHandle::close() {
   }
 }
 
-// --- The executable's own path -------------------------------------------------------------
+// --- The running program's path and arguments -----------------------------------------------
 
 std::wstring modulePath() {
   std::vector<char> buffer(PATH_MAX);
@@ -438,13 +438,6 @@ std::wstring modulePath() {
   return {};
 }
 
-std::wstring moduleDirectory() {
-  const std::wstring path = modulePath();
-  const auto separator = path.find_last_of(L"\\/");
-  if (separator == std::wstring::npos) return L".\\";
-  return path.substr(0, separator + 1);
-}
-
 std::wstring displayPath(const std::wstring& enginePath) {
   std::wstring out = enginePath;
   std::replace(out.begin(), out.end(), L'\\', L'/');
@@ -457,4 +450,10 @@ std::string nativePath(const std::wstring& path) {
     if (c == L'\\') c = L'/';
   }
   return wideToUtf8(converted);
+}
+
+std::vector<std::wstring> commandLineArguments(int argc, char** argv) {
+  std::vector<std::wstring> out;
+  for (int i = 1; i < argc; ++i) out.push_back(utf8ToWide(argv[i]));
+  return out;
 }

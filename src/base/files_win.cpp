@@ -1,8 +1,10 @@
 // The file layer on Windows.
 //
 // Sections: path form and error mapping; attributes and directories; moves and deletion;
-// FileHandle; the executable's own path.
+// FileHandle; the running program's path and arguments.
 #include <windows.h>
+// shellapi.h needs the types of windows.h.
+#include <shellapi.h>
 
 #include <algorithm>
 
@@ -465,7 +467,7 @@ void FileHandle::close() {
   }
 }
 
-// --- The executable's own path -------------------------------------------------------------
+// --- The running program's path and arguments -----------------------------------------------
 
 std::wstring modulePath() {
   std::wstring buffer(MAX_PATH, L'\0');
@@ -484,9 +486,12 @@ std::wstring modulePath() {
 
 std::wstring displayPath(const std::wstring& enginePath) { return enginePath; }
 
-std::wstring moduleDirectory() {
-  const std::wstring path = modulePath();
-  const auto separator = path.find_last_of(L"\\/");
-  if (separator == std::wstring::npos) return L".\\";
-  return path.substr(0, separator + 1);
+std::vector<std::wstring> commandLineArguments(int, char**) {
+  std::vector<std::wstring> out;
+  int count = 0;
+  LPWSTR* args = CommandLineToArgvW(GetCommandLineW(), &count);
+  if (args == nullptr) return out;
+  for (int i = 1; i < count; ++i) out.emplace_back(args[i]);
+  LocalFree(args);
+  return out;
 }

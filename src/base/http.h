@@ -1,6 +1,7 @@
-// HTTP GET of an absolute URL, the body streamed to a sink chunk by chunk (at most one
-// 256 KiB chunk in memory per request). WinHTTP on Windows (http_win.cpp), libcurl on Linux
-// (http_posix.cpp); one process-wide session opened by httpOpenSession.
+// HTTP GET of an absolute URL, the body streamed to a sink chunk by chunk (at most one receive
+// buffer in memory per request: 256 KiB with WinHTTP, 128 KiB with libcurl). WinHTTP on Windows
+// (http_win.cpp), libcurl on Linux (http_posix.cpp); one process-wide session opened by
+// httpOpenSession.
 #pragma once
 #include <atomic>
 #include <cstdint>

@@ -170,7 +170,7 @@ size_t onBody(char* data, size_t size, size_t count, void* user) {
   if (length == 0) return 0;
   t->bodyBytes += length;
   try {
-    // length is at most the receive buffer (256 KiB), so it fits the sink's 32-bit count.
+    // length is at most the receive buffer (128 KiB), so it fits the sink's 32-bit count.
     if (!(*t->sink)(reinterpret_cast<const std::uint8_t*>(data),
                     static_cast<std::uint32_t>(length))) {
       t->sinkStopped = true;

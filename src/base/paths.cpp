@@ -255,3 +255,11 @@ bool readFileStart(const std::wstring& path, std::uint64_t limit, std::string& o
   out = std::move(bytes);
   return true;
 }
+
+std::wstring moduleDirectoryOf(std::wstring_view modulePath) {
+  const std::size_t at = modulePath.find_last_of(L"\\/");
+  return at == std::wstring_view::npos ? std::wstring(L".\\")
+                                       : std::wstring(modulePath.substr(0, at + 1));
+}
+
+std::wstring moduleDirectory() { return moduleDirectoryOf(modulePath()); }

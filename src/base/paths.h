@@ -71,3 +71,8 @@ bool readWholeFile(const std::wstring& path, std::uint64_t limit, std::string& o
 // Reads the first limit bytes of a regular file (all of a shorter one) into out, never through
 // a link; more tells whether the file holds more. False (and out empty) when it cannot be read.
 bool readFileStart(const std::wstring& path, std::uint64_t limit, std::string& out, bool& more);
+
+// The folder of an executable's path: up to and including its last "\" or "/", ".\" when it
+// has neither. moduleDirectory is the running executable's.
+std::wstring moduleDirectoryOf(std::wstring_view modulePath);
+std::wstring moduleDirectory();

@@ -1,13 +1,8 @@
-// What quillmark-update needs from the system (console_posix.cpp, console_win.cpp): its
-// arguments, the console, the system's language, and Ctrl+C.
+// What quillmark-update needs from the system (console_posix.cpp, console_win.cpp): the
+// console, the system's language, and Ctrl+C (its arguments: commandLineArguments of files.h).
 #pragma once
 #include <cstddef>
 #include <string>
-#include <vector>
-
-// The arguments after the program's name (UTF-8 converted on POSIX; the UTF-16 command line on
-// Windows, so that any folder name survives).
-std::vector<std::wstring> commandLineArguments(int argc, char** argv);
 
 // Console set-up before anything is written: on POSIX a closed output pipe must not kill the
 // process in the middle of a run (SIGPIPE is ignored).

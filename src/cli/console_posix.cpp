@@ -30,12 +30,6 @@ void writeTo(std::FILE* stream, const std::wstring& text) {
 
 }  // namespace
 
-std::vector<std::wstring> commandLineArguments(int argc, char** argv) {
-  std::vector<std::wstring> out;
-  for (int i = 1; i < argc; ++i) out.push_back(utf8ToWide(argv[i]));
-  return out;
-}
-
 void prepareConsole() { ::signal(SIGPIPE, SIG_IGN); }
 
 void writeOut(const std::wstring& text) { writeTo(stdout, text); }

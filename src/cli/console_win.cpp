@@ -1,7 +1,5 @@
 // Windows side of console.h.
 #include <windows.h>
-// shellapi.h needs the types of windows.h.
-#include <shellapi.h>
 
 #include <atomic>
 #include <cstdio>
@@ -49,16 +47,6 @@ void writeTo(DWORD which, std::FILE* stream, const std::wstring& text) {
 }
 
 }  // namespace
-
-std::vector<std::wstring> commandLineArguments(int, char**) {
-  std::vector<std::wstring> out;
-  int count = 0;
-  LPWSTR* args = CommandLineToArgvW(GetCommandLineW(), &count);
-  if (args == nullptr) return out;
-  for (int i = 1; i < count; ++i) out.emplace_back(args[i]);
-  LocalFree(args);
-  return out;
-}
 
 // Consoles get UTF-16 through WriteConsoleW, so the console's code page (which would outlive
 // this process) is left alone.

@@ -1,4 +1,5 @@
 // quillmark-update: the update engine without a window (see update_command.h).
+#include "base/files.h"
 #include "cli/console.h"
 #include "cli/update_command.h"
 

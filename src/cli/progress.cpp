@@ -56,20 +56,20 @@ void SpeedMeter::update(int newPhase, std::uint64_t bytes, std::uint64_t nowMs) 
 
 std::wstring phaseText(int phase) {
   switch (phase) {
-    case kStatusVerifying:
+    case kPhaseVerifying:
       return uiText(kStrVerifying);
-    case kStatusChecking:
+    case kPhaseChecking:
       return uiText(kStrCheckingLower);
-    case kStatusDownloading:
+    case kPhaseDownloading:
       return uiText(kStrDownloading);
-    case kStatusApplying:
+    case kPhaseApplying:
       return uiText(kStrApplying);
-    case kStatusSelfUpdate:
-    case kStatusRestart:
+    case kPhaseSelfUpdate:
+    case kPhaseRestart:
       return uiText(kStrUpdatingLauncher);
-    case kStatusReady:
+    case kPhaseReady:
       return uiText(kStrUpToDate);
-    case kStatusError:
+    case kPhaseError:
       return uiText(kStrError);
     default:
       return uiText(kStrConnecting);
@@ -77,7 +77,7 @@ std::wstring phaseText(int phase) {
 }
 
 bool phaseHasProgress(int phase) {
-  return phase == kStatusChecking || phase == kStatusDownloading || phase == kStatusSelfUpdate;
+  return phase == kPhaseChecking || phase == kPhaseDownloading || phase == kPhaseSelfUpdate;
 }
 
 std::wstring byteText(std::uint64_t bytes) {

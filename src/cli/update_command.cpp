@@ -1,4 +1,4 @@
-// quillmark-update's run. Sections: the status posts (what the engine's notify hook hands
+// quillmark-update's run. Sections: the phase posts (what the engine's notify hook hands
 // over), the display (redrawn line or plain lines), runUpdateCommand.
 #include "cli/update_command.h"
 
@@ -31,13 +31,13 @@ std::uint64_t nowMs() {
                                         .count());
 }
 
-// ---- the status posts ----
+// ---- the phase posts ----
 
-// One status code with the counters as they were when it was posted: the engine resets them
+// One phase with the counters as they were when it was posted: the engine resets them
 // right after posting a new phase, so this is the only exact record of how a phase ended.
 struct Post {
-  int code = 0;
-  std::intptr_t lParam = 0;
+  int phase = 0;
+  int detail = 0;
   std::uint64_t bytesDone = 0;
   std::uint64_t bytesTotal = 0;
   std::int32_t filesDone = 0;
@@ -53,11 +53,11 @@ struct PostQueue {
   std::condition_variable wake;
   std::vector<Post> posts;
 
-  static void notify(void* context, int code, std::intptr_t lParam) {
+  static void notify(void* context, int phase, int detail) {
     auto* self = static_cast<PostQueue*>(context);
     Post p;
-    p.code = code;
-    p.lParam = lParam;
+    p.phase = phase;
+    p.detail = detail;
     p.bytesDone = self->state->bytesDone.load();
     p.bytesTotal = self->state->bytesTotal.load();
     p.filesDone = self->state->filesDone.load();
@@ -89,7 +89,7 @@ class Display {
   // A phase change: the phase that ends gets its closing line when it counted anything, the
   // new one its heading (plain output).
   void phaseChanged(const Post& post) {
-    if (post.code == phase_ || post.lParam != 0) return;
+    if (post.phase == phase_ || post.detail != 0) return;
     if (phaseHasProgress(phase_) && post.bytesTotal > 0) {
       ProgressSnapshot last;
       last.phase = phase_;
@@ -102,12 +102,12 @@ class Display {
           ms > 0 ? static_cast<double>(post.bytesDone) * 1000.0 / static_cast<double>(ms) : 0.0;
       printLine(progressLine(last, average, false));
     }
-    phase_ = post.code;
+    phase_ = post.phase;
     phaseStartMs_ = post.atMs;
     lastPlainMs_ = post.atMs;
     // The end of a run is reported by its result, not by a heading.
-    if (!terminal_ && post.code != kStatusReady && post.code != kStatusError) {
-      printLine(phaseText(post.code));
+    if (!terminal_ && post.phase != kPhaseReady && post.phase != kPhaseError) {
+      printLine(phaseText(post.phase));
     }
   }
 
@@ -117,7 +117,7 @@ class Display {
     ProgressSnapshot s = takeSnapshot(state);
     // A phase whose post has not been handled yet waits for it; the end of a run is shown by
     // its result.
-    if (s.phase != phase_ || s.phase == kStatusReady || s.phase == kStatusError) return;
+    if (s.phase != phase_ || s.phase == kPhaseReady || s.phase == kPhaseError) return;
     s.currentItem = displayPath(s.currentItem);
     const std::uint64_t now = nowMs();
     meter_.update(s.phase, s.bytesDone, now);
@@ -239,12 +239,12 @@ int runUpdateCommand(const std::vector<std::wstring>& args) {
   httpCloseSession();
 
   const int phase = state.phase.load();
-  if (phase == kStatusReady) {
+  if (phase == kPhaseReady) {
     writeOut(uiText(kStrUpToDate) + std::wstring(L" - ") + uiText(kStrVersion) + L" " +
              std::to_wstring(state.version.load()) + L"\n");
     return kExitUpToDate;
   }
-  if (phase == kStatusError) {
+  if (phase == kPhaseError) {
     writeErr(uiText(kStrError) + std::wstring(L": ") + copyErrorText(state) + L"\n");
     return kExitFailed;
   }

@@ -56,10 +56,3 @@ std::vector<PublicKey> builtInPublicKeys() {
   }
   return keys;
 }
-
-int verifyManifestSignature(const std::uint8_t* signature, const std::uint8_t* message,
-                            std::size_t length) {
-  return verifyUnderAnyKey(builtInPublicKeys(), signature, message, length) >= 0 ? 0 : -1;
-}
-
-bool publicKeyConfigured() { return anyKeyConfigured(builtInPublicKeys()); }

@@ -28,11 +28,3 @@ int verifyUnderAnyKey(const std::vector<PublicKey>& publicKeys, const std::uint8
 bool anyKeyConfigured(const std::vector<PublicKey>& publicKeys);
 // The keys built into the launcher (none in a build without a configured key).
 std::vector<PublicKey> builtInPublicKeys();
-
-// The check under the keys built into the launcher (any of them): 0 when valid, -1 otherwise,
-// and -1 for every input when the build has no configured key.
-int verifyManifestSignature(const std::uint8_t* signature, const std::uint8_t* message,
-                            std::size_t length);
-
-// False when the build has no configured key.
-bool publicKeyConfigured();

@@ -300,14 +300,14 @@ std::wstring linkAddress(Shell& shell, const std::string& key) {
 void playAction(Shell& shell) {
   UiState& ui = shell.ui;
   const int phase = shell.state->phase.load();
-  if (phase == kStatusError) {
+  if (phase == kPhaseError) {
     ui.launchMessage.clear();
     resetSpeed(shell);
     shell.host.startRun(shell.host.self, false);
     shell.host.repaint(shell.host.self);
     return;
   }
-  if (phase != kStatusReady) return;
+  if (phase != kPhaseReady) return;
 
   const std::wstring path = gameExecutablePath(*shell.state, shell.gameDir);
   if (!fileExists(path)) {

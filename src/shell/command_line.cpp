@@ -41,17 +41,6 @@ std::wstring folderOfPath(std::wstring_view path) {
   return at == std::wstring_view::npos ? std::wstring() : std::wstring(path.substr(0, at + 1));
 }
 
-std::wstring fileNameOfPath(std::wstring_view path) {
-  const std::size_t at = path.find_last_of(L"\\/");
-  return std::wstring(at == std::wstring_view::npos ? path : path.substr(at + 1));
-}
-
-std::wstring moduleDirectoryOf(std::wstring_view path) {
-  const std::size_t at = path.find_last_of(L"\\/");
-  return at == std::wstring_view::npos ? std::wstring(L".\\")
-                                       : std::wstring(path.substr(0, at + 1));
-}
-
 std::wstring processCommandLine(std::wstring_view executable, std::wstring_view arguments) {
   std::wstring line = L"\"";
   line += executable;

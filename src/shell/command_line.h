@@ -27,11 +27,6 @@ int decimalPrefix(std::wstring_view text);
 // A path up to and including its last "\" (the working folder a program is started in);
 // empty when it has none.
 std::wstring folderOfPath(std::wstring_view path);
-// The part of a path after its last "\" or "/".
-std::wstring fileNameOfPath(std::wstring_view path);
-// The launcher's folder from its executable's path: up to and including the last "\" or "/",
-// ".\" when there is neither.
-std::wstring moduleDirectoryOf(std::wstring_view path);
 // The command line of a started program: the executable in double quotes, then one blank and
 // the arguments when there are any.
 std::wstring processCommandLine(std::wstring_view executable, std::wstring_view arguments);

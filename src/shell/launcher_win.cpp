@@ -3,7 +3,7 @@
 //   process values     launcherProcess, launcherState
 //   dpi                windowDpi, systemDpi (looked up in user32 at run time)
 //   host               the ShellHost calls: repaint, capture, window, shell, runs, restart
-//   window procedure   creation, destruction, size, paint, input, timers, dpi, status
+//   window procedure   creation, destruction, size, paint, input, timers, dpi, phases
 #include "shell/launcher_win.h"  // first: it brings <windows.h>
 
 #include <dwmapi.h>
@@ -95,10 +95,10 @@ void hostSetSettingsPoll(void*, bool on) {
 }
 bool hostIsGameRunning(void*, const std::wstring& executable) { return isGameRunning(executable); }
 
-// The update thread's status codes become posted messages; it never waits for the window.
-void postToWindow(void* window, int code, std::intptr_t lParam) {
-  PostMessageW(static_cast<HWND>(window), WM_LAUNCHER_STATUS, static_cast<WPARAM>(code),
-               static_cast<LPARAM>(lParam));
+// The update thread's phases become posted messages; it never waits for the window.
+void postToWindow(void* window, int phase, int detail) {
+  PostMessageW(static_cast<HWND>(window), WM_LAUNCHER_PHASE, static_cast<WPARAM>(phase),
+               static_cast<LPARAM>(detail));
 }
 
 // ---- window procedure helpers
@@ -290,8 +290,8 @@ LRESULT CALLBACK windowProcedure(HWND window, UINT message, WPARAM wParam, LPARA
                    SWP_NOZORDER | SWP_NOACTIVATE);
       return 0;
     }
-    case WM_LAUNCHER_STATUS:
-      onLauncherStatus(shell(), static_cast<int>(wParam), static_cast<std::intptr_t>(lParam));
+    case WM_LAUNCHER_PHASE:
+      onLauncherPhase(shell(), static_cast<int>(wParam), static_cast<int>(lParam));
       updateTaskbar();
       return 0;
     default:

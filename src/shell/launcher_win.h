@@ -6,7 +6,7 @@
 #include "shell/shell.h"
 #include "update/update_settings.h"
 
-inline constexpr UINT WM_LAUNCHER_STATUS = WM_APP + 1;
+inline constexpr UINT WM_LAUNCHER_PHASE = WM_APP + 1;
 inline constexpr const wchar_t* kWindowClass = L"QuillmarkResselLauncher";
 inline constexpr const wchar_t* kWindowTitle = L"Quillmark";
 inline constexpr const wchar_t* kMutexName =
@@ -22,7 +22,7 @@ struct LauncherProcess {
   HANDLE singleInstanceMutex = nullptr;
   float dpi = 96.0f;
   // What every update run is given (patch address, key, the window as the target of its
-  // status messages).
+  // phase messages).
   UpdateSettings settings;
   Shell shell;
 };

@@ -1,4 +1,4 @@
-// Status messages of the update run, the frame tick and the frame's view.
+// Phase messages of the update run, the frame tick and the frame's view.
 #include "shell/shell.h"
 
 #include <cstdlib>
@@ -19,17 +19,17 @@ void copyNewsToUi(Shell& shell) {
   shell.ui.uiNews.swap(copy);
 }
 
-void onLauncherStatus(Shell& shell, int code, std::intptr_t lParam) {
-  if (code == kStatusVerifying && lParam == kManifestAccepted) {
+void onLauncherPhase(Shell& shell, int phase, int detail) {
+  if (phase == kPhaseVerifying && detail == kManifestAccepted) {
     copyNewsToUi(shell);
     shell.ui.news.selected = 0;
-  } else if (code == kStatusDownloading) {
+  } else if (phase == kPhaseDownloading) {
     resetSpeed(shell);
   }
   shell.host.repaint(shell.host.self);
 
   // The run that put a new launcher in place has ended: hand over to it.
-  if (!shell.state->running.load() && shell.state->phase.load() == kStatusRestart &&
+  if (!shell.state->running.load() && shell.state->phase.load() == kPhaseRestart &&
       !shell.ui.restarting) {
     shell.ui.restarting = true;
     shell.host.restartLauncher(shell.host.self);
@@ -126,7 +126,7 @@ SettingsPagesView makeSettingsView(Shell& shell) {
     settings.notice = SaveNotice::None;
   }
   view.notice = settings.notice;
-  view.canPlay = shell.state->phase.load() == kStatusReady && !shell.state->running.load();
+  view.canPlay = shell.state->phase.load() == kPhaseReady && !shell.state->running.load();
   return view;
 }
 

@@ -1,6 +1,6 @@
 // The launcher window's own state and logic, apart from Windows: what the window procedure
 // keeps between messages (UiState), what it asks of the platform (ShellHost), and the
-// handlers that turn status messages, frame ticks, mouse and keyboard into state changes and
+// handlers that turn phase messages, frame ticks, mouse and keyboard into state changes and
 // actions. launcher_win.cpp feeds them from the window procedure; tests feed them directly.
 //
 //   UiState           scale, animation clock, speed meter, news copy, launch message, and the
@@ -9,7 +9,7 @@
 //   ShellHost         the platform's side: repaint, capture, window, shell, runs, game start,
 //                     the save notice's timer, the settings poll, whether the game runs
 //   Shell             the three together with the Launcher state and the last frame's output
-//   status and tick   onLauncherStatus (news copy, speed reset, restart check), onFrameTick,
+//   phase and tick    onLauncherPhase (news copy, speed reset, restart check), onFrameTick,
 //                     onSettingsPoll
 //   input             hit test, caption hit test, cursor, mouse, wheel, keys
 //   actions           dispatchAction, openLink, playAction, the settings pages' opening and
@@ -145,12 +145,12 @@ struct Shell {
   const FrameOutput* frame = nullptr;
 };
 
-// ---- status messages and the frame tick
+// ---- phase messages and the frame tick
 
-// A status message of the update run (code, lParam): copies the news when the manifest was
+// A phase message of the update run (phase, detail): copies the news when the manifest was
 // accepted, resets the speed meter when downloading starts, repaints, then restarts the
-// launcher when the run has ended in kStatusRestart.
-void onLauncherStatus(Shell& shell, int code, std::intptr_t lParam);
+// launcher when the run has ended in kPhaseRestart.
+void onLauncherPhase(Shell& shell, int phase, int detail);
 // The 33 ms tick: animation clock, speed meter, repaint; stops the timer without a run.
 void onFrameTick(Shell& shell);
 // The settings pages' tick, once a second while they are open: whether the game client runs,
@@ -211,6 +211,6 @@ void openLink(Shell& shell, const std::wstring& address);
 // The address of a link key: the manifest's when it has a non-empty one; "site" and "news"
 // fall back to the web site's root; other keys to "".
 std::wstring linkAddress(Shell& shell, const std::string& key);
-// Play when ready (kStatusReady), retry after an error (kStatusError), nothing while a run goes
+// Play when ready (kPhaseReady), retry after an error (kPhaseError), nothing while a run goes
 // on.
 void playAction(Shell& shell);

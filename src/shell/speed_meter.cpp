@@ -9,7 +9,7 @@ void resetSpeedMeter(SpeedMeter& meter, std::uint64_t now) {
 }
 
 void sampleSpeed(SpeedMeter& meter, int phase, std::uint64_t bytes, std::uint64_t now) {
-  if (phase != kStatusDownloading) {
+  if (phase != kPhaseDownloading) {
     meter.lastBytes = bytes;
     meter.lastTick = now;
     return;

@@ -12,7 +12,7 @@ struct SpeedMeter {
 // Speed 0, last byte count 0, last tick now (a run or its download phase begins).
 void resetSpeedMeter(SpeedMeter& meter, std::uint64_t now);
 
-// One frame tick. Downloading (kStatusDownloading): once 500 ms have passed since the last sample,
+// One frame tick. Downloading (kPhaseDownloading): once 500 ms have passed since the last sample,
 // the new sample ((bytes - lastBytes) per second, 0 when the counter went backwards) becomes the
 // speed when there is none yet, else 0.3 of it joins 0.7 of the old speed. Other phases only
 // follow the counter and keep the speed.

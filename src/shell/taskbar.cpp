@@ -6,15 +6,15 @@
 
 TaskbarProgress taskbarProgress(int phase, bool running, std::uint64_t bytesDone,
                                 std::uint64_t bytesTotal) {
-  if (phase == kStatusError) return {TaskbarMode::Error, 1000};
-  if (phase == kStatusReady) return {};
-  // A finished run hands over to the new launcher in kStatusRestart; any other end (a cancelled
+  if (phase == kPhaseError) return {TaskbarMode::Error, 1000};
+  if (phase == kPhaseReady) return {};
+  // A finished run hands over to the new launcher in kPhaseRestart; any other end (a cancelled
   // run) leaves nothing to show.
   if (!running)
-    return phase == kStatusRestart ? TaskbarProgress{TaskbarMode::Indeterminate, 0}
-                                   : TaskbarProgress{};
+    return phase == kPhaseRestart ? TaskbarProgress{TaskbarMode::Indeterminate, 0}
+                                  : TaskbarProgress{};
   const bool counted =
-      phase == kStatusChecking || phase == kStatusDownloading || phase == kStatusSelfUpdate;
+      phase == kPhaseChecking || phase == kPhaseDownloading || phase == kPhaseSelfUpdate;
   if (!counted || bytesTotal == 0) return {TaskbarMode::Indeterminate, 0};
   const std::uint64_t done = std::min(bytesDone, bytesTotal);
   // done * 1000 cannot overflow for any real size; the division keeps it exact otherwise.

@@ -102,9 +102,7 @@ void reportTestStatus(const Shell& shell, void* window) {
   std::string text = numbers;
   // The status title of the main screen for that phase.
   const int phase = state.phase.load();
-  const int title = phase == kStatusReady   ? kStrReadyToPlay
-                    : phase == kStatusError ? kStrError
-                                            : -1;
+  const int title = phase == kPhaseReady ? kStrReadyToPlay : phase == kPhaseError ? kStrError : -1;
   text += "title=" + (title < 0 ? std::string() : wideToUtf8(uiText(title))) + "\n";
   text += "message=" + wideToUtf8(ui.launchMessage) + "\n";
   text += "error=" + wideToUtf8(copyErrorText(state)) + "\n";

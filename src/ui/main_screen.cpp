@@ -24,20 +24,20 @@ std::wstring widen(const char* ascii) {
 
 int statusTitleId(int phase) {
   switch (phase) {
-    case kStatusVerifying:
+    case kPhaseVerifying:
       return kStrVerifying;
-    case kStatusChecking:
+    case kPhaseChecking:
       return kStrChecking;
-    case kStatusDownloading:
+    case kPhaseDownloading:
       return kStrUpdating;
-    case kStatusApplying:
+    case kPhaseApplying:
       return kStrApplying;
-    case kStatusSelfUpdate:
-    case kStatusRestart:
+    case kPhaseSelfUpdate:
+    case kPhaseRestart:
       return kStrUpdatingLauncher;
-    case kStatusReady:
+    case kPhaseReady:
       return kStrReadyToPlay;
-    case kStatusError:
+    case kPhaseError:
       return kStrError;
     default:
       return kStrConnecting;
@@ -47,11 +47,11 @@ int statusTitleId(int phase) {
 // The text after the status title's bullet; empty draws neither bullet nor text.
 std::wstring statusMessage(const MainScreenView& v) {
   if (!v.launchMessage.empty()) return v.launchMessage;
-  if (v.phase == kStatusError) return v.errorText;
+  if (v.phase == kPhaseError) return v.errorText;
   const bool itemPhase =
-      v.phase == kStatusChecking || v.phase == kStatusDownloading || v.phase == kStatusSelfUpdate;
+      v.phase == kPhaseChecking || v.phase == kPhaseDownloading || v.phase == kPhaseSelfUpdate;
   if (v.running && itemPhase && !v.currentItem.empty()) {
-    const int verb = v.phase == kStatusChecking ? kStrCheckingLower : kStrDownloading;
+    const int verb = v.phase == kPhaseChecking ? kStrCheckingLower : kStrDownloading;
     return std::wstring(uiText(verb)) + L" " + v.currentItem;
   }
   return std::wstring();
@@ -105,13 +105,13 @@ std::wstring timeLeftText(double seconds) {
 void paintStatusArea(Canvas& c, const MainScreenView& v) {
   const float top = kStatusTop;
   float fraction = 0.0f;
-  if (v.phase == kStatusReady) {
+  if (v.phase == kPhaseReady) {
     fraction = 1.0f;
   } else if (v.bytesTotal > 0) {
     fraction = std::min(static_cast<float>(v.bytesDone) / static_cast<float>(v.bytesTotal), 1.0f);
   }
-  const bool error = v.phase == kStatusError || !v.launchMessage.empty();
-  const bool ready = !v.running && (v.phase == kStatusReady || v.phase == kStatusError);
+  const bool error = v.phase == kPhaseError || !v.launchMessage.empty();
+  const bool ready = !v.running && (v.phase == kPhaseReady || v.phase == kPhaseError);
 
   fillRect(c, kStatusArea, colours::Panel, 0.92f);
   fillRect(c, {kStatusArea.left, top, kStatusArea.right, top + 1.0f}, colours::Peach, 0.08f);
@@ -122,9 +122,9 @@ void paintStatusArea(Canvas& c, const MainScreenView& v) {
            {36.0f, top + 20.0f, 160.0f, top + 92.0f});
 
   const std::wstring title = uiText(statusTitleId(v.phase));
-  const std::uint32_t titleColour = error                     ? colours::ErrorRed
-                                    : v.phase == kStatusReady ? colours::ReadyGreen
-                                                              : colours::Gold;
+  const std::uint32_t titleColour = error                    ? colours::ErrorRed
+                                    : v.phase == kPhaseReady ? colours::ReadyGreen
+                                                             : colours::Gold;
   const float titleWidth = measureText(c, title, TextFormat::Bold11_5, 10000.0f).width;
   drawText(c, title, TextFormat::Bold11_5, titleColour, 1.0f,
            {160.0f, top + 26.0f, 160.0f + titleWidth + 4.0f, top + 44.0f});
@@ -140,7 +140,7 @@ void paintStatusArea(Canvas& c, const MainScreenView& v) {
 
   // Speed and time left only while they mean something: no division by a speed of zero and no
   // negative time once the counters meet.
-  if (v.running && v.phase == kStatusDownloading && v.speed > 1.0f && v.bytesDone < v.bytesTotal) {
+  if (v.running && v.phase == kPhaseDownloading && v.speed > 1.0f && v.bytesDone < v.bytesTotal) {
     const double seconds = static_cast<double>(v.bytesTotal - v.bytesDone) / v.speed;
     const std::wstring timeText = timeLeftText(seconds);
     const float wt = measureText(c, timeText, TextFormat::Regular11_5, 10000.0f).width;
@@ -153,7 +153,7 @@ void paintStatusArea(Canvas& c, const MainScreenView& v) {
              {x, top + 27.0f, x + ws + 2.0f, top + 44.0f});
     drawText(c, L"\uE896", TextFormat::Icons10, colours::Gold, 1.0f,
              {x - 18.0f, top + 26.0f, x - 4.0f, top + 44.0f});
-  } else if (v.phase == kStatusReady && v.version > 0) {
+  } else if (v.phase == kPhaseReady && v.version > 0) {
     drawText(c, std::wstring(uiText(kStrVersion)) + L" " + std::to_wstring(v.version),
              TextFormat::Regular11_5, colours::SecondaryText, 1.0f,
              {160.0f, top + 28.0f, 770.0f, top + 44.0f}, HAlign::Trailing);
@@ -187,8 +187,8 @@ void paintStatusArea(Canvas& c, const MainScreenView& v) {
              {160.0f, top + 70.0f, 770.0f, top + 88.0f});
   }
 
-  const wchar_t* label = (v.phase == kStatusError && !v.running) ? uiText(kStrRetry)
-                         : ready                                 ? uiText(kStrPlay)
-                                                                 : uiText(kStrWait);
+  const wchar_t* label = (v.phase == kPhaseError && !v.running) ? uiText(kStrRetry)
+                         : ready                                ? uiText(kStrPlay)
+                                                                : uiText(kStrWait);
   primaryButton(c, kActionPlay, label, TextFormat::Bold22Centred, ready, kMainButtonRect);
 }

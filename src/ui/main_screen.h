@@ -11,7 +11,7 @@
 // What one frame of the main screen shows. The counters and texts come from the Launcher state
 // (readMainScreenView); launchMessage, speed and clock belong to the window.
 struct MainScreenView {
-  int phase = kStatusNone;
+  int phase = kPhaseNone;
   bool running = false;
   std::uint64_t bytesDone = 0;
   std::uint64_t bytesTotal = 0;

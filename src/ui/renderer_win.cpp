@@ -16,6 +16,7 @@
 
 #include <utility>
 
+#include "base/paths.h"
 #include "ui/icons.h"
 
 namespace renderer {
@@ -517,7 +518,7 @@ bool paintFrameToPixels(const FrameView& view, unsigned width, unsigned height, 
 bool writePng(const std::wstring& path, unsigned width, unsigned height,
               const std::vector<std::uint32_t>& pixels) {
   if (!g.wic || pixels.size() != static_cast<size_t>(width) * height || width == 0) return false;
-  const std::wstring temporary = path + L".ap_tmp";
+  const std::wstring temporary = path + kTemporarySuffix;
   IWICStream* stream = nullptr;
   IWICBitmapEncoder* encoder = nullptr;
   IWICBitmapFrameEncode* frame = nullptr;

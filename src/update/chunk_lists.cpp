@@ -3,6 +3,7 @@
 #include <atomic>
 #include <string>
 
+#include "base/parallel.h"
 #include "i18n/strings.h"
 #include "update/download_stream.h"
 #include "update/fetch.h"

@@ -8,10 +8,10 @@
 
 #include "base/chunk_file.h"
 #include "base/files.h"
+#include "base/parallel.h"
 #include "base/paths.h"
 #include "base/sha256.h"
 #include "formats/chunking.h"
-#include "update/update_run.h"
 
 namespace {
 

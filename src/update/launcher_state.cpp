@@ -8,13 +8,13 @@ LauncherState::~LauncherState() {
   if (worker.joinable() && worker.get_id() != std::this_thread::get_id()) worker.join();
 }
 
-void postStatus(LauncherState& state, int code, std::intptr_t lParam) {
-  if (state.notify != nullptr) state.notify(state.notifyContext, code, lParam);
+void notifyPhase(LauncherState& state, int phase, int detail) {
+  if (state.notify != nullptr) state.notify(state.notifyContext, phase, detail);
 }
 
-void postPhase(LauncherState& state, int code) {
-  state.phase.exchange(code);
-  postStatus(state, code, 0);
+void postPhase(LauncherState& state, int phase) {
+  state.phase.exchange(phase);
+  notifyPhase(state, phase, 0);
 }
 
 void setError(LauncherState& state, const std::wstring& text) {
@@ -22,7 +22,7 @@ void setError(LauncherState& state, const std::wstring& text) {
     std::lock_guard<std::mutex> guard(state.lock);
     if (state.errorText.empty()) state.errorText = text;
   }
-  postPhase(state, kStatusError);
+  postPhase(state, kPhaseError);
 }
 
 void setCurrentItem(LauncherState& state, const std::wstring& text) {

@@ -2,10 +2,10 @@
 // display) and the update thread: progress counters, phase, texts, the manifest's results,
 // the hash cache and the update thread itself.
 //
-// The engine never touches a window. It reports every status code through `notify`, which
-// the launcher turns into PostMessageW(window, WM_APP + 1, code, lParam) and quillmark-update
-// into a redraw of its progress line. The hook must not block: it is called from the update
-// thread while the run goes on.
+// The engine never touches a window. It reports every phase through `notify`, which the
+// launcher turns into PostMessageW(window, WM_APP + 1, phase, detail) and quillmark-update into
+// a redraw of its progress line. The hook must not block: it is called from the update thread
+// while the run goes on.
 #pragma once
 #include <atomic>
 #include <cstdint>
@@ -18,24 +18,25 @@
 #include "update/manifest_types.h"
 #include "update/patch_state.h"
 
-// Status codes of the update run, in the order a run goes through them.
-enum StatusCode : int {
-  kStatusNone = 0,         // no status reported yet
-  kStatusConnecting = 1,   // fetching the manifest
-  kStatusVerifying = 2,    // checking the signature; with lParam 1: manifest accepted, news ready
-  kStatusChecking = 3,     // checking the game folder
-  kStatusDownloading = 4,  // downloading what differs
-  kStatusApplying = 5,     // deleting, saving the cache and version
-  kStatusSelfUpdate = 6,   // downloading the new launcher
-  kStatusRestart = 7,      // new launcher in place; restart once running is false
-  kStatusReady = 8,        // run completed
-  kStatusError = 9,        // errorText is set
+// The phases of the update run, in the order a run goes through them, down to how it ended.
+enum RunPhase : int {
+  kPhaseNone = 0,         // no phase reported yet
+  kPhaseConnecting = 1,   // fetching the manifest
+  kPhaseVerifying = 2,    // checking the signature; with detail 1: manifest accepted, news ready
+  kPhaseChecking = 3,     // checking the game folder
+  kPhaseDownloading = 4,  // downloading what differs
+  kPhaseApplying = 5,     // deleting, saving the cache and version
+  kPhaseSelfUpdate = 6,   // downloading the new launcher
+  kPhaseRestart = 7,      // new launcher in place; restart once running is false
+  kPhaseReady = 8,        // run completed
+  kPhaseError = 9,        // errorText is set
 };
 
-// lParam of code 2 when the manifest was accepted and gameExe, news and links were replaced.
-inline constexpr std::intptr_t kManifestAccepted = 1;
+// The detail of phase 2 when the manifest was accepted and gameExe, news and links were
+// replaced; every other phase is reported with detail 0.
+inline constexpr int kManifestAccepted = 1;
 
-using StatusNotify = void (*)(void* context, int code, std::intptr_t lParam);
+using PhaseNotify = void (*)(void* context, int phase, int detail);
 
 struct LauncherState {
   LauncherState() = default;
@@ -48,14 +49,14 @@ struct LauncherState {
   std::atomic<std::uint64_t> bytesTotal{0};
   std::atomic<std::int32_t> filesDone{0};
   std::atomic<std::int32_t> filesTotal{0};
-  // Where status codes go (set by startUpdate); null drops them.
-  StatusNotify notify = nullptr;
+  // Where phases go (set by startUpdate); null drops them.
+  PhaseNotify notify = nullptr;
   void* notifyContext = nullptr;
   std::thread worker;
   std::atomic<bool> running{false};
   std::atomic<bool> cancel{false};
-  // The last status code reported; kStatusNone before the first.
-  std::atomic<std::int32_t> phase{kStatusNone};
+  // The last phase reported; kPhaseNone before the first.
+  std::atomic<std::int32_t> phase{kPhaseNone};
   // The manifest's version.
   std::atomic<std::int32_t> version{0};
 
@@ -73,10 +74,10 @@ struct LauncherState {
   EntryCache cache;      // slot i for the run's file entry i
 };
 
-// The update thread's side. postStatus calls the notify hook; postPhase first stores code into
-// phase. setError keeps only the first error of a run, then stores and posts 9.
-void postStatus(LauncherState& state, int code, std::intptr_t lParam);
-void postPhase(LauncherState& state, int code);
+// The update thread's side. notifyPhase calls the notify hook; postPhase first stores the phase
+// into state.phase. setError keeps only the first error of a run, then stores and posts 9.
+void notifyPhase(LauncherState& state, int phase, int detail);
+void postPhase(LauncherState& state, int phase);
 void setError(LauncherState& state, const std::wstring& text);
 void setCurrentItem(LauncherState& state, const std::wstring& text);
 // Sleeps ms milliseconds in short slices, returning early (false) once cancel is set.

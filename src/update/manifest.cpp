@@ -195,7 +195,7 @@ bool useKeptManifest(LauncherState& state, const UpdateSettings& settings,
                      const std::wstring& gameDir, KeptManifestState& kept,
                      const std::string& signature, std::string& text) {
   if (kept.refused || kept.signature.empty() || signature != kept.signature) return false;
-  postPhase(state, kStatusVerifying);
+  postPhase(state, kPhaseVerifying);
   if (readKeptManifest(gameDir, signature, settings.manifestMaxBytes, settings.publicKeys, text))
     return true;
   kept.refused = true;
@@ -253,7 +253,7 @@ StepResult fetchManifest(LauncherState& state, const UpdateSettings& settings,
         HttpGet(manifestRequest, manifestSink(state, settings.manifestMaxBytes, text, tooLarge));
     manifestResult = fetched.result;
     if (manifestResult != 200) continue;
-    postPhase(state, kStatusVerifying);
+    postPhase(state, kPhaseVerifying);
     if (manifestVerifies(settings.publicKeys, signature, text)) {
       answer.serverTime = fetched.serverTime;
       return StepResult::Ok;
@@ -522,7 +522,7 @@ void publishManifest(const JsonValue& root, LauncherState& state) {
 bool acceptManifest(LauncherState& state, ChosenManifest& chosen, std::vector<FileEntry>& entries) {
   state.version.store(chosen.version);
   publishManifest(chosen.manifest.root, state);
-  postStatus(state, kStatusVerifying, kManifestAccepted);
+  notifyPhase(state, kPhaseVerifying, kManifestAccepted);
   entries = std::move(chosen.manifest.entries);
   if (!chosen.manifest.entriesValid || !fileEntriesAreDistinct(entries)) {
     setError(state, std::wstring(uiText(kStrErrManifest)) + L" (path)");

@@ -108,7 +108,7 @@ bool fileEntriesAreDistinct(const std::vector<FileEntry>& entries);
 std::vector<NewsItem> readNews(const JsonValue& root);
 
 // The chosen manifest's version into the state, publication of game executable, news and
-// links (then code 2 with lParam 1), and its file entries (moved out of it).
+// links (then phase 2 with detail 1), and its file entries (moved out of it).
 // Errors are set on the state.
 bool acceptManifest(LauncherState& state, ChosenManifest& chosen, std::vector<FileEntry>& entries);
 

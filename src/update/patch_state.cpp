@@ -3,11 +3,13 @@
 
 #include <algorithm>
 #include <charconv>
+#include <unordered_map>
 
 #include "base/case_fold.h"
 #include "base/files.h"
 #include "base/paths.h"
 #include "base/text.h"
+#include "update/profile.h"
 
 namespace {
 
@@ -52,12 +54,6 @@ std::int64_t parseProfileInt(const std::wstring& text) {
 std::wstring cacheKey(const std::wstring& widePath) { return nameKey(widePath); }
 
 bool isOwnCacheKey(std::wstring_view widePath) { return isOwnNameKey(widePath); }
-
-const CacheRecord* findCacheRecord(const HashCache& cache, const std::wstring& widePath) {
-  const auto it = isOwnCacheKey(widePath) ? cache.find(std::wstring_view(widePath))
-                                          : cache.find(cacheKey(widePath));
-  return it == cache.end() ? nullptr : &it->second;
-}
 
 namespace {
 
@@ -141,13 +137,6 @@ bool recordCompleted(const std::wstring& gameDir, PatchRecord& record, std::int3
   record.installed = InstalledVersion{true, version};
   record.applying = InstalledVersion();
   return true;
-}
-
-void loadCache(const std::wstring& gameDir, HashCache& cache) {
-  cache.clear();
-  std::string text;
-  if (!readWholeFile(gameDir + kCacheFileName, kCacheMaxBytes, text)) return;
-  parseCacheText(text, cache);
 }
 
 namespace {
@@ -289,57 +278,31 @@ void loadEntryCache(const std::wstring& gameDir, const std::vector<FileEntry>& e
   if (!read) cache.assign(entries.size(), CacheSlot());
 }
 
-void parseCacheText(std::string_view text, HashCache& cache) {
-  cache.clear();
-  // One record per line: the table is sized once instead of rehashing as it grows.
-  cache.reserve(static_cast<std::size_t>(std::count(text.begin(), text.end(), '\n')) + 1);
-  std::string_view rest(text);
-  while (!rest.empty()) {
-    const std::size_t end = rest.find('\n');
-    const std::string_view piece = rest.substr(0, end);
-    rest = end == std::string_view::npos ? std::string_view() : rest.substr(end + 1);
-    CacheLine line;
-    if (!splitCacheLine(piece, line)) continue;
-    std::wstring widePath;
-    if (!isSafeRelativePath(line.path, widePath)) continue;
-    CacheRecord record;
-    record.hash = std::string(line.hash);
-    record.size = line.size;
-    record.writeTime = line.writeTime;
-    // A path already in lower case, nearly all of them, becomes the key itself.
-    cache.insert_or_assign(isOwnCacheKey(widePath) ? std::move(widePath) : cacheKey(widePath),
-                           std::move(record));
-  }
-}
-
 namespace {
 
-// One record's line: hash, size, time and the entry's path as the manifest writes it.
-void appendCacheLine(std::string& text, const FileEntry& entry, std::string_view hash,
-                     std::uint64_t size, std::uint64_t writeTime) {
+// A known slot's line: hash, size, time and the entry's path as the manifest writes it.
+void appendCacheLine(std::string& text, const FileEntry& entry, const CacheSlot& slot) {
+  if (!slot.known) return;
   char digits[24];
   const auto appendNumber = [&text, &digits](std::uint64_t value) {
     const auto result = std::to_chars(digits, digits + sizeof(digits), value);
     text.append(digits, result.ptr);
   };
-  text += hash;
+  text.append(slot.hash.data(), slot.hash.size());
   text += '\t';
-  appendNumber(size);
+  appendNumber(slot.size);
   text += '\t';
-  appendNumber(writeTime);
+  appendNumber(slot.writeTime);
   text += '\t';
   text += entry.path;
   text += '\n';
 }
 
-// appendLine(text, i) appends entry i's line, if it has a record, to text.
-using AppendEntryLine = std::function<void(std::string&, std::size_t)>;
-
 // Whether the file at path holds exactly the cache text of the entries. Read and compared
 // a piece at a time: on a run that changed nothing, the 10 MB of a large folder's cache is
 // neither built nor read whole.
-bool cacheFileHolds(const std::wstring& path, std::size_t entries,
-                    const AppendEntryLine& appendLine) {
+bool cacheFileHolds(const std::wstring& path, const std::vector<FileEntry>& entries,
+                    const EntryCache& cache) {
   FileHandle file;
   if (!file.openForRead(path, false)) return false;
   std::string expected;
@@ -358,8 +321,8 @@ bool cacheFileHolds(const std::wstring& path, std::size_t entries,
     expected.clear();
     return true;
   };
-  for (std::size_t i = 0; i < entries; ++i) {
-    appendLine(expected, i);
+  for (std::size_t i = 0; i < entries.size(); ++i) {
+    appendCacheLine(expected, entries[i], cache[i]);
     if (expected.size() >= read.size() && !matchesFile()) return false;
   }
   if (!matchesFile()) return false;
@@ -367,47 +330,14 @@ bool cacheFileHolds(const std::wstring& path, std::size_t entries,
   return file.read(read.data(), 1, extra) && extra == 0;
 }
 
-// Writes the cache text of the entries, unless the file already holds it: a run that changed
-// nothing would rewrite (and flush to disk) the same bytes.
-void saveCacheText(const std::wstring& gameDir, std::size_t entries,
-                   const AppendEntryLine& appendLine) {
-  const std::wstring path = gameDir + kCacheFileName;
-  if (cacheFileHolds(path, entries, appendLine)) return;
-  std::string text;
-  for (std::size_t i = 0; i < entries; ++i) appendLine(text, i);
-  writeFileAtomically(path, text);
-}
-
-AppendEntryLine mapLines(const std::vector<FileEntry>& entries, const HashCache& cache) {
-  return [&entries, &cache](std::string& text, std::size_t i) {
-    const CacheRecord* record = findCacheRecord(cache, entryWidePath(entries[i]));
-    if (record != nullptr) {
-      appendCacheLine(text, entries[i], record->hash, record->size, record->writeTime);
-    }
-  };
-}
-
 }  // namespace
-
-std::string cacheText(const std::vector<FileEntry>& entries, const HashCache& cache) {
-  std::string text;
-  const AppendEntryLine appendLine = mapLines(entries, cache);
-  for (std::size_t i = 0; i < entries.size(); ++i) appendLine(text, i);
-  return text;
-}
-
-void saveCache(const std::wstring& gameDir, const std::vector<FileEntry>& entries,
-               const HashCache& cache) {
-  saveCacheText(gameDir, entries.size(), mapLines(entries, cache));
-}
 
 void saveEntryCache(const std::wstring& gameDir, const std::vector<FileEntry>& entries,
                     const EntryCache& cache) {
-  saveCacheText(gameDir, entries.size(), [&entries, &cache](std::string& text, std::size_t i) {
-    const CacheSlot& slot = cache[i];
-    if (slot.known) {
-      appendCacheLine(text, entries[i], std::string_view(slot.hash.data(), slot.hash.size()),
-                      slot.size, slot.writeTime);
-    }
-  });
+  const std::wstring path = gameDir + kCacheFileName;
+  // A run that changed nothing would rewrite (and flush to disk) the same bytes.
+  if (cacheFileHolds(path, entries, cache)) return;
+  std::string text;
+  for (std::size_t i = 0; i < entries.size(); ++i) appendCacheLine(text, entries[i], cache[i]);
+  writeFileAtomically(path, text);
 }

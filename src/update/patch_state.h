@@ -4,39 +4,17 @@
 #pragma once
 #include <array>
 #include <cstdint>
-#include <functional>
 #include <string>
 #include <string_view>
-#include <unordered_map>
 #include <vector>
 
 #include "update/manifest_types.h"
 
-struct CacheRecord {
-  std::uint64_t size = 0;
-  std::uint64_t writeTime = 0;  // FILETIME units
-  std::string hash;             // 64 lower-case hex digits
-};
-
-// Hashes a key or a view of one alike, so that a path already in lower case is looked up
-// as it stands, without making a key.
-struct CacheKeyHash {
-  using is_transparent = void;
-  std::size_t operator()(std::wstring_view key) const noexcept {
-    return std::hash<std::wstring_view>()(key);
-  }
-};
-
-// Keyed by the entry's wide relative path ("\" separators) as nameKey gives it: one key for
-// all the spellings that NTFS takes for one name.
-using HashCache = std::unordered_map<std::wstring, CacheRecord, CacheKeyHash, std::equal_to<>>;
-
-// The key of a relative path in the cache.
+// The key of a relative path in the cache: one key for all the spellings that NTFS takes for
+// one name.
 std::wstring cacheKey(const std::wstring& widePath);
 // Whether the path is its own key (nothing in it that lowering could change).
 bool isOwnCacheKey(std::wstring_view widePath);
-// The record of a relative path, or null.
-const CacheRecord* findCacheRecord(const HashCache& cache, const std::wstring& widePath);
 
 struct InstalledVersion {
   bool present = false;
@@ -71,12 +49,6 @@ InstalledVersion versionFloor(const PatchRecord& record);
 bool recordApplying(const std::wstring& gameDir, PatchRecord& record, std::int32_t version);
 bool recordCompleted(const std::wstring& gameDir, PatchRecord& record, std::int32_t version);
 
-// Replaces the cache's contents with the records of a cache file's text; bad lines are
-// skipped, a later line for a path replaces an earlier one.
-void parseCacheText(std::string_view text, HashCache& cache);
-// The cache file's text for the manifest's files, in manifest order.
-std::string cacheText(const std::vector<FileEntry>& entries, const HashCache& cache);
-
 // The cache's record of one manifest entry, held in a slot beside it: a large folder's cache
 // then costs 80 bytes a file and no allocation, where a table keyed by path costs about 220.
 struct CacheSlot {
@@ -103,24 +75,3 @@ void loadEntryCache(const std::wstring& gameDir, const std::vector<FileEntry>& e
 // whole) unless it already holds exactly that text. Silent.
 void saveEntryCache(const std::wstring& gameDir, const std::vector<FileEntry>& entries,
                     const EntryCache& cache);
-
-// Replaces the cache's contents with the records of gameDir + "patcher_cache.dat". A missing,
-// oversized or unreadable file gives an empty cache; bad lines are skipped.
-void loadCache(const std::wstring& gameDir, HashCache& cache);
-// Writes the records of the manifest's files, in manifest order, to "patcher_cache.dat"
-// (replaced whole). Records of files the manifest no longer lists are dropped. Silent.
-void saveCache(const std::wstring& gameDir, const std::vector<FileEntry>& entries,
-               const HashCache& cache);
-
-// patcher.ini holds two values; only this much of a larger file is read, so that a planted
-// gigabyte costs no memory and no time.
-inline constexpr std::uint64_t kProfileMaxBytes = 1048576;
-
-// The private-profile format as text, the way the Windows functions read and write it: the
-// value of key in section, or def; the text with key set; the text without key.
-std::wstring profileValue(std::string_view text, const std::wstring& section,
-                          const std::wstring& key, const std::wstring& def);
-std::string withProfileValue(std::string_view text, const std::wstring& section,
-                             const std::wstring& key, const std::wstring& value);
-std::string withoutProfileKey(std::string_view text, const std::wstring& section,
-                              const std::wstring& key);

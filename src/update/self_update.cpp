@@ -43,7 +43,7 @@ LauncherStep updateLauncher(LauncherState& state, const UpdateSettings& settings
   if (own.empty() || entry.hash.is(own)) return LauncherStep::NotNeeded;
   if (!beforeWriting()) return LauncherStep::Failed;
 
-  postPhase(state, kStatusSelfUpdate);
+  postPhase(state, kPhaseSelfUpdate);
   setCurrentItem(state, entryWidePath(entry));
   state.bytesTotal.store(entry.compressedSize);
   state.bytesDone.store(0);
@@ -78,7 +78,7 @@ LauncherStep updateLauncher(LauncherState& state, const UpdateSettings& settings
     return LauncherStep::Failed;
   }
   state.filesDone.store(1);
-  postPhase(state, kStatusRestart);
+  postPhase(state, kPhaseRestart);
   return LauncherStep::Replaced;
 }
 

@@ -1,5 +1,5 @@
-// The update run. Sections: settings and game folder; parallel jobs; check phase; download
-// phase; apply phase; runUpdate; the run's thread (startUpdate, joinUpdate, cancelUpdate).
+// The update run. Sections: settings and game folder; check phase; download phase; apply
+// phase; runUpdate; the run's thread (startUpdate, joinUpdate, cancelUpdate).
 #include "update/update_run.h"
 
 #include <algorithm>
@@ -11,6 +11,7 @@
 
 #include "base/files.h"
 #include "base/folder_lock.h"
+#include "base/parallel.h"
 #include "base/paths.h"
 #include "base/sha256.h"
 #include "formats/json.h"
@@ -58,33 +59,6 @@ std::vector<std::wstring> fileServerUrls(const UpdateSettings& settings,
 }
 
 }  // namespace
-
-// ---- parallel jobs ----
-
-std::size_t workerCount(std::size_t count, std::size_t maxThreads) {
-  return std::min(count, std::max<std::size_t>(maxThreads, 1));
-}
-
-void runJobsInParallel(std::size_t count, const std::function<void(std::size_t)>& job,
-                       std::size_t maxThreads) {
-  if (count == 0) return;
-  std::atomic<std::size_t> next{0};
-  auto work = [&next, &job, count] {
-    for (std::size_t i = next.fetch_add(1); i < count; i = next.fetch_add(1)) job(i);
-  };
-  const std::size_t threads = workerCount(count, maxThreads);
-  std::vector<std::thread> extra;
-  extra.reserve(threads - 1);
-  for (std::size_t t = 1; t < threads; ++t) {
-    try {
-      extra.emplace_back(work);
-    } catch (const std::system_error&) {
-      break;  // fewer helpers; the jobs are still all done by those that exist
-    }
-  }
-  work();
-  for (std::thread& t : extra) t.join();
-}
 
 namespace {
 
@@ -337,7 +311,7 @@ bool downloadFiles(LauncherState& state, const UpdateSettings& settings, FileSer
   }
   if (whole.empty() && chunked.entries.empty()) return true;
 
-  postPhase(state, kStatusDownloading);
+  postPhase(state, kPhaseDownloading);
   state.bytesDone.store(0);
   state.bytesTotal.store(total);
   state.filesTotal.store(static_cast<std::int32_t>(whole.size() + chunked.entries.size()));
@@ -572,7 +546,7 @@ void runUpdate(LauncherState& state, bool repair, const UpdateSettings& settings
     return;
   }
 
-  postPhase(state, kStatusConnecting);
+  postPhase(state, kPhaseConnecting);
   ChosenManifest chosen;
   if (chooseManifest(state, settings, run.gameDir, chosen) != StepResult::Ok) return;
   if (!acceptManifest(state, chosen, run.entries)) return;
@@ -599,7 +573,7 @@ void runUpdate(LauncherState& state, bool repair, const UpdateSettings& settings
   }
   if (state.cancel.load()) return;
 
-  postPhase(state, kStatusChecking);
+  postPhase(state, kPhaseChecking);
   {
     // The cache file (10 MB for 100,000 files) is read into a slot per entry, now that the
     // entries are known; a repair does not use it.
@@ -635,7 +609,7 @@ void runUpdate(LauncherState& state, bool repair, const UpdateSettings& settings
   }
   if (!downloadFiles(state, settings, servers, run)) return;
 
-  postPhase(state, kStatusApplying);
+  postPhase(state, kPhaseApplying);
   applyDeletions(root, run);
   if (run.previousRunInterrupted) removeTemporaries(run);
   removeLauncherLeftovers(run.gameDir);
@@ -647,7 +621,7 @@ void runUpdate(LauncherState& state, bool repair, const UpdateSettings& settings
     return;
   }
   setCurrentItem(state, std::wstring());
-  postPhase(state, kStatusReady);
+  postPhase(state, kPhaseReady);
 }
 
 // ---- the run's thread ----
@@ -673,7 +647,7 @@ bool startUpdate(LauncherState& state, bool repair, const UpdateSettings& settin
     state.worker = std::thread([&state, repair, settings] {
       runUpdate(state, repair, settings);
       state.running.store(false);
-      postStatus(state, state.phase.load(), 0);
+      notifyPhase(state, state.phase.load(), 0);
     });
   } catch (const std::system_error&) {
     state.running.store(false);

@@ -3,7 +3,7 @@
 // to three extra workers (fifteen while downloading: fetch.h), and reports only through the
 // Launcher state and its notify hook.
 //
-// A progress display reads from the state: phase (the last status code), bytesDone and
+// A progress display reads from the state: phase (the last phase posted), bytesDone and
 // bytesTotal (bytes hashed in phase 3, compressed bytes received in phases 4 and 6), filesDone
 // and filesTotal, currentItem, version, and errorText once phase is 9. When the thread ends,
 // running turns false and the last phase is posted once more.
@@ -28,10 +28,3 @@ void runUpdate(LauncherState& state, bool repair, const UpdateSettings& settings
 void joinUpdate(LauncherState& state);
 // Asks the run to stop and waits for it: no temporary file is left behind.
 void cancelUpdate(LauncherState& state);
-
-// Runs job(i) for i in 0..count-1 on min(count, maxThreads) threads (the caller is one of
-// them), handing out indices in order from one atomic counter.
-void runJobsInParallel(std::size_t count, const std::function<void(std::size_t)>& job,
-                       std::size_t maxThreads = 4);
-// The number of threads runJobsInParallel uses for count jobs.
-std::size_t workerCount(std::size_t count, std::size_t maxThreads = 4);

@@ -43,8 +43,8 @@ struct UpdateSettings {
   // The launcher's own executable; empty means the running executable.
   std::wstring executablePath;
   LauncherMode launcherMode = LauncherMode::ReplaceOwnExecutable;
-  // Status codes go here (the launcher's window, or a progress display).
-  StatusNotify notify = nullptr;
+  // Phases go here (the launcher's window, or a progress display).
+  PhaseNotify notify = nullptr;
   void* notifyContext = nullptr;
 
   // Pauses, in milliseconds: before the 2nd and 3rd manifest attempt; times n before download

@@ -87,10 +87,10 @@ wait_for() {
   done
 }
 
-# The status codes of src/update/launcher_state.h, as the status file writes them.
-status_downloading=4
-status_ready=8
-status_error=9
+# The phases of src/update/launcher_state.h, as the status file writes them.
+phase_downloading=4
+phase_ready=8
+phase_error=9
 
 field() { sed -n "s/^$2=//p" "$work/status-$1.txt" 2>/dev/null; }
 status_is() { [ "$(field "$1" phase)" = "$2" ] && [ "$(field "$1" running)" = "$3" ]; }
@@ -226,7 +226,7 @@ window_origin() {
 g1=$(new_folder g1)
 start_launcher install "$g1" "$base/patch/"
 install_pid=$last_pid
-wait_for "READY TO PLAY" 120 status_is install $status_ready 0
+wait_for "READY TO PLAY" 120 status_is install $phase_ready 0
 [ "$(field install title)" = "READY TO PLAY" ] || fail "title: $(field install title)"
 for f in "Play Quillmark.exe" data/readme.txt data/levels/level1.dat; do
   cmp -s "$game/$f" "$g1/$f" || fail "installed $f differs"
@@ -243,7 +243,7 @@ wait_for "the window to minimise" 20 bash -c "grep -q '^iconic=1$' '$work/status
 second=$?
 [ $second -eq 0 ] || fail "second start exited with $second"
 wait_for "the first window to be restored" 20 bash -c "grep -q '^iconic=0$' '$work/status-install.txt'"
-status_is install $status_ready 0 || fail "the first launcher is not ready any more"
+status_is install $phase_ready 0 || fail "the first launcher is not ready any more"
 
 # 3. PLAY starts the game and closes the launcher
 screenshot restored.png "${qm_ready_checks[@]}"
@@ -264,7 +264,7 @@ echo "ok: install, second start, play"
 # 4. the server is down
 g2=$(new_folder g2)
 start_launcher error "$g2" "http://127.0.0.1:1/patch/"
-wait_for "ERROR" 60 status_is error $status_error 0
+wait_for "ERROR" 60 status_is error $phase_error 0
 [ "$(field error error)" = "Could not connect to the patch server." ] || fail "error text: $(field error error)"
 screenshot error.png "${qm_error_checks[@]}"
 stop_launcher error
@@ -273,7 +273,7 @@ echo "ok: server down"
 # 5. mid-download from a slow server
 g4=$(new_folder g4)
 start_launcher download "$g4" "$base/slow/patch/"
-wait_for "a download with a measured speed" 90 bash -c "grep -q '^phase=$status_downloading$' '$work/status-download.txt' 2>/dev/null && ! grep -q '^speed=0$' '$work/status-download.txt'"
+wait_for "a download with a measured speed" 90 bash -c "grep -q '^phase=$phase_downloading$' '$work/status-download.txt' 2>/dev/null && ! grep -q '^speed=0$' '$work/status-download.txt'"
 screenshot downloading.png "${qm_download_checks[@]}"
 busy=$(cd "$g4" && timeout 60 wine "$update_exe" --dir "$(winpath "$g4")" --patch-url "$base/slow/patch/" \
   --public-key "$public_key" --lang en </dev/null 2>&1)
@@ -288,7 +288,7 @@ echo "ok: mid-download"
 g3=$(new_folder g3)
 start_launcher self "$g3" "$base/self/patch/"
 first_pid=$last_pid
-wait_for "the restarted launcher to finish" 120 bash -c "grep -q -- '--updated' '$work/status-self.txt' 2>/dev/null && grep -q '^phase=$status_ready$' '$work/status-self.txt' && grep -q '^running=0$' '$work/status-self.txt'"
+wait_for "the restarted launcher to finish" 120 bash -c "grep -q -- '--updated' '$work/status-self.txt' 2>/dev/null && grep -q '^phase=$phase_ready$' '$work/status-self.txt' && grep -q '^running=0$' '$work/status-self.txt'"
 cmp -s "$work/stage2/QuillmarkLauncher.exe" "$g3/QuillmarkLauncher.exe" || fail "the launcher was not replaced"
 [ ! -e "$g3/QuillmarkLauncher.exe.old" ] || fail ".old file left"
 [ ! -e "$g3/QuillmarkLauncher.exe.new" ] || fail ".new file left"
@@ -305,7 +305,7 @@ click() { xdotool mousemove $((x + $1)) $((y + $2)) click 1; }
 g5=$(new_folder g5)
 start_launcher front "$g5" "$base/patch/"
 front_pid=$last_pid
-wait_for "READY TO PLAY with the news" 120 bash -c "grep -q '^news=9$' '$work/status-front.txt' 2>/dev/null && grep -q '^phase=$status_ready$' '$work/status-front.txt'"
+wait_for "READY TO PLAY with the news" 120 bash -c "grep -q '^news=9$' '$work/status-front.txt' 2>/dev/null && grep -q '^phase=$phase_ready$' '$work/status-front.txt'"
 screenshot front-page.png "${qm_ready_checks[@]}" "${qm_front_checks[@]}"
 window_origin
 click 46 31   # "Home", always the first link
@@ -331,7 +331,7 @@ echo "ok: front page, language, close"
 g6=$(new_folder g6)
 start_launcher closing "$g6" "$base/slow/patch/"
 closing_pid=$last_pid
-wait_for "a download" 90 bash -c "grep -q '^phase=$status_downloading$' '$work/status-closing.txt' 2>/dev/null"
+wait_for "a download" 90 bash -c "grep -q '^phase=$phase_downloading$' '$work/status-closing.txt' 2>/dev/null"
 window_origin
 click 1075 31
 wait_for "the launcher to close mid-download" 30 bash -c "! kill -0 $closing_pid 2>/dev/null"
@@ -379,7 +379,7 @@ write_vessa "$g7/vessa.cfg"
 cp "$g7/vessa.cfg" "$work/vessa-before.cfg"
 start_launcher settings "$g7" "$base/patch/"
 settings_pid=$last_pid
-wait_for "READY TO PLAY" 120 status_is settings $status_ready 0
+wait_for "READY TO PLAY" 120 status_is settings $phase_ready 0
 click_region settings 11 -1   # the resolution box
 # The list below the box: the configured size marked in gold with its check.
 screenshot resolution-list.png "${qm_ready_checks[@]}" "826 198 200 250 #FFD98A" "1040 198 36 250 #E8B04B"
@@ -449,7 +449,7 @@ start_launcher warning "$g7" "$base/patch/" --settings=1
 warning_pid=$last_pid
 wait_for "the pages at page 1 from the command line" 60 bash -c "grep -qx 'settings=1' '$work/status-warning.txt' 2>/dev/null && grep -qx 'page=1' '$work/status-warning.txt'"
 wait_for "the warning band" 20 has_line warning "gamerunning=1"
-wait_for "READY TO PLAY behind the pages" 120 status_is warning $status_ready 0
+wait_for "READY TO PLAY behind the pages" 120 status_is warning $phase_ready 0
 screenshot settings-warning.png "330 150 60 30 #FF6B6B" "820 600 260 50 #E8B04B"
 click_region warning 28 10    # SHADOW_DETAILS
 set_value warning SHADOW_DETAILS 0

@@ -6,7 +6,7 @@
 #include <cstdlib>
 #include <string>
 
-#include "update/patch_state.h"
+#include "update/profile.h"
 
 namespace {
 

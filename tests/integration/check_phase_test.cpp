@@ -28,9 +28,9 @@ std::string name(int i) {
 struct HashJobCounter {
   LauncherState* state = nullptr;
   std::atomic<int> hashJobs{-1};
-  static void notify(void* context, int code, std::intptr_t lParam) {
+  static void notify(void* context, int phase, int detail) {
     auto* self = static_cast<HashJobCounter*>(context);
-    if (code == kStatusDownloading && lParam == 0) self->hashJobs = self->state->filesTotal.load();
+    if (phase == kPhaseDownloading && detail == 0) self->hashJobs = self->state->filesTotal.load();
   }
 };
 
@@ -51,7 +51,7 @@ TEST(CheckPhaseTest, ABigFolderIsDecidedAsOneScanInManifestOrderWould) {
   {
     LauncherState state;
     runToEnd(state, testSettings(server, game));
-    ASSERT_EQ(state.phase.load(), kStatusReady) << wideToUtf8(copyErrorText(state));
+    ASSERT_EQ(state.phase.load(), kPhaseReady) << wideToUtf8(copyErrorText(state));
   }
 
   // Missing ones at the batch edges, resized ones, same-size changes with a new time (hashed),
@@ -89,7 +89,7 @@ TEST(CheckPhaseTest, ABigFolderIsDecidedAsOneScanInManifestOrderWould) {
   settings.notify = &HashJobCounter::notify;
   settings.notifyContext = &counter;
   runToEnd(state, settings);
-  ASSERT_EQ(state.phase.load(), kStatusReady) << wideToUtf8(copyErrorText(state));
+  ASSERT_EQ(state.phase.load(), kPhaseReady) << wideToUtf8(copyErrorText(state));
 
   EXPECT_EQ(counter.hashJobs.load(), 2) << "only the rewritten files are read";
   EXPECT_EQ(fileRequests(server) - before,
@@ -109,10 +109,8 @@ TEST(CheckPhaseTest, ACacheFileThatWouldNotChangeIsNotRewritten) {
   std::vector<FileEntry> entries(2);
   entries[0].path = "a.bin";
   entries[1].path = "Data/B.bin";
-  HashCache cache;
-  cache[cacheKey(L"a.bin")] = {1, 2, std::string(64, 'a')};
-  cache[cacheKey(L"Data\\B.bin")] = {3, 4, std::string(64, 'b')};
-  saveCache(game.path(), entries, cache);
+  EntryCache cache = {knownSlot(1, 2, std::string(64, 'a')), knownSlot(3, 4, std::string(64, 'b'))};
+  saveEntryCache(game.path(), entries, cache);
   const std::string first = game.read("patcher_cache.dat");
   ASSERT_FALSE(first.empty());
 
@@ -120,13 +118,13 @@ TEST(CheckPhaseTest, ACacheFileThatWouldNotChangeIsNotRewritten) {
   const fs::path file(game.file("patcher_cache.dat"));
   const auto old = fs::last_write_time(file) - std::chrono::hours(24);
   fs::last_write_time(file, old);
-  saveCache(game.path(), entries, cache);
+  saveEntryCache(game.path(), entries, cache);
   EXPECT_EQ(fs::last_write_time(file), old);
   EXPECT_EQ(game.read("patcher_cache.dat"), first);
 
   // The same length with one digit changed is a change.
-  cache[cacheKey(L"a.bin")].writeTime = 7;
-  saveCache(game.path(), entries, cache);
+  cache[0].writeTime = 7;
+  saveEntryCache(game.path(), entries, cache);
   EXPECT_NE(fs::last_write_time(file), old);
   const std::string second = game.read("patcher_cache.dat");
   EXPECT_EQ(second.size(), first.size());

@@ -61,8 +61,7 @@ class ChunkedUpdateTest : public GameRunTest {
   // The chunks of entry that game's partial file of it holds at their offsets.
   static std::vector<bool> chunksInPartial(const TempDir& game, const FileEntry& entry,
                                            const std::string& content) {
-    const std::string partial =
-        game.exists(entry.path + ".ap_tmp") ? game.read(entry.path + ".ap_tmp") : "";
+    const std::string partial = game.read(temporaryOf(entry.path));
     std::vector<bool> held;
     std::uint64_t offset = 0;
     for (const ChunkRef& chunk : entry.chunks) {
@@ -227,7 +226,7 @@ TEST_F(ChunkedUpdateTest, APartialFileWithASecondNameIsStartedAnew) {
   outside.write("theirs.bin", theirs);
   std::error_code ec;
   std::filesystem::create_hard_link(std::filesystem::path(outside.file("theirs.bin")),
-                                    std::filesystem::path(game.file("big.pak.ap_tmp")), ec);
+                                    std::filesystem::path(game.file(temporaryOf("big.pak"))), ec);
   if (ec) GTEST_SKIP() << "no hard links here";
   EXPECT_EQ(run(game), L"");
   EXPECT_EQ(folderFiles(game), folderFiles(source));

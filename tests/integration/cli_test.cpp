@@ -237,7 +237,7 @@ TEST_F(CliFixture, AnExpiredManifestIsRefusedAndChangesNothing) {
   text.replace(stamp, 20, "2020-01-01T00:00:00Z");
   SecretKey key;
   std::string error;
-  ASSERT_TRUE(loadSecretKey(work.file("key.key"), key, error)) << error;
+  ASSERT_TRUE(parseSecretKeyFile(work.read("key.key"), key, error)) << error;
   std::uint8_t signature[kSignatureSize];
   ASSERT_TRUE(signMessage(key, text, signature, error)) << error;
   work.write("release/manifest.json", text);
@@ -325,7 +325,7 @@ class CliTexts : public ::testing::Test {
 
 TEST_F(CliTexts, ProgressLineShowsWhatIsKnownAndNothingElse) {
   ProgressSnapshot s;
-  s.phase = kStatusDownloading;
+  s.phase = kPhaseDownloading;
   s.bytesDone = 512 * 1024;
   s.bytesTotal = 2 * 1024 * 1024;
   s.filesDone = 1;
@@ -341,13 +341,13 @@ TEST_F(CliTexts, ProgressLineShowsWhatIsKnownAndNothingElse) {
             L"Downloading  100%  1/4 files  2.0 MB / 2.0 MB  2.9 KB/s");
   // A no-change check hashes nothing: no counters to show.
   s = ProgressSnapshot();
-  s.phase = kStatusChecking;
+  s.phase = kPhaseChecking;
   EXPECT_EQ(progressLine(s, 0.0, true), L"Checking");
   // Truncated, never rounded up: 99.99 % is 99 %.
   s.bytesDone = 9999;
   s.bytesTotal = 10000;
   EXPECT_EQ(progressLine(s, 0.0, false), L"Checking  99%  9.8 KB / 9.8 KB");
-  s.phase = kStatusApplying;
+  s.phase = kPhaseApplying;
   EXPECT_EQ(progressLine(s, 5e6, true), L"Applying changes...");
 }
 
@@ -362,22 +362,22 @@ TEST_F(CliTexts, SizesAndTimesFollowTheLanguage) {
   setUiLanguage("de");
   EXPECT_EQ(byteText(3ull * 1024 * 1024 * 1024 / 2), L"1,50 GB");
   EXPECT_EQ(timeLeft(61), std::wstring(uiText(kStrLeft)) + L" 1:01 min");
-  EXPECT_EQ(phaseText(kStatusDownloading), uiText(kStrDownloading));
-  EXPECT_NE(phaseText(kStatusDownloading), L"Downloading");
+  EXPECT_EQ(phaseText(kPhaseDownloading), uiText(kStrDownloading));
+  EXPECT_NE(phaseText(kPhaseDownloading), L"Downloading");
 }
 
 TEST_F(CliTexts, SpeedIsSampledEveryHalfSecondAndSmoothed) {
   SpeedMeter m;
-  m.update(kStatusDownloading, 0, 1000);
-  m.update(kStatusDownloading, 400, 1400);  // too early: no sample
+  m.update(kPhaseDownloading, 0, 1000);
+  m.update(kPhaseDownloading, 400, 1400);  // too early: no sample
   EXPECT_EQ(m.speed, 0.0);
-  m.update(kStatusDownloading, 1000, 2000);  // first sample taken as it is
+  m.update(kPhaseDownloading, 1000, 2000);  // first sample taken as it is
   EXPECT_DOUBLE_EQ(m.speed, 1000.0);
-  m.update(kStatusDownloading, 3000, 3000);  // 2000/s, smoothed
+  m.update(kPhaseDownloading, 3000, 3000);  // 2000/s, smoothed
   EXPECT_DOUBLE_EQ(m.speed, 2000.0 * 0.3 + 1000.0 * 0.7);
-  m.update(kStatusDownloading, 2000, 4000);  // a failed attempt took bytes back: sample 0
+  m.update(kPhaseDownloading, 2000, 4000);  // a failed attempt took bytes back: sample 0
   EXPECT_DOUBLE_EQ(m.speed, 1300.0 * 0.7);
-  m.update(kStatusApplying, 2000, 4100);  // a new phase starts from nothing
+  m.update(kPhaseApplying, 2000, 4100);  // a new phase starts from nothing
   EXPECT_EQ(m.speed, 0.0);
 }
 

@@ -23,7 +23,7 @@ class ManifestTest : public GameRunTest {
   }
 
   LauncherState state;
-  StatusRecorder recorder;
+  PhaseRecorder recorder;
 };
 
 Release smallRelease(std::int64_t version = 3) {
@@ -72,7 +72,7 @@ TEST_F(ManifestTest, AFailedAttemptIsRetried) {
                     f.times = 1;
                   }));
   EXPECT_EQ(run(), L"");
-  EXPECT_EQ(state.phase.load(), kStatusReady);
+  EXPECT_EQ(state.phase.load(), kPhaseReady);
   // The signature first: its reset leaves the manifest unasked on the first attempt.
   EXPECT_EQ(server.requestCount("/patch/manifest.sig"), 3);
   EXPECT_EQ(server.requestCount("/patch/manifest.json"), 2);
@@ -85,7 +85,7 @@ TEST_F(ManifestTest, SignatureOfWrongLengthIsNeverVerified) {
     release.write("manifest.sig",
                   signEd25519(testKey(), text).substr(0, 63) + std::string(length - 63, 'x'));
     LauncherState fresh;
-    StatusRecorder rec;
+    PhaseRecorder rec;
     runToEnd(fresh, testSettings(server, game, &rec));
     EXPECT_EQ(copyErrorText(fresh), L"Could not connect to the patch server. (HTTP 200)");
     EXPECT_EQ(rec.sequence(), "1 9 9") << "phase 2 is posted only for a 64-byte signature";
@@ -165,7 +165,7 @@ TEST_F(ManifestTest, AnUnchangedStartAsksForTheSignatureAlone) {
   for (int start = 0; start < 2; ++start) {
     const int before = server.totalRequests();
     LauncherState fresh;
-    StatusRecorder rec;
+    PhaseRecorder rec;
     runToEnd(fresh, testSettings(server, game, &rec));
     EXPECT_EQ(copyErrorText(fresh), L"");
     EXPECT_EQ(rec.sequence(), "1 2 2/1 3 5 8 8");
@@ -327,7 +327,7 @@ TEST_F(ManifestTest, ManifestErrors) {
   for (const auto& [text, error] : cases) {
     writeSignedManifest(release, text);
     LauncherState fresh;
-    StatusRecorder rec;
+    PhaseRecorder rec;
     runToEnd(fresh, testSettings(server, game, &rec));
     const std::wstring got = copyErrorText(fresh);
     if (text.back() == '[') {
@@ -336,7 +336,7 @@ TEST_F(ManifestTest, ManifestErrors) {
     } else {
       EXPECT_EQ(got, error) << text;
     }
-    EXPECT_EQ(fresh.phase.load(), kStatusError);
+    EXPECT_EQ(fresh.phase.load(), kPhaseError);
     if (error.find(L"(path)") != std::wstring::npos) {
       // The news was published and the version kept before the entries were read.
       EXPECT_EQ(fresh.version.load(), 7);
@@ -376,7 +376,7 @@ TEST_F(ManifestTest, ExpiryFollowsTheServersClock) {
                     }));
     TempDir player;
     LauncherState fresh;
-    StatusRecorder rec;
+    PhaseRecorder rec;
     UpdateSettings settings = testSettings(server, player, &rec);
     settings.clockOffsetSeconds = c.playerClock;
     runToEnd(fresh, settings);
@@ -413,7 +413,7 @@ TEST_F(ManifestTest, ExpiryFollowsTheServersClock) {
 TEST_F(ManifestTest, FormatIsTruncatedToAnInteger) {
   writeSignedManifest(release, R"({"format":1.9,"version":2,"files":[]})");
   EXPECT_EQ(run(), L"");
-  EXPECT_EQ(state.phase.load(), kStatusReady);
+  EXPECT_EQ(state.phase.load(), kPhaseReady);
 }
 
 TEST_F(ManifestTest, OlderVersionThanInstalledIsRefused) {
@@ -433,7 +433,7 @@ TEST_F(ManifestTest, EqualVersionMissingOrNegativeInstalledVersionRunNormally) {
     LauncherState fresh;
     runToEnd(fresh, testSettings(server, game));
     EXPECT_EQ(copyErrorText(fresh), L"") << ini;
-    EXPECT_EQ(fresh.phase.load(), kStatusReady);
+    EXPECT_EQ(fresh.phase.load(), kPhaseReady);
     EXPECT_EQ(installedVersion(normalizeGameDir(game.path())).value, 4);
     std::filesystem::remove(std::filesystem::path(game.file("patcher.ini")));
   }

@@ -278,7 +278,7 @@ TEST(KeysTest, KeygenWritesAPrivateKeyAndNeverOverwritesIt) {
 
   // The secret key signs what the public key verifies; a changed message does not verify.
   SecretKey key;
-  ASSERT_TRUE(loadSecretKey(dir.file("release.key"), key, error)) << error;
+  ASSERT_TRUE(parseSecretKeyFile(dir.read("release.key"), key, error)) << error;
   std::uint8_t pub[32];
   ASSERT_TRUE(loadPublicKey(dir.file("release.pub"), pub, error)) << error;
   ASSERT_TRUE(loadPublicKey(utf8ToWide(publicHex), pub, error)) << error;
@@ -714,7 +714,7 @@ TEST_F(PublishFixture, ExpiryAndSeveralKeysAsLaunchersSeeThem) {
   const std::string stamp = manifest().member("expires").asString();
   text.replace(text.find(stamp), stamp.size(), "2021-03-04T05:06:07Z");
   SecretKey key;
-  ASSERT_TRUE(loadSecretKey(root.file("key.key"), key, error)) << error;
+  ASSERT_TRUE(parseSecretKeyFile(root.read("key.key"), key, error)) << error;
   std::uint8_t signature[kSignatureSize];
   ASSERT_TRUE(signMessage(key, text, signature, error)) << error;
   root.write("release/manifest.json", text);

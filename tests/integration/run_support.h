@@ -1,5 +1,5 @@
 // What the engine's integration tests share: the HTTP session, settings aimed at a test
-// server and a game folder, and a recorder of the status codes a run posts.
+// server and a game folder, and a recorder of the phases a run posts.
 #pragma once
 #include <gtest/gtest.h>
 
@@ -11,6 +11,8 @@
 #include <vector>
 
 #include "base/http.h"
+#include "base/paths.h"
+#include "base/text.h"
 #include "i18n/strings.h"
 #include "test_release.h"
 #include "test_server.h"
@@ -25,16 +27,16 @@ inline void ensureHttpSession() {
   (void)opened;
 }
 
-// Every status code a run posts, in order, as text: "1 2 2/1 3 4 5 8 8".
-struct StatusRecorder {
+// Every phase a run posts, in order, as text (a detail after a slash): "1 2 2/1 3 4 5 8 8".
+struct PhaseRecorder {
   std::mutex mutex;
   std::vector<std::string> posts;
 
-  static void notify(void* context, int code, std::intptr_t lParam) {
-    auto* self = static_cast<StatusRecorder*>(context);
+  static void notify(void* context, int phase, int detail) {
+    auto* self = static_cast<PhaseRecorder*>(context);
     std::lock_guard<std::mutex> guard(self->mutex);
-    self->posts.push_back(lParam == 0 ? std::to_string(code)
-                                      : std::to_string(code) + "/" + std::to_string(lParam));
+    self->posts.push_back(detail == 0 ? std::to_string(phase)
+                                      : std::to_string(phase) + "/" + std::to_string(detail));
   }
   std::string sequence() {
     std::lock_guard<std::mutex> guard(mutex);
@@ -46,7 +48,7 @@ struct StatusRecorder {
 
 // Settings for a run against patchUrl into game, with short pauses.
 inline UpdateSettings testSettings(const std::wstring& patchUrl, const TempDir& game,
-                                   StatusRecorder* recorder = nullptr) {
+                                   PhaseRecorder* recorder = nullptr) {
   ensureHttpSession();
   UpdateSettings s;
   s.patchUrls = {patchUrl};
@@ -58,14 +60,14 @@ inline UpdateSettings testSettings(const std::wstring& patchUrl, const TempDir& 
   s.downloadRetryPauseMs = 20;
   s.oldLauncherPauseMs = 5;
   if (recorder != nullptr) {
-    s.notify = &StatusRecorder::notify;
+    s.notify = &PhaseRecorder::notify;
     s.notifyContext = recorder;
   }
   return s;
 }
 
 inline UpdateSettings testSettings(const TestServer& server, const TempDir& game,
-                                   StatusRecorder* recorder = nullptr) {
+                                   PhaseRecorder* recorder = nullptr) {
   return testSettings(server.patchUrl(), game, recorder);
 }
 
@@ -102,14 +104,20 @@ inline FileEntry entryFor(const ReleaseFile& file) {
   return entry;
 }
 
-// Every ".ap_tmp" file below a folder.
+// The temporary sibling of a file, as the tests' UTF-8 paths write it.
+inline std::string temporaryOf(const std::string& path) {
+  return path + wideToUtf8(kTemporarySuffix);
+}
+
+// Every temporary file below a folder.
 inline std::vector<std::string> temporaryFiles(const TempDir& dir) {
   std::vector<std::string> found;
   std::error_code ec;
   for (auto it =
            std::filesystem::recursive_directory_iterator(std::filesystem::path(dir.path()), ec);
        it != std::filesystem::recursive_directory_iterator(); it.increment(ec)) {
-    if (it->path().extension() == ".ap_tmp") found.push_back(it->path().string());
+    if (it->path().extension() == std::filesystem::path(kTemporarySuffix))
+      found.push_back(it->path().string());
   }
   return found;
 }
@@ -143,7 +151,7 @@ class GameRunTest : public ::testing::Test {
     server.serveFolder(release.path());
   }
   std::string run() {
-    StatusRecorder recorder;
+    PhaseRecorder recorder;
     LauncherState state;
     runToEnd(state, testSettings(server, game, &recorder));
     error = copyErrorText(state);

@@ -24,7 +24,7 @@ class SelfUpdateTest : public GameRunTest {
     r.launcher = {"QuillmarkLauncher.exe", "launcher version 2"};
   }
   std::string run(LauncherMode mode = LauncherMode::ReplaceOwnExecutable) {
-    StatusRecorder recorder;
+    PhaseRecorder recorder;
     UpdateSettings settings = testSettings(server, game, &recorder);
     settings.launcherMode = mode;
     LauncherState state;

@@ -58,7 +58,7 @@ TEST(UpdateNginxTest, InstallNoChangeAndASecondRelease) {
   const int fetchedBefore = countOccurrences(nginx.accessLog(), "/patch/files/");
   LauncherState second;
   runToEnd(second, settings);
-  EXPECT_EQ(second.phase.load(), kStatusReady);
+  EXPECT_EQ(second.phase.load(), kPhaseReady);
   EXPECT_EQ(countOccurrences(nginx.accessLog(), "/patch/files/"), fetchedBefore);
 
   // Version 2: one file changed, one added, a folder's only file removed.

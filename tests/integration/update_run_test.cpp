@@ -69,7 +69,7 @@ class UpdateRunTest : public GameRunTest {
  protected:
   // One run to its end; returns the posted sequence.
   std::string run(bool repair = false) {
-    StatusRecorder recorder;
+    PhaseRecorder recorder;
     runToEnd(state, testSettings(server, game, &recorder), repair);
     return recorder.sequence();
   }
@@ -187,7 +187,7 @@ TEST_F(UpdateRunTest, DeletePhaseRemovesFilesAndEmptiedFolders) {
   UpdateSettings settings = testSettings(server, game);
   settings.gameDir = outer.file("game");
   runToEnd(state, settings);
-  ASSERT_EQ(state.phase.load(), kStatusReady);
+  ASSERT_EQ(state.phase.load(), kPhaseReady);
   outer.write("game/loose.txt", "not in any manifest");
 
   r.version = 2;
@@ -232,7 +232,7 @@ TEST_F(UpdateRunTest, OneFailingDownloadStopsTheOthersAndFinishedOnesAreCached) 
   joinUpdate(state);
 
   EXPECT_EQ(copyErrorText(state), L"Could not connect to the patch server. f2.bin");
-  EXPECT_EQ(state.phase.load(), kStatusError);
+  EXPECT_EQ(state.phase.load(), kPhaseError);
   const auto cache = readCacheFile(game);
   EXPECT_EQ(cache.size(), 2u);
   for (int i = 0; i < files; ++i) {
@@ -288,7 +288,7 @@ TEST_F(UpdateRunTest, TheCacheNamesOnlyFilesAsTheyWereAtTheLastSync) {
   };
   fs::remove(fs::path(release.file(compressedPath(r.files[3].content))));  // a 404 ends the run
   runToEnd(state, settings);
-  EXPECT_EQ(state.phase.load(), kStatusError);
+  EXPECT_EQ(state.phase.load(), kPhaseError);
   EXPECT_EQ(syncs, 1);
   EXPECT_FALSE(readCacheFile(game).empty()) << "the files that did arrive are recorded";
   checkCache("after the failed run");
@@ -335,7 +335,7 @@ TEST_F(UpdateRunTest, AnUpdateThatDoesNotFitChangesNothing) {
                                           L"1,6 MB nécessaires, 976 KB disponibles.");
   }
   setUiLanguage("en");
-  EXPECT_EQ(state.phase.load(), kStatusError);
+  EXPECT_EQ(state.phase.load(), kPhaseError);
   EXPECT_EQ(fileRequests(server), requestsBefore);
   EXPECT_TRUE(everyFile(game) == before) << "not one file, not the launcher's own, was touched";
 
@@ -353,7 +353,7 @@ TEST_F(UpdateRunTest, ARefusedManifestChangesNoFile) {
   Release r = firstRelease();
   publishRelease(release, r, otherTestKey());
   run();
-  EXPECT_EQ(state.phase.load(), kStatusError);
+  EXPECT_EQ(state.phase.load(), kPhaseError);
   EXPECT_TRUE(everyFile(game).empty());
   publishRelease(release, r);
   ASSERT_EQ(run(), "1 2 2/1 3 4 5 8 8");
@@ -408,7 +408,7 @@ TEST_F(UpdateRunTest, AVersionThatCannotBeRecordedIsAnError) {
   // What stands in for the full volume: the record's temporary file cannot be made.
   settings.afterSync = [this] { game.write("patcher.ini.ap_tmp/full", ""); };
   runToEnd(state, settings);
-  EXPECT_EQ(state.phase.load(), kStatusError);
+  EXPECT_EQ(state.phase.load(), kPhaseError);
   EXPECT_EQ(copyErrorText(state), L"Could not write file: " +
                                       displayPath(normalizeGameDir(game.path())) + L"patcher.ini");
   EXPECT_EQ(game.read("patcher.ini"), "[patch]\r\napplying=1\r\n");
@@ -421,7 +421,7 @@ TEST_F(UpdateRunTest, CancellingDuringADownloadEndsQuietly) {
   publishRelease(release, r);
   server.setFault(urlPath(r.files[0].content),
                   faultWith([](ServerFault& f) { f.stallAfter = 300000; }));
-  StatusRecorder recorder;
+  PhaseRecorder recorder;
   ASSERT_TRUE(startUpdate(state, false, testSettings(server, game, &recorder)));
   ASSERT_TRUE(pollUntil([&] { return server.stalledCount() == 1 && game.exists("small.txt"); }));
   state.cancel = true;  // what closing the window does
@@ -456,7 +456,7 @@ TEST_F(UpdateRunTest, RequestsInFlightStayWithinTheCap) {
     s.clearFaults();
     s.releaseStalls();
     joinUpdate(st);
-    EXPECT_EQ(st.phase.load(), kStatusReady);
+    EXPECT_EQ(st.phase.load(), kPhaseReady);
     EXPECT_EQ(fileRequests(s), files);
   }
 }
@@ -476,7 +476,7 @@ TEST_F(UpdateRunTest, ManyFilesOverASlowRoundTripKeepRequestsInFlight) {
                     f.stallMs = 60;
                   }));
   EXPECT_EQ(run(), "1 2 2/1 3 4 5 8 8");
-  EXPECT_EQ(state.phase.load(), kStatusReady);
+  EXPECT_EQ(state.phase.load(), kPhaseReady);
   EXPECT_GT(server.maxInFlight(), 8);
   for (const ReleaseFile& f : r.files) EXPECT_TRUE(game.read(f.path) == f.content) << f.path;
   EXPECT_EQ(state.filesDone.load(), 96);
@@ -557,17 +557,17 @@ TEST_F(UpdateRunTest, ASecondRunOfTheSameFolderFailsAtOnce) {
   ASSERT_TRUE(startUpdate(state, false, testSettings(server, game)));
   ASSERT_TRUE(pollUntil([&] { return server.stalledCount() == 1; }));
   LauncherState second;
-  StatusRecorder recorder;
+  PhaseRecorder recorder;
   runToEnd(second, testSettings(server, game, &recorder));
   EXPECT_EQ(copyErrorText(second), L"Another update of this game folder is running.");
   EXPECT_EQ(recorder.sequence(), "9 9");
   EXPECT_EQ(server.requestCount("/patch/manifest.json"), 1) << "the second run fetched nothing";
   server.releaseStalls();
   joinUpdate(state);
-  EXPECT_EQ(state.phase.load(), kStatusReady);
+  EXPECT_EQ(state.phase.load(), kPhaseReady);
   LauncherState third;
   runToEnd(third, testSettings(server, game));
-  EXPECT_EQ(third.phase.load(), kStatusReady);
+  EXPECT_EQ(third.phase.load(), kPhaseReady);
 }
 
 TEST_F(UpdateRunTest, StartIsRefusedWhileARunIsGoing) {
@@ -582,7 +582,7 @@ TEST_F(UpdateRunTest, StartIsRefusedWhileARunIsGoing) {
   server.clearFaults();
   server.releaseStalls();
   joinUpdate(state);
-  EXPECT_EQ(state.phase.load(), kStatusReady);
+  EXPECT_EQ(state.phase.load(), kPhaseReady);
   EXPECT_EQ(server.requestCount("/patch/manifest.json"), 1);
 }
 

@@ -178,7 +178,7 @@ class CrashSoak : public ::testing::Test {
         parseManifest((version == 1 ? release1 : release2).read("manifest.json"), parsed, error));
     std::vector<std::string> urls;
     for (const FileEntry& entry : parsed.entries) {
-      const std::string partialPath = entry.path + ".ap_tmp";
+      const std::string partialPath = temporaryOf(entry.path);
       if (entry.chunks.empty() || !game.exists(partialPath)) continue;
       const std::string partial = game.read(partialPath);
       if (partial.size() != entry.size) continue;  // not kept: made anew

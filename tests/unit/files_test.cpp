@@ -404,4 +404,7 @@ TEST(ModulePath, NamesThisTestExecutableAndItsFolder) {
   EXPECT_EQ(path.compare(0, folder.size(), folder), 0);
   EXPECT_EQ(path.substr(folder.size()).find_first_of(L"\\/"), std::wstring::npos);
   EXPECT_TRUE(directoryExists(folder));
+  EXPECT_EQ(moduleDirectoryOf(L"C:\\Games\\QuillmarkLauncher.exe"), L"C:\\Games\\");
+  EXPECT_EQ(moduleDirectoryOf(L"/opt/games/launcher"), L"/opt/games/");
+  EXPECT_EQ(moduleDirectoryOf(L"launcher.exe"), L".\\");
 }

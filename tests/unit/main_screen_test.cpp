@@ -15,7 +15,7 @@
 
 namespace {
 constexpr std::uint64_t kMB = 1048576;
-// A status code that the run never posts.
+// A phase that the run never posts.
 constexpr int kNotAStatus = 42;
 
 class MainScreen : public ::testing::Test {
@@ -74,7 +74,7 @@ void expectRect(const RectF& r, const RectF& expected, float down = 0) {
 
 MainScreenView downloading() {
   MainScreenView v;
-  v.phase = kStatusDownloading;
+  v.phase = kPhaseDownloading;
   v.running = true;
   v.bytesDone = 1536 * kMB;
   v.bytesTotal = (1536 + 3725) * kMB;
@@ -121,16 +121,16 @@ TEST_F(MainScreen, StatusTitleAndColourFollowThePhase) {
     std::uint32_t colour;
   };
   const Case cases[] = {
-      {kStatusNone, true, L"Connecting to patch server...", colours::Gold},
-      {kStatusConnecting, true, L"Connecting to patch server...", colours::Gold},
-      {kStatusVerifying, true, L"Verifying signature...", colours::Gold},
-      {kStatusChecking, true, L"CHECKING", colours::Gold},
-      {kStatusDownloading, true, L"UPDATING", colours::Gold},
-      {kStatusApplying, true, L"Applying changes...", colours::Gold},
-      {kStatusSelfUpdate, true, L"Updating launcher...", colours::Gold},
-      {kStatusRestart, false, L"Updating launcher...", colours::Gold},
-      {kStatusReady, false, L"READY TO PLAY", colours::ReadyGreen},
-      {kStatusError, false, L"ERROR", colours::ErrorRed},
+      {kPhaseNone, true, L"Connecting to patch server...", colours::Gold},
+      {kPhaseConnecting, true, L"Connecting to patch server...", colours::Gold},
+      {kPhaseVerifying, true, L"Verifying signature...", colours::Gold},
+      {kPhaseChecking, true, L"CHECKING", colours::Gold},
+      {kPhaseDownloading, true, L"UPDATING", colours::Gold},
+      {kPhaseApplying, true, L"Applying changes...", colours::Gold},
+      {kPhaseSelfUpdate, true, L"Updating launcher...", colours::Gold},
+      {kPhaseRestart, false, L"Updating launcher...", colours::Gold},
+      {kPhaseReady, false, L"READY TO PLAY", colours::ReadyGreen},
+      {kPhaseError, false, L"ERROR", colours::ErrorRed},
       {kNotAStatus, true, L"Connecting to patch server...", colours::Gold},
   };
   for (const Case& k : cases) {
@@ -150,7 +150,7 @@ TEST_F(MainScreen, StatusTitleAndColourFollowThePhase) {
 
 TEST_F(MainScreen, ReadyShowsFullBarVersionAndEnabledPlay) {
   MainScreenView v;
-  v.phase = kStatusReady;
+  v.phase = kPhaseReady;
   v.version = 42;
   v.bytesTotal = 0;  // nothing was downloaded: still a full bar
   paint(v);
@@ -277,7 +277,7 @@ TEST_F(MainScreen, DecimalCommaLanguageFormatsEverySize) {
 
 TEST_F(MainScreen, TinyFractionStillShowsASixUnitBarWithKnob) {
   MainScreenView v;
-  v.phase = kStatusChecking;
+  v.phase = kPhaseChecking;
   v.running = true;
   v.bytesDone = 1;
   v.bytesTotal = 1000;
@@ -291,7 +291,7 @@ TEST_F(MainScreen, TinyFractionStillShowsASixUnitBarWithKnob) {
 
 TEST_F(MainScreen, EmptyTotalShowsEmptyTrackUntilReady) {
   MainScreenView v;
-  v.phase = kStatusChecking;
+  v.phase = kPhaseChecking;
   v.running = true;
   paint(v);
   EXPECT_NE(rec.findText(L"0%"), nullptr);
@@ -311,7 +311,7 @@ TEST_F(MainScreen, EmptyTotalShowsEmptyTrackUntilReady) {
 
 TEST_F(MainScreen, CountersOutOfStepShowAHundredPercent) {
   MainScreenView v;
-  v.phase = kStatusDownloading;
+  v.phase = kPhaseDownloading;
   v.running = true;
   v.bytesDone = 300;
   v.bytesTotal = 200;
@@ -346,17 +346,17 @@ TEST_F(MainScreen, CheckingAndSelfUpdateNameTheCurrentItem) {
   MainScreenView v;
   v.running = true;
   v.currentItem = L"game.exe";
-  v.phase = kStatusChecking;
+  v.phase = kPhaseChecking;
   paint(v);
   EXPECT_NE(rec.findText(L"Checking game.exe"), nullptr);
-  v.phase = kStatusSelfUpdate;
+  v.phase = kPhaseSelfUpdate;
   paint(v);
   EXPECT_NE(rec.findText(L"Downloading game.exe"), nullptr);
   // Applying shows no item, and neither does a run that has stopped.
-  v.phase = kStatusApplying;
+  v.phase = kPhaseApplying;
   paint(v);
   EXPECT_EQ(rec.findText(L"\u2022"), nullptr);
-  v.phase = kStatusChecking;
+  v.phase = kPhaseChecking;
   v.running = false;
   paint(v);
   EXPECT_EQ(rec.findText(L"\u2022"), nullptr);
@@ -364,7 +364,7 @@ TEST_F(MainScreen, CheckingAndSelfUpdateNameTheCurrentItem) {
 
 TEST_F(MainScreen, ErrorWhileRunningWaitsThenOffersRetry) {
   MainScreenView v;
-  v.phase = kStatusError;
+  v.phase = kPhaseError;
   v.running = true;
   v.bytesDone = 50;
   v.bytesTotal = 100;
@@ -395,7 +395,7 @@ TEST_F(MainScreen, ErrorWhileRunningWaitsThenOffersRetry) {
 
 TEST_F(MainScreen, LaunchMessageTurnsReadyIntoAnErrorButKeepsPlay) {
   MainScreenView v;
-  v.phase = kStatusReady;
+  v.phase = kPhaseReady;
   v.version = 7;
   v.launchMessage = L"Game executable not found.";
   paint(v);
@@ -406,7 +406,7 @@ TEST_F(MainScreen, LaunchMessageTurnsReadyIntoAnErrorButKeepsPlay) {
   EXPECT_NE(rec.findText(L"PLAY"), nullptr);
   EXPECT_TRUE(rec.output.hitRegions.back().enabled);
   // The shell's message wins over the run's error text.
-  v.phase = kStatusError;
+  v.phase = kPhaseError;
   v.errorText = L"run error";
   paint(v);
   EXPECT_NE(rec.findText(L"Game executable not found."), nullptr);
@@ -415,7 +415,7 @@ TEST_F(MainScreen, LaunchMessageTurnsReadyIntoAnErrorButKeepsPlay) {
 
 TEST_F(MainScreen, MainButtonHoverAndPress) {
   MainScreenView ready;
-  ready.phase = kStatusReady;
+  ready.phase = kPhaseReady;
   // At rest: no glow, the top stop is ButtonGold, white outline at 0.28.
   paint(ready);
   EXPECT_TRUE(rec.callsOf(DrawKind::Glow).empty());
@@ -458,7 +458,7 @@ TEST_F(MainScreen, MainButtonHoverAndPress) {
 
 TEST_F(MainScreen, HoveringOrPressingTheDisabledButtonChangesNothing) {
   MainScreenView v;
-  v.phase = kStatusChecking;
+  v.phase = kPhaseChecking;
   v.running = true;
   paint(v);
   const std::vector<DrawCall> atRest = rec.calls;
@@ -481,7 +481,7 @@ TEST_F(MainScreen, HoveringOrPressingTheDisabledButtonChangesNothing) {
 
 TEST_F(MainScreen, FrameRebuildsItsOutputWithTheSidePanelBesideTheNews) {
   FrameView frame;
-  frame.main.phase = kStatusReady;
+  frame.main.phase = kPhaseReady;
   Canvas c = rec.canvas();
   paintFrameContent(c, frame);
   const std::size_t regions = rec.output.hitRegions.size();
@@ -505,7 +505,7 @@ TEST_F(MainScreen, FrameRebuildsItsOutputWithTheSidePanelBesideTheNews) {
 
 TEST(MainScreenView, CopiesCountersAndTextsFromTheLauncherState) {
   LauncherState state;
-  state.phase = kStatusDownloading;
+  state.phase = kPhaseDownloading;
   state.running = true;
   state.bytesDone = 10;
   state.bytesTotal = 20;
@@ -515,7 +515,7 @@ TEST(MainScreenView, CopiesCountersAndTextsFromTheLauncherState) {
   state.currentItem = L"a.pak";
   state.errorText = L"boom";
   const MainScreenView v = readMainScreenView(state);
-  EXPECT_EQ(v.phase, kStatusDownloading);
+  EXPECT_EQ(v.phase, kPhaseDownloading);
   EXPECT_TRUE(v.running);
   EXPECT_EQ(v.bytesDone, 10u);
   EXPECT_EQ(v.bytesTotal, 20u);

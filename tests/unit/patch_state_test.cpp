@@ -5,7 +5,10 @@
 #include <gtest/gtest.h>
 
 #include "base/files.h"
+#include "base/paths.h"
+#include "base/text.h"
 #include "test_support.h"
+#include "update/profile.h"
 #include "update/update_settings.h"
 
 namespace {
@@ -16,6 +19,10 @@ std::vector<FileEntry> entriesOf(std::initializer_list<std::string> paths) {
   std::size_t i = 0;
   for (const std::string& path : paths) out[i++].path = path;
   return out;
+}
+
+std::string hashOf(const CacheSlot& slot) {
+  return std::string(slot.hash.data(), slot.hash.size());
 }
 
 TEST(PatchStateTest, CacheLinesThatAreNotRecordsAreSkipped) {
@@ -30,46 +37,44 @@ TEST(PatchStateTest, CacheLinesThatAreNotRecordsAreSkipped) {
                 h + "\t1\t2\t../escape.bin\n" +             // unsafe path
                 g + "\t11\t21\tdata/one.bin\n" +            // same key, later wins
                 "\n" + h + "\t5\t6\tno-final-newline.bin");
-  HashCache cache;
-  cache[L"stale"] = CacheRecord{1, 2, h};
-  loadCache(normalizeGameDir(dir.path()), cache);
-  EXPECT_EQ(cache.size(), 4u);
-  ASSERT_EQ(cache.count(L"data\\one.bin"), 1u);
-  EXPECT_EQ(cache[L"data\\one.bin"].hash, g);
-  EXPECT_EQ(cache[L"data\\one.bin"].size, 11u);
-  EXPECT_EQ(cache[L"data\\one.bin"].writeTime, 21u);
-  EXPECT_EQ(cache[L"crlf.bin"].writeTime, 40u);
-  EXPECT_EQ(cache[L"crlf.bin"].hash, g);
-  EXPECT_EQ(cache[L"not-numbers.bin"].size, 0u);
-  EXPECT_EQ(cache[L"not-numbers.bin"].writeTime, 0u);
-  EXPECT_EQ(cache.count(L"no-final-newline.bin"), 1u);
-}
-
-TEST(PatchStateTest, MissingCacheGivesAnEmptyOne) {
-  TempDir dir;
-  HashCache cache;
-  cache[L"x"] = CacheRecord{1, 2, std::string(64, 'c')};
-  loadCache(normalizeGameDir(dir.path()), cache);
-  EXPECT_TRUE(cache.empty());
+  const std::vector<FileEntry> entries =
+      entriesOf({"data/one.bin", "short-hash.bin", "three-fields.bin", "crlf.bin",
+                 "not-numbers.bin", "no-final-newline.bin"});
+  // Slots known before the read are forgotten: only the file's lines fill them.
+  EntryCache cache(entries.size(), knownSlot(1, 2, h));
+  loadEntryCache(normalizeGameDir(dir.path()), entries, cache);
+  ASSERT_EQ(cache.size(), entries.size());
+  EXPECT_EQ(hashOf(cache[0]), g);
+  EXPECT_EQ(cache[0].size, 11u);
+  EXPECT_EQ(cache[0].writeTime, 21u);
+  EXPECT_FALSE(cache[1].known);
+  EXPECT_FALSE(cache[2].known);
+  EXPECT_EQ(cache[3].writeTime, 40u);
+  EXPECT_EQ(hashOf(cache[3]), g);
+  EXPECT_TRUE(cache[4].known);
+  EXPECT_EQ(cache[4].size, 0u);
+  EXPECT_EQ(cache[4].writeTime, 0u);
+  EXPECT_TRUE(cache[5].known);
+  EXPECT_EQ(cache[5].size, 5u);
 }
 
 TEST(PatchStateTest, SaveWritesTheManifestsFilesInOrderWithTheirOwnPathText) {
   TempDir dir;
   const std::wstring gameDir = normalizeGameDir(dir.path());
   const std::string h(64, 'd');
-  HashCache cache;
-  cache[L"b\\two.txt"] = CacheRecord{2, 18446744073709551615ull, h};
-  cache[L"a.txt"] = CacheRecord{1, 132000000000000000ull, h};
-  cache[L"gone.txt"] = CacheRecord{3, 3, h};  // no longer in the manifest
   const std::vector<FileEntry> entries = entriesOf({"b/Two.txt", "missing.txt", "A.txt"});
-  saveCache(gameDir, entries, cache);
+  const EntryCache cache = {knownSlot(2, 18446744073709551615ull, h), CacheSlot(),
+                            knownSlot(1, 132000000000000000ull, h)};
+  saveEntryCache(gameDir, entries, cache);
   EXPECT_EQ(dir.read("patcher_cache.dat"),
             h + "\t2\t18446744073709551615\tb/Two.txt\n" + h + "\t1\t132000000000000000\tA.txt\n");
-  EXPECT_FALSE(dir.exists("patcher_cache.dat.ap_tmp"));
-  HashCache back;
-  loadCache(gameDir, back);
-  EXPECT_EQ(back.size(), 2u);
-  EXPECT_EQ(back[L"b\\two.txt"].writeTime, 18446744073709551615ull);
+  EXPECT_FALSE(dir.exists("patcher_cache.dat" + wideToUtf8(kTemporarySuffix)));
+  EntryCache back;
+  loadEntryCache(gameDir, entries, back);
+  ASSERT_EQ(back.size(), 3u);
+  EXPECT_FALSE(back[1].known);
+  EXPECT_EQ(back[0].writeTime, 18446744073709551615ull);
+  EXPECT_EQ(back[2].size, 1u);
 }
 
 TEST(PatchStateTest, RecordsAreFoundByAnySpellingOfTheirPath) {
@@ -80,23 +85,22 @@ TEST(PatchStateTest, RecordsAreFoundByAnySpellingOfTheirPath) {
   // always go through the full lowering.
   dir.write("patcher_cache.dat", h + "\t1\t10\tdata/plain.bin\n" + h + "\t2\t20\tData/Mixed.BIN\n" +
                                      h + "\t3\t30\t\xC3\xA9t\xC3\xA9/x.bin\n");
-  HashCache cache;
-  loadCache(gameDir, cache);
-  ASSERT_EQ(cache.size(), 3u);
-  const CacheRecord* plain = findCacheRecord(cache, L"DATA\\PLAIN.bin");
-  ASSERT_NE(plain, nullptr);
-  EXPECT_EQ(plain->size, 1u);
-  const CacheRecord* mixed = findCacheRecord(cache, L"data\\mixed.bin");
-  ASSERT_NE(mixed, nullptr);
-  EXPECT_EQ(mixed->writeTime, 20u);
-  const CacheRecord* accented = findCacheRecord(cache, L"\u00e9t\u00e9\\X.bin");
-  ASSERT_NE(accented, nullptr);
-  EXPECT_EQ(accented->size, 3u);
-  // Capitals beyond ASCII, and the three Greek sigmas, which NTFS upper-cases alike.
-  EXPECT_EQ(findCacheRecord(cache, L"\u00c9T\u00c9\\x.bin"), accented);
+  const std::vector<FileEntry> entries =
+      entriesOf({"DATA/PLAIN.bin", "data/mixed.bin", "\xC3\xA9t\xC3\xA9/X.bin", "data/plain.bi"});
+  EntryCache cache;
+  loadEntryCache(gameDir, entries, cache);
+  ASSERT_EQ(cache.size(), 4u);
+  EXPECT_EQ(cache[0].size, 1u);
+  EXPECT_EQ(cache[1].writeTime, 20u);
+  EXPECT_EQ(cache[2].size, 3u);
+  EXPECT_FALSE(cache[3].known);
+  // Capitals beyond ASCII (\xC3\x89 is É), and the three Greek sigmas, which NTFS upper-cases
+  // alike.
+  loadEntryCache(gameDir, entriesOf({"\xC3\x89T\xC3\x89/x.bin"}), cache);
+  ASSERT_EQ(cache.size(), 1u);
+  EXPECT_EQ(cache[0].size, 3u);
   EXPECT_EQ(cacheKey(L"\u03c3\u03c2"), cacheKey(L"\u03a3\u03a3"));
   EXPECT_NE(cacheKey(L"\u00df"), cacheKey(L"SS")) << "no expansion: \u00df stays one letter";
-  EXPECT_EQ(findCacheRecord(cache, L"data\\plain.bi"), nullptr);
   EXPECT_TRUE(isOwnCacheKey(L"data\\plain.bin"));
   EXPECT_FALSE(isOwnCacheKey(L"Data\\plain.bin"));
   EXPECT_FALSE(isOwnCacheKey(L"\u00e9.bin"));

@@ -9,9 +9,13 @@
 #include <thread>
 
 #include "base/files.h"
+#include "base/text.h"
 #include "test_support.h"
 
 namespace {
+
+// The suffix of the temporary file that writeFileAtomically moves into place.
+const std::string kTemporary = wideToUtf8(kTemporarySuffix);
 
 std::wstring accepted(std::string_view path) {
   std::wstring wide = L"unchanged";
@@ -138,7 +142,7 @@ TEST(WriteFileAtomically, WritesExactBytesAndReplacesWholeFiles) {
   const std::string binary("line\r\nnext\n\0\xFF\x1A tail", 17);
   ASSERT_TRUE(writeFileAtomically(target, binary));
   EXPECT_EQ(dir.read("out.dat"), binary);
-  EXPECT_FALSE(dir.exists("out.dat.ap_tmp"));
+  EXPECT_FALSE(dir.exists("out.dat" + kTemporary));
 
   // A shorter content leaves nothing of the longer one behind.
   dir.write("out.dat", std::string(100000, 'z'));
@@ -155,10 +159,10 @@ TEST(WriteFileAtomically, ReplacesAReadOnlyTargetAndAStaleTemporaryFile) {
   TempDir dir;
   const std::wstring target = dir.write("cfg.txt", "old");
   ASSERT_TRUE(setReadOnly(target, true));
-  dir.write("cfg.txt.ap_tmp", "left over from a crash, longer than the new content");
+  dir.write("cfg.txt" + kTemporary, "left over from a crash, longer than the new content");
   ASSERT_TRUE(writeFileAtomically(target, "new"));
   EXPECT_EQ(dir.read("cfg.txt"), "new");
-  EXPECT_FALSE(dir.exists("cfg.txt.ap_tmp"));
+  EXPECT_FALSE(dir.exists("cfg.txt" + kTemporary));
 }
 
 TEST(WriteFileAtomically, RefusedMoveKeepsTheTargetAndLeavesNoTemporaryFile) {
@@ -167,7 +171,7 @@ TEST(WriteFileAtomically, RefusedMoveKeepsTheTargetAndLeavesNoTemporaryFile) {
   dir.write("target/inner.txt", "inner");
   EXPECT_FALSE(writeFileAtomically(dir.file("target"), "new"));
   EXPECT_EQ(dir.read("target/inner.txt"), "inner");
-  EXPECT_FALSE(dir.exists("target.ap_tmp"));
+  EXPECT_FALSE(dir.exists("target" + kTemporary));
 
   // The temporary file cannot be created in a missing folder: nothing appears.
   EXPECT_FALSE(writeFileAtomically(dir.file("missing/x.txt"), "new"));
@@ -183,7 +187,7 @@ TEST(WriteFileAtomically, TargetHeldOpenByAnotherProgramKeepsItsContent) {
     FileHandle game;
     ASSERT_TRUE(game.openForRead(target));
     EXPECT_FALSE(writeFileAtomically(target, "new"));
-    EXPECT_FALSE(dir.exists("game.pak.ap_tmp"));
+    EXPECT_FALSE(dir.exists("game.pak" + kTemporary));
   }
   EXPECT_EQ(dir.read("game.pak"), "old content");
   EXPECT_TRUE(writeFileAtomically(target, "new"));
@@ -268,5 +272,5 @@ TEST(WriteFileAtomically, ReadersSeeEitherTheOldOrTheNewContentNeverAMix) {
   reader.join();
   EXPECT_EQ(torn.load(), 0);
   EXPECT_GT(written, 0);
-  EXPECT_FALSE(dir.exists("state.dat.ap_tmp"));
+  EXPECT_FALSE(dir.exists("state.dat" + kTemporary));
 }

@@ -91,14 +91,14 @@ bool darkInk(Rgb c) { return c.r < 110 && c.g < 90 && c.b < 60; }
 
 FrameView readyView() {
   FrameView f;
-  f.main.phase = kStatusReady;
+  f.main.phase = kPhaseReady;
   f.main.version = 1204;
   return f;
 }
 
 FrameView downloadView() {
   FrameView f;
-  f.main.phase = kStatusDownloading;
+  f.main.phase = kPhaseDownloading;
   f.main.running = true;
   f.main.bytesDone = 1536 * kMB;
   f.main.bytesTotal = 5261 * kMB;
@@ -180,7 +180,7 @@ TEST_F(Renderer, DownloadFrameShowsSpeedIconBarAndTransferLine) {
 
 TEST_F(Renderer, ErrorAndHoverFrames) {
   FrameView error;
-  error.main.phase = kStatusError;
+  error.main.phase = kPhaseError;
   error.main.bytesDone = 40;
   error.main.bytesTotal = 100;
   error.main.errorText = L"Could not connect to the patch server.";
@@ -208,7 +208,7 @@ TEST_F(Renderer, ALongMessageStaysInsideItsLineAboveTheBar) {
   // Too long for the room between the title and x 570: whatever does not fit is cut off at
   // the message's rectangle (bottom at y 616), never drawn as a second line over the bar.
   FrameView error;
-  error.main.phase = kStatusError;
+  error.main.phase = kPhaseError;
   error.main.errorText = L"File in use - close the game and try again: data/levels/level1.dat";
   if (!paint(error, "main_error_long")) return;
   EXPECT_TRUE(any({230, 596, 570, 616}, redText));

@@ -156,19 +156,6 @@ bool makeKeyFiles(const std::wstring& baseName, std::string& publicHex, std::str
   return true;
 }
 
-bool loadSecretKey(const std::wstring& path, SecretKey& out, std::string& error) {
-  std::string text;
-  if (!readWholeFile(path, 4096, text)) {
-    error = "cannot read the secret key " + wideToUtf8(path);
-    return false;
-  }
-  std::string why;
-  const bool ok = parseSecretKeyFile(text, out, why);
-  wipe(text.data(), text.size());
-  if (!ok) error = wideToUtf8(path) + ": " + why;
-  return ok;
-}
-
 bool loadPublicKey(const std::wstring& hexOrPath, std::uint8_t out[kKeySize], std::string& error) {
   const std::string narrow = wideToUtf8(hexOrPath);
   if (parseHexKey(narrow, out)) return true;

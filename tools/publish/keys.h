@@ -40,7 +40,6 @@ bool parseSecretKeyFile(std::string_view text, SecretKey& out, std::string& erro
 // keygen: writes NAME.key (owner-only, never overwritten) and NAME.pub; publicHex receives the
 // public key. Neither file is written when either exists already.
 bool makeKeyFiles(const std::wstring& baseName, std::string& publicHex, std::string& error);
-bool loadSecretKey(const std::wstring& path, SecretKey& out, std::string& error);
 // A public key given as 64 hex digits, or the path of a file holding them (a .pub file).
 bool loadPublicKey(const std::wstring& hexOrPath, std::uint8_t out[kKeySize], std::string& error);
 // Up to four such keys separated by commas, as launchers are built with them (a value that is

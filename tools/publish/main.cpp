@@ -2,6 +2,7 @@
 #include <cstdio>
 #include <string>
 
+#include "base/files.h"
 #include "cli.h"
 #include "publish_platform.h"
 

@@ -249,7 +249,7 @@ bool compressToObject(const std::wstring& source, const std::wstring& target,
     error = "cannot open " + name(source);
     return false;
   }
-  c.temp = target + L".ap_tmp";
+  c.temp = target + kTemporarySuffix;
   if (!c.out.createNew(c.temp)) {
     error = "cannot create " + name(c.temp);
     return false;
@@ -290,7 +290,7 @@ bool compressBytesToObject(const std::uint8_t* bytes, std::size_t size, const st
     error = "cannot create the folder of " + name(target);
     return false;
   }
-  const std::wstring temp = target + L".ap_tmp";
+  const std::wstring temp = target + kTemporarySuffix;
   FileHandle out;
   bool ok = out.createNew(temp);
   if (!ok) {

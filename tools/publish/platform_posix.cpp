@@ -9,6 +9,7 @@
 #include <cstring>
 
 #include "base/files.h"
+#include "base/paths.h"
 #include "base/text.h"
 #include "publish_platform.h"
 
@@ -29,19 +30,13 @@ bool writeAll(int fd, std::string_view bytes) {
 
 }  // namespace
 
-std::vector<std::wstring> commandLineArguments(int argc, char** argv) {
-  std::vector<std::wstring> out;
-  for (int i = 1; i < argc; ++i) out.push_back(utf8ToWide(argv[i]));
-  return out;
-}
-
 void prepareConsole() {}
 
 bool stderrIsTerminal() { return ::isatty(STDERR_FILENO) == 1; }
 
 bool writeNewPrivateFile(const std::wstring& path, std::string_view bytes, std::string& error) {
   const std::string target = nativePath(path);
-  const std::string temp = target + ".ap_tmp";
+  const std::string temp = nativePath(path + kTemporarySuffix);
   struct stat st;
   if (::lstat(target.c_str(), &st) == 0) {
     error = target + " already exists; it is not overwritten";

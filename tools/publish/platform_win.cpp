@@ -1,7 +1,7 @@
 // Windows side of publish_platform.h.
 #include <windows.h>
-#include <shellapi.h>
 
+#include "base/paths.h"
 #include "base/text.h"
 #include "publish_platform.h"
 
@@ -28,22 +28,12 @@ std::wstring finalPath(const std::wstring& path) {
 
 }  // namespace
 
-std::vector<std::wstring> commandLineArguments(int, char**) {
-  std::vector<std::wstring> out;
-  int count = 0;
-  LPWSTR* args = CommandLineToArgvW(GetCommandLineW(), &count);
-  if (args == nullptr) return out;
-  for (int i = 1; i < count; ++i) out.emplace_back(args[i]);
-  LocalFree(args);
-  return out;
-}
-
 void prepareConsole() { SetConsoleOutputCP(CP_UTF8); }
 
 bool stderrIsTerminal() { return GetFileType(GetStdHandle(STD_ERROR_HANDLE)) == FILE_TYPE_CHAR; }
 
 bool writeNewPrivateFile(const std::wstring& path, std::string_view bytes, std::string& error) {
-  const std::wstring temp = path + L".ap_tmp";
+  const std::wstring temp = path + kTemporarySuffix;
   if (GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES) {
     error = wideToUtf8(path) + " already exists; it is not overwritten";
     return false;

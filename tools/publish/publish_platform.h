@@ -1,14 +1,9 @@
 // The few services of quillmark-publish that differ between the systems
-// (platform_posix.cpp, platform_win.cpp): the command line as wide strings, console output,
-// the secret key file's creation, and where a folder lies.
+// (platform_posix.cpp, platform_win.cpp): console output, the secret key file's creation, and
+// where a folder lies (the command line: commandLineArguments of files.h).
 #pragma once
 #include <string>
 #include <string_view>
-#include <vector>
-
-// The program's arguments after its own name, as wide strings (UTF-8 converted on POSIX; the
-// UTF-16 command line on Windows, so that any file name survives).
-std::vector<std::wstring> commandLineArguments(int argc, char** argv);
 
 // Makes the console show the UTF-8 text the program writes (Windows); nothing elsewhere.
 void prepareConsole();

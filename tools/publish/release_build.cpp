@@ -18,6 +18,7 @@
 
 #include "base/chunk_file.h"
 #include "base/files.h"
+#include "base/parallel.h"
 #include "base/paths.h"
 #include "base/sha256.h"
 #include "base/text.h"
@@ -29,7 +30,6 @@
 #include "keys.h"
 #include "manifest_writer.h"
 #include "objects.h"
-#include "parallel.h"
 #include "publish_platform.h"
 
 namespace {
@@ -64,10 +64,6 @@ std::string fold(std::string s) {
     if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
   }
   return s;
-}
-
-bool endsWithFolded(const std::string& s, const std::string& suffix) {
-  return s.size() >= suffix.size() && fold(s.substr(s.size() - suffix.size())) == suffix;
 }
 
 std::wstring withSeparator(std::wstring dir) {
@@ -170,7 +166,7 @@ struct Walk {
         notes.push_back("left out " + path + " (the launcher's own, not a game file)");
         continue;
       }
-      if (!isDirectory && endsWithFolded(name, ".ap_tmp")) {
+      if (!isDirectory && isTemporaryPath(wideName)) {
         notes.push_back("left out " + path + " (a temporary file of an interrupted update)");
         continue;
       }
@@ -507,7 +503,7 @@ bool hashFiles(BuildContext& c, std::string& error) {
   }
   const std::size_t count = c.hashJobs();
   Pass pass;
-  const bool hashed = runParallel(
+  const bool hashed = runJobsWithProgress(
       count, c.jobs, [&](std::size_t i) { return hashOne(c.hashJob(i), c.keyFileHash, pass); },
       pass.stop,
       [&] {
@@ -572,7 +568,7 @@ bool storeContents(BuildContext& c, std::string& error) {
   std::uint64_t total = 0;
   for (const StoredObject& o : c.objects) total += o.source->size;
   Pass pass;
-  const bool stored = runParallel(
+  const bool stored = runJobsWithProgress(
       c.objects.size(), c.jobs,
       [&](std::size_t i) { return storeOne(c.objects[i], c.releaseDir, pass); }, pass.stop,
       [&] {
@@ -677,7 +673,7 @@ bool storeChunks(BuildContext& c, std::string& error) {
   }
   if (large.empty()) return true;
   Pass pass;
-  const bool cut = runParallel(
+  const bool cut = runJobsWithProgress(
       large.size(), c.jobs,
       [&](std::size_t i) { return chunkOne(*large[i], c.releaseDir, store, pass); }, pass.stop,
       [&] {
@@ -694,7 +690,7 @@ bool storeChunks(BuildContext& c, std::string& error) {
     for (ChunkRef& chunk : o->chunks) chunk.compressedSize = store.compressed[chunk.hash];
   }
   // The lists name their chunks' object lengths, so they are made once every chunk is stored.
-  const bool listed = runParallel(
+  const bool listed = runJobsWithProgress(
       large.size(), c.jobs,
       [&](std::size_t i) { return storeChunkList(*large[i], c.releaseDir, store, pass); },
       pass.stop, [] {});

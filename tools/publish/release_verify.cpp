@@ -18,6 +18,7 @@
 
 #include "base/case_fold.h"
 #include "base/files.h"
+#include "base/parallel.h"
 #include "base/paths.h"
 #include "base/sha256.h"
 #include "base/text.h"
@@ -26,7 +27,6 @@
 #include "formats/utc_time.h"
 #include "keys.h"
 #include "objects.h"
-#include "parallel.h"
 #include "release_build.h"
 
 namespace {
@@ -183,7 +183,7 @@ void runChecks(VerifyContext& c, std::size_t count, const std::string& verb,
                const std::function<void(std::size_t, ParallelCheck&)>& check) {
   ParallelCheck p(c.problems);
   const std::size_t unsortedFrom = c.problems.size();
-  runParallel(
+  runJobsWithProgress(
       count, c.jobs,
       [&](std::size_t i) {
         check(i, p);

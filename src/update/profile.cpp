@@ -1,13 +1,14 @@
 // The private-profile (INI) format of patcher.ini as text, read and written as Windows does it:
 // "[section]" lines, "key=value" lines, names compared without regard to ASCII case, blanks
 // around names and values ignored, one pair of surrounding quotes removed from a value.
+#include "update/profile.h"
+
 #include <cstdint>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "base/text.h"
-#include "update/patch_state.h"
 
 namespace {
 
