@@ -14,6 +14,7 @@
 #include "run_support.h"
 #include "update/fetch.h"
 #include "update/patch_state.h"
+#include "update/profile.h"
 
 namespace fs = std::filesystem;
 
