@@ -4,7 +4,6 @@
 //   2. Reading values: a value, its integer and float readings.
 //   3. Loading, resetting and saving the pending values.
 //   4. Edits and what the pages show.
-//   5. The process-wide store.
 #include "gamecfg/config_model.h"
 
 #include <algorithm>
@@ -217,35 +216,35 @@ void loadConfigValues(const GameConfigFile& config, ConfigValues& values, bool u
   }
 }
 
-void openSettings(GameConfigFile& config, ConfigValues& values, ConfigValues& opened,
-                  const std::wstring& folder) {
-  loadGameConfig(config, folder);
-  loadConfigValues(config, values, false);
-  opened = values;
+void openSettings(GameSettings& settings, const std::wstring& folder) {
+  loadGameConfig(settings.file, folder);
+  loadConfigValues(settings.file, settings.pending, false);
+  settings.opened = settings.pending;
+  settings.displayModes = systemDisplayModes();
 }
 
 void resetToDefaults(ConfigValues& values) {
   // The defaults do not depend on the file.
-  static const GameConfigFile kNoFile;
-  loadConfigValues(kNoFile, values, true);
+  loadConfigValues(GameConfigFile(), values, true);
 }
 
-bool saveConfigValues(GameConfigFile& config, const ConfigValues& values, ConfigValues& opened) {
+bool saveConfigValues(GameSettings& settings) {
+  GameConfigFile& file = settings.file;
   // Without a game folder the file's name would be relative to the working folder.
-  if (config.folder.empty()) return false;
-  loadGameConfig(config, config.folder);
+  if (file.folder.empty()) return false;
+  loadGameConfig(file, file.folder);
   std::vector<ConfigChange> changes;
-  for (const auto& [key, value] : values) {
-    if (getConfigValue(config, key, "") == value) continue;
-    if (findConfigLine(config.lines, key) >= 0) {
+  for (const auto& [key, value] : settings.pending) {
+    if (getConfigValue(file, key, "") == value) continue;
+    if (findConfigLine(file.lines, key) >= 0) {
       // Not edited by the player: the file's newer value (the client's) stays.
-      const auto before = opened.find(key);
-      if (before != opened.end() && before->second == value) continue;
+      const auto before = settings.opened.find(key);
+      if (before != settings.opened.end() && before->second == value) continue;
     }
     changes.push_back({key, value});
   }
-  if (!setConfigValues(config, changes)) return false;
-  opened = values;
+  if (!setConfigValues(file, changes)) return false;
+  settings.opened = settings.pending;
   return true;
 }
 
@@ -394,61 +393,3 @@ std::wstring valueText(const ConfigValues& values, int entry) {
     }
   }
 }
-
-// ---------------------------------------------------------------------------------------------
-// 5. Process-wide store
-// ---------------------------------------------------------------------------------------------
-
-namespace {
-
-// The system's display modes, taken when the pages open rather than at every frame.
-std::vector<SystemDisplayMode>& openedDisplayModes() {
-  static std::vector<SystemDisplayMode> modes;
-  return modes;
-}
-
-}  // namespace
-
-ConfigValues& configValues() {
-  static ConfigValues values;
-  return values;
-}
-
-namespace {
-
-// The file's values when the pages opened or were last saved.
-ConfigValues& openedConfigValues() {
-  static ConfigValues values;
-  return values;
-}
-
-}  // namespace
-
-void loadConfigValues(bool useDefaults) {
-  loadConfigValues(gameConfig(), configValues(), useDefaults);
-  if (!useDefaults) openedConfigValues() = configValues();
-}
-void openSettings(const std::wstring& folder) {
-  openedDisplayModes() = systemDisplayModes();
-  openSettings(gameConfig(), configValues(), openedConfigValues(), folder);
-}
-void resetToDefaults() { resetToDefaults(configValues()); }
-bool saveConfigValues() {
-  return saveConfigValues(gameConfig(), configValues(), openedConfigValues());
-}
-bool chooseOption(int entry, int option) { return chooseOption(configValues(), entry, option); }
-bool toggle(int entry) { return toggle(configValues(), entry); }
-std::vector<DropDownItem> dropDownItems(int entry) {
-  return dropDownItems(configValues(), entry, openedDisplayModes());
-}
-bool pickDropDownItem(int entry, int item) {
-  return pickDropDownItem(configValues(), entry, item, openedDisplayModes());
-}
-bool dragSlider(int entry, float position, float trackLeft, float trackRight) {
-  return dragSlider(configValues(), entry, position, trackLeft, trackRight);
-}
-int currentOption(int entry) { return currentOption(configValues(), entry); }
-bool isToggleOn(int entry) { return isToggleOn(configValues(), entry); }
-float sliderValue(int entry) { return sliderValue(configValues(), entry); }
-float sliderFraction(int entry) { return sliderFraction(configValues(), entry); }
-std::wstring valueText(int entry) { return valueText(configValues(), entry); }

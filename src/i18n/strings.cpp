@@ -3,7 +3,7 @@
 //   1. Texts: one array of 66 texts per UI language, in StringId order.
 //   2. The UI language table (code, texts, decimal comma, Windows primary language id).
 //   3. The current UI language and its accessors.
-//   4. The game client's language list and the index chosen by loca.cfg.
+//   4. The game client's language list.
 //
 // This file is UTF-8; the wide literals come out as UTF-16 on Windows and UTF-32 elsewhere.
 #include "i18n/strings.h"
@@ -927,10 +927,6 @@ const ClientLanguage kClientLanguages[] = {
 };
 static_assert(std::size(kClientLanguages) == kClientLanguageCount);
 
-// Set by the loca.cfg reader and the language choice, both on the UI thread; atomic so that a
-// reader elsewhere never sees a torn value.
-std::atomic<int> g_clientLanguageIndex{0};
-
 }  // namespace
 
 void setUiLanguage(std::string_view code) {
@@ -1015,13 +1011,6 @@ const ClientLanguage& clientLanguage(int index) {
   // past the end of the array.
   if (index < 0 || index >= kClientLanguageCount) return kClientLanguages[0];
   return kClientLanguages[index];
-}
-
-int clientLanguageIndex() { return g_clientLanguageIndex.load(std::memory_order_relaxed); }
-
-void setClientLanguageIndex(int index) {
-  if (index < 0 || index >= kClientLanguageCount) return;
-  g_clientLanguageIndex.store(index, std::memory_order_relaxed);
 }
 
 int findClientLanguage(std::string_view code) {

@@ -111,8 +111,5 @@ struct ClientLanguage {
 };
 inline constexpr int kClientLanguageCount = 12;
 const ClientLanguage& clientLanguage(int index);
-// The index into the client list chosen by loca.cfg; 0 until it is read.
-int clientLanguageIndex();
-void setClientLanguageIndex(int index);
 // Index of code (any case) in the client list, or -1.
 int findClientLanguage(std::string_view code);

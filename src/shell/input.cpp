@@ -101,17 +101,19 @@ void settingFromX(Shell& shell, float x) {
   const int entry = shell.ui.settings.sliderDrag;
   const SliderTrack* slider = sliderTrackOf(shell, kActionSettingSlider, entry);
   if (!slider) return;
-  if (dragSlider(entry, x, slider->track.left, slider->track.right)) repaint(shell);
+  if (dragSlider(shell.config.pending, entry, x, slider->track.left, slider->track.right)) {
+    repaint(shell);
+  }
 }
 
-void commitVolume(const VolumeState& volume) {
+void commitVolume(const VolumeState& volume, GameConfigFile& file) {
   char text[32];
   if (volume.drag == VolumeSlider::Music) {
     std::snprintf(text, sizeof text, "%.3f", std::clamp(volume.music, 0.0f, 1.0f));
-    setConfigValue("MUSIC_VOLUME", text);
+    setConfigValue(file, "MUSIC_VOLUME", text);
   } else if (volume.drag == VolumeSlider::Effects) {
     std::snprintf(text, sizeof text, "%d", std::clamp(volume.effects, 0, 5));
-    setConfigValue("VOICE_VOLUME", text);
+    setConfigValue(file, "VOICE_VOLUME", text);
   }
 }
 
@@ -217,7 +219,7 @@ void onButtonDown(Shell& shell, float x, float y) {
 void onButtonUp(Shell& shell, float x, float y) {
   UiState& ui = shell.ui;
   if (ui.volume.drag != VolumeSlider::None) {
-    commitVolume(ui.volume);
+    commitVolume(ui.volume, shell.config.file);
     ui.volume.drag = VolumeSlider::None;
     shell.host.releaseCapture(shell.host.self);
     repaint(shell);

@@ -8,7 +8,8 @@
 //                     list, advanced settings pages
 //   ShellHost         the platform's side: repaint, capture, window, shell, runs, game start,
 //                     the save notice's timer, the settings poll, whether the game runs
-//   Shell             the three together with the Launcher state and the last frame's output
+//   Shell             the three together with the Launcher state, the game client's settings
+//                     and the last frame's output
 //   status and tick   onLauncherStatus (news copy, speed reset, restart check), onFrameTick,
 //                     onSettingsPoll
 //   input             hit test, caption hit test, cursor, mouse, wheel, keys
@@ -19,7 +20,7 @@
 #include <string>
 #include <vector>
 
-#include "gamecfg/display_modes.h"
+#include "gamecfg/config_model.h"
 #include "shell/speed_meter.h"
 #include "ui/canvas.h"
 #include "ui/frame.h"
@@ -141,6 +142,9 @@ struct Shell {
   std::wstring gameDir;
   // The argument the game client is started with.
   std::wstring launchTicket;
+  // The game client's settings (vessa.cfg, loca.cfg, the pages' pending values): the side
+  // panel and the pages edit them, the frame shows them.
+  GameSettings config;
   // What the last frame published: hit regions, slider tracks, scrollable areas.
   const FrameOutput* frame = nullptr;
 };
@@ -165,7 +169,7 @@ void resetSpeed(Shell& shell);
 FrameView makeFrameView(Shell& shell);
 // The client configuration's value of key as a decimal integer (the C library's conversion),
 // fallback's when the key is absent.
-long configuredNumber(const char* key, const char* fallback);
+long configuredNumber(const GameConfigFile& file, const char* key, const char* fallback);
 
 // ---- input (positions in canvas units: client pixels divided by scale)
 
@@ -203,7 +207,7 @@ void openSettingsPages(Shell& shell, int page);
 void closeSettingsPages(UiState& ui);
 // The window's volumes from the client configuration (readMusicVolume, readVoiceVolume), kept
 // within 0..1 and 0..5; a music volume that is not a number counts as full.
-void refreshVolumes(UiState& ui);
+void refreshVolumes(Shell& shell);
 // Opens address in the browser when it starts with "http://" or "https://" (case-sensitive);
 // ignores anything else, the empty address included.
 bool isOpenableLink(const std::wstring& address);

@@ -69,7 +69,9 @@ std::string settingsAndFrame(const Shell& shell) {
   text += std::string("gamerunning=") + (settings.gameRunning ? "1" : "0") + "\n";
   text += "notice=" + std::to_string(static_cast<int>(settings.notice)) + "\n";
   if (settings.open) {
-    for (const auto& [key, value] : configValues()) text += "value=" + key + " " + value + "\n";
+    for (const auto& [key, value] : shell.config.pending) {
+      text += "value=" + key + " " + value + "\n";
+    }
   }
   if (!shell.frame) return text;
   char line[160];

@@ -84,8 +84,7 @@ class ShellTest : public ::testing::Test {
     shell.gameDir = dir.path();
     shell.launchTicket = L"/ticket:abc";
     shell.frame = &frame;
-    gameConfig() = GameConfigFile();  // a fresh store: CR LF until a file says otherwise
-    loadGameConfig(dir.path());
+    loadGameConfig(shell.config.file, dir.path());
   }
   void TearDown() override { setUiLanguage("en"); }
 
@@ -606,7 +605,7 @@ TEST_F(ShellTest, LinksOpenOnlyWebAddresses) {
 
 TEST_F(ShellTest, ResolutionListScrollsToTheConfiguredSizeAndAChoiceIsWritten) {
   dir.write("vessa.cfg", "# video\nWIDTH 1024\nHEIGHT 768\n");
-  loadGameConfig(dir.path());
+  loadGameConfig(shell.config.file, dir.path());
   dispatchAction(shell, kActionResolutionList, -1);
   EXPECT_EQ(shell.ui.popUp.open, PopUp::ResolutionList);
   ASSERT_FALSE(shell.ui.popUp.displayModes.empty());
@@ -760,9 +759,9 @@ TEST_F(ShellTest, PagesEditOnlyTheirValuesUntilASaveWritesThoseLines) {
   const float y = (voice->track.top + voice->track.bottom) / 2;
   onButtonDown(shell, voice->track.left + 0.9f * voice->track.width(), y);
   EXPECT_EQ(shell.ui.settings.sliderDrag, 33);
-  EXPECT_EQ(configValues().at("VOICE_VOLUME"), "5");
+  EXPECT_EQ(shell.config.pending.at("VOICE_VOLUME"), "5");
   onMouseMove(shell, voice->track.left + 0.4f * voice->track.width(), y + 200);
-  EXPECT_EQ(configValues().at("VOICE_VOLUME"), "2");
+  EXPECT_EQ(shell.config.pending.at("VOICE_VOLUME"), "2");
   EXPECT_EQ(shell.ui.pointer.hoverId, 0) << "a drag does not hover";
   onButtonUp(shell, 0, 0);
   EXPECT_EQ(shell.ui.settings.sliderDrag, kNoSetting);
@@ -784,11 +783,11 @@ TEST_F(ShellTest, PagesEditOnlyTheirValuesUntilASaveWritesThoseLines) {
 
   // Defaults and Cancel write nothing; the next opening reads the file again.
   dispatchAction(shell, kActionRestoreDefaults, -1);
-  EXPECT_EQ(configValues().at("GRAPHICS_LEVEL"), "2");
+  EXPECT_EQ(shell.config.pending.at("GRAPHICS_LEVEL"), "2");
   dispatchAction(shell, kActionCloseSettings, -1);
   EXPECT_FALSE(shell.ui.settings.open);
   dispatchAction(shell, kActionOpenSettings, -1);
-  EXPECT_EQ(configValues().at("GRAPHICS_LEVEL"), "0");
+  EXPECT_EQ(shell.config.pending.at("GRAPHICS_LEVEL"), "0");
   EXPECT_EQ(shell.ui.settings.page, 0);
 }
 

@@ -204,10 +204,9 @@ const char* const kUiOrder[kUiLanguageCount] = {"pt", "en", "es", "fr", "de", "i
 }  // namespace
 
 // Runs first in its own process under CTest: nothing has chosen a language or read loca.cfg.
-TEST(UiLanguageStart, EnglishAndClientIndexZeroBeforeAnyChoice) {
+TEST(UiLanguageStart, EnglishBeforeAnyChoice) {
   EXPECT_STREQ(uiLanguageCode(), "en");
   EXPECT_STREQ(uiText(kStrPlay), L"PLAY");
-  EXPECT_EQ(clientLanguageIndex(), 0);
 }
 
 TEST(StringTable, EveryLanguageHasEveryTextWellFormed) {
@@ -428,42 +427,27 @@ TEST(ClientLanguages, CodesCodePagesAndNames) {
   EXPECT_STREQ(clientLanguage(kClientLanguageCount).code, "pt");
 }
 
-TEST(ClientLanguages, IndexIgnoresValuesOutsideTheList) {
-  setClientLanguageIndex(9);
-  EXPECT_EQ(clientLanguageIndex(), 9);
-  setClientLanguageIndex(-1);
-  EXPECT_EQ(clientLanguageIndex(), 9);
-  setClientLanguageIndex(kClientLanguageCount);
-  EXPECT_EQ(clientLanguageIndex(), 9);
-  setClientLanguageIndex(0);
-  EXPECT_EQ(clientLanguageIndex(), 0);
-}
-
 // The start-up and language-choice flows as the shell runs them, on the list's data.
 TEST(ClientLanguages, LocaCfgChoosesTheUiLanguage) {
   // "1253 GR": the code compares without case, so Greek.
   setUiLanguage(uiLanguageForWindowsId(9));
   int index = findClientLanguage("GR");
   ASSERT_GE(index, 0);
-  setClientLanguageIndex(index);
-  setUiLanguage(clientLanguage(clientLanguageIndex()).code);
+  setUiLanguage(clientLanguage(index).code);
   EXPECT_STREQ(uiLanguageCode(), "gr");
   EXPECT_STREQ(uiText(kStrLanguage), L"Γλώσσα");
 
   // A file holding only a code page names no language: the index stays 0 and, since the file
   // exists, the UI becomes Portuguese.
-  setClientLanguageIndex(0);
-  setUiLanguage(clientLanguage(clientLanguageIndex()).code);
+  setUiLanguage(clientLanguage(0).code);
   EXPECT_STREQ(uiLanguageCode(), "pt");
   EXPECT_STREQ(uiText(kStrPlay), L"JOGAR");
 
   // Choosing Hungarian (client index 9, UI row 9) and Turkish (client 10, UI row 10) in the list
   // whose order differs from the UI table's around them.
-  setClientLanguageIndex(findClientLanguage("hu"));
-  setUiLanguage(clientLanguage(clientLanguageIndex()).code);
+  setUiLanguage(clientLanguage(findClientLanguage("hu")).code);
   EXPECT_STREQ(uiText(kStrRetry), L"ÚJRA");
-  setClientLanguageIndex(findClientLanguage("tr"));
-  setUiLanguage(clientLanguage(clientLanguageIndex()).code);
+  setUiLanguage(clientLanguage(findClientLanguage("tr")).code);
   EXPECT_STREQ(uiText(kStrRetry), L"TEKRAR DENE");
 }
 
