@@ -63,59 +63,78 @@ constexpr std::span<const ConfigOption> kNone;
 
 // Every entry that is not a slider has the range 0 to 1 and no decimals.
 constexpr ConfigEntry entry(int page, Kind kind, const char* key, SettingsTextId label,
-                            std::span<const ConfigOption> options, const char* defaultValue) {
-  return {page, kind, key, label, static_cast<SettingsTextId>(label + 1), options, defaultValue,
-          0.0f, 1.0f, 0,   false};
+                            SettingsTextId description, std::span<const ConfigOption> options,
+                            const char* defaultValue) {
+  return {page, kind, key, label, description, options, defaultValue, 0.0f, 1.0f, 0, false};
 }
 constexpr ConfigEntry slider(int page, const char* key, SettingsTextId label,
-                             const char* defaultValue, float minimum, float maximum, int decimals) {
-  return {page,  Kind::Slider, key,     label,   static_cast<SettingsTextId>(label + 1),
-          kNone, defaultValue, minimum, maximum, decimals,
-          false};
+                             SettingsTextId description, const char* defaultValue, float minimum,
+                             float maximum, int decimals) {
+  return {page,         Kind::Slider, key,     label,    description, kNone,
+          defaultValue, minimum,      maximum, decimals, false};
 }
 constexpr ConfigEntry inverted(ConfigEntry e) {
   e.inverted = true;
   return e;
 }
 
-// Each label's description is the text after it (settings_texts.h keeps them in pairs).
-constexpr ConfigEntry kEntries[] = {
-    entry(0, Kind::Resolution, "WIDTH", kSetResolution, kNone, "1024"),
-    entry(0, Kind::RefreshRate, "FREQUENCY", kSetRefreshRate, kNone, "60"),
-    entry(0, Kind::Choice, "WINDOWED", kSetDisplayMode, kWindowed, "1"),
-    entry(0, Kind::List, "FPS_LIMIT", kSetFpsLimit, kFpsLimit, "144"),
-    entry(0, Kind::Toggle, "SOFTWARE_CURSOR", kSetGameCursor, kNone, "0"),
-    entry(1, Kind::Choice, "GRAPHICS_LEVEL", kSetGraphicsQuality, kGraphicsLevel, "2"),
-    entry(1, Kind::List, "VISIBILITY", kSetViewDistance, kVisibility, "3"),
-    entry(1, Kind::Choice, "SHADOW_QUALITY_LEVEL", kSetShadowQuality, kShadowQuality, "2"),
-    entry(1, Kind::List, "SHADOW_TARGET_LEVEL", kSetShadowsOn, kShadowTarget, "3"),
-    entry(1, Kind::Toggle, "TERRAIN_SHADOW", kSetTerrainShadows, kNone, "1"),
-    entry(1, Kind::Toggle, "SHADOW_DETAILS", kSetTreeShadows, kNone, "1"),
-    entry(1, Kind::Choice, "GRASS_TYPE", kSetGrass, kGrass, "3"),
-    inverted(entry(1, Kind::Toggle, "SPECULAR", kSetReflections, kNone, "0")),
-    slider(1, "SHARPNESS", kSetSharpness, "0.00", 0.0f, 5.0f, 2),
-    entry(1, Kind::Toggle, "OBJECT_CULLING", kSetHideCovered, kNone, "1"),
-    entry(2, Kind::Toggle, "FOG_MODE_ON", kSetFog, kNone, "0"),
-    entry(2, Kind::Toggle, "NIGHT_MODE_ON", kSetNight, kNone, "1"),
-    entry(2, Kind::Toggle, "SNOW_MODE_ON", kSetFallingSnow, kNone, "1"),
-    entry(2, Kind::Toggle, "SNOW_TEXTURE_MODE", kSetSnowOnGround, kNone, "1"),
-    entry(2, Kind::List, "RAIN_LEVEL", kSetRain, kRain, "2"),
-    entry(3, Kind::List, "EFFECT_LEVEL", kSetSkillEffects, kEffectLevel, "0"),
-    entry(3, Kind::List, "DROP_ITEM_LEVEL", kSetGroundItems, kDropItemLevel, "0"),
-    entry(3, Kind::Toggle, "BLOOD", kSetBlood, kNone, "1"),
-    entry(3, Kind::Toggle, "SHOW_DAMAGE", kSetDamageNumbers, kNone, "1"),
-    slider(4, "FOV", kSetFieldOfView, "30.00", 10.0f, 100.0f, 2),
-    entry(4, Kind::Choice, "CAMERA_MODE", kSetCameraDistance, kCameraMode, "1"),
-    entry(5, Kind::Toggle, "ALWAYS_VIEW_NAME", kSetAlwaysShowNames, kNone, "1"),
-    entry(5, Kind::Toggle, "VIEW_CHAT", kSetChatOnScreen, kNone, "1"),
-    entry(5, Kind::Toggle, "SHOW_SALESTEXT", kSetShopSigns, kNone, "1"),
-    entry(5, Kind::Toggle, "SHOW_MOBLEVEL", kSetMonsterLevel, kNone, "1"),
-    entry(5, Kind::Toggle, "SHOW_MOBAIFLAG", kSetAggressiveMonsters, kNone, "1"),
-    entry(5, Kind::Toggle, "USE_DEFAULT_IME", kSetWindowsKeyboard, kNone, "0"),
-    slider(6, "MUSIC_VOLUME", kSetMusic, "1.000", 0.0f, 1.0f, 3),
-    slider(6, "VOICE_VOLUME", kSetSoundEffects, "5", 0.0f, 5.0f, 0),
+// The pages in the order of their tabs.
+constexpr ConfigPage kPages[] = {
+    {kSetPageDisplay, kSetPageDisplaySub},
+    {kSetPageGraphics, kSetPageGraphicsSub},
+    {kSetPageEnvironment, kSetPageEnvironmentSub},
+    {kSetPageEffects, kSetPageEffectsSub},
+    {kSetPageCamera, kSetPageCameraSub},
+    {kSetPageInterface, kSetPageInterfaceSub},
+    {kSetPageSound, kSetPageSoundSub},
 };
-static_assert(std::size(kEntries) == kConfigEntryCount);
+
+// Each entry names its page by its index in kPages; a page lists its entries in this order.
+constexpr ConfigEntry kEntries[] = {
+    entry(0, Kind::Resolution, "WIDTH", kSetResolution, kSetResolutionDesc, kNone, "1024"),
+    entry(0, Kind::RefreshRate, "FREQUENCY", kSetRefreshRate, kSetRefreshRateDesc, kNone, "60"),
+    entry(0, Kind::Choice, "WINDOWED", kSetDisplayMode, kSetDisplayModeDesc, kWindowed, "1"),
+    entry(0, Kind::List, "FPS_LIMIT", kSetFpsLimit, kSetFpsLimitDesc, kFpsLimit, "144"),
+    entry(0, Kind::Toggle, "SOFTWARE_CURSOR", kSetGameCursor, kSetGameCursorDesc, kNone, "0"),
+    entry(1, Kind::Choice, "GRAPHICS_LEVEL", kSetGraphicsQuality, kSetGraphicsQualityDesc,
+          kGraphicsLevel, "2"),
+    entry(1, Kind::List, "VISIBILITY", kSetViewDistance, kSetViewDistanceDesc, kVisibility, "3"),
+    entry(1, Kind::Choice, "SHADOW_QUALITY_LEVEL", kSetShadowQuality, kSetShadowQualityDesc,
+          kShadowQuality, "2"),
+    entry(1, Kind::List, "SHADOW_TARGET_LEVEL", kSetShadowsOn, kSetShadowsOnDesc, kShadowTarget,
+          "3"),
+    entry(1, Kind::Toggle, "TERRAIN_SHADOW", kSetTerrainShadows, kSetTerrainShadowsDesc, kNone,
+          "1"),
+    entry(1, Kind::Toggle, "SHADOW_DETAILS", kSetTreeShadows, kSetTreeShadowsDesc, kNone, "1"),
+    entry(1, Kind::Choice, "GRASS_TYPE", kSetGrass, kSetGrassDesc, kGrass, "3"),
+    inverted(entry(1, Kind::Toggle, "SPECULAR", kSetReflections, kSetReflectionsDesc, kNone, "0")),
+    slider(1, "SHARPNESS", kSetSharpness, kSetSharpnessDesc, "0.00", 0.0f, 5.0f, 2),
+    entry(1, Kind::Toggle, "OBJECT_CULLING", kSetHideCovered, kSetHideCoveredDesc, kNone, "1"),
+    entry(2, Kind::Toggle, "FOG_MODE_ON", kSetFog, kSetFogDesc, kNone, "0"),
+    entry(2, Kind::Toggle, "NIGHT_MODE_ON", kSetNight, kSetNightDesc, kNone, "1"),
+    entry(2, Kind::Toggle, "SNOW_MODE_ON", kSetFallingSnow, kSetFallingSnowDesc, kNone, "1"),
+    entry(2, Kind::Toggle, "SNOW_TEXTURE_MODE", kSetSnowOnGround, kSetSnowOnGroundDesc, kNone, "1"),
+    entry(2, Kind::List, "RAIN_LEVEL", kSetRain, kSetRainDesc, kRain, "2"),
+    entry(3, Kind::List, "EFFECT_LEVEL", kSetSkillEffects, kSetSkillEffectsDesc, kEffectLevel, "0"),
+    entry(3, Kind::List, "DROP_ITEM_LEVEL", kSetGroundItems, kSetGroundItemsDesc, kDropItemLevel,
+          "0"),
+    entry(3, Kind::Toggle, "BLOOD", kSetBlood, kSetBloodDesc, kNone, "1"),
+    entry(3, Kind::Toggle, "SHOW_DAMAGE", kSetDamageNumbers, kSetDamageNumbersDesc, kNone, "1"),
+    slider(4, "FOV", kSetFieldOfView, kSetFieldOfViewDesc, "30.00", 10.0f, 100.0f, 2),
+    entry(4, Kind::Choice, "CAMERA_MODE", kSetCameraDistance, kSetCameraDistanceDesc, kCameraMode,
+          "1"),
+    entry(5, Kind::Toggle, "ALWAYS_VIEW_NAME", kSetAlwaysShowNames, kSetAlwaysShowNamesDesc, kNone,
+          "1"),
+    entry(5, Kind::Toggle, "VIEW_CHAT", kSetChatOnScreen, kSetChatOnScreenDesc, kNone, "1"),
+    entry(5, Kind::Toggle, "SHOW_SALESTEXT", kSetShopSigns, kSetShopSignsDesc, kNone, "1"),
+    entry(5, Kind::Toggle, "SHOW_MOBLEVEL", kSetMonsterLevel, kSetMonsterLevelDesc, kNone, "1"),
+    entry(5, Kind::Toggle, "SHOW_MOBAIFLAG", kSetAggressiveMonsters, kSetAggressiveMonstersDesc,
+          kNone, "1"),
+    entry(5, Kind::Toggle, "USE_DEFAULT_IME", kSetWindowsKeyboard, kSetWindowsKeyboardDesc, kNone,
+          "0"),
+    slider(6, "MUSIC_VOLUME", kSetMusic, kSetMusicDesc, "1.000", 0.0f, 1.0f, 3),
+    slider(6, "VOICE_VOLUME", kSetSoundEffects, kSetSoundEffectsDesc, "5", 0.0f, 5.0f, 0),
+};
 
 constexpr bool optionsFit() {
   for (const ConfigEntry& e : kEntries) {
@@ -124,6 +143,22 @@ constexpr bool optionsFit() {
   return true;
 }
 static_assert(optionsFit(), "a Choice button's item index holds at most 16 options");
+
+constexpr bool everyPageHasEntries() {
+  for (std::size_t page = 0; page < std::size(kPages); ++page) {
+    bool found = false;
+    for (const ConfigEntry& e : kEntries) found = found || e.page == static_cast<int>(page);
+    if (!found) return false;
+  }
+  for (const ConfigEntry& e : kEntries) {
+    if (e.page < 0 || e.page >= static_cast<int>(std::size(kPages))) return false;
+  }
+  return true;
+}
+static_assert(everyPageHasEntries(), "every entry is on a page, and every page has entries");
+
+// What a page outside the table shows: the pages' own title and introduction.
+constexpr ConfigPage kNoPage = {kSetTitle, kSetIntro};
 
 // The resolution entry edits HEIGHT beside its own key.
 constexpr const char* kHeightKey = "HEIGHT";
@@ -184,19 +219,18 @@ const ConfigEntry* entryOfKind(int index, std::initializer_list<Kind> kinds) {
 
 std::span<const ConfigEntry> configEntries() { return kEntries; }
 
+int configEntryCount() { return static_cast<int>(std::size(kEntries)); }
+
 const ConfigEntry* configEntry(int entry) {
-  if (entry < 0 || entry >= kConfigEntryCount) return nullptr;
+  if (entry < 0 || entry >= configEntryCount()) return nullptr;
   return &kEntries[entry];
 }
 
-SettingsTextId configPageTitle(int page) {
-  if (page < 0 || page >= kConfigPageCount) return kSetTitle;
-  return static_cast<SettingsTextId>(kSetPageDisplay + 2 * page);
-}
+int configPageCount() { return static_cast<int>(std::size(kPages)); }
 
-SettingsTextId configPageSubtitle(int page) {
-  if (page < 0 || page >= kConfigPageCount) return kSetIntro;
-  return static_cast<SettingsTextId>(kSetPageDisplaySub + 2 * page);
+const ConfigPage& configPage(int page) {
+  if (page < 0 || page >= configPageCount()) return kNoPage;
+  return kPages[page];
 }
 
 std::span<const int> refreshRateChoices() { return kRefreshRates; }

@@ -2,15 +2,17 @@
 // client's keys (page, kind, texts, options, default, range), the pending values, and what each
 // control does to them. Nothing reaches vessa.cfg before saveConfigValues.
 //
-//   table         ConfigEntryKind, ConfigOption, ConfigEntry, configEntries, the pages' texts
+//   table         ConfigEntryKind, ConfigOption, ConfigEntry, ConfigPage, configEntries,
+//                 configPages
 //   values        ConfigValues, GameSettings, loadConfigValues, openSettings, resetToDefaults
 //   edits         chooseOption, toggle, dropDownItems, pickDropDownItem, dragSlider
 //   display       currentOption, isToggleOn, sliderValue, sliderFraction, valueText
 //   save          saveConfigValues
 //
-// Entries are named by their index in the table (0..kConfigEntryCount - 1), the item index the
-// pages give their controls. The launcher's one GameSettings is the shell's, which passes it to
-// whatever reads or edits it; all of it runs on the UI thread.
+// Entries are named by their index in the table (0..configEntryCount() - 1), the item index the
+// pages give their controls. A page is a row of its own table and its entries' rows: adding one
+// touches that table and the texts it names, nothing else. The launcher's one GameSettings is the
+// shell's, which passes it to whatever reads or edits it; all of it runs on the UI thread.
 #pragma once
 #include <cstdint>
 #include <map>
@@ -39,7 +41,7 @@ struct ConfigOption {
 };
 
 struct ConfigEntry {
-  int page;  // 0..kConfigPageCount - 1
+  int page;  // its index in configPages()
   ConfigEntryKind kind;
   const char* key;
   SettingsTextId label;
@@ -52,18 +54,24 @@ struct ConfigEntry {
   bool inverted;  // the switch shows on when the value is "0" (SPECULAR)
 };
 
-inline constexpr int kConfigEntryCount = 34;
-inline constexpr int kConfigPageCount = 7;
 // The most options an entry has; a Choice button's item index is entry * 16 + option.
 inline constexpr int kConfigMaxOptions = 16;
 
+// A page: the title and subtitle of its tab, which head the page too.
+struct ConfigPage {
+  SettingsTextId title;
+  SettingsTextId subtitle;
+};
+
 // The table in its fixed order, which is the order in which each page lists its entries.
 std::span<const ConfigEntry> configEntries();
+int configEntryCount();
 // The entry at index, or nullptr outside the table.
 const ConfigEntry* configEntry(int entry);
-// The page's title and subtitle (kSetTitle for a page outside 0..6, kSetIntro as subtitle).
-SettingsTextId configPageTitle(int page);
-SettingsTextId configPageSubtitle(int page);
+// The pages in the order of their tabs.
+int configPageCount();
+// The page at index; outside the table, a page titled kSetTitle with kSetIntro as subtitle.
+const ConfigPage& configPage(int page);
 // The refresh rates offered whatever the display: 60, 75, 100, 120, 144, 165, 240.
 std::span<const int> refreshRateChoices();
 

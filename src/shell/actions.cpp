@@ -236,7 +236,7 @@ void settingsPageAction(Shell& shell, int id, int index) {
   ConfigValues& values = shell.config.pending;
   switch (id) {
     case kActionSettingsPage:
-      if (index >= 0 && index < kConfigPageCount) {
+      if (index >= 0 && index < configPageCount()) {
         settings.page = index;
         settings.pageScroll = 0;
         settings.openList = kNoSetting;
@@ -335,7 +335,7 @@ void openSettingsPages(Shell& shell, int page) {
   SettingsPagesState& settings = shell.ui.settings;
   openSettings(shell.config, shell.gameDir);
   settings.open = true;
-  settings.page = std::clamp(page, 0, kConfigPageCount - 1);
+  settings.page = std::clamp(page, 0, configPageCount() - 1);
   settings.pageScroll = 0;
   settings.openList = kNoSetting;
   settings.sliderDrag = kNoSetting;

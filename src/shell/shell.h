@@ -72,7 +72,7 @@ inline constexpr std::uint64_t kSaveNoticeTimerMilliseconds = 2600;
 // The advanced settings pages, which cover the main screen while open.
 struct SettingsPagesState {
   bool open = false;
-  int page = 0;                 // 0..6
+  int page = 0;                 // 0..configPageCount() - 1
   int openList = kNoSetting;    // the setting whose option list is open
   int sliderDrag = kNoSetting;  // the setting whose slider is dragged
   float pageScroll = 0;
@@ -200,8 +200,8 @@ RectF popUpRect(const UiState& ui);
 // A completed click (or Enter and Escape) on a region: handed to the panel that owns the id.
 void dispatchAction(Shell& shell, int id, int index);
 // Re-reads the client configuration, rebuilds the pending values from it and shows the
-// settings pages at page (0..6) with nothing open; the pop-up list closes, and the poll of the
-// game client starts (at once and then every second).
+// settings pages at page (0..configPageCount() - 1) with nothing open; the pop-up list closes, and
+// the poll of the game client starts (at once and then every second).
 void openSettingsPages(Shell& shell, int page);
 // Closes the advanced settings pages with their option list and slider drag.
 void closeSettingsPages(UiState& ui);

@@ -104,10 +104,10 @@ void reportTestStatus(const Shell& shell, void* window) {
   std::string text = numbers;
   // The status title of the main screen for that phase.
   const int phase = state.phase.load();
-  const int title = phase == kStatusReady   ? kStrReadyToPlay
-                    : phase == kStatusError ? kStrError
-                                            : -1;
-  text += "title=" + (title < 0 ? std::string() : wideToUtf8(uiText(title))) + "\n";
+  std::string title;
+  if (phase == kStatusReady) title = wideToUtf8(uiText(kStrReadyToPlay));
+  if (phase == kStatusError) title = wideToUtf8(uiText(kStrError));
+  text += "title=" + title + "\n";
   text += "message=" + wideToUtf8(ui.launchMessage) + "\n";
   text += "error=" + wideToUtf8(copyErrorText(state)) + "\n";
   text += std::string("iconic=") + (IsIconic(static_cast<HWND>(window)) ? "1" : "0") + "\n";

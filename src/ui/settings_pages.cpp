@@ -91,7 +91,7 @@ void paintCaption(Canvas& c) {
 void paintTabs(Canvas& c, int page) {
   const RectF card = kSettingsTabsRect;
   roundRect(c, colours::Card, 0.9f, colours::DeepEmber, 0.95f, card, 10.0f);
-  for (int i = 0; i < kConfigPageCount; ++i) {
+  for (int i = 0; i < configPageCount(); ++i) {
     const float top = card.top + 12.0f + static_cast<float>(i) * kSettingsTabPitch;
     const RectF tab = {card.left + 10.0f, top, card.right - 10.0f, top + kSettingsTabHeight};
     const bool selected = i == page;
@@ -102,10 +102,10 @@ void paintTabs(Canvas& c, int page) {
       roundRect(c, colours::Peach, 0.06f, colours::Peach, 0.12f, tab, 8.0f);
     }
     const float x = tab.left + 14.0f, right = tab.right - 10.0f;
-    drawText(c, settingsText(configPageTitle(i)), TextFormat::Semibold14,
+    drawText(c, settingsText(configPage(i).title), TextFormat::Semibold14,
              selected ? colours::LightGold : colours::Text, 1.0f,
              {x, top + 8.0f, right, top + 28.0f});
-    drawText(c, settingsText(configPageSubtitle(i)), TextFormat::Regular11_5,
+    drawText(c, settingsText(configPage(i).subtitle), TextFormat::Regular11_5,
              colours::SecondaryText, 1.0f, {x, top + 30.0f, right, top + 46.0f});
     addHitRegion(c, kActionSettingsPage, tab, true, i);
   }
@@ -335,11 +335,11 @@ void paintFades(Canvas& c, RectF viewport, float scroll, float limit) {
 }
 
 void paintHeading(Canvas& c, int page) {
-  const std::wstring_view title = settingsText(configPageTitle(page));
+  const std::wstring_view title = settingsText(configPage(page).title);
   const float w = measureText(c, title, TextFormat::Bold15, 10000.0f).width;
   const float titleRight = std::min(kX0 + 12.0f + w + 2.0f, kX1);
   sectionHeading(c, kX0, kHeadingTop, title, titleRight);
-  drawText(c, settingsText(configPageSubtitle(page)), TextFormat::Regular13_5,
+  drawText(c, settingsText(configPage(page).subtitle), TextFormat::Regular13_5,
            colours::SecondaryText, 1.0f,
            {titleRight + 12.0f, kHeadingTop, kX1, kHeadingTop + 22.0f}, HAlign::Default,
            VAlign::Centre);
@@ -460,7 +460,7 @@ SettingsPageLayout layoutSettingsPage(Canvas& c, const SettingsPagesView& v) {
   const float top = v.gameRunning ? warningBand(c).bottom + 10.0f : kBodyTop;
   layout.viewport = {kX0, top, kX1, kViewportBottom};
   float y = top;
-  for (int entry = 0; entry < kConfigEntryCount; ++entry) {
+  for (int entry = 0; entry < configEntryCount(); ++entry) {
     if (configEntry(entry)->page != v.page) continue;
     layout.rows.push_back(layoutRow(c, v, entry, y));
     y = layout.rows.back().row.bottom;

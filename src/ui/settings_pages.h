@@ -11,7 +11,7 @@
 enum class SaveNotice : int { None, Saved, Failed };
 
 struct SettingsPagesView {
-  int page = 0;                         // 0..kConfigPageCount - 1
+  int page = 0;                         // 0..configPageCount() - 1
   float pageScroll = 0;                 // clamped by the painter
   int openList = -1;                    // the entry whose option list is open, -1 for none
   float listScroll = 0;                 // of that list, clamped by the painter

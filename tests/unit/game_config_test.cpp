@@ -42,7 +42,7 @@ GameConfigFile loadWith(const TempDir& dir, const std::string& vessa) {
 }
 
 int entryOf(const char* key) {
-  for (int i = 0; i < kConfigEntryCount; ++i) {
+  for (int i = 0; i < configEntryCount(); ++i) {
     if (std::string(configEntry(i)->key) == key) return i;
   }
   ADD_FAILURE() << key << " is not in the table";

@@ -145,7 +145,7 @@ TEST_F(SettingsPaint, EveryTextOfEveryPageFitsInEveryLanguage) {
   for (int lang = 0; lang < kUiLanguageCount; ++lang) {
     setUiLanguage(uiLanguageCodeAt(lang));
     const std::string language = uiLanguageCodeAt(lang);
-    for (int page = 0; page < kConfigPageCount; ++page) {
+    for (int page = 0; page < configPageCount(); ++page) {
       view = fresh(page, true, SaveNotice::Failed);
       paint();
       ASSERT_GT(rec.texts().size(), 30u);
@@ -153,7 +153,7 @@ TEST_F(SettingsPaint, EveryTextOfEveryPageFitsInEveryLanguage) {
       view.pageScroll = 1e6f;
       paint();
       expectTextsFit(rec, rec.measure, language + " page end " + std::to_string(page));
-      for (int entry = 0; entry < kConfigEntryCount && view.openList < 0; ++entry) {
+      for (int entry = 0; entry < configEntryCount() && view.openList < 0; ++entry) {
         if (configEntry(entry)->page != page || configEntry(entry)->kind != ConfigEntryKind::List)
           continue;
         view.openList = entry;
