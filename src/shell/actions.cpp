@@ -337,6 +337,7 @@ void openSettingsPages(Shell& shell, int page) {
   settings.open = true;
   settings.page = std::clamp(page, 0, configPageCount() - 1);
   settings.pageScroll = 0;
+  settings.tabScroll = settingsTabScrollShowing(settings.page);
   settings.openList = kNoSetting;
   settings.sliderDrag = kNoSetting;
   settings.notice = SaveNotice::None;

@@ -55,21 +55,30 @@ float& scrollOffset(UiState& ui, ScrollKind kind) {
       return ui.settings.pageScroll;
     case ScrollKind::SettingsList:
       return ui.settings.listScroll;
+    case ScrollKind::SettingsTabs:
+      return ui.settings.tabScroll;
     default:
       return ui.news.scroll;
   }
 }
 
+// The settings pages scroll wherever the pointer is: their open option list, else the tab
+// column under the pointer when it scrolls, else the page.
+const ScrollArea* settingsScrollArea(const Shell& shell, float x, float y) {
+  if (shell.ui.settings.openList != kNoSetting) {
+    return scrollAreaOf(shell, ScrollKind::SettingsList);
+  }
+  const ScrollArea* at = scrollAreaAt(shell, x, y);
+  if (at && at->kind == ScrollKind::SettingsTabs) return at;
+  return scrollAreaOf(shell, ScrollKind::SettingsPage);
+}
+
 // Moves the scroll offset under the pointer by amount, within what the last frame showed
-// there. The settings pages scroll wherever the pointer is: their open option list, else the
-// page.
+// there.
 void scrollAt(Shell& shell, float x, float y, float amount) {
   UiState& ui = shell.ui;
   const ScrollArea* area =
-      !ui.settings.open
-          ? scrollAreaAt(shell, x, y)
-          : scrollAreaOf(shell, ui.settings.openList != kNoSetting ? ScrollKind::SettingsList
-                                                                   : ScrollKind::SettingsPage);
+      ui.settings.open ? settingsScrollArea(shell, x, y) : scrollAreaAt(shell, x, y);
   if (!area) return;
   float& offset = scrollOffset(ui, area->kind);
   offset = std::clamp(offset + amount, 0.0f, std::max(area->limit, 0.0f));

@@ -115,6 +115,7 @@ SettingsPagesView makeSettingsView(Shell& shell) {
   SettingsPagesView view;
   view.page = settings.page;
   view.pageScroll = settings.pageScroll;
+  view.tabScroll = settings.tabScroll;
   view.openList = settings.openList;
   view.listScroll = settings.listScroll;
   view.sliderDrag = settings.sliderDrag;

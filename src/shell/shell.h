@@ -77,6 +77,7 @@ struct SettingsPagesState {
   int sliderDrag = kNoSetting;  // the setting whose slider is dragged
   float pageScroll = 0;
   float listScroll = 0;  // of the open option list
+  float tabScroll = 0;   // of the tab column, when it holds more tabs than fit
   // Whether the game client ran at the last poll (the warning band).
   bool gameRunning = false;
   // The last save's outcome and when (host.now) it was shown first.

@@ -340,4 +340,17 @@ TEST_F(SettingsPaint, SidePanelShowsTheConfigurationAndItsButtons) {
                   regionsOf(rec, kActionDiscord)[0]->rect.right + 8.0f);
 }
 
+// The tab column holds today's pages as they are; one more page makes it scroll just far
+// enough to show that page's tab whole, and a page opened there is scrolled into view.
+TEST(SettingsTabs, SevenFitAndMoreScrollJustFarEnough) {
+  EXPECT_FLOAT_EQ(settingsTabsScrollLimit(configPageCount()), 0.0f);
+  EXPECT_FLOAT_EQ(settingsTabsScrollLimit(7), 0.0f);
+  const float eighth = settingsTabsScrollLimit(8);
+  EXPECT_GT(eighth, 0.0f);
+  EXPECT_LT(eighth, kSettingsTabPitch);
+  EXPECT_FLOAT_EQ(settingsTabsScrollLimit(9), eighth + kSettingsTabPitch);
+  EXPECT_FLOAT_EQ(settingsTabScrollShowing(7), eighth);
+  for (int page = 0; page < 7; ++page) EXPECT_FLOAT_EQ(settingsTabScrollShowing(page), 0.0f);
+}
+
 }  // namespace

@@ -420,6 +420,10 @@ TEST_F(ShellTest, WheelScrollsWhatLiesUnderThePointer) {
   paintFrame();
   onMouseWheel(shell, 10, 10, -120);
   EXPECT_FLOAT_EQ(shell.ui.settings.pageScroll, 40.0f);
+  // Over the tab column, which holds every page without scrolling: the page again.
+  onMouseWheel(shell, kSettingsTabsRect.left + 20, kSettingsTabsRect.top + 20, -120);
+  EXPECT_FLOAT_EQ(shell.ui.settings.pageScroll, 80.0f);
+  EXPECT_FLOAT_EQ(shell.ui.settings.tabScroll, 0.0f);
   for (int i = 0; i < 50; ++i) onMouseWheel(shell, 500, 300, -120);
   const float limit = frame.scrollAreas.at(0).limit;
   EXPECT_GT(limit, 40.0f);
