@@ -494,16 +494,11 @@ TEST(SettingsTexts, EveryLanguageHasEveryTextTranslatedWellFormedAndShort) {
 TEST(SettingsTexts, FixedEnglishTextsAndTheCurrentLanguage) {
   const std::pair<int, const wchar_t*> english[] = {
       {kSetTitle, L"Settings"},
-      {kSetIntro,
-       L"Graphics, sound and interface for Quillmark \u2014 applied the next time the game "
-       L"starts."},
       {kSetGameRunning,
        L"The game is running \u2014 close it before saving, otherwise it overwrites the changes "
        L"when it exits."},
       {kSetSavesTo, L"Saves to vessa.cfg"},
       {kSetSaved, L"Settings saved."},
-      {kSetDefaults, L"Defaults"},
-      {kSetCancel, L"Cancel"},
       {kSetSave, L"Save"},
       {kSetSaveAndPlay, L"Save & play"},
       {kSetSaveFailed, L"Could not save the settings."},
