@@ -4,7 +4,6 @@
 //   2. Reading values: a value, its integer and float readings.
 //   3. Loading, resetting and saving the pending values.
 //   4. Edits and what the pages show.
-//   5. The process-wide store.
 #include "gamecfg/config_model.h"
 
 #include <algorithm>
@@ -64,59 +63,78 @@ constexpr std::span<const ConfigOption> kNone;
 
 // Every entry that is not a slider has the range 0 to 1 and no decimals.
 constexpr ConfigEntry entry(int page, Kind kind, const char* key, SettingsTextId label,
-                            std::span<const ConfigOption> options, const char* defaultValue) {
-  return {page, kind, key, label, static_cast<SettingsTextId>(label + 1), options, defaultValue,
-          0.0f, 1.0f, 0,   false};
+                            SettingsTextId description, std::span<const ConfigOption> options,
+                            const char* defaultValue) {
+  return {page, kind, key, label, description, options, defaultValue, 0.0f, 1.0f, 0, false};
 }
 constexpr ConfigEntry slider(int page, const char* key, SettingsTextId label,
-                             const char* defaultValue, float minimum, float maximum, int decimals) {
-  return {page,  Kind::Slider, key,     label,   static_cast<SettingsTextId>(label + 1),
-          kNone, defaultValue, minimum, maximum, decimals,
-          false};
+                             SettingsTextId description, const char* defaultValue, float minimum,
+                             float maximum, int decimals) {
+  return {page,         Kind::Slider, key,     label,    description, kNone,
+          defaultValue, minimum,      maximum, decimals, false};
+}
+constexpr ConfigEntry onOff(int page, const char* key, SettingsTextId label,
+                            SettingsTextId description, const char* defaultValue) {
+  return entry(page, Kind::Toggle, key, label, description, kNone, defaultValue);
 }
 constexpr ConfigEntry inverted(ConfigEntry e) {
   e.inverted = true;
   return e;
 }
 
-// Each label's description is the text after it (settings_texts.h keeps them in pairs).
-constexpr ConfigEntry kEntries[] = {
-    entry(0, Kind::Resolution, "WIDTH", kSetResolution, kNone, "1024"),
-    entry(0, Kind::RefreshRate, "FREQUENCY", kSetRefreshRate, kNone, "60"),
-    entry(0, Kind::Choice, "WINDOWED", kSetDisplayMode, kWindowed, "1"),
-    entry(0, Kind::List, "FPS_LIMIT", kSetFpsLimit, kFpsLimit, "144"),
-    entry(0, Kind::Toggle, "SOFTWARE_CURSOR", kSetGameCursor, kNone, "0"),
-    entry(1, Kind::Choice, "GRAPHICS_LEVEL", kSetGraphicsQuality, kGraphicsLevel, "2"),
-    entry(1, Kind::List, "VISIBILITY", kSetViewDistance, kVisibility, "3"),
-    entry(1, Kind::Choice, "SHADOW_QUALITY_LEVEL", kSetShadowQuality, kShadowQuality, "2"),
-    entry(1, Kind::List, "SHADOW_TARGET_LEVEL", kSetShadowsOn, kShadowTarget, "3"),
-    entry(1, Kind::Toggle, "TERRAIN_SHADOW", kSetTerrainShadows, kNone, "1"),
-    entry(1, Kind::Toggle, "SHADOW_DETAILS", kSetTreeShadows, kNone, "1"),
-    entry(1, Kind::Choice, "GRASS_TYPE", kSetGrass, kGrass, "3"),
-    inverted(entry(1, Kind::Toggle, "SPECULAR", kSetReflections, kNone, "0")),
-    slider(1, "SHARPNESS", kSetSharpness, "0.00", 0.0f, 5.0f, 2),
-    entry(1, Kind::Toggle, "OBJECT_CULLING", kSetHideCovered, kNone, "1"),
-    entry(2, Kind::Toggle, "FOG_MODE_ON", kSetFog, kNone, "0"),
-    entry(2, Kind::Toggle, "NIGHT_MODE_ON", kSetNight, kNone, "1"),
-    entry(2, Kind::Toggle, "SNOW_MODE_ON", kSetFallingSnow, kNone, "1"),
-    entry(2, Kind::Toggle, "SNOW_TEXTURE_MODE", kSetSnowOnGround, kNone, "1"),
-    entry(2, Kind::List, "RAIN_LEVEL", kSetRain, kRain, "2"),
-    entry(3, Kind::List, "EFFECT_LEVEL", kSetSkillEffects, kEffectLevel, "0"),
-    entry(3, Kind::List, "DROP_ITEM_LEVEL", kSetGroundItems, kDropItemLevel, "0"),
-    entry(3, Kind::Toggle, "BLOOD", kSetBlood, kNone, "1"),
-    entry(3, Kind::Toggle, "SHOW_DAMAGE", kSetDamageNumbers, kNone, "1"),
-    slider(4, "FOV", kSetFieldOfView, "30.00", 10.0f, 100.0f, 2),
-    entry(4, Kind::Choice, "CAMERA_MODE", kSetCameraDistance, kCameraMode, "1"),
-    entry(5, Kind::Toggle, "ALWAYS_VIEW_NAME", kSetAlwaysShowNames, kNone, "1"),
-    entry(5, Kind::Toggle, "VIEW_CHAT", kSetChatOnScreen, kNone, "1"),
-    entry(5, Kind::Toggle, "SHOW_SALESTEXT", kSetShopSigns, kNone, "1"),
-    entry(5, Kind::Toggle, "SHOW_MOBLEVEL", kSetMonsterLevel, kNone, "1"),
-    entry(5, Kind::Toggle, "SHOW_MOBAIFLAG", kSetAggressiveMonsters, kNone, "1"),
-    entry(5, Kind::Toggle, "USE_DEFAULT_IME", kSetWindowsKeyboard, kNone, "0"),
-    slider(6, "MUSIC_VOLUME", kSetMusic, "1.000", 0.0f, 1.0f, 3),
-    slider(6, "VOICE_VOLUME", kSetSoundEffects, "5", 0.0f, 5.0f, 0),
+// The pages in the order of their tabs.
+constexpr ConfigPage kPages[] = {
+    {kSetPageDisplay, kSetPageDisplaySub},
+    {kSetPageGraphics, kSetPageGraphicsSub},
+    {kSetPageEnvironment, kSetPageEnvironmentSub},
+    {kSetPageEffects, kSetPageEffectsSub},
+    {kSetPageCamera, kSetPageCameraSub},
+    {kSetPageInterface, kSetPageInterfaceSub},
+    {kSetPageSound, kSetPageSoundSub},
 };
-static_assert(std::size(kEntries) == kConfigEntryCount);
+
+// Each entry names its page by its index in kPages; a page lists its entries in this order.
+constexpr ConfigEntry kEntries[] = {
+    entry(0, Kind::Resolution, "WIDTH", kSetResolution, kSetResolutionDesc, kNone, "1024"),
+    entry(0, Kind::RefreshRate, "FREQUENCY", kSetRefreshRate, kSetRefreshRateDesc, kNone, "60"),
+    entry(0, Kind::Choice, "WINDOWED", kSetDisplayMode, kSetDisplayModeDesc, kWindowed, "1"),
+    entry(0, Kind::List, "FPS_LIMIT", kSetFpsLimit, kSetFpsLimitDesc, kFpsLimit, "144"),
+    onOff(0, "SOFTWARE_CURSOR", kSetGameCursor, kSetGameCursorDesc, "0"),
+    entry(1, Kind::Choice, "GRAPHICS_LEVEL", kSetGraphicsQuality, kSetGraphicsQualityDesc,
+          kGraphicsLevel, "2"),
+    entry(1, Kind::List, "VISIBILITY", kSetViewDistance, kSetViewDistanceDesc, kVisibility, "3"),
+    entry(1, Kind::Choice, "SHADOW_QUALITY_LEVEL", kSetShadowQuality, kSetShadowQualityDesc,
+          kShadowQuality, "2"),
+    entry(1, Kind::List, "SHADOW_TARGET_LEVEL", kSetShadowsOn, kSetShadowsOnDesc, kShadowTarget,
+          "3"),
+    onOff(1, "TERRAIN_SHADOW", kSetTerrainShadows, kSetTerrainShadowsDesc, "1"),
+    onOff(1, "SHADOW_DETAILS", kSetTreeShadows, kSetTreeShadowsDesc, "1"),
+    entry(1, Kind::Choice, "GRASS_TYPE", kSetGrass, kSetGrassDesc, kGrass, "3"),
+    inverted(onOff(1, "SPECULAR", kSetReflections, kSetReflectionsDesc, "0")),
+    slider(1, "SHARPNESS", kSetSharpness, kSetSharpnessDesc, "0.00", 0.0f, 5.0f, 2),
+    onOff(1, "OBJECT_CULLING", kSetHideCovered, kSetHideCoveredDesc, "1"),
+    onOff(2, "FOG_MODE_ON", kSetFog, kSetFogDesc, "0"),
+    onOff(2, "NIGHT_MODE_ON", kSetNight, kSetNightDesc, "1"),
+    onOff(2, "SNOW_MODE_ON", kSetFallingSnow, kSetFallingSnowDesc, "1"),
+    onOff(2, "SNOW_TEXTURE_MODE", kSetSnowOnGround, kSetSnowOnGroundDesc, "1"),
+    entry(2, Kind::List, "RAIN_LEVEL", kSetRain, kSetRainDesc, kRain, "2"),
+    entry(3, Kind::List, "EFFECT_LEVEL", kSetSkillEffects, kSetSkillEffectsDesc, kEffectLevel, "0"),
+    entry(3, Kind::List, "DROP_ITEM_LEVEL", kSetGroundItems, kSetGroundItemsDesc, kDropItemLevel,
+          "0"),
+    onOff(3, "BLOOD", kSetBlood, kSetBloodDesc, "1"),
+    onOff(3, "SHOW_DAMAGE", kSetDamageNumbers, kSetDamageNumbersDesc, "1"),
+    slider(4, "FOV", kSetFieldOfView, kSetFieldOfViewDesc, "30.00", 10.0f, 100.0f, 2),
+    entry(4, Kind::Choice, "CAMERA_MODE", kSetCameraDistance, kSetCameraDistanceDesc, kCameraMode,
+          "1"),
+    onOff(5, "ALWAYS_VIEW_NAME", kSetAlwaysShowNames, kSetAlwaysShowNamesDesc, "1"),
+    onOff(5, "VIEW_CHAT", kSetChatOnScreen, kSetChatOnScreenDesc, "1"),
+    onOff(5, "SHOW_SALESTEXT", kSetShopSigns, kSetShopSignsDesc, "1"),
+    onOff(5, "SHOW_MOBLEVEL", kSetMonsterLevel, kSetMonsterLevelDesc, "1"),
+    onOff(5, "SHOW_MOBAIFLAG", kSetAggressiveMonsters, kSetAggressiveMonstersDesc, "1"),
+    onOff(5, "USE_DEFAULT_IME", kSetWindowsKeyboard, kSetWindowsKeyboardDesc, "0"),
+    slider(6, "MUSIC_VOLUME", kSetMusic, kSetMusicDesc, "1.000", 0.0f, 1.0f, 3),
+    slider(6, "VOICE_VOLUME", kSetSoundEffects, kSetSoundEffectsDesc, "5", 0.0f, 5.0f, 0),
+};
 
 constexpr bool optionsFit() {
   for (const ConfigEntry& e : kEntries) {
@@ -125,6 +143,22 @@ constexpr bool optionsFit() {
   return true;
 }
 static_assert(optionsFit(), "a Choice button's item index holds at most 16 options");
+
+constexpr bool everyPageHasEntries() {
+  for (std::size_t page = 0; page < std::size(kPages); ++page) {
+    bool found = false;
+    for (const ConfigEntry& e : kEntries) found = found || e.page == static_cast<int>(page);
+    if (!found) return false;
+  }
+  for (const ConfigEntry& e : kEntries) {
+    if (e.page < 0 || e.page >= static_cast<int>(std::size(kPages))) return false;
+  }
+  return true;
+}
+static_assert(everyPageHasEntries(), "every entry is on a page, and every page has entries");
+
+// What a page outside the table shows: the pages' own title and introduction.
+constexpr ConfigPage kNoPage = {kSetTitle, kSetIntro};
 
 // The resolution entry edits HEIGHT beside its own key.
 constexpr const char* kHeightKey = "HEIGHT";
@@ -185,22 +219,20 @@ const ConfigEntry* entryOfKind(int index, std::initializer_list<Kind> kinds) {
 
 std::span<const ConfigEntry> configEntries() { return kEntries; }
 
+int configEntryCount() { return static_cast<int>(std::size(kEntries)); }
+
 const ConfigEntry* configEntry(int entry) {
-  if (entry < 0 || entry >= kConfigEntryCount) return nullptr;
+  if (entry < 0 || entry >= configEntryCount()) return nullptr;
   return &kEntries[entry];
 }
 
-SettingsTextId configPageTitle(int page) {
-  if (page < 0 || page >= kConfigPageCount) return kSetTitle;
-  return static_cast<SettingsTextId>(kSetPageDisplay + 2 * page);
+int configPageCount() { return static_cast<int>(std::size(kPages)); }
+
+const ConfigPage& configPage(int page) {
+  if (page < 0 || page >= configPageCount()) return kNoPage;
+  return kPages[page];
 }
 
-SettingsTextId configPageSubtitle(int page) {
-  if (page < 0 || page >= kConfigPageCount) return kSetIntro;
-  return static_cast<SettingsTextId>(kSetPageDisplaySub + 2 * page);
-}
-
-std::span<const int> refreshRateChoices() { return kRefreshRates; }
 
 // ---------------------------------------------------------------------------------------------
 // 3. Loading, resetting, saving
@@ -217,35 +249,35 @@ void loadConfigValues(const GameConfigFile& config, ConfigValues& values, bool u
   }
 }
 
-void openSettings(GameConfigFile& config, ConfigValues& values, ConfigValues& opened,
-                  const std::wstring& folder) {
-  loadGameConfig(config, folder);
-  loadConfigValues(config, values, false);
-  opened = values;
+void openSettings(GameSettings& settings, const std::wstring& folder) {
+  loadGameConfig(settings.file, folder);
+  loadConfigValues(settings.file, settings.pending, false);
+  settings.opened = settings.pending;
+  settings.displayModes = systemDisplayModes();
 }
 
 void resetToDefaults(ConfigValues& values) {
   // The defaults do not depend on the file.
-  static const GameConfigFile kNoFile;
-  loadConfigValues(kNoFile, values, true);
+  loadConfigValues(GameConfigFile(), values, true);
 }
 
-bool saveConfigValues(GameConfigFile& config, const ConfigValues& values, ConfigValues& opened) {
+bool saveConfigValues(GameSettings& settings) {
+  GameConfigFile& file = settings.file;
   // Without a game folder the file's name would be relative to the working folder.
-  if (config.folder.empty()) return false;
-  loadGameConfig(config, config.folder);
+  if (file.folder.empty()) return false;
+  loadGameConfig(file, file.folder);
   std::vector<ConfigChange> changes;
-  for (const auto& [key, value] : values) {
-    if (getConfigValue(config, key, "") == value) continue;
-    if (findConfigLine(config.lines, key) >= 0) {
+  for (const auto& [key, value] : settings.pending) {
+    if (getConfigValue(file, key, "") == value) continue;
+    if (findConfigLine(file.lines, key) >= 0) {
       // Not edited by the player: the file's newer value (the client's) stays.
-      const auto before = opened.find(key);
-      if (before != opened.end() && before->second == value) continue;
+      const auto before = settings.opened.find(key);
+      if (before != settings.opened.end() && before->second == value) continue;
     }
     changes.push_back({key, value});
   }
-  if (!setConfigValues(config, changes)) return false;
-  opened = values;
+  if (!setConfigValues(file, changes)) return false;
+  settings.opened = settings.pending;
   return true;
 }
 
@@ -394,61 +426,3 @@ std::wstring valueText(const ConfigValues& values, int entry) {
     }
   }
 }
-
-// ---------------------------------------------------------------------------------------------
-// 5. Process-wide store
-// ---------------------------------------------------------------------------------------------
-
-namespace {
-
-// The system's display modes, taken when the pages open rather than at every frame.
-std::vector<SystemDisplayMode>& openedDisplayModes() {
-  static std::vector<SystemDisplayMode> modes;
-  return modes;
-}
-
-}  // namespace
-
-ConfigValues& configValues() {
-  static ConfigValues values;
-  return values;
-}
-
-namespace {
-
-// The file's values when the pages opened or were last saved.
-ConfigValues& openedConfigValues() {
-  static ConfigValues values;
-  return values;
-}
-
-}  // namespace
-
-void loadConfigValues(bool useDefaults) {
-  loadConfigValues(gameConfig(), configValues(), useDefaults);
-  if (!useDefaults) openedConfigValues() = configValues();
-}
-void openSettings(const std::wstring& folder) {
-  openedDisplayModes() = systemDisplayModes();
-  openSettings(gameConfig(), configValues(), openedConfigValues(), folder);
-}
-void resetToDefaults() { resetToDefaults(configValues()); }
-bool saveConfigValues() {
-  return saveConfigValues(gameConfig(), configValues(), openedConfigValues());
-}
-bool chooseOption(int entry, int option) { return chooseOption(configValues(), entry, option); }
-bool toggle(int entry) { return toggle(configValues(), entry); }
-std::vector<DropDownItem> dropDownItems(int entry) {
-  return dropDownItems(configValues(), entry, openedDisplayModes());
-}
-bool pickDropDownItem(int entry, int item) {
-  return pickDropDownItem(configValues(), entry, item, openedDisplayModes());
-}
-bool dragSlider(int entry, float position, float trackLeft, float trackRight) {
-  return dragSlider(configValues(), entry, position, trackLeft, trackRight);
-}
-int currentOption(int entry) { return currentOption(configValues(), entry); }
-bool isToggleOn(int entry) { return isToggleOn(configValues(), entry); }
-float sliderValue(int entry) { return sliderValue(configValues(), entry); }
-float sliderFraction(int entry) { return sliderFraction(configValues(), entry); }
-std::wstring valueText(int entry) { return valueText(configValues(), entry); }

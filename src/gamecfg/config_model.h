@@ -2,15 +2,17 @@
 // client's keys (page, kind, texts, options, default, range), the pending values, and what each
 // control does to them. Nothing reaches vessa.cfg before saveConfigValues.
 //
-//   table         ConfigEntryKind, ConfigOption, ConfigEntry, configEntries, the pages' texts
-//   values        ConfigValues, loadConfigValues, openSettings, resetToDefaults
+//   table         ConfigEntryKind, ConfigOption, ConfigEntry, ConfigPage, configEntries,
+//                 configPages
+//   values        ConfigValues, GameSettings, loadConfigValues, openSettings, resetToDefaults
 //   edits         chooseOption, toggle, dropDownItems, pickDropDownItem, dragSlider
 //   display       currentOption, isToggleOn, sliderValue, sliderFraction, valueText
 //   save          saveConfigValues
 //
-// Entries are named by their index in the table (0..kConfigEntryCount - 1), the item index the
-// pages give their controls. Every operation has a form on explicit values (and file) and one
-// on the process-wide store that the launcher uses. All of it runs on the UI thread.
+// Entries are named by their index in the table (0..configEntryCount() - 1), the item index the
+// pages give their controls. A page is a row of its own table and its entries' rows: adding one
+// touches that table and the texts it names, nothing else. The launcher's one GameSettings is the
+// shell's, which passes it to whatever reads or edits it; all of it runs on the UI thread.
 #pragma once
 #include <cstdint>
 #include <map>
@@ -39,7 +41,7 @@ struct ConfigOption {
 };
 
 struct ConfigEntry {
-  int page;  // 0..kConfigPageCount - 1
+  int page;  // its index in configPages()
   ConfigEntryKind kind;
   const char* key;
   SettingsTextId label;
@@ -52,53 +54,59 @@ struct ConfigEntry {
   bool inverted;  // the switch shows on when the value is "0" (SPECULAR)
 };
 
-inline constexpr int kConfigEntryCount = 34;
-inline constexpr int kConfigPageCount = 7;
 // The most options an entry has; a Choice button's item index is entry * 16 + option.
 inline constexpr int kConfigMaxOptions = 16;
 
+// A page: the title and subtitle of its tab, which head the page too.
+struct ConfigPage {
+  SettingsTextId title;
+  SettingsTextId subtitle;
+};
+
 // The table in its fixed order, which is the order in which each page lists its entries.
 std::span<const ConfigEntry> configEntries();
+int configEntryCount();
 // The entry at index, or nullptr outside the table.
 const ConfigEntry* configEntry(int entry);
-// The page's title and subtitle (kSetTitle for a page outside 0..6, kSetIntro as subtitle).
-SettingsTextId configPageTitle(int page);
-SettingsTextId configPageSubtitle(int page);
-// The refresh rates offered whatever the display: 60, 75, 100, 120, 144, 165, 240.
-std::span<const int> refreshRateChoices();
+// The pages in the order of their tabs.
+int configPageCount();
+// The page at index; outside the table, a page titled kSetTitle with kSetIntro as subtitle.
+const ConfigPage& configPage(int page);
 
 // ---- Values
 
 // Key to pending value, ascending by key: one value per table key, plus HEIGHT.
 using ConfigValues = std::map<std::string, std::string, std::less<>>;
 
-// The launcher's pending values.
-ConfigValues& configValues();
+// The game client's settings as the launcher holds them.
+struct GameSettings {
+  // vessa.cfg's lines and loca.cfg's language, as last read or written.
+  GameConfigFile file;
+  // What the pages show and a save writes.
+  ConfigValues pending;
+  // What the file held when the pages opened or were last saved, against which a save tells
+  // the player's edits from what the client may write meanwhile.
+  ConfigValues opened;
+  // The system's display modes, taken when the pages open rather than at every frame.
+  std::vector<SystemDisplayMode> displayModes;
+};
 
 // Empties values, then stores every entry's default (useDefaults) or its value in the file
 // (getConfigValue with the default as fallback); the resolution entry stores WIDTH and HEIGHT.
-// The process-wide form, reading the file, also makes them the values the pages opened with.
 void loadConfigValues(const GameConfigFile& config, ConfigValues& values, bool useDefaults);
-void loadConfigValues(bool useDefaults);
-// Reads folder's vessa.cfg and loca.cfg into config, then values from it, and the same values
-// into opened: what the file held when the pages opened, against which a save tells the
-// player's edits from what the client may write meanwhile. The process-wide form also takes
-// the system's display modes once, for the resolution list of this opening.
-void openSettings(GameConfigFile& config, ConfigValues& values, ConfigValues& opened,
-                  const std::wstring& folder);
-void openSettings(const std::wstring& folder);
+// Reads folder's vessa.cfg and loca.cfg into settings.file, then the pending values from it,
+// the same values into opened, and the system's display modes for the resolution list of this
+// opening.
+void openSettings(GameSettings& settings, const std::wstring& folder);
 // Every entry back to its default; nothing is written until a save.
 void resetToDefaults(ConfigValues& values);
-void resetToDefaults();
 
 // ---- Edits (each returns false and changes nothing for an entry or item that does not apply)
 
 // A Choice or List entry takes its option's value.
 bool chooseOption(ConfigValues& values, int entry, int option);
-bool chooseOption(int entry, int option);
 // A Toggle entry: a value that reads as a non-zero integer becomes "0", anything else "1".
 bool toggle(ConfigValues& values, int entry);
-bool toggle(int entry);
 
 struct DropDownItem {
   std::string value;     // the option's value, "1920x1080" or the rate in hertz
@@ -110,40 +118,32 @@ struct DropDownItem {
 // current FREQUENCY above 0 that is not among them, ascending); empty for other entries.
 std::vector<DropDownItem> dropDownItems(const ConfigValues& values, int entry,
                                         const std::vector<SystemDisplayMode>& systemModes);
-std::vector<DropDownItem> dropDownItems(int entry);
 // Sets the entry from item of its dropDownItems: WIDTH and HEIGHT, FREQUENCY or the option.
 bool pickDropDownItem(ConfigValues& values, int entry, int item,
                       const std::vector<SystemDisplayMode>& systemModes);
-bool pickDropDownItem(int entry, int item);
 // A Slider entry from a position on its track (trackLeft..trackRight, the coordinates the
 // pages publish): minimum + (maximum - minimum) * t, t clamped to [0, 1], written with the
 // entry's decimals ("%.*f") or rounded to an integer. A track without width changes nothing.
 bool dragSlider(ConfigValues& values, int entry, float position, float trackLeft, float trackRight);
-bool dragSlider(int entry, float position, float trackLeft, float trackRight);
 
 // ---- Display
 
 // The index of the first option whose value equals the current value, or -1 (a value the
 // launcher does not know, kept as it is).
 int currentOption(const ConfigValues& values, int entry);
-int currentOption(int entry);
 // A Toggle's switch: on for a non-zero value, the other way round for an inverted entry.
 bool isToggleOn(const ConfigValues& values, int entry);
-bool isToggleOn(int entry);
 // A Slider's value as the C library reads it, clamped to its range (NaN reads as the minimum).
 float sliderValue(const ConfigValues& values, int entry);
-float sliderValue(int entry);
 // Where the knob stands on the track: 0 at the minimum, 1 at the maximum.
 float sliderFraction(const ConfigValues& values, int entry);
-float sliderFraction(int entry);
 // The text shown for the current value: "1920 × 1080", "60 Hz", an option's label in the
 // current UI language, or the value itself.
 std::wstring valueText(const ConfigValues& values, int entry);
-std::wstring valueText(int entry);
 
 // ---- Save
 
-// Reloads config from its folder, then gives a key its pending value when the file's value
+// Reloads the file from its folder, then gives a key its pending value when the file's value
 // differs from it (a missing key reads as "") and either the player changed the key (its value
 // differs from opened) or the file lacks it; in ascending key order, in one replacement of
 // vessa.cfg. So a setting the client changed while the pages were open survives unless the
@@ -153,5 +153,4 @@ std::wstring valueText(int entry);
 // be written (locked, unreadable, too large, or its folder gone or never loaded): the file then
 // keeps its old content. The caller refreshes its cached volumes (readMusicVolume,
 // readVoiceVolume) and shows kSetSaved, or kSetSaveFailed on false.
-bool saveConfigValues(GameConfigFile& config, const ConfigValues& values, ConfigValues& opened);
-bool saveConfigValues();
+bool saveConfigValues(GameSettings& settings);

@@ -41,5 +41,3 @@ std::vector<DisplayMode> listDisplayModes(const GameConfigFile& config) {
   return buildDisplayModeList(systemDisplayModes(), configuredInt(config, "WIDTH", "1024"),
                               configuredInt(config, "HEIGHT", "768"));
 }
-
-std::vector<DisplayMode> listDisplayModes() { return listDisplayModes(gameConfig()); }

@@ -32,4 +32,3 @@ std::vector<DisplayMode> buildDisplayModeList(const std::vector<SystemDisplayMod
 
 // The list for the configured "WIDTH" (default "1024") and "HEIGHT" (default "768").
 std::vector<DisplayMode> listDisplayModes(const GameConfigFile& config);
-std::vector<DisplayMode> listDisplayModes();

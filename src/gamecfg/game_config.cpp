@@ -60,11 +60,6 @@ bool writeGameConfig(const GameConfigFile& config) {
 
 }  // namespace
 
-GameConfigFile& gameConfig() {
-  static GameConfigFile store;
-  return store;
-}
-
 void parseGameConfig(std::string_view content, std::vector<std::string>& lines,
                      std::string& separator) {
   lines.clear();
@@ -124,14 +119,12 @@ void loadGameConfig(GameConfigFile& config, const std::wstring& folder) {
     config.writable = false;
   }
 
-  setClientLanguageIndex(0);
+  config.clientLanguage = 0;
   std::string loca;
   if (readWholeFile(folder + kLocaFileName, kLocaFileLimit, loca)) {
-    setClientLanguageIndex(parseLocaFile(loca));
+    config.clientLanguage = parseLocaFile(loca);
   }
 }
-
-void loadGameConfig(const std::wstring& folder) { loadGameConfig(gameConfig(), folder); }
 
 std::string getConfigValue(const GameConfigFile& config, std::string_view key,
                            std::string_view fallback) {
@@ -139,10 +132,6 @@ std::string getConfigValue(const GameConfigFile& config, std::string_view key,
   if (index < 0) return std::string(fallback);
   const std::string& line = config.lines[static_cast<std::size_t>(index)];
   return line.substr(valueStart(line, key.size()));
-}
-
-std::string getConfigValue(std::string_view key, std::string_view fallback) {
-  return getConfigValue(gameConfig(), key, fallback);
 }
 
 bool setConfigValue(GameConfigFile& config, std::string_view key, std::string_view value) {
@@ -159,21 +148,15 @@ bool setConfigValues(GameConfigFile& config, const std::vector<ConfigChange>& ch
   return writeGameConfig(config) && applied;
 }
 
-bool setConfigValue(std::string_view key, std::string_view value) {
-  return setConfigValue(gameConfig(), key, value);
-}
-
 bool readWindowed(const GameConfigFile& config) {
   const std::string text = getConfigValue(config, "WINDOWED", "1");
   return std::strtol(text.c_str(), nullptr, 10) != 0;
 }
-bool readWindowed() { return readWindowed(gameConfig()); }
 
 float readMusicVolume(const GameConfigFile& config) {
   const std::string text = getConfigValue(config, "MUSIC_VOLUME", "1.000");
   return std::strtof(text.c_str(), nullptr);
 }
-float readMusicVolume() { return readMusicVolume(gameConfig()); }
 
 int readVoiceVolume(const GameConfigFile& config) {
   const std::string text = getConfigValue(config, "VOICE_VOLUME", "5");
@@ -183,7 +166,6 @@ int readVoiceVolume(const GameConfigFile& config) {
   if (value < INT_MIN) return INT_MIN;
   return static_cast<int>(value);
 }
-int readVoiceVolume() { return readVoiceVolume(gameConfig()); }
 
 int parseLocaFile(std::string_view content) {
   // sscanf stops at the first NUL byte, exactly as with the file read into a C string.
@@ -197,12 +179,10 @@ int parseLocaFile(std::string_view content) {
 
 bool setClientLanguage(GameConfigFile& config, int index) {
   if (index < 0 || index >= kClientLanguageCount) return false;
-  setClientLanguageIndex(index);
+  config.clientLanguage = index;
   const ClientLanguage& row = clientLanguage(index);
   std::string content = row.codePage;
   content += ' ';
   content += row.code;
   return writeFileAtomically(config.folder + kLocaFileName, content);
 }
-
-bool setClientLanguage(int index) { return setClientLanguage(gameConfig(), index); }

@@ -7,8 +7,8 @@
 //   readers             the window mode and the two volumes, as start-up reads them
 //   loca.cfg            read with the configuration, written by setClientLanguage
 //
-// Every operation has a form on an explicit GameConfigFile (used by tests) and one on the
-// process-wide store that the launcher uses. All of it runs on the UI thread.
+// The launcher's one GameConfigFile belongs to its settings (GameSettings, config_model.h),
+// which the shell owns; all of it runs on the UI thread.
 #pragma once
 #include <cstddef>
 #include <cstdint>
@@ -34,10 +34,9 @@ struct GameConfigFile {
   // launcher's lines are then not the file's, and writing them would throw the player's
   // settings away, so sets change the lines but leave the file alone.
   bool writable = true;
+  // The index into the client language list that loca.cfg names; 0 when it names none.
+  int clientLanguage = 0;
 };
-
-// The launcher's one store.
-GameConfigFile& gameConfig();
 
 // Splits a file's bytes into lines and picks the line break to write with (the rules of
 // loadGameConfig, without the file).
@@ -51,14 +50,12 @@ std::string formatGameConfig(const std::vector<std::string>& lines, const std::s
 int findConfigLine(const std::vector<std::string>& lines, std::string_view key);
 
 // Remembers folder and reads folder + "vessa.cfg" and then folder + "loca.cfg"; the latter
-// sets clientLanguageIndex (0 when it is missing or names no known language).
+// sets clientLanguage (0 when it is missing or names no known language).
 void loadGameConfig(GameConfigFile& config, const std::wstring& folder);
-void loadGameConfig(const std::wstring& folder);
 
 // The value of the first line holding key (trailing blanks included), or fallback.
 std::string getConfigValue(const GameConfigFile& config, std::string_view key,
                            std::string_view fallback);
-std::string getConfigValue(std::string_view key, std::string_view fallback);
 
 // Changes the first line holding key (keeping the key, its spacing and the line's place) or
 // appends "key value", then replaces vessa.cfg whole. A key that is empty or holds a blank,
@@ -66,7 +63,6 @@ std::string getConfigValue(std::string_view key, std::string_view fallback);
 // and changes nothing. False when nothing was changed or the file could not be written (the
 // lines keep the new value then; the file keeps its old content).
 bool setConfigValue(GameConfigFile& config, std::string_view key, std::string_view value);
-bool setConfigValue(std::string_view key, std::string_view value);
 
 // One key and the value to give it.
 struct ConfigChange {
@@ -81,20 +77,16 @@ bool setConfigValues(GameConfigFile& config, const std::vector<ConfigChange>& ch
 
 // "WINDOWED" (default "1") as a decimal integer: true when non-zero.
 bool readWindowed(const GameConfigFile& config);
-bool readWindowed();
 // "MUSIC_VOLUME" (default "1.000") as a float, as the C library converts it.
 float readMusicVolume(const GameConfigFile& config);
-float readMusicVolume();
 // "VOICE_VOLUME" (default "5") as an integer, as the C library converts it (kept within the
 // range of int).
 int readVoiceVolume(const GameConfigFile& config);
-int readVoiceVolume();
 
 // The client language index named by loca.cfg's content: its second whitespace-separated word
 // compared without case with the client languages' codes; 0 when there is none or no match.
 int parseLocaFile(std::string_view content);
-// For an index within the client language list: sets clientLanguageIndex and writes
+// For an index within the client language list: sets clientLanguage and writes
 // folder + "loca.cfg" as the row's code page, a blank and its code (no line break). Any
 // other index changes nothing. False when nothing was written.
 bool setClientLanguage(GameConfigFile& config, int index);
-bool setClientLanguage(int index);

@@ -1,8 +1,6 @@
 // The portable part of the running-game check: path comparison and pacing.
 #include "gamecfg/game_process.h"
 
-#include <chrono>
-
 namespace {
 
 bool isSeparator(wchar_t c) { return c == L'\\' || c == L'/'; }
@@ -30,12 +28,6 @@ std::uint32_t upper(wchar_t wide) {
   if (c >= 0x430 && c <= 0x44F) return c - 0x20;  // а..я
   if (c >= 0x450 && c <= 0x45F) return c - 0x50;  // ѐ..џ
   return c;
-}
-
-std::uint64_t monotonicMilliseconds() {
-  return static_cast<std::uint64_t>(std::chrono::duration_cast<std::chrono::milliseconds>(
-                                        std::chrono::steady_clock::now().time_since_epoch())
-                                        .count());
 }
 
 }  // namespace
@@ -75,10 +67,4 @@ bool isGameRunning(GameRunningCheck& check, std::uint64_t now, const std::wstrin
   check.path = gameExePath;
   check.computed = true;
   return check.running;
-}
-
-bool isGameRunning(const std::wstring& gameExePath) {
-  // UI thread only, like the rest of the game configuration.
-  static GameRunningCheck check;
-  return isGameRunning(check, monotonicMilliseconds(), gameExePath, processPathsNamed);
 }

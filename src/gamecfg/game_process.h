@@ -42,10 +42,9 @@ struct GameRunningCheck {
 // Asked again within this many milliseconds for the same path, the check gives its last answer.
 inline constexpr std::uint64_t kGameRunningCheckInterval = 1500;
 
-// The check with its clock and process list given (tests); listProcesses is processPathsNamed.
+// Whether the game executable at gameExePath (the game folder + the manifest's executable)
+// runs, now being milliseconds of a steady clock; listProcesses is processPathsNamed but in
+// tests. Cheap to call on every frame: the processes are listed at most once per
+// kGameRunningCheckInterval, and the caller keeps check between calls.
 bool isGameRunning(GameRunningCheck& check, std::uint64_t now, const std::wstring& gameExePath,
                    std::vector<std::wstring> (*listProcesses)(const std::wstring& fileName));
-// The launcher's one check: whether the game executable at gameExePath (the game folder + the
-// manifest's executable) runs. Cheap to call on every frame; the processes are listed at most
-// once per kGameRunningCheckInterval.
-bool isGameRunning(const std::wstring& gameExePath);

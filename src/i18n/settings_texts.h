@@ -9,34 +9,34 @@
 
 enum SettingsTextId : int {
   // Around the pages.
-  kSetTitle = 0,        // "Settings"
-  kSetIntro = 1,        // "Graphics, sound and interface for Quillmark — applied the next ..."
-  kSetGameRunning = 2,  // "The game is running — close it before saving, otherwise ..."
-  kSetSavesTo = 3,      // "Saves to vessa.cfg"
-  kSetSaved = 4,        // "Settings saved."
-  kSetDefaults = 5,     // "Defaults"
-  kSetCancel = 6,       // "Cancel"
-  kSetSave = 7,         // "Save"
-  kSetSaveAndPlay = 8,  // "Save & play"
+  kSetTitle,        // "Settings"
+  kSetIntro,        // "Graphics, sound and interface for Quillmark — applied the next ..."
+  kSetGameRunning,  // "The game is running — close it before saving, otherwise ..."
+  kSetSavesTo,      // "Saves to vessa.cfg"
+  kSetSaved,        // "Settings saved."
+  kSetDefaults,     // "Defaults"
+  kSetCancel,       // "Cancel"
+  kSetSave,         // "Save"
+  kSetSaveAndPlay,  // "Save & play"
 
-  // Page titles and subtitles, page by page (title of page p: kSetPageDisplay + 2 p).
-  kSetPageDisplay = 9,          // "Display"
-  kSetPageDisplaySub = 10,      // "Resolution & mode"
-  kSetPageGraphics = 11,        // "Graphics"
-  kSetPageGraphicsSub = 12,     // "Shadows & distance"
-  kSetPageEnvironment = 13,     // "Environment"
-  kSetPageEnvironmentSub = 14,  // "Weather, fog & night"
-  kSetPageEffects = 15,         // "Effects"
-  kSetPageEffectsSub = 16,      // "Skills, items & damage"
-  kSetPageCamera = 17,          // "Camera"
-  kSetPageCameraSub = 18,       // "Field of view"
-  kSetPageInterface = 19,       // "Interface"
-  kSetPageInterfaceSub = 20,    // "Names, chat & hints"
-  kSetPageSound = 21,           // "Sound"
-  kSetPageSoundSub = 22,        // "Music & effects"
+  // Page titles and subtitles.
+  kSetPageDisplay,         // "Display"
+  kSetPageDisplaySub,      // "Resolution & mode"
+  kSetPageGraphics,        // "Graphics"
+  kSetPageGraphicsSub,     // "Shadows & distance"
+  kSetPageEnvironment,     // "Environment"
+  kSetPageEnvironmentSub,  // "Weather, fog & night"
+  kSetPageEffects,         // "Effects"
+  kSetPageEffectsSub,      // "Skills, items & damage"
+  kSetPageCamera,          // "Camera"
+  kSetPageCameraSub,       // "Field of view"
+  kSetPageInterface,       // "Interface"
+  kSetPageInterfaceSub,    // "Names, chat & hints"
+  kSetPageSound,           // "Sound"
+  kSetPageSoundSub,        // "Music & effects"
 
-  // Entry labels and descriptions, in the order of the configuration table.
-  kSetResolution = 23,
+  // Entry labels and descriptions.
+  kSetResolution,
   kSetResolutionDesc,
   kSetRefreshRate,
   kSetRefreshRateDesc,
@@ -154,8 +154,8 @@ enum SettingsTextId : int {
   kSettingsTextCount
 };
 
-// The text of id in the current UI language; "" for an id outside 0..kSettingsTextCount - 1.
-const wchar_t* settingsText(int id);
+// The text of id in the current UI language; "" for an id outside the table.
+const wchar_t* settingsText(SettingsTextId id);
 // The text of id in UI language row lang (0..11, the order of the UI string table), for tests
 // and tools; "" when either is out of range.
 const wchar_t* settingsTextIn(int lang, int id);

@@ -7,87 +7,88 @@
 #include <string_view>
 
 enum StringId : int {
-  kStrConnecting = 0,             // "Connecting to patch server..."
-  kStrVerifying = 1,              // "Verifying signature..."
-  kStrChecking = 2,               // "CHECKING"
-  kStrUpdating = 3,               // "UPDATING" (status title)
-  kStrApplying = 4,               // "Applying changes..."
-  kStrUpdatingLauncher = 5,       // "Updating launcher..."
-  kStrReadyToPlay = 6,            // "READY TO PLAY"
-  kStrUpToDate = 7,               // "Client up to date"
-  kStrError = 8,                  // "ERROR"
-  kStrPlay = 9,                   // "PLAY"
-  kStrUpdatingButton = 10,        // "UPDATING" (main button)
-  kStrRetry = 11,                 // "RETRY"
-  kStrRepair = 12,                // "Repair"
-  kStrNewsTitle = 13,             // "NEWS" (panel title)
-  kStrNoNews = 14,                // "No news."
-  kStrFile = 15,                  // "File"
-  kStrTotal = 16,                 // "Total"
-  kStrErrConnect = 17,            // "Could not connect to the patch server."
-  kStrErrSignature = 18,          // "Invalid patch signature. Download refused."
-  kStrErrManifest = 19,           // "Invalid patch manifest."
-  kStrErrRollback = 20,           // "The server sent an older version than the installed one."
-  kStrErrNoPublicKey = 21,        // "Public key not configured (public_key)."
-  kStrErrWrite = 22,              // "Could not write file:"
-  kStrErrCorrupted = 23,          // "File corrupted after download:"
-  kStrErrNoGameExe = 24,          // "Game executable not found."
-  kStrErrFileInUse = 25,          // "File in use - close the game and try again:"
-  kStrVersion = 26,               // "Version"
-  kStrOffline = 27,               // "Offline mode"
-  kStrHome = 28,                  // "Home"
-  kStrDiscord = 29,               // "Discord"
-  kStrSupport = 30,               // "Support"
-  kStrRules = 31,                 // "Rules"
-  kStrRegister = 32,              // "Register"
-  kStrAllNews = 33,               // "All news"
-  kStrAll = 34,                   // "All"
-  kStrEvents = 35,                // "Events"
-  kStrNews = 36,                  // "News"
-  kStrUpdates = 37,               // "Updates"
-  kStrTagEvent = 38,              // "EVENT"
-  kStrTagNews = 39,               // "NEWS"
-  kStrTagUpdate = 40,             // "UPDATE"
-  kStrReadMore = 41,              // "Read more"
-  kStrBack = 42,                  // "Back"
-  kStrViewPost = 43,              // "View post"
-  kStrSettings = 44,              // "SETTINGS"
-  kStrResolution = 45,            // "Resolution"
-  kStrWindowMode = 46,            // "Window mode"
-  kStrWindowModeHint = 47,        // "Play in a window instead of fullscreen"
-  kStrMusic = 48,                 // "Music"
-  kStrEffects = 49,               // "Effects"
-  kStrOff = 50,                   // "Off"
-  kStrAdvancedSettings = 51,      // "Advanced settings"
-  kStrRepairFiles = 52,           // "Repair files"
-  kStrWebsite = 53,               // "Website"
-  kStrWait = 54,                  // "WAIT"
-  kStrFiles = 55,                 // "files"
-  kStrLeft = 56,                  // "left"
-  kStrDownloading = 57,           // "Downloading"
-  kStrCheckingLower = 58,         // "Checking"
-  kStrTeam = 59,                  // "Quillmark Team"
-  kStrStaff = 60,                 // "Staff"
-  kStrCloseGameForSettings = 61,  // "Close the game to change settings"
-  kStrLanguage = 62,              // "Language"
-  kStrErrFolderBusy = 63,         // "Another update of this game folder is running."
+  kStrConnecting,            // "Connecting to patch server..."
+  kStrVerifying,             // "Verifying signature..."
+  kStrChecking,              // "CHECKING"
+  kStrUpdating,              // "UPDATING" (status title)
+  kStrApplying,              // "Applying changes..."
+  kStrUpdatingLauncher,      // "Updating launcher..."
+  kStrReadyToPlay,           // "READY TO PLAY"
+  kStrUpToDate,              // "Client up to date"
+  kStrError,                 // "ERROR"
+  kStrPlay,                  // "PLAY"
+  kStrUpdatingButton,        // "UPDATING" (main button)
+  kStrRetry,                 // "RETRY"
+  kStrRepair,                // "Repair"
+  kStrNewsTitle,             // "NEWS" (panel title)
+  kStrNoNews,                // "No news."
+  kStrFile,                  // "File"
+  kStrTotal,                 // "Total"
+  kStrErrConnect,            // "Could not connect to the patch server."
+  kStrErrSignature,          // "Invalid patch signature. Download refused."
+  kStrErrManifest,           // "Invalid patch manifest."
+  kStrErrRollback,           // "The server sent an older version than the installed one."
+  kStrErrNoPublicKey,        // "Public key not configured (public_key)."
+  kStrErrWrite,              // "Could not write file:"
+  kStrErrCorrupted,          // "File corrupted after download:"
+  kStrErrNoGameExe,          // "Game executable not found."
+  kStrErrFileInUse,          // "File in use - close the game and try again:"
+  kStrVersion,               // "Version"
+  kStrOffline,               // "Offline mode"
+  kStrHome,                  // "Home"
+  kStrDiscord,               // "Discord"
+  kStrSupport,               // "Support"
+  kStrRules,                 // "Rules"
+  kStrRegister,              // "Register"
+  kStrAllNews,               // "All news"
+  kStrAll,                   // "All"
+  kStrEvents,                // "Events"
+  kStrNews,                  // "News"
+  kStrUpdates,               // "Updates"
+  kStrTagEvent,              // "EVENT"
+  kStrTagNews,               // "NEWS"
+  kStrTagUpdate,             // "UPDATE"
+  kStrReadMore,              // "Read more"
+  kStrBack,                  // "Back"
+  kStrViewPost,              // "View post"
+  kStrSettings,              // "SETTINGS"
+  kStrResolution,            // "Resolution"
+  kStrWindowMode,            // "Window mode"
+  kStrWindowModeHint,        // "Play in a window instead of fullscreen"
+  kStrMusic,                 // "Music"
+  kStrEffects,               // "Effects"
+  kStrOff,                   // "Off"
+  kStrAdvancedSettings,      // "Advanced settings"
+  kStrRepairFiles,           // "Repair files"
+  kStrWebsite,               // "Website"
+  kStrWait,                  // "WAIT"
+  kStrFiles,                 // "files"
+  kStrLeft,                  // "left"
+  kStrDownloading,           // "Downloading"
+  kStrCheckingLower,         // "Checking"
+  kStrTeam,                  // "Quillmark Team"
+  kStrStaff,                 // "Staff"
+  kStrCloseGameForSettings,  // "Close the game to change settings"
+  kStrLanguage,              // "Language"
+  kStrErrFolderBusy,         // "Another update of this game folder is running."
   // "The patch server is out of date: the release it offers expired on %1." (%1: the date)
-  kStrErrExpired = 64,
+  kStrErrExpired,
   // "Not enough disk space for the update: it needs %1, and %2 is free." (sizes, diskSizeText)
-  kStrErrDiskSpace = 65,
+  kStrErrDiskSpace,
+
+  kUiStringCount
 };
 
-inline constexpr int kUiStringCount = 66;
 inline constexpr int kUiLanguageCount = 12;
 
 // Makes the first UI language whose code matches (ASCII, any case) current; English otherwise.
 void setUiLanguage(std::string_view code);
-// The text of id in the current language; "" for an id outside 0..65.
-const wchar_t* uiText(int id);
+// The text of id in the current language; "" for an id outside the table.
+const wchar_t* uiText(StringId id);
 // The text of id with its "%1" replaced by value.
-std::wstring uiTextWith(int id, std::wstring_view value);
+std::wstring uiTextWith(StringId id, std::wstring_view value);
 // The text of id with its "%1" and "%2" replaced.
-std::wstring uiTextWith(int id, std::wstring_view first, std::wstring_view second);
+std::wstring uiTextWith(StringId id, std::wstring_view first, std::wstring_view second);
 // A size in the largest binary unit that keeps it at 1 or more, with the current language's
 // decimal mark: "1.4 GB", "350 MB", "12,5 KB". Rounded up (a size needed) or down (a size
 // available) to the digit shown.
@@ -99,7 +100,8 @@ bool usesDecimalComma();
 int uiLanguageIndex();
 // The UI language code for a Windows primary language id (GetUserDefaultUILanguage() & 0x3FF).
 const char* uiLanguageForWindowsId(unsigned primaryLanguageId);
-// The text of id in language row lang (0..11), for tests and tools; "" when out of range.
+// The text of id (0..kUiStringCount - 1) in language row lang (0..11), for tests and tools
+// that go through every text; "" when either is out of range.
 const wchar_t* uiTextIn(int lang, int id);
 const char* uiLanguageCodeAt(int lang);
 
@@ -111,8 +113,5 @@ struct ClientLanguage {
 };
 inline constexpr int kClientLanguageCount = 12;
 const ClientLanguage& clientLanguage(int index);
-// The index into the client list chosen by loca.cfg; 0 until it is read.
-int clientLanguageIndex();
-void setClientLanguageIndex(int index);
 // Index of code (any case) in the client list, or -1.
 int findClientLanguage(std::string_view code);

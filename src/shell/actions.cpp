@@ -29,13 +29,15 @@ void togglePopUp(UiState& ui, PopUp popUp) {
   ui.popUp.open = ui.popUp.open == popUp ? PopUp::None : popUp;
 }
 
-void toggleResolutionList(UiState& ui) {
+void toggleResolutionList(Shell& shell) {
+  UiState& ui = shell.ui;
+  const GameConfigFile& file = shell.config.file;
   togglePopUp(ui, PopUp::ResolutionList);
   if (ui.popUp.open != PopUp::ResolutionList) return;
-  ui.popUp.displayModes = listDisplayModes();
+  ui.popUp.displayModes = listDisplayModes(file);
   // Scroll so that the configured size is the fourth row (the last one that matches wins).
-  const long width = configuredNumber("WIDTH", "1024");
-  const long height = configuredNumber("HEIGHT", "768");
+  const long width = configuredNumber(file, "WIDTH", "1024");
+  const long height = configuredNumber(file, "HEIGHT", "768");
   const std::vector<DisplayMode>& modes = ui.popUp.displayModes;
   for (std::size_t i = 0; i < modes.size(); ++i) {
     if (modes[i].width == width && modes[i].height == height) {
@@ -45,23 +47,24 @@ void toggleResolutionList(UiState& ui) {
   }
 }
 
-void chooseResolution(UiState& ui, int index) {
-  if (index >= 0 && static_cast<std::size_t>(index) < ui.popUp.displayModes.size()) {
-    const DisplayMode mode = ui.popUp.displayModes[static_cast<std::size_t>(index)];
-    setConfigValue("WIDTH", std::to_string(mode.width));
-    setConfigValue("HEIGHT", std::to_string(mode.height));
+void chooseResolution(Shell& shell, int index) {
+  PopUpState& popUp = shell.ui.popUp;
+  if (index >= 0 && static_cast<std::size_t>(index) < popUp.displayModes.size()) {
+    const DisplayMode mode = popUp.displayModes[static_cast<std::size_t>(index)];
+    setConfigValue(shell.config.file, "WIDTH", std::to_string(mode.width));
+    setConfigValue(shell.config.file, "HEIGHT", std::to_string(mode.height));
   }
-  ui.popUp.open = PopUp::None;
+  popUp.open = PopUp::None;
 }
 
-void chooseLanguage(UiState& ui, int index) {
-  setClientLanguage(index);
-  setUiLanguage(clientLanguage(clientLanguageIndex()).code);
-  ui.popUp.open = PopUp::None;
+void chooseLanguage(Shell& shell, int index) {
+  setClientLanguage(shell.config.file, index);
+  setUiLanguage(clientLanguage(shell.config.file.clientLanguage).code);
+  shell.ui.popUp.open = PopUp::None;
 }
 
-void toggleWindowMode() {
-  setConfigValue("WINDOWED", configuredNumber("WINDOWED", "1") != 0 ? "0" : "1");
+void toggleWindowMode(GameConfigFile& file) {
+  setConfigValue(file, "WINDOWED", configuredNumber(file, "WINDOWED", "1") != 0 ? "0" : "1");
 }
 
 void repair(Shell& shell) {
@@ -75,7 +78,7 @@ void openLinkOf(Shell& shell, const char* key) { openLink(shell, linkAddress(she
 
 // Opens the option list of entry scrolled so that its current item is the third row, or
 // closes it when it is the one open.
-void toggleSettingList(SettingsPagesState& settings, int entry) {
+void toggleSettingList(SettingsPagesState& settings, const GameSettings& config, int entry) {
   settings.listScroll = 0;
   const ConfigEntry* e = configEntry(entry);
   const bool hasList =
@@ -86,7 +89,7 @@ void toggleSettingList(SettingsPagesState& settings, int entry) {
     return;
   }
   settings.openList = entry;
-  const std::vector<DropDownItem> items = dropDownItems(entry);
+  const std::vector<DropDownItem> items = dropDownItems(config.pending, entry, config.displayModes);
   for (std::size_t i = 0; i < items.size(); ++i) {
     if (items[i].current) {
       settings.listScroll = std::max(0.0f, (static_cast<float>(i) - 2.0f) * kPopUpRowHeight);
@@ -94,8 +97,10 @@ void toggleSettingList(SettingsPagesState& settings, int entry) {
   }
 }
 
-void pickListItem(SettingsPagesState& settings, int item) {
-  if (settings.openList != kNoSetting) pickDropDownItem(settings.openList, item);
+void pickListItem(SettingsPagesState& settings, GameSettings& config, int item) {
+  if (settings.openList != kNoSetting) {
+    pickDropDownItem(config.pending, settings.openList, item, config.displayModes);
+  }
   settings.openList = kNoSetting;
 }
 
@@ -103,8 +108,8 @@ void pickListItem(SettingsPagesState& settings, int item) {
 // file holds them.
 bool saveSettings(Shell& shell) {
   SettingsPagesState& settings = shell.ui.settings;
-  const bool saved = saveConfigValues();
-  refreshVolumes(shell.ui);
+  const bool saved = saveConfigValues(shell.config);
+  refreshVolumes(shell);
   settings.notice = saved ? SaveNotice::Saved : SaveNotice::Failed;
   settings.noticeAt = shell.host.now(shell.host.self);
   return saved;
@@ -189,16 +194,16 @@ void newsAction(Shell& shell, int id, int index) {
 void sidePanelAction(Shell& shell, int id, int index) {
   switch (id) {
     case kActionResolutionList:
-      toggleResolutionList(shell.ui);
+      toggleResolutionList(shell);
       break;
     case kActionChooseResolution:
-      chooseResolution(shell.ui, index);
+      chooseResolution(shell, index);
       break;
     case kActionChooseLanguage:
-      chooseLanguage(shell.ui, index);
+      chooseLanguage(shell, index);
       break;
     case kActionWindowMode:
-      toggleWindowMode();
+      toggleWindowMode(shell.config.file);
       break;
     case kActionOpenSettings:
       openSettingsPages(shell, 0);
@@ -228,31 +233,32 @@ void mainScreenAction(Shell& shell, int id, int) {
 // a save. The slider acts on button-down (onButtonDown).
 void settingsPageAction(Shell& shell, int id, int index) {
   SettingsPagesState& settings = shell.ui.settings;
+  ConfigValues& values = shell.config.pending;
   switch (id) {
     case kActionSettingsPage:
-      if (index >= 0 && index < kConfigPageCount) {
+      if (index >= 0 && index < configPageCount()) {
         settings.page = index;
         settings.pageScroll = 0;
         settings.openList = kNoSetting;
       }
       break;
     case kActionSettingOption:
-      if (index >= 0) chooseOption(index / kConfigMaxOptions, index % kConfigMaxOptions);
+      if (index >= 0) chooseOption(values, index / kConfigMaxOptions, index % kConfigMaxOptions);
       break;
     case kActionSettingList:
-      toggleSettingList(settings, index);
+      toggleSettingList(settings, shell.config, index);
       break;
     case kActionListOption:
-      pickListItem(settings, index);
+      pickListItem(settings, shell.config, index);
       break;
     case kActionListBackground:
       settings.openList = kNoSetting;
       break;
     case kActionSettingSwitch:
-      toggle(index);
+      toggle(values, index);
       break;
     case kActionRestoreDefaults:
-      resetToDefaults();
+      resetToDefaults(values);
       settings.openList = kNoSetting;
       break;
     case kActionCloseSettings:
@@ -327,10 +333,11 @@ void playAction(Shell& shell) {
 
 void openSettingsPages(Shell& shell, int page) {
   SettingsPagesState& settings = shell.ui.settings;
-  openSettings(shell.gameDir);
+  openSettings(shell.config, shell.gameDir);
   settings.open = true;
-  settings.page = std::clamp(page, 0, kConfigPageCount - 1);
+  settings.page = std::clamp(page, 0, configPageCount() - 1);
   settings.pageScroll = 0;
+  settings.tabScroll = settingsTabScrollShowing(settings.page);
   settings.openList = kNoSetting;
   settings.sliderDrag = kNoSetting;
   settings.notice = SaveNotice::None;
@@ -346,10 +353,11 @@ void closeSettingsPages(UiState& ui) {
   ui.settings.sliderDrag = kNoSetting;
 }
 
-void refreshVolumes(UiState& ui) {
-  const float music = readMusicVolume();
-  ui.volume.music = std::isnan(music) ? 1.0f : std::clamp(music, 0.0f, 1.0f);
-  ui.volume.effects = std::clamp(readVoiceVolume(), 0, 5);
+void refreshVolumes(Shell& shell) {
+  VolumeState& volume = shell.ui.volume;
+  const float music = readMusicVolume(shell.config.file);
+  volume.music = std::isnan(music) ? 1.0f : std::clamp(music, 0.0f, 1.0f);
+  volume.effects = std::clamp(readVoiceVolume(shell.config.file), 0, 5);
 }
 
 void dispatchAction(Shell& shell, int id, int index) {

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <climits>
 
+#include "gamecfg/config_model.h"
+
 bool hasSwitch(std::wstring_view commandLine, std::wstring_view sw) {
   return commandLine.find(sw) != std::wstring_view::npos;
 }
@@ -31,7 +33,7 @@ SettingsSwitch parseSettingsSwitch(std::wstring_view commandLine) {
   out.open = true;
   const std::size_t after = at + kSwitchSettings.size();
   if (after < commandLine.size() && commandLine[after] == L'=') {
-    out.page = std::clamp(decimalPrefix(commandLine.substr(after + 1)), 0, 6);
+    out.page = std::clamp(decimalPrefix(commandLine.substr(after + 1)), 0, configPageCount() - 1);
   }
   return out;
 }

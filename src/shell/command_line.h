@@ -13,7 +13,7 @@ inline constexpr std::wstring_view kSwitchSettings = L"--settings";
 bool hasSwitch(std::wstring_view commandLine, std::wstring_view sw);
 
 // "--settings" opens the settings at page 0; "--settings=N" at page N (the C library's
-// conversion of the rest, so "=abc" is 0) clamped to 0..6.
+// conversion of the rest, so "=abc" is 0) clamped to the pages there are.
 struct SettingsSwitch {
   bool open = false;
   int page = 0;

@@ -55,21 +55,30 @@ float& scrollOffset(UiState& ui, ScrollKind kind) {
       return ui.settings.pageScroll;
     case ScrollKind::SettingsList:
       return ui.settings.listScroll;
+    case ScrollKind::SettingsTabs:
+      return ui.settings.tabScroll;
     default:
       return ui.news.scroll;
   }
 }
 
+// The settings pages scroll wherever the pointer is: their open option list, else the tab
+// column under the pointer when it scrolls, else the page.
+const ScrollArea* settingsScrollArea(const Shell& shell, float x, float y) {
+  if (shell.ui.settings.openList != kNoSetting) {
+    return scrollAreaOf(shell, ScrollKind::SettingsList);
+  }
+  const ScrollArea* at = scrollAreaAt(shell, x, y);
+  if (at && at->kind == ScrollKind::SettingsTabs) return at;
+  return scrollAreaOf(shell, ScrollKind::SettingsPage);
+}
+
 // Moves the scroll offset under the pointer by amount, within what the last frame showed
-// there. The settings pages scroll wherever the pointer is: their open option list, else the
-// page.
+// there.
 void scrollAt(Shell& shell, float x, float y, float amount) {
   UiState& ui = shell.ui;
   const ScrollArea* area =
-      !ui.settings.open
-          ? scrollAreaAt(shell, x, y)
-          : scrollAreaOf(shell, ui.settings.openList != kNoSetting ? ScrollKind::SettingsList
-                                                                   : ScrollKind::SettingsPage);
+      ui.settings.open ? settingsScrollArea(shell, x, y) : scrollAreaAt(shell, x, y);
   if (!area) return;
   float& offset = scrollOffset(ui, area->kind);
   offset = std::clamp(offset + amount, 0.0f, std::max(area->limit, 0.0f));
@@ -101,17 +110,19 @@ void settingFromX(Shell& shell, float x) {
   const int entry = shell.ui.settings.sliderDrag;
   const SliderTrack* slider = sliderTrackOf(shell, kActionSettingSlider, entry);
   if (!slider) return;
-  if (dragSlider(entry, x, slider->track.left, slider->track.right)) repaint(shell);
+  if (dragSlider(shell.config.pending, entry, x, slider->track.left, slider->track.right)) {
+    repaint(shell);
+  }
 }
 
-void commitVolume(const VolumeState& volume) {
+void commitVolume(const VolumeState& volume, GameConfigFile& file) {
   char text[32];
   if (volume.drag == VolumeSlider::Music) {
     std::snprintf(text, sizeof text, "%.3f", std::clamp(volume.music, 0.0f, 1.0f));
-    setConfigValue("MUSIC_VOLUME", text);
+    setConfigValue(file, "MUSIC_VOLUME", text);
   } else if (volume.drag == VolumeSlider::Effects) {
     std::snprintf(text, sizeof text, "%d", std::clamp(volume.effects, 0, 5));
-    setConfigValue("VOICE_VOLUME", text);
+    setConfigValue(file, "VOICE_VOLUME", text);
   }
 }
 
@@ -217,7 +228,7 @@ void onButtonDown(Shell& shell, float x, float y) {
 void onButtonUp(Shell& shell, float x, float y) {
   UiState& ui = shell.ui;
   if (ui.volume.drag != VolumeSlider::None) {
-    commitVolume(ui.volume);
+    commitVolume(ui.volume, shell.config.file);
     ui.volume.drag = VolumeSlider::None;
     shell.host.releaseCapture(shell.host.self);
     repaint(shell);

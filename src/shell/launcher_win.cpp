@@ -93,7 +93,9 @@ void hostSetSettingsPoll(void*, bool on) {
     KillTimer(hostWindow(), kSettingsPollTimer);
   }
 }
-bool hostIsGameRunning(void*, const std::wstring& executable) { return isGameRunning(executable); }
+bool hostIsGameRunning(void*, const std::wstring& executable) {
+  return isGameRunning(g_process.gameCheck, GetTickCount64(), executable, processPathsNamed);
+}
 
 // The update thread's phases become posted messages; it never waits for the window.
 void postToWindow(void* window, int phase, int detail) {

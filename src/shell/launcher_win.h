@@ -3,6 +3,7 @@
 #pragma once
 #include <windows.h>
 
+#include "gamecfg/game_process.h"
 #include "shell/shell.h"
 #include "update/update_settings.h"
 
@@ -25,6 +26,8 @@ struct LauncherProcess {
   // phase messages).
   UpdateSettings settings;
   Shell shell;
+  // The settings poll's last look at the process list.
+  GameRunningCheck gameCheck;
 };
 
 // The one process, and the state shared with the update thread (constructed before wWinMain

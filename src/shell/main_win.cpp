@@ -130,14 +130,15 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR commandLineText, int) {
   }
 
   // The client's language file, when there is one, speaks for the player.
-  loadGameConfig(directory);
+  setUpShell(directory);
+  GameConfigFile& config = process.shell.config.file;
+  loadGameConfig(config, directory);
   const std::wstring loca = directory + kLocaFileName;
   if (GetFileAttributesW(loca.c_str()) != INVALID_FILE_ATTRIBUTES) {
-    setUiLanguage(clientLanguage(clientLanguageIndex()).code);
+    setUiLanguage(clientLanguage(config.clientLanguage).code);
   }
-  setUpShell(directory);
   UiState& ui = process.shell.ui;
-  refreshVolumes(ui);
+  refreshVolumes(process.shell);
 
   CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
   httpOpenSession();

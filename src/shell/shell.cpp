@@ -46,8 +46,8 @@ void onFrameTick(Shell& shell) {
   if (!shell.state->running.load()) shell.host.stopFrameTimer(shell.host.self);
 }
 
-long configuredNumber(const char* key, const char* fallback) {
-  return std::strtol(getConfigValue(key, fallback).c_str(), nullptr, 10);
+long configuredNumber(const GameConfigFile& file, const char* key, const char* fallback) {
+  return std::strtol(getConfigValue(file, key, fallback).c_str(), nullptr, 10);
 }
 
 void onSettingsPoll(Shell& shell) {
@@ -71,7 +71,7 @@ HeaderView makeHeaderView(Shell& shell) {
   for (int i = 0; i < kHeaderLinkCount; ++i) {
     header.linkAddresses[static_cast<std::size_t>(i)] = linkAddress(shell, kHeaderLinkKeys[i]);
   }
-  header.languageCode = clientLanguage(clientLanguageIndex()).code;
+  header.languageCode = clientLanguage(shell.config.file.clientLanguage).code;
   header.languageListOpen = shell.ui.popUp.open == PopUp::LanguageList;
   return header;
 }
@@ -96,10 +96,11 @@ NewsPanelView makeNewsView(Shell& shell) {
 
 SidePanelView makeSidePanelView(Shell& shell) {
   const UiState& ui = shell.ui;
+  const GameConfigFile& file = shell.config.file;
   SidePanelView view;
-  view.width = configuredNumber("WIDTH", "1024");
-  view.height = configuredNumber("HEIGHT", "768");
-  view.windowed = configuredNumber("WINDOWED", "1") != 0;
+  view.width = configuredNumber(file, "WIDTH", "1024");
+  view.height = configuredNumber(file, "HEIGHT", "768");
+  view.windowed = configuredNumber(file, "WINDOWED", "1") != 0;
   view.musicVolume = ui.volume.music;
   view.effectsVolume = ui.volume.effects;
   view.dragging = ui.volume.drag;
@@ -114,11 +115,15 @@ SettingsPagesView makeSettingsView(Shell& shell) {
   SettingsPagesView view;
   view.page = settings.page;
   view.pageScroll = settings.pageScroll;
+  view.tabScroll = settings.tabScroll;
   view.openList = settings.openList;
   view.listScroll = settings.listScroll;
   view.sliderDrag = settings.sliderDrag;
-  view.values = configValues();
-  if (settings.openList != kNoSetting) view.listItems = dropDownItems(settings.openList);
+  view.values = shell.config.pending;
+  if (settings.openList != kNoSetting) {
+    view.listItems =
+        dropDownItems(shell.config.pending, settings.openList, shell.config.displayModes);
+  }
   view.gameRunning = settings.gameRunning;
   const std::uint64_t now = shell.host.now(shell.host.self);
   if (settings.notice != SaveNotice::None &&
@@ -130,14 +135,16 @@ SettingsPagesView makeSettingsView(Shell& shell) {
   return view;
 }
 
-PopUpView makePopUpView(const UiState& ui) {
+PopUpView makePopUpView(const Shell& shell) {
+  const UiState& ui = shell.ui;
+  const GameConfigFile& file = shell.config.file;
   PopUpView view;
   view.open = ui.popUp.open;
   view.scroll = ui.popUp.scroll;
-  view.currentLanguage = clientLanguageIndex();
+  view.currentLanguage = file.clientLanguage;
   if (ui.popUp.open == PopUp::ResolutionList) {
-    const long width = configuredNumber("WIDTH", "1024");
-    const long height = configuredNumber("HEIGHT", "768");
+    const long width = configuredNumber(file, "WIDTH", "1024");
+    const long height = configuredNumber(file, "HEIGHT", "768");
     for (const DisplayMode& mode : ui.popUp.displayModes) {
       if (mode.width == width && mode.height == height) {
         view.currentResolution = static_cast<int>(view.resolutionRows.size());
@@ -160,7 +167,7 @@ FrameView makeFrameView(Shell& shell) {
     view.header = makeHeaderView(shell);
     view.news = makeNewsView(shell);
     view.side = makeSidePanelView(shell);
-    view.popUp = makePopUpView(shell.ui);
+    view.popUp = makePopUpView(shell);
   }
   view.main = readMainScreenView(*shell.state);
   view.main.launchMessage = shell.ui.launchMessage;

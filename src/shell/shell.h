@@ -8,8 +8,9 @@
 //                     list, advanced settings pages
 //   ShellHost         the platform's side: repaint, capture, window, shell, runs, game start,
 //                     the save notice's timer, the settings poll, whether the game runs
-//   Shell             the three together with the Launcher state and the last frame's output
-//   phase and tick    onLauncherPhase (news copy, speed reset, restart check), onFrameTick,
+//   Shell             the three together with the Launcher state, the game client's settings
+//                     and the last frame's output
+//   phase and tick   onLauncherPhase (news copy, speed reset, restart check), onFrameTick,
 //                     onSettingsPoll
 //   input             hit test, caption hit test, cursor, mouse, wheel, keys
 //   actions           dispatchAction, openLink, playAction, the settings pages' opening and
@@ -19,7 +20,7 @@
 #include <string>
 #include <vector>
 
-#include "gamecfg/display_modes.h"
+#include "gamecfg/config_model.h"
 #include "shell/speed_meter.h"
 #include "ui/canvas.h"
 #include "ui/frame.h"
@@ -71,11 +72,12 @@ inline constexpr std::uint64_t kSaveNoticeTimerMilliseconds = 2600;
 // The advanced settings pages, which cover the main screen while open.
 struct SettingsPagesState {
   bool open = false;
-  int page = 0;                 // 0..6
+  int page = 0;                 // 0..configPageCount() - 1
   int openList = kNoSetting;    // the setting whose option list is open
   int sliderDrag = kNoSetting;  // the setting whose slider is dragged
   float pageScroll = 0;
   float listScroll = 0;  // of the open option list
+  float tabScroll = 0;   // of the tab column, when it holds more tabs than fit
   // Whether the game client ran at the last poll (the warning band).
   bool gameRunning = false;
   // The last save's outcome and when (host.now) it was shown first.
@@ -141,6 +143,9 @@ struct Shell {
   std::wstring gameDir;
   // The argument the game client is started with.
   std::wstring launchTicket;
+  // The game client's settings (vessa.cfg, loca.cfg, the pages' pending values): the side
+  // panel and the pages edit them, the frame shows them.
+  GameSettings config;
   // What the last frame published: hit regions, slider tracks, scrollable areas.
   const FrameOutput* frame = nullptr;
 };
@@ -165,7 +170,7 @@ void resetSpeed(Shell& shell);
 FrameView makeFrameView(Shell& shell);
 // The client configuration's value of key as a decimal integer (the C library's conversion),
 // fallback's when the key is absent.
-long configuredNumber(const char* key, const char* fallback);
+long configuredNumber(const GameConfigFile& file, const char* key, const char* fallback);
 
 // ---- input (positions in canvas units: client pixels divided by scale)
 
@@ -196,14 +201,14 @@ RectF popUpRect(const UiState& ui);
 // A completed click (or Enter and Escape) on a region: handed to the panel that owns the id.
 void dispatchAction(Shell& shell, int id, int index);
 // Re-reads the client configuration, rebuilds the pending values from it and shows the
-// settings pages at page (0..6) with nothing open; the pop-up list closes, and the poll of the
-// game client starts (at once and then every second).
+// settings pages at page (0..configPageCount() - 1) with nothing open; the pop-up list closes, and
+// the poll of the game client starts (at once and then every second).
 void openSettingsPages(Shell& shell, int page);
 // Closes the advanced settings pages with their option list and slider drag.
 void closeSettingsPages(UiState& ui);
 // The window's volumes from the client configuration (readMusicVolume, readVoiceVolume), kept
 // within 0..1 and 0..5; a music volume that is not a number counts as full.
-void refreshVolumes(UiState& ui);
+void refreshVolumes(Shell& shell);
 // Opens address in the browser when it starts with "http://" or "https://" (case-sensitive);
 // ignores anything else, the empty address included.
 bool isOpenableLink(const std::wstring& address);

@@ -69,7 +69,9 @@ std::string settingsAndFrame(const Shell& shell) {
   text += std::string("gamerunning=") + (settings.gameRunning ? "1" : "0") + "\n";
   text += "notice=" + std::to_string(static_cast<int>(settings.notice)) + "\n";
   if (settings.open) {
-    for (const auto& [key, value] : configValues()) text += "value=" + key + " " + value + "\n";
+    for (const auto& [key, value] : shell.config.pending) {
+      text += "value=" + key + " " + value + "\n";
+    }
   }
   if (!shell.frame) return text;
   char line[160];
@@ -102,8 +104,10 @@ void reportTestStatus(const Shell& shell, void* window) {
   std::string text = numbers;
   // The status title of the main screen for that phase.
   const int phase = state.phase.load();
-  const int title = phase == kPhaseReady ? kStrReadyToPlay : phase == kPhaseError ? kStrError : -1;
-  text += "title=" + (title < 0 ? std::string() : wideToUtf8(uiText(title))) + "\n";
+  std::string title;
+  if (phase == kPhaseReady) title = wideToUtf8(uiText(kStrReadyToPlay));
+  if (phase == kPhaseError) title = wideToUtf8(uiText(kStrError));
+  text += "title=" + title + "\n";
   text += "message=" + wideToUtf8(ui.launchMessage) + "\n";
   text += "error=" + wideToUtf8(copyErrorText(state)) + "\n";
   text += std::string("iconic=") + (IsIconic(static_cast<HWND>(window)) ? "1" : "0") + "\n";

@@ -130,7 +130,14 @@ struct SliderTrack {
 };
 
 // What the wheel scrolls over a scrollable area.
-enum class ScrollKind : int { NewsList, NewsBody, PopUpList, SettingsPage, SettingsList };
+enum class ScrollKind : int {
+  NewsList,
+  NewsBody,
+  PopUpList,
+  SettingsPage,
+  SettingsList,
+  SettingsTabs,
+};
 
 struct ScrollArea {
   ScrollKind kind = ScrollKind::NewsList;

@@ -8,8 +8,8 @@
 
 namespace {
 
-constexpr int kLinkLabels[kHeaderLinkCount] = {kStrHome, kStrDiscord, kStrSupport, kStrRules,
-                                               kStrRegister};
+constexpr StringId kLinkLabels[kHeaderLinkCount] = {kStrHome, kStrDiscord, kStrSupport, kStrRules,
+                                                    kStrRegister};
 
 struct WindowButton {
   int actionId;

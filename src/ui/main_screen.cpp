@@ -22,7 +22,7 @@ std::wstring widen(const char* ascii) {
   return out;
 }
 
-int statusTitleId(int phase) {
+StringId statusTitleId(int phase) {
   switch (phase) {
     case kPhaseVerifying:
       return kStrVerifying;
@@ -51,7 +51,7 @@ std::wstring statusMessage(const MainScreenView& v) {
   const bool itemPhase =
       v.phase == kPhaseChecking || v.phase == kPhaseDownloading || v.phase == kPhaseSelfUpdate;
   if (v.running && itemPhase && !v.currentItem.empty()) {
-    const int verb = v.phase == kPhaseChecking ? kStrCheckingLower : kStrDownloading;
+    const StringId verb = v.phase == kPhaseChecking ? kStrCheckingLower : kStrDownloading;
     return std::wstring(uiText(verb)) + L" " + v.currentItem;
   }
   return std::wstring();

@@ -11,7 +11,7 @@
 namespace {
 
 constexpr std::uint32_t kCardColour = 0x1A0E0C;
-constexpr int kTabLabels[kNewsCategoryCount] = {kStrAll, kStrEvents, kStrNews, kStrUpdates};
+constexpr StringId kTabLabels[kNewsCategoryCount] = {kStrAll, kStrEvents, kStrNews, kStrUpdates};
 
 void paintAllNewsLink(Canvas& c, const RectF& p) {
   const std::wstring_view label = uiText(kStrAllNews);
@@ -55,7 +55,7 @@ void paintTabs(Canvas& c, const RectF& p, const NewsPanelView& v,
 }
 
 struct BadgeLook {
-  int label;
+  StringId label;
   std::uint32_t tint;
 };
 BadgeLook badgeLook(NewsCategory category) {

@@ -1,7 +1,8 @@
 // The advanced settings pages.
 //
 //   caption band   title, introduction, the window buttons
-//   tabs           one per page: title and subtitle
+//   tabs           one per page: title and subtitle, in a column that scrolls when the pages
+//                  outnumber what its card holds
 //   row layout     label and wrapped description on the left, the control on the right; each
 //                  row as tall as its text or its control needs
 //   controls       Choice buttons, drop-down box, switch, slider with its value
@@ -88,11 +89,31 @@ void paintCaption(Canvas& c) {
   paintWindowButtons(c);
 }
 
-void paintTabs(Canvas& c, int page) {
+// The tabs lie this far inside their card's top and bottom.
+constexpr float kTabsPadding = 12.0f;
+// Where the tabs show while the column scrolls.
+constexpr RectF kTabsViewport = {kSettingsTabsRect.left, kSettingsTabsRect.top + 6.0f,
+                                 kSettingsTabsRect.right, kSettingsTabsRect.bottom - 6.0f};
+
+// The top of tab i at scroll 0.
+float tabTop(int i) {
+  return kSettingsTabsRect.top + kTabsPadding + static_cast<float>(i) * kSettingsTabPitch;
+}
+
+// The offset that brings tab i's bottom and the padding under it onto the card.
+float scrollToShowTab(int i) {
+  return std::max(tabTop(i) + kSettingsTabHeight + kTabsPadding - kSettingsTabsRect.bottom, 0.0f);
+}
+
+void paintTabs(Canvas& c, int page, float tabScroll) {
   const RectF card = kSettingsTabsRect;
   roundRect(c, colours::Card, 0.9f, colours::DeepEmber, 0.95f, card, 10.0f);
-  for (int i = 0; i < kConfigPageCount; ++i) {
-    const float top = card.top + 12.0f + static_cast<float>(i) * kSettingsTabPitch;
+  const float limit = settingsTabsScrollLimit(configPageCount());
+  const float scroll = std::clamp(tabScroll, 0.0f, limit);
+  if (limit > 0) pushClip(c, kTabsViewport);
+  for (int i = 0; i < configPageCount(); ++i) {
+    const float top = tabTop(i) - scroll;
+    if (top + kSettingsTabHeight <= kTabsViewport.top || top >= kTabsViewport.bottom) continue;
     const RectF tab = {card.left + 10.0f, top, card.right - 10.0f, top + kSettingsTabHeight};
     const bool selected = i == page;
     if (selected) {
@@ -102,12 +123,16 @@ void paintTabs(Canvas& c, int page) {
       roundRect(c, colours::Peach, 0.06f, colours::Peach, 0.12f, tab, 8.0f);
     }
     const float x = tab.left + 14.0f, right = tab.right - 10.0f;
-    drawText(c, settingsText(configPageTitle(i)), TextFormat::Semibold14,
+    drawText(c, settingsText(configPage(i).title), TextFormat::Semibold14,
              selected ? colours::LightGold : colours::Text, 1.0f,
              {x, top + 8.0f, right, top + 28.0f});
-    drawText(c, settingsText(configPageSubtitle(i)), TextFormat::Regular11_5,
+    drawText(c, settingsText(configPage(i).subtitle), TextFormat::Regular11_5,
              colours::SecondaryText, 1.0f, {x, top + 30.0f, right, top + 46.0f});
-    addHitRegion(c, kActionSettingsPage, tab, true, i);
+    addVisibleRegion(c, kActionSettingsPage, tab, kTabsViewport, i);
+  }
+  if (limit > 0) {
+    popClip(c);
+    addScrollArea(c, ScrollKind::SettingsTabs, kTabsViewport, limit);
   }
 }
 
@@ -335,11 +360,11 @@ void paintFades(Canvas& c, RectF viewport, float scroll, float limit) {
 }
 
 void paintHeading(Canvas& c, int page) {
-  const std::wstring_view title = settingsText(configPageTitle(page));
+  const std::wstring_view title = settingsText(configPage(page).title);
   const float w = measureText(c, title, TextFormat::Bold15, 10000.0f).width;
   const float titleRight = std::min(kX0 + 12.0f + w + 2.0f, kX1);
   sectionHeading(c, kX0, kHeadingTop, title, titleRight);
-  drawText(c, settingsText(configPageSubtitle(page)), TextFormat::Regular13_5,
+  drawText(c, settingsText(configPage(page).subtitle), TextFormat::Regular13_5,
            colours::SecondaryText, 1.0f,
            {titleRight + 12.0f, kHeadingTop, kX1, kHeadingTop + 22.0f}, HAlign::Default,
            VAlign::Centre);
@@ -455,12 +480,18 @@ void paintOptionList(Canvas& c, const SettingsPagesView& v, const SettingsPageLa
 
 }  // namespace
 
+float settingsTabsScrollLimit(int pageCount) {
+  return pageCount > 0 ? scrollToShowTab(pageCount - 1) : 0.0f;
+}
+
+float settingsTabScrollShowing(int page) { return scrollToShowTab(std::max(page, 0)); }
+
 SettingsPageLayout layoutSettingsPage(Canvas& c, const SettingsPagesView& v) {
   SettingsPageLayout layout;
   const float top = v.gameRunning ? warningBand(c).bottom + 10.0f : kBodyTop;
   layout.viewport = {kX0, top, kX1, kViewportBottom};
   float y = top;
-  for (int entry = 0; entry < kConfigEntryCount; ++entry) {
+  for (int entry = 0; entry < configEntryCount(); ++entry) {
     if (configEntry(entry)->page != v.page) continue;
     layout.rows.push_back(layoutRow(c, v, entry, y));
     y = layout.rows.back().row.bottom;
@@ -472,7 +503,7 @@ SettingsPageLayout layoutSettingsPage(Canvas& c, const SettingsPagesView& v) {
 
 void paintSettingsPages(Canvas& c, const SettingsPagesView& v) {
   paintCaption(c);
-  paintTabs(c, v.page);
+  paintTabs(c, v.page, v.tabScroll);
   const SettingsPageLayout layout = layoutSettingsPage(c, v);
   paintPageCard(c, v, layout);
   paintFooter(c, v);

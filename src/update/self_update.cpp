@@ -14,7 +14,7 @@ namespace {
 // The message for a failed download of the launcher. A network failure is reported as such,
 // not as a write failure, so the player knows to look at the connection.
 std::wstring launcherDownloadError(DownloadResult r, const std::wstring& path) {
-  int id = kStrErrWrite;
+  StringId id = kStrErrWrite;
   if (r == DownloadResult::NetworkFailed) id = kStrErrConnect;
   if (r == DownloadResult::Corrupted) id = kStrErrCorrupted;
   if (r == DownloadResult::FileInUse) id = kStrErrFileInUse;

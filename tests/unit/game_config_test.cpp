@@ -42,21 +42,19 @@ GameConfigFile loadWith(const TempDir& dir, const std::string& vessa) {
 }
 
 int entryOf(const char* key) {
-  for (int i = 0; i < kConfigEntryCount; ++i) {
+  for (int i = 0; i < configEntryCount(); ++i) {
     if (std::string(configEntry(i)->key) == key) return i;
   }
   ADD_FAILURE() << key << " is not in the table";
   return -1;
 }
 
-// The pages opened on dir: the file store, the pending values and the values opened with.
-struct Pages {
-  GameConfigFile config;
-  ConfigValues values;
-  ConfigValues opened;
-  explicit Pages(const TempDir& dir) { openSettings(config, values, opened, dir.path()); }
-  bool save() { return saveConfigValues(config, values, opened); }
-};
+// The pages opened on dir.
+GameSettings opened(const TempDir& dir) {
+  GameSettings settings;
+  openSettings(settings, dir.path());
+  return settings;
+}
 
 }  // namespace
 
@@ -247,30 +245,29 @@ TEST(LocaFile, LoadSetsTheIndexAndTheChoiceWritesCodePageAndCode) {
   TempDir dir;
   dir.write("loca.cfg", "1250 PL");
   GameConfigFile config;
-  setClientLanguageIndex(3);
+  config.clientLanguage = 3;
   loadGameConfig(config, dir.path());
-  EXPECT_EQ(clientLanguageIndex(), 7);
+  EXPECT_EQ(config.clientLanguage, 7);
 
   EXPECT_TRUE(setClientLanguage(config, 10));
-  EXPECT_EQ(clientLanguageIndex(), 10);
+  EXPECT_EQ(config.clientLanguage, 10);
   EXPECT_EQ(dir.read("loca.cfg"), "1254 tr");
   EXPECT_TRUE(setClientLanguage(config, 1));
   EXPECT_EQ(dir.read("loca.cfg"), "1252 en");
 
   EXPECT_FALSE(setClientLanguage(config, 12));
   EXPECT_FALSE(setClientLanguage(config, -1));
-  EXPECT_EQ(clientLanguageIndex(), 1);
+  EXPECT_EQ(config.clientLanguage, 1);
   EXPECT_EQ(dir.read("loca.cfg"), "1252 en");
 
   // Over 4096 bytes, or missing: index 0.
   dir.write("loca.cfg", "1250 pl" + std::string(kLocaFileLimit, ' '));
   loadGameConfig(config, dir.path());
-  EXPECT_EQ(clientLanguageIndex(), 0);
-  setClientLanguageIndex(5);
-  GameConfigFile elsewhere;
+  EXPECT_EQ(config.clientLanguage, 0);
+  config.clientLanguage = 5;
   TempDir empty;
-  loadGameConfig(elsewhere, empty.path());
-  EXPECT_EQ(clientLanguageIndex(), 0);
+  loadGameConfig(config, empty.path());
+  EXPECT_EQ(config.clientLanguage, 0);
 }
 
 TEST(DisplayModes, FilteredOnceEachWithTheConfiguredSizeLargestFirst) {
@@ -305,14 +302,14 @@ TEST(DisplayModes, ListUsesTheConfiguredWidthAndHeight) {
 TEST(ConfigModel, WithoutAFileDefaultsAreShownAndSaveWritesEveryKeyInAscendingOrder) {
   setUiLanguage("en");
   TempDir dir;
-  Pages pages(dir);
-  EXPECT_EQ(pages.values.size(), 35u);  // every key and HEIGHT
-  EXPECT_EQ(valueText(pages.values, entryOf("WIDTH")), L"1024 \u00D7 768");
-  EXPECT_EQ(valueText(pages.values, entryOf("FREQUENCY")), L"60 Hz");
-  EXPECT_EQ(valueText(pages.values, entryOf("FPS_LIMIT")), L"144");
-  EXPECT_EQ(valueText(pages.values, entryOf("VISIBILITY")), L"Long");
-  EXPECT_EQ(valueText(pages.values, entryOf("FOV")), L"30.00");
-  EXPECT_TRUE(pages.save());
+  GameSettings pages = opened(dir);
+  EXPECT_EQ(pages.pending.size(), 35u);  // every key and HEIGHT
+  EXPECT_EQ(valueText(pages.pending, entryOf("WIDTH")), L"1024 \u00D7 768");
+  EXPECT_EQ(valueText(pages.pending, entryOf("FREQUENCY")), L"60 Hz");
+  EXPECT_EQ(valueText(pages.pending, entryOf("FPS_LIMIT")), L"144");
+  EXPECT_EQ(valueText(pages.pending, entryOf("VISIBILITY")), L"Long");
+  EXPECT_EQ(valueText(pages.pending, entryOf("FOV")), L"30.00");
+  EXPECT_TRUE(saveConfigValues(pages));
   EXPECT_EQ(dir.read("vessa.cfg"),
             "ALWAYS_VIEW_NAME 1\r\nBLOOD 1\r\nCAMERA_MODE 1\r\nDROP_ITEM_LEVEL 0\r\n"
             "EFFECT_LEVEL 0\r\nFOG_MODE_ON 0\r\nFOV 30.00\r\nFPS_LIMIT 144\r\nFREQUENCY 60\r\n"
@@ -346,24 +343,24 @@ TEST(ConfigModel, UnknownOutOfRangeAndRepeatedValuesSurviveASave) {
       "BLOOD 1\r\n"
       "UNKNOWN_KEY x\r\n";
   dir.write("vessa.cfg", odd + file);
-  Pages pages(dir);
+  GameSettings pages = opened(dir);
 
   const int graphics = entryOf("GRAPHICS_LEVEL"), specular = entryOf("SPECULAR"),
             damage = entryOf("SHOW_DAMAGE"), fov = entryOf("FOV"), blood = entryOf("BLOOD");
-  EXPECT_EQ(valueText(pages.values, graphics), L"7");
-  EXPECT_EQ(currentOption(pages.values, graphics), -1);
-  EXPECT_FLOAT_EQ(sliderValue(pages.values, fov), 100.0f);
-  EXPECT_FLOAT_EQ(sliderFraction(pages.values, fov), 1.0f);
-  EXPECT_EQ(valueText(pages.values, fov), L"250");
-  EXPECT_FALSE(isToggleOn(pages.values, blood));    // the first of the two lines
-  EXPECT_TRUE(isToggleOn(pages.values, specular));  // inverted: "0" shows on
-  EXPECT_FALSE(isToggleOn(pages.values, damage));
+  EXPECT_EQ(valueText(pages.pending, graphics), L"7");
+  EXPECT_EQ(currentOption(pages.pending, graphics), -1);
+  EXPECT_FLOAT_EQ(sliderValue(pages.pending, fov), 100.0f);
+  EXPECT_FLOAT_EQ(sliderFraction(pages.pending, fov), 1.0f);
+  EXPECT_EQ(valueText(pages.pending, fov), L"250");
+  EXPECT_FALSE(isToggleOn(pages.pending, blood));    // the first of the two lines
+  EXPECT_TRUE(isToggleOn(pages.pending, specular));  // inverted: "0" shows on
+  EXPECT_FALSE(isToggleOn(pages.pending, damage));
 
-  EXPECT_TRUE(toggle(pages.values, specular));
-  EXPECT_FALSE(isToggleOn(pages.values, specular));
-  EXPECT_TRUE(toggle(pages.values, damage));
-  EXPECT_FALSE(toggle(pages.values, graphics));  // not a switch
-  EXPECT_TRUE(pages.save());
+  EXPECT_TRUE(toggle(pages.pending, specular));
+  EXPECT_FALSE(isToggleOn(pages.pending, specular));
+  EXPECT_TRUE(toggle(pages.pending, damage));
+  EXPECT_FALSE(toggle(pages.pending, graphics));  // not a switch
+  EXPECT_TRUE(saveConfigValues(pages));
   std::string expected = odd;
   expected.replace(expected.find("SPECULAR 0"), 10, "SPECULAR 1");
   expected.replace(expected.find("SHOW_DAMAGE abc"), 15, "SHOW_DAMAGE 1");
@@ -374,7 +371,7 @@ TEST(ConfigModel, SlidersAndDropDownsWriteWhatTheClientReads) {
   setUiLanguage("en");
   TempDir dir;
   dir.write("vessa.cfg", "FREQUENCY 59\nWIDTH 1366\nHEIGHT 768\n");
-  Pages pages(dir);
+  GameSettings pages = opened(dir);
   // Track from 100 to 300.
   const struct {
     const char* key;
@@ -386,50 +383,50 @@ TEST(ConfigModel, SlidersAndDropDownsWriteWhatTheClientReads) {
       {"MUSIC_VOLUME", 300, "1.000"}, {"MUSIC_VOLUME", 150, "0.250"}, {"SHARPNESS", 240, "3.50"},
   };
   for (const auto& d : drags) {
-    EXPECT_TRUE(dragSlider(pages.values, entryOf(d.key), d.position, 100, 300));
-    EXPECT_EQ(pages.values[d.key], d.value) << d.key << " at " << d.position;
+    EXPECT_TRUE(dragSlider(pages.pending, entryOf(d.key), d.position, 100, 300));
+    EXPECT_EQ(pages.pending[d.key], d.value) << d.key << " at " << d.position;
   }
-  EXPECT_FALSE(dragSlider(pages.values, entryOf("FOV"), 150, 300, 300));  // no track
-  EXPECT_FALSE(dragSlider(pages.values, entryOf("BLOOD"), 150, 100, 300));
-  EXPECT_EQ(pages.values["FOV"], "100.00");
+  EXPECT_FALSE(dragSlider(pages.pending, entryOf("FOV"), 150, 300, 300));  // no track
+  EXPECT_FALSE(dragSlider(pages.pending, entryOf("BLOOD"), 150, 100, 300));
+  EXPECT_EQ(pages.pending["FOV"], "100.00");
 
   // A configured rate the list lacks comes first, marked; picking another leaves it out again.
   const int rate = entryOf("FREQUENCY");
-  std::vector<DropDownItem> items = dropDownItems(pages.values, rate, {});
+  std::vector<DropDownItem> items = dropDownItems(pages.pending, rate, {});
   ASSERT_EQ(items.size(), 8u);
   EXPECT_EQ(items[0].text, L"59 Hz");
   EXPECT_TRUE(items[0].current);
   EXPECT_EQ(items[1].text, L"60 Hz");
-  EXPECT_TRUE(pickDropDownItem(pages.values, rate, 2, {}));
-  EXPECT_EQ(pages.values["FREQUENCY"], "75");
-  EXPECT_EQ(dropDownItems(pages.values, rate, {}).size(), 7u);
+  EXPECT_TRUE(pickDropDownItem(pages.pending, rate, 2, {}));
+  EXPECT_EQ(pages.pending["FREQUENCY"], "75");
+  EXPECT_EQ(dropDownItems(pages.pending, rate, {}).size(), 7u);
 
   // The configured size joins the display's, largest first; a pick sets both keys.
   const int resolution = entryOf("WIDTH");
   const std::vector<SystemDisplayMode> modes = {{1920, 1080, 32}, {1280, 720, 32}};
-  items = dropDownItems(pages.values, resolution, modes);
+  items = dropDownItems(pages.pending, resolution, modes);
   ASSERT_EQ(items.size(), 3u);
   EXPECT_EQ(items[1].text, L"1366x768");
   EXPECT_TRUE(items[1].current);
-  EXPECT_FALSE(pickDropDownItem(pages.values, resolution, 3, modes));
-  EXPECT_TRUE(pickDropDownItem(pages.values, resolution, 0, modes));
-  EXPECT_EQ(valueText(pages.values, resolution), L"1920 \u00D7 1080");
+  EXPECT_FALSE(pickDropDownItem(pages.pending, resolution, 3, modes));
+  EXPECT_TRUE(pickDropDownItem(pages.pending, resolution, 0, modes));
+  EXPECT_EQ(valueText(pages.pending, resolution), L"1920 \u00D7 1080");
 
   // A list shows its labels in the UI language; a choice takes an option by index.
   setUiLanguage("de");
-  items = dropDownItems(pages.values, entryOf("RAIN_LEVEL"), {});
+  items = dropDownItems(pages.pending, entryOf("RAIN_LEVEL"), {});
   ASSERT_EQ(items.size(), 5u);
   EXPECT_EQ(items[4].text, L"Sehr stark");
-  EXPECT_TRUE(chooseOption(pages.values, entryOf("WINDOWED"), 1));
-  EXPECT_EQ(valueText(pages.values, entryOf("WINDOWED")), L"Vollbild");
-  EXPECT_FALSE(chooseOption(pages.values, entryOf("WINDOWED"), 2));
+  EXPECT_TRUE(chooseOption(pages.pending, entryOf("WINDOWED"), 1));
+  EXPECT_EQ(valueText(pages.pending, entryOf("WINDOWED")), L"Vollbild");
+  EXPECT_FALSE(chooseOption(pages.pending, entryOf("WINDOWED"), 2));
   setUiLanguage("en");
 
-  EXPECT_TRUE(pages.save());
-  EXPECT_EQ(getConfigValue(pages.config, "WIDTH", ""), "1920");
-  EXPECT_EQ(getConfigValue(pages.config, "HEIGHT", ""), "1080");
-  EXPECT_EQ(getConfigValue(pages.config, "FREQUENCY", ""), "75");
-  EXPECT_EQ(getConfigValue(pages.config, "WINDOWED", ""), "0");
+  EXPECT_TRUE(saveConfigValues(pages));
+  EXPECT_EQ(getConfigValue(pages.file, "WIDTH", ""), "1920");
+  EXPECT_EQ(getConfigValue(pages.file, "HEIGHT", ""), "1080");
+  EXPECT_EQ(getConfigValue(pages.file, "FREQUENCY", ""), "75");
+  EXPECT_EQ(getConfigValue(pages.file, "WINDOWED", ""), "0");
 }
 
 // What the file holds is the player's and the client's: Defaults then Cancel writes nothing, a
@@ -440,17 +437,17 @@ TEST(ConfigModel, SavesKeepTheClientsLinesAndFailuresLeaveTheFileAlone) {
   const std::string before = "WIDTH\t1280\r\nHEIGHT 720\r\n# keep\r\nGRASS_TYPE 1\r\n";
   dir.write("vessa.cfg", before);
   {
-    Pages pages(dir);
-    resetToDefaults(pages.values);
-    EXPECT_EQ(pages.values["WIDTH"], "1024");
+    GameSettings pages = opened(dir);
+    resetToDefaults(pages.pending);
+    EXPECT_EQ(pages.pending["WIDTH"], "1024");
   }  // Cancel
   EXPECT_EQ(dir.read("vessa.cfg"), before);
 
-  Pages pages(dir);
+  GameSettings pages = opened(dir);
   // The client exits meanwhile and writes its own size and a new key.
   dir.write("vessa.cfg", "WIDTH\t1600\r\nHEIGHT 900\r\n# keep\r\nGRASS_TYPE 1\r\nNEW 1\r\n");
-  ASSERT_TRUE(chooseOption(pages.values, entryOf("GRASS_TYPE"), 3));
-  ASSERT_TRUE(pages.save());
+  ASSERT_TRUE(chooseOption(pages.pending, entryOf("GRASS_TYPE"), 3));
+  ASSERT_TRUE(saveConfigValues(pages));
   std::string after = dir.read("vessa.cfg");
   const std::string head =
       "WIDTH\t1600\r\nHEIGHT 900\r\n# keep\r\nGRASS_TYPE 3\r\nNEW 1\r\nALWAYS_VIEW_NAME 1\r\n";
@@ -458,23 +455,23 @@ TEST(ConfigModel, SavesKeepTheClientsLinesAndFailuresLeaveTheFileAlone) {
   EXPECT_EQ(after.find("1280"), std::string::npos);
 
   // A second save changes nothing that is already there.
-  ASSERT_TRUE(chooseOption(pages.values, entryOf("GRASS_TYPE"), 0));
+  ASSERT_TRUE(chooseOption(pages.pending, entryOf("GRASS_TYPE"), 0));
 #ifdef _WIN32
   // The client holds the file open without sharing it.
   const HANDLE lock = CreateFileW(dir.file("vessa.cfg").c_str(), GENERIC_READ | GENERIC_WRITE, 0,
                                   nullptr, OPEN_EXISTING, 0, nullptr);
   ASSERT_NE(lock, INVALID_HANDLE_VALUE);
-  EXPECT_FALSE(pages.save());
+  EXPECT_FALSE(saveConfigValues(pages));
   CloseHandle(lock);
 #else
   // POSIX has no such lock: a folder where the replacement is written makes the write fail.
   dir.write("vessa.cfg.ap_tmp/blocker", "");
-  EXPECT_FALSE(pages.save());
+  EXPECT_FALSE(saveConfigValues(pages));
   std::filesystem::remove_all(wideToUtf8(dir.file("vessa.cfg.ap_tmp")));
 #endif
   EXPECT_EQ(dir.read("vessa.cfg"), after);
   // The edit is still pending; the next save writes it.
-  EXPECT_TRUE(pages.save());
+  EXPECT_TRUE(saveConfigValues(pages));
   after.replace(after.find("GRASS_TYPE 3"), 12, "GRASS_TYPE 0");
   EXPECT_EQ(dir.read("vessa.cfg"), after);
 
@@ -484,17 +481,18 @@ TEST(ConfigModel, SavesKeepTheClientsLinesAndFailuresLeaveTheFileAlone) {
   dir.write("vessa.cfg", big);
   // loca.cfg of binary garbage names no language.
   dir.write("loca.cfg", "\xFF\xFE\x01 \x80pl\x7F\r\n\x80");
-  setClientLanguageIndex(5);
-  Pages large(dir);
-  EXPECT_EQ(clientLanguageIndex(), 0);
-  EXPECT_EQ(large.values["GRASS_TYPE"], "3");
-  EXPECT_FALSE(large.save());
+  GameSettings large;
+  large.file.clientLanguage = 5;
+  openSettings(large, dir.path());
+  EXPECT_EQ(large.file.clientLanguage, 0);
+  EXPECT_EQ(large.pending["GRASS_TYPE"], "3");
+  EXPECT_FALSE(saveConfigValues(large));
   EXPECT_EQ(dir.read("vessa.cfg"), big);
 
-  // A store that never loaded a folder does not write next to the working folder.
-  GameConfigFile none;
-  ConfigValues values, opened;
-  EXPECT_FALSE(saveConfigValues(none, large.values, opened));
+  // Settings that never loaded a folder do not write next to the working folder.
+  GameSettings none;
+  none.pending = large.pending;
+  EXPECT_FALSE(saveConfigValues(none));
 }
 
 // ---- Running game

@@ -282,7 +282,7 @@ TEST_F(Renderer, SettingsPagesInEnglishAndGreek) {
   for (const char* language : {"en", "gr"}) {
     setUiLanguage(language);
     for (const float dpi : {96.0f, 144.0f}) {
-      for (int page = 0; page < kConfigPageCount; ++page) {
+      for (int page = 0; page < configPageCount(); ++page) {
         SCOPED_TRACE(std::string(language) + " page " + std::to_string(page));
         FrameView view = settingsView(page);
         view.settings.gameRunning = page == 0;

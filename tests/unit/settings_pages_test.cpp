@@ -145,7 +145,7 @@ TEST_F(SettingsPaint, EveryTextOfEveryPageFitsInEveryLanguage) {
   for (int lang = 0; lang < kUiLanguageCount; ++lang) {
     setUiLanguage(uiLanguageCodeAt(lang));
     const std::string language = uiLanguageCodeAt(lang);
-    for (int page = 0; page < kConfigPageCount; ++page) {
+    for (int page = 0; page < configPageCount(); ++page) {
       view = fresh(page, true, SaveNotice::Failed);
       paint();
       ASSERT_GT(rec.texts().size(), 30u);
@@ -153,7 +153,7 @@ TEST_F(SettingsPaint, EveryTextOfEveryPageFitsInEveryLanguage) {
       view.pageScroll = 1e6f;
       paint();
       expectTextsFit(rec, rec.measure, language + " page end " + std::to_string(page));
-      for (int entry = 0; entry < kConfigEntryCount && view.openList < 0; ++entry) {
+      for (int entry = 0; entry < configEntryCount() && view.openList < 0; ++entry) {
         if (configEntry(entry)->page != page || configEntry(entry)->kind != ConfigEntryKind::List)
           continue;
         view.openList = entry;
@@ -338,6 +338,18 @@ TEST_F(SettingsPaint, SidePanelShowsTheConfigurationAndItsButtons) {
   ASSERT_EQ(regionsOf(rec, kActionDiscord).size(), 1u);
   EXPECT_FLOAT_EQ(regionsOf(rec, kActionWebsite)[0]->rect.left,
                   regionsOf(rec, kActionDiscord)[0]->rect.right + 8.0f);
+}
+
+// Seven tabs fit the column as they are; an eighth makes it scroll just far enough to show
+// that page's tab whole, and a page opened there is scrolled into view.
+TEST(SettingsTabs, SevenFitAndMoreScrollJustFarEnough) {
+  EXPECT_FLOAT_EQ(settingsTabsScrollLimit(7), 0.0f);
+  const float eighth = settingsTabsScrollLimit(8);
+  EXPECT_GT(eighth, 0.0f);
+  EXPECT_LT(eighth, kSettingsTabPitch);
+  EXPECT_FLOAT_EQ(settingsTabsScrollLimit(9), eighth + kSettingsTabPitch);
+  EXPECT_FLOAT_EQ(settingsTabScrollShowing(7), eighth);
+  for (int page = 0; page < 7; ++page) EXPECT_FLOAT_EQ(settingsTabScrollShowing(page), 0.0f);
 }
 
 }  // namespace

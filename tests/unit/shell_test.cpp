@@ -84,8 +84,7 @@ class ShellTest : public ::testing::Test {
     shell.gameDir = dir.path();
     shell.launchTicket = L"/ticket:abc";
     shell.frame = &frame;
-    gameConfig() = GameConfigFile();  // a fresh store: CR LF until a file says otherwise
-    loadGameConfig(dir.path());
+    loadGameConfig(shell.config.file, dir.path());
   }
   void TearDown() override { setUiLanguage("en"); }
 
@@ -421,6 +420,10 @@ TEST_F(ShellTest, WheelScrollsWhatLiesUnderThePointer) {
   paintFrame();
   onMouseWheel(shell, 10, 10, -120);
   EXPECT_FLOAT_EQ(shell.ui.settings.pageScroll, 40.0f);
+  // Over the tab column, which holds every page without scrolling: the page again.
+  onMouseWheel(shell, kSettingsTabsRect.left + 20, kSettingsTabsRect.top + 20, -120);
+  EXPECT_FLOAT_EQ(shell.ui.settings.pageScroll, 80.0f);
+  EXPECT_FLOAT_EQ(shell.ui.settings.tabScroll, 0.0f);
   for (int i = 0; i < 50; ++i) onMouseWheel(shell, 500, 300, -120);
   const float limit = frame.scrollAreas.at(0).limit;
   EXPECT_GT(limit, 40.0f);
@@ -606,7 +609,7 @@ TEST_F(ShellTest, LinksOpenOnlyWebAddresses) {
 
 TEST_F(ShellTest, ResolutionListScrollsToTheConfiguredSizeAndAChoiceIsWritten) {
   dir.write("vessa.cfg", "# video\nWIDTH 1024\nHEIGHT 768\n");
-  loadGameConfig(dir.path());
+  loadGameConfig(shell.config.file, dir.path());
   dispatchAction(shell, kActionResolutionList, -1);
   EXPECT_EQ(shell.ui.popUp.open, PopUp::ResolutionList);
   ASSERT_FALSE(shell.ui.popUp.displayModes.empty());
@@ -760,9 +763,9 @@ TEST_F(ShellTest, PagesEditOnlyTheirValuesUntilASaveWritesThoseLines) {
   const float y = (voice->track.top + voice->track.bottom) / 2;
   onButtonDown(shell, voice->track.left + 0.9f * voice->track.width(), y);
   EXPECT_EQ(shell.ui.settings.sliderDrag, 33);
-  EXPECT_EQ(configValues().at("VOICE_VOLUME"), "5");
+  EXPECT_EQ(shell.config.pending.at("VOICE_VOLUME"), "5");
   onMouseMove(shell, voice->track.left + 0.4f * voice->track.width(), y + 200);
-  EXPECT_EQ(configValues().at("VOICE_VOLUME"), "2");
+  EXPECT_EQ(shell.config.pending.at("VOICE_VOLUME"), "2");
   EXPECT_EQ(shell.ui.pointer.hoverId, 0) << "a drag does not hover";
   onButtonUp(shell, 0, 0);
   EXPECT_EQ(shell.ui.settings.sliderDrag, kNoSetting);
@@ -784,11 +787,11 @@ TEST_F(ShellTest, PagesEditOnlyTheirValuesUntilASaveWritesThoseLines) {
 
   // Defaults and Cancel write nothing; the next opening reads the file again.
   dispatchAction(shell, kActionRestoreDefaults, -1);
-  EXPECT_EQ(configValues().at("GRAPHICS_LEVEL"), "2");
+  EXPECT_EQ(shell.config.pending.at("GRAPHICS_LEVEL"), "2");
   dispatchAction(shell, kActionCloseSettings, -1);
   EXPECT_FALSE(shell.ui.settings.open);
   dispatchAction(shell, kActionOpenSettings, -1);
-  EXPECT_EQ(configValues().at("GRAPHICS_LEVEL"), "0");
+  EXPECT_EQ(shell.config.pending.at("GRAPHICS_LEVEL"), "0");
   EXPECT_EQ(shell.ui.settings.page, 0);
 }
 
@@ -797,7 +800,7 @@ TEST_F(ShellTest, SaveAndPlaySavesThenStartsTheGameUnlessTheSaveFailed) {
   dir.write("QuillmarkClient.exe", "MZ");
   dir.write("vessa.cfg", fullConfig());
   openSettingsPages(shell, 9);  // "--settings=9": the last page
-  EXPECT_EQ(shell.ui.settings.page, 6);
+  EXPECT_EQ(shell.ui.settings.page, configPageCount() - 1);
   dispatchAction(shell, kActionSettingOption, 2 * 16 + 1);  // WINDOWED: Fullscreen
   dispatchAction(shell, kActionSaveAndPlay, -1);
   EXPECT_EQ(dir.read("vessa.cfg"), fullConfig({{"WINDOWED", "0"}}));
@@ -850,13 +853,13 @@ TEST(CommandLine, SettingsSwitchAndPage) {
   };
   EXPECT_EQ(page(L"--settings"), 0);
   EXPECT_EQ(page(L"--settings=3"), 3);
-  EXPECT_EQ(page(L"--settings=9"), 6);
+  EXPECT_EQ(page(L"--settings=9"), configPageCount() - 1);
   EXPECT_EQ(page(L"--settings=-2"), 0);
   EXPECT_EQ(page(L"--settings=abc"), 0);
   EXPECT_EQ(page(L"--settings= 4x"), 4);
   EXPECT_EQ(page(L"-ignoreinstances --settings=2 --elevated"), 2);
   EXPECT_EQ(page(L"--settings 5"), 0);
-  EXPECT_EQ(page(L"--settings=99999999999999999999"), 6);
+  EXPECT_EQ(page(L"--settings=99999999999999999999"), configPageCount() - 1);
   EXPECT_EQ(decimalPrefix(L"-99999999999999999999"), -2147483647 - 1);
   EXPECT_TRUE(hasSwitch(L"\"C:\\q\\QuillmarkLauncher.exe\" --updated", kSwitchUpdated));
   EXPECT_TRUE(hasSwitch(L"x-ignoreinstances", kSwitchIgnoreInstances));

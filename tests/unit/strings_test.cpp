@@ -97,76 +97,6 @@ const std::set<std::pair<int, int>> kSameAsEnglish = {
     {kIt, kStrFile},    {kIt, kStrHome},    {kIt, kStrStaff},   {kRo, kStrTotal},
 };
 
-// The English table as published; the other languages are checked against it.
-const wchar_t* const kEnglish[kUiStringCount] = {
-    L"Connecting to patch server...",
-    L"Verifying signature...",
-    L"CHECKING",
-    L"UPDATING",
-    L"Applying changes...",
-    L"Updating launcher...",
-    L"READY TO PLAY",
-    L"Client up to date",
-    L"ERROR",
-    L"PLAY",
-    L"UPDATING",
-    L"RETRY",
-    L"Repair",
-    L"NEWS",
-    L"No news.",
-    L"File",
-    L"Total",
-    L"Could not connect to the patch server.",
-    L"Invalid patch signature. Download refused.",
-    L"Invalid patch manifest.",
-    L"The server sent an older version than the installed one.",
-    L"Public key not configured (public_key).",
-    L"Could not write file:",
-    L"File corrupted after download:",
-    L"Game executable not found.",
-    L"File in use - close the game and try again:",
-    L"Version",
-    L"Offline mode",
-    L"Home",
-    L"Discord",
-    L"Support",
-    L"Rules",
-    L"Register",
-    L"All news",
-    L"All",
-    L"Events",
-    L"News",
-    L"Updates",
-    L"EVENT",
-    L"NEWS",
-    L"UPDATE",
-    L"Read more",
-    L"Back",
-    L"View post",
-    L"SETTINGS",
-    L"Resolution",
-    L"Window mode",
-    L"Play in a window instead of fullscreen",
-    L"Music",
-    L"Effects",
-    L"Off",
-    L"Advanced settings",
-    L"Repair files",
-    L"Website",
-    L"WAIT",
-    L"files",
-    L"left",
-    L"Downloading",
-    L"Checking",
-    L"Quillmark Team",
-    L"Staff",
-    L"Close the game to change settings",
-    L"Language",
-    L"Another update of this game folder is running.",
-    L"The patch server is out of date: the release it offers expired on %1.",
-    L"Not enough disk space for the update: it needs %1, and %2 is free.",
-};
-
 // Rows fixed in all twelve languages, in UI table order.
 struct FixedRow {
   int id;
@@ -204,10 +134,9 @@ const char* const kUiOrder[kUiLanguageCount] = {"pt", "en", "es", "fr", "de", "i
 }  // namespace
 
 // Runs first in its own process under CTest: nothing has chosen a language or read loca.cfg.
-TEST(UiLanguageStart, EnglishAndClientIndexZeroBeforeAnyChoice) {
+TEST(UiLanguageStart, EnglishBeforeAnyChoice) {
   EXPECT_STREQ(uiLanguageCode(), "en");
   EXPECT_STREQ(uiText(kStrPlay), L"PLAY");
-  EXPECT_EQ(clientLanguageIndex(), 0);
 }
 
 TEST(StringTable, EveryLanguageHasEveryTextWellFormed) {
@@ -237,9 +166,8 @@ TEST(StringTable, EveryLanguageHasEveryTextWellFormed) {
 TEST(StringTable, OutOfRangeLookupsAreEmpty) {
   setUiLanguage("de");
   EXPECT_STREQ(uiText(kUiStringCount), L"");
-  EXPECT_STREQ(uiText(66), L"");
-  EXPECT_STREQ(uiText(1000), L"");
-  EXPECT_STREQ(uiText(-1), L"");
+  EXPECT_STREQ(uiText(static_cast<StringId>(1000)), L"");
+  EXPECT_STREQ(uiText(static_cast<StringId>(-1)), L"");
   EXPECT_STREQ(uiTextIn(-1, 0), L"");
   EXPECT_STREQ(uiTextIn(kUiLanguageCount, 0), L"");
   EXPECT_STREQ(uiTextIn(kEn, 66), L"");
@@ -247,12 +175,29 @@ TEST(StringTable, OutOfRangeLookupsAreEmpty) {
   EXPECT_STREQ(uiLanguageCodeAt(kUiLanguageCount), "");
 }
 
+// The English texts that players, scripts and the end-to-end checks read as they are.
 TEST(StringTable, EnglishTextsAreExact) {
-  for (int id = 0; id < kUiStringCount; ++id) {
-    EXPECT_STREQ(uiTextIn(kEn, id), kEnglish[id]) << "#" << id;
-  }
+  const std::pair<StringId, const wchar_t*> english[] = {
+      {kStrVerifying, L"Verifying signature..."},
+      {kStrReadyToPlay, L"READY TO PLAY"},
+      {kStrUpToDate, L"Client up to date"},
+      {kStrError, L"ERROR"},
+      {kStrErrConnect, L"Could not connect to the patch server."},
+      {kStrErrSignature, L"Invalid patch signature. Download refused."},
+      {kStrErrRollback, L"The server sent an older version than the installed one."},
+      {kStrErrNoPublicKey, L"Public key not configured (public_key)."},
+      {kStrErrWrite, L"Could not write file:"},
+      {kStrErrFileInUse, L"File in use - close the game and try again:"},
+      {kStrWindowModeHint, L"Play in a window instead of fullscreen"},
+      {kStrTeam, L"Quillmark Team"},
+      {kStrCloseGameForSettings, L"Close the game to change settings"},
+      {kStrErrFolderBusy, L"Another update of this game folder is running."},
+      {kStrErrExpired, L"The patch server is out of date: the release it offers expired on %1."},
+      {kStrErrDiskSpace, L"Not enough disk space for the update: it needs %1, and %2 is free."},
+  };
+  for (const auto& [id, text] : english) EXPECT_STREQ(uiTextIn(kEn, id), text) << where(kEn, id);
   setUiLanguage("en");
-  EXPECT_STREQ(uiText(59), L"Quillmark Team");
+  EXPECT_STREQ(uiText(kStrTeam), L"Quillmark Team");
   EXPECT_STREQ(uiText(kStrUpdating), uiText(kStrUpdatingButton));
   EXPECT_STREQ(uiText(kStrNewsTitle), uiText(kStrTagNews));
 }
@@ -344,7 +289,7 @@ TEST(UiLanguageChoice, CodesMatchInAnyAsciiCaseAndUnknownCodesGiveEnglish) {
     EXPECT_STREQ(uiLanguageCode(), kUiOrder[lang]);
     EXPECT_EQ(usesDecimalComma(), lang != kEn) << kUiOrder[lang];
     for (int id = 0; id < kUiStringCount; ++id) {
-      EXPECT_EQ(uiText(id), uiTextIn(lang, id));
+      EXPECT_EQ(uiText(static_cast<StringId>(id)), uiTextIn(lang, id));
     }
 
     std::string upper = kUiOrder[lang];
@@ -428,42 +373,27 @@ TEST(ClientLanguages, CodesCodePagesAndNames) {
   EXPECT_STREQ(clientLanguage(kClientLanguageCount).code, "pt");
 }
 
-TEST(ClientLanguages, IndexIgnoresValuesOutsideTheList) {
-  setClientLanguageIndex(9);
-  EXPECT_EQ(clientLanguageIndex(), 9);
-  setClientLanguageIndex(-1);
-  EXPECT_EQ(clientLanguageIndex(), 9);
-  setClientLanguageIndex(kClientLanguageCount);
-  EXPECT_EQ(clientLanguageIndex(), 9);
-  setClientLanguageIndex(0);
-  EXPECT_EQ(clientLanguageIndex(), 0);
-}
-
 // The start-up and language-choice flows as the shell runs them, on the list's data.
 TEST(ClientLanguages, LocaCfgChoosesTheUiLanguage) {
   // "1253 GR": the code compares without case, so Greek.
   setUiLanguage(uiLanguageForWindowsId(9));
   int index = findClientLanguage("GR");
   ASSERT_GE(index, 0);
-  setClientLanguageIndex(index);
-  setUiLanguage(clientLanguage(clientLanguageIndex()).code);
+  setUiLanguage(clientLanguage(index).code);
   EXPECT_STREQ(uiLanguageCode(), "gr");
   EXPECT_STREQ(uiText(kStrLanguage), L"Γλώσσα");
 
   // A file holding only a code page names no language: the index stays 0 and, since the file
   // exists, the UI becomes Portuguese.
-  setClientLanguageIndex(0);
-  setUiLanguage(clientLanguage(clientLanguageIndex()).code);
+  setUiLanguage(clientLanguage(0).code);
   EXPECT_STREQ(uiLanguageCode(), "pt");
   EXPECT_STREQ(uiText(kStrPlay), L"JOGAR");
 
   // Choosing Hungarian (client index 9, UI row 9) and Turkish (client 10, UI row 10) in the list
   // whose order differs from the UI table's around them.
-  setClientLanguageIndex(findClientLanguage("hu"));
-  setUiLanguage(clientLanguage(clientLanguageIndex()).code);
+  setUiLanguage(clientLanguage(findClientLanguage("hu")).code);
   EXPECT_STREQ(uiText(kStrRetry), L"ÚJRA");
-  setClientLanguageIndex(findClientLanguage("tr"));
-  setUiLanguage(clientLanguage(clientLanguageIndex()).code);
+  setUiLanguage(clientLanguage(findClientLanguage("tr")).code);
   EXPECT_STREQ(uiText(kStrRetry), L"TEKRAR DENE");
 }
 
@@ -564,16 +494,11 @@ TEST(SettingsTexts, EveryLanguageHasEveryTextTranslatedWellFormedAndShort) {
 TEST(SettingsTexts, FixedEnglishTextsAndTheCurrentLanguage) {
   const std::pair<int, const wchar_t*> english[] = {
       {kSetTitle, L"Settings"},
-      {kSetIntro,
-       L"Graphics, sound and interface for Quillmark \u2014 applied the next time the game "
-       L"starts."},
       {kSetGameRunning,
        L"The game is running \u2014 close it before saving, otherwise it overwrites the changes "
        L"when it exits."},
       {kSetSavesTo, L"Saves to vessa.cfg"},
       {kSetSaved, L"Settings saved."},
-      {kSetDefaults, L"Defaults"},
-      {kSetCancel, L"Cancel"},
       {kSetSave, L"Save"},
       {kSetSaveAndPlay, L"Save & play"},
       {kSetSaveFailed, L"Could not save the settings."},
@@ -592,7 +517,7 @@ TEST(SettingsTexts, FixedEnglishTextsAndTheCurrentLanguage) {
   setUiLanguage("xx");
   EXPECT_STREQ(settingsText(kSetSave), L"Save");
   for (int id : {-1, static_cast<int>(kSettingsTextCount), 1000}) {
-    EXPECT_STREQ(settingsText(id), L"") << id;
+    EXPECT_STREQ(settingsText(static_cast<SettingsTextId>(id)), L"") << id;
   }
   EXPECT_STREQ(settingsTextIn(kUiLanguageCount, kSetSave), L"");
 }
