@@ -29,8 +29,21 @@ work=$(mktemp -d)
 here=$(dirname "$(realpath "$0")")
 # shellcheck source=e2e_lib.sh
 source "$here/e2e_lib.sh"
-trap e2e_cleanup EXIT
 e2e_start_wine
+
+# Wine links the prefix's desktop to the user's home folder: while the test runs, the desktop
+# is a folder of its own, and the setting goes back at the end.
+user_folders='HKCU\Software\Microsoft\Windows\CurrentVersion\Explorer\User Shell Folders'
+desktop_setting=$(wine reg query "$user_folders" /v Desktop </dev/null 2>/dev/null | tr -d '\r' |
+  sed -n 's/^ *Desktop *REG_[A-Z_]* *//p')
+set_desktop() { wine reg add "$user_folders" /v Desktop /t REG_EXPAND_SZ /d "$1" /f </dev/null >/dev/null 2>&1; }
+restore_desktop() {
+  [ -n "$desktop_setting" ] && set_desktop "$desktop_setting"
+  e2e_cleanup
+}
+trap restore_desktop EXIT
+mkdir -p "$work/desktop"
+set_desktop "$(winpath "$work/desktop")" || fail "could not move the desktop"
 
 uninstall_key='HKCU\Software\Microsoft\Windows\CurrentVersion\Uninstall\Quillmark'
 entry() { wine reg query "$uninstall_key" /v "$1" </dev/null 2>/dev/null | tr -d '\r' | sed -n "s/^ *$1 *REG_[A-Z]* *//p"; }
@@ -75,7 +88,7 @@ run_setup "$dir" || fail "silent setup exited with $?"
 cmp -s "$launcher_exe" "$dir/QuillmarkLauncher.exe" || fail "the installed launcher differs"
 verifies "$dir/uninstall.exe" || fail "the uninstaller's signature: $(cat "$work/verify.log")"
 start_menu=$(shell_folder Programs)
-desktop=$(shell_folder Desktop)
+desktop=$work/desktop
 for link in "$start_menu/Quillmark.lnk" "$desktop/Quillmark.lnk"; do
   [ -f "$link" ] || fail "no shortcut $link"
 done
