@@ -6,7 +6,7 @@
 #   qm_setup_program(NAME LAUNCHER T) NAME.exe, made by makensis from tools/setup/setup.nsi
 
 set(QUILLMARK_SIGN_CERT "" CACHE FILEPATH
-    "Authenticode: the code-signing certificate with its chain (PEM or DER), or a PKCS#12 file (.pfx, .p12) holding certificate and key; empty: nothing is signed")
+    "Authenticode: the code-signing certificate with its chain (PEM or DER), or a PKCS#12 file (.pfx, .p12) holding certificate and key (relative paths start at the source folder); empty: nothing is signed")
 set(QUILLMARK_SIGN_KEY "" CACHE FILEPATH "Authenticode: the certificate's private key (PEM or DER); empty with a PKCS#12 file")
 set(QUILLMARK_SIGN_PASS_FILE "" CACHE FILEPATH "Authenticode: a file holding the password of the key or PKCS#12 file (optional)")
 set(QUILLMARK_SIGN_TIMESTAMP_URL "" CACHE STRING
