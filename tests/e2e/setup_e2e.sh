@@ -57,6 +57,8 @@ shell_folder() {  # the Unix path of one of the user's shell folders
 }
 verifies() { osslsigncode verify -in "$1" -CAfile "$ca" >"$work/verify.log" 2>&1; }
 run_setup() { wine "$setup_exe" /S "/D=$(winpath "$1")" </dev/null >/dev/null 2>&1; }
+# An earlier run that failed half-way may have left its entry in the prefix.
+wine reg delete "$uninstall_key" /f </dev/null >/dev/null 2>&1
 
 # 1. signed
 verifies "$setup_exe" || fail "the setup program's signature: $(cat "$work/verify.log")"
