@@ -11,7 +11,8 @@
 #   QM_DEMO_WIN_BUILD  the Windows build of the demo's launcher (default build/demo-windows)
 #
 # Steps: 1 packages and build, 2 key pair, 3 sample game, 4 publish and serve, 5 updates,
-# 6 the Windows launcher under Wine (screenshots), 7 where everything is.
+# 6 the Windows launcher and setup program, signed, and the launcher under Wine (screenshots),
+# 7 where everything is.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$PWD
@@ -248,14 +249,30 @@ verify_player
 # preset, configured in build/demo-windows with this nginx's address and keys/demo.pub, makes
 # the demo's own launcher. Under Wine (in Xvfb when there is no display) it brings an empty
 # folder, launcher/, up to date; tests/e2e/demo_launcher.sh photographs it on the way.
-step "6. QuillmarkLauncher.exe under Wine brings launcher/ to READY TO PLAY"
+# The launcher and QuillmarkSetup.exe are signed as a studio signs them, with a throw-away
+# certificate that only this demo trusts (keys/codesign/, remade when it is about to expire).
+step "6. QuillmarkLauncher.exe and QuillmarkSetup.exe, signed; the launcher under Wine brings launcher/ to READY TO PLAY"
 win_build=$root/${QM_DEMO_WIN_BUILD:-build/demo-windows}
+codesign=$PWD/keys/codesign
+if ! openssl x509 -checkend 86400 -noout -in "$codesign/signer.pem" >/dev/null 2>&1; then
+  bash "$root/tests/e2e/test_certificate.sh" "$codesign" 30
+fi
 launcher_failed=
 if (cd "$root" && cmake --preset windows -B "$win_build" -DQUILLMARK_TESTS=OFF \
-      -DQUILLMARK_PATCH_URL="$url" -DQUILLMARK_PUBLIC_KEY="$root/$demo/keys/demo.pub") \
+      -DQUILLMARK_PATCH_URL="$url" -DQUILLMARK_PUBLIC_KEY="$root/$demo/keys/demo.pub" \
+      -DQUILLMARK_SIGN_CERT="$codesign/signer.pem" -DQUILLMARK_SIGN_KEY="$codesign/signer.key") \
      >build-windows.log 2>&1 &&
-   cmake --build "$win_build" --target QuillmarkLauncher >>build-windows.log 2>&1; then
+   cmake --build "$win_build" --target QuillmarkLauncher QuillmarkSetup >>build-windows.log 2>&1; then
   note "built $win_build/src/shell/QuillmarkLauncher.exe for $url"
+  note "built $win_build/tools/setup/QuillmarkSetup.exe around it"
+  for exe in src/shell/QuillmarkLauncher.exe tools/setup/QuillmarkSetup.exe; do
+    if osslsigncode verify -in "$win_build/$exe" -CAfile "$codesign/ca.pem" >/dev/null 2>&1; then
+      note "osslsigncode verify: $(basename "$exe") is signed by the demo's certificate"
+    else
+      note "osslsigncode verify failed on $win_build/$exe"
+      launcher_failed=1
+    fi
+  done
   WINEPREFIX=$root/build/demo-wineprefix "$root/scripts/wine-env.sh" \
     bash "$root/tests/e2e/demo_launcher.sh" "$win_build/src/shell/QuillmarkLauncher.exe" \
     "$PWD/launcher" "$PWD/screenshots" || launcher_failed=1
@@ -275,6 +292,9 @@ note "nginx/                        nginx's configuration and logs (nginx stops 
 note "launcher/                     the game folder QuillmarkLauncher.exe brought up to date under Wine"
 note "screenshots/                  the launcher's window: launcher-ready.png (READY TO PLAY) and,"
 note "                              when a frame of the download was caught, launcher-downloading.png"
+note "keys/codesign/                the throw-away code-signing certificate (ca.pem, signer.pem, signer.key)"
+note "setup program: ${win_build#"$root"/}/tools/setup/QuillmarkSetup.exe (signed; installs the"
+note "               launcher for $url, with shortcuts and an uninstaller)"
 note "programs: $build/tools/publish/quillmark-publish, $build/src/cli/quillmark-update"
 note "try: $build/src/cli/quillmark-update --help"
 if [ -n "$launcher_failed" ]; then

@@ -12,7 +12,7 @@ packages=(
   g++-mingw-w64-x86-64-posix mingw-w64-tools libz-mingw-w64-dev
   libgcrypt-mingw-w64-dev libgpg-error-mingw-w64-dev
   wine wine64 xvfb xauth imagemagick xdotool x11-apps
-  nginx-light openssl curl time
+  nginx-light openssl curl time nsis osslsigncode
   clang-format-14 clang-14 libclang-rt-14-dev dpkg-dev
   "$@"
 )

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Checks the formatting and the layers, then builds everything and runs all the tests: natively
 # with AddressSanitizer and UBSan (the crash soak's short round among them), the update run
-# under ThreadSanitizer, every fuzzer for 20 s, and the Windows build under Wine.
+# under ThreadSanitizer, every fuzzer for 20 s, and the Windows build under Wine (the launcher,
+# and the setup program's silent install and uninstall, end to end among them).
 # Installs any missing Debian package first. Exits non-zero on any failure.
 set -euo pipefail
 cd "$(dirname "$0")/.."

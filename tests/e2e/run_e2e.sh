@@ -9,8 +9,10 @@
 #   error       the server is down: ERROR with the connection message
 #   download    a slow server: mid-download, with speed, time left and transfer line; meanwhile
 #               quillmark-update on the same folder is refused at once (one writer per folder)
-#   self-update the release names another launcher build: it replaces itself, restarts with
-#               --updated, finishes the update, and no .old file is left
+#   self-update the release names another launcher build, signed with Authenticode by a
+#               throw-away certificate: it replaces itself (the signed bytes, whose signature
+#               still verifies), restarts with --updated, finishes the update, and no .old file
+#               is left
 #   front page  the header and the news of the release: a link click reaches the shell (the
 #               hooks record it), the card expands, the language list opens and Deutsch turns
 #               every text German and writes loca.cfg; the close button ends the launcher
@@ -44,70 +46,13 @@ out_dir=$5
 mkdir -p "$out_dir"
 out_dir=$(realpath "$out_dir")
 
-export WINEDEBUG=-all
-export WINEDLLOVERRIDES=${WINEDLLOVERRIDES:-"mscoree,mshtml="}
 export WINEPREFIX=${WINEPREFIX:-$(dirname "$out_dir")/e2e-wineprefix}
-mkdir -p "$WINEPREFIX"
-
 work=$(mktemp -d)
-nginx_pid=
-xvfb_pid=
-started_pids=()
-
-fail() {
-  echo "FAIL: $*" >&2
-  for f in "$work"/status-*.txt; do [ -f "$f" ] && { echo "--- $f"; cat "$f"; } >&2; done
-  [ -f "$work/nginx/error.log" ] && { echo "--- nginx error.log"; tail -5 "$work/nginx/error.log"; } >&2
-  exit 1
-}
-
-cleanup() {
-  # Launchers still running (a failed step) end by their Windows process id.
-  for f in "$work"/status-*.txt; do
-    [ -f "$f" ] || continue
-    winpid=$(sed -n 's/^pid=//p' "$f")
-    [ -n "$winpid" ] && wine taskkill /f /pid "$winpid" >/dev/null 2>&1 </dev/null
-  done
-  for p in "${started_pids[@]}"; do kill "$p" 2>/dev/null; done
-  [ -n "$nginx_pid" ] && kill "$nginx_pid" 2>/dev/null
-  [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null
-  rm -rf "$work"
-}
-trap cleanup EXIT
-
-winpath() { local p=${1//\//\\}; echo "Z:$p"; }
-
-# Polls (every 0.1 s, up to $2 seconds) until the command in $3... succeeds.
-wait_for() {
-  local what=$1 seconds=$2; shift 2
-  local end=$((SECONDS + seconds))
-  until "$@"; do
-    [ $SECONDS -ge $end ] && fail "timed out after ${seconds}s waiting for: $what"
-    sleep 0.1
-  done
-}
-
-# The phases of src/update/launcher_state.h, as the status file writes them.
-phase_downloading=4
-phase_ready=8
-phase_error=9
-
-field() { sed -n "s/^$2=//p" "$work/status-$1.txt" 2>/dev/null; }
-status_is() { [ "$(field "$1" phase)" = "$2" ] && [ "$(field "$1" running)" = "$3" ]; }
-
-# ---- display and Wine
-if [ -z "${DISPLAY:-}" ]; then
-  for n in $(seq 121 160); do
-    [ -e "/tmp/.X$n-lock" ] && continue
-    Xvfb ":$n" -screen 0 1600x1000x24 -nolisten tcp >/dev/null 2>&1 </dev/null &
-    xvfb_pid=$!
-    export DISPLAY=":$n"
-    wait_for "Xvfb on :$n" 10 test -e "/tmp/.X11-unix/X$n"
-    break
-  done
-fi
-wineserver -p >/dev/null 2>&1 </dev/null &
-wine cmd /c exit >/dev/null 2>&1 </dev/null
+here=$(dirname "$(realpath "$0")")
+# shellcheck source=e2e_lib.sh
+source "$here/e2e_lib.sh"
+trap e2e_cleanup EXIT
+e2e_start_wine
 
 # ---- releases
 game="$work/game"
@@ -116,18 +61,21 @@ cp "$fake_exe" "$game/Play Quillmark.exe"
 printf 'Quillmark test data\r\n' > "$game/data/readme.txt"
 head -c 300000 /dev/urandom > "$game/data/levels/level1.dat"
 # The news and links of the demo's release: nine entries of the three kinds, some in German.
-cp "$(dirname "$(realpath "$0")")/release/news.json" "$work/news.json"
-cp "$(dirname "$(realpath "$0")")/release/links.json" "$work/links.json"
+cp "$here/release/news.json" "$work/news.json"
+cp "$here/release/links.json" "$work/links.json"
 cp "$launcher_exe" "$work/stage/QuillmarkLauncher.exe"
+# Another build of the launcher: the same program signed with Authenticode by a throw-away
+# certificate, as a studio publishes it. The self-update must put it in place byte for byte,
+# its signature intact.
 mkdir -p "$work/stage2"
 cp "$launcher_exe" "$work/stage2/QuillmarkLauncher.exe"
-# Another build of the launcher: the same program with bytes after its image, which Windows
-# ignores and the hash does not.
-printf 'another build of the launcher for the self-update test\n' >> "$work/stage2/QuillmarkLauncher.exe"
+bash "$here/test_certificate.sh" "$work/certificate" 2
+bash "$here/../../scripts/sign.sh" --cert "$work/certificate/signer.pem" --key "$work/certificate/signer.key" \
+  "$work/stage2/QuillmarkLauncher.exe" >/dev/null || fail "could not sign the launcher"
+osslsigncode verify -in "$work/stage2/QuillmarkLauncher.exe" -CAfile "$work/certificate/ca.pem" >/dev/null 2>&1 ||
+  fail "the signed launcher does not verify"
 
-publish() { wine "$publish_exe" "$@" </dev/null; }
-publish keygen --out "$(winpath "$work/e2e")" >"$work/keygen.log" 2>&1 || fail "keygen: $(cat "$work/keygen.log")"
-public_key=$(tr -d ' \r\n' < "$work/e2e.pub")
+e2e_keygen "$publish_exe"
 build_release() {  # out launcher_stage [extra...]
   local out=$1 stage=$2; shift 2
   publish build --game "$(winpath "$game")" --out "$(winpath "$out")" --version 7 \
@@ -144,65 +92,9 @@ head -c 4000000 /dev/urandom > "$game/data/levels/big.dat"
 build_release "$work/www/slow/patch" "$work/stage"
 rm "$game/data/levels/big.dat"
 
-# ---- nginx on a free port
-mkdir -p "$work/nginx/tmp"
-temps=
-for module in proxy fastcgi uwsgi scgi; do
-  nginx -V 2>&1 | grep -q -- "--without-http_${module}_module" || temps+="  ${module}_temp_path $work/nginx/tmp/$module;"$'\n'
-done
-for attempt in $(seq 20); do
-  port=$((20000 + RANDOM % 20000))
-  cat > "$work/nginx/nginx.conf" <<CONF
-daemon off;
-master_process off;
-worker_processes 1;
-pid $work/nginx/nginx.pid;
-error_log $work/nginx/error.log warn;
-events { worker_connections 256; }
-http {
-  access_log off;
-  client_body_temp_path $work/nginx/tmp/body;
-$temps  default_type application/octet-stream;
-  sendfile on;
-  server {
-    listen 127.0.0.1:$port;
-    root $work/www;
-    location /slow/ { limit_rate 128k; }
-  }
-}
-CONF
-  rm -f "$work/nginx/nginx.pid"
-  nginx -p "$work/nginx" -c "$work/nginx/nginx.conf" -e "$work/nginx/error.log" >/dev/null 2>&1 </dev/null &
-  nginx_pid=$!
-  for _ in $(seq 50); do
-    [ -s "$work/nginx/nginx.pid" ] && break
-    kill -0 "$nginx_pid" 2>/dev/null || break
-    sleep 0.1
-  done
-  [ -s "$work/nginx/nginx.pid" ] && break
-  nginx_pid=
-done
-[ -n "$nginx_pid" ] || fail "nginx did not start"
-base="http://127.0.0.1:$port"
+e2e_start_nginx "location /slow/ { limit_rate 128k; }"
 
 # ---- the launcher
-# start_launcher NAME FOLDER PATCH_URL [ARGS...]: starts it in the background; its state goes
-# to status-NAME.txt.
-start_launcher() {
-  local name=$1 folder=$2 url=$3; shift 3
-  rm -f "$work/status-$name.txt"
-  (cd "$folder" && QM_E2E_PATCH_URL="$url" QM_E2E_PUBLIC_KEY="$public_key" \
-     QM_E2E_STATUS_FILE="$(winpath "$work/status-$name.txt")" \
-     QM_E2E_OPENED_FILE="$(winpath "$work/opened-$name.txt")" \
-     exec wine "$folder/QuillmarkLauncher.exe" "$@" </dev/null >/dev/null 2>&1) &
-  last_pid=$!
-  started_pids+=("$last_pid")
-}
-stop_launcher() {
-  local winpid; winpid=$(field "$1" pid)
-  [ -n "$winpid" ] && wine taskkill /f /pid "$winpid" >/dev/null 2>&1 </dev/null
-  rm -f "$work/status-$1.txt"
-}
 new_folder() {
   mkdir -p "$work/$1"
   cp "$launcher_exe" "$work/$1/QuillmarkLauncher.exe"
@@ -290,6 +182,8 @@ start_launcher self "$g3" "$base/self/patch/"
 first_pid=$last_pid
 wait_for "the restarted launcher to finish" 120 bash -c "grep -q -- '--updated' '$work/status-self.txt' 2>/dev/null && grep -q '^phase=$phase_ready$' '$work/status-self.txt' && grep -q '^running=0$' '$work/status-self.txt'"
 cmp -s "$work/stage2/QuillmarkLauncher.exe" "$g3/QuillmarkLauncher.exe" || fail "the launcher was not replaced"
+osslsigncode verify -in "$g3/QuillmarkLauncher.exe" -CAfile "$work/certificate/ca.pem" >"$work/verify.log" 2>&1 ||
+  fail "the replaced launcher's signature does not verify: $(cat "$work/verify.log")"
 [ ! -e "$g3/QuillmarkLauncher.exe.old" ] || fail ".old file left"
 [ ! -e "$g3/QuillmarkLauncher.exe.new" ] || fail ".new file left"
 wait_for "the replaced launcher to exit" 30 bash -c "! kill -0 $first_pid 2>/dev/null"
