@@ -40,8 +40,17 @@ const char* const kCliHelp =
     "line per phase and at most one progress line every five seconds. Ctrl+C stops the run\n"
     "cleanly: files are replaced whole, so the folder holds no half-written file.\n"
     "\n"
-    "Exit status: 0 the folder is up to date (the installed version is printed), 1 the update\n"
-    "failed (the reason is printed), 2 bad usage, 130 stopped by Ctrl+C.\n";
+    "Exit status (the reason of a failure is printed):\n"
+    "  0    the folder is up to date (the installed version is printed)\n"
+    "  1    the update failed for another reason than those below\n"
+    "  2    bad usage\n"
+    "  3    the release was refused: its signature, its manifest, a version older than the\n"
+    "       installed one, an expired manifest, or a file that did not match its hash\n"
+    "  4    no patch server could be reached or delivered the release\n"
+    "  5    the update does not fit on the disk (nothing was changed)\n"
+    "  6    another update of this game folder is running\n"
+    "  7    a file of the game folder could not be written\n"
+    "  130  stopped by Ctrl+C (143 by SIGTERM)\n";
 
 namespace {
 

@@ -1,16 +1,13 @@
-// Progress texts of quillmark-update: snapshot, speed meter, phase and number texts, the line.
+// Progress texts of quillmark-update: phase and number texts, the line.
 #include "cli/progress.h"
 
 #include <algorithm>
 #include <cstdio>
-#include <mutex>
 
 #include "i18n/strings.h"
 #include "update/launcher_state.h"
 
 namespace {
-
-constexpr std::uint64_t kSampleMs = 500;
 
 std::wstring widen(const char* ascii) {
   std::wstring out;
@@ -24,35 +21,6 @@ std::wstring withSeparator(std::wstring text) {
 }
 
 }  // namespace
-
-ProgressSnapshot takeSnapshot(LauncherState& state) {
-  ProgressSnapshot s;
-  s.phase = state.phase.load();
-  s.bytesDone = state.bytesDone.load();
-  s.bytesTotal = state.bytesTotal.load();
-  s.filesDone = state.filesDone.load();
-  s.filesTotal = state.filesTotal.load();
-  s.currentItem = copyCurrentItem(state);
-  return s;
-}
-
-void SpeedMeter::update(int newPhase, std::uint64_t bytes, std::uint64_t nowMs) {
-  if (newPhase != phase) {
-    // Each phase counts from 0 again: hashing speed says nothing about download speed.
-    phase = newPhase;
-    speed = 0;
-    lastBytes = bytes;
-    lastMs = nowMs;
-    return;
-  }
-  if (nowMs - lastMs < kSampleMs) return;
-  const double sample = bytes < lastBytes ? 0.0
-                                          : static_cast<double>(bytes - lastBytes) * 1000.0 /
-                                                static_cast<double>(nowMs - lastMs);
-  speed = speed <= 0 ? sample : sample * 0.3 + speed * 0.7;
-  lastBytes = bytes;
-  lastMs = nowMs;
-}
 
 std::wstring phaseText(int phase) {
   switch (phase) {
@@ -74,10 +42,6 @@ std::wstring phaseText(int phase) {
     default:
       return uiText(kStrConnecting);
   }
-}
-
-bool phaseHasProgress(int phase) {
-  return phase == kPhaseChecking || phase == kPhaseDownloading || phase == kPhaseSelfUpdate;
 }
 
 std::wstring byteText(std::uint64_t bytes) {
@@ -103,9 +67,9 @@ std::wstring timeLeft(double seconds) {
   return uiText(kStrLeft) + widen(buffer);
 }
 
-std::wstring progressLine(const ProgressSnapshot& s, double speed, bool withItem) {
+std::wstring progressLine(const RunSnapshot& s, double speed, bool withItem) {
   std::wstring line = phaseText(s.phase);
-  if (!phaseHasProgress(s.phase)) return line;
+  if (!phaseMovesBytes(s.phase)) return line;
   const wchar_t* const gap = L"  ";
   if (s.bytesTotal > 0) {
     const std::uint64_t done = std::min(s.bytesDone, s.bytesTotal);

@@ -16,6 +16,7 @@
 #include "cli/progress.h"
 #include "i18n/strings.h"
 #include "update/launcher_state.h"
+#include "update/speed_meter.h"
 #include "update/update_run.h"
 #include "update/update_settings.h"
 
@@ -35,13 +36,11 @@ std::uint64_t nowMs() {
 
 // One phase with the counters as they were when it was posted: the engine resets them
 // right after posting a new phase, so this is the only exact record of how a phase ended.
+// (counters.phase is the phase stored then, which a post of kManifestAccepted leaves alone.)
 struct Post {
   int phase = 0;
   int detail = 0;
-  std::uint64_t bytesDone = 0;
-  std::uint64_t bytesTotal = 0;
-  std::int32_t filesDone = 0;
-  std::int32_t filesTotal = 0;
+  RunSnapshot counters;
   std::uint64_t atMs = 0;
 };
 
@@ -58,10 +57,7 @@ struct PostQueue {
     Post p;
     p.phase = phase;
     p.detail = detail;
-    p.bytesDone = self->state->bytesDone.load();
-    p.bytesTotal = self->state->bytesTotal.load();
-    p.filesDone = self->state->filesDone.load();
-    p.filesTotal = self->state->filesTotal.load();
+    p.counters = readRunCounters(*self->state);
     p.atMs = nowMs();
     {
       std::lock_guard<std::mutex> guard(self->mutex);
@@ -90,16 +86,12 @@ class Display {
   // new one its heading (plain output).
   void phaseChanged(const Post& post) {
     if (post.phase == phase_ || post.detail != 0) return;
-    if (phaseHasProgress(phase_) && post.bytesTotal > 0) {
-      ProgressSnapshot last;
+    if (phaseMovesBytes(phase_) && post.counters.bytesTotal > 0) {
+      RunSnapshot last = post.counters;
       last.phase = phase_;
-      last.bytesDone = post.bytesDone;
-      last.bytesTotal = post.bytesTotal;
-      last.filesDone = post.filesDone;
-      last.filesTotal = post.filesTotal;
       const std::uint64_t ms = post.atMs > phaseStartMs_ ? post.atMs - phaseStartMs_ : 0;
       const double average =
-          ms > 0 ? static_cast<double>(post.bytesDone) * 1000.0 / static_cast<double>(ms) : 0.0;
+          ms > 0 ? static_cast<double>(last.bytesDone) * 1000.0 / static_cast<double>(ms) : 0.0;
       printLine(progressLine(last, average, false));
     }
     phase_ = post.phase;
@@ -114,16 +106,16 @@ class Display {
   // Every tick: the redrawn line on a terminal, an occasional progress line otherwise.
   void tick(LauncherState& state) {
     if (quiet_) return;
-    ProgressSnapshot s = takeSnapshot(state);
+    RunSnapshot s = takeRunSnapshot(state);
     // A phase whose post has not been handled yet waits for it; the end of a run is shown by
     // its result.
     if (s.phase != phase_ || s.phase == kPhaseReady || s.phase == kPhaseError) return;
     s.currentItem = displayPath(s.currentItem);
     const std::uint64_t now = nowMs();
-    meter_.update(s.phase, s.bytesDone, now);
+    sampleSpeed(meter_, s.phase, s.bytesDone, now);
     if (terminal_) {
       redraw(fitToWidth(progressLine(s, meter_.speed, true), terminalColumns()));
-    } else if (phaseHasProgress(s.phase) && s.bytesTotal > 0 &&
+    } else if (phaseMovesBytes(s.phase) && s.bytesTotal > 0 &&
                now - lastPlainMs_ >= kPlainProgressMs) {
       lastPlainMs_ = now;
       printLine(progressLine(s, meter_.speed, false));
@@ -167,6 +159,23 @@ std::wstring programError(const std::string& text) {
 
 // ---- runUpdateCommand ----
 
+int exitStatusOf(ErrorKind kind) {
+  switch (kind) {
+    case ErrorKind::Refused:
+      return kExitRefused;
+    case ErrorKind::Unreachable:
+      return kExitUnreachable;
+    case ErrorKind::DiskFull:
+      return kExitDiskFull;
+    case ErrorKind::FolderBusy:
+      return kExitFolderBusy;
+    case ErrorKind::WriteFailed:
+      return kExitWriteFailed;
+    default:
+      return kExitFailed;
+  }
+}
+
 int runUpdateCommand(const std::vector<std::wstring>& args) {
   CliOptions options;
   std::string usage;
@@ -187,7 +196,7 @@ int runUpdateCommand(const std::vector<std::wstring>& args) {
   if (!ensureParentDirectory(gameDir)) {
     writeErr(uiText(kStrError) + std::wstring(L": ") + uiText(kStrErrWrite) + L" " +
              displayPath(options.gameDir) + L"\n");
-    return kExitFailed;
+    return kExitWriteFailed;
   }
   if (!httpOpenSession()) {
     writeErr(uiText(kStrError) + std::wstring(L": ") + uiText(kStrErrConnect) + L"\n");
@@ -238,15 +247,15 @@ int runUpdateCommand(const std::vector<std::wstring>& args) {
   runFinished();
   httpCloseSession();
 
-  const int phase = state.phase.load();
-  if (phase == kPhaseReady) {
+  const RunSnapshot end = takeRunSnapshot(state);
+  if (end.phase == kPhaseReady) {
     writeOut(uiText(kStrUpToDate) + std::wstring(L" - ") + uiText(kStrVersion) + L" " +
-             std::to_wstring(state.version.load()) + L"\n");
+             std::to_wstring(end.version) + L"\n");
     return kExitUpToDate;
   }
-  if (phase == kPhaseError) {
-    writeErr(uiText(kStrError) + std::wstring(L": ") + copyErrorText(state) + L"\n");
-    return kExitFailed;
+  if (end.phase == kPhaseError) {
+    writeErr(uiText(kStrError) + std::wstring(L": ") + end.errorText + L"\n");
+    return exitStatusOf(end.errorKind);
   }
   if (interruptStatus() != 0) {
     writeErr(L"quillmark-update: cancelled; no file was left half-written\n");

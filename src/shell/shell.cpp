@@ -23,8 +23,6 @@ void onLauncherPhase(Shell& shell, int phase, int detail) {
   if (phase == kPhaseVerifying && detail == kManifestAccepted) {
     copyNewsToUi(shell);
     shell.ui.news.selected = 0;
-  } else if (phase == kPhaseDownloading) {
-    resetSpeed(shell);
   }
   shell.host.repaint(shell.host.self);
 
@@ -169,7 +167,7 @@ FrameView makeFrameView(Shell& shell) {
     view.side = makeSidePanelView(shell);
     view.popUp = makePopUpView(shell);
   }
-  view.main = readMainScreenView(*shell.state);
+  view.main.run = takeRunSnapshot(*shell.state);
   view.main.launchMessage = shell.ui.launchMessage;
   view.main.speed = shell.ui.speedMeter.speed;
   view.main.clock = shell.ui.animationClock;

@@ -10,7 +10,7 @@
 //                     the save notice's timer, the settings poll, whether the game runs
 //   Shell             the three together with the Launcher state, the game client's settings
 //                     and the last frame's output
-//   phase and tick   onLauncherPhase (news copy, speed reset, restart check), onFrameTick,
+//   phase and tick   onLauncherPhase (news copy, restart check), onFrameTick (speed meter),
 //                     onSettingsPoll
 //   input             hit test, caption hit test, cursor, mouse, wheel, keys
 //   actions           dispatchAction, openLink, playAction, the settings pages' opening and
@@ -21,11 +21,11 @@
 #include <vector>
 
 #include "gamecfg/config_model.h"
-#include "shell/speed_meter.h"
 #include "ui/canvas.h"
 #include "ui/frame.h"
 #include "ui/popups.h"
 #include "update/launcher_state.h"
+#include "update/speed_meter.h"
 
 // settings.openList and settings.sliderDrag when no setting's list is open or no slider is
 // dragged.
@@ -153,17 +153,17 @@ struct Shell {
 // ---- phase messages and the frame tick
 
 // A phase message of the update run (phase, detail): copies the news when the manifest was
-// accepted, resets the speed meter when downloading starts, repaints, then restarts the
-// launcher when the run has ended in kPhaseRestart.
+// accepted, repaints, then restarts the launcher when the run has ended in kPhaseRestart.
 void onLauncherPhase(Shell& shell, int phase, int detail);
-// The 33 ms tick: animation clock, speed meter, repaint; stops the timer without a run.
+// The 33 ms tick: animation clock, speed meter (which starts afresh at its first tick of the
+// download phase), repaint; stops the timer without a run.
 void onFrameTick(Shell& shell);
 // The settings pages' tick, once a second while they are open: whether the game client runs,
 // repainted when that changed. Stops the tick once the pages are closed.
 void onSettingsPoll(Shell& shell);
 // Under the state's lock, a copy of the news; outside it, the window's copy replaced.
 void copyNewsToUi(Shell& shell);
-// Speed 0, counter 0, last tick now.
+// A run begins: speed 0, counter 0, last tick now.
 void resetSpeed(Shell& shell);
 
 // What one frame shows, from the Launcher state and the window's values.

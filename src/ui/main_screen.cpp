@@ -1,6 +1,5 @@
 // The status and progress area of the main screen.
 //
-//   readMainScreenView   the frame's copy of the Launcher state
 //   sizeText, timeLeft   number formatting
 //   paintStatusArea      background, percentage, title and message, right-hand detail,
 //                        progress bar, transfer line, main button
@@ -9,7 +8,6 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
-#include <mutex>
 
 #include "i18n/strings.h"
 #include "ui/action_ids.h"
@@ -45,33 +43,17 @@ StringId statusTitleId(int phase) {
 }
 
 // The text after the status title's bullet; empty draws neither bullet nor text.
-std::wstring statusMessage(const MainScreenView& v) {
-  if (!v.launchMessage.empty()) return v.launchMessage;
+std::wstring statusMessage(const MainScreenView& view) {
+  const RunSnapshot& v = view.run;
+  if (!view.launchMessage.empty()) return view.launchMessage;
   if (v.phase == kPhaseError) return v.errorText;
-  const bool itemPhase =
-      v.phase == kPhaseChecking || v.phase == kPhaseDownloading || v.phase == kPhaseSelfUpdate;
-  if (v.running && itemPhase && !v.currentItem.empty()) {
+  if (v.running && phaseMovesBytes(v.phase) && !v.currentItem.empty()) {
     const StringId verb = v.phase == kPhaseChecking ? kStrCheckingLower : kStrDownloading;
     return std::wstring(uiText(verb)) + L" " + v.currentItem;
   }
   return std::wstring();
 }
 }  // namespace
-
-MainScreenView readMainScreenView(LauncherState& state) {
-  MainScreenView v;
-  v.phase = state.phase.load();
-  v.running = state.running.load();
-  v.bytesDone = state.bytesDone.load();
-  v.bytesTotal = state.bytesTotal.load();
-  v.filesDone = state.filesDone.load();
-  v.filesTotal = state.filesTotal.load();
-  v.version = state.version.load();
-  std::lock_guard<std::mutex> hold(state.lock);
-  v.currentItem = state.currentItem;
-  v.errorText = state.errorText;
-  return v;
-}
 
 std::wstring sizeText(std::uint64_t bytes, bool decimalComma) {
   const double megabytes = static_cast<double>(bytes) / 1048576.0;
@@ -102,7 +84,8 @@ std::wstring timeLeftText(double seconds) {
   return out;
 }
 
-void paintStatusArea(Canvas& c, const MainScreenView& v) {
+void paintStatusArea(Canvas& c, const MainScreenView& view) {
+  const RunSnapshot& v = view.run;
   const float top = kStatusTop;
   float fraction = 0.0f;
   if (v.phase == kPhaseReady) {
@@ -110,7 +93,7 @@ void paintStatusArea(Canvas& c, const MainScreenView& v) {
   } else if (v.bytesTotal > 0) {
     fraction = std::min(static_cast<float>(v.bytesDone) / static_cast<float>(v.bytesTotal), 1.0f);
   }
-  const bool error = v.phase == kPhaseError || !v.launchMessage.empty();
+  const bool error = v.phase == kPhaseError || !view.launchMessage.empty();
   const bool ready = !v.running && (v.phase == kPhaseReady || v.phase == kPhaseError);
 
   fillRect(c, kStatusArea, colours::Panel, 0.92f);
@@ -130,7 +113,7 @@ void paintStatusArea(Canvas& c, const MainScreenView& v) {
            {160.0f, top + 26.0f, 160.0f + titleWidth + 4.0f, top + 44.0f});
   const float xEnd = 160.0f + titleWidth;
 
-  const std::wstring message = statusMessage(v);
+  const std::wstring message = statusMessage(view);
   if (!message.empty()) {
     drawText(c, L"\u2022", TextFormat::Regular13_5, colours::MutedText, 1.0f,
              {xEnd + 8.0f, top + 23.0f, xEnd + 20.0f, top + 44.0f});
@@ -140,13 +123,14 @@ void paintStatusArea(Canvas& c, const MainScreenView& v) {
 
   // Speed and time left only while they mean something: no division by a speed of zero and no
   // negative time once the counters meet.
-  if (v.running && v.phase == kPhaseDownloading && v.speed > 1.0f && v.bytesDone < v.bytesTotal) {
-    const double seconds = static_cast<double>(v.bytesTotal - v.bytesDone) / v.speed;
+  if (v.running && v.phase == kPhaseDownloading && view.speed > 1.0f &&
+      v.bytesDone < v.bytesTotal) {
+    const double seconds = static_cast<double>(v.bytesTotal - v.bytesDone) / view.speed;
     const std::wstring timeText = timeLeftText(seconds);
     const float wt = measureText(c, timeText, TextFormat::Regular11_5, 10000.0f).width;
     drawText(c, timeText, TextFormat::Regular11_5, colours::SecondaryText, 1.0f,
              {770.0f - wt - 2.0f, top + 28.0f, 770.0f, top + 44.0f}, HAlign::Trailing);
-    const std::wstring speedText = sizeText(static_cast<std::uint64_t>(v.speed)) + L"/s";
+    const std::wstring speedText = sizeText(static_cast<std::uint64_t>(view.speed)) + L"/s";
     const float ws = measureText(c, speedText, TextFormat::Bold11_5, 10000.0f).width;
     const float x = 770.0f - wt - 14.0f - ws;
     drawText(c, speedText, TextFormat::Bold11_5, colours::Text, 1.0f,
@@ -171,7 +155,7 @@ void paintStatusArea(Canvas& c, const MainScreenView& v) {
     gradientRect(c, from, 1.0f, to, 1.0f, filled, 3.0f, {160.0f, middle}, {r, middle});
     if (v.running) {
       pushClip(c, filled);
-      const float centre = 160.0f - 60.0f + std::fmod(v.clock * 260.0f, (r - 160.0f) + 120.0f);
+      const float centre = 160.0f - 60.0f + std::fmod(view.clock * 260.0f, (r - 160.0f) + 120.0f);
       drawGlow(c, colours::White, {centre - 60.0f, middle - 14.0f, centre + 60.0f, middle + 14.0f},
                0.55f);
       popClip(c);

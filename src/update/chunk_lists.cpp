@@ -89,7 +89,7 @@ bool fetchChunkLists(LauncherState& state, const UpdateSettings& settings, FileS
       kRequestsInFlight);
   if (state.cancel.load()) return false;
   if (invalid.load()) {
-    setError(state, std::wstring(uiText(kStrErrManifest)) + L" (chunk list)");
+    setError(state, ErrorKind::Refused, std::wstring(uiText(kStrErrManifest)) + L" (chunk list)");
     return false;
   }
   return true;

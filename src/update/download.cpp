@@ -6,8 +6,24 @@
 #include "base/http.h"
 #include "base/paths.h"
 #include "base/text.h"
+#include "i18n/strings.h"
 #include "update/download_stream.h"
 #include "update/fetch.h"
+
+void setDownloadError(LauncherState& state, DownloadResult r, const std::wstring& path) {
+  StringId id = kStrErrWrite;
+  ErrorKind kind = ErrorKind::WriteFailed;
+  if (r == DownloadResult::NetworkFailed) {
+    id = kStrErrConnect;
+    kind = ErrorKind::Unreachable;
+  } else if (r == DownloadResult::Corrupted) {
+    id = kStrErrCorrupted;
+    kind = ErrorKind::Refused;
+  } else if (r == DownloadResult::FileInUse) {
+    id = kStrErrFileInUse;
+  }
+  setError(state, kind, std::wstring(uiText(id)) + L" " + displayPath(path));
+}
 
 std::wstring fileUrl(const std::wstring& base, const std::string& hash) {
   const std::wstring wideHash = utf8ToWide(hash);

@@ -21,6 +21,12 @@ enum class DownloadResult : int {
   Cancelled = 5,
 };
 
+// Ends the run with the message of a failed download (not Ok, not Cancelled) of the file at
+// path (relative to the game folder): a network failure is reported as such, not as a write
+// failure, so the player knows to look at the connection; a file that never matched its hash
+// refuses the release.
+void setDownloadError(LauncherState& state, DownloadResult r, const std::wstring& path);
+
 // base + "files/" + first two hash characters + "/" + hash + ".z".
 std::wstring fileUrl(const std::wstring& base, const std::string& hash);
 

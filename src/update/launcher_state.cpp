@@ -17,10 +17,17 @@ void postPhase(LauncherState& state, int phase) {
   notifyPhase(state, phase, 0);
 }
 
-void setError(LauncherState& state, const std::wstring& text) {
+bool phaseMovesBytes(int phase) {
+  return phase == kPhaseChecking || phase == kPhaseDownloading || phase == kPhaseSelfUpdate;
+}
+
+void setError(LauncherState& state, ErrorKind kind, const std::wstring& text) {
   {
     std::lock_guard<std::mutex> guard(state.lock);
-    if (state.errorText.empty()) state.errorText = text;
+    if (state.errorKind == ErrorKind::None) {
+      state.errorKind = kind;
+      state.errorText = text;
+    }
   }
   postPhase(state, kPhaseError);
 }
@@ -35,9 +42,25 @@ std::wstring copyErrorText(LauncherState& state) {
   return state.errorText;
 }
 
-std::wstring copyCurrentItem(LauncherState& state) {
+RunSnapshot readRunCounters(const LauncherState& state) {
+  RunSnapshot s;
+  s.phase = state.phase.load();
+  s.running = state.running.load();
+  s.bytesDone = state.bytesDone.load();
+  s.bytesTotal = state.bytesTotal.load();
+  s.filesDone = state.filesDone.load();
+  s.filesTotal = state.filesTotal.load();
+  s.version = state.version.load();
+  return s;
+}
+
+RunSnapshot takeRunSnapshot(LauncherState& state) {
+  RunSnapshot s = readRunCounters(state);
   std::lock_guard<std::mutex> guard(state.lock);
-  return state.currentItem;
+  s.currentItem = state.currentItem;
+  s.errorText = state.errorText;
+  s.errorKind = state.errorKind;
+  return s;
 }
 
 std::wstring copyGameExe(LauncherState& state) {

@@ -1,6 +1,7 @@
 // The one record shared by the UI (the launcher's window, or quillmark-update's progress
-// display) and the update thread: progress counters, phase, texts, the manifest's results,
-// the hash cache and the update thread itself.
+// display) and the update thread: progress counters, phase, texts, the manifest's results
+// and the update thread itself; and the one snapshot of it that both displays draw from.
+// What the run keeps for itself (the hash cache, the entries) stays in the run.
 //
 // The engine never touches a window. It reports every phase through `notify`, which the
 // launcher turns into PostMessageW(window, WM_APP + 1, phase, detail) and quillmark-update into
@@ -16,7 +17,6 @@
 #include <vector>
 
 #include "update/manifest_types.h"
-#include "update/patch_state.h"
 
 // The phases of the update run, in the order a run goes through them, down to how it ended.
 enum RunPhase : int {
@@ -30,6 +30,23 @@ enum RunPhase : int {
   kPhaseRestart = 7,      // new launcher in place; restart once running is false
   kPhaseReady = 8,        // run completed
   kPhaseError = 9,        // errorText is set
+};
+
+// The phases whose counters move (bytes hashed in 3, received in 4 and 6): the ones that show
+// a percentage, the current item and a speed.
+bool phaseMovesBytes(int phase);
+
+// What ended a run in phase 9, beside its text: the terminal program turns it into its exit
+// status, so the kinds are few and stable.
+enum class ErrorKind : int {
+  None = 0,     // no error (yet)
+  Other,        // anything below, e.g. no public key configured
+  Refused,      // the release was refused: signature, manifest, an older version than the
+                // installed one, expired, or a file that did not match its hash
+  Unreachable,  // no patch server answered, or none delivered what was asked
+  DiskFull,     // the update does not fit on the game folder's volume
+  FolderBusy,   // another update of the game folder is running
+  WriteFailed,  // a file of the game folder could not be written, moved or recorded
 };
 
 // The detail of phase 2 when the manifest was accepted and gameExe, news and links were
@@ -63,29 +80,47 @@ struct LauncherState {
   std::mutex lock;  // guards the members down to links
   std::wstring currentItem;
   std::wstring errorText;
+  ErrorKind errorKind = ErrorKind::None;
   std::wstring gameExe;
   std::vector<NewsItem> news;
   std::map<std::string, std::wstring> links;
 
   // The game folder with a trailing "\" (set by startUpdate).
   std::wstring gameDir;
-
-  std::mutex cacheLock;  // guards cache; never held together with lock
-  EntryCache cache;      // slot i for the run's file entry i
 };
 
+// One moment of a run as a display shows it.
+struct RunSnapshot {
+  int phase = kPhaseNone;
+  bool running = false;
+  std::uint64_t bytesDone = 0;
+  std::uint64_t bytesTotal = 0;
+  std::int32_t filesDone = 0;
+  std::int32_t filesTotal = 0;
+  std::int32_t version = 0;
+  std::wstring currentItem;
+  std::wstring errorText;
+  ErrorKind errorKind = ErrorKind::None;
+};
+
+// Phase, flags, counters and version by atomic loads, without the texts: cheap enough for
+// the notify hook, which must not block the run.
+RunSnapshot readRunCounters(const LauncherState& state);
+// The same with the texts and the error kind, copied in one short hold of the state's lock.
+RunSnapshot takeRunSnapshot(LauncherState& state);
+
 // The update thread's side. notifyPhase calls the notify hook; postPhase first stores the phase
-// into state.phase. setError keeps only the first error of a run, then stores and posts 9.
+// into state.phase. setError keeps only the first error of a run (its kind and text), then
+// stores and posts 9.
 void notifyPhase(LauncherState& state, int phase, int detail);
 void postPhase(LauncherState& state, int phase);
-void setError(LauncherState& state, const std::wstring& text);
+void setError(LauncherState& state, ErrorKind kind, const std::wstring& text);
 void setCurrentItem(LauncherState& state, const std::wstring& text);
 // Sleeps ms milliseconds in short slices, returning early (false) once cancel is set.
 bool pauseUnlessCancelled(LauncherState& state, std::uint32_t ms);
 
 // Short copies for a UI thread, taken under the state's lock.
 std::wstring copyErrorText(LauncherState& state);
-std::wstring copyCurrentItem(LauncherState& state);
 std::wstring copyGameExe(LauncherState& state);
 std::vector<NewsItem> copyNews(LauncherState& state);
 // The address of a link of the manifest, or "" when it has none of that name.

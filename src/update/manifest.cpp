@@ -213,7 +213,7 @@ bool manifestVerifies(const std::vector<PublicKey>& keys, std::string_view signa
 
 StepResult fetchManifest(LauncherState& state, const UpdateSettings& settings,
                          const std::wstring& baseUrl, const std::wstring& gameDir,
-                         KeptManifestState& kept, ManifestAnswer& answer, std::wstring& error) {
+                         KeptManifestState& kept, ManifestAnswer& answer, ManifestError& error) {
   HttpRequest signatureRequest;
   signatureRequest.url = baseUrl + L"manifest.sig";
   signatureRequest.noCache = true;
@@ -264,11 +264,11 @@ StepResult fetchManifest(LauncherState& state, const UpdateSettings& settings,
   text = std::string();
   if (state.cancel.load()) return StepResult::Cancelled;
   if (signatureInvalid) {
-    error = uiText(kStrErrSignature);
+    error = {ErrorKind::Refused, uiText(kStrErrSignature)};
     return StepResult::Failed;
   }
   if (tooLarge) {
-    error = std::wstring(uiText(kStrErrManifest)) + L" (size)";
+    error = {ErrorKind::Refused, std::wstring(uiText(kStrErrManifest)) + L" (size)"};
     return StepResult::Failed;
   }
   // The status of the request that failed. A signature body longer than 64 bytes is stopped by
@@ -277,8 +277,8 @@ StepResult fetchManifest(LauncherState& state, const UpdateSettings& settings,
   const int shown = signatureResult != 200 || signature.size() != kSignatureBytes
                         ? (signatureResult == -1 ? 200 : signatureResult)
                         : manifestResult;
-  error = uiText(kStrErrConnect);
-  if (shown > 0) error += L" (HTTP " + std::to_wstring(shown) + L")";
+  error = {ErrorKind::Unreachable, uiText(kStrErrConnect)};
+  if (shown > 0) error.text += L" (HTTP " + std::to_wstring(shown) + L")";
   return StepResult::Failed;
 }
 
@@ -291,19 +291,19 @@ namespace {
 // The "expires" member of a verified manifest: false, with the message, when it is malformed
 // (the publisher's tool never writes that; an unreadable limit is not taken for none) or past.
 bool checkExpiry(const JsonValue& root, const UpdateSettings& settings, std::int64_t serverTime,
-                 std::wstring& error) {
+                 ManifestError& error) {
   std::int64_t expires = 0;
   switch (readManifestExpiry(root, expires)) {
     case ManifestExpiry::None:
       return true;
     case ManifestExpiry::Malformed:
-      error = std::wstring(uiText(kStrErrManifest)) + L" ";
+      error = {ErrorKind::Refused, std::wstring(uiText(kStrErrManifest)) + L" "};
       return false;
     case ManifestExpiry::At:
       break;
   }
   if (!manifestExpired(expires, utcNow() + settings.clockOffsetSeconds, serverTime)) return true;
-  error = uiTextWith(kStrErrExpired, utf8ToWide(displayUtcTime(expires)));
+  error = {ErrorKind::Refused, uiTextWith(kStrErrExpired, utf8ToWide(displayUtcTime(expires)))};
   return false;
 }
 
@@ -320,7 +320,7 @@ StepResult chooseManifest(LauncherState& state, const UpdateSettings& settings,
   const InstalledVersion installed = versionFloor(readPatchRecord(gameDir));
   KeptManifestState kept;
   kept.signature = readKeptSignature(gameDir);
-  std::wstring error = uiText(kStrErrConnect);
+  ManifestError error{ErrorKind::Unreachable, uiText(kStrErrConnect)};
   bool olderThanInstalled = false;
   std::int32_t refusedVersion = 0;
   for (std::size_t i = 0; i < count; ++i) {
@@ -331,14 +331,17 @@ StepResult chooseManifest(LauncherState& state, const UpdateSettings& settings,
     if (fetched == StepResult::Cancelled) return StepResult::Cancelled;
     if (fetched != StepResult::Ok) continue;
     ParsedManifest parsed;
-    if (!parseManifest(answer.text, parsed, error)) continue;
+    if (!parseManifest(answer.text, parsed, error.text)) {
+      error.kind = ErrorKind::Refused;
+      continue;
+    }
     const JsonValue& root = parsed.root;
     const std::int32_t version = static_cast<std::int32_t>(root.member("version").asInt64());
     shown[i] = version;
     showed[i] = true;
     if (!checkExpiry(root, settings, answer.serverTime, error)) continue;
     if (installed.present && version < installed.value) {
-      error = uiText(kStrErrRollback);
+      error = {ErrorKind::Refused, uiText(kStrErrRollback)};
       olderThanInstalled = true;
       refusedVersion = version;
       continue;
@@ -356,7 +359,7 @@ StepResult chooseManifest(LauncherState& state, const UpdateSettings& settings,
   if (state.cancel.load()) return StepResult::Cancelled;
   // As with one server: a manifest refused for its version still shows that version.
   if (olderThanInstalled) state.version.store(refusedVersion);
-  setError(state, error);
+  setError(state, error.kind, error.text);
   return StepResult::Failed;
 }
 
@@ -525,7 +528,7 @@ bool acceptManifest(LauncherState& state, ChosenManifest& chosen, std::vector<Fi
   notifyPhase(state, kPhaseVerifying, kManifestAccepted);
   entries = std::move(chosen.manifest.entries);
   if (!chosen.manifest.entriesValid || !fileEntriesAreDistinct(entries)) {
-    setError(state, std::wstring(uiText(kStrErrManifest)) + L" (path)");
+    setError(state, ErrorKind::Refused, std::wstring(uiText(kStrErrManifest)) + L" (path)");
     return false;
   }
   return true;

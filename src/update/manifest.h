@@ -42,17 +42,24 @@ struct ManifestAnswer {
   bool kept = false;
 };
 
-// Fetches baseUrl's "manifest.sig", then, unless it is the kept manifest's, "manifest.json",
-// until the pair verifies under one of the settings' keys (kManifestAttempts, or
-// kManifestMismatchAttempts once a pair did not verify). On failure error is the message for
-// it; nothing is set on the state and nothing is written. Cancellation returns quietly.
 // True when signature (64 bytes) is valid for text under one of keys.
 bool manifestVerifies(const std::vector<PublicKey>& keys, std::string_view signature,
                       std::string_view text);
 
+// Why a server's manifest was not taken: the kind and message the run ends with when no
+// server offers one.
+struct ManifestError {
+  ErrorKind kind = ErrorKind::Unreachable;
+  std::wstring text;
+};
+
+// Fetches baseUrl's "manifest.sig", then, unless it is the kept manifest's, "manifest.json",
+// until the pair verifies under one of the settings' keys (kManifestAttempts, or
+// kManifestMismatchAttempts once a pair did not verify). On failure error says why; nothing
+// is set on the state and nothing is written. Cancellation returns quietly.
 StepResult fetchManifest(LauncherState& state, const UpdateSettings& settings,
                          const std::wstring& baseUrl, const std::wstring& gameDir,
-                         KeptManifestState& kept, ManifestAnswer& answer, std::wstring& error);
+                         KeptManifestState& kept, ManifestAnswer& answer, ManifestError& error);
 
 // Whether a manifest that expires at `expires` is past that time. Players' clocks are often
 // wrong, by hours or by years; servers keep theirs synchronised. So the server's clock

@@ -9,20 +9,6 @@
 #include "update/manifest.h"
 #include "update/patch_state.h"
 
-namespace {
-
-// The message for a failed download of the launcher. A network failure is reported as such,
-// not as a write failure, so the player knows to look at the connection.
-std::wstring launcherDownloadError(DownloadResult r, const std::wstring& path) {
-  StringId id = kStrErrWrite;
-  if (r == DownloadResult::NetworkFailed) id = kStrErrConnect;
-  if (r == DownloadResult::Corrupted) id = kStrErrCorrupted;
-  if (r == DownloadResult::FileInUse) id = kStrErrFileInUse;
-  return std::wstring(uiText(id)) + L" " + displayPath(path);
-}
-
-}  // namespace
-
 bool developerKeyPresent(const std::wstring& gameDir) {
   return fileExists(gameDir + kDeveloperKeyFile);
 }
@@ -36,7 +22,7 @@ LauncherStep updateLauncher(LauncherState& state, const UpdateSettings& settings
   }
   FileEntry entry;
   if (!readFileEntry(root.member("launcher"), entry)) {
-    setError(state, uiText(kStrErrManifest));
+    setError(state, ErrorKind::Refused, uiText(kStrErrManifest));
     return LauncherStep::Failed;
   }
   const std::string own = HashFile(exePath);
@@ -55,7 +41,7 @@ LauncherStep updateLauncher(LauncherState& state, const UpdateSettings& settings
   const DownloadResult r = downloadFile(state, settings, servers, entry, newPath);
   if (r == DownloadResult::Cancelled) return LauncherStep::Cancelled;
   if (r != DownloadResult::Ok) {
-    setError(state, launcherDownloadError(r, entryWidePath(entry)));
+    setDownloadError(state, r, entryWidePath(entry));
     return LauncherStep::Failed;
   }
   // The launcher replaces itself and restarts at once: its new executable must be on disk
@@ -63,18 +49,20 @@ LauncherStep updateLauncher(LauncherState& state, const UpdateSettings& settings
   const std::wstring exeDir = newPath.substr(0, newPath.find_last_of(L"\\/") + 1);
   if (!syncWrittenFiles(exeDir.empty() ? gameDir : exeDir, {newPath}).empty()) {
     deleteFile(newPath);
-    setError(state, launcherDownloadError(DownloadResult::WriteFailed, entryWidePath(entry)));
+    setDownloadError(state, DownloadResult::WriteFailed, entryWidePath(entry));
     return LauncherStep::Failed;
   }
   std::uint32_t code = 0;
   if (!moveReplacing(exePath, oldPath, code)) {
-    setError(state, std::wstring(uiText(kStrErrWrite)) + L" " + systemErrorText(code));
+    setError(state, ErrorKind::WriteFailed,
+             std::wstring(uiText(kStrErrWrite)) + L" " + systemErrorText(code));
     return LauncherStep::Failed;
   }
   if (!moveReplacing(newPath, exePath, code)) {
     std::uint32_t ignored = 0;
     moveReplacing(oldPath, exePath, ignored);
-    setError(state, std::wstring(uiText(kStrErrWrite)) + L" " + systemErrorText(code));
+    setError(state, ErrorKind::WriteFailed,
+             std::wstring(uiText(kStrErrWrite)) + L" " + systemErrorText(code));
     return LauncherStep::Failed;
   }
   state.filesDone.store(1);
@@ -87,7 +75,7 @@ bool addLauncherAsGameFile(LauncherState& state, const std::wstring& gameDir, co
   if (!root.hasMember("launcher") || developerKeyPresent(gameDir)) return true;
   FileEntry entry;
   if (!readFileEntry(root.member("launcher"), entry) || isLauncherOwnPath(entryWidePath(entry))) {
-    setError(state, uiText(kStrErrManifest));
+    setError(state, ErrorKind::Refused, uiText(kStrErrManifest));
     return false;
   }
   // Named by a file entry already: that one stands. Paired with one as its temporary file:
@@ -98,7 +86,7 @@ bool addLauncherAsGameFile(LauncherState& state, const std::wstring& gameDir, co
     const std::wstring other = cacheKey(entryWidePath(e));
     if (other == key) return true;
     if (other == temporaryKey || other + kTemporarySuffix == key) {
-      setError(state, uiText(kStrErrManifest));
+      setError(state, ErrorKind::Refused, uiText(kStrErrManifest));
       return false;
     }
   }

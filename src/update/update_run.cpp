@@ -76,16 +76,20 @@ struct RunData {
   // The last run of this folder did not complete: files it wrote may not be on disk yet
   // (every completed run synced its writes before it ended).
   bool previousRunInterrupted = false;
+
+  // The hash cache, slot i for entry i: the run's alone (no display reads it), written by
+  // its workers under cacheLock.
+  std::mutex cacheLock;
+  EntryCache cache;
   // The entries recorded in the cache since the last sync whose bytes may still be only in
-  // memory (under state.cacheLock): those written by this run, and after an interrupted run
-  // those hashed, which that run may have written.
+  // memory (under cacheLock): those written by this run, and after an interrupted run those
+  // hashed, which that run may have written.
   std::vector<std::size_t> unsynced;
 };
 
-void storeRecord(LauncherState& state, RunData& run, std::size_t i, const CacheSlot& slot,
-                 bool mayBeUnsynced) {
-  std::lock_guard<std::mutex> guard(state.cacheLock);
-  state.cache[i] = slot;
+void storeRecord(RunData& run, std::size_t i, const CacheSlot& slot, bool mayBeUnsynced) {
+  std::lock_guard<std::mutex> guard(run.cacheLock);
+  run.cache[i] = slot;
   if (mayBeUnsynced) run.unsynced.push_back(i);
 }
 
@@ -99,8 +103,8 @@ void storeRecord(LauncherState& state, RunData& run, std::size_t i, const CacheS
 // kept or downloaded again by its hash. A cut during the cache's own write leaves the old
 // cache whole (temporary file, flush, move). The version in patcher.ini is written after
 // the cache, so a folder is never marked up to date while a record is missing.
-void syncAndSaveCache(LauncherState& state, const UpdateSettings& settings, RunData& run) {
-  std::lock_guard<std::mutex> guard(state.cacheLock);
+void syncAndSaveCache(const UpdateSettings& settings, RunData& run) {
+  std::lock_guard<std::mutex> guard(run.cacheLock);
   if (!run.unsynced.empty() && settings.syncWrites) {
     std::vector<std::wstring> paths;
     paths.reserve(run.unsynced.size());
@@ -108,12 +112,12 @@ void syncAndSaveCache(LauncherState& state, const UpdateSettings& settings, RunD
       paths.push_back(run.gameDir + entryWidePath(run.entries[i]));
     // A file that may not be on disk loses its record: the next run hashes it again.
     for (const std::size_t k : syncWrittenFiles(run.gameDir, paths)) {
-      state.cache[run.unsynced[k]].known = false;
+      run.cache[run.unsynced[k]].known = false;
     }
     if (settings.afterSync) settings.afterSync();
   }
   run.unsynced.clear();
-  saveEntryCache(run.gameDir, run.entries, state.cache);
+  saveEntryCache(run.gameDir, run.entries, run.cache);
 }
 
 // ---- check phase ----
@@ -130,7 +134,7 @@ constexpr std::size_t kScanBatch = 256;
 // Decides entry i from its attributes and the cache, without reading the file: 0 nothing to
 // do, 1 download, 2 hash. Writes only needsDownload[i] and stat[i]; path is the caller's
 // buffer for the full path, reused from one entry to the next.
-int scanEntry(const EntryCache& cache, RunData& run, std::size_t i, std::wstring& path) {
+int scanEntry(RunData& run, std::size_t i, std::wstring& path) {
   const FileEntry& entry = run.entries[i];
   path.assign(run.gameDir);
   appendWidePath(path, entry.path);
@@ -151,7 +155,7 @@ int scanEntry(const EntryCache& cache, RunData& run, std::size_t i, std::wstring
     run.needsDownload[i] = 1;
     return 1;
   }
-  const CacheSlot& record = cache[i];
+  const CacheSlot& record = run.cache[i];
   if (record.known && record.size == info.size && record.writeTime == info.lastWriteTime) {
     run.needsDownload[i] = slotHashIs(record, entry.hash) ? 0 : 1;
     return run.needsDownload[i];
@@ -169,13 +173,12 @@ void checkFiles(LauncherState& state, RunData& run) {
     // run here, so it runs on the workers too, in batches. Nothing writes the cache meanwhile:
     // the lock, held by this thread for the whole scan, keeps it that way, and the workers
     // only read it. Each entry's slots are written by the one job that owns its index.
-    std::lock_guard<std::mutex> guard(state.cacheLock);
-    const EntryCache& cache = state.cache;
+    std::lock_guard<std::mutex> guard(run.cacheLock);
     runJobsInParallel((n + kScanBatch - 1) / kScanBatch, [&](std::size_t batch) {
       const std::size_t end = std::min(n, (batch + 1) * kScanBatch);
       std::wstring path;
       for (std::size_t i = batch * kScanBatch; i < end; ++i) {
-        if (scanEntry(cache, run, i, path) == 2) toHash[i] = 1;
+        if (scanEntry(run, i, path) == 2) toHash[i] = 1;
       }
     });
   }
@@ -200,7 +203,7 @@ void checkFiles(LauncherState& state, RunData& run) {
     const std::string hash = HashFile(run.gameDir + widePath, hashProgress, &state);
     if (!entry.hash.is(hash)) run.needsDownload[i] = 1;
     if (!hash.empty()) {
-      storeRecord(state, run, i, knownSlot(run.stat[i].size, run.stat[i].writeTime, hash),
+      storeRecord(run, i, knownSlot(run.stat[i].size, run.stat[i].writeTime, hash),
                   run.previousRunInterrupted);
     }
     state.filesDone.fetch_add(1);
@@ -208,19 +211,6 @@ void checkFiles(LauncherState& state, RunData& run) {
 }
 
 // ---- download phase ----
-
-std::wstring downloadError(DownloadResult r) {
-  switch (r) {
-    case DownloadResult::NetworkFailed:
-      return uiText(kStrErrConnect);
-    case DownloadResult::Corrupted:
-      return uiText(kStrErrCorrupted);
-    case DownloadResult::FileInUse:
-      return uiText(kStrErrFileInUse);
-    default:
-      return uiText(kStrErrWrite);
-  }
-}
 
 // The number of partial files prepared, filled with copies or checked whole at once: each
 // holds one chunk in memory (1 MiB, at most 4 MiB) and reads and writes the disk.
@@ -245,7 +235,7 @@ void recordDownload(LauncherState& state, RunData& run, std::size_t i, DownloadR
   if (r == DownloadResult::Ok) {
     FileInfo info;
     if (getEntryInfo(run.gameDir + entryWidePath(entry), info) && info.isRegularFile()) {
-      storeRecord(state, run, i, knownSlot(info.size, info.lastWriteTime, entry.hash.hex()), true);
+      storeRecord(run, i, knownSlot(info.size, info.lastWriteTime, entry.hash.hex()), true);
     }
     state.filesDone.fetch_add(1);
     return;
@@ -361,15 +351,14 @@ bool downloadFiles(LauncherState& state, const UpdateSettings& settings, FileSer
     recordDownload(state, run, i, finishChunkedFile(state, settings, servers, partial), jobs);
   });
 
-  syncAndSaveCache(state, settings, run);
+  syncAndSaveCache(settings, run);
   if (jobs.failure.load() != 0) {
     std::wstring path;
     {
       std::lock_guard<std::mutex> guard(jobs.failedPathLock);
       path = jobs.failedPath;
     }
-    setError(state, downloadError(static_cast<DownloadResult>(jobs.failure.load())) + L" " +
-                        displayPath(path));
+    setDownloadError(state, static_cast<DownloadResult>(jobs.failure.load()), path);
     return false;
   }
   return !state.cancel.load();
@@ -404,8 +393,9 @@ bool enoughDiskSpace(LauncherState& state, const UpdateSettings& settings, const
     return true;  // a system that cannot say lets the writes themselves tell
   }
   if (needed <= available) return true;
-  setError(state, uiTextWith(kStrErrDiskSpace, diskSizeText(needed, true),
-                             diskSizeText(available, false)));
+  setError(
+      state, ErrorKind::DiskFull,
+      uiTextWith(kStrErrDiskSpace, diskSizeText(needed, true), diskSizeText(available, false)));
   return false;
 }
 
@@ -526,10 +516,11 @@ void runUpdate(LauncherState& state, bool repair, const UpdateSettings& settings
     case FolderLock::Outcome::Held:
       break;
     case FolderLock::Outcome::Busy:
-      setError(state, uiText(kStrErrFolderBusy));
+      setError(state, ErrorKind::FolderBusy, uiText(kStrErrFolderBusy));
       return;
     case FolderLock::Outcome::Failed:
-      setError(state, std::wstring(uiText(kStrErrWrite)) + L" " + displayPath(run.gameDir));
+      setError(state, ErrorKind::WriteFailed,
+               std::wstring(uiText(kStrErrWrite)) + L" " + displayPath(run.gameDir));
       return;
   }
   // Nothing is written until the manifest is accepted and the update fits on the disk: a run
@@ -542,7 +533,7 @@ void runUpdate(LauncherState& state, bool repair, const UpdateSettings& settings
 
   if (launcher) removeOldLauncher(state, exePath, settings.oldLauncherPauseMs);
   if (!anyKeyConfigured(settings.publicKeys)) {
-    setError(state, uiText(kStrErrNoPublicKey));
+    setError(state, ErrorKind::Other, uiText(kStrErrNoPublicKey));
     return;
   }
 
@@ -559,7 +550,8 @@ void runUpdate(LauncherState& state, bool repair, const UpdateSettings& settings
   // from here on holds the folder at that version (see PatchRecord).
   const auto beginWriting = [&] {
     if (recordApplying(run.gameDir, record, chosen.version)) return true;
-    setError(state, std::wstring(uiText(kStrErrWrite)) + L" " + displayPath(profilePath));
+    setError(state, ErrorKind::WriteFailed,
+             std::wstring(uiText(kStrErrWrite)) + L" " + displayPath(profilePath));
     return false;
   };
 
@@ -574,17 +566,12 @@ void runUpdate(LauncherState& state, bool repair, const UpdateSettings& settings
   if (state.cancel.load()) return;
 
   postPhase(state, kPhaseChecking);
-  {
-    // The cache file (10 MB for 100,000 files) is read into a slot per entry, now that the
-    // entries are known; a repair does not use it.
-    EntryCache loaded;
-    if (repair) {
-      loaded.assign(run.entries.size(), CacheSlot());
-    } else {
-      loadEntryCache(run.gameDir, run.entries, loaded);
-    }
-    std::lock_guard<std::mutex> guard(state.cacheLock);
-    state.cache = std::move(loaded);
+  // The cache file (10 MB for 100,000 files) is read into a slot per entry, now that the
+  // entries are known; a repair does not use it. No worker runs yet: no lock is needed.
+  if (repair) {
+    run.cache.assign(run.entries.size(), CacheSlot());
+  } else {
+    loadEntryCache(run.gameDir, run.entries, run.cache);
   }
   checkFiles(state, run);
   if (state.cancel.load() || !enoughDiskSpace(state, settings, run)) return;
@@ -613,11 +600,12 @@ void runUpdate(LauncherState& state, bool repair, const UpdateSettings& settings
   applyDeletions(root, run);
   if (run.previousRunInterrupted) removeTemporaries(run);
   removeLauncherLeftovers(run.gameDir);
-  syncAndSaveCache(state, settings, run);
+  syncAndSaveCache(settings, run);
   // A folder whose version cannot be recorded is not up to date: the next run must not take
   // it for one, nor lose the version it holds to a lagging server.
   if (!recordCompleted(run.gameDir, record, chosen.version)) {
-    setError(state, std::wstring(uiText(kStrErrWrite)) + L" " + displayPath(profilePath));
+    setError(state, ErrorKind::WriteFailed,
+             std::wstring(uiText(kStrErrWrite)) + L" " + displayPath(profilePath));
     return;
   }
   setCurrentItem(state, std::wstring());
@@ -637,6 +625,7 @@ bool startUpdate(LauncherState& state, bool repair, const UpdateSettings& settin
   {
     std::lock_guard<std::mutex> guard(state.lock);
     state.errorText.clear();
+    state.errorKind = ErrorKind::None;
     state.currentItem.clear();
   }
   state.bytesTotal.store(0);

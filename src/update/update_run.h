@@ -3,10 +3,10 @@
 // to three extra workers (fifteen while downloading: fetch.h), and reports only through the
 // Launcher state and its notify hook.
 //
-// A progress display reads from the state: phase (the last phase posted), bytesDone and
-// bytesTotal (bytes hashed in phase 3, compressed bytes received in phases 4 and 6), filesDone
-// and filesTotal, currentItem, version, and errorText once phase is 9. When the thread ends,
-// running turns false and the last phase is posted once more.
+// A progress display reads from the state (takeRunSnapshot): phase (the last phase posted),
+// bytesDone and bytesTotal (bytes hashed in phase 3, compressed bytes received in phases 4 and
+// 6), filesDone and filesTotal, currentItem, version, and errorText and errorKind once phase
+// is 9. When the thread ends, running turns false and the last phase is posted once more.
 #pragma once
 #include <cstdint>
 #include <functional>

@@ -14,6 +14,7 @@
 #include "i18n/strings.h"
 #include "quillmark_config.h"
 #include "update/launcher_state.h"
+#include "update/speed_meter.h"
 
 namespace {
 
@@ -129,9 +130,10 @@ TEST_F(CliFixture, AnyTrustedKeyWillDoAndNoOtherKey) {
   std::string error;
   ASSERT_TRUE(makeKeyFiles(work.file("other"), otherHex, error)) << error;
   ASSERT_TRUE(makeKeyFiles(work.file("third"), thirdHex, error)) << error;
+  // Exit status 3: the release was refused.
   ASSERT_EQ(run({L"--dir", game.path(), L"--public-key",
                  utf8ToWide(otherHex) + L"," + work.file("third.pub")}),
-            1)
+            3)
       << output;
   EXPECT_NE(at(output, "ERROR: Invalid patch signature. Download refused.\n"), std::string::npos)
       << output;
@@ -186,8 +188,9 @@ TEST_F(CliFixture, FallsOverToTheNextServerAndNeverToOneBehindTheRelease) {
       {"data/a.bin", noiseBytes(40000, 3)},
       {"data/b.bin", noiseBytes(50000, 4)},
   };
-  // Only the server behind is left with the files: it is not asked for them.
-  ASSERT_EQ(run(servers({&behind, &server}), false), 1) << output;
+  // Only the server behind is left with the files: it is not asked for them (exit status 4: no
+  // server delivered the release).
+  ASSERT_EQ(run(servers({&behind, &server}), false), 4) << output;
   EXPECT_NE(at(output, "ERROR: Could not connect to the patch server. "), std::string::npos)
       << output;
   EXPECT_EQ(fileRequests(behind), 0);
@@ -247,7 +250,7 @@ TEST_F(CliFixture, AnExpiredManifestIsRefusedAndChangesNothing) {
   const std::string ini = game.read("patcher.ini");
   const std::string cache = game.read("patcher_cache.dat");
   const int filesBefore = fileRequests(server);
-  ASSERT_EQ(update(), 1) << output;
+  ASSERT_EQ(update(), 3) << output;
   EXPECT_NE(at(output,
                "ERROR: The patch server is out of date: the release it offers expired "
                "on 2020-01-01 00:00 UTC.\n"),
@@ -266,7 +269,7 @@ TEST_F(CliFixture, FailuresSpeakTheChosenLanguage) {
   ASSERT_EQ(run({L"--dir", game.path(), L"--patch-url", server.patchUrl(), L"--public-key",
                  utf8ToWide(publicHex), L"--lang", L"DE"},
                 false),
-            1)
+            4)
       << output;
   const std::string expected = wideToUtf8(std::wstring(uiTextIn(de, kStrError)) + L": " +
                                           uiTextIn(de, kStrErrConnect) + L" (HTTP 404)\n");
@@ -313,6 +316,9 @@ TEST_F(CliFixture, BadUsageExitsWithTwoAndTouchesNothing) {
   ASSERT_EQ(run({L"--bogus", L"--help"}, false), 0) << output;
   EXPECT_EQ(output.rfind("Usage: quillmark-update", 0), 0u) << output;
   EXPECT_NE(at(output, "--public-key KEYS"), std::string::npos);
+  EXPECT_NE(at(output, "\n  6    another update of this game folder is running\n"),
+            std::string::npos)
+      << output;
 }
 
 // ---- texts, in-process ----
@@ -324,7 +330,7 @@ class CliTexts : public ::testing::Test {
 };
 
 TEST_F(CliTexts, ProgressLineShowsWhatIsKnownAndNothingElse) {
-  ProgressSnapshot s;
+  RunSnapshot s;
   s.phase = kPhaseDownloading;
   s.bytesDone = 512 * 1024;
   s.bytesTotal = 2 * 1024 * 1024;
@@ -340,7 +346,7 @@ TEST_F(CliTexts, ProgressLineShowsWhatIsKnownAndNothingElse) {
   EXPECT_EQ(progressLine(s, 3000.0, false),
             L"Downloading  100%  1/4 files  2.0 MB / 2.0 MB  2.9 KB/s");
   // A no-change check hashes nothing: no counters to show.
-  s = ProgressSnapshot();
+  s = RunSnapshot();
   s.phase = kPhaseChecking;
   EXPECT_EQ(progressLine(s, 0.0, true), L"Checking");
   // Truncated, never rounded up: 99.99 % is 99 %.
@@ -366,19 +372,19 @@ TEST_F(CliTexts, SizesAndTimesFollowTheLanguage) {
   EXPECT_NE(phaseText(kPhaseDownloading), L"Downloading");
 }
 
-TEST_F(CliTexts, SpeedIsSampledEveryHalfSecondAndSmoothed) {
+// The window's meter (its smoothing is in shell_test), over every phase the line shows.
+TEST_F(CliTexts, EachPhaseThatMovesBytesHasASpeedOfItsOwn) {
   SpeedMeter m;
-  m.update(kPhaseDownloading, 0, 1000);
-  m.update(kPhaseDownloading, 400, 1400);  // too early: no sample
-  EXPECT_EQ(m.speed, 0.0);
-  m.update(kPhaseDownloading, 1000, 2000);  // first sample taken as it is
-  EXPECT_DOUBLE_EQ(m.speed, 1000.0);
-  m.update(kPhaseDownloading, 3000, 3000);  // 2000/s, smoothed
-  EXPECT_DOUBLE_EQ(m.speed, 2000.0 * 0.3 + 1000.0 * 0.7);
-  m.update(kPhaseDownloading, 2000, 4000);  // a failed attempt took bytes back: sample 0
-  EXPECT_DOUBLE_EQ(m.speed, 1300.0 * 0.7);
-  m.update(kPhaseApplying, 2000, 4100);  // a new phase starts from nothing
-  EXPECT_EQ(m.speed, 0.0);
+  sampleSpeed(m, kPhaseChecking, 0, 1000);
+  sampleSpeed(m, kPhaseChecking, 400, 1400);  // too early: no sample
+  EXPECT_EQ(m.speed, 0.0f);
+  sampleSpeed(m, kPhaseChecking, 1000, 2000);  // hashing, the first sample as it is
+  EXPECT_FLOAT_EQ(m.speed, 1000.0f);
+  // Downloading counts from 0 again, at its own speed.
+  sampleSpeed(m, kPhaseDownloading, 1000, 2100);
+  EXPECT_EQ(m.speed, 0.0f);
+  sampleSpeed(m, kPhaseDownloading, 3000, 3100);
+  EXPECT_FLOAT_EQ(m.speed, 3000.0f);
 }
 
 TEST_F(CliTexts, TheRedrawnLineNeverReachesTheLastColumn) {

@@ -74,13 +74,13 @@ void expectRect(const RectF& r, const RectF& expected, float down = 0) {
 
 MainScreenView downloading() {
   MainScreenView v;
-  v.phase = kPhaseDownloading;
-  v.running = true;
-  v.bytesDone = 1536 * kMB;
-  v.bytesTotal = (1536 + 3725) * kMB;
-  v.filesDone = 3;
-  v.filesTotal = 10;
-  v.currentItem = L"data/maps.pak";
+  v.run.phase = kPhaseDownloading;
+  v.run.running = true;
+  v.run.bytesDone = 1536 * kMB;
+  v.run.bytesTotal = (1536 + 3725) * kMB;
+  v.run.filesDone = 3;
+  v.run.filesTotal = 10;
+  v.run.currentItem = L"data/maps.pak";
   v.speed = static_cast<float>(kMB);  // 3725 MB left at 1 MB/s: 3725 s
   v.clock = 0.5f;
   return v;
@@ -136,8 +136,8 @@ TEST_F(MainScreen, StatusTitleAndColourFollowThePhase) {
   for (const Case& k : cases) {
     SCOPED_TRACE(k.phase);
     MainScreenView v;
-    v.phase = k.phase;
-    v.running = k.running;
+    v.run.phase = k.phase;
+    v.run.running = k.running;
     paint(v);
     const DrawCall& title = text(k.title);
     EXPECT_EQ(title.format, TextFormat::Bold11_5);
@@ -150,9 +150,9 @@ TEST_F(MainScreen, StatusTitleAndColourFollowThePhase) {
 
 TEST_F(MainScreen, ReadyShowsFullBarVersionAndEnabledPlay) {
   MainScreenView v;
-  v.phase = kPhaseReady;
-  v.version = 42;
-  v.bytesTotal = 0;  // nothing was downloaded: still a full bar
+  v.run.phase = kPhaseReady;
+  v.run.version = 42;
+  v.run.bytesTotal = 0;  // nothing was downloaded: still a full bar
   paint(v);
 
   const DrawCall& percent = text(L"100%");
@@ -226,7 +226,7 @@ TEST_F(MainScreen, DownloadShowsSpeedTimeLeftTransferLineAndShimmer) {
   expectRect(transfer.rect, 160, kStatusTop + 70, 770, kStatusTop + 88);
 
   // The bar ends at 160 + fraction * 610; the shimmer is a white glow clipped to it.
-  const float fraction = static_cast<float>(v.bytesDone) / static_cast<float>(v.bytesTotal);
+  const float fraction = static_cast<float>(v.run.bytesDone) / static_cast<float>(v.run.bytesTotal);
   const float r = 160 + fraction * 610;
   ASSERT_NE(barFill(), nullptr);
   EXPECT_FLOAT_EQ(barFill()->rect.right, r);
@@ -251,7 +251,7 @@ TEST_F(MainScreen, DownloadShowsSpeedTimeLeftTransferLineAndShimmer) {
 
 TEST_F(MainScreen, ShimmerWrapsAroundTheFilledPart) {
   MainScreenView v = downloading();
-  v.bytesDone = v.bytesTotal / 2;
+  v.run.bytesDone = v.run.bytesTotal / 2;
   const float r = 160 + 0.5f * 610;
   v.clock = 10.0f;  // 2600 units travelled: wrapped several times
   paint(v);
@@ -277,10 +277,10 @@ TEST_F(MainScreen, DecimalCommaLanguageFormatsEverySize) {
 
 TEST_F(MainScreen, TinyFractionStillShowsASixUnitBarWithKnob) {
   MainScreenView v;
-  v.phase = kPhaseChecking;
-  v.running = true;
-  v.bytesDone = 1;
-  v.bytesTotal = 1000;
+  v.run.phase = kPhaseChecking;
+  v.run.running = true;
+  v.run.bytesDone = 1;
+  v.run.bytesTotal = 1000;
   paint(v);
   EXPECT_NE(rec.findText(L"0%"), nullptr);
   ASSERT_NE(barFill(), nullptr);
@@ -291,8 +291,8 @@ TEST_F(MainScreen, TinyFractionStillShowsASixUnitBarWithKnob) {
 
 TEST_F(MainScreen, EmptyTotalShowsEmptyTrackUntilReady) {
   MainScreenView v;
-  v.phase = kPhaseChecking;
-  v.running = true;
+  v.run.phase = kPhaseChecking;
+  v.run.running = true;
   paint(v);
   EXPECT_NE(rec.findText(L"0%"), nullptr);
   EXPECT_EQ(barFill(), nullptr);
@@ -311,10 +311,10 @@ TEST_F(MainScreen, EmptyTotalShowsEmptyTrackUntilReady) {
 
 TEST_F(MainScreen, CountersOutOfStepShowAHundredPercent) {
   MainScreenView v;
-  v.phase = kPhaseDownloading;
-  v.running = true;
-  v.bytesDone = 300;
-  v.bytesTotal = 200;
+  v.run.phase = kPhaseDownloading;
+  v.run.running = true;
+  v.run.bytesDone = 300;
+  v.run.bytesTotal = 200;
   v.speed = 5000.0f;
   paint(v);
   EXPECT_NE(rec.findText(L"100%"), nullptr);
@@ -344,31 +344,31 @@ TEST_F(MainScreen, SpeedAndTimeAreHiddenAtOneBytePerSecondOrLess) {
 
 TEST_F(MainScreen, CheckingAndSelfUpdateNameTheCurrentItem) {
   MainScreenView v;
-  v.running = true;
-  v.currentItem = L"game.exe";
-  v.phase = kPhaseChecking;
+  v.run.running = true;
+  v.run.currentItem = L"game.exe";
+  v.run.phase = kPhaseChecking;
   paint(v);
   EXPECT_NE(rec.findText(L"Checking game.exe"), nullptr);
-  v.phase = kPhaseSelfUpdate;
+  v.run.phase = kPhaseSelfUpdate;
   paint(v);
   EXPECT_NE(rec.findText(L"Downloading game.exe"), nullptr);
   // Applying shows no item, and neither does a run that has stopped.
-  v.phase = kPhaseApplying;
+  v.run.phase = kPhaseApplying;
   paint(v);
   EXPECT_EQ(rec.findText(L"\u2022"), nullptr);
-  v.phase = kPhaseChecking;
-  v.running = false;
+  v.run.phase = kPhaseChecking;
+  v.run.running = false;
   paint(v);
   EXPECT_EQ(rec.findText(L"\u2022"), nullptr);
 }
 
 TEST_F(MainScreen, ErrorWhileRunningWaitsThenOffersRetry) {
   MainScreenView v;
-  v.phase = kPhaseError;
-  v.running = true;
-  v.bytesDone = 50;
-  v.bytesTotal = 100;
-  v.errorText = L"Could not connect to the patch server.";
+  v.run.phase = kPhaseError;
+  v.run.running = true;
+  v.run.bytesDone = 50;
+  v.run.bytesTotal = 100;
+  v.run.errorText = L"Could not connect to the patch server.";
   paint(v);
   EXPECT_EQ(text(L"!").rgb, colours::ErrorRed);
   EXPECT_EQ(rec.findText(L"50%"), nullptr);
@@ -380,7 +380,7 @@ TEST_F(MainScreen, ErrorWhileRunningWaitsThenOffersRetry) {
   EXPECT_NE(rec.findText(L"WAIT"), nullptr);
   EXPECT_FALSE(rec.output.hitRegions.back().enabled);
 
-  v.running = false;
+  v.run.running = false;
   paint(v);
   const DrawCall& retry = text(L"RETRY");
   EXPECT_EQ(retry.rgb, colours::ButtonInk);
@@ -388,15 +388,15 @@ TEST_F(MainScreen, ErrorWhileRunningWaitsThenOffersRetry) {
   EXPECT_EQ(rec.findText(L"PLAY"), nullptr);
 
   // An empty error text draws nothing after the title.
-  v.errorText.clear();
+  v.run.errorText.clear();
   paint(v);
   EXPECT_EQ(rec.findText(L"\u2022"), nullptr);
 }
 
 TEST_F(MainScreen, LaunchMessageTurnsReadyIntoAnErrorButKeepsPlay) {
   MainScreenView v;
-  v.phase = kPhaseReady;
-  v.version = 7;
+  v.run.phase = kPhaseReady;
+  v.run.version = 7;
   v.launchMessage = L"Game executable not found.";
   paint(v);
   EXPECT_EQ(text(L"!").rgb, colours::ErrorRed);
@@ -406,8 +406,8 @@ TEST_F(MainScreen, LaunchMessageTurnsReadyIntoAnErrorButKeepsPlay) {
   EXPECT_NE(rec.findText(L"PLAY"), nullptr);
   EXPECT_TRUE(rec.output.hitRegions.back().enabled);
   // The shell's message wins over the run's error text.
-  v.phase = kPhaseError;
-  v.errorText = L"run error";
+  v.run.phase = kPhaseError;
+  v.run.errorText = L"run error";
   paint(v);
   EXPECT_NE(rec.findText(L"Game executable not found."), nullptr);
   EXPECT_EQ(rec.findText(L"run error"), nullptr);
@@ -415,7 +415,7 @@ TEST_F(MainScreen, LaunchMessageTurnsReadyIntoAnErrorButKeepsPlay) {
 
 TEST_F(MainScreen, MainButtonHoverAndPress) {
   MainScreenView ready;
-  ready.phase = kPhaseReady;
+  ready.run.phase = kPhaseReady;
   // At rest: no glow, the top stop is ButtonGold, white outline at 0.28.
   paint(ready);
   EXPECT_TRUE(rec.callsOf(DrawKind::Glow).empty());
@@ -458,8 +458,8 @@ TEST_F(MainScreen, MainButtonHoverAndPress) {
 
 TEST_F(MainScreen, HoveringOrPressingTheDisabledButtonChangesNothing) {
   MainScreenView v;
-  v.phase = kPhaseChecking;
-  v.running = true;
+  v.run.phase = kPhaseChecking;
+  v.run.running = true;
   paint(v);
   const std::vector<DrawCall> atRest = rec.calls;
   paint(v, kActionPlay, kActionPlay);
@@ -481,7 +481,7 @@ TEST_F(MainScreen, HoveringOrPressingTheDisabledButtonChangesNothing) {
 
 TEST_F(MainScreen, FrameRebuildsItsOutputWithTheSidePanelBesideTheNews) {
   FrameView frame;
-  frame.main.phase = kPhaseReady;
+  frame.main.run.phase = kPhaseReady;
   Canvas c = rec.canvas();
   paintFrameContent(c, frame);
   const std::size_t regions = rec.output.hitRegions.size();
@@ -503,7 +503,7 @@ TEST_F(MainScreen, FrameRebuildsItsOutputWithTheSidePanelBesideTheNews) {
   EXPECT_LE(heading->rect.right, kSidePanelRect.right);
 }
 
-TEST(MainScreenView, CopiesCountersAndTextsFromTheLauncherState) {
+TEST(RunSnapshot, CopiesCountersAndTextsFromTheLauncherState) {
   LauncherState state;
   state.phase = kPhaseDownloading;
   state.running = true;
@@ -513,9 +513,11 @@ TEST(MainScreenView, CopiesCountersAndTextsFromTheLauncherState) {
   state.filesTotal = 2;
   state.version = 9;
   state.currentItem = L"a.pak";
-  state.errorText = L"boom";
-  const MainScreenView v = readMainScreenView(state);
-  EXPECT_EQ(v.phase, kPhaseDownloading);
+  setError(state, ErrorKind::DiskFull, L"boom");
+  // The first error of a run stands, its kind with it.
+  setError(state, ErrorKind::Refused, L"later");
+  const RunSnapshot v = takeRunSnapshot(state);
+  EXPECT_EQ(v.phase, kPhaseError);
   EXPECT_TRUE(v.running);
   EXPECT_EQ(v.bytesDone, 10u);
   EXPECT_EQ(v.bytesTotal, 20u);
@@ -524,6 +526,6 @@ TEST(MainScreenView, CopiesCountersAndTextsFromTheLauncherState) {
   EXPECT_EQ(v.version, 9);
   EXPECT_EQ(v.currentItem, L"a.pak");
   EXPECT_EQ(v.errorText, L"boom");
-  EXPECT_TRUE(v.launchMessage.empty());
+  EXPECT_EQ(v.errorKind, ErrorKind::DiskFull);
   state.running = false;
 }

@@ -91,20 +91,20 @@ bool darkInk(Rgb c) { return c.r < 110 && c.g < 90 && c.b < 60; }
 
 FrameView readyView() {
   FrameView f;
-  f.main.phase = kPhaseReady;
-  f.main.version = 1204;
+  f.main.run.phase = kPhaseReady;
+  f.main.run.version = 1204;
   return f;
 }
 
 FrameView downloadView() {
   FrameView f;
-  f.main.phase = kPhaseDownloading;
-  f.main.running = true;
-  f.main.bytesDone = 1536 * kMB;
-  f.main.bytesTotal = 5261 * kMB;
-  f.main.filesDone = 312;
-  f.main.filesTotal = 1048;
-  f.main.currentItem = L"data/maps/harbour.pak";
+  f.main.run.phase = kPhaseDownloading;
+  f.main.run.running = true;
+  f.main.run.bytesDone = 1536 * kMB;
+  f.main.run.bytesTotal = 5261 * kMB;
+  f.main.run.filesDone = 312;
+  f.main.run.filesTotal = 1048;
+  f.main.run.currentItem = L"data/maps/harbour.pak";
   f.main.speed = 1.0f * kMB;
   f.main.clock = 0.7f;
   return f;
@@ -180,10 +180,10 @@ TEST_F(Renderer, DownloadFrameShowsSpeedIconBarAndTransferLine) {
 
 TEST_F(Renderer, ErrorAndHoverFrames) {
   FrameView error;
-  error.main.phase = kPhaseError;
-  error.main.bytesDone = 40;
-  error.main.bytesTotal = 100;
-  error.main.errorText = L"Could not connect to the patch server.";
+  error.main.run.phase = kPhaseError;
+  error.main.run.bytesDone = 40;
+  error.main.run.bytesTotal = 100;
+  error.main.run.errorText = L"Could not connect to the patch server.";
   if (!paint(error, "main_error")) return;
   EXPECT_TRUE(any({36, 592, 160, 664}, redText));   // "!"
   EXPECT_TRUE(any({160, 598, 220, 616}, redText));  // "ERROR"
@@ -208,8 +208,8 @@ TEST_F(Renderer, ALongMessageStaysInsideItsLineAboveTheBar) {
   // Too long for the room between the title and x 570: whatever does not fit is cut off at
   // the message's rectangle (bottom at y 616), never drawn as a second line over the bar.
   FrameView error;
-  error.main.phase = kPhaseError;
-  error.main.errorText = L"File in use - close the game and try again: data/levels/level1.dat";
+  error.main.run.phase = kPhaseError;
+  error.main.run.errorText = L"File in use - close the game and try again: data/levels/level1.dat";
   if (!paint(error, "main_error_long")) return;
   EXPECT_TRUE(any({230, 596, 570, 616}, redText));
   EXPECT_FALSE(any({225, 617, 570, 627}, redText));

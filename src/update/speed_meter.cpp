@@ -1,16 +1,24 @@
-#include "shell/speed_meter.h"
+#include "update/speed_meter.h"
 
 #include "update/launcher_state.h"
 
 void resetSpeedMeter(SpeedMeter& meter, std::uint64_t now) {
-  meter.speed = 0;
-  meter.lastBytes = 0;
+  meter = SpeedMeter();
   meter.lastTick = now;
 }
 
 void sampleSpeed(SpeedMeter& meter, int phase, std::uint64_t bytes, std::uint64_t now) {
-  if (phase != kPhaseDownloading) {
+  const bool entered = phase != meter.phase;
+  meter.phase = phase;
+  if (!phaseMovesBytes(phase)) {
     meter.lastBytes = bytes;
+    meter.lastTick = now;
+    return;
+  }
+  if (entered) {
+    // Hashing speed says nothing about download speed.
+    meter.speed = 0;
+    meter.lastBytes = 0;
     meter.lastTick = now;
     return;
   }

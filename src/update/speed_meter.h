@@ -1,0 +1,23 @@
+// The transfer speed both displays show (the launcher's window and quillmark-update's line):
+// the byte counter sampled at most every 500 ms, smoothed so that the figure does not jump
+// with every chunk.
+#pragma once
+#include <cstdint>
+
+struct SpeedMeter {
+  float speed = 0;  // bytes per second
+  std::uint64_t lastBytes = 0;
+  std::uint64_t lastTick = 0;  // milliseconds
+  int phase = -1;              // the phase of the last sample; -1 before the first
+};
+
+// Speed 0, last byte count 0, last tick now, no phase seen (a run begins).
+void resetSpeedMeter(SpeedMeter& meter, std::uint64_t now);
+
+// One tick of a display. Entering a phase that moves bytes (phaseMovesBytes) starts the meter
+// afresh: speed 0, last byte count 0 (each such phase counts from 0), last tick now. In such a
+// phase, once 500 ms have passed since the last sample, the new sample ((bytes - lastBytes)
+// per second, 0 when the counter went backwards: a failed attempt's bytes taken back) becomes
+// the speed when there is none yet, else 0.3 of it joins 0.7 of the old speed. Other phases
+// only follow the counter and keep the speed.
+void sampleSpeed(SpeedMeter& meter, int phase, std::uint64_t bytes, std::uint64_t now);
