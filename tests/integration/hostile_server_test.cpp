@@ -187,6 +187,7 @@ TEST_F(HostileServerTest, SizesThatWouldWrapDoNotFit) {
   runToEnd(state, settings);
   EXPECT_EQ(copyErrorText(state).rfind(L"Not enough disk space for the update", 0), 0u)
       << wideToUtf8(copyErrorText(state));
+  EXPECT_EQ(takeRunSnapshot(state).errorKind, ErrorKind::DiskFull);
   EXPECT_EQ(fileRequests(server), 0);
   EXPECT_TRUE(folderFiles(game).empty());
 }

@@ -11,6 +11,7 @@
 #include "formats/utc_time.h"
 #include "i18n/strings.h"
 #include "run_support.h"
+#include "update/patch_state.h"
 
 namespace {
 

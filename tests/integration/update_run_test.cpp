@@ -233,6 +233,7 @@ TEST_F(UpdateRunTest, OneFailingDownloadStopsTheOthersAndFinishedOnesAreCached) 
   joinUpdate(state);
 
   EXPECT_EQ(copyErrorText(state), L"Could not connect to the patch server. f2.bin");
+  EXPECT_EQ(takeRunSnapshot(state).errorKind, ErrorKind::Unreachable);
   EXPECT_EQ(state.phase.load(), kPhaseError);
   const auto cache = readCacheFile(game);
   EXPECT_EQ(cache.size(), 2u);
@@ -389,6 +390,7 @@ TEST_F(UpdateRunTest, ARefusedManifestChangesNoFile) {
     run();
     EXPECT_EQ(wideToUtf8(copyErrorText(state)).rfind(refusal.error, 0), 0u)
         << wideToUtf8(copyErrorText(state));
+    EXPECT_EQ(takeRunSnapshot(state).errorKind, ErrorKind::Refused);
     EXPECT_TRUE(everyFile(game) == before);
     EXPECT_EQ(fileRequests(server), requests);
   }
@@ -524,12 +526,14 @@ TEST_F(UpdateRunTest, EachDownloadFailureHasItsText) {
   server.setBody(urlPath("content"), zlibStream("CONTENT"));
   run();
   EXPECT_EQ(copyErrorText(state), L"File corrupted after download: " + shown);
+  EXPECT_EQ(takeRunSnapshot(state).errorKind, ErrorKind::Refused);
 
   server.removeBody(urlPath("content"));
   fs::remove_all(fsPath(game, "data"));
   game.write("data", "a file where the folder should be");
   run();
   EXPECT_EQ(copyErrorText(state), L"Could not write file: " + shown);
+  EXPECT_EQ(takeRunSnapshot(state).errorKind, ErrorKind::WriteFailed);
   fs::remove(fsPath(game, "data"));
 
 #ifdef _WIN32
@@ -539,6 +543,7 @@ TEST_F(UpdateRunTest, EachDownloadFailureHasItsText) {
   run();
   held.close();
   EXPECT_EQ(copyErrorText(state), L"File in use - close the game and try again: " + shown);
+  EXPECT_EQ(takeRunSnapshot(state).errorKind, ErrorKind::WriteFailed);
   EXPECT_EQ(game.read("data/c.bin"), "in use");
 #endif
   EXPECT_TRUE(temporaryFiles(game).empty());
