@@ -6,6 +6,7 @@
 
 #include "i18n/strings.h"
 #include "update/launcher_state.h"
+#include "update/speed_meter.h"
 
 namespace {
 
@@ -59,14 +60,6 @@ std::wstring byteText(std::uint64_t bytes) {
   return withSeparator(widen(buffer));
 }
 
-std::wstring timeLeft(double seconds) {
-  const std::uint64_t whole = seconds > 0 ? static_cast<std::uint64_t>(seconds) : 0;
-  char buffer[48];
-  std::snprintf(buffer, sizeof buffer, " %llu:%02u min",
-                static_cast<unsigned long long>(whole / 60), static_cast<unsigned>(whole % 60));
-  return uiText(kStrLeft) + widen(buffer);
-}
-
 std::wstring progressLine(const RunSnapshot& s, double speed, bool withItem) {
   std::wstring line = phaseText(s.phase);
   if (!phaseMovesBytes(s.phase)) return line;
@@ -88,7 +81,7 @@ std::wstring progressLine(const RunSnapshot& s, double speed, bool withItem) {
   if (speed > 1.0) {
     line += gap + byteText(static_cast<std::uint64_t>(speed)) + L"/s";
     if (s.bytesDone < s.bytesTotal) {
-      line += gap + timeLeft(static_cast<double>(s.bytesTotal - s.bytesDone) / speed);
+      line += gap + timeLeftText(static_cast<double>(s.bytesTotal - s.bytesDone) / speed);
     }
   }
   if (withItem && !s.currentItem.empty()) {

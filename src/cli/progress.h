@@ -13,8 +13,6 @@ std::wstring phaseText(int phase);
 // "512 B", "12.5 KB", "412.3 MB", "1.50 GB" (units of 1024), with the UI language's
 // decimal separator.
 std::wstring byteText(std::uint64_t bytes);
-// The launcher's wording: "left 1:05 min" (whole minutes, not wrapped into hours).
-std::wstring timeLeft(double seconds);
 
 // "Downloading  42%  120/300 files  412.3 MB / 980.0 MB  35.2 MB/s  left 0:16 min", with the
 // current item at the end when withItem. Only phases that move bytes have more than their

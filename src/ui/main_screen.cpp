@@ -1,6 +1,6 @@
 // The status and progress area of the main screen.
 //
-//   sizeText, timeLeft   number formatting
+//   sizeText             number formatting
 //   paintStatusArea      background, percentage, title and message, right-hand detail,
 //                        progress bar, transfer line, main button
 #include "ui/main_screen.h"
@@ -12,6 +12,7 @@
 #include "i18n/strings.h"
 #include "ui/action_ids.h"
 #include "update/launcher_state.h"
+#include "update/speed_meter.h"
 
 namespace {
 std::wstring widen(const char* ascii) {
@@ -70,19 +71,6 @@ std::wstring sizeText(std::uint64_t bytes, bool decimalComma) {
 }
 
 std::wstring sizeText(std::uint64_t bytes) { return sizeText(bytes, usesDecimalComma()); }
-
-std::wstring timeLeftText(double seconds) {
-  const std::uint64_t whole = seconds > 0 ? static_cast<std::uint64_t>(seconds) : 0;
-  const std::uint64_t s = whole % 60;
-  std::wstring out = uiText(kStrLeft);
-  out += L' ';
-  out += std::to_wstring(whole / 60);
-  out += L':';
-  if (s < 10) out += L'0';
-  out += std::to_wstring(s);
-  out += L" min";
-  return out;
-}
 
 void paintStatusArea(Canvas& c, const MainScreenView& view) {
   const RunSnapshot& v = view.run;

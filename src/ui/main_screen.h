@@ -21,8 +21,6 @@ struct MainScreenView {
 std::wstring sizeText(std::uint64_t bytes, bool decimalComma);
 // The same with the current UI language's decimal separator.
 std::wstring sizeText(std::uint64_t bytes);
-// "left 62:05 min": whole minutes (not wrapped into hours) and seconds of the time left.
-std::wstring timeLeftText(double seconds);
 
 // Draws the status and progress area (kStatusArea) and registers the main button (kActionPlay,
 // kMainButtonRect).

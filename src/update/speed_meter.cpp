@@ -1,5 +1,6 @@
 #include "update/speed_meter.h"
 
+#include "i18n/strings.h"
 #include "update/launcher_state.h"
 
 void resetSpeedMeter(SpeedMeter& meter, std::uint64_t now) {
@@ -32,4 +33,17 @@ void sampleSpeed(SpeedMeter& meter, int phase, std::uint64_t bytes, std::uint64_
   meter.speed = meter.speed <= 0 ? sample : sample * 0.3f + meter.speed * 0.7f;
   meter.lastBytes = bytes;
   meter.lastTick = now;
+}
+
+std::wstring timeLeftText(double seconds) {
+  const std::uint64_t whole = seconds > 0 ? static_cast<std::uint64_t>(seconds) : 0;
+  const std::uint64_t s = whole % 60;
+  std::wstring out = uiText(kStrLeft);
+  out += L' ';
+  out += std::to_wstring(whole / 60);
+  out += L':';
+  if (s < 10) out += L'0';
+  out += std::to_wstring(s);
+  out += L" min";
+  return out;
 }

@@ -3,6 +3,7 @@
 // with every chunk.
 #pragma once
 #include <cstdint>
+#include <string>
 
 struct SpeedMeter {
   float speed = 0;  // bytes per second
@@ -21,3 +22,7 @@ void resetSpeedMeter(SpeedMeter& meter, std::uint64_t now);
 // the speed when there is none yet, else 0.3 of it joins 0.7 of the old speed. Other phases
 // only follow the counter and keep the speed.
 void sampleSpeed(SpeedMeter& meter, int phase, std::uint64_t bytes, std::uint64_t now);
+
+// The time left at a speed, in the UI language: "left 62:05 min", whole minutes (not wrapped
+// into hours) and seconds; a negative time is 0:00.
+std::wstring timeLeftText(double seconds);

@@ -363,11 +363,11 @@ TEST_F(CliTexts, SizesAndTimesFollowTheLanguage) {
   EXPECT_EQ(byteText(1536), L"1.5 KB");
   EXPECT_EQ(byteText(1024ull * 1024 * 1024 - 1), L"1024.0 MB");
   EXPECT_EQ(byteText(3ull * 1024 * 1024 * 1024 / 2), L"1.50 GB");
-  EXPECT_EQ(timeLeft(3725.9), L"left 62:05 min");
-  EXPECT_EQ(timeLeft(-4), L"left 0:00 min");
+  EXPECT_EQ(timeLeftText(3725.9), L"left 62:05 min");
+  EXPECT_EQ(timeLeftText(-4), L"left 0:00 min");
   setUiLanguage("de");
   EXPECT_EQ(byteText(3ull * 1024 * 1024 * 1024 / 2), L"1,50 GB");
-  EXPECT_EQ(timeLeft(61), std::wstring(uiText(kStrLeft)) + L" 1:01 min");
+  EXPECT_EQ(timeLeftText(61), std::wstring(uiText(kStrLeft)) + L" 1:01 min");
   EXPECT_EQ(phaseText(kPhaseDownloading), uiText(kStrDownloading));
   EXPECT_NE(phaseText(kPhaseDownloading), L"Downloading");
 }

@@ -12,6 +12,7 @@
 #include "ui/frame.h"
 #include "ui/recording_canvas.h"
 #include "update/launcher_state.h"
+#include "update/speed_meter.h"
 
 namespace {
 constexpr std::uint64_t kMB = 1048576;
