@@ -93,6 +93,12 @@ constexpr TextRow<StringId> kTextsPt[] = {
      L"O servidor de patch está desatualizado: a versão que oferece expirou em %1."},
     {kStrErrDiskSpace,
      L"Espaço em disco insuficiente para a atualização: são necessários %1 e há %2 livres."},
+    {kStrErrCertificateUntrusted,
+     L"O certificado de segurança do servidor de patch não vem de uma autoridade de confiança."},
+    {kStrErrCertificateHost,
+     L"O certificado de segurança do servidor de patch foi emitido para outro nome de servidor."},
+    {kStrErrCertificateExpired,
+     L"O certificado de segurança do servidor de patch expirou ou ainda não é válido."},
 };
 
 constexpr TextRow<StringId> kTextsEn[] = {
@@ -162,6 +168,12 @@ constexpr TextRow<StringId> kTextsEn[] = {
     {kStrErrFolderBusy, L"Another update of this game folder is running."},
     {kStrErrExpired, L"The patch server is out of date: the release it offers expired on %1."},
     {kStrErrDiskSpace, L"Not enough disk space for the update: it needs %1, and %2 is free."},
+    {kStrErrCertificateUntrusted,
+     L"The patch server's security certificate is not from a trusted authority."},
+    {kStrErrCertificateHost,
+     L"The patch server's security certificate was issued for another server name."},
+    {kStrErrCertificateExpired,
+     L"The patch server's security certificate has expired or is not yet valid."},
 };
 
 constexpr TextRow<StringId> kTextsEs[] = {
@@ -234,6 +246,14 @@ constexpr TextRow<StringId> kTextsEs[] = {
     {kStrErrDiskSpace,
      (L"No hay espacio suficiente en el disco para la actualización: se necesitan %1 y hay %2 "
       L"libres.")},
+    {kStrErrCertificateUntrusted,
+     L"El certificado de seguridad del servidor de parches no procede de una autoridad de "
+     L"confianza."},
+    {kStrErrCertificateHost,
+     L"El certificado de seguridad del servidor de parches se emitió para otro nombre de "
+     L"servidor."},
+    {kStrErrCertificateExpired,
+     L"El certificado de seguridad del servidor de parches ha caducado o aún no es válido."},
 };
 
 // French puts a no-break space before a colon, so the colon never starts a line of its own.
@@ -307,6 +327,14 @@ constexpr TextRow<StringId> kTextsFr[] = {
      L"%1."},
     {kStrErrDiskSpace,
      L"Espace disque insuffisant pour la mise à jour\u00A0: %1 nécessaires, %2 disponibles."},
+    {kStrErrCertificateUntrusted,
+     L"Le certificat de sécurité du serveur de mise à jour ne provient pas d'une autorité de "
+     L"confiance."},
+    {kStrErrCertificateHost,
+     L"Le certificat de sécurité du serveur de mise à jour a été émis pour un autre nom de "
+     L"serveur."},
+    {kStrErrCertificateExpired,
+     L"Le certificat de sécurité du serveur de mise à jour a expiré ou n'est pas encore valide."},
 };
 
 constexpr TextRow<StringId> kTextsDe[] = {
@@ -378,6 +406,14 @@ constexpr TextRow<StringId> kTextsDe[] = {
      L"Der Patch-Server ist veraltet: Die angebotene Version ist am %1 abgelaufen."},
     {kStrErrDiskSpace,
      L"Nicht genug Speicherplatz für das Update: Benötigt werden %1, frei sind %2."},
+    {kStrErrCertificateUntrusted,
+     L"Das Sicherheitszertifikat des Update-Servers stammt nicht von einer vertrauenswürdigen "
+     L"Stelle."},
+    {kStrErrCertificateHost,
+     L"Das Sicherheitszertifikat des Update-Servers wurde für einen anderen Servernamen "
+     L"ausgestellt."},
+    {kStrErrCertificateExpired,
+     L"Das Sicherheitszertifikat des Update-Servers ist abgelaufen oder noch nicht gültig."},
 };
 
 constexpr TextRow<StringId> kTextsIt[] = {
@@ -449,6 +485,14 @@ constexpr TextRow<StringId> kTextsIt[] = {
      L"Il server delle patch non è aggiornato: la versione offerta è scaduta il %1."},
     {kStrErrDiskSpace,
      L"Spazio su disco insufficiente per l'aggiornamento: servono %1 e ne sono liberi %2."},
+    {kStrErrCertificateUntrusted,
+     L"Il certificato di sicurezza del server di aggiornamento non proviene da un'autorità "
+     L"attendibile."},
+    {kStrErrCertificateHost,
+     L"Il certificato di sicurezza del server di aggiornamento è stato emesso per un altro nome di "
+     L"server."},
+    {kStrErrCertificateExpired,
+     L"Il certificato di sicurezza del server di aggiornamento è scaduto o non è ancora valido."},
 };
 
 // Romanian with the comma-below letters (U+0218..U+021B), not the cedilla look-alikes.
@@ -521,6 +565,13 @@ constexpr TextRow<StringId> kTextsRo[] = {
     {kStrErrDiskSpace,
      (L"Nu există suficient spațiu pe disc pentru actualizare: sunt necesari %1, iar liberi sunt "
       L"doar %2.")},
+    {kStrErrCertificateUntrusted,
+     L"Certificatul de securitate al serverului de patch nu provine de la o autoritate de "
+     L"încredere."},
+    {kStrErrCertificateHost,
+     L"Certificatul de securitate al serverului de patch a fost emis pentru alt nume de server."},
+    {kStrErrCertificateExpired,
+     L"Certificatul de securitate al serverului de patch a expirat sau nu este încă valabil."},
 };
 
 constexpr TextRow<StringId> kTextsPl[] = {
@@ -591,6 +642,12 @@ constexpr TextRow<StringId> kTextsPl[] = {
     {kStrErrExpired, L"Serwer aktualizacji jest nieaktualny: oferowana wersja wygasła %1."},
     {kStrErrDiskSpace,
      L"Za mało miejsca na dysku, aby przeprowadzić aktualizację: potrzeba %1, wolne jest %2."},
+    {kStrErrCertificateUntrusted,
+     L"Certyfikat bezpieczeństwa serwera aktualizacji nie pochodzi od zaufanego urzędu."},
+    {kStrErrCertificateHost,
+     L"Certyfikat bezpieczeństwa serwera aktualizacji wystawiono dla innej nazwy serwera."},
+    {kStrErrCertificateExpired,
+     L"Certyfikat bezpieczeństwa serwera aktualizacji wygasł lub nie jest jeszcze ważny."},
 };
 
 constexpr TextRow<StringId> kTextsCz[] = {
@@ -660,6 +717,12 @@ constexpr TextRow<StringId> kTextsCz[] = {
     {kStrErrFolderBusy, L"Již probíhá jiná aktualizace této složky hry."},
     {kStrErrExpired, L"Aktualizační server je zastaralý: nabízená verze vypršela %1."},
     {kStrErrDiskSpace, L"Na disku není dost místa pro aktualizaci: je potřeba %1, volných je %2."},
+    {kStrErrCertificateUntrusted,
+     L"Bezpečnostní certifikát aktualizačního serveru nepochází od důvěryhodné autority."},
+    {kStrErrCertificateHost,
+     L"Bezpečnostní certifikát aktualizačního serveru byl vydán pro jiný název serveru."},
+    {kStrErrCertificateExpired,
+     L"Bezpečnostní certifikát aktualizačního serveru vypršel nebo ještě není platný."},
 };
 
 constexpr TextRow<StringId> kTextsHu[] = {
@@ -730,6 +793,13 @@ constexpr TextRow<StringId> kTextsHu[] = {
     {kStrErrExpired, L"A frissítési szerver elavult: a felkínált verzió lejárati ideje %1."},
     {kStrErrDiskSpace,
      L"Nincs elég szabad hely a lemezen a frissítéshez: %1 szükséges, de csak %2 szabad."},
+    {kStrErrCertificateUntrusted,
+     L"A frissítési szerver biztonsági tanúsítványa nem megbízható hitelesítésszolgáltatótól "
+     L"származik."},
+    {kStrErrCertificateHost,
+     L"A frissítési szerver biztonsági tanúsítványát egy másik szervernévre állították ki."},
+    {kStrErrCertificateExpired,
+     L"A frissítési szerver biztonsági tanúsítványa lejárt, vagy még nem érvényes."},
 };
 
 constexpr TextRow<StringId> kTextsTr[] = {
@@ -799,6 +869,12 @@ constexpr TextRow<StringId> kTextsTr[] = {
     {kStrErrFolderBusy, L"Bu oyun klasörünün başka bir güncellemesi zaten çalışıyor."},
     {kStrErrExpired, L"Yama sunucusu güncel değil: sunduğu sürümün süresi %1 tarihinde doldu."},
     {kStrErrDiskSpace, L"Güncelleme için diskte yeterli alan yok: %1 gerekiyor, boş alan %2."},
+    {kStrErrCertificateUntrusted,
+     L"Yama sunucusunun güvenlik sertifikası güvenilir bir yetkiliden gelmiyor."},
+    {kStrErrCertificateHost,
+     L"Yama sunucusunun güvenlik sertifikası başka bir sunucu adı için verilmiş."},
+    {kStrErrCertificateExpired,
+     L"Yama sunucusunun güvenlik sertifikasının süresi dolmuş veya henüz geçerli değil."},
 };
 
 // Greek capitals without accents, as Greek typesetting writes all-capital text.
@@ -872,6 +948,12 @@ constexpr TextRow<StringId> kTextsGr[] = {
     {kStrErrDiskSpace,
      (L"Δεν υπάρχει αρκετός χώρος στον δίσκο για την ενημέρωση: απαιτούνται %1, ενώ ελεύθερα είναι "
       L"%2.")},
+    {kStrErrCertificateUntrusted,
+     L"Το πιστοποιητικό ασφαλείας του διακομιστή ενημερώσεων δεν προέρχεται από αξιόπιστη αρχή."},
+    {kStrErrCertificateHost,
+     L"Το πιστοποιητικό ασφαλείας του διακομιστή ενημερώσεων εκδόθηκε για άλλο όνομα διακομιστή."},
+    {kStrErrCertificateExpired,
+     L"Το πιστοποιητικό ασφαλείας του διακομιστή ενημερώσεων έχει λήξει ή δεν ισχύει ακόμη."},
 };
 
 static_assert(isCompleteTextTable(kTextsPt, kUiStringCount));
