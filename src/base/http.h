@@ -80,6 +80,8 @@ enum class CertificateRefusal {
   WrongHost,
   // Expired or not yet valid.
   Expired,
+  // The TLS handshake failed without saying why (Wine's WinHTTP loses the reason).
+  Unexplained,
 };
 
 // What came back.

@@ -143,9 +143,9 @@ CertificateRefusal refusalOf(DWORD flags, DWORD error) {
       error == ERROR_WINHTTP_SECURE_CERT_CN_INVALID) {
     return CertificateRefusal::WrongHost;
   }
-  if (flags != 0 || error == ERROR_WINHTTP_SECURE_INVALID_CA ||
-      error == ERROR_WINHTTP_SECURE_FAILURE) {
-    return CertificateRefusal::Untrusted;
+  if (flags != 0 || error == ERROR_WINHTTP_SECURE_INVALID_CA) return CertificateRefusal::Untrusted;
+  if (error == ERROR_WINHTTP_SECURE_FAILURE || error == ERROR_WINHTTP_SECURE_CHANNEL_ERROR) {
+    return CertificateRefusal::Unexplained;
   }
   return CertificateRefusal::None;
 }

@@ -99,6 +99,9 @@ constexpr TextRow<StringId> kTextsPt[] = {
      L"O certificado de segurança do servidor de patch foi emitido para outro nome de servidor."},
     {kStrErrCertificateExpired,
      L"O certificado de segurança do servidor de patch expirou ou ainda não é válido."},
+    {kStrErrSecureConnection,
+     L"A ligação segura ao servidor de patch falhou: o seu certificado ou a sua encriptação foi "
+     L"recusado."},
 };
 
 constexpr TextRow<StringId> kTextsEn[] = {
@@ -174,6 +177,9 @@ constexpr TextRow<StringId> kTextsEn[] = {
      L"The patch server's security certificate was issued for another server name."},
     {kStrErrCertificateExpired,
      L"The patch server's security certificate has expired or is not yet valid."},
+    {kStrErrSecureConnection,
+     L"The secure connection to the patch server failed: its certificate or encryption was "
+     L"refused."},
 };
 
 constexpr TextRow<StringId> kTextsEs[] = {
@@ -254,6 +260,9 @@ constexpr TextRow<StringId> kTextsEs[] = {
      L"servidor."},
     {kStrErrCertificateExpired,
      L"El certificado de seguridad del servidor de parches ha caducado o aún no es válido."},
+    {kStrErrSecureConnection,
+     L"La conexión segura con el servidor de parches falló: se rechazó su certificado o su "
+     L"cifrado."},
 };
 
 // French puts a no-break space before a colon, so the colon never starts a line of its own.
@@ -335,6 +344,9 @@ constexpr TextRow<StringId> kTextsFr[] = {
      L"serveur."},
     {kStrErrCertificateExpired,
      L"Le certificat de sécurité du serveur de mise à jour a expiré ou n'est pas encore valide."},
+    {kStrErrSecureConnection,
+     L"La connexion sécurisée au serveur de mise à jour a échoué\u00A0: son certificat ou son "
+     L"chiffrement a été refusé."},
 };
 
 constexpr TextRow<StringId> kTextsDe[] = {
@@ -414,6 +426,9 @@ constexpr TextRow<StringId> kTextsDe[] = {
      L"ausgestellt."},
     {kStrErrCertificateExpired,
      L"Das Sicherheitszertifikat des Update-Servers ist abgelaufen oder noch nicht gültig."},
+    {kStrErrSecureConnection,
+     L"Die sichere Verbindung zum Update-Server ist fehlgeschlagen: Sein Zertifikat oder seine "
+     L"Verschlüsselung wurde abgelehnt."},
 };
 
 constexpr TextRow<StringId> kTextsIt[] = {
@@ -493,6 +508,9 @@ constexpr TextRow<StringId> kTextsIt[] = {
      L"server."},
     {kStrErrCertificateExpired,
      L"Il certificato di sicurezza del server di aggiornamento è scaduto o non è ancora valido."},
+    {kStrErrSecureConnection,
+     L"La connessione sicura al server di aggiornamento non è riuscita: il suo certificato o la "
+     L"sua cifratura è stato rifiutato."},
 };
 
 // Romanian with the comma-below letters (U+0218..U+021B), not the cedilla look-alikes.
@@ -572,6 +590,9 @@ constexpr TextRow<StringId> kTextsRo[] = {
      L"Certificatul de securitate al serverului de patch a fost emis pentru alt nume de server."},
     {kStrErrCertificateExpired,
      L"Certificatul de securitate al serverului de patch a expirat sau nu este încă valabil."},
+    {kStrErrSecureConnection,
+     L"Conexiunea securizată la serverul de patch a eșuat: certificatul sau criptarea acestuia a "
+     L"fost refuzată."},
 };
 
 constexpr TextRow<StringId> kTextsPl[] = {
@@ -648,6 +669,9 @@ constexpr TextRow<StringId> kTextsPl[] = {
      L"Certyfikat bezpieczeństwa serwera aktualizacji wystawiono dla innej nazwy serwera."},
     {kStrErrCertificateExpired,
      L"Certyfikat bezpieczeństwa serwera aktualizacji wygasł lub nie jest jeszcze ważny."},
+    {kStrErrSecureConnection,
+     L"Bezpieczne połączenie z serwerem aktualizacji nie powiodło się: jego certyfikat lub "
+     L"szyfrowanie zostały odrzucone."},
 };
 
 constexpr TextRow<StringId> kTextsCz[] = {
@@ -723,6 +747,9 @@ constexpr TextRow<StringId> kTextsCz[] = {
      L"Bezpečnostní certifikát aktualizačního serveru byl vydán pro jiný název serveru."},
     {kStrErrCertificateExpired,
      L"Bezpečnostní certifikát aktualizačního serveru vypršel nebo ještě není platný."},
+    {kStrErrSecureConnection,
+     L"Zabezpečené připojení k aktualizačnímu serveru selhalo: jeho certifikát nebo šifrování bylo "
+     L"odmítnuto."},
 };
 
 constexpr TextRow<StringId> kTextsHu[] = {
@@ -800,6 +827,9 @@ constexpr TextRow<StringId> kTextsHu[] = {
      L"A frissítési szerver biztonsági tanúsítványát egy másik szervernévre állították ki."},
     {kStrErrCertificateExpired,
      L"A frissítési szerver biztonsági tanúsítványa lejárt, vagy még nem érvényes."},
+    {kStrErrSecureConnection,
+     L"A biztonságos kapcsolat a frissítési szerverrel nem jött létre: a tanúsítványát vagy a "
+     L"titkosítását elutasítottuk."},
 };
 
 constexpr TextRow<StringId> kTextsTr[] = {
@@ -875,6 +905,8 @@ constexpr TextRow<StringId> kTextsTr[] = {
      L"Yama sunucusunun güvenlik sertifikası başka bir sunucu adı için verilmiş."},
     {kStrErrCertificateExpired,
      L"Yama sunucusunun güvenlik sertifikasının süresi dolmuş veya henüz geçerli değil."},
+    {kStrErrSecureConnection,
+     L"Yama sunucusuyla güvenli bağlantı kurulamadı: sertifikası veya şifrelemesi reddedildi."},
 };
 
 // Greek capitals without accents, as Greek typesetting writes all-capital text.
@@ -954,6 +986,9 @@ constexpr TextRow<StringId> kTextsGr[] = {
      L"Το πιστοποιητικό ασφαλείας του διακομιστή ενημερώσεων εκδόθηκε για άλλο όνομα διακομιστή."},
     {kStrErrCertificateExpired,
      L"Το πιστοποιητικό ασφαλείας του διακομιστή ενημερώσεων έχει λήξει ή δεν ισχύει ακόμη."},
+    {kStrErrSecureConnection,
+     L"Η ασφαλής σύνδεση με τον διακομιστή ενημερώσεων απέτυχε: το πιστοποιητικό ή η κρυπτογράφησή "
+     L"του απορρίφθηκε."},
 };
 
 static_assert(isCompleteTextTable(kTextsPt, kUiStringCount));

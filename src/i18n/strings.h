@@ -1,4 +1,4 @@
-// The UI string table: 69 texts in twelve languages, one current UI language, and the game
+// The UI string table: 70 texts in twelve languages, one current UI language, and the game
 // client's own language list (code pages for loca.cfg).
 #pragma once
 #include <cstddef>
@@ -81,6 +81,8 @@ enum StringId : int {
   kStrErrCertificateHost,
   // "The patch server's security certificate has expired or is not yet valid."
   kStrErrCertificateExpired,
+  // "The secure connection to the patch server failed: its certificate or encryption was refused."
+  kStrErrSecureConnection,
 
   kUiStringCount
 };

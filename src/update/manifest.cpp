@@ -202,6 +202,19 @@ bool useKeptManifest(LauncherState& state, const UpdateSettings& settings,
   return false;
 }
 
+StringId certificateText(CertificateRefusal refusal) {
+  switch (refusal) {
+    case CertificateRefusal::WrongHost:
+      return kStrErrCertificateHost;
+    case CertificateRefusal::Expired:
+      return kStrErrCertificateExpired;
+    case CertificateRefusal::Unexplained:
+      return kStrErrSecureConnection;
+    default:
+      return kStrErrCertificateUntrusted;
+  }
+}
+
 }  // namespace
 
 bool manifestVerifies(const std::vector<PublicKey>& keys, std::string_view signature,
@@ -284,9 +297,7 @@ StepResult fetchManifest(LauncherState& state, const UpdateSettings& settings,
                         : manifestResult;
   // A refused certificate says why, since retrying never helps and the studio must act.
   if (refusal != CertificateRefusal::None) {
-    error = uiText(refusal == CertificateRefusal::WrongHost ? kStrErrCertificateHost
-                   : refusal == CertificateRefusal::Expired ? kStrErrCertificateExpired
-                                                            : kStrErrCertificateUntrusted);
+    error = uiText(certificateText(refusal));
     return StepResult::Failed;
   }
   error = uiText(kStrErrConnect);
