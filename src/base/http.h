@@ -45,6 +45,13 @@ std::uint64_t steadyMs();
 bool httpOpenSession();
 void httpCloseSession();
 
+// Trusts the certificate authorities in a PEM file (path) instead of the system's, for every
+// later request: a studio whose patch servers hold certificates from a private authority.
+// "" goes back to the system's. libcurl only: WinHTTP trusts only the Windows certificate
+// store, where such an authority is installed instead (false there, and for a file that
+// cannot be read).
+bool httpSetCaFile(const std::wstring& path);
+
 // One GET: what to ask for and how.
 struct HttpRequest {
   // An absolute http or https address.
@@ -64,6 +71,19 @@ struct HttpRequest {
   const std::atomic<bool>* cancel = nullptr;
 };
 
+// Why a server's TLS certificate was refused.
+enum class CertificateRefusal {
+  None,
+  // Not issued by an authority this machine trusts (self-signed, an unknown authority).
+  Untrusted,
+  // Issued for another host name.
+  WrongHost,
+  // Expired or not yet valid.
+  Expired,
+  // The TLS handshake failed without saying why (Wine's WinHTTP loses the reason).
+  Unexplained,
+};
+
 // What came back.
 struct HttpAnswer {
   // 200: the whole body reached the sink; another positive number: the server's status (no
@@ -76,6 +96,8 @@ struct HttpAnswer {
   std::int64_t serverTime = 0;
   // The body came with a Content-Encoding and was decoded before it reached the sink.
   bool decoded = false;
+  // With result 0: the server's certificate was refused, and why.
+  CertificateRefusal certificate = CertificateRefusal::None;
 };
 
 HttpAnswer HttpGet(const HttpRequest& request, const DataSink& sink);

@@ -6,6 +6,7 @@
 #include <curl/curl.h>
 
 #include <atomic>
+#include <cstdio>
 #include <exception>
 #include <mutex>
 #include <vector>
@@ -41,6 +42,34 @@ struct Session {
 };
 
 Session* g_session = nullptr;
+
+// The PEM file of authorities to trust instead of the system's; "" for the system's.
+std::mutex g_caMutex;
+std::string g_caFile;
+
+std::string caFile() {
+  std::lock_guard<std::mutex> lock(g_caMutex);
+  return g_caFile;
+}
+
+// OpenSSL's verification results that mean a certificate outside its validity dates, and one
+// for another host name; any other failed verification is an untrusted chain. libcurl checks
+// the name itself before it reads the chain's result, which until then stands at 1.
+constexpr long kNameCheckedFirst = 1;
+constexpr long kX509NotYetValid = 9;
+constexpr long kX509Expired = 10;
+constexpr long kX509HostMismatch = 62;
+
+CertificateRefusal certificateRefusal(CURL* easy, CURLcode result) {
+  if (result != CURLE_PEER_FAILED_VERIFICATION) return CertificateRefusal::None;
+  long verify = 0;
+  if (curl_easy_getinfo(easy, CURLINFO_SSL_VERIFYRESULT, &verify) != CURLE_OK) verify = -1;
+  if (verify == kX509NotYetValid || verify == kX509Expired) return CertificateRefusal::Expired;
+  if (verify == kNameCheckedFirst || verify == kX509HostMismatch) {
+    return CertificateRefusal::WrongHost;
+  }
+  return CertificateRefusal::Untrusted;
+}
 
 void lockShare(CURL*, curl_lock_data data, curl_lock_access, void* user) {
   static_cast<Session*>(user)->shareLocks[data].lock();
@@ -233,6 +262,18 @@ void httpCloseSession() {
   curl_global_cleanup();
 }
 
+bool httpSetCaFile(const std::wstring& path) {
+  const std::string file = wideToUtf8(path);
+  if (!file.empty()) {
+    std::FILE* f = std::fopen(file.c_str(), "rb");
+    if (!f) return false;
+    std::fclose(f);
+  }
+  std::lock_guard<std::mutex> lock(g_caMutex);
+  g_caFile = file;
+  return true;
+}
+
 HttpAnswer HttpGet(const HttpRequest& request, const DataSink& sink) {
   HttpAnswer answer;
   Session* session = g_session;
@@ -269,7 +310,11 @@ HttpAnswer HttpGet(const HttpRequest& request, const DataSink& sink) {
   curl_easy_setopt(easy, CURLOPT_SHARE, session->share);
   curl_easy_setopt(easy, CURLOPT_NOSIGNAL, 1L);
   curl_easy_setopt(easy, CURLOPT_PROTOCOLS_STR, "http,https");
-  curl_easy_setopt(easy, CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
+  // A secure address never leads to a plain one: a redirect from https to http is refused.
+  curl_easy_setopt(easy, CURLOPT_REDIR_PROTOCOLS_STR,
+                   startsWithNoCase(address, "https://") ? "https" : "http,https");
+  const std::string authorities = caFile();
+  if (!authorities.empty()) curl_easy_setopt(easy, CURLOPT_CAINFO, authorities.c_str());
   curl_easy_setopt(easy, CURLOPT_FOLLOWLOCATION, 1L);
   curl_easy_setopt(easy, CURLOPT_MAXREDIRS, kMaxRedirects);
   curl_easy_setopt(easy, CURLOPT_USERAGENT, kUserAgent);
@@ -297,6 +342,7 @@ HttpAnswer HttpGet(const HttpRequest& request, const DataSink& sink) {
 
   const CURLcode result = curl_easy_perform(easy);
   const long finalCode = responseCode(easy);
+  answer.certificate = certificateRefusal(easy, result);
 
   // The header list must outlive the transfer; the handle drops its reference on reset.
   curl_easy_setopt(easy, CURLOPT_HTTPHEADER, nullptr);

@@ -127,9 +127,37 @@ void httpCloseSession() {
   g_session = nullptr;
 }
 
+bool httpSetCaFile(const std::wstring& path) { return path.empty(); }
+
 // ---- HttpGet ------------------------------------------------------------------------------
 
 namespace {
+
+// What a refused certificate's flags (from the secure-failure notice) or error code mean.
+CertificateRefusal refusalOf(DWORD flags, DWORD error) {
+  if ((flags & WINHTTP_CALLBACK_STATUS_FLAG_CERT_DATE_INVALID) ||
+      error == ERROR_WINHTTP_SECURE_CERT_DATE_INVALID) {
+    return CertificateRefusal::Expired;
+  }
+  if ((flags & WINHTTP_CALLBACK_STATUS_FLAG_CERT_CN_INVALID) ||
+      error == ERROR_WINHTTP_SECURE_CERT_CN_INVALID) {
+    return CertificateRefusal::WrongHost;
+  }
+  if (flags != 0 || error == ERROR_WINHTTP_SECURE_INVALID_CA) return CertificateRefusal::Untrusted;
+  if (error == ERROR_WINHTTP_SECURE_FAILURE || error == ERROR_WINHTTP_SECURE_CHANNEL_ERROR) {
+    return CertificateRefusal::Unexplained;
+  }
+  return CertificateRefusal::None;
+}
+
+// Keeps the flags of a secure-failure notice, which WinHTTP sends (on the calling thread, for
+// a synchronous request) before the call fails with ERROR_WINHTTP_SECURE_FAILURE.
+void CALLBACK onSecureFailure(HINTERNET, DWORD_PTR context, DWORD status, LPVOID info,
+                              DWORD length) {
+  if (status == WINHTTP_CALLBACK_STATUS_SECURE_FAILURE && info && length >= sizeof(DWORD)) {
+    *reinterpret_cast<DWORD*>(context) |= *static_cast<DWORD*>(info);
+  }
+}
 
 // The transfer of HttpGet, which only turns its result into an answer.
 int transfer(const HttpRequest& r, const DataSink& sink, HttpAnswer& answer) {
@@ -179,12 +207,24 @@ int transfer(const HttpRequest& r, const DataSink& sink, HttpAnswer& answer) {
       r.acceptCompressed && WinHttpSetOption(request.handle, WINHTTP_OPTION_DECOMPRESSION,
                                              &decompression, sizeof decompression);
 
+  DWORD secureFailure = 0;
+  DWORD_PTR context = reinterpret_cast<DWORD_PTR>(&secureFailure);
+  WinHttpSetOption(request.handle, WINHTTP_OPTION_CONTEXT_VALUE, &context, sizeof context);
+  WinHttpSetStatusCallback(request.handle, onSecureFailure, WINHTTP_CALLBACK_FLAG_SECURE_FAILURE,
+                           0);
+  // A secure address never leads to a plain one (WinHTTP's default, made explicit).
+  DWORD redirects = WINHTTP_OPTION_REDIRECT_POLICY_DISALLOW_HTTPS_TO_HTTP;
+  WinHttpSetOption(request.handle, WINHTTP_OPTION_REDIRECT_POLICY, &redirects, sizeof redirects);
+
   const wchar_t* headers = r.noCache ? L"Cache-Control: no-cache\r\nPragma: no-cache\r\n"
                                      : WINHTTP_NO_ADDITIONAL_HEADERS;
   if (!WinHttpSendRequest(request.handle, headers, r.noCache ? static_cast<DWORD>(-1) : 0,
                           WINHTTP_NO_REQUEST_DATA, 0, 0, 0) ||
       !WinHttpReceiveResponse(request.handle, nullptr)) {
-    return cancelled() ? -1 : 0;
+    const DWORD error = GetLastError();
+    if (cancelled()) return -1;
+    answer.certificate = refusalOf(secureFailure, error);
+    return 0;
   }
   if (cancelled()) return -1;
   // Headers that took longer than the floor's window are no answer, even where the response

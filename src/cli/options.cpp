@@ -11,7 +11,7 @@
 
 const char* const kCliHelp =
     "Usage: quillmark-update [--dir GAME_DIR] [--repair] [--patch-url URL]...\n"
-    "                        [--public-key KEYS] [--lang CODE] [--quiet]\n"
+    "                        [--public-key KEYS] [--ca-file FILE] [--lang CODE] [--quiet]\n"
     "\n"
     "Brings a Quillmark game folder up to date from the patch server: fetches the signed\n"
     "manifest, checks every file (from patcher_cache.dat where it can), downloads what is\n"
@@ -29,6 +29,10 @@ const char* const kCliHelp =
     "                        commas, each 64 hex digits or a .pub file holding them; a\n"
     "                        manifest signed by any of them is accepted (default: the keys\n"
     "                        this program was built with)\n"
+    "  --ca-file FILE        trust the certificate authorities in this PEM file instead of\n"
+    "                        the system's, for https:// patch servers whose certificates a\n"
+    "                        private authority issued (Linux; on Windows the authority goes\n"
+    "                        into the Windows certificate store instead)\n"
     "  --lang CODE           language of the messages: pt en es fr de it ro pl cz hu tr gr\n"
     "                        (default: the system's language, else en)\n"
     "  --quiet               no progress; print only the result\n"
@@ -214,7 +218,7 @@ ParseOutcome parseArguments(const std::vector<std::wstring>& args, CliOptions& o
     const std::string option = wideToUtf8(name);
     const bool flag = option == "--repair" || option == "--quiet" || option == "--no-sync";
     const bool valued = option == "--dir" || option == "--patch-url" || option == "--public-key" ||
-                        option == "--lang";
+                        option == "--lang" || option == "--ca-file";
     if (!flag && !valued) {
       error = option.rfind("-", 0) == 0 ? "unknown option " + option
                                         : "unexpected argument \"" + option + "\"";
@@ -253,6 +257,10 @@ ParseOutcome parseArguments(const std::vector<std::wstring>& args, CliOptions& o
         ok = false;
         error = "--patch-url is given more than four times";
       }
+    } else if (option == "--ca-file") {
+      ok = !value.empty();
+      if (!ok) error = "--ca-file needs a file";
+      out.caFile = value;
     } else if (option == "--public-key") {
       ok = readPublicKeys(value, out.publicKeys, error);
     } else {

@@ -1,6 +1,6 @@
 // The command line of quillmark-update:
 //   quillmark-update [--dir GAME_DIR] [--repair] [--patch-url URL]... [--public-key KEYS]
-//                    [--lang CODE] [--quiet] [--no-sync]
+//                    [--ca-file FILE] [--lang CODE] [--quiet] [--no-sync]
 // Options take their value as the next argument or after "=" (--dir=games/quillmark);
 // --patch-url may be given up to four times, KEYS is up to four keys separated by commas.
 #pragma once
@@ -20,6 +20,8 @@ struct CliOptions {
   std::vector<std::wstring> patchUrls;
   // The keys the manifest may be signed with (the build-time keys unless given).
   std::vector<PublicKey> publicKeys;
+  // A PEM file of certificate authorities trusted instead of the system's; "" for the system's.
+  std::wstring caFile;
   // A UI language code ("de"); "" for the system's language.
   std::string language;
   bool quiet = false;

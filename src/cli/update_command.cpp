@@ -190,6 +190,12 @@ int runUpdateCommand(const std::vector<std::wstring>& args) {
       break;
   }
   setUiLanguage(options.language.empty() ? systemLanguage() : options.language);
+  if (!httpSetCaFile(options.caFile)) {
+    writeErr(programError("cannot use --ca-file " + wideToUtf8(options.caFile) +
+                          ": it cannot be read, or this system's HTTP client trusts only the "
+                          "system's certificate store"));
+    return kExitUsage;
+  }
 
   // A fresh machine installs into a folder that does not exist yet.
   const std::wstring gameDir = normalizeGameDir(options.gameDir);

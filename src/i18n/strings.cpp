@@ -93,6 +93,15 @@ constexpr TextRow<StringId> kTextsPt[] = {
      L"O servidor de patch está desatualizado: a versão que oferece expirou em %1."},
     {kStrErrDiskSpace,
      L"Espaço em disco insuficiente para a atualização: são necessários %1 e há %2 livres."},
+    {kStrErrCertificateUntrusted,
+     L"O certificado de segurança do servidor de patch não vem de uma autoridade de confiança."},
+    {kStrErrCertificateHost,
+     L"O certificado de segurança do servidor de patch foi emitido para outro nome de servidor."},
+    {kStrErrCertificateExpired,
+     L"O certificado de segurança do servidor de patch expirou ou ainda não é válido."},
+    {kStrErrSecureConnection,
+     L"A ligação segura ao servidor de patch falhou: o seu certificado ou a sua encriptação foi "
+     L"recusado."},
 };
 
 constexpr TextRow<StringId> kTextsEn[] = {
@@ -162,6 +171,15 @@ constexpr TextRow<StringId> kTextsEn[] = {
     {kStrErrFolderBusy, L"Another update of this game folder is running."},
     {kStrErrExpired, L"The patch server is out of date: the release it offers expired on %1."},
     {kStrErrDiskSpace, L"Not enough disk space for the update: it needs %1, and %2 is free."},
+    {kStrErrCertificateUntrusted,
+     L"The patch server's security certificate is not from a trusted authority."},
+    {kStrErrCertificateHost,
+     L"The patch server's security certificate was issued for another server name."},
+    {kStrErrCertificateExpired,
+     L"The patch server's security certificate has expired or is not yet valid."},
+    {kStrErrSecureConnection,
+     L"The secure connection to the patch server failed: its certificate or encryption was "
+     L"refused."},
 };
 
 constexpr TextRow<StringId> kTextsEs[] = {
@@ -234,6 +252,17 @@ constexpr TextRow<StringId> kTextsEs[] = {
     {kStrErrDiskSpace,
      (L"No hay espacio suficiente en el disco para la actualización: se necesitan %1 y hay %2 "
       L"libres.")},
+    {kStrErrCertificateUntrusted,
+     L"El certificado de seguridad del servidor de parches no procede de una autoridad de "
+     L"confianza."},
+    {kStrErrCertificateHost,
+     L"El certificado de seguridad del servidor de parches se emitió para otro nombre de "
+     L"servidor."},
+    {kStrErrCertificateExpired,
+     L"El certificado de seguridad del servidor de parches ha caducado o aún no es válido."},
+    {kStrErrSecureConnection,
+     L"La conexión segura con el servidor de parches falló: se rechazó su certificado o su "
+     L"cifrado."},
 };
 
 // French puts a no-break space before a colon, so the colon never starts a line of its own.
@@ -307,6 +336,17 @@ constexpr TextRow<StringId> kTextsFr[] = {
      L"%1."},
     {kStrErrDiskSpace,
      L"Espace disque insuffisant pour la mise à jour\u00A0: %1 nécessaires, %2 disponibles."},
+    {kStrErrCertificateUntrusted,
+     L"Le certificat de sécurité du serveur de mise à jour ne provient pas d'une autorité de "
+     L"confiance."},
+    {kStrErrCertificateHost,
+     L"Le certificat de sécurité du serveur de mise à jour a été émis pour un autre nom de "
+     L"serveur."},
+    {kStrErrCertificateExpired,
+     L"Le certificat de sécurité du serveur de mise à jour a expiré ou n'est pas encore valide."},
+    {kStrErrSecureConnection,
+     L"La connexion sécurisée au serveur de mise à jour a échoué\u00A0: son certificat ou son "
+     L"chiffrement a été refusé."},
 };
 
 constexpr TextRow<StringId> kTextsDe[] = {
@@ -378,6 +418,17 @@ constexpr TextRow<StringId> kTextsDe[] = {
      L"Der Patch-Server ist veraltet: Die angebotene Version ist am %1 abgelaufen."},
     {kStrErrDiskSpace,
      L"Nicht genug Speicherplatz für das Update: Benötigt werden %1, frei sind %2."},
+    {kStrErrCertificateUntrusted,
+     L"Das Sicherheitszertifikat des Update-Servers stammt nicht von einer vertrauenswürdigen "
+     L"Stelle."},
+    {kStrErrCertificateHost,
+     L"Das Sicherheitszertifikat des Update-Servers wurde für einen anderen Servernamen "
+     L"ausgestellt."},
+    {kStrErrCertificateExpired,
+     L"Das Sicherheitszertifikat des Update-Servers ist abgelaufen oder noch nicht gültig."},
+    {kStrErrSecureConnection,
+     L"Die sichere Verbindung zum Update-Server ist fehlgeschlagen: Sein Zertifikat oder seine "
+     L"Verschlüsselung wurde abgelehnt."},
 };
 
 constexpr TextRow<StringId> kTextsIt[] = {
@@ -449,6 +500,17 @@ constexpr TextRow<StringId> kTextsIt[] = {
      L"Il server delle patch non è aggiornato: la versione offerta è scaduta il %1."},
     {kStrErrDiskSpace,
      L"Spazio su disco insufficiente per l'aggiornamento: servono %1 e ne sono liberi %2."},
+    {kStrErrCertificateUntrusted,
+     L"Il certificato di sicurezza del server di aggiornamento non proviene da un'autorità "
+     L"attendibile."},
+    {kStrErrCertificateHost,
+     L"Il certificato di sicurezza del server di aggiornamento è stato emesso per un altro nome di "
+     L"server."},
+    {kStrErrCertificateExpired,
+     L"Il certificato di sicurezza del server di aggiornamento è scaduto o non è ancora valido."},
+    {kStrErrSecureConnection,
+     L"La connessione sicura al server di aggiornamento non è riuscita: il suo certificato o la "
+     L"sua cifratura è stato rifiutato."},
 };
 
 // Romanian with the comma-below letters (U+0218..U+021B), not the cedilla look-alikes.
@@ -521,6 +583,16 @@ constexpr TextRow<StringId> kTextsRo[] = {
     {kStrErrDiskSpace,
      (L"Nu există suficient spațiu pe disc pentru actualizare: sunt necesari %1, iar liberi sunt "
       L"doar %2.")},
+    {kStrErrCertificateUntrusted,
+     L"Certificatul de securitate al serverului de patch nu provine de la o autoritate de "
+     L"încredere."},
+    {kStrErrCertificateHost,
+     L"Certificatul de securitate al serverului de patch a fost emis pentru alt nume de server."},
+    {kStrErrCertificateExpired,
+     L"Certificatul de securitate al serverului de patch a expirat sau nu este încă valabil."},
+    {kStrErrSecureConnection,
+     L"Conexiunea securizată la serverul de patch a eșuat: certificatul sau criptarea acestuia a "
+     L"fost refuzată."},
 };
 
 constexpr TextRow<StringId> kTextsPl[] = {
@@ -591,6 +663,15 @@ constexpr TextRow<StringId> kTextsPl[] = {
     {kStrErrExpired, L"Serwer aktualizacji jest nieaktualny: oferowana wersja wygasła %1."},
     {kStrErrDiskSpace,
      L"Za mało miejsca na dysku, aby przeprowadzić aktualizację: potrzeba %1, wolne jest %2."},
+    {kStrErrCertificateUntrusted,
+     L"Certyfikat bezpieczeństwa serwera aktualizacji nie pochodzi od zaufanego urzędu."},
+    {kStrErrCertificateHost,
+     L"Certyfikat bezpieczeństwa serwera aktualizacji wystawiono dla innej nazwy serwera."},
+    {kStrErrCertificateExpired,
+     L"Certyfikat bezpieczeństwa serwera aktualizacji wygasł lub nie jest jeszcze ważny."},
+    {kStrErrSecureConnection,
+     L"Bezpieczne połączenie z serwerem aktualizacji nie powiodło się: jego certyfikat lub "
+     L"szyfrowanie zostały odrzucone."},
 };
 
 constexpr TextRow<StringId> kTextsCz[] = {
@@ -660,6 +741,15 @@ constexpr TextRow<StringId> kTextsCz[] = {
     {kStrErrFolderBusy, L"Již probíhá jiná aktualizace této složky hry."},
     {kStrErrExpired, L"Aktualizační server je zastaralý: nabízená verze vypršela %1."},
     {kStrErrDiskSpace, L"Na disku není dost místa pro aktualizaci: je potřeba %1, volných je %2."},
+    {kStrErrCertificateUntrusted,
+     L"Bezpečnostní certifikát aktualizačního serveru nepochází od důvěryhodné autority."},
+    {kStrErrCertificateHost,
+     L"Bezpečnostní certifikát aktualizačního serveru byl vydán pro jiný název serveru."},
+    {kStrErrCertificateExpired,
+     L"Bezpečnostní certifikát aktualizačního serveru vypršel nebo ještě není platný."},
+    {kStrErrSecureConnection,
+     L"Zabezpečené připojení k aktualizačnímu serveru selhalo: jeho certifikát nebo šifrování bylo "
+     L"odmítnuto."},
 };
 
 constexpr TextRow<StringId> kTextsHu[] = {
@@ -730,6 +820,16 @@ constexpr TextRow<StringId> kTextsHu[] = {
     {kStrErrExpired, L"A frissítési szerver elavult: a felkínált verzió lejárati ideje %1."},
     {kStrErrDiskSpace,
      L"Nincs elég szabad hely a lemezen a frissítéshez: %1 szükséges, de csak %2 szabad."},
+    {kStrErrCertificateUntrusted,
+     L"A frissítési szerver biztonsági tanúsítványa nem megbízható hitelesítésszolgáltatótól "
+     L"származik."},
+    {kStrErrCertificateHost,
+     L"A frissítési szerver biztonsági tanúsítványát egy másik szervernévre állították ki."},
+    {kStrErrCertificateExpired,
+     L"A frissítési szerver biztonsági tanúsítványa lejárt, vagy még nem érvényes."},
+    {kStrErrSecureConnection,
+     L"A biztonságos kapcsolat a frissítési szerverrel nem jött létre: a tanúsítványát vagy a "
+     L"titkosítását elutasítottuk."},
 };
 
 constexpr TextRow<StringId> kTextsTr[] = {
@@ -799,6 +899,14 @@ constexpr TextRow<StringId> kTextsTr[] = {
     {kStrErrFolderBusy, L"Bu oyun klasörünün başka bir güncellemesi zaten çalışıyor."},
     {kStrErrExpired, L"Yama sunucusu güncel değil: sunduğu sürümün süresi %1 tarihinde doldu."},
     {kStrErrDiskSpace, L"Güncelleme için diskte yeterli alan yok: %1 gerekiyor, boş alan %2."},
+    {kStrErrCertificateUntrusted,
+     L"Yama sunucusunun güvenlik sertifikası güvenilir bir yetkiliden gelmiyor."},
+    {kStrErrCertificateHost,
+     L"Yama sunucusunun güvenlik sertifikası başka bir sunucu adı için verilmiş."},
+    {kStrErrCertificateExpired,
+     L"Yama sunucusunun güvenlik sertifikasının süresi dolmuş veya henüz geçerli değil."},
+    {kStrErrSecureConnection,
+     L"Yama sunucusuyla güvenli bağlantı kurulamadı: sertifikası veya şifrelemesi reddedildi."},
 };
 
 // Greek capitals without accents, as Greek typesetting writes all-capital text.
@@ -872,6 +980,15 @@ constexpr TextRow<StringId> kTextsGr[] = {
     {kStrErrDiskSpace,
      (L"Δεν υπάρχει αρκετός χώρος στον δίσκο για την ενημέρωση: απαιτούνται %1, ενώ ελεύθερα είναι "
       L"%2.")},
+    {kStrErrCertificateUntrusted,
+     L"Το πιστοποιητικό ασφαλείας του διακομιστή ενημερώσεων δεν προέρχεται από αξιόπιστη αρχή."},
+    {kStrErrCertificateHost,
+     L"Το πιστοποιητικό ασφαλείας του διακομιστή ενημερώσεων εκδόθηκε για άλλο όνομα διακομιστή."},
+    {kStrErrCertificateExpired,
+     L"Το πιστοποιητικό ασφαλείας του διακομιστή ενημερώσεων έχει λήξει ή δεν ισχύει ακόμη."},
+    {kStrErrSecureConnection,
+     L"Η ασφαλής σύνδεση με τον διακομιστή ενημερώσεων απέτυχε: το πιστοποιητικό ή η κρυπτογράφησή "
+     L"του απορρίφθηκε."},
 };
 
 static_assert(isCompleteTextTable(kTextsPt, kUiStringCount));

@@ -1,4 +1,4 @@
-// The UI string table: 66 texts in twelve languages, one current UI language, and the game
+// The UI string table: 70 texts in twelve languages, one current UI language, and the game
 // client's own language list (code pages for loca.cfg).
 #pragma once
 #include <cstddef>
@@ -75,6 +75,14 @@ enum StringId : int {
   kStrErrExpired,
   // "Not enough disk space for the update: it needs %1, and %2 is free." (sizes, diskSizeText)
   kStrErrDiskSpace,
+  // "The patch server's security certificate is not from a trusted authority."
+  kStrErrCertificateUntrusted,
+  // "The patch server's security certificate was issued for another server name."
+  kStrErrCertificateHost,
+  // "The patch server's security certificate has expired or is not yet valid."
+  kStrErrCertificateExpired,
+  // "The secure connection to the patch server failed: its certificate or encryption was refused."
+  kStrErrSecureConnection,
 
   kUiStringCount
 };

@@ -202,6 +202,19 @@ bool useKeptManifest(LauncherState& state, const UpdateSettings& settings,
   return false;
 }
 
+StringId certificateText(CertificateRefusal refusal) {
+  switch (refusal) {
+    case CertificateRefusal::WrongHost:
+      return kStrErrCertificateHost;
+    case CertificateRefusal::Expired:
+      return kStrErrCertificateExpired;
+    case CertificateRefusal::Unexplained:
+      return kStrErrSecureConnection;
+    default:
+      return kStrErrCertificateUntrusted;
+  }
+}
+
 }  // namespace
 
 bool manifestVerifies(const std::vector<PublicKey>& keys, std::string_view signature,
@@ -225,6 +238,7 @@ StepResult fetchManifest(LauncherState& state, const UpdateSettings& settings,
   std::string& signature = answer.signature;
   int signatureResult = 0;
   int manifestResult = 0;
+  CertificateRefusal refusal = CertificateRefusal::None;
   bool signatureInvalid = false;
   bool mismatched = false;
   // A manifest over the limit stays over it: no other attempt is made, and the message says
@@ -243,6 +257,9 @@ StepResult fetchManifest(LauncherState& state, const UpdateSettings& settings,
     const HttpAnswer signatureAnswer =
         HttpGetToString(signatureRequest, kSignatureBytes, signature);
     signatureResult = signatureAnswer.result;
+    refusal = signatureAnswer.certificate;
+    // A refused certificate stays refused: asking again only delays the message.
+    if (refusal != CertificateRefusal::None) break;
     if (signatureResult != 200 || signature.size() != kSignatureBytes) continue;
     if (useKeptManifest(state, settings, gameDir, kept, signature, text)) {
       answer.serverTime = signatureAnswer.serverTime;
@@ -252,6 +269,7 @@ StepResult fetchManifest(LauncherState& state, const UpdateSettings& settings,
     const HttpAnswer fetched =
         HttpGet(manifestRequest, manifestSink(state, settings.manifestMaxBytes, text, tooLarge));
     manifestResult = fetched.result;
+    refusal = fetched.certificate;
     if (manifestResult != 200) continue;
     postPhase(state, kPhaseVerifying);
     if (manifestVerifies(settings.publicKeys, signature, text)) {
@@ -277,6 +295,11 @@ StepResult fetchManifest(LauncherState& state, const UpdateSettings& settings,
   const int shown = signatureResult != 200 || signature.size() != kSignatureBytes
                         ? (signatureResult == -1 ? 200 : signatureResult)
                         : manifestResult;
+  // A refused certificate says why, since retrying never helps and the studio must act.
+  if (refusal != CertificateRefusal::None) {
+    error = {ErrorKind::Unreachable, uiText(certificateText(refusal))};
+    return StepResult::Failed;
+  }
   error = {ErrorKind::Unreachable, uiText(kStrErrConnect)};
   if (shown > 0) error.text += L" (HTTP " + std::to_wstring(shown) + L")";
   return StepResult::Failed;

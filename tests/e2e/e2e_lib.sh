@@ -73,8 +73,14 @@ e2e_start_wine() {
 
 # ---- 4. nginx
 # e2e_start_nginx [EXTRA_SERVER_LINES]: serves $work/www at $base (http://127.0.0.1:PORT).
+# With $nginx_certificate (a PEM file, its key beside it as .key) it serves TLS, at
+# https://localhost:PORT.
 e2e_start_nginx() {
-  local extra=${1:-} temps= module
+  local extra=${1:-} temps= module tls= scheme=http host=127.0.0.1
+  if [ -n "${nginx_certificate:-}" ]; then
+    tls=" ssl; ssl_certificate $nginx_certificate; ssl_certificate_key ${nginx_certificate%.pem}.key"
+    scheme=https host=localhost
+  fi
   mkdir -p "$work/nginx/tmp"
   for module in proxy fastcgi uwsgi scgi; do
     nginx -V 2>&1 | grep -q -- "--without-http_${module}_module" || temps+="  ${module}_temp_path $work/nginx/tmp/$module;"$'\n'
@@ -94,7 +100,7 @@ http {
 $temps  default_type application/octet-stream;
   sendfile on;
   server {
-    listen 127.0.0.1:$port;
+    listen 127.0.0.1:$port$tls;
     root $work/www;
     $extra
   }
@@ -112,7 +118,7 @@ CONF
     nginx_pid=
   done
   [ -n "$nginx_pid" ] || fail "nginx did not start"
-  base="http://127.0.0.1:$port"
+  base="$scheme://$host:$port"
 }
 
 # ---- 5. releases

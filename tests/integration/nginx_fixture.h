@@ -22,6 +22,11 @@ class NginxServer {
   // Whether the nginx binary is there to be started.
   static bool available();
 
+  // Serves https:// with this certificate (PEM, its chain after it) and key from the next
+  // start() on; "" for plain http. /patch/to-http/NAME then redirects to http://, and
+  // /patch/to-https/NAME to https://, of /patch/NAME on the same port.
+  void setTls(const std::string& certificateFile, const std::string& keyFile);
+
   // Starts nginx serving folder (a wide path as TempDir gives it) under /patch/ and returns
   // once it answers. False when it does not come up; error() then says why.
   bool start(const std::wstring& folder);
@@ -30,8 +35,8 @@ class NginxServer {
 
   bool running() const { return pid_ > 0; }
   std::uint16_t port() const { return port_; }
-  // "http://127.0.0.1:PORT/patch/"
-  std::wstring patchUrl() const;
+  // "http://127.0.0.1:PORT/patch/" ("https://" with a certificate); host replaces 127.0.0.1.
+  std::wstring patchUrl(const std::wstring& host = L"127.0.0.1") const;
   // Why start() failed, with the end of nginx's error log.
   const std::string& error() const { return error_; }
   // Lines of the access log so far ("GET /patch/manifest.json HTTP/1.1" 200 ...).
@@ -43,5 +48,7 @@ class NginxServer {
   pid_t pid_ = -1;
   std::uint16_t port_ = 0;
   std::string dir_;  // the configuration folder, with a trailing "/"
+  std::string certificateFile_;
+  std::string keyFile_;
   std::string error_;
 };

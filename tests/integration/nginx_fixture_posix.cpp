@@ -100,8 +100,21 @@ std::string confString(const std::string& s) {
   return out + "\"";
 }
 
-std::string configuration(const std::string& dir, const std::string& folder, std::uint16_t port,
-                          const std::string& options) {
+// The listen line and, with a certificate, the TLS settings and the redirects of the tests.
+std::string listenLines(std::uint16_t port, const std::string& certificateFile,
+                        const std::string& keyFile) {
+  const std::string address = "127.0.0.1:" + std::to_string(port);
+  if (certificateFile.empty()) return "    listen " + address + ";\n";
+  return "    listen " + address + " ssl;\n" + "    ssl_certificate " +
+         confString(certificateFile) + ";\n" + "    ssl_certificate_key " + confString(keyFile) +
+         ";\n" + "    location /patch/to-http/ { rewrite ^/patch/to-http/(.*)$ http://" + address +
+         "/patch/$1 redirect; }\n" +
+         "    location /patch/to-https/ { rewrite ^/patch/to-https/(.*)$ https://" + address +
+         "/patch/$1 redirect; }\n";
+}
+
+std::string configuration(const std::string& dir, const std::string& folder,
+                          const std::string& options, const std::string& listen) {
   std::string temps;
   for (const char* module : {"proxy", "fastcgi", "uwsgi", "scgi"}) {
     if (options.find(std::string("--without-http_") + module + "_module") == std::string::npos) {
@@ -135,10 +148,8 @@ std::string configuration(const std::string& dir, const std::string& folder, std
          "  sendfile on;\n"
          "  tcp_nopush on;\n"
          "  keepalive_requests 100000;\n"
-         "  server {\n"
-         "    listen 127.0.0.1:" +
-         std::to_string(port) +
-         ";\n"
+         "  server {\n" +
+         listen +
          "    server_name localhost;\n"
          "    location /patch/ { alias " +
          confString(root) +
@@ -156,8 +167,14 @@ NginxServer::~NginxServer() { stop(); }
 
 bool NginxServer::available() { return access(kNginx, X_OK) == 0; }
 
-std::wstring NginxServer::patchUrl() const {
-  return L"http://127.0.0.1:" + std::to_wstring(port_) + L"/patch/";
+void NginxServer::setTls(const std::string& certificateFile, const std::string& keyFile) {
+  certificateFile_ = certificateFile;
+  keyFile_ = keyFile;
+}
+
+std::wstring NginxServer::patchUrl(const std::wstring& host) const {
+  return (certificateFile_.empty() ? L"http://" : L"https://") + host + L":" +
+         std::to_wstring(port_) + L"/patch/";
 }
 
 std::string NginxServer::accessLog() const {
@@ -199,7 +216,8 @@ bool NginxServer::startOnce(const std::string& folder) {
     return false;
   }
   const std::string conf = dir_ + "nginx.conf";
-  if (!writeFile(conf, configuration(dir_, folder, port_, options))) {
+  if (!writeFile(conf, configuration(dir_, folder, options,
+                                     listenLines(port_, certificateFile_, keyFile_)))) {
     error_ = "cannot write " + conf;
     return false;
   }
