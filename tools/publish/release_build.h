@@ -2,6 +2,10 @@
 //   files/ab/<hash>.z   each distinct content once, zlib-compressed (kept between releases)
 //   manifest.json       what the launcher must make of the game folder, signed by
 //   manifest.sig        the 64-byte Ed25519 signature of manifest.json's exact bytes
+//   history/<N>.json    the manifest of each release N built into the folder, for prune: never
+//                       uploaded, never fetched by launchers
+// A build holds the release folder's lock (base/folder_lock.h) from start to end, as prune
+// does, so that neither removes or replaces what the other is writing.
 #pragma once
 #include <cstdint>
 #include <functional>
@@ -15,6 +19,13 @@ inline constexpr std::uint64_t kManifestLimit = 268435456;  // the launcher read
 // What launchers read before chunk lists left the manifest.
 inline constexpr std::uint64_t kManifestLimitBefore = 33554432;
 inline constexpr int kMaxExpiresInDays = 3650;
+
+// The folder path with a separator at its end ("." for an empty one), for appending names.
+std::wstring withSeparator(std::wstring dir);
+// Where the manifest of release version is kept below releaseDir (which ends in a separator).
+std::wstring historyManifestPath(const std::wstring& releaseDir, std::int64_t version);
+// The message of a release folder whose lock another build or prune holds.
+std::string releaseBusyText(const std::wstring& releaseDir);
 
 struct BuildOptions {
   std::wstring gameDir;
@@ -53,5 +64,6 @@ struct BuildReport {
 };
 
 // False with a one-line error when the release could not be built; manifest.json and
-// manifest.sig are then left as they were.
+// manifest.sig are then left as they were (history/<version>.json may be new: it is written
+// first, so that every release ever served is in the history).
 bool buildRelease(const BuildOptions& options, BuildReport& report, std::string& error);
