@@ -414,13 +414,7 @@ bool prepareReleaseFolder(BuildContext& c, std::string& error) {
     error = "the release folder must not lie inside the game folder";
     return false;
   }
-  const FolderLock::Outcome locked = c.releaseLock.acquire(c.releaseDir);
-  if (locked != FolderLock::Outcome::Held) {
-    error = locked == FolderLock::Outcome::Busy
-                ? releaseBusyText(c.options.releaseDir)
-                : "cannot open the release folder " + shown(c.options.releaseDir);
-    return false;
-  }
+  if (!lockReleaseFolder(c.releaseLock, c.options.releaseDir, error)) return false;
   std::string text;
   JsonValue served;
   std::int64_t servedVersion = 0;
@@ -842,9 +836,19 @@ std::wstring historyManifestPath(const std::wstring& releaseDir, std::int64_t ve
   return releaseDir + L"history\\" + std::to_wstring(version) + L".json";
 }
 
-std::string releaseBusyText(const std::wstring& releaseDir) {
-  return "another build or prune of the release folder " + shown(releaseDir) +
-         " is running; try again when it has finished";
+bool lockReleaseFolder(FolderLock& lock, const std::wstring& releaseDir, std::string& error) {
+  switch (lock.acquire(withSeparator(releaseDir))) {
+    case FolderLock::Outcome::Held:
+      return true;
+    case FolderLock::Outcome::Busy:
+      error = "another build or prune of the release folder " + shown(releaseDir) +
+              " is running; try again when it has finished";
+      return false;
+    case FolderLock::Outcome::Failed:
+      break;
+  }
+  error = "cannot open the release folder " + shown(releaseDir);
+  return false;
 }
 
 bool buildRelease(const BuildOptions& options, BuildReport& report, std::string& error) {

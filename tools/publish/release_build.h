@@ -24,8 +24,10 @@ inline constexpr int kMaxExpiresInDays = 3650;
 std::wstring withSeparator(std::wstring dir);
 // Where the manifest of release version is kept below releaseDir (which ends in a separator).
 std::wstring historyManifestPath(const std::wstring& releaseDir, std::int64_t version);
-// The message of a release folder whose lock another build or prune holds.
-std::string releaseBusyText(const std::wstring& releaseDir);
+class FolderLock;
+// Takes the lock of the release folder (which exists) that build and prune hold while they
+// run; false with the error when another holds it or the folder cannot be opened.
+bool lockReleaseFolder(FolderLock& lock, const std::wstring& releaseDir, std::string& error);
 
 struct BuildOptions {
   std::wstring gameDir;

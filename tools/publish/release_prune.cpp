@@ -83,13 +83,7 @@ bool lockAndCheck(PruneContext& c, std::string& error) {
     error = "the release folder " + shown(c.options.releaseDir) + " does not exist";
     return false;
   }
-  const FolderLock::Outcome locked = c.lock.acquire(c.releaseDir);
-  if (locked != FolderLock::Outcome::Held) {
-    error = locked == FolderLock::Outcome::Busy
-                ? releaseBusyText(c.options.releaseDir)
-                : "cannot open the release folder " + shown(c.options.releaseDir);
-    return false;
-  }
+  if (!lockReleaseFolder(c.lock, c.options.releaseDir, error)) return false;
   for (const wchar_t* name : {L"files", L"history"}) {
     FileInfo info;
     if (getEntryInfo(c.releaseDir + name, info) && (info.isLink || !info.isDirectory)) {
