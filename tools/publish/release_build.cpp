@@ -414,7 +414,19 @@ bool prepareReleaseFolder(BuildContext& c, std::string& error) {
     error = "the release folder must not lie inside the game folder";
     return false;
   }
-  if (!lockReleaseFolder(c.releaseLock, c.options.releaseDir, error)) return false;
+  // A folder that cannot be locked at all is still built into (the lock guards against a
+  // prune, which refuses such a folder).
+  std::string lockError;
+  switch (lockReleaseFolder(c.releaseLock, c.options.releaseDir, lockError)) {
+    case FolderLock::Outcome::Held:
+      break;
+    case FolderLock::Outcome::Busy:
+      error = lockError;
+      return false;
+    case FolderLock::Outcome::Failed:
+      c.report.notes.push_back(lockError);
+      break;
+  }
   std::string text;
   JsonValue served;
   std::int64_t servedVersion = 0;
@@ -836,19 +848,16 @@ std::wstring historyManifestPath(const std::wstring& releaseDir, std::int64_t ve
   return releaseDir + L"history\\" + std::to_wstring(version) + L".json";
 }
 
-bool lockReleaseFolder(FolderLock& lock, const std::wstring& releaseDir, std::string& error) {
-  switch (lock.acquire(withSeparator(releaseDir))) {
-    case FolderLock::Outcome::Held:
-      return true;
-    case FolderLock::Outcome::Busy:
-      error = "another build or prune of the release folder " + shown(releaseDir) +
-              " is running; try again when it has finished";
-      return false;
-    case FolderLock::Outcome::Failed:
-      break;
+FolderLock::Outcome lockReleaseFolder(FolderLock& lock, const std::wstring& releaseDir,
+                                      std::string& error) {
+  const FolderLock::Outcome outcome = lock.acquire(withSeparator(releaseDir));
+  if (outcome == FolderLock::Outcome::Busy) {
+    error = "another build or prune of the release folder " + shown(releaseDir) +
+            " is running; try again when it has finished";
+  } else if (outcome == FolderLock::Outcome::Failed) {
+    error = "cannot lock the release folder " + shown(releaseDir);
   }
-  error = "cannot open the release folder " + shown(releaseDir);
-  return false;
+  return outcome;
 }
 
 bool buildRelease(const BuildOptions& options, BuildReport& report, std::string& error) {

@@ -12,6 +12,8 @@
 #include <string>
 #include <vector>
 
+#include "base/folder_lock.h"
+
 // Names the launcher writes into its own folder: never game files.
 inline constexpr const char* kLauncherExecutable = "QuillmarkLauncher.exe";
 inline constexpr const char* kDefaultGameExe = "Play Quillmark.exe";
@@ -24,10 +26,11 @@ inline constexpr int kMaxExpiresInDays = 3650;
 std::wstring withSeparator(std::wstring dir);
 // Where the manifest of release version is kept below releaseDir (which ends in a separator).
 std::wstring historyManifestPath(const std::wstring& releaseDir, std::int64_t version);
-class FolderLock;
 // Takes the lock of the release folder (which exists) that build and prune hold while they
-// run; false with the error when another holds it or the folder cannot be opened.
-bool lockReleaseFolder(FolderLock& lock, const std::wstring& releaseDir, std::string& error);
+// run; anything but Held comes with the error (another holds it, or the folder cannot be
+// locked, as on a file system without locks).
+FolderLock::Outcome lockReleaseFolder(FolderLock& lock, const std::wstring& releaseDir,
+                                      std::string& error);
 
 struct BuildOptions {
   std::wstring gameDir;

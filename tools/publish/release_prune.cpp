@@ -83,7 +83,8 @@ bool lockAndCheck(PruneContext& c, std::string& error) {
     error = "the release folder " + shown(c.options.releaseDir) + " does not exist";
     return false;
   }
-  if (!lockReleaseFolder(c.lock, c.options.releaseDir, error)) return false;
+  if (lockReleaseFolder(c.lock, c.options.releaseDir, error) != FolderLock::Outcome::Held)
+    return false;
   for (const wchar_t* name : {L"files", L"history"}) {
     FileInfo info;
     if (getEntryInfo(c.releaseDir + name, info) && (info.isLink || !info.isDirectory)) {
