@@ -1,6 +1,7 @@
 // quillmark-update: the real program against the test server serving releases that the
 // publisher's code built from real folders, and its argument and progress texts in-process.
-//   CliFixture.*      install, no-op, second release, repair, failures and their texts, usage
+//   CliFixture.*      install, no-op, second release, repair, a pruned release folder, failures
+//                     and their texts, usage
 //   CliTexts.*        progress line, sizes, time left, speed meter, width, options
 // Ctrl+C and the terminal's redrawn line are in cli_test_posix.cpp.
 #include <gtest/gtest.h>
@@ -13,6 +14,7 @@
 #include "cli_fixture.h"
 #include "i18n/strings.h"
 #include "quillmark_config.h"
+#include "test_release.h"
 #include "update/launcher_state.h"
 #include "update/speed_meter.h"
 
@@ -121,6 +123,35 @@ TEST_F(CliFixture, FollowsASecondReleaseAndRepairsWhatTheCacheCannotSee) {
   ASSERT_EQ(update({L"--repair"}), 0) << output;
   EXPECT_EQ(game.read("stay.bin"), std::string(4096, 's'));
   EXPECT_TRUE(inOrder(output, {"Checking\n", "Checking  100%", "Downloading\n"})) << output;
+}
+
+// Three releases, then the real publisher prunes the folder with --keep 2: the first release's
+// own object is gone, and a player at the second release and a fresh one both reach the third.
+TEST_F(CliFixture, APrunedReleaseFolderStillUpdatesFromTheReleasesKeptAndAfresh) {
+  work.write("src/Play Quillmark.exe", "game");
+  work.write("src/a.txt", "first");
+  publish(1);
+  work.write("src/a.txt", "second");
+  work.write("src/b.txt", "added by the second");
+  publish(2);
+  ASSERT_EQ(update({L"--quiet"}), 0) << output;
+  work.write("src/a.txt", "third");
+  publish(3);
+  const std::vector<std::wstring> prune{L"prune", L"--release", work.file("release"), L"--keep",
+                                        L"2"};
+  ASSERT_EQ(runProgram(utf8ToWide(QM_PUBLISH_EXE), prune, work.file("prune.txt")), 0)
+      << work.read("prune.txt");
+  EXPECT_NE(at(work.read("prune.txt"), "removed 1 file ("), std::string::npos)
+      << work.read("prune.txt");
+  EXPECT_FALSE(work.exists("release/" + compressedPath("first")));
+  EXPECT_TRUE(work.exists("release/" + compressedPath("second")));
+
+  ASSERT_EQ(update(), 0) << output;
+  EXPECT_EQ(game.read("a.txt"), "third");
+  TempDir fresh;
+  ASSERT_EQ(run({L"--dir", fresh.path(), L"--public-key", work.file("key.pub")}), 0) << output;
+  EXPECT_EQ(fresh.read("a.txt"), "third");
+  EXPECT_EQ(fresh.read("b.txt"), "added by the second");
 }
 
 TEST_F(CliFixture, AnyTrustedKeyWillDoAndNoOtherKey) {

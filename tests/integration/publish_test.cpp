@@ -4,16 +4,19 @@
 //   Keys*           RFC 8032 signing, keygen's files
 //   Objects*        the content store: each kind of damaged object, a source that changed
 //   PublishFixture  build and verify on real folders: round trip, tampering, store reuse,
-//                   --previous, refusals
+//                   --previous, refusals; prune of what only older releases use
 //   CommandLine*    exit codes and messages, in-process and through the real executable
 #include <gtest/gtest.h>
 #include <zlib.h>
 
 #include <algorithm>
+#include <chrono>
 #include <filesystem>
+#include <set>
 #include <string>
 #include <vector>
 
+#include "base/folder_lock.h"
 #include "base/paths.h"
 #include "base/sha256.h"
 #include "base/text.h"
@@ -28,6 +31,7 @@
 #include "objects.h"
 #include "publish_run.h"
 #include "release_build.h"
+#include "release_prune.h"
 #include "release_verify.h"
 #include "test_support.h"
 
@@ -963,6 +967,123 @@ TEST_F(PublishFixture, RefusesWhatTheLauncherWouldRejectOrMustNotShip) {
   EXPECT_FALSE(root.exists("release/manifest.sig"));
 }
 
+namespace {
+
+// The objects a manifest of the release folder names: its files' contents, and its large
+// files' chunk lists and chunks ("files/ab/<hash>.z").
+std::set<std::string> objectsOf(const TempDir& root, const JsonValue& m) {
+  std::set<std::string> out;
+  const auto name = [](const std::string& h) { return "files/" + h.substr(0, 2) + "/" + h + ".z"; };
+  for (const JsonValue& e : m.member("files").elements) {
+    out.insert(name(e.member("h").string));
+    const JsonValue& list = e.member("chunk_list");
+    if (list.kind == JsonKind::Null) continue;
+    const std::string l = list.member("h").string;
+    out.insert(name(l));
+    std::string text;
+    std::vector<ChunkRef> chunks;
+    EXPECT_TRUE(inflateAll(root.read("release/" + name(l)), list.member("s").asInt64(), text));
+    EXPECT_TRUE(parseChunkList(text, e.member("s").asInt64(), chunks));
+    for (const ChunkRef& c : chunks) out.insert(name(c.hash));
+  }
+  return out;
+}
+
+}  // namespace
+
+// Three releases into one folder, then --keep 2: what only the first used goes (its own file
+// content, its large file's chunk list and the chunks no later cut shares) with its history,
+// and the two later releases stay whole. Nothing goes through a link, a build's fresh temporary
+// file stays and an old one goes; a folder that a build holds, or whose history records too
+// few releases, loses nothing.
+TEST_F(PublishFixture, PruneRemovesWhatOnlyOlderReleasesUse) {
+  std::string big = noiseBytes(6 << 20, 7);
+  std::vector<JsonValue> releases;
+  for (const char* a : {"one", "two", "three"}) {
+    game("Play Quillmark.exe", "exe");
+    game("a.txt", a);
+    big.replace(big.size() / (releases.size() + 2), 5, a);
+    game("big.pak", big);
+    buildOk(options(static_cast<std::int64_t>(releases.size()) + 1));
+    releases.push_back(manifest());
+    EXPECT_EQ(root.read("release/history/" + std::to_string(releases.size()) + ".json"),
+              root.read("release/manifest.json"));
+  }
+  std::set<std::string> later = objectsOf(root, releases[1]);
+  for (const std::string& o : objectsOf(root, releases[2])) later.insert(o);
+  std::set<std::string> firstOnly;
+  for (const std::string& o : objectsOf(root, releases[0])) {
+    if (later.count(o) == 0) firstOnly.insert(o);
+  }
+  // "one", the first big.pak and its list, the chunks that the second release's edit replaced.
+  ASSERT_GE(firstOnly.size(), 4u);
+  const std::string zeros(64, '0');
+  root.write("release/files/00/" + zeros + ".z.ap_tmp", "a build writes it");
+  const std::string stale = "files/01/" + zeros + ".z.ap_tmp";
+  root.write("release/" + stale, "left by a crash");
+  namespace fs = std::filesystem;
+  fs::last_write_time(fs::path(root.file("release/" + stale)),
+                      fs::file_time_type::clock::now() - std::chrono::hours(48));
+  firstOnly.insert(stale);
+  root.write("release/files/readme.txt", "not an object");
+#ifndef _WIN32
+  // An unused object's name as a link, and a store folder that is a link: neither is followed.
+  root.write("outside/" + zeros + ".z", "elsewhere");
+  fs::create_directory_symlink(fs::path(root.file("outside")),
+                               fs::path(root.file("release/files/ee")));
+  fs::create_symlink(fs::path(root.file("outside/" + zeros + ".z")),
+                     fs::path(root.file("release/files/00/" + zeros + ".z")));
+#endif
+
+  PruneOptions o;
+  o.releaseDir = root.file("release");
+  o.keep = 2;
+  PruneReport report;
+  std::string error;
+  {
+    FolderLock held;
+    ASSERT_EQ(held.acquire(root.file("release")), FolderLock::Outcome::Held);
+    EXPECT_FALSE(pruneRelease(o, report, error));
+    EXPECT_NE(error.find("another build or prune of the release folder"), std::string::npos)
+        << error;
+    BuildReport b;
+    EXPECT_FALSE(build(options(3), b, error));
+    EXPECT_NE(error.find("another build or prune"), std::string::npos) << error;
+  }
+  o.dryRun = true;
+  ASSERT_TRUE(pruneRelease(o, report, error)) << error;
+  std::set<std::string> listed;
+  for (const auto& [name, size] : report.removed) listed.insert(name);
+  EXPECT_EQ(listed, firstOnly);
+  EXPECT_EQ(report.removedHistory, std::vector<std::string>{"history/1.json"});
+  EXPECT_EQ(report.keptVersions, (std::vector<std::int64_t>{3, 2}));
+  for (const std::string& gone : firstOnly) EXPECT_TRUE(root.exists("release/" + gone)) << gone;
+
+  o.dryRun = false;
+  ASSERT_TRUE(pruneRelease(o, report, error)) << error;
+  for (const std::string& gone : firstOnly) EXPECT_FALSE(root.exists("release/" + gone)) << gone;
+  for (const std::string& kept : later) EXPECT_TRUE(root.exists("release/" + kept)) << kept;
+  EXPECT_FALSE(root.exists("release/history/1.json"));
+  EXPECT_TRUE(root.exists("release/history/2.json"));
+  EXPECT_TRUE(root.exists("release/files/00/" + zeros + ".z.ap_tmp"));
+  EXPECT_TRUE(root.exists("release/files/readme.txt"));
+#ifndef _WIN32
+  EXPECT_EQ(root.read("outside/" + zeros + ".z"), "elsewhere");
+  EXPECT_TRUE(anyContains(report.notes, "files/ee is a link")) << joined(report.notes);
+  EXPECT_TRUE(anyContains(report.notes, "files/00/" + zeros + ".z is a link"));
+#endif
+  EXPECT_TRUE(verify().problems.empty()) << joined(verify().problems);
+
+  // Without a history, the served release alone is recorded: fewer than two, nothing goes.
+  fs::remove_all(fs::path(root.file("release/history")));
+  root.write("release/files/ab/" + std::string(64, 'a') + ".z", "unused");
+  ASSERT_TRUE(pruneRelease(o, report, error)) << error;
+  EXPECT_TRUE(report.tooFewReleases);
+  EXPECT_EQ(report.releasesRecorded, 1u);
+  EXPECT_TRUE(report.removed.empty());
+  EXPECT_TRUE(root.exists("release/files/ab/" + std::string(64, 'a') + ".z"));
+}
+
 // --- command line --------------------------------------------------------------------------
 
 namespace {
@@ -988,7 +1109,7 @@ Captured run(const std::vector<std::string>& args) {
 TEST(CommandLineTest, UsageErrorsExitTwoAndFailuresExitOne) {
   EXPECT_EQ(run({}).code, 2);
   EXPECT_EQ(run({"frobnicate"}).code, 2);
-  for (const char* command : {"keygen", "build", "verify"}) {
+  for (const char* command : {"keygen", "build", "verify", "prune"}) {
     const Captured help = run({command, "--help"});
     EXPECT_EQ(help.code, 0) << command;
     EXPECT_NE(help.out.find(std::string("Usage: quillmark-publish ") + command), std::string::npos);
@@ -1013,6 +1134,8 @@ TEST(CommandLineTest, UsageErrorsExitTwoAndFailuresExitOne) {
   }
   EXPECT_EQ(run({"build", "--game", "g", "--game", "h"}).code, 2);
   EXPECT_EQ(run({"verify", "--release", "r", "--bogus", "x"}).code, 2);
+  EXPECT_EQ(run({"prune", "--release", "r", "--keep", "0"}).code, 2);
+  EXPECT_EQ(run({"prune", "--release", "r", "--keep", "2", "--dry-run=yes"}).code, 2);
   EXPECT_EQ(run({"keygen", "--out"}).code, 2);
 
   TempDir dir;

@@ -1,5 +1,6 @@
 // Argument parsing and the texts of quillmark-publish. Options take their value as the next
-// argument or after "=" (--out NAME, --out=NAME); --keep and --exclude may repeat.
+// argument or after "=" (--out NAME, --out=NAME); --keep and --exclude of build may repeat;
+// a flag (--dry-run) takes no value.
 #include "cli.h"
 
 #include <cstdio>
@@ -10,6 +11,7 @@
 #include "formats/utc_time.h"
 #include "keys.h"
 #include "release_build.h"
+#include "release_prune.h"
 #include "release_verify.h"
 
 namespace {
@@ -25,6 +27,7 @@ const char* const kMainHelp =
     "  keygen   make the Ed25519 key pair that signs releases\n"
     "  build    turn a game folder into a signed release folder\n"
     "  verify   check a release folder, and a game folder against it\n"
+    "  prune    remove from a release folder what its last releases no longer use\n"
     "\n"
     "Run \"quillmark-publish COMMAND --help\" for the options of a command.\n";
 
@@ -85,6 +88,25 @@ const char* const kVerifyHelp =
     "  --game DIR            a game folder to compare\n"
     "  --jobs N              files worked on at once (default: one per processor)\n";
 
+const char* const kPruneHelp =
+    "Usage: quillmark-publish prune --release RELEASE --keep N [--dry-run]\n"
+    "\n"
+    "Removes from RELEASE/files the objects (file contents, chunks, chunk lists) that none of\n"
+    "the last N releases uses: the one manifest.json serves and the N-1 before it, whose\n"
+    "manifests build keeps in RELEASE/history (never uploaded). Keep at least 2, so that\n"
+    "players who began an update just before the last release was published still find what\n"
+    "they fetch. Then upload RELEASE/files with deletion (rsync --delete) so that the servers\n"
+    "drop them too; verify passes on the pruned folder.\n"
+    "\n"
+    "A folder whose history records fewer than N releases (its older releases were built before\n"
+    "build kept one) is left as it is: their objects cannot be told from unused ones. Nothing\n"
+    "is removed through a link, nor while a build into RELEASE runs; a build's temporary file\n"
+    "(.ap_tmp) goes only when it is more than a day old.\n"
+    "\n"
+    "  --release RELEASE     the release folder\n"
+    "  --keep N              the releases whose objects stay, 1 to 1000\n"
+    "  --dry-run             list what would be removed and how much; remove nothing\n";
+
 // A usage error: the message, where to find help, and exit code 2.
 int usageError(const Console& c, const std::string& command, const std::string& message) {
   const std::string where =
@@ -94,6 +116,7 @@ int usageError(const Console& c, const std::string& command, const std::string& 
 }
 
 struct Parsed {
+  std::set<std::string> flags;
   std::map<std::string, std::wstring> single;
   std::map<std::string, std::vector<std::wstring>> repeated;
   bool help = false;
@@ -103,7 +126,7 @@ struct Parsed {
 // a usage error.
 bool parseOptions(const std::vector<std::wstring>& args, std::size_t from,
                   const std::set<std::string>& singles, const std::set<std::string>& repeatable,
-                  Parsed& out, std::string& error) {
+                  Parsed& out, std::string& error, const std::set<std::string>& flags = {}) {
   // --help anywhere wins over every other option.
   for (std::size_t i = from; i < args.size(); ++i) {
     if (args[i] == L"--help" || args[i] == L"-h") {
@@ -121,6 +144,14 @@ bool parseOptions(const std::vector<std::wstring>& args, std::size_t from,
       value = args[i].substr(wideEq + 1);
       arg = arg.substr(0, eq);
       hasValue = true;
+    }
+    if (flags.count(arg) > 0) {
+      if (hasValue) {
+        error = arg + " takes no value";
+        return false;
+      }
+      out.flags.insert(arg);
+      continue;
     }
     const bool single = singles.count(arg) > 0;
     if (!single && repeatable.count(arg) == 0) {
@@ -328,6 +359,63 @@ int verifyCommand(const std::vector<std::wstring>& args, const Console& c) {
   return 0;
 }
 
+std::string pruneSummary(const PruneOptions& o, const PruneReport& r) {
+  std::string kept;
+  for (const std::int64_t v : r.keptVersions)
+    kept += (kept.empty() ? "" : ", ") + std::to_string(v);
+  const std::size_t history = r.removedHistory.size();
+  return std::string(o.dryRun ? "would remove " : "removed ") + std::to_string(r.removed.size()) +
+         (r.removed.size() == 1 ? " file (" : " files (") + sizeText(r.removedBytes) + ") and " +
+         std::to_string(history) + (history == 1 ? " history manifest" : " history manifests") +
+         "; kept releases " + kept + ", which use " + std::to_string(r.objectsKept) + " objects\n";
+}
+
+int pruneCommand(const std::vector<std::wstring>& args, const Console& c) {
+  Parsed p;
+  std::string error;
+  if (!parseOptions(args, 1, {"--release", "--keep"}, {}, p, error, {"--dry-run"})) {
+    return usageError(c, "prune", error);
+  }
+  if (p.help) {
+    c.out(kPruneHelp);
+    return 0;
+  }
+  if (!requireOptions(p, {"--release", "--keep"}, error)) return usageError(c, "prune", error);
+  PruneOptions o;
+  long long keep = 0;
+  if (!parseNumber(p.single["--keep"], 1, 1000, keep)) {
+    return usageError(c, "prune", "--keep must be a whole number from 1 to 1000");
+  }
+  o.keep = static_cast<int>(keep);
+  o.releaseDir = p.single["--release"];
+  o.dryRun = p.flags.count("--dry-run") > 0;
+  PruneReport r;
+  const bool ok = pruneRelease(o, r, error);
+  for (const std::string& note : r.notes) c.err("note: " + note + "\n");
+  if (!ok) {
+    c.err(std::string(kProgram) + ": " + error + "\n");
+    return 1;
+  }
+  if (r.tooFewReleases) {
+    c.out("nothing removed: " + wideToUtf8(o.releaseDir) + " records " +
+          std::to_string(r.releasesRecorded) +
+          (r.releasesRecorded == 1 ? " release" : " releases") + ", fewer than the " +
+          std::to_string(o.keep) +
+          " to keep; releases built before build kept their manifests in history/ may still be "
+          "in use, and their objects cannot be told from unused ones. Prune again once enough "
+          "releases are recorded.\n");
+    return 0;
+  }
+  if (o.dryRun) {
+    for (const std::string& h : r.removedHistory) c.out("would remove " + h + "\n");
+    for (const auto& [name, size] : r.removed) {
+      c.out("would remove " + name + " (" + sizeText(size) + ")\n");
+    }
+  }
+  c.out(pruneSummary(o, r));
+  return 0;
+}
+
 }  // namespace
 
 int runPublish(const std::vector<std::wstring>& args, const Console& console) {
@@ -339,6 +427,7 @@ int runPublish(const std::vector<std::wstring>& args, const Console& console) {
   if (command == "keygen") return keygenCommand(args, console);
   if (command == "build") return buildCommand(args, console);
   if (command == "verify") return verifyCommand(args, console);
+  if (command == "prune") return pruneCommand(args, console);
   return usageError(console, "",
                     command.empty() ? "no command given" : "unknown command \"" + command + "\"");
 }

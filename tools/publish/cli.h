@@ -1,4 +1,4 @@
-// The command line of quillmark-publish: keygen, build, verify, each with --help.
+// The command line of quillmark-publish: keygen, build, verify, prune, each with --help.
 // Exit codes: 0 done, 1 the operation failed, 2 bad usage.
 #pragma once
 #include <functional>

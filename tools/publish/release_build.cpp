@@ -18,6 +18,7 @@
 
 #include "base/chunk_file.h"
 #include "base/files.h"
+#include "base/folder_lock.h"
 #include "base/parallel.h"
 #include "base/paths.h"
 #include "base/sha256.h"
@@ -64,12 +65,6 @@ std::string fold(std::string s) {
     if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
   }
   return s;
-}
-
-std::wstring withSeparator(std::wstring dir) {
-  if (dir.empty()) return L".\\";
-  if (dir.back() != L'\\' && dir.back() != L'/') dir += L'\\';
-  return dir;
 }
 
 std::wstring nativeRelative(const std::string& path) {
@@ -269,6 +264,7 @@ struct BuildContext {
   std::wstring gameDir;     // ends in a separator
   std::wstring releaseDir;  // ends in a separator
   unsigned jobs;
+  FolderLock releaseLock;  // held from the release folder's creation to the end
 
   // 1. Inputs.
   SecretKey key;
@@ -404,8 +400,9 @@ bool checkGameExePath(BuildContext& c, std::string& error) {
 }
 
 // The release folder: created when missing, never inside the game folder (it would publish
-// itself), and never lowering the version it already serves.
-bool prepareReleaseFolder(const BuildContext& c, std::string& error) {
+// itself), locked against another build or a prune, and never lowering the version it already
+// serves.
+bool prepareReleaseFolder(BuildContext& c, std::string& error) {
   const std::wstring manifestPath = c.releaseDir + L"manifest.json";
   const bool releaseExisted = directoryExists(c.releaseDir);
   if (!ensureParentDirectory(manifestPath)) {
@@ -416,6 +413,19 @@ bool prepareReleaseFolder(const BuildContext& c, std::string& error) {
     if (!releaseExisted) removeEmptyDirectory(c.releaseDir);
     error = "the release folder must not lie inside the game folder";
     return false;
+  }
+  // A folder that cannot be locked at all is still built into (the lock guards against a
+  // prune, which refuses such a folder).
+  std::string lockError;
+  switch (lockReleaseFolder(c.releaseLock, c.options.releaseDir, lockError)) {
+    case FolderLock::Outcome::Held:
+      break;
+    case FolderLock::Outcome::Busy:
+      error = lockError;
+      return false;
+    case FolderLock::Outcome::Failed:
+      c.report.notes.push_back(lockError);
+      break;
   }
   std::string text;
   JsonValue served;
@@ -799,6 +809,13 @@ bool signAndWrite(const BuildContext& c, const std::string& text, std::string& e
   }
   const std::wstring manifestPath = c.releaseDir + L"manifest.json";
   const std::wstring signaturePath = c.releaseDir + L"manifest.sig";
+  // The history first: a release that is served and missing from it would lose its objects to
+  // the next prune.
+  const std::wstring historyPath = historyManifestPath(c.releaseDir, c.options.version);
+  if (!ensureParentDirectory(historyPath) || !writeFileAtomically(historyPath, text)) {
+    error = "cannot write " + shown(historyPath) + "; nothing was published";
+    return false;
+  }
   if (!writeFileAtomically(manifestPath, text)) {
     error = "cannot write " + shown(manifestPath);
     return false;
@@ -820,6 +837,28 @@ bool writeManifest(BuildContext& c, std::string& error) {
 }
 
 }  // namespace
+
+std::wstring withSeparator(std::wstring dir) {
+  if (dir.empty()) return L".\\";
+  if (dir.back() != L'\\' && dir.back() != L'/') dir += L'\\';
+  return dir;
+}
+
+std::wstring historyManifestPath(const std::wstring& releaseDir, std::int64_t version) {
+  return releaseDir + L"history\\" + std::to_wstring(version) + L".json";
+}
+
+FolderLock::Outcome lockReleaseFolder(FolderLock& lock, const std::wstring& releaseDir,
+                                      std::string& error) {
+  const FolderLock::Outcome outcome = lock.acquire(withSeparator(releaseDir));
+  if (outcome == FolderLock::Outcome::Busy) {
+    error = "another build or prune of the release folder " + shown(releaseDir) +
+            " is running; try again when it has finished";
+  } else if (outcome == FolderLock::Outcome::Failed) {
+    error = "cannot lock the release folder " + shown(releaseDir);
+  }
+  return outcome;
+}
 
 bool buildRelease(const BuildOptions& options, BuildReport& report, std::string& error) {
   report = BuildReport{};

@@ -2,11 +2,17 @@
 //   files/ab/<hash>.z   each distinct content once, zlib-compressed (kept between releases)
 //   manifest.json       what the launcher must make of the game folder, signed by
 //   manifest.sig        the 64-byte Ed25519 signature of manifest.json's exact bytes
+//   history/<N>.json    the manifest of each release N built into the folder, for prune: never
+//                       uploaded, never fetched by launchers
+// A build holds the release folder's lock (base/folder_lock.h) from start to end, as prune
+// does, so that neither removes or replaces what the other is writing.
 #pragma once
 #include <cstdint>
 #include <functional>
 #include <string>
 #include <vector>
+
+#include "base/folder_lock.h"
 
 // Names the launcher writes into its own folder: never game files.
 inline constexpr const char* kLauncherExecutable = "QuillmarkLauncher.exe";
@@ -15,6 +21,16 @@ inline constexpr std::uint64_t kManifestLimit = 268435456;  // the launcher read
 // What launchers read before chunk lists left the manifest.
 inline constexpr std::uint64_t kManifestLimitBefore = 33554432;
 inline constexpr int kMaxExpiresInDays = 3650;
+
+// The folder path with a separator at its end ("." for an empty one), for appending names.
+std::wstring withSeparator(std::wstring dir);
+// Where the manifest of release version is kept below releaseDir (which ends in a separator).
+std::wstring historyManifestPath(const std::wstring& releaseDir, std::int64_t version);
+// Takes the lock of the release folder (which exists) that build and prune hold while they
+// run; anything but Held comes with the error (another holds it, or the folder cannot be
+// locked, as on a file system without locks).
+FolderLock::Outcome lockReleaseFolder(FolderLock& lock, const std::wstring& releaseDir,
+                                      std::string& error);
 
 struct BuildOptions {
   std::wstring gameDir;
@@ -53,5 +69,6 @@ struct BuildReport {
 };
 
 // False with a one-line error when the release could not be built; manifest.json and
-// manifest.sig are then left as they were.
+// manifest.sig are then left as they were (history/<version>.json may be new: it is written
+// first, so that every release ever served is in the history).
 bool buildRelease(const BuildOptions& options, BuildReport& report, std::string& error);

@@ -43,12 +43,6 @@ struct Entry {
   std::vector<Entry> chunks;  // read from that list, each labelled with its file and position
 };
 
-std::wstring withSeparator(std::wstring dir) {
-  if (dir.empty()) return L".\\";
-  if (dir.back() != L'\\' && dir.back() != L'/') dir += L'\\';
-  return dir;
-}
-
 bool isLowerHash(const std::string& h) {
   return h.size() == 64 && std::all_of(h.begin(), h.end(), [](char c) {
            return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f');
