@@ -58,7 +58,7 @@ TEST_F(CliTlsTest, RefusesEachBadCertificateWithItsOwnMessageAndWritesNothing) {
   for (const auto& c : cases) {
     SCOPED_TRACE(c.certificate);
     serveWith(c.certificate);
-    EXPECT_EQ(updateFrom(nginx.patchUrl(L"localhost")), kExitFailed) << output;
+    EXPECT_EQ(updateFrom(nginx.patchUrl(L"localhost")), kExitUnreachable) << output;
     EXPECT_NE(at(output, c.message), std::string::npos) << output;
     EXPECT_TRUE(gameFolderEmpty());
     nginx.stop();
@@ -68,11 +68,11 @@ TEST_F(CliTlsTest, RefusesEachBadCertificateWithItsOwnMessageAndWritesNothing) {
 TEST_F(CliTlsTest, AcceptsTheTestAuthorityOnlyWhenGivenAndNeverFollowsHttpsToHttp) {
   serveWith("good");
   // The system's store does not hold the test's authority.
-  EXPECT_EQ(updateFrom(nginx.patchUrl(L"localhost"), false), kExitFailed) << output;
+  EXPECT_EQ(updateFrom(nginx.patchUrl(L"localhost"), false), kExitUnreachable) << output;
   EXPECT_NE(at(output, "not from a trusted authority"), std::string::npos) << output;
   // A redirect to plain http:// on the same server is not followed (nginx would answer the
   // plain request on its TLS port with 400), while one to https:// is.
-  EXPECT_EQ(updateFrom(nginx.patchUrl() + L"to-http/"), kExitFailed) << output;
+  EXPECT_EQ(updateFrom(nginx.patchUrl() + L"to-http/"), kExitUnreachable) << output;
   EXPECT_NE(at(output, "Could not connect to the patch server.\n"), std::string::npos) << output;
   EXPECT_TRUE(gameFolderEmpty());
   ASSERT_EQ(updateFrom(nginx.patchUrl() + L"to-https/"), kExitUpToDate) << output;
