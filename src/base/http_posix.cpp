@@ -61,6 +61,9 @@ constexpr long kX509Expired = 10;
 constexpr long kX509HostMismatch = 62;
 
 CertificateRefusal certificateRefusal(CURL* easy, CURLcode result) {
+  // A handshake that fails before any certificate is judged (a server that does not speak TLS
+  // on that port) is reported as WinHTTP reports it, so both transports say the same.
+  if (result == CURLE_SSL_CONNECT_ERROR) return CertificateRefusal::Unexplained;
   if (result != CURLE_PEER_FAILED_VERIFICATION) return CertificateRefusal::None;
   long verify = 0;
   if (curl_easy_getinfo(easy, CURLINFO_SSL_VERIFYRESULT, &verify) != CURLE_OK) verify = -1;
