@@ -98,7 +98,7 @@ SidePanelView makeSidePanelView(Shell& shell) {
   SidePanelView view;
   view.width = configuredNumber(file, "WIDTH", "1024");
   view.height = configuredNumber(file, "HEIGHT", "768");
-  view.windowed = configuredNumber(file, "WINDOWED", "1") != 0;
+  view.windowed = readWindowed(file);
   view.musicVolume = ui.volume.music;
   view.effectsVolume = ui.volume.effects;
   view.dragging = ui.volume.drag;
