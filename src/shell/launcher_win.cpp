@@ -129,6 +129,29 @@ void setDpi(float dpi) {
   renderer::setDpi(dpi);
 }
 
+Key keyOf(WPARAM virtualKey) {
+  switch (virtualKey) {
+    case VK_RETURN:
+      return Key::Enter;
+    case VK_SPACE:
+      return Key::Space;
+    case VK_ESCAPE:
+      return Key::Escape;
+    case VK_TAB:
+      return GetKeyState(VK_SHIFT) < 0 ? Key::BackTab : Key::Tab;
+    case VK_LEFT:
+      return Key::Left;
+    case VK_RIGHT:
+      return Key::Right;
+    case VK_UP:
+      return Key::Up;
+    case VK_DOWN:
+      return Key::Down;
+    default:
+      return Key::Other;
+  }
+}
+
 UINT taskbarButtonCreatedMessage() {
   static const UINT message = RegisterWindowMessageW(L"TaskbarButtonCreated");
   return message;
@@ -225,6 +248,7 @@ LRESULT CALLBACK windowProcedure(HWND window, UINT message, WPARAM wParam, LPARA
       BeginPaint(window, &paint);
       renderer::paintFrame(window, g_process.dpi, makeFrameView(shell()));
       EndPaint(window, &paint);
+      onFramePainted(shell());
       // (The tests' build reports the state that this frame showed.)
       reportTestStatus(shell(), window);
       return 0;
@@ -246,9 +270,7 @@ LRESULT CALLBACK windowProcedure(HWND window, UINT message, WPARAM wParam, LPARA
       return isCaption(shell(), at.x, at.y) ? HTCAPTION : HTCLIENT;
     }
     case WM_KEYDOWN:
-      onKeyDown(shell(), wParam == VK_RETURN   ? Key::Enter
-                         : wParam == VK_ESCAPE ? Key::Escape
-                                               : Key::Other);
+      onKeyDown(shell(), keyOf(wParam));
       return 0;
     case WM_MOUSEMOVE: {
       const PointF at = canvasPoint(GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam));
