@@ -98,15 +98,12 @@ TEST(HitTesting, TopmostRegionWinsWithHalfOpenEdges) {
 
 TEST(FocusOrder, ReadingOrderAboveTheLastBackgroundEnabledOnly) {
   // A header row drawn from its right edge inwards, a column below it, a disabled button.
-  std::vector<HitRegion> regions = {{22, kCanvasRect, true, -1},
-                                    {5, {30, 16, 80, 46}, true, 0},
-                                    {1, {1060, 16, 1090, 46}, true, -1},
-                                    {2, {1024, 16, 1054, 46}, true, -1},
-                                    {4, {898, 20, 976, 42}, true, -1},
-                                    {8, {400, 270, 600, 330}, true, 0},
-                                    {8, {400, 336, 600, 396}, true, 1},
-                                    {18, {800, 400, 1000, 440}, false, -1},
-                                    {21, {800, 598, 1098, 660}, true, -1}};
+  std::vector<HitRegion> regions = {
+      {22, kCanvasRect, true, -1},          {5, {30, 16, 80, 46}, true, 0},
+      {1, {1060, 16, 1090, 46}, true, -1},  {2, {1024, 16, 1054, 46}, true, -1},
+      {4, {898, 20, 976, 42}, true, -1},    {8, {400, 270, 600, 330}, true, 0},
+      {8, {400, 336, 600, 396}, true, 1},   {18, {800, 400, 1000, 440}, false, -1},
+      {21, {800, 598, 1098, 660}, true, -1}};
   const auto ids = [](const std::vector<const HitRegion*>& order) {
     std::vector<std::pair<int, int>> out;
     for (const HitRegion* r : order) out.emplace_back(r->actionId, r->itemIndex);
