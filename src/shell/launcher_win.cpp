@@ -130,26 +130,17 @@ void setDpi(float dpi) {
 }
 
 Key keyOf(WPARAM virtualKey) {
-  switch (virtualKey) {
-    case VK_RETURN:
-      return Key::Enter;
-    case VK_SPACE:
-      return Key::Space;
-    case VK_ESCAPE:
-      return Key::Escape;
-    case VK_TAB:
-      return GetKeyState(VK_SHIFT) < 0 ? Key::BackTab : Key::Tab;
-    case VK_LEFT:
-      return Key::Left;
-    case VK_RIGHT:
-      return Key::Right;
-    case VK_UP:
-      return Key::Up;
-    case VK_DOWN:
-      return Key::Down;
-    default:
-      return Key::Other;
+  if (virtualKey == VK_TAB) return GetKeyState(VK_SHIFT) < 0 ? Key::BackTab : Key::Tab;
+  static constexpr struct {
+    WPARAM virtualKey;
+    Key key;
+  } kKeys[] = {{VK_RETURN, Key::Enter}, {VK_SPACE, Key::Space}, {VK_ESCAPE, Key::Escape},
+               {VK_LEFT, Key::Left},    {VK_RIGHT, Key::Right}, {VK_UP, Key::Up},
+               {VK_DOWN, Key::Down}};
+  for (const auto& k : kKeys) {
+    if (k.virtualKey == virtualKey) return k.key;
   }
+  return Key::Other;
 }
 
 UINT taskbarButtonCreatedMessage() {
