@@ -116,8 +116,14 @@ bool saveSettings(Shell& shell) {
 }
 
 // A save that failed keeps the pages open with its notice instead of starting a game that
-// would not see the changes.
+// would not see the changes. While the game runs the button is disabled: a second client
+// would start, and the running one would overwrite the file when it exits. The poll runs once
+// a second, so the action asks again itself.
 void saveAndPlay(Shell& shell) {
+  SettingsPagesState& settings = shell.ui.settings;
+  settings.gameRunning =
+      shell.host.isGameRunning(shell.host.self, gameExecutablePath(*shell.state, shell.gameDir));
+  if (settings.gameRunning) return;
   if (!saveSettings(shell)) {
     shell.host.startSaveNoticeTimer(shell.host.self);
     return;

@@ -1,6 +1,6 @@
-// Mouse and keyboard: hit testing against the last frame's regions, hover, press and capture,
-// the caption of the borderless window, cursors, sliders along the tracks the last frame
-// published, the wheel over the areas it published, Enter and Escape.
+// The mouse: hit testing against the last frame's regions, hover, press and capture, the
+// caption of the borderless window, cursors, sliders along the tracks the last frame
+// published, the wheel over the areas it published (keyboard.cpp has the keys).
 #include <algorithm>
 #include <cstdio>
 
@@ -21,16 +21,6 @@ const SliderTrack* sliderTrackOf(const Shell& shell, int actionId, int itemIndex
   const std::vector<SliderTrack>& tracks = shell.frame->sliderTracks;
   for (auto it = tracks.rbegin(); it != tracks.rend(); ++it) {
     if (it->actionId == actionId && it->itemIndex == itemIndex) return &*it;
-  }
-  return nullptr;
-}
-
-// The topmost scrollable area the last frame published at a point; null when none.
-const ScrollArea* scrollAreaAt(const Shell& shell, float x, float y) {
-  if (!shell.frame) return nullptr;
-  const std::vector<ScrollArea>& areas = shell.frame->scrollAreas;
-  for (auto it = areas.rbegin(); it != areas.rend(); ++it) {
-    if (contains(it->rect, x, y)) return &*it;
   }
   return nullptr;
 }
@@ -76,12 +66,9 @@ const ScrollArea* settingsScrollArea(const Shell& shell, float x, float y) {
 // Moves the scroll offset under the pointer by amount, within what the last frame showed
 // there.
 void scrollAt(Shell& shell, float x, float y, float amount) {
-  UiState& ui = shell.ui;
   const ScrollArea* area =
-      ui.settings.open ? settingsScrollArea(shell, x, y) : scrollAreaAt(shell, x, y);
-  if (!area) return;
-  float& offset = scrollOffset(ui, area->kind);
-  offset = std::clamp(offset + amount, 0.0f, std::max(area->limit, 0.0f));
+      shell.ui.settings.open ? settingsScrollArea(shell, x, y) : scrollAreaAt(shell, x, y);
+  if (area) scrollBy(shell, *area, amount);
 }
 
 int volumeSliderAction(VolumeSlider slider) {
@@ -132,6 +119,23 @@ void setPressed(PointerState& pointer, int id, int index) {
 }
 
 }  // namespace
+
+const ScrollArea* scrollAreaAt(const Shell& shell, float x, float y) {
+  if (!shell.frame) return nullptr;
+  const std::vector<ScrollArea>& areas = shell.frame->scrollAreas;
+  for (auto it = areas.rbegin(); it != areas.rend(); ++it) {
+    if (contains(it->rect, x, y)) return &*it;
+  }
+  return nullptr;
+}
+
+bool scrollBy(Shell& shell, const ScrollArea& area, float amount) {
+  float& offset = scrollOffset(shell.ui, area.kind);
+  const float moved = std::clamp(offset + amount, 0.0f, std::max(area.limit, 0.0f));
+  if (moved == offset) return false;
+  offset = moved;
+  return true;
+}
 
 const HitRegion* hitTest(const Shell& shell, float x, float y) {
   return shell.frame ? findHitRegion(shell.frame->hitRegions, x, y) : nullptr;
@@ -195,6 +199,7 @@ void onMouseLeave(Shell& shell) {
 
 void onButtonDown(Shell& shell, float x, float y) {
   UiState& ui = shell.ui;
+  ui.focus = FocusState{};
   const HitRegion* r = hitTest(shell, x, y);
   if (!r) {
     setPressed(ui.pointer, kActionNone, -1);
@@ -260,25 +265,50 @@ void onMouseWheel(Shell& shell, float x, float y, int delta) {
   repaint(shell);
 }
 
-void onKeyDown(Shell& shell, Key key) {
-  UiState& ui = shell.ui;
-  if (key == Key::Enter) {
-    dispatchAction(shell, kActionPlay, -1);
-  } else if (key == Key::Escape) {
-    // The innermost open thing first: a settings option list, the settings pages, a pop-up
-    // list; with nothing open the window is minimised.
-    if (ui.settings.open) {
-      if (ui.settings.openList != kNoSetting) {
-        ui.settings.openList = kNoSetting;
-      } else {
-        closeSettingsPages(ui);
-      }
-      repaint(shell);
-    } else if (ui.popUp.open != PopUp::None) {
-      ui.popUp.open = PopUp::None;
-      repaint(shell);
-    } else {
-      dispatchAction(shell, kActionMinimise, -1);
-    }
+namespace {
+
+// Where a slider's knob stands (0..1) and how far one key press moves it: a step of the
+// value for the sliders that take whole numbers, a twentieth of the track for the others.
+struct SliderPlace {
+  float fraction = 0;
+  float step = 0;
+};
+SliderPlace sliderPlace(const Shell& shell, const HitRegion& slider) {
+  const VolumeState& volume = shell.ui.volume;
+  if (slider.actionId == kActionMusicSlider) return {volume.music, 0.05f};
+  if (slider.actionId == kActionEffectsSlider) {
+    return {static_cast<float>(volume.effects) / 5.0f, 0.2f};
   }
+  const ConfigEntry* e = configEntry(slider.itemIndex);
+  if (!e || !(e->maximum > e->minimum)) return {};
+  const float step = e->decimals > 0 ? 0.05f : 1.0f / (e->maximum - e->minimum);
+  return {sliderFraction(shell.config.pending, slider.itemIndex), step};
+}
+
+}  // namespace
+
+bool isSlider(int actionId) {
+  return actionId == kActionMusicSlider || actionId == kActionEffectsSlider ||
+         actionId == kActionSettingSlider;
+}
+
+void stepSlider(Shell& shell, const HitRegion& slider, int steps) {
+  const SliderTrack* track = sliderTrackOf(shell, slider.actionId, slider.itemIndex);
+  const SliderPlace place = sliderPlace(shell, slider);
+  if (!track || place.step == 0) return;
+  const float t = std::clamp(place.fraction + place.step * static_cast<float>(steps), 0.0f, 1.0f);
+  const float x = track->track.left + track->track.width() * t;
+  UiState& ui = shell.ui;
+  if (slider.actionId == kActionSettingSlider) {
+    ui.settings.sliderDrag = slider.itemIndex;
+    settingFromX(shell, x);
+    ui.settings.sliderDrag = kNoSetting;
+    return;
+  }
+  // A volume is written at once, as at the end of a drag.
+  ui.volume.drag =
+      slider.actionId == kActionMusicSlider ? VolumeSlider::Music : VolumeSlider::Effects;
+  volumeFromX(shell, x);
+  commitVolume(ui.volume, shell.config.file);
+  ui.volume.drag = VolumeSlider::None;
 }

@@ -129,6 +129,20 @@ void setDpi(float dpi) {
   renderer::setDpi(dpi);
 }
 
+Key keyOf(WPARAM virtualKey) {
+  if (virtualKey == VK_TAB) return GetKeyState(VK_SHIFT) < 0 ? Key::BackTab : Key::Tab;
+  static constexpr struct {
+    WPARAM virtualKey;
+    Key key;
+  } kKeys[] = {{VK_RETURN, Key::Enter}, {VK_SPACE, Key::Space}, {VK_ESCAPE, Key::Escape},
+               {VK_LEFT, Key::Left},    {VK_RIGHT, Key::Right}, {VK_UP, Key::Up},
+               {VK_DOWN, Key::Down}};
+  for (const auto& k : kKeys) {
+    if (k.virtualKey == virtualKey) return k.key;
+  }
+  return Key::Other;
+}
+
 UINT taskbarButtonCreatedMessage() {
   static const UINT message = RegisterWindowMessageW(L"TaskbarButtonCreated");
   return message;
@@ -225,6 +239,7 @@ LRESULT CALLBACK windowProcedure(HWND window, UINT message, WPARAM wParam, LPARA
       BeginPaint(window, &paint);
       renderer::paintFrame(window, g_process.dpi, makeFrameView(shell()));
       EndPaint(window, &paint);
+      onFramePainted(shell());
       // (The tests' build reports the state that this frame showed.)
       reportTestStatus(shell(), window);
       return 0;
@@ -246,9 +261,7 @@ LRESULT CALLBACK windowProcedure(HWND window, UINT message, WPARAM wParam, LPARA
       return isCaption(shell(), at.x, at.y) ? HTCAPTION : HTCLIENT;
     }
     case WM_KEYDOWN:
-      onKeyDown(shell(), wParam == VK_RETURN   ? Key::Enter
-                         : wParam == VK_ESCAPE ? Key::Escape
-                                               : Key::Other);
+      onKeyDown(shell(), keyOf(wParam));
       return 0;
     case WM_MOUSEMOVE: {
       const PointF at = canvasPoint(GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam));

@@ -129,7 +129,8 @@ SettingsPagesView makeSettingsView(Shell& shell) {
     settings.notice = SaveNotice::None;
   }
   view.notice = settings.notice;
-  view.canPlay = shell.state->phase.load() == kPhaseReady && !shell.state->running.load();
+  view.canPlay = shell.state->phase.load() == kPhaseReady && !shell.state->running.load() &&
+                 !settings.gameRunning;
   return view;
 }
 
@@ -174,5 +175,7 @@ FrameView makeFrameView(Shell& shell) {
   view.hoverId = shell.ui.pointer.hoverId;
   view.hoverIndex = shell.ui.pointer.hoverIndex;
   view.pressedId = shell.ui.pointer.pressedId;
+  view.focusId = shell.ui.focus.id;
+  view.focusIndex = shell.ui.focus.index;
   return view;
 }

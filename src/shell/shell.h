@@ -12,7 +12,8 @@
 //                     and the last frame's output
 //   phase and tick   onLauncherPhase (news copy, restart check), onFrameTick (speed meter),
 //                     onSettingsPoll
-//   input             hit test, caption hit test, cursor, mouse, wheel, keys
+//   input             hit test, caption hit test, cursor, mouse, wheel
+//   keyboard          focus moves (Tab, Shift+Tab, arrows), Enter, Space, Escape, sliders
 //   actions           dispatchAction, openLink, playAction, the settings pages' opening and
 //                     closing
 #pragma once
@@ -38,6 +39,16 @@ struct PointerState {
   int pressedId = 0;  // the region the left button went down on (0: none) and its item
   int pressedIndex = -1;
   bool tracking = false;  // a leave notification is requested
+};
+
+// The keyboard focus: the region of the last frame that Enter and Space act on, named by its
+// action id and item as hover is. Set only by keys, so the ring shows only once the keyboard
+// is used; a mouse press takes it away.
+struct FocusState {
+  int id = 0;  // kActionNone: no focus
+  int index = -1;
+  // A move that scrolled to reveal what comes next: made again once the next frame shows it.
+  int pendingKey = 0;  // a Key, 0 for none
 };
 
 // The news panel's choices; the painter clamps the scroll offsets to what they scroll.
@@ -94,6 +105,7 @@ struct UiState {
   std::wstring launchMessage;    // a failed game start, shown on the main screen
 
   PointerState pointer;
+  FocusState focus;
   NewsState news;
   VolumeState volume;
   PopUpState popUp;
@@ -190,8 +202,30 @@ void onButtonUp(Shell& shell, float x, float y);
 // delta: the wheel's signed amount (120 a notch, positive away from the user).
 void onMouseWheel(Shell& shell, float x, float y, int delta);
 
-enum class Key { Enter, Escape, Other };
+// The topmost scrollable area of the last frame holding the point; null when none.
+const ScrollArea* scrollAreaAt(const Shell& shell, float x, float y);
+// Moves the offset of that area by amount within its limit; whether it moved.
+bool scrollBy(Shell& shell, const ScrollArea& area, float amount);
+
+// Whether a region of that id is a slider (the side panel's volumes, the pages' sliders).
+bool isSlider(int actionId);
+// Moves a slider of the last frame by steps key presses (negative: towards its left end): a
+// volume is written at once, a setting's pending value changes.
+void stepSlider(Shell& shell, const HitRegion& slider, int steps);
+
+// ---- keyboard
+
+enum class Key { Other, Enter, Space, Escape, Tab, BackTab, Left, Right, Up, Down };
+// Tab and Shift+Tab (BackTab) move the focus through focusOrder of the last frame, scrolling a
+// list or page to reveal what comes next; arrows move it among the regions of the focused
+// one's action id (Left and Right along its line, Up and Down across lines) or step a focused
+// slider. Enter and Space act on the focused region as a click does; without a focus Enter
+// plays. Escape closes the innermost open thing: a settings option list, the settings pages,
+// a pop-up list; with nothing open it minimises the window.
 void onKeyDown(Shell& shell, Key key);
+// After each painted frame: completes a focus move that waited for the frame to show what it
+// scrolled into view.
+void onFramePainted(Shell& shell);
 
 // The open pop-up list's rectangle (resolution or language list); empty when none is open.
 RectF popUpRect(const UiState& ui);

@@ -6,7 +6,9 @@
 //                       one "name=value" a line (phase, running, speed, pid, title of the
 //                       finished states, message, error, iconic, args), whenever it changes;
 //                       written after each paint and each change of the window's size;
-//                       also the UI language and the number of news entries shown, the
+//                       also the UI language, the number of news entries shown and
+//                       whether the card is expanded ("newsdetail"), the keyboard focus
+//                       ("focus=ID ITEM", 0 -1 for none), the
 //                       settings pages (open, page, game running, save notice, and while they
 //                       are open "value=KEY VALUE" per pending value) and what the
 //                       frame published: "region=ID ITEM LEFT TOP RIGHT BOTTOM ENABLED" per hit

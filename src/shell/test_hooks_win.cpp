@@ -114,6 +114,8 @@ void reportTestStatus(const Shell& shell, void* window) {
   text += "args=" + wideToUtf8(GetCommandLineW()) + "\n";
   text += std::string("language=") + uiLanguageCode() + "\n";
   text += "news=" + std::to_string(ui.uiNews.size()) + "\n";
+  text += std::string("newsdetail=") + (ui.news.detailOpen ? "1" : "0") + "\n";
+  text += "focus=" + std::to_string(ui.focus.id) + " " + std::to_string(ui.focus.index) + "\n";
   text += settingsAndFrame(shell);
   if (text == last) return;
   if (writeFileAtomically(path, text)) last = text;

@@ -4,6 +4,7 @@
 #include <algorithm>
 
 #include "ui/action_ids.h"
+#include "ui/focus.h"
 
 void paintBackdrop(Canvas& c) {
   float w = 0, h = 0;
@@ -43,6 +44,7 @@ void paintFrameContent(Canvas& c, const FrameView& view) {
     paintStatusArea(c, view.main);
     paintPopUpLayer(c, view.popUp);
   }
+  paintFocusRing(c, view.focusId, view.focusIndex);
   strokeRect(c, {0.5f, 0.5f, kCanvasWidth - 0.5f, kCanvasHeight - 0.5f}, 0, colours::Peach, 0.1f,
              1.0f);
 }

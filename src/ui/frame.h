@@ -26,12 +26,15 @@ struct FrameView {
   int hoverId = 0;
   int hoverIndex = -1;
   int pressedId = 0;
+  // The region with the keyboard focus (kActionNone: none), ringed over everything.
+  int focusId = 0;
+  int focusIndex = -1;
 };
 
 // Empties the canvas's frame output, clears to Backdrop, draws the background picture (or
 // two ember glows without one), then either the advanced settings pages or the main screen
 // (the background region, the header, the news panel, the side panel, the status area and the
-// pop-up layer over everything), and the border.
+// pop-up layer over everything), the focus ring and the border.
 void paintFrameContent(Canvas& c, const FrameView& view);
 
 // The backdrop alone: the picture scaled to cover the canvas, centred and cropped, under a

@@ -21,7 +21,7 @@ struct SettingsPagesView {
   std::vector<DropDownItem> listItems;  // the open list's items (dropDownItems)
   bool gameRunning = false;             // the warning band shows
   SaveNotice notice = SaveNotice::None;
-  bool canPlay = true;  // "Save & play" is enabled
+  bool canPlay = true;  // "Save & play" is enabled: ready to play, and the game not running
 };
 
 // The page's rows as laid out for the canvas's fonts: each entry of the page with its row's

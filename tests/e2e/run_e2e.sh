@@ -14,18 +14,22 @@
 #               still verifies), restarts with --updated, finishes the update, and no .old file
 #               is left
 #   front page  the header and the news of the release: a link click reaches the shell (the
-#               hooks record it), the card expands, the language list opens and Deutsch turns
-#               every text German and writes loca.cfg; the close button ends the launcher
+#               hooks record it), Tab from no focus reaches a news row, "Advanced settings"
+#               and PLAY with the focus ring round each, the card expands, the language list
+#               opens and Deutsch turns every text German and writes loca.cfg; the close
+#               button ends the launcher
 #   close       the close button during a download: exit 0, no temporary file left
 #   settings    the side panel's resolution list; "Advanced settings" and each of its seven
 #               pages; the wheel over a long page; one Choice, one List, one Toggle and one
 #               Slider (dragged) changed and saved: vessa.cfg differs in exactly those lines,
 #               its comments, blank lines, unknown keys and CR LF kept; the close button from
 #               the pages. Then with the fake game running, a start with --settings=1 shows the
-#               pages with the warning band, and "Save & play" saves and starts the game
+#               pages with the warning band and "Save & play" disabled (Save saves); once the
+#               game has ended "Save & play" saves and starts it
 #
 # Screenshots of the window (PNG) go to OUT_DIR: ready.png, restored.png, error.png,
-# downloading.png, updated.png, front-page.png, news-expanded.png, language-list.png,
+# downloading.png, updated.png, front-page.png, keyboard-news-row.png, keyboard-play.png,
+# news-expanded.png, language-list.png,
 # deutsch.png, resolution-list.png, settings-page-0.png ... settings-page-6.png,
 # settings-edited.png, settings-warning.png; each is taken once the window shows the colours
 # expected at the screen's places. Controls of the settings are clicked where the last frame
@@ -114,6 +118,34 @@ window_origin() {
   x=${origin% *}; y=${origin#* }
 }
 
+# region NAME ID ITEM: "X Y", the centre of the last frame's (topmost) region with that action
+# id and item; 1 when there is none.
+region() {
+  awk -v id="$2" -v item="$3" '
+    $1 == "region=" id && $2 == item { x = int(($3 + $5) / 2); y = int(($4 + $6) / 2); found = 1 }
+    END { if (!found) exit 1; print x, y }' "$work/status-$1.txt"
+}
+click_region() {  # NAME ID ITEM
+  local at
+  at=$(region "$@") || fail "no region $2 item $3 in the last frame"
+  window_origin
+  click ${at% *} ${at#* }
+}
+has_line() { grep -qx -- "$2" "$work/status-$1.txt" 2>/dev/null; }
+# tab_to NAME ID ITEM: Tab from where the focus is until it is on that region, each press
+# once the last one's frame was shown; 1 after a round of 60 presses without it.
+tab_to() {
+  local focus
+  for _ in $(seq 60); do
+    has_line "$1" "focus=$2 $3" && return 0
+    focus=$(field "$1" focus)
+    xdotool key Tab
+    wait_for "the focus to move from $focus" 20 bash -c "! grep -qx 'focus=$focus' '$work/status-$1.txt'"
+  done
+  return 1
+}
+click() { xdotool mousemove $((x + $1)) $((y + $2)) click 1; }
+
 # 1. install into an empty folder
 g1=$(new_folder g1)
 start_launcher install "$g1" "$base/patch/"
@@ -170,7 +202,7 @@ screenshot downloading.png "${qm_download_checks[@]}"
 busy=$(cd "$g4" && timeout 60 wine "$update_exe" --dir "$(winpath "$g4")" --patch-url "$base/slow/patch/" \
   --public-key "$public_key" --lang en </dev/null 2>&1)
 code=$?
-[ $code -eq 6 ] || fail "quillmark-update beside a running launcher exited with $code: $busy"
+[ $code -eq 6 ] || fail "quillmark-update beside a running launcher exited with $code (6: the folder is busy): $busy"
 grep -q "Another update of this game folder is running." <<<"$busy" || fail "quillmark-update said: $busy"
 status_is download 4 1 || fail "the launcher's download did not go on"
 stop_launcher download
@@ -194,8 +226,7 @@ screenshot updated.png "${qm_ready_checks[@]}"
 stop_launcher self
 echo "ok: self-update"
 
-# 7. the front page: links, news, the language list, German, the close button
-click() { xdotool mousemove $((x + $1)) $((y + $2)) click 1; }
+# 7. the front page: links, news, the keyboard, the language list, German, the close button
 g5=$(new_folder g5)
 start_launcher front "$g5" "$base/patch/"
 front_pid=$last_pid
@@ -204,10 +235,22 @@ screenshot front-page.png "${qm_ready_checks[@]}" "${qm_front_checks[@]}"
 window_origin
 click 46 31   # "Home", always the first link
 wait_for "the Home link to reach the shell" 20 grep -qx 'https://quillmark.example/' "$work/opened-front.txt"
+# From no focus (the click took it), Tab reaches a news row, "Advanced settings" and PLAY in
+# that order, the ring round each.
+has_line front "focus=0 -1" || fail "a focus after the click: $(field front focus)"
+tab_to front 8 0 || fail "Tab never reached the first news row"
+screenshot keyboard-news-row.png "${qm_front_checks[@]}" "${qm_news_row_focus_checks[@]}"
+tab_to front 17 -1 || fail "Tab never reached Advanced settings"
+tab_to front 21 -1 || fail "Tab never reached PLAY"
+screenshot keyboard-play.png "${qm_ready_checks[@]}" "${qm_play_focus_checks[@]}"
+window_origin
 click 131 519   # "Read more"
+wait_for "the expanded card" 20 has_line front "newsdetail=1"
 screenshot news-expanded.png "${qm_front_checks[@]}" "${qm_expanded_checks[@]}"
 click 131 519   # "Back"
+wait_for "the card collapsed" 20 has_line front "newsdetail=0"
 click 937 31    # the language selector
+wait_for "the language list" 20 bash -c "grep -q '^region=13 11 ' '$work/status-front.txt'"
 screenshot language-list.png "${qm_language_list_checks[@]}"
 click 900 198   # Deutsch, the fifth of the client's languages
 wait_for "German texts" 20 bash -c "grep -q '^language=de$' '$work/status-front.txt'"
@@ -237,20 +280,6 @@ rm -f "$work/status-closing.txt"
 echo "ok: close during a download"
 
 # 9. the side panel and the advanced settings pages
-# region NAME ID ITEM: "X Y", the centre of the last frame's (topmost) region with that action
-# id and item; 1 when there is none.
-region() {
-  awk -v id="$2" -v item="$3" '
-    $1 == "region=" id && $2 == item { x = int(($3 + $5) / 2); y = int(($4 + $6) / 2); found = 1 }
-    END { if (!found) exit 1; print x, y }' "$work/status-$1.txt"
-}
-click_region() {  # NAME ID ITEM
-  local at
-  at=$(region "$@") || fail "no region $2 item $3 in the last frame"
-  window_origin
-  click ${at% *} ${at#* }
-}
-has_line() { grep -qx -- "$2" "$work/status-$1.txt" 2>/dev/null; }
 set_value() {  # NAME KEY VALUE: waits for the pending value
   wait_for "$2 to become $3" 20 has_line "$1" "value=$2 $3"
 }
@@ -344,9 +373,20 @@ warning_pid=$last_pid
 wait_for "the pages at page 1 from the command line" 60 bash -c "grep -qx 'settings=1' '$work/status-warning.txt' 2>/dev/null && grep -qx 'page=1' '$work/status-warning.txt'"
 wait_for "the warning band" 20 has_line warning "gamerunning=1"
 wait_for "READY TO PLAY behind the pages" 120 status_is warning $phase_ready 0
-screenshot settings-warning.png "330 150 60 30 #FF6B6B" "820 600 260 50 #E8B04B"
+# "Save & play" is dimmed and disabled while the game runs: it would start a second client.
+wait_for "Save & play disabled" 20 bash -c "grep -q '^region=33 -1 .* 0$' '$work/status-warning.txt'"
+screenshot settings-warning.png "330 150 60 30 #FF6B6B" "820 600 260 50 #9A8983"
 click_region warning 28 10    # SHADOW_DETAILS
 set_value warning SHADOW_DETAILS 0
+click_region warning 33 -1    # Save & play, disabled: nothing
+click_region warning 32 -1    # Save
+wait_for "Settings saved." 20 has_line warning "notice=1"
+kill -0 "$warning_pid" 2>/dev/null || fail "the launcher closed: Save & play acted while the game ran"
+[ ! -f "$g7/fake_game_record.txt" ] || fail "a second game was started while the game ran"
+# The game ends: within the poll's second "Save & play" is enabled, and starts it.
+rm -f "$g7/fake_game_hold"
+wait_for "the warning band gone" 20 has_line warning "gamerunning=0"
+wait_for "Save & play enabled" 20 bash -c "grep -q '^region=33 -1 .* 1$' '$work/status-warning.txt'"
 click_region warning 33 -1    # Save & play
 wait_for "the game started by Save & play" 30 test -f "$g7/fake_game_record.txt"
 wait_for "the launcher to exit after Save & play" 30 bash -c "! kill -0 $warning_pid 2>/dev/null"
@@ -354,6 +394,6 @@ wait "$warning_pid"; code=$?
 [ $code -eq 0 ] || fail "exit code after Save & play: $code"
 sed -e 's/^SHADOW_DETAILS 1\r$/SHADOW_DETAILS 0\r/' "$work/vessa-before.cfg" > "$work/vessa-expected.cfg"
 cmp -s "$work/vessa-expected.cfg" "$g7/vessa.cfg" || fail "vessa.cfg after Save & play differs"
-rm -f "$g7/fake_game_hold" "$work/status-warning.txt"
-echo "ok: warning band while the game runs, Save & play"
+rm -f "$work/status-warning.txt"
+echo "ok: warning band and no Save & play while the game runs; Save & play once it ended"
 echo "PASS"

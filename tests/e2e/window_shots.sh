@@ -15,6 +15,8 @@
 #   qm_front_checks, qm_expanded_checks, qm_language_list_checks
 #                                 the header and news panel filled, the card expanded over
 #                                 the list, the language list open
+#   qm_news_row_focus_checks, qm_play_focus_checks
+#                                 the keyboard's focus ring round the first news row, PLAY
 
 qm_window_id() { xdotool search --onlyvisible --name '^Quillmark$' 2>/dev/null | head -1; }
 
@@ -75,7 +77,11 @@ qm_download_checks=("160 598 80 18 #E8B04B" "160 626 200 10 #FFD98A" "700 600 70
 # the card's title text.
 qm_front_checks=("68 196 40 18 #FFD98A" "56 232 40 24 #E8B04B" "1060 16 30 30 #ECE4DC"
                  "56 306 300 28 #ECE4DC")
-# Expanded: the card's text runs where the list was, and "Back" replaces "Read more".
-qm_expanded_checks=("420 390 190 90 #E2D6CC")
+# Expanded: the card's title runs on one line where the list was (collapsed, the list's first
+# row shows only its date there, in SecondaryText).
+qm_expanded_checks=("412 310 60 20 #ECE4DC")
+# The focus ring left of the first news row, and left of PLAY (where nothing else is gold).
+qm_news_row_focus_checks=("400 282 5 40 #FFD98A")
+qm_play_focus_checks=("794 606 4 40 #FFD98A")
 # The list's card below the selector with its rows' text.
 qm_language_list_checks=("840 90 170 340 #ECE4DC" "898 16 78 30 #FFD98A")

@@ -6,10 +6,13 @@
 
 #include <cmath>
 
+#include "ui/action_ids.h"
+#include "ui/focus.h"
 #include "ui/frame.h"
 #include "ui/icons.h"
 #include "ui/layout.h"
 #include "ui/recording_canvas.h"
+#include "update/launcher_state.h"
 
 namespace {
 void expectRect(const RectF& r, float l, float t, float rt, float b) {
@@ -91,6 +94,49 @@ TEST(HitTesting, TopmostRegionWinsWithHalfOpenEdges) {
   regions.push_back({1, kCanvasRect, true, -1});  // drawn last, lies above all
   EXPECT_EQ(findHitRegion(regions, 20, 20)->actionId, 1);
   EXPECT_EQ(findHitRegion({}, 0, 0), nullptr);
+}
+
+TEST(FocusOrder, ReadingOrderAboveTheLastBackgroundEnabledOnly) {
+  // A header row drawn from its right edge inwards, a column below it, a disabled button.
+  std::vector<HitRegion> regions = {
+      {22, kCanvasRect, true, -1},          {5, {30, 16, 80, 46}, true, 0},
+      {1, {1060, 16, 1090, 46}, true, -1},  {2, {1024, 16, 1054, 46}, true, -1},
+      {4, {898, 20, 976, 42}, true, -1},    {8, {400, 270, 600, 330}, true, 0},
+      {8, {400, 336, 600, 396}, true, 1},   {18, {800, 400, 1000, 440}, false, -1},
+      {21, {800, 598, 1098, 660}, true, -1}};
+  const auto ids = [](const std::vector<const HitRegion*>& order) {
+    std::vector<std::pair<int, int>> out;
+    for (const HitRegion* r : order) out.emplace_back(r->actionId, r->itemIndex);
+    return out;
+  };
+  using Ids = std::vector<std::pair<int, int>>;
+  EXPECT_EQ(ids(focusOrder(regions)),
+            (Ids{{5, 0}, {4, -1}, {2, -1}, {1, -1}, {8, 0}, {8, 1}, {21, -1}}));
+  // An open list's background: only what lies above it.
+  regions.push_back({27, kCanvasRect, true, -1});
+  regions.push_back({26, {300, 100, 500, 132}, true, 0});
+  regions.push_back({26, {300, 132, 500, 164}, true, 1});
+  EXPECT_EQ(ids(focusOrder(regions)), (Ids{{26, 0}, {26, 1}}));
+  EXPECT_TRUE(focusOrder({}).empty());
+}
+
+TEST(FocusOrder, TheRingGoesRoundTheTopmostRegionOfTheFocusOverEverything) {
+  RecordingCanvas rec;
+  Canvas c = rec.canvas();
+  FrameView view;
+  view.main.run.phase = kPhaseReady;
+  view.focusId = kActionPlay;
+  paintFrameContent(c, view);
+  const std::vector<const DrawCall*> strokes = rec.callsOf(DrawKind::StrokeRect);
+  ASSERT_EQ(strokes.size(), 2u);  // the ring, then the window's border
+  EXPECT_EQ(strokes[0]->rgb, colours::LightGold);
+  EXPECT_FLOAT_EQ(strokes[0]->rect.left, kMainButtonRect.left - 3);
+  EXPECT_FLOAT_EQ(strokes[0]->rect.bottom, kMainButtonRect.bottom + 3);
+  EXPECT_FALSE(strokes[0]->clipped);
+  view.focusIndex = 4;  // no such region: no ring
+  rec.reset();
+  paintFrameContent(c, view);
+  EXPECT_EQ(rec.callsOf(DrawKind::StrokeRect).size(), 1u);
 }
 
 TEST(GlowPixels, PremultipliedRoundLightPackedAsBgra) {

@@ -6,6 +6,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -18,6 +20,9 @@
 #include "shell/taskbar.h"
 #include "test_support.h"
 #include "ui/action_ids.h"
+#include "ui/focus.h"
+#include "ui/layout.h"
+#include "ui/news.h"
 #include "ui/recording_canvas.h"
 #include "update/self_update.h"
 
@@ -99,6 +104,19 @@ class ShellTest : public ::testing::Test {
   void ready() {
     state.phase = kPhaseReady;
     state.running = false;
+  }
+  // A key, then the frame it causes; a move that scrolled completes on the frame after it.
+  void press(Key key) {
+    onKeyDown(shell, key);
+    paintFrame();
+    onFramePainted(shell);
+    paintFrame();
+  }
+  std::pair<int, int> focus() const { return {shell.ui.focus.id, shell.ui.focus.index}; }
+  void news(int count) {
+    NewsItem item;
+    item.title = L"Patch notes";
+    shell.ui.uiNews.assign(static_cast<std::size_t>(count), item);
   }
 
   TempDir dir;
@@ -528,6 +546,139 @@ TEST_F(ShellTest, EnterPlaysEvenWithTheSettingsOpen) {
   EXPECT_EQ(rec.launches.size(), 1u);
 }
 
+// ---- the keyboard on real frames
+
+TEST_F(ShellTest, TabVisitsTheMainScreenInReadingOrderAndEnterActsOnTheFocus) {
+  ready();
+  dir.write("QuillmarkClient.exe", "MZ");
+  news(3);
+  paintFrame();
+  std::vector<std::pair<int, int>> visited;
+  for (int i = 0; i < 60; ++i) {
+    press(Key::Tab);
+    if (!visited.empty() && focus() == visited.front()) break;
+    visited.push_back(focus());
+  }
+  ASSERT_FALSE(visited.empty());
+  const auto at = [&](int id, int index) {
+    const auto it = std::find(visited.begin(), visited.end(), std::make_pair(id, index));
+    EXPECT_NE(it, visited.end()) << id << " " << index;
+    return it - visited.begin();
+  };
+  // The header's row from the left, then the news panel, the side panel and PLAY last.
+  EXPECT_EQ(visited.front(), std::make_pair(int{kActionHeaderLink}, 0));
+  EXPECT_LT(at(kActionHeaderLink, 0), at(kActionLanguageList, -1));
+  EXPECT_LT(at(kActionLanguageList, -1), at(kActionOpenGameFolder, -1));
+  EXPECT_LT(at(kActionMinimise, -1), at(kActionClose, -1));
+  EXPECT_LT(at(kActionClose, -1), at(kActionNewsTab, 0));
+  EXPECT_LT(at(kActionNewsTab, 3), at(kActionReadMore, -1));
+  EXPECT_LT(at(kActionReadMore, -1), at(kActionNewsItem, 0));
+  EXPECT_LT(at(kActionNewsItem, 2), at(kActionResolutionList, -1));
+  EXPECT_LT(at(kActionResolutionList, -1), at(kActionMusicSlider, -1));
+  EXPECT_LT(at(kActionOpenSettings, -1), at(kActionRepair, -1));
+  EXPECT_EQ(visited.back(), std::make_pair(int{kActionPlay}, -1));
+  EXPECT_EQ(std::set(visited.begin(), visited.end()).size(), visited.size());
+
+  // The ring follows the focus; Space and Enter act as a click on it.
+  press(Key::BackTab);
+  EXPECT_EQ(focus(), visited.back());
+  shell.ui.focus = {};
+  press(Key::BackTab);  // from no focus: the last
+  EXPECT_EQ(focus(), std::make_pair(int{kActionPlay}, -1));
+  shell.ui.focus = {kActionNewsItem, 2};
+  paintFrame();
+  press(Key::Space);
+  EXPECT_EQ(shell.ui.news.selected, 2);
+  EXPECT_TRUE(rec.launches.empty());
+  shell.ui.focus = {kActionWindowMode, -1};
+  paintFrame();
+  press(Key::Enter);
+  EXPECT_EQ(getConfigValue(shell.config.file, "WINDOWED", ""), "0");
+  EXPECT_TRUE(rec.launches.empty()) << "Enter acts on the focus, not on PLAY";
+  // A mouse press takes the focus away; Enter plays again.
+  onButtonDown(shell, 700, 400);
+  onButtonUp(shell, 700, 400);
+  EXPECT_EQ(focus(), std::make_pair(0, -1));
+  onKeyDown(shell, Key::Enter);
+  EXPECT_EQ(rec.launches.size(), 1u);
+}
+
+TEST_F(ShellTest, ArrowsMoveWithinTabsAndListsAndScrollTheListToWhatItHides) {
+  news(10);
+  paintFrame();
+  shell.ui.focus = {kActionNewsTab, 0};
+  paintFrame();
+  press(Key::Right);
+  EXPECT_EQ(focus(), std::make_pair(int{kActionNewsTab}, 1));
+  press(Key::Down);  // no other line of tabs
+  EXPECT_EQ(focus(), std::make_pair(int{kActionNewsTab}, 1));
+  press(Key::Left);
+  press(Key::Left);  // at the first tab
+  EXPECT_EQ(focus(), std::make_pair(int{kActionNewsTab}, 0));
+
+  shell.ui.focus = {kActionNewsItem, 0};
+  paintFrame();
+  for (int i = 0; i < 9; ++i) press(Key::Down);
+  EXPECT_EQ(focus(), std::make_pair(int{kActionNewsItem}, 9));
+  EXPECT_FLOAT_EQ(shell.ui.news.scroll, newsListScrollLimit(10));
+  ASSERT_NE(findRegion(frame.hitRegions, kActionNewsItem, 9), nullptr);
+  EXPECT_LE(findRegion(frame.hitRegions, kActionNewsItem, 9)->rect.bottom, kNewsRowsRect.bottom);
+  press(Key::Down);  // the end of the list
+  EXPECT_EQ(focus(), std::make_pair(int{kActionNewsItem}, 9));
+  press(Key::Tab);  // leaves the list, which cannot scroll further
+  EXPECT_EQ(focus(), std::make_pair(int{kActionResolutionList}, -1));
+  press(Key::BackTab);
+  EXPECT_EQ(focus(), std::make_pair(int{kActionNewsItem}, 9));
+  for (int i = 0; i < 9; ++i) press(Key::Up);
+  EXPECT_EQ(focus(), std::make_pair(int{kActionNewsItem}, 0));
+  EXPECT_FLOAT_EQ(shell.ui.news.scroll, 0.0f);
+
+  // An open pop-up list holds the focus until Escape closes it.
+  dispatchAction(shell, kActionLanguageList, -1);
+  paintFrame();
+  press(Key::Tab);
+  EXPECT_EQ(focus(), std::make_pair(int{kActionChooseLanguage}, 0));
+  press(Key::BackTab);
+  EXPECT_EQ(focus(), std::make_pair(int{kActionChooseLanguage}, kClientLanguageCount - 1));
+  press(Key::Escape);
+  EXPECT_EQ(shell.ui.popUp.open, PopUp::None);
+  EXPECT_EQ(rec.minimises, 0);
+}
+
+TEST_F(ShellTest, ArrowsStepAFocusedSlider) {
+  paintFrame();
+  shell.ui.focus = {kActionMusicSlider, -1};
+  press(Key::Left);
+  EXPECT_EQ(getConfigValue(shell.config.file, "MUSIC_VOLUME", ""), "0.950");
+  shell.ui.focus = {kActionEffectsSlider, -1};
+  press(Key::Up);  // already at 5
+  press(Key::Down);
+  EXPECT_EQ(getConfigValue(shell.config.file, "VOICE_VOLUME", ""), "4");
+  EXPECT_EQ(shell.ui.volume.drag, VolumeSlider::None);
+
+  openSettingsPages(shell, 4);  // FOV, entry 24: 30.00 in 10..100, a twentieth is 4.50
+  paintFrame();
+  shell.ui.focus = {kActionSettingSlider, 24};
+  press(Key::Right);
+  EXPECT_EQ(shell.config.pending.at("FOV"), "34.50");
+  EXPECT_EQ(shell.ui.settings.sliderDrag, kNoSetting);
+}
+
+TEST_F(ShellTest, TabRevealsTheRowsOfALongSettingsPage) {
+  openSettingsPages(shell, 1);
+  paintFrame();
+  ASSERT_EQ(findRegion(frame.hitRegions, kActionSettingSwitch, 14), nullptr) << "out of view";
+  bool reached = false;
+  for (int i = 0; i < 40 && !reached; ++i) {
+    press(Key::Tab);
+    reached = focus() == std::make_pair(int{kActionSettingSwitch}, 14);  // OBJECT_CULLING
+  }
+  EXPECT_TRUE(reached);
+  EXPECT_GT(shell.ui.settings.pageScroll, 0.0f);
+  press(Key::Tab);  // the page's last control: the footer follows
+  EXPECT_EQ(focus(), std::make_pair(int{kActionRestoreDefaults}, -1));
+}
+
 // ---- play and retry
 
 TEST_F(ShellTest, PlayReportsAMissingExecutableWithItsPath) {
@@ -829,6 +980,31 @@ TEST_F(ShellTest, SaveAndPlaySavesThenStartsTheGameUnlessTheSaveFailed) {
   EXPECT_TRUE(shell.ui.settings.open);
   EXPECT_EQ(makeFrameView(shell).settings.notice, SaveNotice::Failed);
   EXPECT_EQ(rec.noticeTimers, 1);
+  EXPECT_EQ(rec.launches.size(), 1u);
+}
+
+TEST_F(ShellTest, SaveAndPlayIsDisabledWhileTheGameRuns) {
+  ready();
+  dir.write("QuillmarkClient.exe", "MZ");
+  dir.write("vessa.cfg", fullConfig());
+  rec.gameRunning = true;
+  openSettingsPages(shell, 0);
+  dispatchAction(shell, kActionSettingOption, 2 * 16 + 1);  // WINDOWED: Fullscreen
+  paintFrame();
+  EXPECT_FALSE(findRegion(frame.hitRegions, kActionSaveAndPlay, -1)->enabled);
+  // The game started after the last poll: the action asks again.
+  rec.gameRunning = false;
+  onSettingsPoll(shell);
+  EXPECT_TRUE(makeFrameView(shell).settings.canPlay);
+  rec.gameRunning = true;
+  dispatchAction(shell, kActionSaveAndPlay, -1);
+  EXPECT_TRUE(rec.launches.empty());
+  EXPECT_EQ(dir.read("vessa.cfg"), fullConfig());
+  EXPECT_TRUE(shell.ui.settings.open);
+  EXPECT_FALSE(makeFrameView(shell).settings.canPlay);
+  rec.gameRunning = false;
+  dispatchAction(shell, kActionSaveAndPlay, -1);
+  EXPECT_EQ(dir.read("vessa.cfg"), fullConfig({{"WINDOWED", "0"}}));
   EXPECT_EQ(rec.launches.size(), 1u);
 }
 
