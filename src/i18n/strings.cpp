@@ -93,6 +93,8 @@ constexpr TextRow<StringId> kTextsPt[] = {
      L"O servidor de patch está desatualizado: a versão que oferece expirou em %1."},
     {kStrErrDiskSpace,
      L"Espaço em disco insuficiente para a atualização: são necessários %1 e há %2 livres."},
+    {kStrPaused, L"EM PAUSA"},
+    {kStrPausedMessage, L"O progresso é mantido; retome quando quiser."},
 };
 
 constexpr TextRow<StringId> kTextsEn[] = {
@@ -162,6 +164,8 @@ constexpr TextRow<StringId> kTextsEn[] = {
     {kStrErrFolderBusy, L"Another update of this game folder is running."},
     {kStrErrExpired, L"The patch server is out of date: the release it offers expired on %1."},
     {kStrErrDiskSpace, L"Not enough disk space for the update: it needs %1, and %2 is free."},
+    {kStrPaused, L"PAUSED"},
+    {kStrPausedMessage, L"Progress is kept; resume at any time."},
 };
 
 constexpr TextRow<StringId> kTextsEs[] = {
@@ -234,6 +238,8 @@ constexpr TextRow<StringId> kTextsEs[] = {
     {kStrErrDiskSpace,
      (L"No hay espacio suficiente en el disco para la actualización: se necesitan %1 y hay %2 "
       L"libres.")},
+    {kStrPaused, L"EN PAUSA"},
+    {kStrPausedMessage, L"El progreso se conserva; reanude cuando quiera."},
 };
 
 // French puts a no-break space before a colon, so the colon never starts a line of its own.
@@ -307,6 +313,8 @@ constexpr TextRow<StringId> kTextsFr[] = {
      L"%1."},
     {kStrErrDiskSpace,
      L"Espace disque insuffisant pour la mise à jour\u00A0: %1 nécessaires, %2 disponibles."},
+    {kStrPaused, L"EN PAUSE"},
+    {kStrPausedMessage, L"Progression conservée ; reprise à tout moment."},
 };
 
 constexpr TextRow<StringId> kTextsDe[] = {
@@ -378,6 +386,8 @@ constexpr TextRow<StringId> kTextsDe[] = {
      L"Der Patch-Server ist veraltet: Die angebotene Version ist am %1 abgelaufen."},
     {kStrErrDiskSpace,
      L"Nicht genug Speicherplatz für das Update: Benötigt werden %1, frei sind %2."},
+    {kStrPaused, L"PAUSIERT"},
+    {kStrPausedMessage, L"Der Fortschritt bleibt; jederzeit fortsetzen."},
 };
 
 constexpr TextRow<StringId> kTextsIt[] = {
@@ -449,6 +459,8 @@ constexpr TextRow<StringId> kTextsIt[] = {
      L"Il server delle patch non è aggiornato: la versione offerta è scaduta il %1."},
     {kStrErrDiskSpace,
      L"Spazio su disco insufficiente per l'aggiornamento: servono %1 e ne sono liberi %2."},
+    {kStrPaused, L"IN PAUSA"},
+    {kStrPausedMessage, L"I progressi restano; riprendi quando vuoi."},
 };
 
 // Romanian with the comma-below letters (U+0218..U+021B), not the cedilla look-alikes.
@@ -521,6 +533,8 @@ constexpr TextRow<StringId> kTextsRo[] = {
     {kStrErrDiskSpace,
      (L"Nu există suficient spațiu pe disc pentru actualizare: sunt necesari %1, iar liberi sunt "
       L"doar %2.")},
+    {kStrPaused, L"ÎN PAUZĂ"},
+    {kStrPausedMessage, L"Progresul se păstrează; reluați oricând."},
 };
 
 constexpr TextRow<StringId> kTextsPl[] = {
@@ -591,6 +605,8 @@ constexpr TextRow<StringId> kTextsPl[] = {
     {kStrErrExpired, L"Serwer aktualizacji jest nieaktualny: oferowana wersja wygasła %1."},
     {kStrErrDiskSpace,
      L"Za mało miejsca na dysku, aby przeprowadzić aktualizację: potrzeba %1, wolne jest %2."},
+    {kStrPaused, L"WSTRZYMANO"},
+    {kStrPausedMessage, L"Postęp zostaje zachowany; wznów w każdej chwili."},
 };
 
 constexpr TextRow<StringId> kTextsCz[] = {
@@ -660,6 +676,8 @@ constexpr TextRow<StringId> kTextsCz[] = {
     {kStrErrFolderBusy, L"Již probíhá jiná aktualizace této složky hry."},
     {kStrErrExpired, L"Aktualizační server je zastaralý: nabízená verze vypršela %1."},
     {kStrErrDiskSpace, L"Na disku není dost místa pro aktualizaci: je potřeba %1, volných je %2."},
+    {kStrPaused, L"POZASTAVENO"},
+    {kStrPausedMessage, L"Průběh zůstává uložen; pokračujte kdykoli."},
 };
 
 constexpr TextRow<StringId> kTextsHu[] = {
@@ -730,6 +748,8 @@ constexpr TextRow<StringId> kTextsHu[] = {
     {kStrErrExpired, L"A frissítési szerver elavult: a felkínált verzió lejárati ideje %1."},
     {kStrErrDiskSpace,
      L"Nincs elég szabad hely a lemezen a frissítéshez: %1 szükséges, de csak %2 szabad."},
+    {kStrPaused, L"SZÜNETEL"},
+    {kStrPausedMessage, L"A haladás megmarad; bármikor folytathatja."},
 };
 
 constexpr TextRow<StringId> kTextsTr[] = {
@@ -799,6 +819,8 @@ constexpr TextRow<StringId> kTextsTr[] = {
     {kStrErrFolderBusy, L"Bu oyun klasörünün başka bir güncellemesi zaten çalışıyor."},
     {kStrErrExpired, L"Yama sunucusu güncel değil: sunduğu sürümün süresi %1 tarihinde doldu."},
     {kStrErrDiskSpace, L"Güncelleme için diskte yeterli alan yok: %1 gerekiyor, boş alan %2."},
+    {kStrPaused, L"DURAKLATILDI"},
+    {kStrPausedMessage, L"İlerleme korunur; istediğiniz zaman sürdürün."},
 };
 
 // Greek capitals without accents, as Greek typesetting writes all-capital text.
@@ -872,6 +894,8 @@ constexpr TextRow<StringId> kTextsGr[] = {
     {kStrErrDiskSpace,
      (L"Δεν υπάρχει αρκετός χώρος στον δίσκο για την ενημέρωση: απαιτούνται %1, ενώ ελεύθερα είναι "
       L"%2.")},
+    {kStrPaused, L"ΣΕ ΠΑΥΣΗ"},
+    {kStrPausedMessage, L"Η πρόοδος διατηρείται· συνεχίστε όποτε θέλετε."},
 };
 
 static_assert(isCompleteTextTable(kTextsPt, kUiStringCount));

@@ -1,4 +1,4 @@
-// The UI string table: 66 texts in twelve languages, one current UI language, and the game
+// The UI string table: 68 texts in twelve languages, one current UI language, and the game
 // client's own language list (code pages for loca.cfg).
 #pragma once
 #include <cstddef>
@@ -75,6 +75,8 @@ enum StringId : int {
   kStrErrExpired,
   // "Not enough disk space for the update: it needs %1, and %2 is free." (sizes, diskSizeText)
   kStrErrDiskSpace,
+  kStrPaused,         // "PAUSED" (status title of a paused download)
+  kStrPausedMessage,  // "Progress is kept; resume at any time."
 
   kUiStringCount
 };
