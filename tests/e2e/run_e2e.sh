@@ -9,6 +9,10 @@
 #   error       the server is down: ERROR with the connection message
 #   download    a slow server: mid-download, with speed, time left and transfer line; meanwhile
 #               quillmark-update on the same folder is refused at once (one writer per folder)
+#   pause       a slow release with a large file: the pause control stops the transfers within
+#               a second (counted at nginx), the window shows PAUSED and keeps the partial file;
+#               the control resumes; closed while paused, the next start resumes by itself and
+#               completes the folder, and no object that had arrived whole is fetched again
 #   self-update the release names another launcher build, signed with Authenticode by a
 #               throw-away certificate: it replaces itself (the signed bytes, whose signature
 #               still verifies), restarts with --updated, finishes the update, and no .old file
@@ -25,7 +29,7 @@
 #               pages with the warning band, and "Save & play" saves and starts the game
 #
 # Screenshots of the window (PNG) go to OUT_DIR: ready.png, restored.png, error.png,
-# downloading.png, updated.png, front-page.png, news-expanded.png, language-list.png,
+# downloading.png, paused.png, updated.png, front-page.png, news-expanded.png, language-list.png,
 # deutsch.png, resolution-list.png, settings-page-0.png ... settings-page-6.png,
 # settings-edited.png, settings-warning.png; each is taken once the window shows the colours
 # expected at the screen's places. Controls of the settings are clicked where the last frame
@@ -56,7 +60,8 @@ e2e_start_wine
 
 # ---- releases
 game="$work/game"
-mkdir -p "$game/data/levels" "$work/stage" "$work/www/patch" "$work/www/slow/patch" "$work/www/self/patch"
+mkdir -p "$game/data/levels" "$work/stage" "$work/www/patch" "$work/www/slow/patch" "$work/www/self/patch" \
+  "$work/www/pause/patch"
 cp "$fake_exe" "$game/Play Quillmark.exe"
 printf 'Quillmark test data\r\n' > "$game/data/readme.txt"
 head -c 300000 /dev/urandom > "$game/data/levels/level1.dat"
@@ -91,8 +96,18 @@ build_release "$work/www/self/patch" "$work/stage2"
 head -c 4000000 /dev/urandom > "$game/data/levels/big.dat"
 build_release "$work/www/slow/patch" "$work/stage"
 rm "$game/data/levels/big.dat"
+# The pause release has a large file instead, cut into chunks (about 60), which the slow
+# location sends at 32 KiB/s each: the download lasts about fifteen seconds.
+head -c 12000000 /dev/urandom > "$game/data/levels/huge.dat"
+cp "$game/data/levels/huge.dat" "$work/huge.dat"
+build_release "$work/www/pause/patch" "$work/stage"
+rm "$game/data/levels/huge.dat"
 
-e2e_start_nginx "location /slow/ { limit_rate 128k; }"
+# The pause release's answers are logged (time, status, body bytes sent, their announced length,
+# path), and the server's count of answers being sent is at /nginx_status.
+e2e_start_nginx "location /slow/ { limit_rate 128k; }
+    location /pause/ { limit_rate 32k; access_log $work/nginx/pause.log e2e; }
+    location = /nginx_status { stub_status; }"
 
 # ---- the launcher
 new_folder() {
@@ -113,6 +128,22 @@ window_origin() {
   origin=$(qm_window_origin) || fail "no visible launcher window"
   x=${origin% *}; y=${origin#* }
 }
+
+click() { xdotool mousemove $((x + $1)) $((y + $2)) click 1; }
+# region NAME ID ITEM: "X Y", the centre of the last frame's (topmost) region with that action
+# id and item; 1 when there is none.
+region() {
+  awk -v id="$2" -v item="$3" '
+    $1 == "region=" id && $2 == item { x = int(($3 + $5) / 2); y = int(($4 + $6) / 2); found = 1 }
+    END { if (!found) exit 1; print x, y }' "$work/status-$1.txt"
+}
+click_region() {  # NAME ID ITEM
+  local at
+  at=$(region "$@") || fail "no region $2 item $3 in the last frame"
+  window_origin
+  click ${at% *} ${at#* }
+}
+has_line() { grep -qx -- "$2" "$work/status-$1.txt" 2>/dev/null; }
 
 # 1. install into an empty folder
 g1=$(new_folder g1)
@@ -176,6 +207,69 @@ status_is download 4 1 || fail "the launcher's download did not go on"
 stop_launcher download
 echo "ok: mid-download"
 
+# 5b. pause and resume: the transfers stop at the pause (counted at nginx), the window shows it,
+# and neither resuming with the control nor closing while paused and starting again fetches an
+# object again that had arrived whole
+pause_log=$work/nginx/pause.log
+# The objects delivered whole (status 200, every announced byte sent) before time $1 (seconds).
+whole_before() {
+  awk -v t="$1" '$1 < t && $2 == 200 && $3 == $4 && $5 ~ /\/files\// { print $5 }' "$pause_log" | sort -u
+}
+whole_at_least() { [ "$(whole_before 9999999999 2>/dev/null | wc -l)" -ge "$1" ]; }
+nothing_sending() { curl -s "$base/nginx_status" | grep -q 'Writing: 1 '; }  # itself alone
+paused_at=()
+pause_download() {
+  local t0 ms
+  t0=$(date +%s.%N)
+  click_region pause 34 -1
+  wait_for "the transfers to stop" 10 nothing_sending
+  ms=$(awk -v a="$t0" -v b="$(date +%s.%N)" 'BEGIN { printf "%d", (b - a) * 1000 }')
+  echo "pause: nginx sent nothing more ${ms} ms after the click"
+  [ "$ms" -le 1000 ] || fail "the transfers went on for ${ms} ms after the pause"
+  wait_for "the paused state" 20 bash -c "grep -qx 'paused=1' '$work/status-pause.txt' && grep -qx 'running=0' '$work/status-pause.txt'"
+  paused_at+=("$t0")
+}
+g8=$(new_folder g8)
+start_launcher pause "$g8" "$base/pause/patch/"
+pause_pid=$last_pid
+wait_for "chunks of the large file" 120 whole_at_least 4
+status_is pause $phase_downloading 1 || fail "not downloading when paused"
+pause_download
+[ "$(field pause title)" = "PAUSED" ] || fail "paused title: $(field pause title)"
+[ -f "$g8/data/levels/huge.dat.ap_tmp" ] || fail "the large file's chunks were not kept"
+screenshot paused.png "${qm_paused_checks[@]}"
+click_region pause 34 -1   # resume
+wait_for "the resumed download" 30 bash -c "grep -qx 'paused=0' '$work/status-pause.txt' && grep -qx 'phase=$phase_downloading' '$work/status-pause.txt'"
+done_before=$(whole_before 9999999999 | wc -l)
+wait_for "more chunks" 120 whole_at_least $((done_before + 4))
+pause_download
+window_origin
+click 1075 31   # closed while paused
+wait_for "the launcher to close while paused" 30 bash -c "! kill -0 $pause_pid 2>/dev/null"
+wait "$pause_pid"; code=$?
+[ $code -eq 0 ] || fail "exit code after closing while paused: $code"
+rm -f "$work/status-pause.txt"
+start_launcher pause "$g8" "$base/pause/patch/"   # resumes by itself
+wait_for "READY TO PLAY after the pauses" 180 status_is pause $phase_ready 0
+cmp -s "$work/huge.dat" "$g8/data/levels/huge.dat" || fail "huge.dat differs after the pauses"
+for f in "Play Quillmark.exe" data/readme.txt data/levels/level1.dat; do
+  cmp -s "$game/$f" "$g8/$f" || fail "$f differs after the pauses"
+done
+leftovers=$(find "$g8" -name '*.ap_tmp')
+[ -z "$leftovers" ] || fail "temporary files left: $leftovers"
+# Each run that rebuilds the large file reads its chunk list; nothing else is fetched again once
+# it has arrived whole (half a second before a pause: what was arriving then may be dropped).
+list=$(sed -n 's/.*"chunk_list":{"h":"\([0-9a-f]\{64\}\)".*/\1/p' "$work/www/pause/patch/manifest.json")
+[ -n "$list" ] || fail "the pause release has no chunked file"
+for t in "${paused_at[@]}"; do
+  early=$(whole_before "$(awk -v t="$t" 'BEGIN { printf "%.3f", t - 0.5 }')" | grep -v "$list")
+  [ -n "$early" ] || fail "nothing had arrived whole before the pause at $t"
+  again=$(awk -v t="$t" '$1 > t && $5 ~ /\/files\// { print $5 }' "$pause_log" | grep -Fx -f <(echo "$early") | sort -u)
+  [ -z "$again" ] || fail "fetched again after the pause: $again"
+done
+stop_launcher pause
+echo "ok: pause, resume, closed while paused and resumed at the next start; nothing fetched twice"
+
 # 6. self-update
 g3=$(new_folder g3)
 start_launcher self "$g3" "$base/self/patch/"
@@ -195,7 +289,6 @@ stop_launcher self
 echo "ok: self-update"
 
 # 7. the front page: links, news, the language list, German, the close button
-click() { xdotool mousemove $((x + $1)) $((y + $2)) click 1; }
 g5=$(new_folder g5)
 start_launcher front "$g5" "$base/patch/"
 front_pid=$last_pid
@@ -237,20 +330,6 @@ rm -f "$work/status-closing.txt"
 echo "ok: close during a download"
 
 # 9. the side panel and the advanced settings pages
-# region NAME ID ITEM: "X Y", the centre of the last frame's (topmost) region with that action
-# id and item; 1 when there is none.
-region() {
-  awk -v id="$2" -v item="$3" '
-    $1 == "region=" id && $2 == item { x = int(($3 + $5) / 2); y = int(($4 + $6) / 2); found = 1 }
-    END { if (!found) exit 1; print x, y }' "$work/status-$1.txt"
-}
-click_region() {  # NAME ID ITEM
-  local at
-  at=$(region "$@") || fail "no region $2 item $3 in the last frame"
-  window_origin
-  click ${at% *} ${at#* }
-}
-has_line() { grep -qx -- "$2" "$work/status-$1.txt" 2>/dev/null; }
 set_value() {  # NAME KEY VALUE: waits for the pending value
   wait_for "$2 to become $3" 20 has_line "$1" "value=$2 $3"
 }
