@@ -201,7 +201,7 @@ screenshot downloading.png "${qm_download_checks[@]}"
 busy=$(cd "$g4" && timeout 60 wine "$update_exe" --dir "$(winpath "$g4")" --patch-url "$base/slow/patch/" \
   --public-key "$public_key" --lang en </dev/null 2>&1)
 code=$?
-[ $code -eq 1 ] || fail "quillmark-update beside a running launcher exited with $code: $busy"
+[ $code -eq 6 ] || fail "quillmark-update beside a running launcher exited with $code: $busy"
 grep -q "Another update of this game folder is running." <<<"$busy" || fail "quillmark-update said: $busy"
 status_is download 4 1 || fail "the launcher's download did not go on"
 stop_launcher download
