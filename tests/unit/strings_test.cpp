@@ -170,7 +170,7 @@ TEST(StringTable, OutOfRangeLookupsAreEmpty) {
   EXPECT_STREQ(uiText(static_cast<StringId>(-1)), L"");
   EXPECT_STREQ(uiTextIn(-1, 0), L"");
   EXPECT_STREQ(uiTextIn(kUiLanguageCount, 0), L"");
-  EXPECT_STREQ(uiTextIn(kEn, 66), L"");
+  EXPECT_STREQ(uiTextIn(kEn, kUiStringCount), L"");
   EXPECT_STREQ(uiLanguageCodeAt(-1), "");
   EXPECT_STREQ(uiLanguageCodeAt(kUiLanguageCount), "");
 }
