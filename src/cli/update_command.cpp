@@ -264,7 +264,9 @@ int runUpdateCommand(const std::vector<std::wstring>& args) {
     return exitStatusOf(end.errorKind);
   }
   if (interruptStatus() != 0) {
-    writeErr(L"quillmark-update: cancelled; no file was left half-written\n");
+    writeErr(
+        L"quillmark-update: cancelled; no file was left half-written, and a new run keeps what "
+        L"this one finished\n");
     return interruptStatus();
   }
   // A run ends in phase 8 or 9 unless it was cancelled.

@@ -102,6 +102,8 @@ constexpr TextRow<StringId> kTextsPt[] = {
     {kStrErrSecureConnection,
      L"A ligação segura ao servidor de patch falhou: o seu certificado ou a sua encriptação foi "
      L"recusado."},
+    {kStrPaused, L"EM PAUSA"},
+    {kStrPausedMessage, L"O progresso é mantido; retome quando quiser."},
 };
 
 constexpr TextRow<StringId> kTextsEn[] = {
@@ -180,6 +182,8 @@ constexpr TextRow<StringId> kTextsEn[] = {
     {kStrErrSecureConnection,
      L"The secure connection to the patch server failed: its certificate or encryption was "
      L"refused."},
+    {kStrPaused, L"PAUSED"},
+    {kStrPausedMessage, L"Progress is kept; resume at any time."},
 };
 
 constexpr TextRow<StringId> kTextsEs[] = {
@@ -263,6 +267,8 @@ constexpr TextRow<StringId> kTextsEs[] = {
     {kStrErrSecureConnection,
      L"La conexión segura con el servidor de parches falló: se rechazó su certificado o su "
      L"cifrado."},
+    {kStrPaused, L"EN PAUSA"},
+    {kStrPausedMessage, L"El progreso se conserva; reanude cuando quiera."},
 };
 
 // French puts a no-break space before a colon, so the colon never starts a line of its own.
@@ -347,6 +353,8 @@ constexpr TextRow<StringId> kTextsFr[] = {
     {kStrErrSecureConnection,
      L"La connexion sécurisée au serveur de mise à jour a échoué\u00A0: son certificat ou son "
      L"chiffrement a été refusé."},
+    {kStrPaused, L"EN PAUSE"},
+    {kStrPausedMessage, L"Progression conservée ; reprise à tout moment."},
 };
 
 constexpr TextRow<StringId> kTextsDe[] = {
@@ -429,6 +437,8 @@ constexpr TextRow<StringId> kTextsDe[] = {
     {kStrErrSecureConnection,
      L"Die sichere Verbindung zum Update-Server ist fehlgeschlagen: Sein Zertifikat oder seine "
      L"Verschlüsselung wurde abgelehnt."},
+    {kStrPaused, L"PAUSIERT"},
+    {kStrPausedMessage, L"Der Fortschritt bleibt; jederzeit fortsetzen."},
 };
 
 constexpr TextRow<StringId> kTextsIt[] = {
@@ -511,6 +521,8 @@ constexpr TextRow<StringId> kTextsIt[] = {
     {kStrErrSecureConnection,
      L"La connessione sicura al server di aggiornamento non è riuscita: il suo certificato o la "
      L"sua cifratura è stato rifiutato."},
+    {kStrPaused, L"IN PAUSA"},
+    {kStrPausedMessage, L"I progressi restano; riprendi quando vuoi."},
 };
 
 // Romanian with the comma-below letters (U+0218..U+021B), not the cedilla look-alikes.
@@ -593,6 +605,8 @@ constexpr TextRow<StringId> kTextsRo[] = {
     {kStrErrSecureConnection,
      L"Conexiunea securizată la serverul de patch a eșuat: certificatul sau criptarea acestuia a "
      L"fost refuzată."},
+    {kStrPaused, L"ÎN PAUZĂ"},
+    {kStrPausedMessage, L"Progresul se păstrează; reluați oricând."},
 };
 
 constexpr TextRow<StringId> kTextsPl[] = {
@@ -672,6 +686,8 @@ constexpr TextRow<StringId> kTextsPl[] = {
     {kStrErrSecureConnection,
      L"Bezpieczne połączenie z serwerem aktualizacji nie powiodło się: jego certyfikat lub "
      L"szyfrowanie zostały odrzucone."},
+    {kStrPaused, L"WSTRZYMANO"},
+    {kStrPausedMessage, L"Postęp zostaje zachowany; wznów w każdej chwili."},
 };
 
 constexpr TextRow<StringId> kTextsCz[] = {
@@ -750,6 +766,8 @@ constexpr TextRow<StringId> kTextsCz[] = {
     {kStrErrSecureConnection,
      L"Zabezpečené připojení k aktualizačnímu serveru selhalo: jeho certifikát nebo šifrování bylo "
      L"odmítnuto."},
+    {kStrPaused, L"POZASTAVENO"},
+    {kStrPausedMessage, L"Průběh zůstává uložen; pokračujte kdykoli."},
 };
 
 constexpr TextRow<StringId> kTextsHu[] = {
@@ -830,6 +848,8 @@ constexpr TextRow<StringId> kTextsHu[] = {
     {kStrErrSecureConnection,
      L"A biztonságos kapcsolat a frissítési szerverrel nem jött létre: a tanúsítványát vagy a "
      L"titkosítását elutasítottuk."},
+    {kStrPaused, L"SZÜNETEL"},
+    {kStrPausedMessage, L"A haladás megmarad; bármikor folytathatja."},
 };
 
 constexpr TextRow<StringId> kTextsTr[] = {
@@ -907,6 +927,8 @@ constexpr TextRow<StringId> kTextsTr[] = {
      L"Yama sunucusunun güvenlik sertifikasının süresi dolmuş veya henüz geçerli değil."},
     {kStrErrSecureConnection,
      L"Yama sunucusuyla güvenli bağlantı kurulamadı: sertifikası veya şifrelemesi reddedildi."},
+    {kStrPaused, L"DURAKLATILDI"},
+    {kStrPausedMessage, L"İlerleme korunur; istediğiniz zaman sürdürün."},
 };
 
 // Greek capitals without accents, as Greek typesetting writes all-capital text.
@@ -989,6 +1011,8 @@ constexpr TextRow<StringId> kTextsGr[] = {
     {kStrErrSecureConnection,
      L"Η ασφαλής σύνδεση με τον διακομιστή ενημερώσεων απέτυχε: το πιστοποιητικό ή η κρυπτογράφησή "
      L"του απορρίφθηκε."},
+    {kStrPaused, L"ΣΕ ΠΑΥΣΗ"},
+    {kStrPausedMessage, L"Η πρόοδος διατηρείται· συνεχίστε όποτε θέλετε."},
 };
 
 static_assert(isCompleteTextTable(kTextsPt, kUiStringCount));

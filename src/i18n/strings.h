@@ -1,4 +1,4 @@
-// The UI string table: 70 texts in twelve languages, one current UI language, and the game
+// The UI string table: 72 texts in twelve languages, one current UI language, and the game
 // client's own language list (code pages for loca.cfg).
 #pragma once
 #include <cstddef>
@@ -83,6 +83,8 @@ enum StringId : int {
   kStrErrCertificateExpired,
   // "The secure connection to the patch server failed: its certificate or encryption was refused."
   kStrErrSecureConnection,
+  kStrPaused,         // "PAUSED" (status title of a paused download)
+  kStrPausedMessage,  // "Progress is kept; resume at any time."
 
   kUiStringCount
 };

@@ -3,7 +3,7 @@
 //
 //   helpers          pop-up lists, resolution, language, window mode, repair, the settings
 //                    pages' lists, saves and volumes
-//   panels           headerAction, newsAction, sidePanelAction, mainScreenAction,
+//   panels           headerAction, newsAction, sidePanelAction, pauseOrResume, mainScreenAction,
 //                    settingsPageAction, and the table of their id ranges
 //   links, play      isOpenableLink, openLink, linkAddress, playAction
 //   dispatch         closeSettingsPages, dispatchAction
@@ -21,6 +21,7 @@
 #include "shell/shell.h"
 #include "ui/action_ids.h"
 #include "ui/layout.h"
+#include "update/update_run.h"
 
 namespace {
 
@@ -226,10 +227,25 @@ void sidePanelAction(Shell& shell, int id, int index) {
   }
 }
 
-// The main button, and the background under everything, which closes a pop-up list.
+// The pause control: pauses a download that runs; resumes a paused one, once it has stopped,
+// with a new run, which keeps what the paused one did.
+void pauseOrResume(Shell& shell) {
+  if (!canResumeUpdate(readRunCounters(*shell.state))) {
+    pauseUpdate(*shell.state);
+    return;
+  }
+  shell.ui.launchMessage.clear();
+  resetSpeed(shell);
+  shell.host.startRun(shell.host.self, false);
+}
+
+// The main button, the pause control, and the background under everything, which closes a
+// pop-up list.
 void mainScreenAction(Shell& shell, int id, int) {
   if (id == kActionPlay) {
     playAction(shell);
+  } else if (id == kActionPauseResume) {
+    pauseOrResume(shell);
   } else if (id == kActionBackground) {
     shell.ui.popUp.open = PopUp::None;
   }
@@ -291,6 +307,7 @@ constexpr PanelActions kPanelActions[] = {
     {kActionResolutionList, kActionWebsite, sidePanelAction},
     {kActionPlay, kActionBackground, mainScreenAction},
     {kActionSettingsPage, kActionSaveAndPlay, settingsPageAction},
+    {kActionPauseResume, kActionPauseResume, mainScreenAction},
 };
 
 }  // namespace

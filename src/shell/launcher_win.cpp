@@ -118,10 +118,7 @@ PointF canvasPointFromScreen(HWND window, int x, int y) {
   return canvasPoint(p.x, p.y);
 }
 
-void updateTaskbar() {
-  showTaskbarProgress(taskbarProgress(g_state.phase.load(), g_state.running.load(),
-                                      g_state.bytesDone.load(), g_state.bytesTotal.load()));
-}
+void updateTaskbar() { showTaskbarProgress(taskbarProgress(readRunCounters(g_state))); }
 
 void setDpi(float dpi) {
   g_process.dpi = dpi;

@@ -1,19 +1,21 @@
-// The taskbar button's progress: the bar of the run while it checks and downloads, a moving
-// bar while it talks to the server or applies, red after an error, nothing when ready.
+// The taskbar button's progress: the bar of the run while it checks and downloads (yellow where
+// a paused download stopped), a moving bar while it talks to the server or applies, red after
+// an error, nothing when ready.
 // taskbarProgress decides; taskbar_win.cpp shows it with ITaskbarList3.
 #pragma once
 #include <cstdint>
 
-enum class TaskbarMode { None, Indeterminate, Normal, Error };
+#include "update/launcher_state.h"
+
+enum class TaskbarMode { None, Indeterminate, Normal, Error, Paused };
 
 struct TaskbarProgress {
   TaskbarMode mode = TaskbarMode::None;
-  std::uint32_t permille = 0;  // for Normal and Error: 0..1000
+  std::uint32_t permille = 0;  // for Normal, Error and Paused: 0..1000
   bool operator==(const TaskbarProgress&) const = default;
 };
 
-TaskbarProgress taskbarProgress(int phase, bool running, std::uint64_t bytesDone,
-                                std::uint64_t bytesTotal);
+TaskbarProgress taskbarProgress(const RunSnapshot& run);
 
 // ---- Windows (taskbar_win.cpp)
 

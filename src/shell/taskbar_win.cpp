@@ -20,6 +20,8 @@ TBPFLAG flagOf(TaskbarMode mode) {
       return TBPF_NORMAL;
     case TaskbarMode::Error:
       return TBPF_ERROR;
+    case TaskbarMode::Paused:
+      return TBPF_PAUSED;
     case TaskbarMode::None:
       break;
   }
@@ -49,7 +51,8 @@ void showTaskbarProgress(const TaskbarProgress& progress) {
   if (!g_stale && progress == g_shown) return;
   // The value first: setting it turns a button without progress to normal, so the state
   // (red, moving, none) has the last word.
-  if (progress.mode == TaskbarMode::Normal || progress.mode == TaskbarMode::Error) {
+  if (progress.mode == TaskbarMode::Normal || progress.mode == TaskbarMode::Error ||
+      progress.mode == TaskbarMode::Paused) {
     g_taskbar->SetProgressValue(g_window, progress.permille, 1000);
   }
   g_taskbar->SetProgressState(g_window, flagOf(progress.mode));

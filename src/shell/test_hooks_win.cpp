@@ -98,15 +98,17 @@ void reportTestStatus(const Shell& shell, void* window) {
   LauncherState& state = *shell.state;
   const UiState& ui = shell.ui;
   char numbers[160];
-  std::snprintf(numbers, sizeof numbers, "phase=%d\nrunning=%d\nspeed=%.0f\npid=%lu\n",
+  std::snprintf(numbers, sizeof numbers, "phase=%d\nrunning=%d\npaused=%d\nspeed=%.0f\npid=%lu\n",
                 static_cast<int>(state.phase.load()), state.running.load() ? 1 : 0,
-                static_cast<double>(ui.speedMeter.speed), GetCurrentProcessId());
+                state.paused.load() ? 1 : 0, static_cast<double>(ui.speedMeter.speed),
+                GetCurrentProcessId());
   std::string text = numbers;
   // The status title of the main screen for that phase.
   const int phase = state.phase.load();
   std::string title;
   if (phase == kPhaseReady) title = wideToUtf8(uiText(kStrReadyToPlay));
   if (phase == kPhaseError) title = wideToUtf8(uiText(kStrError));
+  if (isPausedDownload(readRunCounters(state))) title = wideToUtf8(uiText(kStrPaused));
   text += "title=" + title + "\n";
   text += "message=" + wideToUtf8(ui.launchMessage) + "\n";
   text += "error=" + wideToUtf8(copyErrorText(state)) + "\n";

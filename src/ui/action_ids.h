@@ -42,4 +42,6 @@ enum ActionId : int {
   kActionCloseSettings = 31,
   kActionSaveSettings = 32,
   kActionSaveAndPlay = 33,
+  // the main screen's pause control beside the progress bar: pauses a download, resumes it
+  kActionPauseResume = 34,
 };

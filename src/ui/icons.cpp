@@ -39,8 +39,9 @@ struct Pen {
   }
 };
 
-constexpr wchar_t kKnown[] = {0xE896, 0xE8BB, 0xE921, 0xE8B7, 0xE774, 0xE70D, 0xE70E, 0xE76B,
-                              0xE76C, 0xE713, 0xE72C, 0xE8BD, 0xE8AB, 0xE8A7, 0xE73E, 0xE7BA};
+constexpr wchar_t kKnown[] = {0xE896, 0xE8BB, 0xE921, 0xE8B7, 0xE774, 0xE70D,
+                              0xE70E, 0xE76B, 0xE76C, 0xE713, 0xE72C, 0xE8BD,
+                              0xE8AB, 0xE8A7, 0xE73E, 0xE7BA, 0xE769, 0xE768};
 }  // namespace
 
 bool hasIconShape(wchar_t glyph) {
@@ -132,6 +133,13 @@ bool drawIconShape(Canvas& c, wchar_t glyph, RectF rect, float size, std::uint32
       p.poly({{0, -0.46f}, {0.5f, 0.42f}, {-0.5f, 0.42f}, {0, -0.46f}});
       p.line(0, -0.14f, 0, 0.12f);
       p.line(0, 0.24f, 0, 0.3f);
+      break;
+    case 0xE769:  // pause: two bars
+      p.line(-0.2f, -0.4f, -0.2f, 0.4f, p.width * 2.0f);
+      p.line(0.2f, -0.4f, 0.2f, 0.4f, p.width * 2.0f);
+      break;
+    case 0xE768:  // play: a triangle pointing right
+      p.poly({{-0.3f, -0.42f}, {0.42f, 0}, {-0.3f, 0.42f}, {-0.3f, -0.42f}});
       break;
     default:
       return false;

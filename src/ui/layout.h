@@ -67,6 +67,13 @@ constexpr RectF languageListRect(std::size_t entries) {
 inline constexpr float kStatusTop = 572.0f;
 inline constexpr RectF kStatusArea = {0.0f, kStatusTop, kCanvasWidth, kCanvasHeight};
 inline constexpr RectF kMainButtonRect = {800.0f, kStatusTop + 26.0f, 1098.0f, kStatusTop + 88.0f};
+// The progress bar's track, from the end of the percentage to the end of the speed line; while
+// a download can be paused or resumed, it ends short of the pause control, which is centred on
+// the bar's line and ends where the bar does otherwise.
+inline constexpr RectF kProgressTrackRect = {160.0f, kStatusTop + 56.0f, 770.0f,
+                                             kStatusTop + 62.0f};
+inline constexpr RectF kPauseControlRect = {740.0f, kStatusTop + 44.0f, 770.0f, kStatusTop + 74.0f};
+inline constexpr float kProgressTrackRightBesidePause = kPauseControlRect.left - 10.0f;
 
 // With the main screen shown: the band at the top, and the gap between the news panel and the
 // side panel (without its left and right edges) down to the status area.

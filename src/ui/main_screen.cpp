@@ -2,7 +2,7 @@
 //
 //   sizeText             number formatting
 //   paintStatusArea      background, percentage, title and message, right-hand detail,
-//                        progress bar, transfer line, main button
+//                        progress bar, transfer line, pause control, main button
 #include "ui/main_screen.h"
 
 #include <algorithm>
@@ -48,11 +48,25 @@ std::wstring statusMessage(const MainScreenView& view) {
   const RunSnapshot& v = view.run;
   if (!view.launchMessage.empty()) return view.launchMessage;
   if (v.phase == kPhaseError) return v.errorText;
+  if (isPausedDownload(v)) return uiText(kStrPausedMessage);
   if (v.running && phaseMovesBytes(v.phase) && !v.currentItem.empty()) {
     const StringId verb = v.phase == kPhaseChecking ? kStrCheckingLower : kStrDownloading;
     return std::wstring(uiText(verb)) + L" " + v.currentItem;
   }
   return std::wstring();
+}
+// The pause control beside the progress bar: two bars while the download runs, the play
+// triangle in gold once it is paused; disabled while a paused run is still stopping.
+void paintPauseControl(Canvas& c, bool paused, bool enabled) {
+  const RectF r = kPauseControlRect;
+  const bool hovered = enabled && c.hoverId == kActionPauseResume;
+  roundRect(c, colours::Peach, hovered ? 0.12f : 0.04f, hovered ? colours::Gold : colours::Peach,
+            hovered ? 0.55f : 0.18f, r, r.width() / 2.0f);
+  const std::uint32_t ink = !enabled              ? colours::MutedText
+                            : (paused || hovered) ? colours::LightGold
+                                                  : colours::Text;
+  drawText(c, paused ? L"\uE768" : L"\uE769", TextFormat::Icons10, ink, 1.0f, r);
+  addHitRegion(c, kActionPauseResume, r, enabled, -1);
 }
 }  // namespace
 
@@ -83,6 +97,9 @@ void paintStatusArea(Canvas& c, const MainScreenView& view) {
   }
   const bool error = v.phase == kPhaseError || !view.launchMessage.empty();
   const bool ready = !v.running && (v.phase == kPhaseReady || v.phase == kPhaseError);
+  const bool paused = isPausedDownload(v);
+  // A download can be paused while it runs, and resumed once paused.
+  const bool pausable = v.phase == kPhaseDownloading && (v.running || paused);
 
   fillRect(c, kStatusArea, colours::Panel, 0.92f);
   fillRect(c, {kStatusArea.left, top, kStatusArea.right, top + 1.0f}, colours::Peach, 0.08f);
@@ -92,7 +109,7 @@ void paintStatusArea(Canvas& c, const MainScreenView& view) {
   drawText(c, percent, TextFormat::Light44, error ? colours::ErrorRed : colours::BrightText, 1.0f,
            {36.0f, top + 20.0f, 160.0f, top + 92.0f});
 
-  const std::wstring title = uiText(statusTitleId(v.phase));
+  const std::wstring title = uiText(paused ? kStrPaused : statusTitleId(v.phase));
   const std::uint32_t titleColour = error                    ? colours::ErrorRed
                                     : v.phase == kPhaseReady ? colours::ReadyGreen
                                                              : colours::Gold;
@@ -111,7 +128,7 @@ void paintStatusArea(Canvas& c, const MainScreenView& view) {
 
   // Speed and time left only while they mean something: no division by a speed of zero and no
   // negative time once the counters meet.
-  if (v.running && v.phase == kPhaseDownloading && view.speed > 1.0f &&
+  if (v.running && !paused && v.phase == kPhaseDownloading && view.speed > 1.0f &&
       v.bytesDone < v.bytesTotal) {
     const double seconds = static_cast<double>(v.bytesTotal - v.bytesDone) / view.speed;
     const std::wstring timeText = timeLeftText(seconds);
@@ -131,17 +148,18 @@ void paintStatusArea(Canvas& c, const MainScreenView& view) {
              {160.0f, top + 28.0f, 770.0f, top + 44.0f}, HAlign::Trailing);
   }
 
-  const float barTop = top + 56.0f, barBottom = top + 62.0f;
+  const float barTop = kProgressTrackRect.top, barBottom = kProgressTrackRect.bottom;
   const float middle = (barTop + barBottom) / 2.0f;
-  roundRect(c, colours::Track, 1.0f, 0, 0.0f, {160.0f, barTop, 770.0f, barBottom}, 3.0f);
+  const float barRight = pausable ? kProgressTrackRightBesidePause : kProgressTrackRect.right;
+  roundRect(c, colours::Track, 1.0f, 0, 0.0f, {160.0f, barTop, barRight, barBottom}, 3.0f);
   if (fraction > 0.0f) {
     // A bar is never thinner than 6 units, so the first bytes are visible.
-    const float r = std::max(160.0f + fraction * 610.0f, 166.0f);
+    const float r = std::max(160.0f + fraction * (barRight - 160.0f), 166.0f);
     const RectF filled = {160.0f, barTop, r, barBottom};
     const std::uint32_t from = error ? colours::ErrorRed : colours::LightGold;
     const std::uint32_t to = error ? colours::ErrorRed : colours::DarkGold;
     gradientRect(c, from, 1.0f, to, 1.0f, filled, 3.0f, {160.0f, middle}, {r, middle});
-    if (v.running) {
+    if (v.running && !paused) {
       pushClip(c, filled);
       const float centre = 160.0f - 60.0f + std::fmod(view.clock * 260.0f, (r - 160.0f) + 120.0f);
       drawGlow(c, colours::White, {centre - 60.0f, middle - 14.0f, centre + 60.0f, middle + 14.0f},
@@ -151,13 +169,15 @@ void paintStatusArea(Canvas& c, const MainScreenView& view) {
     fillEllipse(c, {r - 1.0f, middle}, 5.0f, 5.0f, colours::LightGold, 1.0f);
   }
 
-  if (v.running && v.bytesTotal > 0) {
+  if ((v.running || paused) && v.bytesTotal > 0) {
     const std::wstring line = sizeText(v.bytesDone) + L" / " + sizeText(v.bytesTotal) +
                               L"  \u00B7  " + std::to_wstring(v.filesDone) + L" / " +
                               std::to_wstring(v.filesTotal) + L" " + uiText(kStrFiles);
     drawText(c, line, TextFormat::Regular11_5, colours::SecondaryText, 1.0f,
              {160.0f, top + 70.0f, 770.0f, top + 88.0f});
   }
+
+  if (pausable) paintPauseControl(c, paused, !paused || !v.running);
 
   const wchar_t* label = (v.phase == kPhaseError && !v.running) ? uiText(kStrRetry)
                          : ready                                ? uiText(kStrPlay)

@@ -1,5 +1,6 @@
 // The main screen's status and progress area: percentage, status title and message, speed and
-// time left or the version, the progress bar, the transfer line and the main button.
+// time left or the version, the progress bar with the pause control of a download, the transfer
+// line and the main button.
 #pragma once
 #include <cstdint>
 #include <string>
@@ -23,5 +24,6 @@ std::wstring sizeText(std::uint64_t bytes, bool decimalComma);
 std::wstring sizeText(std::uint64_t bytes);
 
 // Draws the status and progress area (kStatusArea) and registers the main button (kActionPlay,
-// kMainButtonRect).
+// kMainButtonRect) and, while a download can be paused or resumed, the pause control
+// (kActionPauseResume, kPauseControlRect).
 void paintStatusArea(Canvas& c, const MainScreenView& view);

@@ -42,10 +42,15 @@ std::wstring copyErrorText(LauncherState& state) {
   return state.errorText;
 }
 
+bool isPausedDownload(const RunSnapshot& run) {
+  return run.paused && run.phase == kPhaseDownloading;
+}
+
 RunSnapshot readRunCounters(const LauncherState& state) {
   RunSnapshot s;
   s.phase = state.phase.load();
   s.running = state.running.load();
+  s.paused = state.paused.load();
   s.bytesDone = state.bytesDone.load();
   s.bytesTotal = state.bytesTotal.load();
   s.filesDone = state.filesDone.load();

@@ -72,6 +72,9 @@ struct LauncherState {
   std::thread worker;
   std::atomic<bool> running{false};
   std::atomic<bool> cancel{false};
+  // The player paused the download (pauseUpdate): the run stops, or has stopped, as a cancelled
+  // one does, and the displays say paused rather than stopped. Cleared by the next run.
+  std::atomic<bool> paused{false};
   // The last phase reported; kPhaseNone before the first.
   std::atomic<std::int32_t> phase{kPhaseNone};
   // The manifest's version.
@@ -93,6 +96,7 @@ struct LauncherState {
 struct RunSnapshot {
   int phase = kPhaseNone;
   bool running = false;
+  bool paused = false;
   std::uint64_t bytesDone = 0;
   std::uint64_t bytesTotal = 0;
   std::int32_t filesDone = 0;
@@ -102,6 +106,10 @@ struct RunSnapshot {
   std::wstring errorText;
   ErrorKind errorKind = ErrorKind::None;
 };
+
+// Whether a snapshot shows a paused download, stopping (still running) or stopped. A pause that
+// came as the last download ended lets the run finish, and the run's end is shown instead.
+bool isPausedDownload(const RunSnapshot& run);
 
 // Phase, flags, counters and version by atomic loads, without the texts: cheap enough for
 // the notify hook, which must not block the run.

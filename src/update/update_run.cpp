@@ -621,6 +621,7 @@ bool startUpdate(LauncherState& state, bool repair, const UpdateSettings& settin
   state.notify = settings.notify;
   state.notifyContext = settings.notifyContext;
   state.cancel.store(false);
+  state.paused.store(false);
   state.gameDir = resolveGameDir(settings);
   {
     std::lock_guard<std::mutex> guard(state.lock);
@@ -655,3 +656,15 @@ void cancelUpdate(LauncherState& state) {
   state.cancel.store(true);
   joinUpdate(state);
 }
+
+bool pauseUpdate(LauncherState& state) {
+  if (!state.running.load() || state.phase.load() != kPhaseDownloading || state.cancel.load()) {
+    return false;
+  }
+  // Paused first: a display that sees the run stop sees why.
+  state.paused.store(true);
+  state.cancel.store(true);
+  return true;
+}
+
+bool canResumeUpdate(const RunSnapshot& run) { return isPausedDownload(run) && !run.running; }

@@ -28,3 +28,15 @@ void runUpdate(LauncherState& state, bool repair, const UpdateSettings& settings
 void joinUpdate(LauncherState& state);
 // Asks the run to stop and waits for it: no temporary file is left behind.
 void cancelUpdate(LauncherState& state);
+
+// Pauses a run that is downloading, without waiting for it: the run stops at its next check
+// (its transfers within a second) as a cancelled run does, and sets `paused` so that displays
+// show why. What is done stays done: finished files are in place and recorded in the cache, and
+// a large file's partial file keeps the chunks it holds. Resuming is a new run (startUpdate),
+// which therefore fetches none of that again; only what was in transfer at the pause starts
+// over (a chunk, or a file below the chunking size, from its first byte). A launcher closed while
+// paused resumes the same way at its next start. False (nothing done) when the run is not
+// downloading.
+bool pauseUpdate(LauncherState& state);
+// Whether the run is paused and has stopped, so that a new run may resume it.
+bool canResumeUpdate(const RunSnapshot& run);

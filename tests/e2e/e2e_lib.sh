@@ -96,6 +96,7 @@ error_log $work/nginx/error.log warn;
 events { worker_connections 256; }
 http {
   access_log off;
+  log_format e2e '\$msec \$status \$body_bytes_sent \$sent_http_content_length \$uri';
   client_body_temp_path $work/nginx/tmp/body;
 $temps  default_type application/octet-stream;
   sendfile on;

@@ -9,6 +9,10 @@
 #   error       the server is down: ERROR with the connection message
 #   download    a slow server: mid-download, with speed, time left and transfer line; meanwhile
 #               quillmark-update on the same folder is refused at once (one writer per folder)
+#   pause       a slow release with a large file: the pause control stops the transfers within
+#               a second (counted at nginx), the window shows PAUSED and keeps the partial file;
+#               the control resumes; closed while paused, the next start resumes by itself and
+#               completes the folder, and no object that had arrived whole is fetched again
 #   self-update the release names another launcher build, signed with Authenticode by a
 #               throw-away certificate: it replaces itself (the signed bytes, whose signature
 #               still verifies), restarts with --updated, finishes the update, and no .old file
@@ -28,8 +32,8 @@
 #               game has ended "Save & play" saves and starts it
 #
 # Screenshots of the window (PNG) go to OUT_DIR: ready.png, restored.png, error.png,
-# downloading.png, updated.png, front-page.png, keyboard-news-row.png, keyboard-play.png,
-# news-expanded.png, language-list.png,
+# downloading.png, paused.png, updated.png, front-page.png, keyboard-news-row.png,
+# keyboard-play.png, news-expanded.png, language-list.png,
 # deutsch.png, resolution-list.png, settings-page-0.png ... settings-page-6.png,
 # settings-edited.png, settings-warning.png; each is taken once the window shows the colours
 # expected at the screen's places. Controls of the settings are clicked where the last frame
@@ -60,7 +64,8 @@ e2e_start_wine
 
 # ---- releases
 game="$work/game"
-mkdir -p "$game/data/levels" "$work/stage" "$work/www/patch" "$work/www/slow/patch" "$work/www/self/patch"
+mkdir -p "$game/data/levels" "$work/stage" "$work/www/patch" "$work/www/slow/patch" "$work/www/self/patch" \
+  "$work/www/pause/patch"
 cp "$fake_exe" "$game/Play Quillmark.exe"
 printf 'Quillmark test data\r\n' > "$game/data/readme.txt"
 head -c 300000 /dev/urandom > "$game/data/levels/level1.dat"
@@ -95,8 +100,18 @@ build_release "$work/www/self/patch" "$work/stage2"
 head -c 4000000 /dev/urandom > "$game/data/levels/big.dat"
 build_release "$work/www/slow/patch" "$work/stage"
 rm "$game/data/levels/big.dat"
+# The pause release has a large file instead, cut into chunks (about 60), which the slow
+# location sends at 32 KiB/s each: the download lasts about fifteen seconds.
+head -c 12000000 /dev/urandom > "$game/data/levels/huge.dat"
+cp "$game/data/levels/huge.dat" "$work/huge.dat"
+build_release "$work/www/pause/patch" "$work/stage"
+rm "$game/data/levels/huge.dat"
 
-e2e_start_nginx "location /slow/ { limit_rate 128k; }"
+# The pause release's answers are logged (time, status, body bytes sent, their announced length,
+# path), and the server's count of answers being sent is at /nginx_status.
+e2e_start_nginx "location /slow/ { limit_rate 128k; }
+    location /pause/ { limit_rate 32k; access_log $work/nginx/pause.log e2e; }
+    location = /nginx_status { stub_status; }"
 
 # ---- the launcher
 new_folder() {
@@ -207,6 +222,91 @@ grep -q "Another update of this game folder is running." <<<"$busy" || fail "qui
 status_is download 4 1 || fail "the launcher's download did not go on"
 stop_launcher download
 echo "ok: mid-download"
+
+# 5b. pause and resume: the transfers stop at the pause (counted at nginx), the window shows it,
+# and neither resuming with the control nor closing while paused and starting again fetches an
+# object again that had arrived whole
+pause_log=$work/nginx/pause.log
+# The number of objects nginx delivered whole (status 200, every announced byte sent).
+whole_at_least() {
+  [ "$(awk '$2 == 200 && $3 == $4 && $5 ~ /\/files\// { n++ } END { print n + 0 }' "$pause_log" 2>/dev/null)" -ge "$1" ]
+}
+object_of() { echo "/pause/patch/files/${1:0:2}/$1.z"; }
+# The large file's chunk list (one line a chunk: hash, size, object length), inflated by perl's
+# zlib module.
+list=$(sed -n 's/.*"chunk_list":{"h":"\([0-9a-f]\{64\}\)".*/\1/p' "$work/www/pause/patch/manifest.json")
+[ -n "$list" ] || fail "the pause release has no chunked file"
+perl -MCompress::Zlib -e 'local $/; print uncompress(<STDIN>)' \
+  < "$work/www/pause/patch/files/${list:0:2}/$list.z" > "$work/huge.chunks"
+[ "$(wc -l < "$work/huge.chunks")" -gt 20 ] || fail "could not read the chunk list"
+# What the stopped run finished, as the objects it will never need again: the files in place and
+# the chunks the partial file holds, each range checked against its hash.
+finished_objects() {
+  local offset=0 hash size rest f
+  while read -r hash size rest; do
+    [ "$(tail -c +$((offset + 1)) "$g8/data/levels/huge.dat.ap_tmp" | head -c "$size" | sha256sum | cut -c1-64)" = "$hash" ] &&
+      object_of "$hash"
+    offset=$((offset + size))
+  done < "$work/huge.chunks"
+  for f in "Play Quillmark.exe" data/readme.txt data/levels/level1.dat; do
+    [ -f "$g8/$f" ] && object_of "$(sha256sum < "$g8/$f" | cut -c1-64)"
+  done
+}
+nothing_sending() { curl -s "$base/nginx_status" | grep -q 'Writing: 1 '; }  # itself alone
+paused_at=()
+# Clicks the pause control (once more when Wine lost the click) and times, from the frame that
+# shows the pause, the moment nginx has nothing more to send.
+pause_download() {
+  local t0 ms
+  click_region pause 34 -1
+  for _ in $(seq 30); do has_line pause "paused=1" && break; sleep 0.1; done
+  has_line pause "paused=1" || click_region pause 34 -1
+  wait_for "the pause to show" 10 has_line pause "paused=1"
+  t0=$(date +%s.%N)
+  wait_for "the transfers to stop" 10 nothing_sending
+  ms=$(awk -v a="$t0" -v b="$(date +%s.%N)" 'BEGIN { printf "%d", (b - a) * 1000 }')
+  echo "pause: nginx sent nothing more ${ms} ms after the window showed the pause"
+  [ "$ms" -le 1000 ] || fail "the transfers went on for ${ms} ms after the pause"
+  wait_for "the paused run to stop" 20 has_line pause "running=0"
+  paused_at+=("$t0")
+  finished_objects > "$work/finished-${#paused_at[@]}"
+  [ "$(wc -l < "$work/finished-${#paused_at[@]}")" -ge 4 ] || fail "nothing was finished at the pause"
+}
+g8=$(new_folder g8)
+start_launcher pause "$g8" "$base/pause/patch/"
+pause_pid=$last_pid
+wait_for "chunks of the large file" 120 whole_at_least 4
+status_is pause $phase_downloading 1 || fail "not downloading when paused"
+pause_download
+[ "$(field pause title)" = "PAUSED" ] || fail "paused title: $(field pause title)"
+[ -f "$g8/data/levels/huge.dat.ap_tmp" ] || fail "the large file's chunks were not kept"
+screenshot paused.png "${qm_paused_checks[@]}"
+click_region pause 34 -1   # resume
+wait_for "the resumed download" 30 bash -c "grep -qx 'paused=0' '$work/status-pause.txt' && grep -qx 'phase=$phase_downloading' '$work/status-pause.txt'"
+wait_for "more chunks" 120 whole_at_least $(($(wc -l < "$work/finished-1") + 4))
+pause_download
+window_origin
+click 1075 31   # closed while paused
+wait_for "the launcher to close while paused" 30 bash -c "! kill -0 $pause_pid 2>/dev/null"
+wait "$pause_pid"; code=$?
+[ $code -eq 0 ] || fail "exit code after closing while paused: $code"
+rm -f "$work/status-pause.txt"
+start_launcher pause "$g8" "$base/pause/patch/"   # resumes by itself
+wait_for "READY TO PLAY after the pauses" 180 status_is pause $phase_ready 0
+cmp -s "$work/huge.dat" "$g8/data/levels/huge.dat" || fail "huge.dat differs after the pauses"
+for f in "Play Quillmark.exe" data/readme.txt data/levels/level1.dat; do
+  cmp -s "$game/$f" "$g8/$f" || fail "$f differs after the pauses"
+done
+leftovers=$(find "$g8" -name '*.ap_tmp')
+[ -z "$leftovers" ] || fail "temporary files left: $leftovers"
+# Nothing that a paused run had finished is asked for after its pause (only what was in transfer
+# then, and the chunk list, which each run that rebuilds the file reads).
+for i in "${!paused_at[@]}"; do
+  again=$(awk -v t="${paused_at[$i]}" '$1 > t { print $5 }' "$pause_log" | grep -Fx -f "$work/finished-$((i + 1))" | sort -u)
+  [ -z "$again" ] || fail "fetched again after pause $((i + 1)): $again"
+done
+stop_launcher pause
+echo "ok: pause, resume, closed while paused and resumed at the next start; nothing fetched twice"
 
 # 6. self-update
 g3=$(new_folder g3)

@@ -10,7 +10,7 @@
 #                                 check ("X Y W H COLOUR", canvas units) holds: the X server
 #                                 shows a frame a moment after it was painted. 1 when SECONDS
 #                                 pass first; the last capture is then kept as failed-FILE.
-#   qm_ready_checks, qm_error_checks, qm_download_checks
+#   qm_ready_checks, qm_error_checks, qm_download_checks, qm_paused_checks
 #                                 what the main screen shows in those states, and where
 #   qm_front_checks, qm_expanded_checks, qm_language_list_checks
 #                                 the header and news panel filled, the card expanded over
@@ -73,6 +73,12 @@ qm_error_checks=("36 592 124 72 #FF6B6B" "160 598 60 18 #FF6B6B" "230 596 340 20
 qm_download_checks=("160 598 80 18 #E8B04B" "160 626 200 10 #FFD98A" "700 600 70 16 #B9A8A0"
                     "560 599 130 17 #ECE4DC" "160 642 400 18 #B9A8A0" "36 592 124 72 #F4EEDF"
                     "820 600 260 50 #9A8983")
+# Paused: PAUSED in gold with its message after it, the bar's light start, the resume
+# triangle in light gold in the control at the bar's end, the transfer line, the percentage,
+# the dimmed WAIT label.
+qm_paused_checks=("160 598 50 18 #E8B04B" "240 596 300 20 #E2D6CC" "160 626 200 10 #FFD98A"
+                  "745 620 20 22 #FFD98A" "160 642 400 18 #B9A8A0" "36 592 124 72 #F4EEDF"
+                  "820 600 260 50 #9A8983")
 # The news heading's gold, the selected "All" tab's border, the window buttons' faint peach,
 # the card's title text.
 qm_front_checks=("68 196 40 18 #FFD98A" "56 232 40 24 #E8B04B" "1060 16 30 30 #ECE4DC"

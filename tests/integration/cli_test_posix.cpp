@@ -82,6 +82,47 @@ TEST_F(CliFixture, CtrlCStopsAStalledDownloadAtOnceAndLeavesNoTemporaryFile) {
   server.releaseStalls();
 }
 
+// Ctrl+C pauses a download: the next run resumes it and fetches none of the files the stopped
+// one had put in place, and keeps the large file's partial file.
+TEST_F(CliFixture, ANewRunAfterCtrlCFetchesNothingTheStoppedOneFinished) {
+  std::map<std::string, std::string> files;
+  for (int i = 0; i < 8; ++i) files["small" + std::to_string(i)] = noiseBytes(200000, 40 + i);
+  files["large.pak"] = noiseBytes(6 << 20, 50);
+  for (const auto& [name, content] : files) work.write("src/" + name, content);
+  publish(1);
+  server.setFault("*", faultWith([](ServerFault& f) {
+                    f.dripBytes = 4096;
+                    f.dripEveryMs = 20;
+                  }));
+  const std::vector<std::wstring> args{
+      L"--dir",        game.path(),          L"--patch-url", server.patchUrl(),
+      L"--public-key", work.file("key.pub"), L"--lang",      L"en"};
+  const pid_t pid = startProgram(args, work.file("output.txt"));
+  ASSERT_GT(pid, 0);
+  const auto placed = [&] {
+    std::vector<std::string> names;
+    for (const auto& [name, content] : files) {
+      if (game.exists(name)) names.push_back(name);
+    }
+    return names;
+  };
+  const bool someDone = pollUntil([&] { return placed().size() >= 3; }, std::chrono::seconds(60));
+  if (!someDone) ::kill(pid, SIGKILL);
+  ASSERT_TRUE(someDone) << work.read("output.txt");
+  ASSERT_EQ(::kill(pid, SIGINT), 0);
+  ASSERT_EQ(waitForExit(pid, std::chrono::seconds(10)), 130) << work.read("output.txt");
+  EXPECT_TRUE(game.exists(temporaryOf("large.pak"))) << "its chunks are kept";
+  const std::vector<std::string> finished = placed();
+  ASSERT_LT(finished.size(), files.size());
+
+  server.clearFaults();
+  ASSERT_EQ(update(), 0) << output;
+  for (const auto& [name, content] : files) EXPECT_EQ(game.read(name), content) << name;
+  for (const std::string& name : finished) {
+    EXPECT_EQ(server.requestCount("/patch/" + compressedPath(files[name])), 1) << name;
+  }
+}
+
 TEST_F(CliFixture, CtrlCWhileTheManifestIsAwaited) {
   work.write("src/Play Quillmark.exe", "game");
   publish(1);

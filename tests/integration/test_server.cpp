@@ -286,6 +286,12 @@ int TestServer::requestCount(const std::string& path) const {
   return it == counts_.end() ? 0 : it->second;
 }
 
+int TestServer::completedCount(const std::string& path) const {
+  std::lock_guard lock(mutex_);
+  const auto it = completed_.find(path);
+  return it == completed_.end() ? 0 : it->second;
+}
+
 int TestServer::totalRequests() const {
   std::lock_guard lock(mutex_);
   return total_;
@@ -592,6 +598,10 @@ void TestServer::serveConnection(TestSocket s, Worker* self) {
       if (sent > 0 && fault.dripBytes > 0 && !pause(fault.dripEveryMs)) return End::Orderly;
       if (!sendPaced(chunk.data(), n, true)) return End::Orderly;
       sent += n;
+    }
+    if (status == 200) {
+      std::lock_guard lock(mutex_);
+      ++completed_[request.path];
     }
     if (!fault.extraBytes.empty()) sendAll(s, fault.extraBytes.data(), fault.extraBytes.size());
     return End::Orderly;

@@ -136,6 +136,9 @@ class TestServer {
 
   // Requests received for a path (without query), whatever their answer.
   int requestCount(const std::string& path) const;
+  // Answers of a path (200) whose whole body went out: what a client received in full, not
+  // counting transfers it gave up.
+  int completedCount(const std::string& path) const;
   int totalRequests() const;
   std::vector<RecordedRequest> requests() const;
   // The last request of a path; false when there was none.
@@ -178,6 +181,7 @@ class TestServer {
   std::map<std::string, ServerFault> faults_;
   std::map<std::string, int> faultUses_;
   std::map<std::string, int> counts_;
+  std::map<std::string, int> completed_;
   std::vector<RecordedRequest> requests_;
   int total_ = 0;
   int inFlight_ = 0;

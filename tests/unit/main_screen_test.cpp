@@ -226,9 +226,10 @@ TEST_F(MainScreen, DownloadShowsSpeedTimeLeftTransferLineAndShimmer) {
   EXPECT_EQ(transfer.rgb, colours::SecondaryText);
   expectRect(transfer.rect, 160, kStatusTop + 70, 770, kStatusTop + 88);
 
-  // The bar ends at 160 + fraction * 610; the shimmer is a white glow clipped to it.
+  // The bar, short of the pause control, ends at its fraction; the shimmer is a white glow
+  // clipped to it.
   const float fraction = static_cast<float>(v.run.bytesDone) / static_cast<float>(v.run.bytesTotal);
-  const float r = 160 + fraction * 610;
+  const float r = 160 + fraction * (kProgressTrackRightBesidePause - 160);
   ASSERT_NE(barFill(), nullptr);
   EXPECT_FLOAT_EQ(barFill()->rect.right, r);
   const auto glows = rec.callsOf(DrawKind::Glow);
@@ -246,14 +247,68 @@ TEST_F(MainScreen, DownloadShowsSpeedTimeLeftTransferLineAndShimmer) {
   EXPECT_EQ(knob()->rgb, colours::LightGold);
 
   EXPECT_EQ(text(L"WAIT").rgb, colours::SecondaryText);
-  ASSERT_EQ(rec.output.hitRegions.size(), 1u);
+  ASSERT_EQ(rec.output.hitRegions.size(), 2u);
+  EXPECT_EQ(rec.output.hitRegions[0].actionId, kActionPauseResume);
+  EXPECT_TRUE(rec.output.hitRegions[0].enabled);
+  expectRect(rec.output.hitRegions[0].rect, kPauseControlRect);
+  EXPECT_EQ(text(L"\uE769").rgb, colours::Text);  // pause
+  EXPECT_EQ(rec.output.hitRegions[1].actionId, kActionPlay);
+  EXPECT_FALSE(rec.output.hitRegions[1].enabled);
+}
+
+// Paused, the download keeps its percentage, bar and transfer line; it says so instead of
+// what it fetched, shows no speed or shimmer, and the control offers to resume once the run has
+// stopped. PLAY stays disabled: the folder is not up to date.
+TEST_F(MainScreen, PausedDownloadKeepsItsPlaceAndOffersResume) {
+  MainScreenView v = downloading();
+  v.run.paused = true;  // still stopping
+  paint(v);
+  EXPECT_NE(rec.findText(L"29%"), nullptr);
+  EXPECT_EQ(text(L"PAUSED").rgb, colours::Gold);
+  EXPECT_EQ(text(L"Progress is kept; resume at any time.").rgb, colours::MessageText);
+  EXPECT_EQ(rec.findText(L"Downloading data/maps.pak"), nullptr);
+  EXPECT_EQ(rec.findText(L"\uE896"), nullptr);
+  EXPECT_TRUE(rec.callsOf(DrawKind::Glow).empty());
+  EXPECT_NE(rec.findText(L"1.50 GB / 5.14 GB  \u00B7  3 / 10 files"), nullptr);
+  const float fraction = static_cast<float>(v.run.bytesDone) / static_cast<float>(v.run.bytesTotal);
+  EXPECT_FLOAT_EQ(barFill()->rect.right, 160 + fraction * (kProgressTrackRightBesidePause - 160));
+  EXPECT_EQ(text(L"\uE768").rgb, colours::MutedText);  // resume, not yet
+  ASSERT_EQ(rec.output.hitRegions.size(), 2u);
   EXPECT_FALSE(rec.output.hitRegions[0].enabled);
+
+  v.run.running = false;
+  paint(v);
+  EXPECT_EQ(text(L"\uE768").rgb, colours::LightGold);
+  ASSERT_EQ(rec.output.hitRegions.size(), 2u);
+  EXPECT_EQ(rec.output.hitRegions[0].actionId, kActionPauseResume);
+  EXPECT_TRUE(rec.output.hitRegions[0].enabled);
+  EXPECT_NE(rec.findText(L"WAIT"), nullptr);
+  EXPECT_FALSE(rec.output.hitRegions[1].enabled);
+
+  // A pause that came as the last download ended: the run's end, and no control.
+  v.run.phase = kPhaseReady;
+  paint(v);
+  EXPECT_NE(rec.findText(L"READY TO PLAY"), nullptr);
+  ASSERT_EQ(rec.output.hitRegions.size(), 1u);
+  EXPECT_EQ(rec.output.hitRegions[0].actionId, kActionPlay);
+  EXPECT_FLOAT_EQ(barFill()->rect.right, kProgressTrackRect.right);
+
+  // The title and its message fit beside each other in every language.
+  for (int lang = 0; lang < kUiLanguageCount; ++lang) {
+    const float titleEnd =
+        160 + recordedTextSize(uiTextIn(lang, kStrPaused), TextFormat::Bold11_5).width;
+    EXPECT_LE(
+        titleEnd + 22 +
+            recordedTextSize(uiTextIn(lang, kStrPausedMessage), TextFormat::Regular13_5).width,
+        570)
+        << uiLanguageCodeAt(lang);
+  }
 }
 
 TEST_F(MainScreen, ShimmerWrapsAroundTheFilledPart) {
   MainScreenView v = downloading();
   v.run.bytesDone = v.run.bytesTotal / 2;
-  const float r = 160 + 0.5f * 610;
+  const float r = 160 + 0.5f * (kProgressTrackRightBesidePause - 160);
   v.clock = 10.0f;  // 2600 units travelled: wrapped several times
   paint(v);
   const auto glows = rec.callsOf(DrawKind::Glow);
@@ -319,7 +374,7 @@ TEST_F(MainScreen, CountersOutOfStepShowAHundredPercent) {
   v.speed = 5000.0f;
   paint(v);
   EXPECT_NE(rec.findText(L"100%"), nullptr);
-  EXPECT_FLOAT_EQ(barFill()->rect.right, 770);
+  EXPECT_FLOAT_EQ(barFill()->rect.right, kProgressTrackRightBesidePause);
   // Done past the total: no negative time left and no speed.
   for (const DrawCall* t : rec.texts()) {
     EXPECT_EQ(t->text.find(L"left"), std::wstring::npos);

@@ -25,6 +25,7 @@
 #include "ui/news.h"
 #include "ui/recording_canvas.h"
 #include "update/self_update.h"
+#include "update/update_run.h"
 
 namespace {
 
@@ -718,6 +719,39 @@ TEST_F(ShellTest, PlayOutcomesCloseStayOrExplain) {
   EXPECT_EQ(rec.launches.size(), 3u);
 }
 
+// The pause control stops the download without waiting for it (the run ends at its next check)
+// and resumes it with a new run, once the paused one has stopped.
+TEST_F(ShellTest, ThePauseControlPausesTheDownloadAndResumesItOnceStopped) {
+  const float x = (kPauseControlRect.left + kPauseControlRect.right) / 2;
+  const float y = (kPauseControlRect.top + kPauseControlRect.bottom) / 2;
+  const auto click = [&] {
+    paintFrame();
+    onButtonDown(shell, x, y);
+    onButtonUp(shell, x, y);
+  };
+  state.running = true;
+  state.phase = kPhaseDownloading;
+  click();
+  EXPECT_TRUE(state.paused.load());
+  EXPECT_TRUE(state.cancel.load());
+  click();  // still stopping: the control waits
+  EXPECT_TRUE(rec.runs.empty());
+
+  state.running = false;
+  shell.ui.launchMessage = L"old";
+  click();
+  ASSERT_EQ(rec.runs.size(), 1u);
+  EXPECT_FALSE(rec.runs[0]);
+  EXPECT_TRUE(shell.ui.launchMessage.empty());
+
+  // Nothing to pause outside a download.
+  LauncherState checking;
+  checking.running = true;
+  checking.phase = kPhaseChecking;
+  EXPECT_FALSE(pauseUpdate(checking));
+  EXPECT_FALSE(checking.cancel.load());
+}
+
 TEST_F(ShellTest, RetryClearsTheMessageAndStartsARunOnlyAfterAnError) {
   state.phase = kPhaseDownloading;
   state.running = true;
@@ -1058,22 +1092,38 @@ TEST(CommandLine, PathsAndCommandLinesOfStartedPrograms) {
   EXPECT_EQ(processCommandLine(L"C:\\a.exe", L""), L"\"C:\\a.exe\"");
 }
 
+namespace {
+TaskbarProgress progressOf(int phase, bool running, std::uint64_t done, std::uint64_t total,
+                           bool paused = false) {
+  RunSnapshot run;
+  run.phase = phase;
+  run.running = running;
+  run.paused = paused;
+  run.bytesDone = done;
+  run.bytesTotal = total;
+  return taskbarProgress(run);
+}
+}  // namespace
+
 TEST(Taskbar, ProgressWhileCheckingOrDownloadingRedOnErrorNothingWhenReady) {
   using M = TaskbarMode;
-  EXPECT_EQ(taskbarProgress(kPhaseConnecting, true, 0, 0), (TaskbarProgress{M::Indeterminate, 0}));
-  EXPECT_EQ(taskbarProgress(kPhaseChecking, true, 0, 0), (TaskbarProgress{M::Indeterminate, 0}));
-  EXPECT_EQ(taskbarProgress(kPhaseChecking, true, 250, 1000), (TaskbarProgress{M::Normal, 250}));
-  EXPECT_EQ(taskbarProgress(kPhaseDownloading, true, 1, 3), (TaskbarProgress{M::Normal, 333}));
-  EXPECT_EQ(taskbarProgress(kPhaseDownloading, true, 5000, 1000),
-            (TaskbarProgress{M::Normal, 1000}));
-  EXPECT_EQ(taskbarProgress(kPhaseSelfUpdate, true, 500, 1000), (TaskbarProgress{M::Normal, 500}));
-  EXPECT_EQ(taskbarProgress(kPhaseApplying, true, 1000, 1000),
-            (TaskbarProgress{M::Indeterminate, 0}));
-  EXPECT_EQ(taskbarProgress(kPhaseError, true, 10, 1000), (TaskbarProgress{M::Error, 1000}));
-  EXPECT_EQ(taskbarProgress(kPhaseError, false, 10, 1000), (TaskbarProgress{M::Error, 1000}));
-  EXPECT_EQ(taskbarProgress(kPhaseReady, false, 10, 1000), (TaskbarProgress{}));
-  EXPECT_EQ(taskbarProgress(kPhaseRestart, false, 0, 0), (TaskbarProgress{M::Indeterminate, 0}));
-  EXPECT_EQ(taskbarProgress(kPhaseDownloading, false, 10, 1000), (TaskbarProgress{}));
+  EXPECT_EQ(progressOf(kPhaseConnecting, true, 0, 0), (TaskbarProgress{M::Indeterminate, 0}));
+  EXPECT_EQ(progressOf(kPhaseChecking, true, 0, 0), (TaskbarProgress{M::Indeterminate, 0}));
+  EXPECT_EQ(progressOf(kPhaseChecking, true, 250, 1000), (TaskbarProgress{M::Normal, 250}));
+  EXPECT_EQ(progressOf(kPhaseDownloading, true, 1, 3), (TaskbarProgress{M::Normal, 333}));
+  EXPECT_EQ(progressOf(kPhaseDownloading, true, 5000, 1000), (TaskbarProgress{M::Normal, 1000}));
+  EXPECT_EQ(progressOf(kPhaseSelfUpdate, true, 500, 1000), (TaskbarProgress{M::Normal, 500}));
+  EXPECT_EQ(progressOf(kPhaseApplying, true, 1000, 1000), (TaskbarProgress{M::Indeterminate, 0}));
+  EXPECT_EQ(progressOf(kPhaseError, true, 10, 1000), (TaskbarProgress{M::Error, 1000}));
+  EXPECT_EQ(progressOf(kPhaseError, false, 10, 1000), (TaskbarProgress{M::Error, 1000}));
+  EXPECT_EQ(progressOf(kPhaseReady, false, 10, 1000), (TaskbarProgress{}));
+  EXPECT_EQ(progressOf(kPhaseRestart, false, 0, 0), (TaskbarProgress{M::Indeterminate, 0}));
+  EXPECT_EQ(progressOf(kPhaseDownloading, false, 10, 1000), (TaskbarProgress{}));
+  // A paused download keeps its place, yellow, while it stops and once it has; a pause that
+  // came as the downloads ended shows the run's end.
+  EXPECT_EQ(progressOf(kPhaseDownloading, true, 1, 4, true), (TaskbarProgress{M::Paused, 250}));
+  EXPECT_EQ(progressOf(kPhaseDownloading, false, 1, 4, true), (TaskbarProgress{M::Paused, 250}));
+  EXPECT_EQ(progressOf(kPhaseReady, false, 4, 4, true), (TaskbarProgress{}));
   const std::uint64_t huge = 1ULL << 62;
-  EXPECT_EQ(taskbarProgress(kPhaseDownloading, true, huge / 2, huge).permille, 500u);
+  EXPECT_EQ(progressOf(kPhaseDownloading, true, huge / 2, huge).permille, 500u);
 }
