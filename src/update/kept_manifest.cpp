@@ -37,7 +37,7 @@ std::string readKeptSignature(const std::wstring& gameDir) {
 bool readKeptManifest(const std::wstring& gameDir, std::string_view signature,
                       std::uint64_t maxBytes, const std::vector<PublicKey>& keys,
                       std::string& text) {
-  text = std::string();
+  releaseText(text);
   FileHandle file;
   std::uint64_t textBytes = 0;
   std::string kept(kSignatureBytes, '\0');
@@ -48,7 +48,7 @@ bool readKeptManifest(const std::wstring& gameDir, std::string_view signature,
   text.resize(static_cast<std::size_t>(textBytes));
   if (!file.readAt(kSignatureBytes, text.data(), text.size()) ||
       !manifestVerifies(keys, signature, text)) {
-    text = std::string();
+    releaseText(text);
     return false;
   }
   return true;

@@ -261,7 +261,7 @@ StepResult fetchManifest(LauncherState& state, const UpdateSettings& settings,
     signatureInvalid = true;
     mismatched = true;
   }
-  text = std::string();
+  releaseText(text);
   if (state.cancel.load()) return StepResult::Cancelled;
   if (signatureInvalid) {
     error = {ErrorKind::Refused, uiText(kStrErrSignature)};
@@ -500,7 +500,7 @@ std::vector<NewsItem> readNews(const JsonValue& root) {
 
 void keepChosenManifest(const std::wstring& gameDir, ChosenManifest& chosen) {
   if (!chosen.fromKeptFile) keepManifest(gameDir, chosen.signature, chosen.text);
-  chosen.text = std::string();
+  releaseText(chosen.text);
 }
 
 void publishManifest(const JsonValue& root, LauncherState& state) {

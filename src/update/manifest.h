@@ -16,6 +16,10 @@
 
 inline constexpr std::uint64_t kSignatureBytes = 64;
 
+// Empties a manifest's text and gives its buffer back. Assigning an empty string would not:
+// the string keeps its capacity, and a large game's manifest would stay beside its entries.
+inline void releaseText(std::string& text) { std::string().swap(text); }
+
 enum class StepResult { Ok, Failed, Cancelled };
 
 // Attempts at one server's manifest: as many when its answers fail; as many in all once a
