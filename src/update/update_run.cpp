@@ -541,8 +541,6 @@ void runUpdate(LauncherState& state, bool repair, const UpdateSettings& settings
   ChosenManifest chosen;
   if (chooseManifest(state, settings, run.gameDir, chosen) != StepResult::Ok) return;
   if (!acceptManifest(state, chosen, run.entries)) return;
-  // A manifest read from the kept file is not written again: its text goes at once.
-  if (chosen.fromKeptFile) keepChosenManifest(run.gameDir, chosen);
   const JsonValue& root = chosen.manifest.root;
   FileServers servers(fileServerUrls(settings, chosen));
   const std::wstring profilePath = run.gameDir + kProfileFileName;
