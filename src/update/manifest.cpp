@@ -46,7 +46,7 @@ bool readChunkList(const JsonValue& value, FileEntry& out) {
   }
   list.size = static_cast<std::uint64_t>(n);
   list.compressedSize = readSize(&value.member("c"));
-  out.chunkList = std::make_unique<ChunkListRef>(list);
+  out.chunkList = std::make_unique<ChunkListRef>(std::move(list));
   return true;
 }
 

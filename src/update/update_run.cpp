@@ -290,7 +290,7 @@ bool downloadFiles(LauncherState& state, const UpdateSettings& settings, FileSer
   std::uint64_t total = 0;
   for (std::size_t i = 0; i < run.entries.size(); ++i) {
     if (run.needsDownload[i] == 0) continue;
-    if (settings.useChunks && !run.entries[i].chunks.empty()) {
+    if (settings.useChunks && !entryChunks(run.entries[i]).empty()) {
       chunked.entries.push_back(i);
       chunked.partials.push_back(
           partialFileFor(run.entries[i], run.gameDir + entryWidePath(run.entries[i])));
