@@ -92,7 +92,8 @@ TEST_F(ChunkedUpdateTest, BothPathsInstallAChunkedRelease) {
   // Fetched for the install; a run that finds the file good needs no list.
   EXPECT_EQ(run(chunked), L"");
   EXPECT_EQ(server.requestCount(listUrl(big)), 1);
-  for (const ChunkRef& chunk : entryChunks(big)) EXPECT_EQ(server.requestCount(objectUrl(chunk.hash)), 1);
+  for (const ChunkRef& chunk : entryChunks(big))
+    EXPECT_EQ(server.requestCount(objectUrl(chunk.hash)), 1);
   EXPECT_TRUE(temporaryFiles(chunked).empty());
 
   TempDir whole;
@@ -100,7 +101,8 @@ TEST_F(ChunkedUpdateTest, BothPathsInstallAChunkedRelease) {
   EXPECT_EQ(folderFiles(whole), folderFiles(source));
   EXPECT_EQ(server.requestCount(objectUrl(big.hash.hex())), 1);
   EXPECT_EQ(server.requestCount(listUrl(big)), 1);
-  for (const ChunkRef& chunk : entryChunks(big)) EXPECT_EQ(server.requestCount(objectUrl(chunk.hash)), 1);
+  for (const ChunkRef& chunk : entryChunks(big))
+    EXPECT_EQ(server.requestCount(objectUrl(chunk.hash)), 1);
 }
 
 // The next release edits a pack in place and moves another pack with an edit (deleting the old
@@ -294,7 +296,8 @@ TEST_F(ChunkedUpdateTest, AFileWhoseListIsMissingComesWhole) {
   EXPECT_EQ(run(game), L"");
   EXPECT_EQ(folderFiles(game), folderFiles(source));
   EXPECT_EQ(server.requestCount(objectUrl(big.hash.hex())), 1);
-  for (const ChunkRef& chunk : entryChunks(big)) EXPECT_EQ(server.requestCount(objectUrl(chunk.hash)), 0);
+  for (const ChunkRef& chunk : entryChunks(big))
+    EXPECT_EQ(server.requestCount(objectUrl(chunk.hash)), 0);
 }
 
 // A list that holds what its hash says but whose chunks do not add up to its file (a fault of
