@@ -1,4 +1,4 @@
-// The kept manifest: reading its signature, reading and verifying its text, replacing it.
+// The kept manifest: reading its signature and its text, replacing it.
 #include "update/kept_manifest.h"
 
 #include "base/files.h"
@@ -35,8 +35,7 @@ std::string readKeptSignature(const std::wstring& gameDir) {
 }
 
 bool readKeptManifest(const std::wstring& gameDir, std::string_view signature,
-                      std::uint64_t maxBytes, const std::vector<PublicKey>& keys,
-                      std::string& text) {
+                      std::uint64_t maxBytes, std::string& text) {
   releaseText(text);
   FileHandle file;
   std::uint64_t textBytes = 0;
@@ -46,8 +45,7 @@ bool readKeptManifest(const std::wstring& gameDir, std::string_view signature,
     return false;
   }
   text.resize(static_cast<std::size_t>(textBytes));
-  if (!file.readAt(kSignatureBytes, text.data(), text.size()) ||
-      !manifestVerifies(keys, signature, text)) {
+  if (!file.readAt(kSignatureBytes, text.data(), text.size())) {
     releaseText(text);
     return false;
   }

@@ -8,6 +8,7 @@
 #include <string_view>
 
 #include "base/http.h"
+#include "base/parallel.h"
 #include "base/paths.h"
 #include "base/text.h"
 #include "formats/chunk_list.h"
@@ -189,15 +190,33 @@ DataSink manifestSink(LauncherState& state, std::uint64_t maxBytes, std::string&
   };
 }
 
-// The kept manifest when signature is its signature and it verifies (read and checked once a
-// run: a kept file that fails is not read again).
+// The kept manifest, read into answer, when signature is its signature and it verifies (read
+// and checked once a run: a kept file that fails is not read again). Its text is parsed while
+// a second thread checks the signature, a hash of the whole text: for a large game, tens of MB
+// that would otherwise be read twice in turn. The parse only builds records in memory, and
+// they are dropped unless the signature is valid.
 bool useKeptManifest(LauncherState& state, const UpdateSettings& settings,
                      const std::wstring& gameDir, KeptManifestState& kept,
-                     const std::string& signature, std::string& text) {
+                     const std::string& signature, ManifestAnswer& answer) {
   if (kept.refused || kept.signature.empty() || signature != kept.signature) return false;
   postPhase(state, kPhaseVerifying);
-  if (readKeptManifest(gameDir, signature, settings.manifestMaxBytes, settings.publicKeys, text))
-    return true;
+  bool verified = false;
+  if (readKeptManifest(gameDir, signature, settings.manifestMaxBytes, answer.text)) {
+    runJobsInParallel(
+        2,
+        [&](std::size_t job) {
+          if (job == 0) {
+            verified = manifestVerifies(settings.publicKeys, signature, answer.text);
+          } else {
+            answer.parsed = parseManifest(answer.text, answer.manifest, answer.parseError);
+          }
+        },
+        2);
+  }
+  if (verified) return true;
+  releaseText(answer.text);
+  answer.parsed = false;
+  answer.manifest = ParsedManifest();
   kept.refused = true;
   return false;
 }
@@ -244,7 +263,7 @@ StepResult fetchManifest(LauncherState& state, const UpdateSettings& settings,
         HttpGetToString(signatureRequest, kSignatureBytes, signature);
     signatureResult = signatureAnswer.result;
     if (signatureResult != 200 || signature.size() != kSignatureBytes) continue;
-    if (useKeptManifest(state, settings, gameDir, kept, signature, text)) {
+    if (useKeptManifest(state, settings, gameDir, kept, signature, answer)) {
       answer.serverTime = signatureAnswer.serverTime;
       answer.kept = true;
       return StepResult::Ok;
@@ -330,14 +349,15 @@ StepResult chooseManifest(LauncherState& state, const UpdateSettings& settings,
         fetchManifest(state, settings, settings.patchUrls[i], gameDir, kept, answer, error);
     if (fetched == StepResult::Cancelled) return StepResult::Cancelled;
     if (fetched != StepResult::Ok) continue;
-    ParsedManifest parsed;
-    if (!parseManifest(answer.text, parsed, error.text)) {
-      error.kind = ErrorKind::Refused;
+    if (!answer.kept)
+      answer.parsed = parseManifest(answer.text, answer.manifest, answer.parseError);
+    if (!answer.parsed) {
+      error = {ErrorKind::Refused, answer.parseError};
       continue;
     }
     // The kept manifest is not written again: its text goes as soon as its entries are read.
     if (answer.kept) releaseText(answer.text);
-    const JsonValue& root = parsed.root;
+    const JsonValue& root = answer.manifest.root;
     const std::int32_t version = static_cast<std::int32_t>(root.member("version").asInt64());
     shown[i] = version;
     showed[i] = true;
@@ -349,7 +369,7 @@ StepResult chooseManifest(LauncherState& state, const UpdateSettings& settings,
       continue;
     }
     out.server = i;
-    out.manifest = std::move(parsed);
+    out.manifest = std::move(answer.manifest);
     out.version = version;
     out.older.assign(count, false);
     for (std::size_t j = 0; j < count; ++j) out.older[j] = showed[j] && shown[j] < version;
