@@ -81,7 +81,7 @@ bool fetchChunkLists(LauncherState& state, const UpdateSettings& settings, FileS
         setCurrentItem(state, entryWidePath(entry));
         std::string text;
         if (fetchList(state, settings, servers, listObject(*entry.chunkList), text) &&
-            !parseChunkList(text, entry.size, entry.chunks)) {
+            !parseChunkList(text, entry.size, entry.chunkList->chunks)) {
           invalid.store(true);
         }
         state.filesDone.fetch_add(1);

@@ -11,7 +11,7 @@
 #include "update/manifest_types.h"
 #include "update/update_settings.h"
 
-// Fills entry.chunks of every entry to download (needsDownload) that names a chunk list, up to
+// Fills the chunks of every entry to download (needsDownload) that names a chunk list, up to
 // kRequestsInFlight lists at once, counting them as the end of the check phase. A list that no
 // server gives leaves its file to be fetched whole. False when the run must end: the run was
 // cancelled, or a list held what its hash says but is no list of its file ("Invalid patch

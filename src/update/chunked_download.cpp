@@ -31,7 +31,7 @@ std::vector<std::wstring> filesToCut(const std::wstring& gameDir,
                                      const JsonValue& root) {
   std::vector<std::wstring> out;
   for (std::size_t i = 0; i < entries.size(); ++i) {
-    if (needsDownload[i] != 0 && !entries[i].chunks.empty() &&
+    if (needsDownload[i] != 0 && !entryChunks(entries[i]).empty() &&
         worthCutting(gameDir, entryWidePath(entries[i]))) {
       out.push_back(entryWidePath(entries[i]));
     }
@@ -54,17 +54,17 @@ ChunkSources findChunkSources(const std::wstring& gameDir, const std::vector<Fil
   ChunkSources sources;
   bool anyChunked = false;
   for (std::size_t i = 0; i < entries.size(); ++i) {
-    anyChunked = anyChunked || (needsDownload[i] != 0 && !entries[i].chunks.empty());
+    anyChunked = anyChunked || (needsDownload[i] != 0 && !entryChunks(entries[i]).empty());
   }
   if (!anyChunked) return sources;
   // Files the check found good hold their chunks where their lists say.
   for (std::size_t i = 0; i < entries.size(); ++i) {
     const FileEntry& entry = entries[i];
-    if (needsDownload[i] != 0 || entry.keep || entry.chunks.empty()) continue;
+    if (needsDownload[i] != 0 || entry.keep || entryChunks(entry).empty()) continue;
     const std::size_t file = sources.files.size();
     sources.files.push_back(gameDir + entryWidePath(entry));
     std::uint64_t offset = 0;
-    for (const ChunkRef& chunk : entry.chunks) {
+    for (const ChunkRef& chunk : entryChunks(entry)) {
       sources.chunks.emplace(chunk.hash, ChunkLocation{file, offset, chunk.size});
       offset += chunk.size;
     }
@@ -93,9 +93,9 @@ ChunkSources findChunkSources(const std::wstring& gameDir, const std::vector<Fil
 }
 
 std::uint64_t downloadWeight(const FileEntry& entry, const UpdateSettings& settings) {
-  if (!settings.useChunks || entry.chunks.empty()) return entry.compressedSize;
+  if (!settings.useChunks || entryChunks(entry).empty()) return entry.compressedSize;
   std::uint64_t total = 0;
-  for (const ChunkRef& chunk : entry.chunks) total += chunk.compressedSize;
+  for (const ChunkRef& chunk : entryChunks(entry)) total += chunk.compressedSize;
   return total;
 }
 
@@ -112,7 +112,7 @@ bool hashIs(const std::uint8_t* bytes, std::size_t count, const std::string& has
 
 std::uint64_t longestChunk(const FileEntry& entry) {
   std::uint64_t longest = 0;
-  for (const ChunkRef& chunk : entry.chunks) longest = std::max(longest, chunk.size);
+  for (const ChunkRef& chunk : entryChunks(entry)) longest = std::max(longest, chunk.size);
   return longest;
 }
 
@@ -122,7 +122,7 @@ DownloadResult findKeptChunks(LauncherState& state, FileHandle& file, PartialFil
   std::vector<std::uint8_t> bytes(longestChunk(*partial.entry));
   for (std::size_t j = 0; j < partial.present.size(); ++j) {
     if (state.cancel.load()) return DownloadResult::Cancelled;
-    const ChunkRef& chunk = partial.entry->chunks[j];
+    const ChunkRef& chunk = entryChunks(*partial.entry)[j];
     if (file.readAt(partial.offsets[j], bytes.data(), chunk.size) &&
         hashIs(bytes.data(), chunk.size, chunk.hash)) {
       partial.present[j] = 1;
@@ -139,13 +139,13 @@ PartialFile partialFileFor(const FileEntry& entry, const std::wstring& target) {
   partial.entry = &entry;
   partial.target = target;
   partial.path = target + kTemporarySuffix;
-  partial.offsets.reserve(entry.chunks.size());
+  partial.offsets.reserve(entryChunks(entry).size());
   std::uint64_t offset = 0;
-  for (const ChunkRef& chunk : entry.chunks) {
+  for (const ChunkRef& chunk : entryChunks(entry)) {
     partial.offsets.push_back(offset);
     offset += chunk.size;
   }
-  partial.present.assign(entry.chunks.size(), 0);
+  partial.present.assign(entryChunks(entry).size(), 0);
   return partial;
 }
 
@@ -188,12 +188,12 @@ std::vector<ChunkFetch> chunksToFetch(const ChunkSources& sources,
   std::unordered_set<std::string> had;
   for (const PartialFile& partial : partials) {
     for (std::size_t j = 0; j < partial.present.size(); ++j) {
-      if (partial.present[j] != 0) had.insert(partial.entry->chunks[j].hash);
+      if (partial.present[j] != 0) had.insert(entryChunks(*partial.entry)[j].hash);
     }
   }
   std::vector<ChunkFetch> out;
   for (std::size_t k = 0; k < partials.size(); ++k) {
-    const std::vector<ChunkRef>& chunks = partials[k].entry->chunks;
+    const std::vector<ChunkRef>& chunks = entryChunks(*partials[k].entry);
     for (std::size_t j = 0; j < chunks.size(); ++j) {
       if (partials[k].present[j] != 0 || inSources(sources, chunks[j])) continue;
       if (had.insert(chunks[j].hash).second) out.push_back({k, j});
@@ -205,7 +205,7 @@ std::vector<ChunkFetch> chunksToFetch(const ChunkSources& sources,
 void fetchChunk(LauncherState& state, const UpdateSettings& settings, FileServers& servers,
                 PartialFile& partial, std::size_t chunk, std::atomic<int>& missing) {
   if (missing.load() >= kMissingChunksBeforeWhole) return;
-  const ChunkRef& ref = partial.entry->chunks[chunk];
+  const ChunkRef& ref = entryChunks(*partial.entry)[chunk];
   FileEntry piece;
   piece.hash.assign(ref.hash);
   piece.size = ref.size;
@@ -227,7 +227,7 @@ void addPartialChunks(ChunkSources& sources, const std::vector<PartialFile>& par
     sources.files.push_back(partial.path);
     // Checked in this run: preferred to a place in an old file, which may have changed since.
     for (std::size_t j = 0; j < partial.present.size(); ++j) {
-      const ChunkRef& chunk = partial.entry->chunks[j];
+      const ChunkRef& chunk = entryChunks(*partial.entry)[j];
       if (partial.present[j] != 0) {
         sources.chunks.insert_or_assign(chunk.hash,
                                         ChunkLocation{file, partial.offsets[j], chunk.size});
@@ -241,7 +241,7 @@ void copyChunks(LauncherState& state, const ChunkSources& sources, PartialFile& 
   std::vector<std::uint8_t> bytes;
   for (std::size_t j = 0; j < partial.present.size(); ++j) {
     if (state.cancel.load()) return;
-    const ChunkRef& chunk = partial.entry->chunks[j];
+    const ChunkRef& chunk = entryChunks(*partial.entry)[j];
     if (partial.present[j] != 0 || !inSources(sources, chunk)) continue;
     if (!out.isOpen() && !out.openForUpdate(partial.path)) return;
     const ChunkLocation& at = sources.chunks.at(chunk.hash);
@@ -285,7 +285,7 @@ DownloadResult finishChunkedFile(LauncherState& state, const UpdateSettings& set
   // transfer counts in the progress instead of the chunks.
   std::uint64_t counted = 0;
   for (std::size_t j = 0; j < partial.present.size(); ++j) {
-    if (partial.present[j] != 0) counted += entry.chunks[j].compressedSize;
+    if (partial.present[j] != 0) counted += entryChunks(entry)[j].compressedSize;
   }
   state.bytesDone.fetch_sub(counted);
   const DownloadResult result =

@@ -1,4 +1,4 @@
-// The kept manifest: reading its signature, reading and verifying its text, replacing it.
+// The kept manifest: reading its signature and its text, replacing it.
 #include "update/kept_manifest.h"
 
 #include "base/files.h"
@@ -35,9 +35,8 @@ std::string readKeptSignature(const std::wstring& gameDir) {
 }
 
 bool readKeptManifest(const std::wstring& gameDir, std::string_view signature,
-                      std::uint64_t maxBytes, const std::vector<PublicKey>& keys,
-                      std::string& text) {
-  text = std::string();
+                      std::uint64_t maxBytes, std::string& text) {
+  releaseText(text);
   FileHandle file;
   std::uint64_t textBytes = 0;
   std::string kept(kSignatureBytes, '\0');
@@ -46,9 +45,8 @@ bool readKeptManifest(const std::wstring& gameDir, std::string_view signature,
     return false;
   }
   text.resize(static_cast<std::size_t>(textBytes));
-  if (!file.readAt(kSignatureBytes, text.data(), text.size()) ||
-      !manifestVerifies(keys, signature, text)) {
-    text = std::string();
+  if (!file.readAt(kSignatureBytes, text.data(), text.size())) {
+    releaseText(text);
     return false;
   }
   return true;

@@ -7,18 +7,15 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
-#include <vector>
-
-#include "formats/signature.h"
 
 // The signature at the head of gameDir's kept file; empty when there is no file to use.
 std::string readKeptSignature(const std::wstring& gameDir);
 
-// The kept manifest's text, when the file still begins with signature and the text, at most
-// maxBytes, verifies under one of keys; false (and text empty) otherwise.
+// The kept manifest's text, when the file still begins with signature and the text is at most
+// maxBytes; false (and text empty) otherwise. Not verified here: the caller checks the text
+// under its keys before it uses anything of it (useKeptManifest in manifest.cpp).
 bool readKeptManifest(const std::wstring& gameDir, std::string_view signature,
-                      std::uint64_t maxBytes, const std::vector<PublicKey>& keys,
-                      std::string& text);
+                      std::uint64_t maxBytes, std::string& text);
 
 // Replaces the kept file with this pair (written whole, then moved over the old one). Silent:
 // a file that cannot be written costs the next start a whole manifest, nothing more.

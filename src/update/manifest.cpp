@@ -8,6 +8,7 @@
 #include <string_view>
 
 #include "base/http.h"
+#include "base/parallel.h"
 #include "base/paths.h"
 #include "base/text.h"
 #include "formats/chunk_list.h"
@@ -46,23 +47,21 @@ bool readChunkList(const JsonValue& value, FileEntry& out) {
   }
   list.size = static_cast<std::uint64_t>(n);
   list.compressedSize = readSize(&value.member("c"));
-  out.chunkList = std::make_unique<ChunkListRef>(list);
+  out.chunkList = std::make_unique<ChunkListRef>(std::move(list));
   return true;
 }
 
-// One "files" element or the "launcher" object, its members found in one pass. Value is
-// JsonValue, whose path and hash strings are then moved out, or const JsonValue (copied).
-template <typename Value>
-bool readEntry(Value& value, FileEntry& out, std::wstring& widePath) {
+// One "files" element or the "launcher" object, its members found in one pass.
+bool readEntry(const JsonValue& value, FileEntry& out, std::wstring& widePath) {
   if (value.kind != JsonKind::Object) return false;
   out = FileEntry();
-  Value* path = nullptr;
-  Value* hash = nullptr;
+  const JsonValue* path = nullptr;
+  const JsonValue* hash = nullptr;
   const JsonValue* size = nullptr;
   const JsonValue* compressed = nullptr;
   const JsonValue* keep = nullptr;
   const JsonValue* chunkList = nullptr;
-  for (auto& [name, member] : value.members) {
+  for (const auto& [name, member] : value.members) {
     if (name == "chunk_list") chunkList = &member;
     if (name.size() != 1) continue;
     switch (name[0]) {
@@ -85,7 +84,9 @@ bool readEntry(Value& value, FileEntry& out, std::wstring& widePath) {
         break;
     }
   }
-  if (path != nullptr && path->kind == JsonKind::String) out.path = std::move(path->string);
+  // Copied at its length, not moved: the reader's string grew by doubling, and a large game's
+  // paths would each carry that slack (16 bytes of every path of 16 to 23 characters).
+  if (path != nullptr && path->kind == JsonKind::String) out.path = std::string(path->string);
   if (!isSafeRelativePath(out.path, widePath)) return false;
   if (hash == nullptr || hash->kind != JsonKind::String || !out.hash.assign(hash->string)) {
     return false;
@@ -189,15 +190,33 @@ DataSink manifestSink(LauncherState& state, std::uint64_t maxBytes, std::string&
   };
 }
 
-// The kept manifest when signature is its signature and it verifies (read and checked once a
-// run: a kept file that fails is not read again).
+// The kept manifest, read into answer, when signature is its signature and it verifies (read
+// and checked once a run: a kept file that fails is not read again). Its text is parsed while
+// a second thread checks the signature, a hash of the whole text: for a large game, tens of MB
+// that would otherwise be read twice in turn. The parse only builds records in memory, and
+// they are dropped unless the signature is valid.
 bool useKeptManifest(LauncherState& state, const UpdateSettings& settings,
                      const std::wstring& gameDir, KeptManifestState& kept,
-                     const std::string& signature, std::string& text) {
+                     const std::string& signature, ManifestAnswer& answer) {
   if (kept.refused || kept.signature.empty() || signature != kept.signature) return false;
   postPhase(state, kPhaseVerifying);
-  if (readKeptManifest(gameDir, signature, settings.manifestMaxBytes, settings.publicKeys, text))
-    return true;
+  bool verified = false;
+  if (readKeptManifest(gameDir, signature, settings.manifestMaxBytes, answer.text)) {
+    runJobsInParallel(
+        2,
+        [&](std::size_t job) {
+          if (job == 0) {
+            verified = manifestVerifies(settings.publicKeys, signature, answer.text);
+          } else {
+            answer.parsed = parseManifest(answer.text, answer.manifest, answer.parseError);
+          }
+        },
+        2);
+  }
+  if (verified) return true;
+  releaseText(answer.text);
+  answer.parsed = false;
+  answer.manifest = ParsedManifest();
   kept.refused = true;
   return false;
 }
@@ -261,7 +280,7 @@ StepResult fetchManifest(LauncherState& state, const UpdateSettings& settings,
     // A refused certificate stays refused: asking again only delays the message.
     if (refusal != CertificateRefusal::None) break;
     if (signatureResult != 200 || signature.size() != kSignatureBytes) continue;
-    if (useKeptManifest(state, settings, gameDir, kept, signature, text)) {
+    if (useKeptManifest(state, settings, gameDir, kept, signature, answer)) {
       answer.serverTime = signatureAnswer.serverTime;
       answer.kept = true;
       return StepResult::Ok;
@@ -279,7 +298,7 @@ StepResult fetchManifest(LauncherState& state, const UpdateSettings& settings,
     signatureInvalid = true;
     mismatched = true;
   }
-  text = std::string();
+  releaseText(text);
   if (state.cancel.load()) return StepResult::Cancelled;
   if (signatureInvalid) {
     error = {ErrorKind::Refused, uiText(kStrErrSignature)};
@@ -353,12 +372,15 @@ StepResult chooseManifest(LauncherState& state, const UpdateSettings& settings,
         fetchManifest(state, settings, settings.patchUrls[i], gameDir, kept, answer, error);
     if (fetched == StepResult::Cancelled) return StepResult::Cancelled;
     if (fetched != StepResult::Ok) continue;
-    ParsedManifest parsed;
-    if (!parseManifest(answer.text, parsed, error.text)) {
-      error.kind = ErrorKind::Refused;
+    if (!answer.kept)
+      answer.parsed = parseManifest(answer.text, answer.manifest, answer.parseError);
+    if (!answer.parsed) {
+      error = {ErrorKind::Refused, answer.parseError};
       continue;
     }
-    const JsonValue& root = parsed.root;
+    // The kept manifest is not written again: its text goes as soon as its entries are read.
+    if (answer.kept) releaseText(answer.text);
+    const JsonValue& root = answer.manifest.root;
     const std::int32_t version = static_cast<std::int32_t>(root.member("version").asInt64());
     shown[i] = version;
     showed[i] = true;
@@ -370,7 +392,7 @@ StepResult chooseManifest(LauncherState& state, const UpdateSettings& settings,
       continue;
     }
     out.server = i;
-    out.manifest = std::move(parsed);
+    out.manifest = std::move(answer.manifest);
     out.version = version;
     out.older.assign(count, false);
     for (std::size_t j = 0; j < count; ++j) out.older[j] = showed[j] && shown[j] < version;
@@ -523,7 +545,7 @@ std::vector<NewsItem> readNews(const JsonValue& root) {
 
 void keepChosenManifest(const std::wstring& gameDir, ChosenManifest& chosen) {
   if (!chosen.fromKeptFile) keepManifest(gameDir, chosen.signature, chosen.text);
-  chosen.text = std::string();
+  releaseText(chosen.text);
 }
 
 void publishManifest(const JsonValue& root, LauncherState& state) {

@@ -16,6 +16,10 @@
 
 inline constexpr std::uint64_t kSignatureBytes = 64;
 
+// Empties a manifest's text and gives its buffer back. Assigning an empty string would not:
+// the string keeps its capacity, and a large game's manifest would stay beside its entries.
+inline void releaseText(std::string& text) { std::string().swap(text); }
+
 enum class StepResult { Ok, Failed, Cancelled };
 
 // Attempts at one server's manifest: as many when its answers fail; as many in all once a
@@ -31,6 +35,16 @@ struct KeptManifestState {
   bool refused = false;   // its text was read and did not verify
 };
 
+// A manifest as read: the document's tree without its "files" array (left empty), and the
+// file entries read from it one at a time, so that no tree of 100,000 entries is ever built.
+struct ParsedManifest {
+  JsonValue root;
+  // In manifest order; empty when an entry was invalid (a path that is not safe or names a
+  // file of the launcher, a hash that is not 64 hex digits).
+  std::vector<FileEntry> entries;
+  bool entriesValid = true;
+};
+
 // One server's manifest, its signature verified.
 struct ManifestAnswer {
   std::string text;
@@ -40,6 +54,12 @@ struct ManifestAnswer {
   std::int64_t serverTime = 0;
   // The text is the kept manifest's: the server sent only the signature.
   bool kept = false;
+  // Whether the text read as a manifest (parseManifest) into manifest, with parseError when
+  // not: read by fetchManifest for the kept manifest, while it checked the signature; by
+  // chooseManifest for a fetched one.
+  bool parsed = false;
+  ParsedManifest manifest;
+  std::wstring parseError;
 };
 
 // True when signature (64 bytes) is valid for text under one of keys.
@@ -67,16 +87,6 @@ StepResult fetchManifest(LauncherState& state, const UpdateSettings& settings,
 // them out of a fresh release nor lets a server that is out of date pass. Only an answer
 // without a Date (serverNow 0) leaves the player's clock (localNow) to decide.
 bool manifestExpired(std::int64_t expires, std::int64_t localNow, std::int64_t serverNow);
-
-// A manifest as read: the document's tree without its "files" array (left empty), and the
-// file entries read from it one at a time, so that no tree of 100,000 entries is ever built.
-struct ParsedManifest {
-  JsonValue root;
-  // In manifest order; empty when an entry was invalid (a path that is not safe or names a
-  // file of the launcher, a hash that is not 64 hex digits).
-  std::vector<FileEntry> entries;
-  bool entriesValid = true;
-};
 
 // The manifest a run acts on: the first server's, in the settings' order, that verifies,
 // reads, has not expired and is not older than the installed version (nor than one that a run

@@ -290,7 +290,7 @@ bool downloadFiles(LauncherState& state, const UpdateSettings& settings, FileSer
   std::uint64_t total = 0;
   for (std::size_t i = 0; i < run.entries.size(); ++i) {
     if (run.needsDownload[i] == 0) continue;
-    if (settings.useChunks && !run.entries[i].chunks.empty()) {
+    if (settings.useChunks && !entryChunks(run.entries[i]).empty()) {
       chunked.entries.push_back(i);
       chunked.partials.push_back(
           partialFileFor(run.entries[i], run.gameDir + entryWidePath(run.entries[i])));
@@ -541,8 +541,6 @@ void runUpdate(LauncherState& state, bool repair, const UpdateSettings& settings
   ChosenManifest chosen;
   if (chooseManifest(state, settings, run.gameDir, chosen) != StepResult::Ok) return;
   if (!acceptManifest(state, chosen, run.entries)) return;
-  // A manifest read from the kept file is not written again: its text goes at once.
-  if (chosen.fromKeptFile) keepChosenManifest(run.gameDir, chosen);
   const JsonValue& root = chosen.manifest.root;
   FileServers servers(fileServerUrls(settings, chosen));
   const std::wstring profilePath = run.gameDir + kProfileFileName;

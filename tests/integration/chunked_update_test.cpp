@@ -30,7 +30,7 @@ class ChunkedUpdateTest : public GameRunTest {
     EXPECT_TRUE(parsed.entriesValid);
     std::map<std::string, FileEntry> byPath;
     for (FileEntry& e : parsed.entries) {
-      e.chunks = releaseChunks(release, e);
+      if (e.chunkList) e.chunkList->chunks = releaseChunks(release, e);
       byPath[e.path] = std::move(e);
     }
     return byPath;
@@ -64,7 +64,7 @@ class ChunkedUpdateTest : public GameRunTest {
     const std::string partial = game.read(temporaryOf(entry.path));
     std::vector<bool> held;
     std::uint64_t offset = 0;
-    for (const ChunkRef& chunk : entry.chunks) {
+    for (const ChunkRef& chunk : entryChunks(entry)) {
       held.push_back(partial.size() == content.size() &&
                      partial.compare(offset, chunk.size, content, offset, chunk.size) == 0);
       offset += chunk.size;
@@ -82,7 +82,7 @@ TEST_F(ChunkedUpdateTest, BothPathsInstallAChunkedRelease) {
   source.write("small.txt", "a file under the threshold");
   std::map<std::string, FileEntry> entries = publish(1);
   const FileEntry& big = entries["big.pak"];
-  ASSERT_GE(big.chunks.size(), 3u);
+  ASSERT_GE(entryChunks(big).size(), 3u);
   EXPECT_FALSE(entries["small.txt"].chunkList);
 
   TempDir chunked;
@@ -92,7 +92,8 @@ TEST_F(ChunkedUpdateTest, BothPathsInstallAChunkedRelease) {
   // Fetched for the install; a run that finds the file good needs no list.
   EXPECT_EQ(run(chunked), L"");
   EXPECT_EQ(server.requestCount(listUrl(big)), 1);
-  for (const ChunkRef& chunk : big.chunks) EXPECT_EQ(server.requestCount(objectUrl(chunk.hash)), 1);
+  for (const ChunkRef& chunk : entryChunks(big))
+    EXPECT_EQ(server.requestCount(objectUrl(chunk.hash)), 1);
   EXPECT_TRUE(temporaryFiles(chunked).empty());
 
   TempDir whole;
@@ -100,7 +101,8 @@ TEST_F(ChunkedUpdateTest, BothPathsInstallAChunkedRelease) {
   EXPECT_EQ(folderFiles(whole), folderFiles(source));
   EXPECT_EQ(server.requestCount(objectUrl(big.hash.hex())), 1);
   EXPECT_EQ(server.requestCount(listUrl(big)), 1);
-  for (const ChunkRef& chunk : big.chunks) EXPECT_EQ(server.requestCount(objectUrl(chunk.hash)), 1);
+  for (const ChunkRef& chunk : entryChunks(big))
+    EXPECT_EQ(server.requestCount(objectUrl(chunk.hash)), 1);
 }
 
 // The next release edits a pack in place and moves another pack with an edit (deleting the old
@@ -131,12 +133,12 @@ TEST_F(ChunkedUpdateTest, AnUpdateFetchesOnlyTheChunksTheFolderLacks) {
 
   std::set<std::string> held;
   for (const auto& [path, entry] : v1) {
-    for (const ChunkRef& chunk : entry.chunks) held.insert(chunk.hash);
+    for (const ChunkRef& chunk : entryChunks(entry)) held.insert(chunk.hash);
   }
   std::set<std::string> lacking;
   std::size_t total = 0;
   for (const std::string path : {"a.pak", "data/c.pak"}) {
-    for (const ChunkRef& chunk : v2[path].chunks) {
+    for (const ChunkRef& chunk : entryChunks(v2[path])) {
       ++total;
       if (held.count(chunk.hash) == 0) lacking.insert(chunk.hash);
     }
@@ -159,9 +161,9 @@ TEST_F(ChunkedUpdateTest, ALostConnectionResumesWithoutFetchingTheDoneChunks) {
   const std::string content = noiseBytes(8 << 20, 7);
   source.write("big.pak", content);
   const FileEntry big = std::move(publish(1)["big.pak"]);
-  ASSERT_GE(big.chunks.size(), 5u);
+  ASSERT_GE(entryChunks(big).size(), 5u);
   const std::size_t lost = 3;
-  server.setStatus(objectUrl(big.chunks[lost].hash), 503);
+  server.setStatus(objectUrl(entryChunks(big)[lost].hash), 503);
   server.setStatus(objectUrl(big.hash.hex()), 503);
   TempDir game;
   EXPECT_EQ(run(game).rfind(uiText(kStrErrConnect), 0), 0u);
@@ -172,8 +174,8 @@ TEST_F(ChunkedUpdateTest, ALostConnectionResumesWithoutFetchingTheDoneChunks) {
   server.clearFaults();
   EXPECT_EQ(run(game), L"");
   EXPECT_EQ(folderFiles(game), folderFiles(source));
-  for (std::size_t i = 0; i < big.chunks.size(); ++i) {
-    EXPECT_EQ(server.requestCount(objectUrl(big.chunks[i].hash)), i == lost ? 4 : 1) << i;
+  for (std::size_t i = 0; i < entryChunks(big).size(); ++i) {
+    EXPECT_EQ(server.requestCount(objectUrl(entryChunks(big)[i].hash)), i == lost ? 4 : 1) << i;
   }
   EXPECT_EQ(server.requestCount(objectUrl(big.hash.hex())), 3);
   EXPECT_TRUE(temporaryFiles(game).empty());
@@ -186,16 +188,16 @@ TEST_F(ChunkedUpdateTest, ACancelledRunKeepsItsPartialFileForTheNext) {
   const std::string content = noiseBytes(10 << 20, 12);
   source.write("big.pak", content);
   const FileEntry big = std::move(publish(1)["big.pak"]);
-  const std::size_t hung = big.chunks.size() - 2;
-  server.setFault(objectUrl(big.chunks[hung].hash),
+  const std::size_t hung = entryChunks(big).size() - 2;
+  server.setFault(objectUrl(entryChunks(big)[hung].hash),
                   faultWith([](ServerFault& f) { f.stallBeforeAnswer = true; }));
   TempDir game;
   LauncherState state;
   UpdateSettings settings = testSettings(server, game);
   ASSERT_TRUE(startUpdate(state, false, settings));
   std::uint64_t allButHung = 0;
-  for (const ChunkRef& chunk : big.chunks) allButHung += chunk.compressedSize;
-  allButHung -= big.chunks[hung].compressedSize;
+  for (const ChunkRef& chunk : entryChunks(big)) allButHung += chunk.compressedSize;
+  allButHung -= entryChunks(big)[hung].compressedSize;
   ASSERT_TRUE(pollUntil(
       [&] { return server.stalledCount() == 1 && state.bytesDone.load() == allButHung; }));
   state.cancel = true;  // what closing the window does
@@ -209,8 +211,8 @@ TEST_F(ChunkedUpdateTest, ACancelledRunKeepsItsPartialFileForTheNext) {
   server.clearFaults();
   EXPECT_EQ(run(game, true, 0), L"");
   EXPECT_EQ(game.read("big.pak"), content);
-  for (std::size_t i = 0; i < big.chunks.size(); ++i) {
-    EXPECT_EQ(server.requestCount(objectUrl(big.chunks[i].hash)), held[i] ? 1 : 2) << i;
+  for (std::size_t i = 0; i < entryChunks(big).size(); ++i) {
+    EXPECT_EQ(server.requestCount(objectUrl(entryChunks(big)[i].hash)), held[i] ? 1 : 2) << i;
   }
   EXPECT_TRUE(temporaryFiles(game).empty());
 }
@@ -272,16 +274,16 @@ TEST_F(ChunkedUpdateTest, AFreshInstallTakesTheReleasesSpaceOnce) {
 TEST_F(ChunkedUpdateTest, AWrongChunkIsRefusedAndFetchedAgain) {
   source.write("big.pak", noiseBytes(6 << 20, 8));
   const FileEntry big = std::move(publish(1)["big.pak"]);
-  ASSERT_GE(big.chunks.size(), 2u);
-  const std::string wrong = zlibStream(noiseBytes(big.chunks[1].size, 9));
-  server.setFault(objectUrl(big.chunks[1].hash), faultWith([&](ServerFault& f) {
+  ASSERT_GE(entryChunks(big).size(), 2u);
+  const std::string wrong = zlibStream(noiseBytes(entryChunks(big)[1].size, 9));
+  server.setFault(objectUrl(entryChunks(big)[1].hash), faultWith([&](ServerFault& f) {
                     f.replacementBody = wrong;
                     f.times = 1;
                   }));
   TempDir game;
   EXPECT_EQ(run(game), L"");
   EXPECT_EQ(folderFiles(game), folderFiles(source));
-  EXPECT_EQ(server.requestCount(objectUrl(big.chunks[1].hash)), 2);
+  EXPECT_EQ(server.requestCount(objectUrl(entryChunks(big)[1].hash)), 2);
   EXPECT_EQ(server.requestCount(objectUrl(big.hash.hex())), 0);
 }
 
@@ -294,7 +296,8 @@ TEST_F(ChunkedUpdateTest, AFileWhoseListIsMissingComesWhole) {
   EXPECT_EQ(run(game), L"");
   EXPECT_EQ(folderFiles(game), folderFiles(source));
   EXPECT_EQ(server.requestCount(objectUrl(big.hash.hex())), 1);
-  for (const ChunkRef& chunk : big.chunks) EXPECT_EQ(server.requestCount(objectUrl(chunk.hash)), 0);
+  for (const ChunkRef& chunk : entryChunks(big))
+    EXPECT_EQ(server.requestCount(objectUrl(chunk.hash)), 0);
 }
 
 // A list that holds what its hash says but whose chunks do not add up to its file (a fault of
@@ -303,7 +306,7 @@ TEST_F(ChunkedUpdateTest, AListThatIsNoListOfItsFileRefusesTheRelease) {
   source.write("big.pak", noiseBytes(6 << 20, 11));
   source.write("small.txt", "a file under the threshold");
   const FileEntry big = std::move(publish(1)["big.pak"]);
-  std::vector<ChunkRef> chunks = big.chunks;
+  std::vector<ChunkRef> chunks = entryChunks(big);
   chunks.back().size += 1;
   const std::string text = chunkListText(chunks);
   release.write(compressedPath(text), zlibStream(text));
@@ -331,8 +334,8 @@ TEST_F(ChunkedUpdateTest, AListThatIsNoListOfItsFileRefusesTheRelease) {
 TEST_F(ChunkedUpdateTest, AServerWithoutChunksCostsAFewAttemptsThenTheWholeFile) {
   source.write("big.pak", noiseBytes(16 << 20, 16));
   const FileEntry big = std::move(publish(1)["big.pak"]);
-  const int chunks = static_cast<int>(big.chunks.size());
-  for (const ChunkRef& chunk : big.chunks) server.setStatus(objectUrl(chunk.hash), 404);
+  const int chunks = static_cast<int>(entryChunks(big).size());
+  for (const ChunkRef& chunk : entryChunks(big)) server.setStatus(objectUrl(chunk.hash), 404);
   TempDir game;
   EXPECT_EQ(run(game), L"");
   EXPECT_EQ(folderFiles(game), folderFiles(source));
@@ -351,7 +354,7 @@ TEST_F(ChunkedUpdateTest, ACancelledRebuildMovesNothing) {
   source.write("big.pak", v1);
   std::set<std::string> held;
   const FileEntry old = std::move(publish(1)["big.pak"]);
-  for (const ChunkRef& chunk : old.chunks) held.insert(chunk.hash);
+  for (const ChunkRef& chunk : entryChunks(old)) held.insert(chunk.hash);
   TempDir game;
   ASSERT_EQ(run(game), L"");
   std::string v2 = v1;
@@ -359,7 +362,7 @@ TEST_F(ChunkedUpdateTest, ACancelledRebuildMovesNothing) {
   source.write("big.pak", v2);
   std::uint64_t fetched = 0;
   const FileEntry edited = std::move(publish(2)["big.pak"]);
-  for (const ChunkRef& chunk : edited.chunks) {
+  for (const ChunkRef& chunk : entryChunks(edited)) {
     if (held.count(chunk.hash) == 0) fetched += chunk.compressedSize;
   }
   ASSERT_GT(fetched, 0u);

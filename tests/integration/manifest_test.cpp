@@ -174,6 +174,16 @@ TEST_F(ManifestTest, AnUnchangedStartAsksForTheSignatureAlone) {
     EXPECT_EQ(server.totalRequests() - before, 1) << "manifest.sig, nothing else";
   }
   EXPECT_EQ(server.requestCount("/patch/manifest.json"), 1);
+  // The kept text is given back once its entries are read: a large game's would otherwise
+  // stand beside its entries for the whole run.
+  LauncherState probe;
+  ChosenManifest chosen;
+  ASSERT_EQ(
+      chooseManifest(probe, testSettings(server, game), normalizeGameDir(game.path()), chosen),
+      StepResult::Ok);
+  EXPECT_TRUE(chosen.fromKeptFile);
+  EXPECT_EQ(chosen.manifest.entries.size(), 1u);
+  EXPECT_EQ(chosen.text.capacity(), std::string().capacity());
 
   // A new release is fetched, installed and kept instead.
   Release next = smallRelease(4);

@@ -179,11 +179,11 @@ class CrashSoak : public ::testing::Test {
     std::vector<std::string> urls;
     for (const FileEntry& entry : parsed.entries) {
       const std::string partialPath = temporaryOf(entry.path);
-      if (entry.chunks.empty() || !game.exists(partialPath)) continue;
+      if (entryChunks(entry).empty() || !game.exists(partialPath)) continue;
       const std::string partial = game.read(partialPath);
       if (partial.size() != entry.size) continue;  // not kept: made anew
       std::uint64_t offset = 0;
-      for (const ChunkRef& chunk : entry.chunks) {
+      for (const ChunkRef& chunk : entryChunks(entry)) {
         if (sha256Hex(partial.substr(offset, chunk.size)) == chunk.hash) {
           urls.push_back((version == 1 ? "/one/files/" : "/two/files/") + chunk.hash.substr(0, 2) +
                          "/" + chunk.hash + ".z");
