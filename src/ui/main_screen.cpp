@@ -11,6 +11,7 @@
 
 #include "i18n/strings.h"
 #include "ui/action_ids.h"
+#include "ui/fit_text.h"
 #include "update/launcher_state.h"
 #include "update/speed_meter.h"
 
@@ -105,8 +106,10 @@ void paintStatusArea(Canvas& c, const MainScreenView& view) {
   if (!message.empty()) {
     drawText(c, L"\u2022", TextFormat::Regular13_5, colours::MutedText, 1.0f,
              {xEnd + 8.0f, top + 23.0f, xEnd + 20.0f, top + 44.0f});
-    drawText(c, message, TextFormat::Regular13_5, error ? colours::ErrorRed : colours::MessageText,
-             1.0f, {xEnd + 22.0f, top + 24.0f, 570.0f, top + 44.0f});
+    // One line: a long path gives up its middle directories, so that the file name shows.
+    const RectF line = {xEnd + 22.0f, top + 24.0f, 570.0f, top + 44.0f};
+    drawText(c, fitLine(c, message, TextFormat::Regular13_5, line.width()), TextFormat::Regular13_5,
+             error ? colours::ErrorRed : colours::MessageText, 1.0f, line);
   }
 
   // Speed and time left only while they mean something: no division by a speed of zero and no

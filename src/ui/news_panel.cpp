@@ -5,6 +5,7 @@
 
 #include "i18n/strings.h"
 #include "ui/action_ids.h"
+#include "ui/fit_text.h"
 #include "ui/layout.h"
 #include "ui/news.h"
 
@@ -69,10 +70,11 @@ BadgeLook badgeLook(NewsCategory category) {
   }
 }
 
-// The title is kept to two lines so that the author and the body keep their room.
-float titleHeight(Canvas& c, const std::wstring& title, float width) {
+// The title is kept to two lines, so that the author and the body keep their room; a longer
+// one ends in an ellipsis there.
+std::wstring twoLineTitle(Canvas& c, const std::wstring& title, float width) {
   const float twoLines = 2.0f * measureText(c, L"A", TextFormat::Bold23, width).height;
-  return std::min(measureText(c, title, TextFormat::Bold23, width).height, twoLines);
+  return fitLines(c, title, TextFormat::Bold23, width, twoLines);
 }
 
 // The author row at y; returns nothing, draws avatar, name and "Staff".
@@ -156,8 +158,8 @@ void paintCard(Canvas& c, const RectF& p, const NewsPanelView& v, const NewsItem
   drawText(c, item.date, TextFormat::Regular11_5, colours::SecondaryText, 1.0f,
            {badge.right + 10.0f, badge.top, right, badge.bottom}, HAlign::Default, VAlign::Centre);
 
-  const std::wstring& title = localizedTitle(item);
-  const float h = titleHeight(c, title, right - x0);
+  const std::wstring title = twoLineTitle(c, localizedTitle(item), right - x0);
+  const float h = measureText(c, title, TextFormat::Bold23, right - x0).height;
   const float titleTop = p.top + 130.0f;
   drawText(c, title, TextFormat::Bold23, colours::Text, 1.0f,
            {x0, titleTop, right, titleTop + h + 2.0f});
