@@ -706,7 +706,7 @@ constexpr TextRow<StringId> kTextsHu[] = {
     {kStrTagUpdate, L"FRISSÍTÉS"},
     {kStrReadMore, L"Bővebben"},
     {kStrBack, L"Vissza"},
-    {kStrViewPost, L"Bejegyzés megtekintése"},
+    {kStrViewPost, L"Megtekintés"},
     {kStrSettings, L"BEÁLLÍTÁSOK"},
     {kStrResolution, L"Felbontás"},
     {kStrWindowMode, L"Ablakos mód"},

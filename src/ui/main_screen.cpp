@@ -129,9 +129,12 @@ void paintStatusArea(Canvas& c, const MainScreenView& view) {
     drawText(c, L"\uE896", TextFormat::Icons10, colours::Gold, 1.0f,
              {x - 18.0f, top + 26.0f, x - 4.0f, top + 44.0f});
   } else if (v.phase == kPhaseReady && v.version > 0) {
-    drawText(c, std::wstring(uiText(kStrVersion)) + L" " + std::to_wstring(v.version),
-             TextFormat::Regular11_5, colours::SecondaryText, 1.0f,
-             {160.0f, top + 28.0f, 770.0f, top + 44.0f}, HAlign::Trailing);
+    // As wide as it is, so that it never lies under the message of a failed game start.
+    const std::wstring version =
+        std::wstring(uiText(kStrVersion)) + L" " + std::to_wstring(v.version);
+    const float w = measureText(c, version, TextFormat::Regular11_5, 10000.0f).width;
+    drawText(c, version, TextFormat::Regular11_5, colours::SecondaryText, 1.0f,
+             {770.0f - w - 2.0f, top + 28.0f, 770.0f, top + 44.0f}, HAlign::Trailing);
   }
 
   const float barTop = top + 56.0f, barBottom = top + 62.0f;

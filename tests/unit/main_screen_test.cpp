@@ -165,7 +165,8 @@ TEST_F(MainScreen, ReadyShowsFullBarVersionAndEnabledPlay) {
   EXPECT_EQ(version.format, TextFormat::Regular11_5);
   EXPECT_EQ(version.rgb, colours::SecondaryText);
   EXPECT_EQ(version.horizontal, HAlign::Trailing);
-  expectRect(version.rect, 160, kStatusTop + 28, 770, kStatusTop + 44);
+  // As wide as its text (ten characters of 5.75), right-aligned at 770.
+  expectRect(version.rect, 770 - 57.5f - 2, kStatusTop + 28, 770, kStatusTop + 44);
 
   const DrawCall* fill = barFill();
   ASSERT_NE(fill, nullptr);

@@ -89,15 +89,24 @@ RectF inset(RectF r, float by) { return {r.left + by, r.top + by, r.right - by, 
 
 bool darkInk(Rgb c) { return c.r < 110 && c.g < 90 && c.b < 60; }
 
-FrameView readyView() {
+// Every frame has the header a player sees: the links of a release and the selector's code.
+FrameView withHeader() {
   FrameView f;
+  f.header.linkAddresses = {L"https://a/", L"https://b/", L"https://c/", L"https://d/",
+                            L"https://e/"};
+  f.header.languageCode = "en";
+  return f;
+}
+
+FrameView readyView() {
+  FrameView f = withHeader();
   f.main.run.phase = kPhaseReady;
   f.main.run.version = 1204;
   return f;
 }
 
 FrameView downloadView() {
-  FrameView f;
+  FrameView f = withHeader();
   f.main.run.phase = kPhaseDownloading;
   f.main.run.running = true;
   f.main.run.bytesDone = 1536 * kMB;
@@ -179,7 +188,7 @@ TEST_F(Renderer, DownloadFrameShowsSpeedIconBarAndTransferLine) {
 }
 
 TEST_F(Renderer, ErrorAndHoverFrames) {
-  FrameView error;
+  FrameView error = withHeader();
   error.main.run.phase = kPhaseError;
   error.main.run.bytesDone = 40;
   error.main.run.bytesTotal = 100;
@@ -207,9 +216,10 @@ TEST_F(Renderer, ErrorAndHoverFrames) {
 TEST_F(Renderer, ALongMessageStaysInsideItsLineAboveTheBar) {
   // Too long for the room between the title and x 570: whatever does not fit is cut off at
   // the message's rectangle (bottom at y 616), never drawn as a second line over the bar.
-  FrameView error;
+  FrameView error = withHeader();
   error.main.run.phase = kPhaseError;
-  error.main.run.errorText = L"File in use - close the game and try again: data/levels/level1.dat";
+  error.main.run.errorText =
+      L"File in use - close the game and try again: data/levels/harbour/level_07.pak";
   if (!paint(error, "main_error_long")) return;
   EXPECT_TRUE(any({230, 596, 570, 616}, redText));
   EXPECT_FALSE(any({225, 617, 570, 627}, redText));
