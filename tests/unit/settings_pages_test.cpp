@@ -252,6 +252,10 @@ TEST_F(SettingsPaint, MainScreenTextsFitInEveryLanguage) {
       frame.news.expanded = i % 2 == 1;
       paintMain(frame);
       expectTextsFit(rec, rec.measure, language + " state " + std::to_string(i));
+      // Both card buttons keep their full width beside each other.
+      for (const int id : {kActionReadMore, kActionViewPost}) {
+        EXPECT_GE(regionsOf(rec, id).at(0)->rect.width(), 150.0f) << language << " " << id;
+      }
     }
     for (const PopUp open : {PopUp::LanguageList, PopUp::ResolutionList}) {
       frame.popUp.open = open;
