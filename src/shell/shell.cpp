@@ -147,8 +147,8 @@ PopUpView makePopUpView(const Shell& shell) {
       if (mode.width == width && mode.height == height) {
         view.currentResolution = static_cast<int>(view.resolutionRows.size());
       }
-      view.resolutionRows.push_back(std::to_wstring(mode.width) + L" x " +
-                                    std::to_wstring(mode.height));
+      view.resolutionRows.push_back(
+          resolutionText(std::to_wstring(mode.width), std::to_wstring(mode.height)));
     }
   }
   return view;

@@ -392,7 +392,7 @@ TEST_F(SettingsPaint, SidePanelShowsTheConfigurationAndItsButtons) {
   side.runActive = true;
   Canvas c = rec.canvas(kActionRepair, -1, 0);
   paintSidePanel(c, side);
-  EXPECT_NE(rec.findText(L"1920 x 1080"), nullptr);
+  EXPECT_NE(rec.findText(L"1920 \u00D7 1080"), nullptr);
   EXPECT_NE(rec.findText(L"Off"), nullptr);
   EXPECT_NE(rec.findText(L"60%"), nullptr);
   // Repair is dimmed while a run goes on, and no hover lights it.
