@@ -243,7 +243,6 @@ TEST_F(Renderer, HeaderAndNewsWithTheLanguageListOpen) {
   const std::vector<NewsItem> news = sevenNews();
   FrameView view = readyView();
   view.header.linkAddresses = {L"https://a/", L"https://b/", L"", L"https://d/", L"https://e/"};
-  view.header.languageCode = "pt";
   view.news.items = &news;
   view.news.hasNewsPage = true;
   view.hoverId = kActionClose;
@@ -261,7 +260,7 @@ TEST_F(Renderer, HeaderAndNewsWithTheLanguageListOpen) {
 
   view.news.expanded = false;
   view.popUp.open = PopUp::LanguageList;
-  view.popUp.currentLanguage = 0;
+  view.popUp.currentLanguage = findClientLanguage("en");
   view.header.languageListOpen = true;
   if (!paint(view, "main_language_list")) return;
   const RectF list = languageListRect(kClientLanguageCount);
