@@ -14,7 +14,7 @@ std::wstring phaseText(int phase);
 // decimal separator.
 std::wstring byteText(std::uint64_t bytes);
 
-// "Downloading  42%  120/300 files  412.3 MB / 980.0 MB  35.2 MB/s  left 0:16 min", with the
+// "Downloading  42%  120/300 files  412.3 MB / 980.0 MB  35.2 MB/s  0:16 left", with the
 // current item at the end when withItem. Only phases that move bytes have more than their
 // text, and parts without data are left out: no percentage while nothing is to be counted, no
 // speed or time before the first sample.

@@ -15,6 +15,8 @@
 #include <initializer_list>
 #include <iterator>
 
+#include "i18n/strings.h"
+
 namespace {
 
 // ---------------------------------------------------------------------------------------------
@@ -65,13 +67,13 @@ constexpr std::span<const ConfigOption> kNone;
 constexpr ConfigEntry entry(int page, Kind kind, const char* key, SettingsTextId label,
                             SettingsTextId description, std::span<const ConfigOption> options,
                             const char* defaultValue) {
-  return {page, kind, key, label, description, options, defaultValue, 0.0f, 1.0f, 0, false};
+  return {page, kind, key, label, description, options, defaultValue, 0.0f, 1.0f, 0, false, false};
 }
 constexpr ConfigEntry slider(int page, const char* key, SettingsTextId label,
                              SettingsTextId description, const char* defaultValue, float minimum,
                              float maximum, int decimals) {
   return {page,         Kind::Slider, key,     label,    description, kNone,
-          defaultValue, minimum,      maximum, decimals, false};
+          defaultValue, minimum,      maximum, decimals, false,       false};
 }
 constexpr ConfigEntry onOff(int page, const char* key, SettingsTextId label,
                             SettingsTextId description, const char* defaultValue) {
@@ -79,6 +81,10 @@ constexpr ConfigEntry onOff(int page, const char* key, SettingsTextId label,
 }
 constexpr ConfigEntry inverted(ConfigEntry e) {
   e.inverted = true;
+  return e;
+}
+constexpr ConfigEntry volume(ConfigEntry e) {
+  e.volume = true;
   return e;
 }
 
@@ -132,8 +138,8 @@ constexpr ConfigEntry kEntries[] = {
     onOff(5, "SHOW_MOBLEVEL", kSetMonsterLevel, kSetMonsterLevelDesc, "1"),
     onOff(5, "SHOW_MOBAIFLAG", kSetAggressiveMonsters, kSetAggressiveMonstersDesc, "1"),
     onOff(5, "USE_DEFAULT_IME", kSetWindowsKeyboard, kSetWindowsKeyboardDesc, "0"),
-    slider(6, "MUSIC_VOLUME", kSetMusic, kSetMusicDesc, "1.000", 0.0f, 1.0f, 3),
-    slider(6, "VOICE_VOLUME", kSetSoundEffects, kSetSoundEffectsDesc, "5", 0.0f, 5.0f, 0),
+    volume(slider(6, "MUSIC_VOLUME", kSetMusic, kSetMusicDesc, "1.000", 0.0f, 1.0f, 3)),
+    volume(slider(6, "VOICE_VOLUME", kSetSoundEffects, kSetSoundEffectsDesc, "5", 0.0f, 5.0f, 0)),
 };
 
 constexpr bool optionsFit() {
@@ -321,7 +327,8 @@ std::vector<DropDownItem> dropDownItems(const ConfigValues& values, int entry,
       const int height = integerOf(valueOf(values, kHeightKey, kHeightDefault));
       for (const DisplayMode& mode : buildDisplayModeList(systemModes, width, height)) {
         const std::string value = std::to_string(mode.width) + "x" + std::to_string(mode.height);
-        items.push_back({value, widen(value), mode.width == width && mode.height == height});
+        items.push_back({value, resolutionText(digits(mode.width), digits(mode.height)),
+                         mode.width == width && mode.height == height});
       }
       break;
     }
@@ -415,13 +422,27 @@ std::wstring valueText(const ConfigValues& values, int entry) {
   const std::string_view current = entryValue(values, *e);
   switch (e->kind) {
     case Kind::Resolution:
-      return widen(current) + L" \u00D7 " + widen(valueOf(values, kHeightKey, kHeightDefault));
+      return resolutionText(widen(current), widen(valueOf(values, kHeightKey, kHeightDefault)));
     case Kind::RefreshRate:
       return widen(current) + L" Hz";
+    case Kind::Slider:
+      if (e->volume) return volumeText(sliderFraction(values, entry));
+      return numberText(widen(current));
     default: {
       const int option = currentOption(values, entry);
       if (option >= 0) return settingsText(e->options[static_cast<std::size_t>(option)].label);
       return widen(current);
     }
   }
+}
+
+std::wstring volumeText(float volume) {
+  if (!(volume > 0.001f)) return uiText(kStrOff);
+  return std::to_wstring(static_cast<int>(volume * 100.0f + 0.5f)) + L"%";
+}
+
+std::wstring numberText(std::wstring_view number) {
+  std::wstring out(number);
+  if (usesDecimalComma()) std::replace(out.begin(), out.end(), L'.', L',');
+  return out;
 }

@@ -52,6 +52,8 @@ struct ConfigEntry {
   float maximum;
   int decimals;   // a slider's value is written with this many decimals; 0: an integer
   bool inverted;  // the switch shows on when the value is "0" (SPECULAR)
+  // A volume: shown as the share of its range in percent, as the side panel shows it.
+  bool volume;
 };
 
 // The most options an entry has; a Choice button's item index is entry * 16 + option.
@@ -138,8 +140,14 @@ float sliderValue(const ConfigValues& values, int entry);
 // Where the knob stands on the track: 0 at the minimum, 1 at the maximum.
 float sliderFraction(const ConfigValues& values, int entry);
 // The text shown for the current value: "1920 × 1080", "60 Hz", an option's label in the
-// current UI language, or the value itself.
+// current UI language, a volume as volumeText shows it, a slider's number in the language's
+// format (numberText), or the value itself.
 std::wstring valueText(const ConfigValues& values, int entry);
+// A volume of 0..1 as every part of the window shows it: "Off" for 0.001 or less, else the
+// whole percentage ("50%").
+std::wstring volumeText(float volume);
+// A number as the client's files write it ("2.50") in the UI language's format ("2,50").
+std::wstring numberText(std::wstring_view number);
 
 // ---- Save
 

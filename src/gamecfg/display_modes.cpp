@@ -41,3 +41,10 @@ std::vector<DisplayMode> listDisplayModes(const GameConfigFile& config) {
   return buildDisplayModeList(systemDisplayModes(), configuredInt(config, "WIDTH", "1024"),
                               configuredInt(config, "HEIGHT", "768"));
 }
+
+std::wstring resolutionText(std::wstring_view width, std::wstring_view height) {
+  std::wstring out(width);
+  out += L" \u00D7 ";
+  out += height;
+  return out;
+}

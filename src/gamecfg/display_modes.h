@@ -3,6 +3,8 @@
 // largest first.
 #pragma once
 #include <cstdint>
+#include <string>
+#include <string_view>
 #include <vector>
 
 #include "gamecfg/game_config.h"
@@ -32,3 +34,7 @@ std::vector<DisplayMode> buildDisplayModeList(const std::vector<SystemDisplayMod
 
 // The list for the configured "WIDTH" (default "1024") and "HEIGHT" (default "768").
 std::vector<DisplayMode> listDisplayModes(const GameConfigFile& config);
+
+// A size as every part of the window shows it: "1920 × 1080" (the files write "1920x1080" or
+// two keys, each in its own format).
+std::wstring resolutionText(std::wstring_view width, std::wstring_view height);

@@ -120,9 +120,13 @@ void loadGameConfig(GameConfigFile& config, const std::wstring& folder) {
   }
 
   config.clientLanguage = 0;
+  const std::wstring locaPath = folder + kLocaFileName;
   std::string loca;
-  if (readWholeFile(folder + kLocaFileName, kLocaFileLimit, loca)) {
+  if (readWholeFile(locaPath, kLocaFileLimit, loca)) {
     config.clientLanguage = parseLocaFile(loca);
+    config.hasLocaFile = true;
+  } else {
+    config.hasLocaFile = fileExists(locaPath);
   }
 }
 
@@ -184,5 +188,13 @@ bool setClientLanguage(GameConfigFile& config, int index) {
   std::string content = row.codePage;
   content += ' ';
   content += row.code;
-  return writeFileAtomically(config.folder + kLocaFileName, content);
+  const bool written = writeFileAtomically(config.folder + kLocaFileName, content);
+  config.hasLocaFile = config.hasLocaFile || written;
+  return written;
+}
+
+int shownClientLanguage(const GameConfigFile& config) {
+  if (config.hasLocaFile) return config.clientLanguage;
+  const int spoken = findClientLanguage(uiLanguageCode());
+  return spoken < 0 ? config.clientLanguage : spoken;
 }

@@ -36,6 +36,9 @@ struct GameConfigFile {
   bool writable = true;
   // The index into the client language list that loca.cfg names; 0 when it names none.
   int clientLanguage = 0;
+  // Whether loca.cfg was there at the last load (readable or not) or has been written since:
+  // without it the player has not chosen a language yet.
+  bool hasLocaFile = false;
 };
 
 // Splits a file's bytes into lines and picks the line break to write with (the rules of
@@ -50,7 +53,7 @@ std::string formatGameConfig(const std::vector<std::string>& lines, const std::s
 int findConfigLine(const std::vector<std::string>& lines, std::string_view key);
 
 // Remembers folder and reads folder + "vessa.cfg" and then folder + "loca.cfg"; the latter
-// sets clientLanguage (0 when it is missing or names no known language).
+// sets clientLanguage (0 when it is missing or names no known language) and hasLocaFile.
 void loadGameConfig(GameConfigFile& config, const std::wstring& folder);
 
 // The value of the first line holding key (trailing blanks included), or fallback.
@@ -90,3 +93,8 @@ int parseLocaFile(std::string_view content);
 // folder + "loca.cfg" as the row's code page, a blank and its code (no line break). Any
 // other index changes nothing. False when nothing was written.
 bool setClientLanguage(GameConfigFile& config, int index);
+// The client language the selector shows and the language list ticks: loca.cfg's when there is
+// one; without it the current UI language's (the window speaks it, and the client starts in it
+// when the player keeps it), or clientLanguage when the client has no such language. Nothing is
+// written until the player chooses.
+int shownClientLanguage(const GameConfigFile& config);

@@ -63,7 +63,7 @@ enum StringId : int {
   kStrWebsite,               // "Website"
   kStrWait,                  // "WAIT"
   kStrFiles,                 // "files"
-  kStrLeft,                  // "left"
+  kStrLeft,                  // "%1 left" (%1: the time, "12:05" or "1:02:05")
   kStrDownloading,           // "Downloading"
   kStrCheckingLower,         // "Checking"
   kStrTeam,                  // "Quillmark Team"

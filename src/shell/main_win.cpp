@@ -133,10 +133,7 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR commandLineText, int) {
   setUpShell(directory);
   GameConfigFile& config = process.shell.config.file;
   loadGameConfig(config, directory);
-  const std::wstring loca = directory + kLocaFileName;
-  if (GetFileAttributesW(loca.c_str()) != INVALID_FILE_ATTRIBUTES) {
-    setUiLanguage(clientLanguage(config.clientLanguage).code);
-  }
+  if (config.hasLocaFile) setUiLanguage(clientLanguage(config.clientLanguage).code);
   UiState& ui = process.shell.ui;
   refreshVolumes(process.shell);
 

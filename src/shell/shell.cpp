@@ -69,7 +69,7 @@ HeaderView makeHeaderView(Shell& shell) {
   for (int i = 0; i < kHeaderLinkCount; ++i) {
     header.linkAddresses[static_cast<std::size_t>(i)] = linkAddress(shell, kHeaderLinkKeys[i]);
   }
-  header.languageCode = clientLanguage(shell.config.file.clientLanguage).code;
+  header.languageCode = clientLanguage(shownClientLanguage(shell.config.file)).code;
   header.languageListOpen = shell.ui.popUp.open == PopUp::LanguageList;
   return header;
 }
@@ -140,7 +140,7 @@ PopUpView makePopUpView(const Shell& shell) {
   PopUpView view;
   view.open = ui.popUp.open;
   view.scroll = ui.popUp.scroll;
-  view.currentLanguage = file.clientLanguage;
+  view.currentLanguage = shownClientLanguage(file);
   if (ui.popUp.open == PopUp::ResolutionList) {
     const long width = configuredNumber(file, "WIDTH", "1024");
     const long height = configuredNumber(file, "HEIGHT", "768");
@@ -148,8 +148,8 @@ PopUpView makePopUpView(const Shell& shell) {
       if (mode.width == width && mode.height == height) {
         view.currentResolution = static_cast<int>(view.resolutionRows.size());
       }
-      view.resolutionRows.push_back(std::to_wstring(mode.width) + L" x " +
-                                    std::to_wstring(mode.height));
+      view.resolutionRows.push_back(
+          resolutionText(std::to_wstring(mode.width), std::to_wstring(mode.height)));
     }
   }
   return view;

@@ -115,6 +115,8 @@ void reportTestStatus(const Shell& shell, void* window) {
   text += std::string("iconic=") + (IsIconic(static_cast<HWND>(window)) ? "1" : "0") + "\n";
   text += "args=" + wideToUtf8(GetCommandLineW()) + "\n";
   text += std::string("language=") + uiLanguageCode() + "\n";
+  text +=
+      std::string("selector=") + clientLanguage(shownClientLanguage(shell.config.file)).code + "\n";
   text += "news=" + std::to_string(ui.uiNews.size()) + "\n";
   text += std::string("newsdetail=") + (ui.news.detailOpen ? "1" : "0") + "\n";
   text += "focus=" + std::to_string(ui.focus.id) + " " + std::to_string(ui.focus.index) + "\n";

@@ -11,6 +11,7 @@
 
 #include "i18n/strings.h"
 #include "ui/action_ids.h"
+#include "ui/fit_text.h"
 #include "update/launcher_state.h"
 #include "update/speed_meter.h"
 
@@ -122,8 +123,10 @@ void paintStatusArea(Canvas& c, const MainScreenView& view) {
   if (!message.empty()) {
     drawText(c, L"\u2022", TextFormat::Regular13_5, colours::MutedText, 1.0f,
              {xEnd + 8.0f, top + 23.0f, xEnd + 20.0f, top + 44.0f});
-    drawText(c, message, TextFormat::Regular13_5, error ? colours::ErrorRed : colours::MessageText,
-             1.0f, {xEnd + 22.0f, top + 24.0f, 570.0f, top + 44.0f});
+    // One line: a long path gives up its middle directories, so that the file name shows.
+    const RectF line = {xEnd + 22.0f, top + 24.0f, 570.0f, top + 44.0f};
+    drawText(c, fitLine(c, message, TextFormat::Regular13_5, line.width()), TextFormat::Regular13_5,
+             error ? colours::ErrorRed : colours::MessageText, 1.0f, line);
   }
 
   // Speed and time left only while they mean something: no division by a speed of zero and no
@@ -143,9 +146,12 @@ void paintStatusArea(Canvas& c, const MainScreenView& view) {
     drawText(c, L"\uE896", TextFormat::Icons10, colours::Gold, 1.0f,
              {x - 18.0f, top + 26.0f, x - 4.0f, top + 44.0f});
   } else if (v.phase == kPhaseReady && v.version > 0) {
-    drawText(c, std::wstring(uiText(kStrVersion)) + L" " + std::to_wstring(v.version),
-             TextFormat::Regular11_5, colours::SecondaryText, 1.0f,
-             {160.0f, top + 28.0f, 770.0f, top + 44.0f}, HAlign::Trailing);
+    // As wide as it is, so that it never lies under the message of a failed game start.
+    const std::wstring version =
+        std::wstring(uiText(kStrVersion)) + L" " + std::to_wstring(v.version);
+    const float w = measureText(c, version, TextFormat::Regular11_5, 10000.0f).width;
+    drawText(c, version, TextFormat::Regular11_5, colours::SecondaryText, 1.0f,
+             {770.0f - w - 2.0f, top + 28.0f, 770.0f, top + 44.0f}, HAlign::Trailing);
   }
 
   const float barTop = kProgressTrackRect.top, barBottom = kProgressTrackRect.bottom;

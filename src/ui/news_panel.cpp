@@ -5,6 +5,7 @@
 
 #include "i18n/strings.h"
 #include "ui/action_ids.h"
+#include "ui/fit_text.h"
 #include "ui/layout.h"
 #include "ui/news.h"
 
@@ -13,10 +14,14 @@ namespace {
 constexpr std::uint32_t kCardColour = 0x1A0E0C;
 constexpr StringId kTabLabels[kNewsCategoryCount] = {kStrAll, kStrEvents, kStrNews, kStrUpdates};
 
-void paintAllNewsLink(Canvas& c, const RectF& p) {
+// "All news" at the heading's right end: its glyph, label and arrow.
+RectF allNewsArea(Canvas& c, const RectF& p) {
+  const float w = measureText(c, uiText(kStrAllNews), TextFormat::Semibold13_5, 10000.0f).width;
+  return {p.right - 20.0f - w - 44.0f, p.top + 14.0f, p.right - 16.0f, p.top + 42.0f};
+}
+
+void paintAllNewsLink(Canvas& c, const RectF& area) {
   const std::wstring_view label = uiText(kStrAllNews);
-  const float w = measureText(c, label, TextFormat::Semibold13_5, 10000.0f).width;
-  const RectF area = {p.right - 20.0f - w - 44.0f, p.top + 14.0f, p.right - 16.0f, p.top + 42.0f};
   const std::uint32_t colour = c.hoverId == kActionAllNews ? colours::LightGold : colours::Text;
   drawText(c, L"\uE8AB", TextFormat::Icons13, colour, 1.0f,
            {area.left + 14.0f - 9.0f, area.top, area.left + 14.0f + 9.0f, area.bottom});
@@ -69,10 +74,11 @@ BadgeLook badgeLook(NewsCategory category) {
   }
 }
 
-// The title is kept to two lines so that the author and the body keep their room.
-float titleHeight(Canvas& c, const std::wstring& title, float width) {
+// The title is kept to two lines, so that the author and the body keep their room; a longer
+// one ends in an ellipsis there.
+std::wstring twoLineTitle(Canvas& c, const std::wstring& title, float width) {
   const float twoLines = 2.0f * measureText(c, L"A", TextFormat::Bold23, width).height;
-  return std::min(measureText(c, title, TextFormat::Bold23, width).height, twoLines);
+  return fitLines(c, title, TextFormat::Bold23, width, twoLines);
 }
 
 // The author row at y; returns nothing, draws avatar, name and "Staff".
@@ -156,8 +162,8 @@ void paintCard(Canvas& c, const RectF& p, const NewsPanelView& v, const NewsItem
   drawText(c, item.date, TextFormat::Regular11_5, colours::SecondaryText, 1.0f,
            {badge.right + 10.0f, badge.top, right, badge.bottom}, HAlign::Default, VAlign::Centre);
 
-  const std::wstring& title = localizedTitle(item);
-  const float h = titleHeight(c, title, right - x0);
+  const std::wstring title = twoLineTitle(c, localizedTitle(item), right - x0);
+  const float h = measureText(c, title, TextFormat::Bold23, right - x0).height;
   const float titleTop = p.top + 130.0f;
   drawText(c, title, TextFormat::Bold23, colours::Text, 1.0f,
            {x0, titleTop, right, titleTop + h + 2.0f});
@@ -215,8 +221,11 @@ void paintNewsPanel(Canvas& c, const NewsPanelView& v) {
   static const std::vector<NewsItem> none;
   const std::vector<NewsItem>& items = v.items ? *v.items : none;
   roundRect(c, kCardColour, 0.9f, colours::DeepEmber, 0.95f, p, 10.0f);
-  sectionHeading(c, p.left + 20.0f, p.top + 18.0f, uiText(kStrNewsTitle));
-  if (v.hasNewsPage) paintAllNewsLink(c, p);
+  // The heading ends where "All news" begins, so that a long one never runs under it.
+  const RectF allNews = allNewsArea(c, p);
+  sectionHeading(c, p.left + 20.0f, p.top + 18.0f, uiText(kStrNewsTitle),
+                 v.hasNewsPage ? allNews.left - 8.0f : p.right - 20.0f);
+  if (v.hasNewsPage) paintAllNewsLink(c, allNews);
   paintTabs(c, p, v, newsCounts(items));
 
   const std::vector<int> positions = filteredNews(items, v.filter);

@@ -12,7 +12,7 @@ enum class PopUp : int { None, ResolutionList, LanguageList };
 struct PopUpView {
   PopUp open = PopUp::None;
   float scroll = 0;                          // the resolution list's, clamped by the painter
-  std::vector<std::wstring> resolutionRows;  // "1920 x 1080", in the list's order
+  std::vector<std::wstring> resolutionRows;  // "1920 × 1080", in the list's order
   int currentResolution = -1;                // marked row, -1 for none
   int currentLanguage = 0;                   // the client language's index
 };

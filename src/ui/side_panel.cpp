@@ -4,6 +4,8 @@
 
 #include <algorithm>
 
+#include "gamecfg/config_model.h"
+#include "gamecfg/display_modes.h"
 #include "i18n/strings.h"
 #include "ui/action_ids.h"
 #include "ui/layout.h"
@@ -27,7 +29,7 @@ void paintResolutionBox(Canvas& c, const SidePanelView& v) {
   const bool highlighted = c.hoverId == kActionResolutionList || v.resolutionListOpen;
   roundRect(c, colours::Peach, highlighted ? 0.08f : 0.04f,
             highlighted ? colours::Gold : colours::Peach, highlighted ? 0.55f : 0.16f, box, 6.0f);
-  const std::wstring size = std::to_wstring(v.width) + L" x " + std::to_wstring(v.height);
+  const std::wstring size = resolutionText(std::to_wstring(v.width), std::to_wstring(v.height));
   drawText(c, size, TextFormat::Regular11_5, colours::Text, 1.0f,
            {box.left + 14.0f, box.top, box.right - 32.0f, box.bottom}, HAlign::Default,
            VAlign::Centre);
@@ -91,11 +93,6 @@ void paintButtons(Canvas& c, const SidePanelView& v) {
 }
 
 }  // namespace
-
-std::wstring volumeText(float volume) {
-  if (!(volume > 0.001f)) return uiText(kStrOff);
-  return std::to_wstring(static_cast<int>(volume * 100.0f + 0.5f)) + L"%";
-}
 
 void paintSidePanel(Canvas& c, const SidePanelView& v) {
   const RectF p = kSidePanelRect;

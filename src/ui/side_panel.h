@@ -25,9 +25,6 @@ struct SidePanelView {
   bool hasDiscord = false;  // the "discord" link has an address
 };
 
-// "Off" for a volume of 0.001 or less, else the whole percentage ("50%").
-std::wstring volumeText(float volume);
-
 // Draws the card into kSidePanelRect and registers the resolution box (11), the window-mode
 // switch (14), the music and effects sliders (15, 16) with their tracks (addSliderTrack, item
 // -1), "Advanced settings" (17), "Repair files" (18, disabled while a run is active),

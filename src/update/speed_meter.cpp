@@ -37,13 +37,10 @@ void sampleSpeed(SpeedMeter& meter, int phase, std::uint64_t bytes, std::uint64_
 
 std::wstring timeLeftText(double seconds) {
   const std::uint64_t whole = seconds > 0 ? static_cast<std::uint64_t>(seconds) : 0;
-  const std::uint64_t s = whole % 60;
-  std::wstring out = uiText(kStrLeft);
-  out += L' ';
-  out += std::to_wstring(whole / 60);
-  out += L':';
-  if (s < 10) out += L'0';
-  out += std::to_wstring(s);
-  out += L" min";
-  return out;
+  const auto twoDigits = [](std::uint64_t n) { return (n < 10 ? L"0" : L"") + std::to_wstring(n); };
+  const std::uint64_t hours = whole / 3600, minutes = whole / 60 % 60;
+  std::wstring clock =
+      hours > 0 ? std::to_wstring(hours) + L":" + twoDigits(minutes) : std::to_wstring(minutes);
+  clock += L":" + twoDigits(whole % 60);
+  return uiTextWith(kStrLeft, clock);
 }

@@ -23,6 +23,6 @@ void resetSpeedMeter(SpeedMeter& meter, std::uint64_t now);
 // only follow the counter and keep the speed.
 void sampleSpeed(SpeedMeter& meter, int phase, std::uint64_t bytes, std::uint64_t now);
 
-// The time left at a speed, in the UI language: "left 62:05 min", whole minutes (not wrapped
-// into hours) and seconds; a negative time is 0:00.
+// The time left at a speed as the UI language says it: "12:05 left", "noch 1:02:05" (hours,
+// minutes and seconds, the hours only when there are some); a negative time is 0:00.
 std::wstring timeLeftText(double seconds);

@@ -332,6 +332,10 @@ start_launcher front "$g5" "$base/patch/"
 front_pid=$last_pid
 wait_for "READY TO PLAY with the news" 120 bash -c "grep -q '^news=9$' '$work/status-front.txt' 2>/dev/null && grep -q '^phase=$phase_ready$' '$work/status-front.txt'"
 screenshot front-page.png "${qm_ready_checks[@]}" "${qm_front_checks[@]}"
+# A fresh folder: the selector shows the language the window speaks, and nothing chose it yet.
+[ "$(field front selector)" = "$(field front language)" ] ||
+  fail "the selector shows $(field front selector) in a window speaking $(field front language)"
+[ ! -e "$g5/loca.cfg" ] || fail "loca.cfg written before a choice: $(cat "$g5/loca.cfg")"
 window_origin
 click 46 31   # "Home", always the first link
 wait_for "the Home link to reach the shell" 20 grep -qx 'https://quillmark.example/' "$work/opened-front.txt"

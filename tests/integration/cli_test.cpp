@@ -369,7 +369,7 @@ TEST_F(CliTexts, ProgressLineShowsWhatIsKnownAndNothingElse) {
   s.filesTotal = 4;
   s.currentItem = L"data/a.bin";
   EXPECT_EQ(progressLine(s, 1024.0 * 1024.0, true),
-            L"Downloading  25%  1/4 files  512.0 KB / 2.0 MB  1.0 MB/s  left 0:01 min  data/a.bin");
+            L"Downloading  25%  1/4 files  512.0 KB / 2.0 MB  1.0 MB/s  0:01 left  data/a.bin");
   // Before the first speed sample: no speed, no time left; the item only when asked for.
   EXPECT_EQ(progressLine(s, 0.0, false), L"Downloading  25%  1/4 files  512.0 KB / 2.0 MB");
   // Everything received: no time left; counters that ran past the total show 100 %.
@@ -394,11 +394,11 @@ TEST_F(CliTexts, SizesAndTimesFollowTheLanguage) {
   EXPECT_EQ(byteText(1536), L"1.5 KB");
   EXPECT_EQ(byteText(1024ull * 1024 * 1024 - 1), L"1024.0 MB");
   EXPECT_EQ(byteText(3ull * 1024 * 1024 * 1024 / 2), L"1.50 GB");
-  EXPECT_EQ(timeLeftText(3725.9), L"left 62:05 min");
-  EXPECT_EQ(timeLeftText(-4), L"left 0:00 min");
+  EXPECT_EQ(timeLeftText(3725.9), L"1:02:05 left");
+  EXPECT_EQ(timeLeftText(-4), L"0:00 left");
   setUiLanguage("de");
   EXPECT_EQ(byteText(3ull * 1024 * 1024 * 1024 / 2), L"1,50 GB");
-  EXPECT_EQ(timeLeftText(61), std::wstring(uiText(kStrLeft)) + L" 1:01 min");
+  EXPECT_EQ(timeLeftText(61), L"noch 1:01");
   EXPECT_EQ(phaseText(kPhaseDownloading), uiText(kStrDownloading));
   EXPECT_NE(phaseText(kPhaseDownloading), L"Downloading");
 }

@@ -7,6 +7,7 @@
 #include <cmath>
 
 #include "ui/action_ids.h"
+#include "ui/fit_text.h"
 #include "ui/focus.h"
 #include "ui/frame.h"
 #include "ui/icons.h"
@@ -260,4 +261,52 @@ TEST(TextFormats, TableMatchesTheFormatsTheScreensName) {
   int trimmed = 0;
   for (int i = 0; i < kTextFormatCount; ++i) trimmed += textFormatStyle(TextFormat(i)).trimmed;
   EXPECT_EQ(trimmed, 8);
+}
+
+// Measured by the recording rule: Regular13_5 advances 6.75 per character, so a room of n
+// characters is n * 6.75 + 0.5 (the half unit kept spare) wide.
+TEST(FitText, ALongLineGivesUpThePathsMiddleThenItsStartAndKeepsTheFileName) {
+  const std::wstring inUse =
+      L"File in use - close the game and try again: data/levels/sub/level_07.pak";
+  const struct {
+    std::wstring text;
+    int room;  // characters
+    std::wstring shown;
+  } cases[] = {
+      {inUse, 72, inUse},
+      {inUse, 70, L"File in use - close the game and try again: data/\u2026/sub/level_07.pak"},
+      {inUse, 64, L"File in use - close the game and try again: data/\u2026/level_07.pak"},
+      // The words before the path go from the start, never leaving a dash first.
+      {inUse, 52, L"\u2026close the game and try again: data/\u2026/level_07.pak"},
+      {inUse, 30, L"\u2026again: data/\u2026/level_07.pak"},
+      {inUse, 16, L"\u2026/level_07.pak"},
+      {inUse, 9, L"\u2026/level_\u2026"},
+      {L"Could not write file: C:\\Games\\Quillmark\\patcher.ini", 40,
+       L"Could not write file: C:\\\u2026\\patcher.ini"},
+      {L"Downloading data/maps/harbour town.pak", 35, L"Downloading data/\u2026/harbour town.pak"},
+      // Without a path the start stays.
+      {L"Could not connect to the patch server.", 20, L"Could not connect t\u2026"},
+  };
+  RecordingCanvas rec;
+  Canvas c = rec.canvas();
+  for (const auto& k : cases) {
+    const float width = static_cast<float>(k.room) * 6.75f + 0.5f;
+    const std::wstring shown = fitLine(c, k.text, TextFormat::Regular13_5, width);
+    EXPECT_EQ(shown, k.shown) << k.room;
+    EXPECT_LE(recordedTextSize(shown, TextFormat::Regular13_5).width, width) << k.room;
+  }
+}
+
+// Bold23 advances 11.5 per character and its lines are 28.75 high: ten characters a line at
+// a width of 115.
+TEST(FitText, WrappedTextCutAtItsHeightEndsAfterAWholeWord) {
+  RecordingCanvas rec;
+  Canvas c = rec.canvas();
+  const float twoLines = 2 * 28.75f;
+  EXPECT_EQ(fitLines(c, L"Harbour opens today", TextFormat::Bold23, 115, twoLines),
+            L"Harbour opens today");
+  EXPECT_EQ(fitLines(c, L"The harbour opens at dawn today", TextFormat::Bold23, 115, twoLines),
+            L"The harbour opens\u2026");
+  EXPECT_EQ(fitLines(c, L"Unbelievablylongsingleword", TextFormat::Bold23, 115, twoLines),
+            L"Unbelievablylongsin\u2026");
 }

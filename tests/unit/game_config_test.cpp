@@ -406,7 +406,8 @@ TEST(ConfigModel, SlidersAndDropDownsWriteWhatTheClientReads) {
   const std::vector<SystemDisplayMode> modes = {{1920, 1080, 32}, {1280, 720, 32}};
   items = dropDownItems(pages.pending, resolution, modes);
   ASSERT_EQ(items.size(), 3u);
-  EXPECT_EQ(items[1].text, L"1366x768");
+  EXPECT_EQ(items[1].text, L"1366 \u00D7 768");  // as the box and the side panel show it
+  EXPECT_EQ(items[1].value, "1366x768");
   EXPECT_TRUE(items[1].current);
   EXPECT_FALSE(pickDropDownItem(pages.pending, resolution, 3, modes));
   EXPECT_TRUE(pickDropDownItem(pages.pending, resolution, 0, modes));
@@ -419,6 +420,11 @@ TEST(ConfigModel, SlidersAndDropDownsWriteWhatTheClientReads) {
   EXPECT_EQ(items[4].text, L"Sehr stark");
   EXPECT_TRUE(chooseOption(pages.pending, entryOf("WINDOWED"), 1));
   EXPECT_EQ(valueText(pages.pending, entryOf("WINDOWED")), L"Vollbild");
+  // Numbers in the language's format, volumes as the side panel shows them; the file keeps
+  // its own format.
+  EXPECT_EQ(valueText(pages.pending, entryOf("SHARPNESS")), L"3,50");
+  EXPECT_EQ(valueText(pages.pending, entryOf("MUSIC_VOLUME")), L"25%");
+  EXPECT_EQ(valueText(pages.pending, entryOf("VOICE_VOLUME")), L"Aus");
   EXPECT_FALSE(chooseOption(pages.pending, entryOf("WINDOWED"), 2));
   setUiLanguage("en");
 
@@ -427,6 +433,7 @@ TEST(ConfigModel, SlidersAndDropDownsWriteWhatTheClientReads) {
   EXPECT_EQ(getConfigValue(pages.file, "HEIGHT", ""), "1080");
   EXPECT_EQ(getConfigValue(pages.file, "FREQUENCY", ""), "75");
   EXPECT_EQ(getConfigValue(pages.file, "WINDOWED", ""), "0");
+  EXPECT_EQ(getConfigValue(pages.file, "SHARPNESS", ""), "3.50");
 }
 
 // What the file holds is the player's and the client's: Defaults then Cancel writes nothing, a

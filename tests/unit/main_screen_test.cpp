@@ -106,12 +106,17 @@ TEST(SizeText, ChoosesTheUnitBeforeRoundingAndHonoursTheDecimalComma) {
   EXPECT_EQ(sizeText(1536 * kMB), L"1.50 GB");
 }
 
-TEST(TimeLeftText, MinutesAreNotWrappedIntoHours) {
+TEST(TimeLeftText, HoursMinutesAndSecondsInTheLanguagesOrder) {
   setUiLanguage("en");
-  EXPECT_EQ(timeLeftText(3725.0), L"left 62:05 min");
-  EXPECT_EQ(timeLeftText(3725.99), L"left 62:05 min");
-  EXPECT_EQ(timeLeftText(59.9), L"left 0:59 min");
-  EXPECT_EQ(timeLeftText(600.0), L"left 10:00 min");
+  EXPECT_EQ(timeLeftText(3725.99), L"1:02:05 left");
+  EXPECT_EQ(timeLeftText(59.9), L"0:59 left");
+  EXPECT_EQ(timeLeftText(600.0), L"10:00 left");
+  EXPECT_EQ(timeLeftText(100 * 3600.0), L"100:00:00 left");
+  setUiLanguage("de");
+  EXPECT_EQ(timeLeftText(61), L"noch 1:01");
+  setUiLanguage("tr");
+  EXPECT_EQ(timeLeftText(36005), L"10:00:05 kald\u0131");
+  setUiLanguage("en");
 }
 
 TEST_F(MainScreen, StatusTitleAndColourFollowThePhase) {
@@ -165,7 +170,8 @@ TEST_F(MainScreen, ReadyShowsFullBarVersionAndEnabledPlay) {
   EXPECT_EQ(version.format, TextFormat::Regular11_5);
   EXPECT_EQ(version.rgb, colours::SecondaryText);
   EXPECT_EQ(version.horizontal, HAlign::Trailing);
-  expectRect(version.rect, 160, kStatusTop + 28, 770, kStatusTop + 44);
+  // As wide as its text (ten characters of 5.75), right-aligned at 770.
+  expectRect(version.rect, 770 - 57.5f - 2, kStatusTop + 28, 770, kStatusTop + 44);
 
   const DrawCall* fill = barFill();
   ASSERT_NE(fill, nullptr);
@@ -206,8 +212,8 @@ TEST_F(MainScreen, DownloadShowsSpeedTimeLeftTransferLineAndShimmer) {
   EXPECT_EQ(message.rgb, colours::MessageText);
   expectRect(message.rect, titleEnd + 22, kStatusTop + 24, 570, kStatusTop + 44);
 
-  const DrawCall& left = text(L"left 62:05 min");
-  const float wt = recordedTextSize(L"left 62:05 min", TextFormat::Regular11_5).width;
+  const DrawCall& left = text(L"1:02:05 left");
+  const float wt = recordedTextSize(L"1:02:05 left", TextFormat::Regular11_5).width;
   EXPECT_EQ(left.horizontal, HAlign::Trailing);
   EXPECT_EQ(left.rgb, colours::SecondaryText);
   expectRect(left.rect, 770 - wt - 2, kStatusTop + 28, 770, kStatusTop + 44);

@@ -89,15 +89,24 @@ RectF inset(RectF r, float by) { return {r.left + by, r.top + by, r.right - by, 
 
 bool darkInk(Rgb c) { return c.r < 110 && c.g < 90 && c.b < 60; }
 
-FrameView readyView() {
+// Every frame has the header a player sees: the links of a release and the selector's code.
+FrameView withHeader() {
   FrameView f;
+  f.header.linkAddresses = {L"https://a/", L"https://b/", L"https://c/", L"https://d/",
+                            L"https://e/"};
+  f.header.languageCode = "en";
+  return f;
+}
+
+FrameView readyView() {
+  FrameView f = withHeader();
   f.main.run.phase = kPhaseReady;
   f.main.run.version = 1204;
   return f;
 }
 
 FrameView downloadView() {
-  FrameView f;
+  FrameView f = withHeader();
   f.main.run.phase = kPhaseDownloading;
   f.main.run.running = true;
   f.main.run.bytesDone = 1536 * kMB;
@@ -179,7 +188,7 @@ TEST_F(Renderer, DownloadFrameShowsSpeedIconBarAndTransferLine) {
 }
 
 TEST_F(Renderer, ErrorAndHoverFrames) {
-  FrameView error;
+  FrameView error = withHeader();
   error.main.run.phase = kPhaseError;
   error.main.run.bytesDone = 40;
   error.main.run.bytesTotal = 100;
@@ -207,16 +216,16 @@ TEST_F(Renderer, ErrorAndHoverFrames) {
 TEST_F(Renderer, ALongMessageStaysInsideItsLineAboveTheBar) {
   // Too long for the room between the title and x 570: whatever does not fit is cut off at
   // the message's rectangle (bottom at y 616), never drawn as a second line over the bar.
-  FrameView error;
+  FrameView error = withHeader();
   error.main.run.phase = kPhaseError;
-  error.main.run.errorText = L"File in use - close the game and try again: data/levels/level1.dat";
+  error.main.run.errorText =
+      L"File in use - close the game and try again: data/levels/harbour/level_07.pak";
   if (!paint(error, "main_error_long")) return;
   EXPECT_TRUE(any({230, 596, 570, 616}, redText));
   EXPECT_FALSE(any({225, 617, 570, 627}, redText));
 }
 
-// The front page as a player sees it: links, window buttons, the logo, the news card and list.
-TEST_F(Renderer, HeaderAndNewsWithTheLanguageListOpen) {
+std::vector<NewsItem> sevenNews() {
   std::vector<NewsItem> news(7);
   for (std::size_t i = 0; i < news.size(); ++i) {
     news[i].title = L"Patch notes " + std::to_wstring(i + 1) + L": the harbour opens at dawn";
@@ -226,9 +235,14 @@ TEST_F(Renderer, HeaderAndNewsWithTheLanguageListOpen) {
   }
   news[0].author = L"Ilse Varga";
   for (int i = 0; i < 40; ++i) news[0].text += L"The harbour town opens its gates at dawn. ";
+  return news;
+}
+
+// The front page as a player sees it: links, window buttons, the logo, the news card and list.
+TEST_F(Renderer, HeaderAndNewsWithTheLanguageListOpen) {
+  const std::vector<NewsItem> news = sevenNews();
   FrameView view = readyView();
   view.header.linkAddresses = {L"https://a/", L"https://b/", L"", L"https://d/", L"https://e/"};
-  view.header.languageCode = "pt";
   view.news.items = &news;
   view.news.hasNewsPage = true;
   view.hoverId = kActionClose;
@@ -246,7 +260,7 @@ TEST_F(Renderer, HeaderAndNewsWithTheLanguageListOpen) {
 
   view.news.expanded = false;
   view.popUp.open = PopUp::LanguageList;
-  view.popUp.currentLanguage = 0;
+  view.popUp.currentLanguage = findClientLanguage("en");
   view.header.languageListOpen = true;
   if (!paint(view, "main_language_list")) return;
   const RectF list = languageListRect(kClientLanguageCount);
@@ -254,6 +268,37 @@ TEST_F(Renderer, HeaderAndNewsWithTheLanguageListOpen) {
   EXPECT_TRUE(any({list.left, list.bottom - 40, list.right, list.bottom - 4}, brightText));
   if (!paint(view, "main_language_list_144dpi", 144.0f)) return;
   EXPECT_TRUE(any({list.left, list.bottom - 40, list.right, list.bottom - 4}, brightText));
+}
+
+// The front page in languages with long words and other letters, for a person to look at: a
+// download with a long path and a title cut at two lines, the card expanded, a failed update.
+TEST_F(Renderer, FrontPageInHungarianGermanAndGreek) {
+  std::vector<NewsItem> news = sevenNews();
+  news[0].title =
+      L"Patch notes: the harbour opens at dawn, the lighthouse is lit again and the "
+      L"fishing fleet sails out";
+  for (const char* language : {"hu", "de", "gr"}) {
+    setUiLanguage(language);
+    SCOPED_TRACE(language);
+    FrameView view = downloadView();
+    view.header.languageCode = language;
+    view.news.items = &news;
+    view.news.hasNewsPage = true;
+    view.main.run.currentItem = L"data/levels/harbour/lighthouse/level_07.pak";
+    view.main.speed = 2000.0f;
+    if (!paint(view, (std::string("front_") + language).c_str())) return;
+    EXPECT_TRUE(any({56, 306, 380, 340}, brightText));  // the card's title
+    EXPECT_TRUE(goldInk(at(60, 520)));                  // "Read more"
+    view.news.expanded = true;
+    view.main.run = FrameView().main.run;
+    view.main.run.phase = kPhaseError;
+    view.main.run.errorText =
+        std::wstring(uiText(kStrErrFileInUse)) + L" data/levels/harbour/level_07.pak";
+    if (!paint(view, (std::string("front_") + language + "_expanded_error").c_str())) return;
+    EXPECT_TRUE(any({230, 596, 570, 616}, redText));
+    EXPECT_FALSE(any({225, 617, 570, 627}, redText));
+  }
+  setUiLanguage("en");
 }
 
 TEST_F(Renderer, HighDpiFrameKeepsTheLayoutInCanvasUnits) {

@@ -1,5 +1,6 @@
-// The side panel and the advanced settings pages drawn into the recording back end: every text
-// fits its rectangle and no two overlap, in all twelve languages, on every page; the controls
+// The main screen and the advanced settings pages drawn into the recording back end: every text
+// fits its rectangle and no two overlap, in all twelve languages, on every page and panel of the
+// main screen in each state of a run; the controls
 // register the regions, items and slider tracks that input relies on; the option list over a
 // page. Natively the texts are measured by the recording rule; in the Windows build (under
 // Wine) by DirectWrite with the fonts the renderer found, as the frames measure them. Layouts
@@ -114,6 +115,11 @@ class SettingsPaint : public ::testing::Test {
     frame.settings = view;
     paintFrameContent(c, frame);
   }
+  void paintMain(const FrameView& frame) {
+    rec.reset();
+    Canvas c = rec.canvas();
+    paintFrameContent(c, frame);
+  }
   const HitRegion* region(int actionId, int item) const {
     for (const HitRegion& r : rec.output.hitRegions) {
       if (r.actionId == actionId && r.itemIndex == item) return &r;
@@ -188,6 +194,80 @@ TEST_F(SettingsPaint, SidePanelTextsFitInEveryLanguage) {
       EXPECT_LE(regionsOf(rec, kActionEffectsSlider).at(0)->rect.bottom,
                 regionsOf(rec, kActionOpenSettings).at(0)->rect.top - 4.0f);
     }
+  }
+}
+
+// The main screen as a player meets it, in every language: the header with every link and the
+// language list open, the news panel closed and expanded, the side panel, and the status area
+// in each phase and with its longest texts (a long path in an error, hours left at a high
+// speed, a failed game start).
+TEST_F(SettingsPaint, MainScreenTextsFitInEveryLanguage) {
+  std::vector<NewsItem> news(3);
+  const wchar_t* types[] = {L"event", L"update", L"news"};
+  for (std::size_t i = 0; i < news.size(); ++i) {
+    news[i].type = types[i];
+    news[i].title = L"Harbour festival " + std::to_wstring(i + 1);
+    news[i].date = L"2026-12-0" + std::to_wstring(i + 1);
+    news[i].url = L"https://quillmark.example/news";
+    for (int line = 0; line < 30; ++line) news[i].text += L"The harbour opens at dawn. ";
+  }
+  FrameView frame;
+  frame.header.linkAddresses = {L"https://a/", L"https://b/", L"https://c/", L"https://d/",
+                                L"https://e/"};
+  frame.news.items = &news;
+  frame.news.hasNewsPage = true;
+  frame.side.hasDiscord = true;
+  frame.side.width = 3840;
+  frame.side.height = 2160;
+  frame.side.musicVolume = 0.0f;
+
+  std::vector<MainScreenView> states;
+  for (int phase = kPhaseNone; phase <= kPhaseError; ++phase) {
+    MainScreenView v;
+    v.run.phase = phase;
+    v.run.running = phase != kPhaseReady && phase != kPhaseError;
+    v.run.version = 1204;
+    v.run.bytesDone = 1023 * 1048576ull;
+    v.run.bytesTotal = 150ull * 1024 * 1048576;
+    v.run.filesDone = 299999;
+    v.run.filesTotal = 300000;
+    v.run.currentItem = L"data/levels/harbour/level_07.pak";
+    v.speed = 1000.0f * 1048576;
+    states.push_back(v);
+  }
+  states.back().speed = 2000.0f;  // hours left
+  MainScreenView launch = states[kPhaseReady];
+  launch.launchMessage = L"Game executable not found: C:\\Games\\Quillmark\\bin\\quillmark.exe";
+  states.push_back(launch);
+
+  for (int lang = 0; lang < kUiLanguageCount; ++lang) {
+    setUiLanguage(uiLanguageCodeAt(lang));
+    const std::string language = uiLanguageCodeAt(lang);
+    frame.header.languageCode = language;
+    MainScreenView& error = states[kPhaseError];
+    error.run.errorText =
+        std::wstring(uiText(kStrErrFileInUse)) + L" data/levels/harbour/level_07.pak";
+    for (std::size_t i = 0; i < states.size(); ++i) {
+      frame.main = states[i];
+      frame.news.expanded = i % 2 == 1;
+      paintMain(frame);
+      expectTextsFit(rec, rec.measure, language + " state " + std::to_string(i));
+      // Both card buttons keep their full width beside each other.
+      for (const int id : {kActionReadMore, kActionViewPost}) {
+        EXPECT_GE(regionsOf(rec, id).at(0)->rect.width(), 150.0f) << language << " " << id;
+      }
+    }
+    for (const PopUp open : {PopUp::LanguageList, PopUp::ResolutionList}) {
+      frame.popUp.open = open;
+      frame.popUp.resolutionRows = {L"3840 \u00D7 2160", L"1024 \u00D7 768"};
+      paintMain(frame);
+      expectTextsFit(rec, rec.measure, language + " list", false);
+      rec.reset();
+      Canvas c = rec.canvas();
+      paintPopUpLayer(c, frame.popUp);
+      expectTextsFit(rec, rec.measure, language + " list alone");
+    }
+    frame.popUp.open = PopUp::None;
   }
 }
 
@@ -312,7 +392,7 @@ TEST_F(SettingsPaint, SidePanelShowsTheConfigurationAndItsButtons) {
   side.runActive = true;
   Canvas c = rec.canvas(kActionRepair, -1, 0);
   paintSidePanel(c, side);
-  EXPECT_NE(rec.findText(L"1920 x 1080"), nullptr);
+  EXPECT_NE(rec.findText(L"1920 \u00D7 1080"), nullptr);
   EXPECT_NE(rec.findText(L"Off"), nullptr);
   EXPECT_NE(rec.findText(L"60%"), nullptr);
   // Repair is dimmed while a run goes on, and no hover lights it.

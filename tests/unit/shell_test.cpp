@@ -831,7 +831,15 @@ TEST_F(ShellTest, ResolutionListScrollsToTheConfiguredSizeAndAChoiceIsWritten) {
 }
 
 TEST_F(ShellTest, LanguageChoiceWritesLocaAndSwitchesTheUi) {
+  // No loca.cfg yet: the selector shows and the list ticks the language the window speaks, and
+  // nothing is written until the player chooses.
+  setUiLanguage("hu");
   shell.ui.popUp.open = PopUp::LanguageList;
+  FrameView shown = makeFrameView(shell);
+  EXPECT_EQ(shown.header.languageCode, "hu");
+  EXPECT_EQ(shown.popUp.currentLanguage, findClientLanguage("hu"));
+  EXPECT_FALSE(dir.exists("loca.cfg"));
+
   dispatchAction(shell, kActionChooseLanguage, 4);
   EXPECT_EQ(dir.read("loca.cfg"), "1252 de");
   EXPECT_STREQ(uiLanguageCode(), "de");
@@ -841,6 +849,12 @@ TEST_F(ShellTest, LanguageChoiceWritesLocaAndSwitchesTheUi) {
   EXPECT_EQ(dir.read("loca.cfg"), "1252 de");
   EXPECT_STREQ(uiLanguageCode(), "de");
   EXPECT_EQ(shell.ui.popUp.open, PopUp::None);
+  // Once chosen, the file speaks for the player, whatever the window's language.
+  setUiLanguage("en");
+  EXPECT_EQ(makeFrameView(shell).header.languageCode, "de");
+  dir.write("loca.cfg", "1252");  // a file without a code: the client's first language
+  loadGameConfig(shell.config.file, dir.path());
+  EXPECT_EQ(makeFrameView(shell).header.languageCode, "pt");
 }
 
 TEST_F(ShellTest, WindowModeToggles) {
