@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 // Why a file operation failed, as far as the engine needs to know.
@@ -32,6 +33,25 @@ struct FileInfo {
 bool getFileInfo(const std::wstring& path, FileInfo& out);
 // Attributes of the entry path names itself: a link is reported as a link, never followed.
 bool getEntryInfo(const std::wstring& path, FileInfo& out);
+
+// getEntryInfo for many entries of one folder, named by their paths relative to it (UTF-8,
+// "/" or "\\" between names), for a scan of a whole game: on POSIX the folder is opened once
+// and each look-up walks only the relative path, whose bytes go to the system as they are. May
+// be used by several threads at once.
+class FolderScan {
+ public:
+  // folder ends in a separator, as a game folder is kept.
+  explicit FolderScan(const std::wstring& folder);
+  ~FolderScan();
+  FolderScan(const FolderScan&) = delete;
+  FolderScan& operator=(const FolderScan&) = delete;
+
+  bool entryInfo(std::string_view relativePath, FileInfo& out) const;
+
+ private:
+  std::wstring folder_;
+  int fd_ = -1;  // POSIX: the open folder, or -1 when it could not be opened
+};
 
 // Whether two names that differ only in letter case name two files (POSIX) or one (Windows).
 bool fileNamesAreCaseSensitive();

@@ -122,6 +122,25 @@ bool getEntryInfo(const std::wstring& path, FileInfo& out) {
   return true;
 }
 
+FolderScan::FolderScan(const std::wstring& folder)
+    : folder_(folder),
+      fd_(::open(nativePath(folder).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC)) {}
+
+FolderScan::~FolderScan() {
+  if (fd_ >= 0) ::close(fd_);
+}
+
+bool FolderScan::entryInfo(std::string_view relativePath, FileInfo& out) const {
+  if (fd_ < 0) return getEntryInfo(folder_ + utf8ToWide(relativePath), out);
+  thread_local std::string native;
+  native.assign(relativePath);
+  std::replace(native.begin(), native.end(), '\\', '/');
+  struct stat st {};
+  if (::fstatat(fd_, native.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) return fail();
+  describe(st, out);
+  return true;
+}
+
 bool fileExists(const std::wstring& path) {
   struct stat st {};
   return ::stat(nativePath(path).c_str(), &st) == 0 && !S_ISDIR(st.st_mode);

@@ -9,6 +9,7 @@
 #include <algorithm>
 
 #include "base/files.h"
+#include "base/paths.h"
 
 namespace {
 
@@ -130,6 +131,17 @@ bool getEntryInfo(const std::wstring& path, FileInfo& out) {
     out.size = 0;
   }
   return true;
+}
+
+FolderScan::FolderScan(const std::wstring& folder) : folder_(folder) {}
+
+FolderScan::~FolderScan() = default;
+
+bool FolderScan::entryInfo(std::string_view relativePath, FileInfo& out) const {
+  thread_local std::wstring path;
+  path.assign(folder_);
+  appendWidePath(path, relativePath);
+  return getEntryInfo(path, out);
 }
 
 bool fileExists(const std::wstring& path) {

@@ -2,6 +2,7 @@
 #include "update/kept_manifest.h"
 
 #include "base/files.h"
+#include "base/memory.h"
 #include "base/paths.h"
 #include "update/manifest.h"
 
@@ -44,6 +45,8 @@ bool readKeptManifest(const std::wstring& gameDir, std::string_view signature,
       !file.readAt(0, kept.data(), kept.size()) || kept != signature) {
     return false;
   }
+  text.reserve(static_cast<std::size_t>(textBytes));
+  adviseLargePages(text.data(), text.capacity());
   text.resize(static_cast<std::size_t>(textBytes));
   if (!file.readAt(kSignatureBytes, text.data(), text.size())) {
     releaseText(text);

@@ -8,6 +8,7 @@
 #include <string_view>
 
 #include "base/http.h"
+#include "base/memory.h"
 #include "base/parallel.h"
 #include "base/paths.h"
 #include "base/text.h"
@@ -182,6 +183,7 @@ DataSink manifestSink(LauncherState& state, std::uint64_t maxBytes, std::string&
     if (text.size() + count > text.capacity()) {
       std::string larger;
       larger.reserve(std::max(text.size() + count, text.size() + text.size() / 4));
+      adviseLargePages(larger.data(), larger.capacity());
       larger.append(text);
       text.swap(larger);
     }
@@ -432,7 +434,7 @@ bool parseManifest(const std::string& text, ParsedManifest& out, std::wstring& e
   // and the new array side by side. Every entry is one object at least 80 bytes long (a path
   // and 64 hex digits), and a document has no more objects than "{" bytes.
   const std::size_t objects = static_cast<std::size_t>(std::count(text.begin(), text.end(), '{'));
-  out.entries.reserve(std::min(objects, text.size() / 80));
+  reserveLarge(out.entries, std::min(objects, text.size() / 80));
   std::string parserMessage;
   const bool parsed = parseJson(text, out.root, &parserMessage, &files);
   JsonValue& root = out.root;
@@ -480,11 +482,13 @@ bool fileEntriesAreDistinct(const std::vector<FileEntry>& entries) {
   // entry, where a table of 100,000 keys would cost over 100 each.
   using KeyHash = std::pair<std::size_t, std::uint32_t>;  // hash of the key, entry number
   std::vector<KeyHash> byHash;
-  byHash.reserve(entries.size());
+  reserveLarge(byHash, entries.size());
+  std::vector<std::uint32_t> temporaries;  // entries whose key ends like a temporary file
   std::wstring key;
   for (std::size_t i = 0; i < entries.size(); ++i) {
     makeEntryKey(entries[i], key);
     byHash.emplace_back(keyHash(key), static_cast<std::uint32_t>(i));
+    if (isTemporaryPath(key)) temporaries.push_back(static_cast<std::uint32_t>(i));
   }
   std::sort(byHash.begin(), byHash.end());
   const auto sameHash = [](const KeyHash& a, const KeyHash& b) { return a.first == b.first; };
@@ -499,9 +503,8 @@ bool fileEntriesAreDistinct(const std::vector<FileEntry>& entries) {
   // so one download would overwrite the other's content while the cache recorded its hash.
   const std::wstring_view suffix(kTemporarySuffix);
   std::wstring other;
-  for (const FileEntry& entry : entries) {
-    makeEntryKey(entry, key);
-    if (!isTemporaryPath(key)) continue;
+  for (const std::uint32_t i : temporaries) {
+    makeEntryKey(entries[i], key);
     const std::wstring_view stem = std::wstring_view(key).substr(0, key.size() - suffix.size());
     const auto [from, to] =
         std::equal_range(byHash.begin(), byHash.end(), KeyHash(keyHash(stem), 0),
@@ -567,14 +570,9 @@ void publishManifest(const JsonValue& root, LauncherState& state) {
   state.links = std::move(links);
 }
 
-bool acceptManifest(LauncherState& state, ChosenManifest& chosen, std::vector<FileEntry>& entries) {
+void acceptManifest(LauncherState& state, ChosenManifest& chosen, std::vector<FileEntry>& entries) {
   state.version.store(chosen.version);
   publishManifest(chosen.manifest.root, state);
   notifyPhase(state, kPhaseVerifying, kManifestAccepted);
   entries = std::move(chosen.manifest.entries);
-  if (!chosen.manifest.entriesValid || !fileEntriesAreDistinct(entries)) {
-    setError(state, ErrorKind::Refused, std::wstring(uiText(kStrErrManifest)) + L" (path)");
-    return false;
-  }
-  return true;
 }

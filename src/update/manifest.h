@@ -125,9 +125,9 @@ bool fileEntriesAreDistinct(const std::vector<FileEntry>& entries);
 std::vector<NewsItem> readNews(const JsonValue& root);
 
 // The chosen manifest's version into the state, publication of game executable, news and
-// links (then phase 2 with detail 1), and its file entries (moved out of it).
-// Errors are set on the state.
-bool acceptManifest(LauncherState& state, ChosenManifest& chosen, std::vector<FileEntry>& entries);
+// links (then phase 2 with detail 1), and its file entries (moved out of it). The entries are
+// still to be checked: chosen.manifest.entriesValid, then fileEntriesAreDistinct.
+void acceptManifest(LauncherState& state, ChosenManifest& chosen, std::vector<FileEntry>& entries);
 
 // Keeps the accepted manifest in the game folder for the next start (unless it came from
 // there), then frees its text.

@@ -22,10 +22,12 @@ class EntryHash {
   std::string hex() const;
   // Whether text is this hash as the manifest wrote it.
   bool is(std::string_view text) const;
+  // The 64 digits as written, each in its own case.
+  void writeHex(char* out) const;
+  // Equal digits in equal case.
+  bool operator==(const EntryHash& other) const = default;
 
  private:
-  void writeHex(char* out) const;  // 64 digits
-
   std::array<std::uint8_t, 32> bytes_{};
   std::uint64_t upperDigits_ = 0;  // bit i: digit i was upper case
 };

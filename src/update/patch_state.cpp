@@ -7,6 +7,7 @@
 
 #include "base/case_fold.h"
 #include "base/files.h"
+#include "base/memory.h"
 #include "base/paths.h"
 #include "base/text.h"
 #include "update/profile.h"
@@ -173,6 +174,7 @@ class EntryIndex {
   explicit EntryIndex(const std::vector<FileEntry>& entries) : entries_(entries) {
     std::size_t slots = 16;
     while (slots < entries.size() * 2) slots *= 2;
+    reserveLarge(table_, slots);
     table_.assign(slots, 0);
     for (std::size_t i = 0; i < entries.size(); ++i) {
       std::size_t at = probeStart(entries[i].path);
@@ -252,19 +254,29 @@ bool forEachLineOfFile(const std::wstring& path, std::uint64_t limit, Take take)
 
 CacheSlot knownSlot(std::uint64_t size, std::uint64_t writeTime, std::string_view hash) {
   CacheSlot slot;
+  if (!slot.hash.assign(hash)) return slot;
   slot.size = size;
   slot.writeTime = writeTime;
-  std::copy_n(hash.begin(), std::min(hash.size(), slot.hash.size()), slot.hash.begin());
+  slot.known = true;
+  return slot;
+}
+
+CacheSlot knownSlot(std::uint64_t size, std::uint64_t writeTime, const EntryHash& hash) {
+  CacheSlot slot;
+  slot.size = size;
+  slot.writeTime = writeTime;
+  slot.hash = hash;
   slot.known = true;
   return slot;
 }
 
 bool slotHashIs(const CacheSlot& slot, const EntryHash& hash) {
-  return slot.known && hash.is(std::string_view(slot.hash.data(), slot.hash.size()));
+  return slot.known && slot.hash == hash;
 }
 
 void loadEntryCache(const std::wstring& gameDir, const std::vector<FileEntry>& entries,
                     EntryCache& cache) {
+  reserveLarge(cache, entries.size());
   cache.assign(entries.size(), CacheSlot());
   if (entries.empty()) return;
   EntryIndex index(entries);
@@ -288,7 +300,9 @@ void appendCacheLine(std::string& text, const FileEntry& entry, const CacheSlot&
     const auto result = std::to_chars(digits, digits + sizeof(digits), value);
     text.append(digits, result.ptr);
   };
-  text.append(slot.hash.data(), slot.hash.size());
+  char hex[64];
+  slot.hash.writeHex(hex);
+  text.append(hex, sizeof(hex));
   text += '\t';
   appendNumber(slot.size);
   text += '\t';

@@ -2,7 +2,6 @@
 // "patcher_cache.dat" (size, last-write time and SHA-256 of every file last seen or written),
 // so that a run neither accepts an older manifest nor re-reads unchanged files.
 #pragma once
-#include <array>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -50,18 +49,19 @@ bool recordApplying(const std::wstring& gameDir, PatchRecord& record, std::int32
 bool recordCompleted(const std::wstring& gameDir, PatchRecord& record, std::int32_t version);
 
 // The cache's record of one manifest entry, held in a slot beside it: a large folder's cache
-// then costs 80 bytes a file and no allocation, where a table keyed by path costs about 220.
+// then costs 64 bytes a file and no allocation, where a table keyed by path costs about 220.
 struct CacheSlot {
   std::uint64_t size = 0;
   std::uint64_t writeTime = 0;  // FILETIME units
-  std::array<char, 64> hash{};  // as the cache file holds it; meaningful only when known
+  EntryHash hash;               // as the cache file spells it; meaningful only when known
   bool known = false;
 };
 // Slot i belongs to entries[i] of the list it was read for.
 using EntryCache = std::vector<CacheSlot>;
 
-// A known slot with these attributes and hash (64 characters; a shorter one is padded).
+// A known slot with these attributes and hash; no record when the hash is not 64 hex digits.
 CacheSlot knownSlot(std::uint64_t size, std::uint64_t writeTime, std::string_view hash);
+CacheSlot knownSlot(std::uint64_t size, std::uint64_t writeTime, const EntryHash& hash);
 // Whether the slot is known and its hash is the entry's hash as written.
 bool slotHashIs(const CacheSlot& slot, const EntryHash& hash);
 

@@ -11,6 +11,7 @@
 
 #include "base/files.h"
 #include "base/folder_lock.h"
+#include "base/memory.h"
 #include "base/parallel.h"
 #include "base/paths.h"
 #include "base/sha256.h"
@@ -122,6 +123,29 @@ void syncAndSaveCache(const UpdateSettings& settings, RunData& run) {
 
 // ---- check phase ----
 
+// Refuses an entry list that is invalid or names one file twice, while a second thread reads
+// the cache file (33 MB for 300,000 files) into a slot per entry: for a large game each takes
+// a tenth of a second. A repair does not use the cache. No worker runs yet: no lock is needed.
+bool acceptEntriesAndLoadCache(LauncherState& state, const ChosenManifest& chosen, bool repair,
+                               RunData& run) {
+  bool distinct = false;
+  runJobsInParallel(
+      2,
+      [&](std::size_t job) {
+        if (job == 0) {
+          distinct = chosen.manifest.entriesValid && fileEntriesAreDistinct(run.entries);
+        } else if (repair) {
+          run.cache.assign(run.entries.size(), CacheSlot());
+        } else {
+          loadEntryCache(run.gameDir, run.entries, run.cache);
+        }
+      },
+      2);
+  if (distinct) return true;
+  setError(state, ErrorKind::Refused, std::wstring(uiText(kStrErrManifest)) + L" (path)");
+  return false;
+}
+
 bool hashProgress(void* context, std::uint64_t bytesRead) {
   LauncherState& state = *static_cast<LauncherState*>(context);
   state.bytesDone.fetch_add(bytesRead);
@@ -132,14 +156,11 @@ bool hashProgress(void* context, std::uint64_t bytesRead) {
 constexpr std::size_t kScanBatch = 256;
 
 // Decides entry i from its attributes and the cache, without reading the file: 0 nothing to
-// do, 1 download, 2 hash. Writes only needsDownload[i] and stat[i]; path is the caller's
-// buffer for the full path, reused from one entry to the next.
-int scanEntry(RunData& run, std::size_t i, std::wstring& path) {
+// do, 1 download, 2 hash. Writes only needsDownload[i] and stat[i].
+int scanEntry(RunData& run, const FolderScan& folder, std::size_t i) {
   const FileEntry& entry = run.entries[i];
-  path.assign(run.gameDir);
-  appendWidePath(path, entry.path);
   FileInfo info;
-  if (!getEntryInfo(path, info) || info.isDirectory) {
+  if (!folder.entryInfo(entry.path, info) || info.isDirectory) {
     run.needsDownload[i] = 1;
     return 1;
   }
@@ -166,6 +187,7 @@ int scanEntry(RunData& run, std::size_t i, std::wstring& path) {
 void checkFiles(LauncherState& state, RunData& run) {
   const std::size_t n = run.entries.size();
   run.needsDownload.assign(n, 0);
+  reserveLarge(run.stat, n);
   run.stat.assign(n, FileStat());
   std::vector<std::uint8_t> toHash(n, 0);
   {
@@ -174,11 +196,11 @@ void checkFiles(LauncherState& state, RunData& run) {
     // the lock, held by this thread for the whole scan, keeps it that way, and the workers
     // only read it. Each entry's slots are written by the one job that owns its index.
     std::lock_guard<std::mutex> guard(run.cacheLock);
+    const FolderScan folder(run.gameDir);
     runJobsInParallel((n + kScanBatch - 1) / kScanBatch, [&](std::size_t batch) {
       const std::size_t end = std::min(n, (batch + 1) * kScanBatch);
-      std::wstring path;
       for (std::size_t i = batch * kScanBatch; i < end; ++i) {
-        if (scanEntry(run, i, path) == 2) toHash[i] = 1;
+        if (scanEntry(run, folder, i) == 2) toHash[i] = 1;
       }
     });
   }
@@ -235,7 +257,7 @@ void recordDownload(LauncherState& state, RunData& run, std::size_t i, DownloadR
   if (r == DownloadResult::Ok) {
     FileInfo info;
     if (getEntryInfo(run.gameDir + entryWidePath(entry), info) && info.isRegularFile()) {
-      storeRecord(run, i, knownSlot(info.size, info.lastWriteTime, entry.hash.hex()), true);
+      storeRecord(run, i, knownSlot(info.size, info.lastWriteTime, entry.hash), true);
     }
     state.filesDone.fetch_add(1);
     return;
@@ -540,8 +562,10 @@ void runUpdate(LauncherState& state, bool repair, const UpdateSettings& settings
   postPhase(state, kPhaseConnecting);
   ChosenManifest chosen;
   if (chooseManifest(state, settings, run.gameDir, chosen) != StepResult::Ok) return;
-  if (!acceptManifest(state, chosen, run.entries)) return;
+  acceptManifest(state, chosen, run.entries);
   const JsonValue& root = chosen.manifest.root;
+  if (!launcher && !addLauncherAsGameFile(state, run.gameDir, root, run.entries)) return;
+  if (!acceptEntriesAndLoadCache(state, chosen, repair, run)) return;
   FileServers servers(fileServerUrls(settings, chosen));
   const std::wstring profilePath = run.gameDir + kProfileFileName;
   // The version this run applies is recorded before its first write, so that a run killed
@@ -553,24 +577,13 @@ void runUpdate(LauncherState& state, bool repair, const UpdateSettings& settings
     return false;
   };
 
-  if (launcher) {
-    if (updateLauncher(state, settings, servers, run.gameDir, exePath, root, beginWriting) !=
-        LauncherStep::NotNeeded) {
-      return;
-    }
-  } else if (!addLauncherAsGameFile(state, run.gameDir, root, run.entries)) {
+  if (launcher && updateLauncher(state, settings, servers, run.gameDir, exePath, root,
+                                 beginWriting) != LauncherStep::NotNeeded) {
     return;
   }
   if (state.cancel.load()) return;
 
   postPhase(state, kPhaseChecking);
-  // The cache file (10 MB for 100,000 files) is read into a slot per entry, now that the
-  // entries are known; a repair does not use it. No worker runs yet: no lock is needed.
-  if (repair) {
-    run.cache.assign(run.entries.size(), CacheSlot());
-  } else {
-    loadEntryCache(run.gameDir, run.entries, run.cache);
-  }
   checkFiles(state, run);
   if (state.cancel.load() || !enoughDiskSpace(state, settings, run)) return;
   if (settings.useChunks &&

@@ -21,25 +21,24 @@ std::vector<FileEntry> entriesOf(std::initializer_list<std::string> paths) {
   return out;
 }
 
-std::string hashOf(const CacheSlot& slot) {
-  return std::string(slot.hash.data(), slot.hash.size());
-}
+std::string hashOf(const CacheSlot& slot) { return slot.hash.hex(); }
 
 TEST(PatchStateTest, CacheLinesThatAreNotRecordsAreSkipped) {
   TempDir dir;
   const std::string h(64, 'a'), g(64, 'b');
   dir.write("patcher_cache.dat",
-            h + "\t10\t20\tData/One.bin\n" +                // read
-                h.substr(1) + "\t1\t2\tshort-hash.bin\n" +  // 63-character hash
-                h + "\t1\tthree-fields.bin\n" +             // only three fields
-                g + "\t30\t40\tcrlf.bin\r\n" +              // carriage return tolerated
-                h + "\tx\t-1\tnot-numbers.bin\n" +          // numbers that are not give 0
-                h + "\t1\t2\t../escape.bin\n" +             // unsafe path
-                g + "\t11\t21\tdata/one.bin\n" +            // same key, later wins
+            h + "\t10\t20\tData/One.bin\n" +                      // read
+                h.substr(1) + "\t1\t2\tshort-hash.bin\n" +        // 63-character hash
+                h + "\t1\tthree-fields.bin\n" +                   // only three fields
+                g + "\t30\t40\tcrlf.bin\r\n" +                    // carriage return tolerated
+                h + "\tx\t-1\tnot-numbers.bin\n" +                // numbers that are not give 0
+                h + "\t1\t2\t../escape.bin\n" +                   // unsafe path
+                g + "\t11\t21\tdata/one.bin\n" +                  // same key, later wins
+                std::string(64, 'z') + "\t1\t2\tnot-hex.bin\n" +  // a hash of other letters
                 "\n" + h + "\t5\t6\tno-final-newline.bin");
   const std::vector<FileEntry> entries =
       entriesOf({"data/one.bin", "short-hash.bin", "three-fields.bin", "crlf.bin",
-                 "not-numbers.bin", "no-final-newline.bin"});
+                 "not-numbers.bin", "no-final-newline.bin", "not-hex.bin"});
   // Slots known before the read are forgotten: only the file's lines fill them.
   EntryCache cache(entries.size(), knownSlot(1, 2, h));
   loadEntryCache(normalizeGameDir(dir.path()), entries, cache);
@@ -56,6 +55,7 @@ TEST(PatchStateTest, CacheLinesThatAreNotRecordsAreSkipped) {
   EXPECT_EQ(cache[4].writeTime, 0u);
   EXPECT_TRUE(cache[5].known);
   EXPECT_EQ(cache[5].size, 5u);
+  EXPECT_FALSE(cache[6].known);
 }
 
 TEST(PatchStateTest, SaveWritesTheManifestsFilesInOrderWithTheirOwnPathText) {
