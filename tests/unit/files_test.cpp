@@ -68,6 +68,37 @@ TEST(FileInfo, ReportsSizeKindAndLastWriteTimeInFileTimeUnits) {
   EXPECT_EQ(lastFileError(), FileError::NotFound);
 }
 
+// A scan of a folder's entries by relative path sees what getEntryInfo sees, with either
+// separator; a folder that does not exist holds nothing.
+TEST(FileInfo, AFolderScanSeesWhatGetEntryInfoSees) {
+  TempDir dir;
+  dir.write("data/maps/one.bin", "12345");
+  dir.write("top.bin", "x");
+  std::error_code ec;
+  std::filesystem::create_symlink(fsPath(dir.file("top.bin")), fsPath(dir.file("data/link")), ec);
+  const FolderScan scan(dir.file(""));
+  FileInfo info;
+  for (const char* path : {"data/maps/one.bin", "data\\maps\\one.bin"}) {
+    ASSERT_TRUE(scan.entryInfo(path, info)) << path;
+    EXPECT_EQ(info.size, 5u);
+    EXPECT_TRUE(info.isRegularFile());
+  }
+  FileInfo direct;
+  ASSERT_TRUE(getEntryInfo(dir.file("data/maps/one.bin"), direct));
+  EXPECT_EQ(info.lastWriteTime, direct.lastWriteTime);
+  ASSERT_TRUE(scan.entryInfo("data/maps", info));
+  EXPECT_TRUE(info.isDirectory);
+  EXPECT_FALSE(scan.entryInfo("data/missing.bin", info));
+  EXPECT_EQ(lastFileError(), FileError::NotFound);
+  if (!ec) {
+    ASSERT_TRUE(scan.entryInfo("data/link", info));
+    EXPECT_TRUE(info.isLink) << "a link is reported, not followed";
+  }
+  const FolderScan none(dir.file("no-such-folder/"));
+  EXPECT_FALSE(none.entryInfo("top.bin", info));
+  EXPECT_EQ(lastFileError(), FileError::NotFound);
+}
+
 TEST(FileInfo, LastWriteTimeIsExactTo100Nanoseconds) {
   TempDir dir;
   const std::wstring path = dir.write("t.bin", "x");
