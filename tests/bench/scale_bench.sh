@@ -144,7 +144,7 @@ run_big() { "$update" --dir big-install --patch-url "$base/big/" --public-key "$
 if wanted manifest || wanted start || wanted noop; then
   nginx_wait "$base/big/manifest.sig"
   if [ ! -f big-install/patcher.ini ]; then
-    say "installing the large game: a copy of its folder, then one checking run (hashes 150 GiB of holes)..."
+    say "installing the large game: a copy of its folder, then one checking run (hashes $gib GiB of holes)..."
     rm -rf big-install
     cp -a --sparse=always big-src big-install
     /usr/bin/time -f '  %e s, %M KiB' "$update" --dir big-install --patch-url "$base/big/" \
