@@ -114,6 +114,10 @@ TEST_F(CliFixture, ANewRunAfterCtrlCFetchesNothingTheStoppedOneFinished) {
   EXPECT_TRUE(game.exists(temporaryOf("large.pak"))) << "its chunks are kept";
   const std::vector<std::string> finished = placed();
   ASSERT_LT(finished.size(), files.size());
+  const std::string cache = game.read("patcher_cache.dat");
+  for (const std::string& name : finished) {
+    EXPECT_NE(cache.find("\t" + name + "\n"), std::string::npos) << name << " is not hashed again";
+  }
 
   server.clearFaults();
   ASSERT_EQ(update(), 0) << output;
