@@ -87,6 +87,11 @@ std::wstring sizeText(std::uint64_t bytes, bool decimalComma) {
 
 std::wstring sizeText(std::uint64_t bytes) { return sizeText(bytes, usesDecimalComma()); }
 
+std::wstring speedText(std::uint64_t bytesPerSecond) {
+  if (bytesPerSecond >= 1048576) return sizeText(bytesPerSecond) + L"/s";
+  return std::to_wstring(bytesPerSecond / 1024) + L" KB/s";
+}
+
 void paintStatusArea(Canvas& c, const MainScreenView& view) {
   const RunSnapshot& v = view.run;
   const float top = kStatusTop;
@@ -138,10 +143,10 @@ void paintStatusArea(Canvas& c, const MainScreenView& view) {
     const float wt = measureText(c, timeText, TextFormat::Regular11_5, 10000.0f).width;
     drawText(c, timeText, TextFormat::Regular11_5, colours::SecondaryText, 1.0f,
              {770.0f - wt - 2.0f, top + 28.0f, 770.0f, top + 44.0f}, HAlign::Trailing);
-    const std::wstring speedText = sizeText(static_cast<std::uint64_t>(view.speed)) + L"/s";
-    const float ws = measureText(c, speedText, TextFormat::Bold11_5, 10000.0f).width;
+    const std::wstring speed = speedText(static_cast<std::uint64_t>(view.speed));
+    const float ws = measureText(c, speed, TextFormat::Bold11_5, 10000.0f).width;
     const float x = 770.0f - wt - 14.0f - ws;
-    drawText(c, speedText, TextFormat::Bold11_5, colours::Text, 1.0f,
+    drawText(c, speed, TextFormat::Bold11_5, colours::Text, 1.0f,
              {x, top + 27.0f, x + ws + 2.0f, top + 44.0f});
     drawText(c, L"\uE896", TextFormat::Icons10, colours::Gold, 1.0f,
              {x - 18.0f, top + 26.0f, x - 4.0f, top + 44.0f});

@@ -22,6 +22,9 @@ struct MainScreenView {
 std::wstring sizeText(std::uint64_t bytes, bool decimalComma);
 // The same with the current UI language's decimal separator.
 std::wstring sizeText(std::uint64_t bytes);
+// A download speed: "512 KB/s" below a megabyte a second (where sizeText would read "0.0 MB"
+// on a slow link), "12.3 MB/s" from there on.
+std::wstring speedText(std::uint64_t bytesPerSecond);
 
 // Draws the status and progress area (kStatusArea) and registers the main button (kActionPlay,
 // kMainButtonRect) and, while a download can be paused or resumed, the pause control

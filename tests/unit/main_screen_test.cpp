@@ -102,6 +102,10 @@ TEST(SizeText, ChoosesTheUnitBeforeRoundingAndHonoursTheDecimalComma) {
 
   setUiLanguage("de");
   EXPECT_EQ(sizeText(1536 * kMB), L"1,50 GB");
+  // A slow link reads in kilobytes, not "0,0 MB/s".
+  EXPECT_EQ(speedText(40 * 1024 + 1000), L"40 KB/s");
+  EXPECT_EQ(speedText(kMB - 1), L"1023 KB/s");
+  EXPECT_EQ(speedText(5 * kMB / 2), L"2,5 MB/s");
   setUiLanguage("en");
   EXPECT_EQ(sizeText(1536 * kMB), L"1.50 GB");
 }
