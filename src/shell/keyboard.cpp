@@ -6,6 +6,8 @@
 //              scrolled list or page hides
 //   keys       onKeyDown, onFramePainted
 #include <cmath>
+#include <functional>
+#include <tuple>
 #include <vector>
 
 #include "shell/shell.h"
@@ -142,6 +144,27 @@ void moveFocus(Shell& shell, Key key, bool mayReveal) {
   moveAmongItems(shell, order, key, mayReveal);
 }
 
+// The layer the keyboard is in: 0 the main screen, 1 the settings pages, 2 a pop-up or an
+// option list over either.
+int layerOf(const UiState& ui) {
+  if (ui.popUp.open != PopUp::None || (ui.settings.open && ui.settings.openList != kNoSetting)) {
+    return 2;
+  }
+  return ui.settings.open ? 1 : 0;
+}
+
+// Runs what a key does; a layer it opens remembers the focused region, and one it closes gives
+// the focus back to the region that opened it.
+void keepingFocus(Shell& shell, const std::function<void()>& act) {
+  const int before = layerOf(shell.ui);
+  const std::pair<int, int> focused = {shell.ui.focus.id, shell.ui.focus.index};
+  act();
+  FocusState& focus = shell.ui.focus;
+  const int after = layerOf(shell.ui);
+  if (after > before) focus.openers[after] = focused;
+  if (after < before) std::tie(focus.id, focus.index) = focus.openers[before];
+}
+
 // Escape: the innermost open thing first.
 void escape(Shell& shell) {
   UiState& ui = shell.ui;
@@ -179,10 +202,10 @@ void onKeyDown(Shell& shell, Key key) {
   switch (key) {
     case Key::Enter:
     case Key::Space:
-      activate(shell, key);
+      keepingFocus(shell, [&] { activate(shell, key); });
       break;
     case Key::Escape:
-      escape(shell);
+      keepingFocus(shell, [&] { escape(shell); });
       break;
     case Key::Tab:
     case Key::BackTab:

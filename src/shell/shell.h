@@ -19,6 +19,7 @@
 #pragma once
 #include <cstdint>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "gamecfg/config_model.h"
@@ -49,6 +50,9 @@ struct FocusState {
   int index = -1;
   // A move that scrolled to reveal what comes next: made again once the next frame shows it.
   int pendingKey = 0;  // a Key, 0 for none
+  // The region whose Enter or Space opened each layer (1 the settings pages, 2 a pop-up or an
+  // option list): the focus goes back to it when that layer closes.
+  std::pair<int, int> openers[3] = {{0, -1}, {0, -1}, {0, -1}};
 };
 
 // The news panel's choices; the painter clamps the scroll offsets to what they scroll.

@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <set>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "gamecfg/config_model.h"
@@ -602,6 +603,38 @@ TEST_F(ShellTest, TabVisitsTheMainScreenInReadingOrderAndEnterActsOnTheFocus) {
   EXPECT_EQ(focus(), std::make_pair(0, -1));
   onKeyDown(shell, Key::Enter);
   EXPECT_EQ(rec.launches.size(), 1u);
+}
+
+// What Enter opened, Escape or a choice closes, and the focus is back where it was.
+TEST_F(ShellTest, WhenAListOrThePagesCloseTheFocusReturnsToWhatOpenedThem) {
+  ready();
+  paintFrame();
+  const std::pair<int, int> selector = {kActionLanguageList, -1};
+  std::tie(shell.ui.focus.id, shell.ui.focus.index) = selector;
+  paintFrame();
+  press(Key::Enter);
+  ASSERT_EQ(shell.ui.popUp.open, PopUp::LanguageList);
+  press(Key::Tab);
+  EXPECT_EQ(focus().first, kActionChooseLanguage);
+  press(Key::Escape);
+  EXPECT_EQ(shell.ui.popUp.open, PopUp::None);
+  EXPECT_EQ(focus(), selector);
+  press(Key::Enter);
+  press(Key::Tab);
+  press(Key::Enter);  // a choice closes the list too
+  EXPECT_EQ(shell.ui.popUp.open, PopUp::None);
+  EXPECT_EQ(focus(), selector);
+
+  const std::pair<int, int> settings = {kActionOpenSettings, -1};
+  std::tie(shell.ui.focus.id, shell.ui.focus.index) = settings;
+  paintFrame();
+  press(Key::Enter);
+  ASSERT_TRUE(shell.ui.settings.open);
+  press(Key::Tab);
+  EXPECT_NE(focus(), settings);
+  press(Key::Escape);
+  EXPECT_FALSE(shell.ui.settings.open);
+  EXPECT_EQ(focus(), settings);
 }
 
 TEST_F(ShellTest, ArrowsMoveWithinTabsAndListsAndScrollTheListToWhatItHides) {
