@@ -106,9 +106,13 @@ FileError lastFileError() { return tlsLastError; }
 
 bool fileNamesAreCaseSensitive() { return false; }
 
-bool getFileInfo(const std::wstring& path, FileInfo& out) {
+namespace {
+
+// GetFileAttributesExW into out, with the attribute bits it read.
+bool readAttributes(const std::wstring& path, FileInfo& out, DWORD& attributes) {
   WIN32_FILE_ATTRIBUTE_DATA data{};
   if (!GetFileAttributesExW(systemPath(path).c_str(), GetFileExInfoStandard, &data)) return fail();
+  attributes = data.dwFileAttributes;
   out.isDirectory = (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
   out.size = out.isDirectory
                  ? 0
@@ -119,13 +123,20 @@ bool getFileInfo(const std::wstring& path, FileInfo& out) {
   return true;
 }
 
+}  // namespace
+
+bool getFileInfo(const std::wstring& path, FileInfo& out) {
+  DWORD attributes = 0;
+  return readAttributes(path, out, attributes);
+}
+
 bool getEntryInfo(const std::wstring& path, FileInfo& out) {
   out = FileInfo();
-  if (!getFileInfo(path, out)) return false;
-  // GetFileAttributesExW describes a link itself, never its target.
-  const DWORD attributes = attributesOf(path);
-  if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0 &&
-      isNameSurrogate(reparseTag(path))) {
+  // GetFileAttributesExW describes a link itself, never its target; its attribute bits say
+  // whether the entry is a reparse point, so a plain file (a whole game's scan) costs one call.
+  DWORD attributes = 0;
+  if (!readAttributes(path, out, attributes)) return false;
+  if ((attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0 && isNameSurrogate(reparseTag(path))) {
     out.isLink = true;
     out.isDirectory = false;
     out.size = 0;
