@@ -585,7 +585,13 @@ void runUpdate(LauncherState& state, bool repair, const UpdateSettings& settings
 
   postPhase(state, kPhaseChecking);
   checkFiles(state, run);
-  if (state.cancel.load() || !enoughDiskSpace(state, settings, run)) return;
+  // Closing the window during a long check (a large game's files take minutes to read) keeps
+  // the hashes it took, as a stop later does. A refusal below writes nothing.
+  if (state.cancel.load()) {
+    if (!repair) syncAndSaveCache(settings, run);
+    return;
+  }
+  if (!enoughDiskSpace(state, settings, run)) return;
   if (settings.useChunks &&
       !fetchChunkLists(state, settings, servers, run.entries, run.needsDownload)) {
     return;

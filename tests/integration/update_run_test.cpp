@@ -438,6 +438,39 @@ TEST_F(UpdateRunTest, CancellingDuringADownloadEndsQuietly) {
   EXPECT_FALSE(installedVersion(normalizeGameDir(game.path())).present);
 }
 
+// Closing the window while a large game's files are read keeps the hashes already taken: the
+// next start does not read those files again. (The pack's hash, cut short, is not kept.)
+TEST_F(UpdateRunTest, CancellingDuringTheCheckKeepsTheHashesItTook) {
+  Release r;
+  for (int i = 0; i < 6; ++i) r.files.push_back({numbered("f", i), numbered("file ", i)});
+  for (const ReleaseFile& f : r.files) game.write(f.path, f.content);
+  const ReleaseFile pack = {"pack.pak", "x"};
+  r.files.push_back(pack);
+  publishRelease(release, r);
+  // The pack as the manifest and the folder have it: 64 GiB, sparse, whose hash takes minutes.
+  const std::uint64_t size = 64ull << 30;
+  std::string text = manifestText(r);
+  const std::string small = fileEntryJson(pack);
+  text.replace(text.find(small), small.size(),
+               "{\"p\":\"pack.pak\",\"h\":\"" + std::string(64, '0') +
+                   "\",\"s\":" + std::to_string(size) + ",\"c\":1}");
+  writeSignedManifest(release, text);
+  game.write(pack.path, "");
+  std::error_code ec;
+  fs::resize_file(fsPath(game, pack.path), size, ec);
+  if (ec) GTEST_SKIP() << "no sparse files here";
+
+  ASSERT_TRUE(startUpdate(state, false, testSettings(server, game)));
+  ASSERT_TRUE(pollUntil([&] { return state.filesDone.load() == 6; }));
+  state.cancel = true;  // what closing the window does
+  joinUpdate(state);
+  const std::map<std::string, CacheLine> cache = readCacheFile(game);
+  EXPECT_EQ(cache.size(), 6u);
+  for (int i = 0; i < 6; ++i) EXPECT_EQ(cache.count(numbered("f", i)), 1u) << i;
+  EXPECT_EQ(fileRequests(server), 0);
+  EXPECT_FALSE(game.exists("patcher.ini")) << "nothing else is written";
+}
+
 TEST_F(UpdateRunTest, RequestsInFlightStayWithinTheCap) {
   for (int files : {3, 40}) {
     Release r;
