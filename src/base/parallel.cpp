@@ -8,6 +8,10 @@
 #include <thread>
 #include <vector>
 
+unsigned threadsFor(unsigned requested) {
+  return requested > 0 ? requested : std::max(1u, std::thread::hardware_concurrency());
+}
+
 void runJobsInParallel(std::size_t count, const std::function<void(std::size_t)>& job,
                        std::size_t maxThreads) {
   if (count == 0) return;

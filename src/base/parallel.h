@@ -12,6 +12,9 @@
 void runJobsInParallel(std::size_t count, const std::function<void(std::size_t)>& job,
                        std::size_t maxThreads = 4);
 
+// The threads a pass asked for: requested, or one per processor when 0.
+unsigned threadsFor(unsigned requested);
+
 // Runs job(i) for every i below count on up to maxThreads threads while the calling thread
 // calls tick() about five times a second (for a progress line), and once more at the end. A job
 // that returns false sets stop, so that jobs not yet started are skipped and running ones may

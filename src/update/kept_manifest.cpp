@@ -24,11 +24,11 @@ bool openKeptFile(const std::wstring& gameDir, std::uint64_t maxBytes, FileHandl
 
 }  // namespace
 
-std::string readKeptSignature(const std::wstring& gameDir) {
+std::string readKeptSignature(const std::wstring& gameDir, std::uint64_t maxBytes) {
   FileHandle file;
   std::uint64_t textBytes = 0;
   std::string signature(kSignatureBytes, '\0');
-  if (!openKeptFile(gameDir, kManifestMaxBytes, file, textBytes) ||
+  if (!openKeptFile(gameDir, maxBytes, file, textBytes) ||
       !file.readAt(0, signature.data(), signature.size())) {
     return std::string();
   }

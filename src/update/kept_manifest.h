@@ -8,8 +8,9 @@
 #include <string>
 #include <string_view>
 
-// The signature at the head of gameDir's kept file; empty when there is no file to use.
-std::string readKeptSignature(const std::wstring& gameDir);
+// The signature at the head of gameDir's kept file; empty when there is no file to use (none,
+// or a manifest over maxBytes after it).
+std::string readKeptSignature(const std::wstring& gameDir, std::uint64_t maxBytes);
 
 // The kept manifest's text, when the file still begins with signature and the text is at most
 // maxBytes; false (and text empty) otherwise. Not verified here: the caller checks the text

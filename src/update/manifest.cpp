@@ -363,7 +363,7 @@ StepResult chooseManifest(LauncherState& state, const UpdateSettings& settings,
   // Not below the installed version, nor below one that a run began to apply.
   const InstalledVersion installed = versionFloor(readPatchRecord(gameDir));
   KeptManifestState kept;
-  kept.signature = readKeptSignature(gameDir);
+  kept.signature = readKeptSignature(gameDir, settings.manifestMaxBytes);
   ManifestError error{ErrorKind::Unreachable, uiText(kStrErrConnect)};
   bool olderThanInstalled = false;
   std::int32_t refusedVersion = 0;

@@ -14,7 +14,6 @@
 #include <map>
 #include <mutex>
 #include <set>
-#include <thread>
 
 #include "base/chunk_file.h"
 #include "base/files.h"
@@ -246,10 +245,6 @@ bool checkLinks(const JsonValue& links, std::string& error) {
   return true;
 }
 
-unsigned workerCount(unsigned requested) {
-  return requested > 0 ? requested : std::max(1u, std::thread::hardware_concurrency());
-}
-
 // What the steps of one build hand on to each other.
 struct BuildContext {
   BuildContext(const BuildOptions& o, BuildReport& r)
@@ -257,7 +252,7 @@ struct BuildContext {
         report(r),
         gameDir(withSeparator(o.gameDir)),
         releaseDir(withSeparator(o.releaseDir)),
-        jobs(workerCount(o.jobs)) {}
+        jobs(threadsFor(o.jobs)) {}
 
   const BuildOptions& options;
   BuildReport& report;

@@ -14,7 +14,6 @@
 #include <memory>
 #include <mutex>
 #include <set>
-#include <thread>
 
 #include "base/case_fold.h"
 #include "base/files.h"
@@ -116,10 +115,6 @@ bool readEntry(const JsonValue& v, const std::string& where, Entry& out,
   return true;
 }
 
-unsigned workerCount(unsigned requested) {
-  return requested > 0 ? requested : std::max(1u, std::thread::hardware_concurrency());
-}
-
 // How a step of verify ends.
 enum class Step {
   Next,      // the check goes on
@@ -134,7 +129,7 @@ struct VerifyContext {
         report(r),
         problems(r.problems),
         releaseDir(withSeparator(o.releaseDir)),
-        jobs(workerCount(o.jobs)) {}
+        jobs(threadsFor(o.jobs)) {}
 
   const VerifyOptions& options;
   VerifyReport& report;
